@@ -1,0 +1,417 @@
+#include "platform/IniFile.h"
+
+#include "platform/ErrorCodes.h"
+
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string Trim(const std::string& s)
+{
+    size_t b = 0, e = s.size();
+    while (b < e && (IsBlank(s[b]) || s[b] == '\r' || s[b] == '\n'))
+        ++b;
+    while (e > b && (IsBlank(s[e - 1]) || s[e - 1] == '\r' || s[e - 1] == '\n'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+std::string Unquote(const std::string& raw)
+{
+    std::string v = Trim(raw);
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
+        return v.substr(1, v.size() - 2);
+    return v;
+}
+
+}  // namespace
+
+TIniFile::TIniFile(std::string path)
+{
+    Load(path);
+}
+
+std::string TIniFile::Lower(const std::string& s)
+{
+    std::string r = s;
+    for (char& c : r)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return r;
+}
+
+bool TIniFile::Load(const std::string& path)
+{
+    path_ = path;
+    sections_.clear();
+    sectionIndex_.clear();
+    std::string text;
+    if (!ReadWholeFile(path, text)) {
+        return GetLastErrorCode() == errc::FileNotFound || GetLastErrorCode() == errc::PathNotFound;
+    }
+    Parse(text);
+    return true;
+}
+
+void TIniFile::Parse(const std::string& text)
+{
+    sections_.clear();
+    sectionIndex_.clear();
+    sections_.push_back(Section{});  // lines before the first header
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t nl = text.find('\n', pos);
+        size_t end = nl == std::string::npos ? text.size() : nl;
+        std::string line = text.substr(pos, end - pos);
+        pos = nl == std::string::npos ? text.size() : nl + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+
+        std::string t = Trim(line);
+        if (!t.empty() && t.front() == '[') {
+            size_t close = t.find(']');
+            std::string name = Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            Section s;
+            s.name = name;
+            s.hasHeader = true;
+            sections_.push_back(std::move(s));
+            continue;
+        }
+        Entry e;
+        size_t eq = line.find('=');
+        if (eq != std::string::npos && !t.empty() && t.front() != ';') {
+            e.key = Trim(line.substr(0, eq));
+            e.value = line.substr(eq + 1);
+        } else {
+            e.value = line;
+        }
+        if (e.key.empty() && eq != std::string::npos)
+            e.value = line;  // "=value": not a key
+        sections_.back().entries.push_back(std::move(e));
+    }
+    RebuildIndexes();
+}
+
+void TIniFile::RebuildIndexes()
+{
+    sectionIndex_.clear();
+    for (size_t i = 0; i < sections_.size(); ++i) {
+        Section& s = sections_[i];
+        if (s.hasHeader)
+            sectionIndex_.emplace(Lower(s.name), i);
+        s.index.clear();
+        for (size_t j = 0; j < s.entries.size(); ++j)
+            if (!s.entries[j].key.empty())
+                s.index.emplace(Lower(s.entries[j].key), j);
+    }
+}
+
+TIniFile::Section* TIniFile::FindSection(const std::string& name)
+{
+    auto it = sectionIndex_.find(Lower(Trim(name)));
+    return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
+}
+
+const TIniFile::Section* TIniFile::FindSection(const std::string& name) const
+{
+    auto it = sectionIndex_.find(Lower(Trim(name)));
+    return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
+}
+
+TIniFile::Section& TIniFile::AddSection(const std::string& name)
+{
+    if (sections_.empty())
+        sections_.push_back(Section{});
+    Section s;
+    s.name = Trim(name);
+    s.hasHeader = true;
+    sections_.push_back(std::move(s));
+    sectionIndex_.emplace(Lower(sections_.back().name), sections_.size() - 1);
+    return sections_.back();
+}
+
+bool TIniFile::SectionExists(const std::string& section) const
+{
+    return FindSection(section) != nullptr;
+}
+
+bool TIniFile::ValueExists(const std::string& section, const std::string& key) const
+{
+    std::string v;
+    return Find(section, key, v);
+}
+
+bool TIniFile::Find(const std::string& section, const std::string& key, std::string& value) const
+{
+    const Section* s = FindSection(section);
+    if (!s)
+        return false;
+    auto it = s->index.find(Lower(Trim(key)));
+    if (it == s->index.end())
+        return false;
+    value = Unquote(s->entries[it->second].value);
+    return true;
+}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) const
+{
+    std::string v;
+    return Find(section, key, v) ? v : def;
+}
+
+bool TIniFile::ParseInteger(const std::string& text, int64_t& value)
+{
+    std::string t = Trim(text);
+    if (t.empty())
+        return false;
+    size_t i = 0;
+    bool neg = false;
+    if (t[0] == '+' || t[0] == '-') {
+        neg = t[0] == '-';
+        i = 1;
+    }
+    if (i >= t.size())
+        return false;
+    uint64_t acc = 0;
+    const uint64_t limit = neg ? static_cast<uint64_t>(INT64_MAX) + 1 : static_cast<uint64_t>(INT64_MAX);
+    for (; i < t.size(); ++i) {
+        char c = t[i];
+        if (c < '0' || c > '9')
+            return false;
+        uint64_t d = static_cast<uint64_t>(c - '0');
+        if (acc > (limit - d) / 10)
+            return false;
+        acc = acc * 10 + d;
+    }
+    value = neg ? static_cast<int64_t>(0 - acc) : static_cast<int64_t>(acc);
+    return true;
+}
+
+int64_t TIniFile::ReadInt64(const std::string& section, const std::string& key, int64_t def) const
+{
+    std::string v;
+    int64_t n = 0;
+    if (Find(section, key, v) && ParseInteger(v, n))
+        return n;
+    return def;
+}
+
+int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key, int32_t def) const
+{
+    int64_t n = ReadInt64(section, key, def);
+    if (n < INT32_MIN || n > INT32_MAX)
+        return def;
+    return static_cast<int32_t>(n);
+}
+
+bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool def) const
+{
+    std::string v;
+    int64_t n = 0;
+    if (Find(section, key, v) && ParseInteger(v, n))
+        return n != 0;
+    return def;
+}
+
+std::vector<std::string> TIniFile::ReadSectionKeys(const std::string& section) const
+{
+    std::vector<std::string> keys;
+    const Section* s = FindSection(section);
+    if (!s)
+        return keys;
+    for (size_t j = 0; j < s->entries.size(); ++j) {
+        const Entry& e = s->entries[j];
+        if (e.key.empty())
+            continue;
+        auto it = s->index.find(Lower(e.key));
+        if (it != s->index.end() && it->second == j)
+            keys.push_back(e.key);
+    }
+    return keys;
+}
+
+std::string TIniFile::QuoteValue(const std::string& value)
+{
+    std::string v;
+    v.reserve(value.size());
+    for (char c : value)
+        if (c != '\r' && c != '\n')
+            v += c;
+    bool needsQuotes = !v.empty() && (Trim(v) != v || (v.size() >= 2 && v.front() == '"' && v.back() == '"'));
+    return needsQuotes ? "\"" + v + "\"" : v;
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
+{
+    std::string k = Trim(key);
+    if (k.empty())
+        return;
+    Section* s = FindSection(section);
+    if (!s)
+        s = &AddSection(section);
+    std::string quoted = QuoteValue(value);
+    auto it = s->index.find(Lower(k));
+    if (it != s->index.end()) {
+        s->entries[it->second].value = quoted;
+        return;
+    }
+    // New keys go after the section's last key, before any trailing blank lines.
+    size_t insertAt = s->entries.size();
+    while (insertAt > 0 && s->entries[insertAt - 1].key.empty() && Trim(s->entries[insertAt - 1].value).empty())
+        --insertAt;
+    s->entries.insert(s->entries.begin() + static_cast<std::ptrdiff_t>(insertAt), Entry{k, quoted});
+    if (insertAt + 1 == s->entries.size()) {
+        s->index.emplace(Lower(k), insertAt);
+    } else {
+        s->index.clear();
+        for (size_t j = 0; j < s->entries.size(); ++j)
+            if (!s->entries[j].key.empty())
+                s->index.emplace(Lower(s->entries[j].key), j);
+    }
+}
+
+void TIniFile::WriteInteger(const std::string& section, const std::string& key, int64_t value)
+{
+    WriteString(section, key, std::to_string(value));
+}
+
+void TIniFile::WriteBool(const std::string& section, const std::string& key, bool value)
+{
+    WriteString(section, key, value ? "1" : "0");
+}
+
+bool TIniFile::DeleteKey(const std::string& section, const std::string& key)
+{
+    Section* s = FindSection(section);
+    if (!s)
+        return false;
+    auto it = s->index.find(Lower(Trim(key)));
+    if (it == s->index.end())
+        return false;
+    s->entries.erase(s->entries.begin() + static_cast<std::ptrdiff_t>(it->second));
+    RebuildIndexes();
+    return true;
+}
+
+void TIniFile::EraseSection(const std::string& section)
+{
+    std::string lower = Lower(Trim(section));
+    bool changed = false;
+    for (size_t i = sections_.size(); i-- > 0;) {
+        if (sections_[i].hasHeader && Lower(sections_[i].name) == lower) {
+            sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(i));
+            changed = true;
+        }
+    }
+    if (changed)
+        RebuildIndexes();
+}
+
+std::string TIniFile::ToText() const
+{
+    std::string out;
+    for (const Section& s : sections_) {
+        if (s.hasHeader)
+            out += "[" + s.name + "]\r\n";
+        for (const Entry& e : s.entries) {
+            if (e.key.empty())
+                out += e.value + "\r\n";
+            else
+                out += e.key + "=" + e.value + "\r\n";
+        }
+    }
+    return out;
+}
+
+bool TIniFile::UpdateFile(mode_t mode) const
+{
+    return SaveTo(path_, mode);
+}
+
+bool TIniFile::SaveTo(const std::string& path, mode_t mode) const
+{
+    return AtomicWriteFile(path, ToText(), mode);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& data)
+{
+    data.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        SetLastErrorFromErrno(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        SetLastErrorCode(errc::AccessDenied);
+        return false;
+    }
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            SetLastErrorFromErrno(errno);
+            ::close(fd);
+            data.clear();
+            return false;
+        }
+        if (n == 0)
+            break;
+        data.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+bool AtomicWriteFile(const std::string& path, const std::string& data, mode_t mode)
+{
+    if (path.empty()) {
+        SetLastErrorCode(errc::InvalidParameter);
+        return false;
+    }
+    static thread_local std::mt19937_64 rng{std::random_device{}()};
+    std::string tmp = path + ".tmp" + std::to_string(rng() % 1000000000ULL);
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd < 0) {
+        SetLastErrorFromErrno(errno);
+        return false;
+    }
+    ::fchmod(fd, mode);
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            int err = errno;
+            ::close(fd);
+            ::unlink(tmp.c_str());
+            SetLastErrorFromErrno(err);
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        int err = errno;
+        ::unlink(tmp.c_str());
+        SetLastErrorFromErrno(err);
+        return false;
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        int err = errno;
+        ::unlink(tmp.c_str());
+        SetLastErrorFromErrno(err);
+        return false;
+    }
+    return true;
+}

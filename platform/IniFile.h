@@ -1,0 +1,85 @@
+#pragma once
+// INI profile files: section and key names compare without regard to ASCII case, the first
+// match wins, values are trimmed and lose one pair of surrounding double quotes on reading,
+// values are read back whole. Writing quotes a value that would not survive otherwise, keeps
+// unknown lines, ends lines with CR LF and replaces the file through a temp file and a rename.
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <unordered_map>
+#include <vector>
+
+class TIniFile {
+public:
+    TIniFile() = default;
+    // Reads the file when it exists; a missing file gives an empty document.
+    explicit TIniFile(std::string path);
+
+    // Reads path into the document. A missing file gives an empty document and True;
+    // an unreadable one gives an empty document and False (the thread's last error set).
+    bool Load(const std::string& path);
+    // Parses text as the contents of an INI file.
+    void Parse(const std::string& text);
+
+    const std::string& FileName() const { return path_; }
+
+    bool SectionExists(const std::string& section) const;
+    bool ValueExists(const std::string& section, const std::string& key) const;
+    // True and the value when the key is present.
+    bool Find(const std::string& section, const std::string& key, std::string& value) const;
+
+    std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
+    // Whole decimal numbers with an optional sign and surrounding blanks; anything else gives def.
+    int64_t ReadInt64(const std::string& section, const std::string& key, int64_t def) const;
+    int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
+    // Any integer other than 0 is True; a missing or non-numeric value gives def.
+    bool ReadBool(const std::string& section, const std::string& key, bool def) const;
+    // Key names of a section in file order (first occurrence of each).
+    std::vector<std::string> ReadSectionKeys(const std::string& section) const;
+
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    void WriteInteger(const std::string& section, const std::string& key, int64_t value);
+    void WriteBool(const std::string& section, const std::string& key, bool value);
+    bool DeleteKey(const std::string& section, const std::string& key);
+    void EraseSection(const std::string& section);
+
+    // The document as file text (CR LF line ends).
+    std::string ToText() const;
+    // Writes the document to its own file name / to path, through a temp file and a rename.
+    // mode applies to a newly created file and to the replacement (0600 for credentials).
+    bool UpdateFile(mode_t mode = 0644) const;
+    bool SaveTo(const std::string& path, mode_t mode = 0644) const;
+
+    // Parses a whole decimal number (optional blanks and sign); false when it is not one.
+    static bool ParseInteger(const std::string& text, int64_t& value);
+    // The value as it must be written so that reading gives it back.
+    static std::string QuoteValue(const std::string& value);
+
+private:
+    struct Entry {
+        std::string key;    // empty for a line that is not key=value
+        std::string value;  // the raw text after '=' (or the whole raw line when key is empty)
+    };
+    struct Section {
+        std::string name;   // empty name: lines before the first section header
+        bool hasHeader = false;
+        std::vector<Entry> entries;
+        std::unordered_map<std::string, size_t> index;  // lower-case key -> first entry
+    };
+
+    static std::string Lower(const std::string& s);
+    Section* FindSection(const std::string& name);
+    const Section* FindSection(const std::string& name) const;
+    Section& AddSection(const std::string& name);
+    void RebuildIndexes();
+
+    std::string path_;
+    std::vector<Section> sections_;
+    std::unordered_map<std::string, size_t> sectionIndex_;  // lower-case name -> first section
+};
+
+// Writes data to path through a temp file in the same folder, fsync and a rename.
+// Sets the thread's last error and returns False on failure; the old file then stays.
+bool AtomicWriteFile(const std::string& path, const std::string& data, mode_t mode = 0644);
+// Reads a whole file; False (last error set) when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& data);
