@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <random>
 #include <sstream>
 #include <sys/stat.h>
@@ -118,36 +117,24 @@ TEST(DefaultStrings, HasExactly392TextsAsPublished)
 
 TEST(DefaultStrings, SampleEntries)
 {
-    EXPECT_EQ(GetDefaultString(1), "(Filename)");
     EXPECT_EQ(GetDefaultString(10), "(Translator Contact Info)");
-    EXPECT_EQ(GetDefaultString(19), "Start");
-    EXPECT_EQ(GetDefaultString(63), "Untitled Job XXX");
     EXPECT_EQ(GetDefaultString(127), R"x(Assume "WWW" when no third-level domain present)x");
     EXPECT_EQ(GetDefaultString(128), "Add .htm extension to to web page filenames");
     EXPECT_EQ(GetDefaultString(153), R"x(Highlight "XXX" in yellow)x");
     EXPECT_EQ(GetDefaultString(174), R"x(Waiting XXX seconds for YYY\r\n(click here to stop waiting))x");
     EXPECT_EQ(GetDefaultString(179), "The job queue is full.");
-    EXPECT_EQ(GetDefaultString(263), "Error XXX (YYY)");
-    EXPECT_EQ(GetDefaultString(346), "Start");
     EXPECT_EQ(GetDefaultString(350), "Exit");
-    EXPECT_EQ(GetDefaultString(373), "&Save...");
     EXPECT_EQ(GetDefaultString(390), "Web Pages");
 }
 
 TEST(DefaultStrings, OwnEnglishSetUsesHeaderValues)
 {
-    EXPECT_EQ(GetDefaultHeaderString(0), "");
-    EXPECT_EQ(GetDefaultHeaderString(11), "");
     TLocalizedStringSet set;
     set.LoadDefaultStrings();
-    EXPECT_EQ(set.GetText(1), "ENU.csv");
-    EXPECT_EQ(set.GetText(3), "1");
     EXPECT_EQ(set.GetText(4), "English (United States)");
-    EXPECT_EQ(set.GetText(8), "8");
     EXPECT_EQ(set.GetText(9), "Brindlesoft");
     EXPECT_FALSE(set.GetText(10).empty());
     EXPECT_EQ(set.GetText(11), "");
-    EXPECT_EQ(set.GetText(20), "Job Queue");
     EXPECT_EQ(set.GetText(174, true), "Waiting XXX seconds for YYY\r\n(click here to stop waiting)");
     EXPECT_EQ(set.GetText(174, false), GetDefaultString(174));
     EXPECT_EQ(set.GetText(392), "?");
@@ -174,24 +161,13 @@ TEST(ErrorText, CodeAndSystemText)
     EXPECT_EQ(GetLastErrorText(), "Error 5 (" + SystemErrorMessage(errc::AccessDenied) + ")");
 }
 
-TEST_F(LanguageFilesTest, ErrorTextFollowsTheCurrentLanguage)
+TEST_F(LanguageFilesTest, OwnEnglishFileIsWrittenOnceAndKept)
 {
-    auto lines = TranslationLines();
-    lines[263] = R"x(263,"Error XXX (YYY)","YYY: XXX / XXX YYY","")x";
-    Write("b.csv", lines);
-    TLocalLanguages languages;
-    languages.SetLanguagesFolder(folder_);
-    ASSERT_EQ(languages.GetLanguageCount(), 2);
-    languages.SetCurrentLanguage(1);
-    EXPECT_EQ(GetErrorText(12099), ": 12099 / XXX YYY");
-}
-
-TEST_F(LanguageFilesTest, ExportWritesTheOwnEnglishFile)
-{
-    TLocalizedStringSet set;
-    set.LoadDefaultStrings();
-    ASSERT_TRUE(set.ExportToFile(folder_ + "ENU.csv"));
-    const std::string text = ReadFile(folder_ + "ENU.csv");
+    {
+        TLocalLanguages languages;
+        languages.SetLanguagesFolder(folder_ + "sub/");
+    }
+    const std::string text = ReadFile(folder_ + "sub/ENU.csv");
     std::vector<std::string> lines;
     size_t pos = 0;
     for (size_t eol; (eol = text.find("\r\n", pos)) != std::string::npos; pos = eol + 2)
@@ -207,6 +183,15 @@ TEST_F(LanguageFilesTest, ExportWritesTheOwnEnglishFile)
     EXPECT_EQ(lines[174], R"x("174","Waiting XXX seconds for YYY\r\n(click here to stop waiting)","Waiting XXX seconds for YYY\r\n(click here to stop waiting)","")x");
     EXPECT_EQ(lines[391], R"x("391","","","")x");
 
+    auto mine = TranslationLines("My English");
+    Write("ENU.csv", mine);
+    TLocalLanguages languages;
+    languages.SetLanguagesFolder(folder_);
+    ASSERT_EQ(languages.GetLanguageCount(), 1);
+    EXPECT_EQ(languages.GetString(4), "My English");
+    EXPECT_EQ(ReadFile(folder_ + "ENU.csv"), Join(mine));
+
+    TLocalizedStringSet set;
     EXPECT_FALSE(set.ExportToFile(root_ + "/missing/folder/x.csv"));
 }
 
@@ -386,17 +371,6 @@ TEST_F(LanguageFilesTest, FolderIsScannedInNameOrderWithTheDefaultFileWritten)
     EXPECT_EQ(languages.GetString(174), "T174");
 }
 
-TEST_F(LanguageFilesTest, ExistingDefaultFileIsKept)
-{
-    auto lines = TranslationLines("My English");
-    Write("ENU.csv", lines);
-    TLocalLanguages languages;
-    languages.SetLanguagesFolder(folder_);
-    ASSERT_EQ(languages.GetLanguageCount(), 1);
-    EXPECT_EQ(languages.GetString(4), "My English");
-    EXPECT_EQ(ReadFile(folder_ + "ENU.csv"), Join(lines));
-}
-
 TEST_F(LanguageFilesTest, AtMost64LanguagesLoadWithoutQuestions)
 {
     for (int i = 0; i < 66; ++i) {
@@ -465,9 +439,10 @@ TEST_F(LanguageFilesTest, NothingLoadableAndNoFolderGivesBuiltInEnglish)
     EXPECT_EQ(languages.GetString(20), "Job Queue");
 }
 
-TEST_F(LanguageFilesTest, FontSizeReadsOnlyWholeNumbers)
+TEST_F(LanguageFilesTest, CurrentLanguageSuppliesNumbersAndErrorText)
 {
     auto lines = TranslationLines();
+    lines[263] = R"x(263,"Error XXX (YYY)","YYY: XXX / XXX YYY","")x";
     lines[8] = R"x(8,"(Display Font Size)","8.5","")x";
     Write("a.csv", lines);
     lines[8] = R"x(8,"(Display Font Size)","11","")x";
@@ -479,6 +454,7 @@ TEST_F(LanguageFilesTest, FontSizeReadsOnlyWholeNumbers)
     ASSERT_EQ(languages.GetLanguageCount(), 4);
     languages.SetCurrentLanguage(1);
     EXPECT_EQ(languages.GetInteger(8, 8), 8);
+    EXPECT_EQ(GetErrorText(12099), ": 12099 / XXX YYY");
     languages.SetCurrentLanguage(2);
     EXPECT_EQ(languages.GetInteger(8, 8), 11);
     languages.SetCurrentLanguage(3);
