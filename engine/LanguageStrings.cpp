@@ -418,7 +418,7 @@ constexpr const char* kMakerWebAddress = "https://www.brindlesoft.example/";
 
 // A translation file is a few dozen kilobytes; anything far larger is refused unread.
 constexpr int64_t kMaxTranslationFileSize = 16 * 1024 * 1024;
-// Longest piece of file text quoted in an error message.
+// Most file text quoted in an error message.
 constexpr size_t kMaxQuotedText = 80;
 
 const std::string kLineBreakCode = "\\r\\n";
