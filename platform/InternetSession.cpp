@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <string_view>
 #include <type_traits>
 
@@ -17,6 +18,9 @@ namespace {
 
 // Upper bound of one wait for network activity; Interrupt() and curl's own timers end it sooner.
 constexpr int kPollMs = 1000;
+// What closing a request may still read to keep its connection.
+constexpr int kDrainMs = 200;
+constexpr size_t kDrainBytes = 64 * 1024;
 
 std::string Lower(std::string_view s)
 {
@@ -165,7 +169,6 @@ uint32_t InternetErrorFromCurl(int curlCode, long osErrno)
 {
     switch (static_cast<CURLcode>(curlCode)) {
     case CURLE_OK: return errc::Success;
-    case CURLE_UNSUPPORTED_PROTOCOL: return errc::InternetUnrecognizedScheme;
     case CURLE_URL_MALFORMAT: return errc::InternetInvalidUrl;
     case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_RESOLVE_HOST: return errc::InternetNameNotResolved;
@@ -178,6 +181,7 @@ uint32_t InternetErrorFromCurl(int curlCode, long osErrno)
     case CURLE_SEND_ERROR:
         return (osErrno == ECONNRESET || osErrno == EPIPE) ? errc::InternetConnectionReset
                                                            : errc::InternetConnectionAborted;
+    case CURLE_UNSUPPORTED_PROTOCOL:  // schemes are checked before; here an HTTP/0.9 answer
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_GOT_NOTHING:
     case CURLE_HTTP2:
@@ -263,9 +267,32 @@ void TInternetSession::Interrupt() { curl_multi_wakeup(multi_); }
 
 void TInternetSession::CloseRequest()
 {
+    if (attached_ && !done_ && !Cancelled())
+        DrainForReuse();
     if (attached_) {
         curl_multi_remove_handle(multi_, easy_);
         attached_ = false;
+    }
+}
+
+// Reads the rest of a short unread body that is already arriving, so that its connection can
+// serve the next request; a longer or slower one is dropped with its connection.
+void TInternetSession::DrainForReuse()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDrainMs);
+    size_t discarded = 0;
+    while (!done_ && discarded < kDrainBytes) {
+        discarded += body_.size() - bodyPos_;
+        body_.clear();
+        bodyPos_ = 0;
+        int running = 0;
+        if (curl_multi_perform(multi_, &running) != CURLM_OK)
+            return;
+        CollectDone();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (done_ || left.count() <= 0)
+            return;
+        curl_multi_poll(multi_, nullptr, 0, static_cast<int>(left.count()), nullptr);
     }
 }
 
@@ -479,7 +506,8 @@ bool TInternetSession::StartTransfer(int connectAttempts, bool stopAtHeaders)
         }
         attached_ = true;
         Drive(stopAtHeaders ? &TInternetSession::HeadersDone : &TInternetSession::DataOrDone);
-        if (!done_ || result_ == CURLE_OK)
+        // A failure after the headers (or the first data) is reported by ReadData.
+        if (!done_ || result_ == CURLE_OK || (stopAtHeaders ? headersDone_ : bodyPos_ < body_.size()))
             return true;
         if (!ConnectFailed() || Cancelled())
             break;

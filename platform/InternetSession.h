@@ -119,6 +119,7 @@ private:
     bool ConfigureFtp(const TFtpRequest& request);
     bool OpenFtp(const TFtpRequest& request);
     void CollectDone();
+    void DrainForReuse();
     bool ConnectFailed() const;
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
