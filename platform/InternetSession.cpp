@@ -309,6 +309,7 @@ void TInternetSession::ResetResponse()
     headers_.clear();
     replyLines_.clear();
     lastReply_.clear();
+    ftpSize_ = -1;
 }
 
 void TInternetSession::ApplyCommonOptions(bool allowCookies)
@@ -471,7 +472,7 @@ bool TInternetSession::FtpFindFile(const TFtpRequest& request, TFtpFileInfo& inf
     curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
     curl_easy_getinfo(easy_, CURLINFO_FILETIME_T, &fileTime);
     CloseRequest();
-    info.Size = size;
+    info.Size = size >= 0 ? size : ftpSize_;
     info.LastWriteTime = fileTime > 0 ? static_cast<time_t>(fileTime) : 0;
     return true;
 }
@@ -657,6 +658,11 @@ size_t TInternetSession::OnHeader(char* data, size_t size, size_t count, void* s
             session->replyLines_ = std::string(line);
         } else if (!session->replyLines_.empty()) {
             session->replyLines_ += line;
+        } else if (line.size() > 15 && EqualsNoCase(line.substr(0, 15), "Content-Length:")) {
+            // the size an information request learnt from SIZE
+            std::string_view digits = Trim(line.substr(15));
+            if (!digits.empty() && digits.size() <= 18 && digits.find_first_not_of("0123456789") == std::string_view::npos)
+                session->ftpSize_ = std::stoll(std::string(digits));
         }
         return length;
     }

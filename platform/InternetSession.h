@@ -150,6 +150,7 @@ private:
     std::vector<std::pair<std::string, std::string>> headers_;
     std::string replyLines_;  // FTP reply being received
     std::string lastReply_;   // the last complete FTP reply
+    int64_t ftpSize_ = -1;    // the file size an FTP information request reported
 };
 
 // True when the host (and port) matches an entry of a proxy bypass list: entries are separated

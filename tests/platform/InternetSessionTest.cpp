@@ -15,9 +15,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-const char* const kProxyVariables[] = {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY",
-                                       "all_proxy",  "ALL_PROXY",   "no_proxy",   "NO_PROXY"};
-
 std::string Pattern(size_t size)
 {
     std::string s(size, '\0');
@@ -26,23 +23,13 @@ std::string Pattern(size_t size)
     return s;
 }
 
-// Reads the body in blocks of 5000 bytes; ok is the last read's result.
-std::string ReadAll(TInternetSession& session, bool& ok)
-{
-    std::string body;
-    char block[5000];
-    size_t n = 0;
-    while ((ok = session.ReadData(block, sizeof block, n)) && n > 0)
-        body.append(block, n);
-    return body;
-}
+using nettest::ReadAll;
 
 class InternetSessionTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* name : kProxyVariables)
-            unsetenv(name);
+        nettest::ClearProxyEnvironment();
         server_.Get("/page", [this](const httplib::Request& req, httplib::Response& res) {
             Record(req);
             if (req.has_header("If-Modified-Since")) {
@@ -98,8 +85,7 @@ protected:
     void TearDown() override
     {
         stopSlow_ = true;
-        server_.stop();
-        thread_.join();
+        nettest::StopServer(server_, thread_);
     }
 
     void Record(const httplib::Request& req)

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,7 +22,39 @@
 #include <thread>
 #include <vector>
 
+#include "platform/InternetSession.h"
+
 namespace nettest {
+
+// Tests talk to 127.0.0.1 only, whatever proxy the environment names.
+inline void ClearProxyEnvironment()
+{
+    for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
+                             "ftp_proxy", "FTP_PROXY", "no_proxy", "NO_PROXY"})
+        unsetenv(name);
+}
+
+// Stops an httplib server running on thread. The server must be listening first: a stop that
+// comes before the accept loop starts is lost, and the loop would never end.
+template <class Server>
+void StopServer(Server& server, std::thread& thread)
+{
+    for (int i = 0; i < 5000 && !server.is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    server.stop();
+    thread.join();
+}
+
+// Reads the body in blocks of 5000 bytes; ok is the last read's result.
+inline std::string ReadAll(TInternetSession& session, bool& ok)
+{
+    std::string body;
+    char block[5000];
+    size_t n = 0;
+    while ((ok = session.ReadData(block, sizeof block, n)) && n > 0)
+        body.append(block, n);
+    return body;
+}
 
 inline std::string MakeTempDir()
 {
@@ -200,6 +233,7 @@ authorizer.add_user("user", "secret", sys.argv[1], perm="elr")
 authorizer.add_anonymous(sys.argv[1])
 handler = FTPHandler
 handler.authorizer = authorizer
+handler.auth_failed_timeout = 0
 server = FTPServer(("127.0.0.1", 0), handler)
 def watch():
     sys.stdin.read()
