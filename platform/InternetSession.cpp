@@ -315,6 +315,8 @@ void TInternetSession::ResetResponse()
 void TInternetSession::ApplyCommonOptions(bool allowCookies)
 {
     CloseRequest();
+    // libcurl 7.88 loses the cookie file list in a reset (curl issue 10694): clear it first.
+    curl_easy_setopt(easy_, CURLOPT_COOKIEFILE, nullptr);
     curl_easy_reset(easy_);
     curl_slist_free_all(headerList_);
     headerList_ = nullptr;
