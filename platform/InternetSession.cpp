@@ -67,6 +67,24 @@ std::string EscapeUnsafe(std::string_view s)
     return r;
 }
 
+// A header value from a page or a setting: control characters (line breaks above all) would
+// end the header, so they are percent-encoded.
+std::string HeaderSafe(std::string_view s)
+{
+    static const char* hex = "0123456789ABCDEF";
+    std::string r;
+    for (unsigned char c : s) {
+        if (c < 0x20 || c == 0x7f) {
+            r += '%';
+            r += hex[c >> 4];
+            r += hex[c & 15];
+        } else {
+            r += static_cast<char>(c);
+        }
+    }
+    return r;
+}
+
 // Percent-encodes everything but unreserved characters (user information in an address).
 std::string EscapeUserInfo(std::string_view s)
 {
@@ -84,14 +102,23 @@ std::string EscapeUserInfo(std::string_view s)
     return r;
 }
 
+// A host name or address, an IPv6 address with or without its brackets.
+std::string BareHost(const std::string& host)
+{
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        return host.substr(1, host.size() - 2);
+    return host;
+}
+
 bool HostUsable(const std::string& host)
 {
-    return !host.empty() && host.find_first_of("/?#@[]\\ \t\r\n") == std::string::npos;
+    return !BareHost(host).empty() && BareHost(host).find_first_of("/?#@[]\\ \t\r\n") == std::string::npos;
 }
 
 std::string Authority(const std::string& host, int port)
 {
-    std::string r = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    const std::string bare = BareHost(host);
+    std::string r = bare.find(':') != std::string::npos ? "[" + bare + "]" : bare;
     if (port > 0)
         r += ":" + std::to_string(port);
     return r;
@@ -244,7 +271,7 @@ std::unique_ptr<TInternetSession> TInternetSession::Open(const std::string& agen
 }
 
 TInternetSession::TInternetSession(CURL* easy, CURLM* multi, std::string agentName, TInternetProxy proxy)
-    : easy_(easy), multi_(multi), agentName_(std::move(agentName)), proxy_(std::move(proxy))
+    : easy_(easy), multi_(multi), agentName_(HeaderSafe(agentName)), proxy_(std::move(proxy))
 {
     curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(TInternetLibrary::Instance()->MaxConnectionsPerServer()));
 }
@@ -326,7 +353,7 @@ void TInternetSession::ApplyCommonOptions(bool allowCookies)
     if (allowCookies)
         curl_easy_setopt(easy_, CURLOPT_COOKIEFILE, "");
     if (!agentName_.empty())
-        curl_easy_setopt(easy_, CURLOPT_USERAGENT, agentName_.c_str());
+        curl_easy_setopt(easy_, CURLOPT_USERAGENT, agentName_.c_str());  // made safe by Open
     curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
     curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy_, CURLOPT_TCP_KEEPALIVE, 1L);
@@ -374,7 +401,7 @@ bool TInternetSession::SendHttpRequest(const TInternetRequest& request)
     }
     const int defaultPort = scheme == "https" ? 443 : scheme == "ftp" ? 21 : 80;
     const int port = request.Port > 0 ? request.Port : defaultPort;
-    const bool viaProxy = UseProxyFor(request.Host, port);
+    const bool viaProxy = UseProxyFor(BareHost(request.Host), port);
     if (scheme == "ftp") {
         if (!proxy_.Use) {
             SetLastErrorCode(errc::InternetNotProxyRequest);
@@ -398,8 +425,9 @@ bool TInternetSession::SendHttpRequest(const TInternetRequest& request)
     curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    if (!request.Referrer.empty())
-        curl_easy_setopt(easy_, CURLOPT_REFERER, request.Referrer.c_str());
+    const std::string referrer = HeaderSafe(request.Referrer);
+    if (!referrer.empty())
+        curl_easy_setopt(easy_, CURLOPT_REFERER, referrer.c_str());
     if (scheme != "ftp" && !request.Username.empty()) {
         curl_easy_setopt(easy_, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
         curl_easy_setopt(easy_, CURLOPT_USERNAME, request.Username.c_str());

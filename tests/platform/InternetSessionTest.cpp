@@ -164,6 +164,7 @@ TEST_F(InternetSessionTest, RequestLineAndHeadersAsSent)
     nettest::TRawServer raw({"HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n"});
     auto session = NewSession();
     auto request = Request("/a b/caf\xc3\xa9?q=1&r=\"x\"", raw.Port());
+    request.Referrer = "http://127.0.0.1/from\r\nX-Injected: 1";
     request.HeaderText = "X-First: 1\r\nIf-Modified-Since: Wed, 21 Oct 2015 07:28:00 GMT\r\nRange: bytes=1000-\r\n";
     ASSERT_TRUE(session->SendHttpRequest(request));
     EXPECT_EQ(204, session->StatusCode());
@@ -179,6 +180,7 @@ TEST_F(InternetSessionTest, RequestLineAndHeadersAsSent)
     EXPECT_LT(first, since);
     EXPECT_LT(since, range);
     EXPECT_EQ(std::string::npos, sent.find("Cookie:"));
+    EXPECT_NE(std::string::npos, sent.find("Referer: http://127.0.0.1/from%0D%0AX-Injected: 1\r\n")) << sent;
 }
 
 TEST_F(InternetSessionTest, RedirectIsReportedNotFollowedAndConditionalAndRangeRequests)
