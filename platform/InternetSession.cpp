@@ -49,14 +49,15 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
-// Percent-encodes the bytes that may not stand in an address as they are; "%" is kept.
-std::string EscapeUnsafe(std::string_view s)
+// Percent-encodes the bytes for which encode is true.
+template <class Predicate>
+std::string PercentEncode(std::string_view s, Predicate encode)
 {
     static const char* hex = "0123456789ABCDEF";
     std::string r;
     r.reserve(s.size());
     for (unsigned char c : s) {
-        if (c <= 0x20 || c >= 0x7f || std::string_view("\"<>\\^`{|}#").find(static_cast<char>(c)) != std::string_view::npos) {
+        if (encode(c)) {
             r += '%';
             r += hex[c >> 4];
             r += hex[c & 15];
@@ -65,41 +66,27 @@ std::string EscapeUnsafe(std::string_view s)
         }
     }
     return r;
+}
+
+// The bytes that may not stand in an address as they are; "%" is kept.
+std::string EscapeUnsafe(std::string_view s)
+{
+    return PercentEncode(s, [](unsigned char c) {
+        return c <= 0x20 || c >= 0x7f || std::string_view("\"<>\\^`{|}#").find(static_cast<char>(c)) != std::string_view::npos;
+    });
 }
 
 // A header value from a page or a setting: control characters (line breaks above all) would
-// end the header, so they are percent-encoded.
+// end the header.
 std::string HeaderSafe(std::string_view s)
 {
-    static const char* hex = "0123456789ABCDEF";
-    std::string r;
-    for (unsigned char c : s) {
-        if (c < 0x20 || c == 0x7f) {
-            r += '%';
-            r += hex[c >> 4];
-            r += hex[c & 15];
-        } else {
-            r += static_cast<char>(c);
-        }
-    }
-    return r;
+    return PercentEncode(s, [](unsigned char c) { return c < 0x20 || c == 0x7f; });
 }
 
-// Percent-encodes everything but unreserved characters (user information in an address).
+// User information in an address: everything but unreserved characters.
 std::string EscapeUserInfo(std::string_view s)
 {
-    static const char* hex = "0123456789ABCDEF";
-    std::string r;
-    for (unsigned char c : s) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-            r += static_cast<char>(c);
-        } else {
-            r += '%';
-            r += hex[c >> 4];
-            r += hex[c & 15];
-        }
-    }
-    return r;
+    return PercentEncode(s, [](unsigned char c) { return !(std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~'); });
 }
 
 // A host name or address, an IPv6 address with or without its brackets.

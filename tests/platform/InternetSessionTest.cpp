@@ -25,6 +25,16 @@ std::string Pattern(size_t size)
 
 using nettest::ReadAll;
 
+TInternetProxy LocalProxy(int port, const std::string& bypassList = "")
+{
+    TInternetProxy proxy;
+    proxy.Use = true;
+    proxy.Address = "127.0.0.1";
+    proxy.Port = port;
+    proxy.BypassList = bypassList;
+    return proxy;
+}
+
 class InternetSessionTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -283,12 +293,7 @@ TEST_F(InternetSessionTest, SetCookieRefusesUnusableInput)
 TEST_F(InternetSessionTest, NamedProxyGetsAbsoluteFormAndBypassGoesDirect)
 {
     nettest::TRawServer proxyServer({"HTTP/1.1 200 OK\r\nContent-Length: 5\r\nConnection: close\r\n\r\nproxy"});
-    TInternetProxy proxy;
-    proxy.Use = true;
-    proxy.Address = "127.0.0.1";
-    proxy.Port = proxyServer.Port();
-    proxy.BypassList = "*.local.test;<local>";
-    auto session = NewSession(proxy);
+    auto session = NewSession(LocalProxy(proxyServer.Port(), "*.local.test;<local>"));
 
     TInternetRequest request;
     request.Host = "www.example.test";
@@ -303,9 +308,7 @@ TEST_F(InternetSessionTest, NamedProxyGetsAbsoluteFormAndBypassGoesDirect)
     EXPECT_EQ(0u, sent.find("GET http://www.example.test/dir/file.html?x=1 HTTP/1.1\r\n")) << sent;
     EXPECT_NE(std::string::npos, sent.find("Proxy-Authorization: Basic cHU6cHA=\r\n"));  // pu:pp
 
-    TInternetProxy bypassing = proxy;
-    bypassing.BypassList = "localhost; 127.0.0.*";
-    auto direct = NewSession(bypassing);
+    auto direct = NewSession(LocalProxy(proxyServer.Port(), "localhost; 127.0.0.*"));
     ASSERT_TRUE(direct->SendHttpRequest(Request("/target")));
     EXPECT_EQ("target", ReadAll(*direct, ok));
     EXPECT_EQ(1u, proxyServer.Requests().size());
@@ -317,11 +320,7 @@ TEST_F(InternetSessionTest, FtpThroughProxyRetriesWithProxyCredentials)
         {"HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"p\"\r\n"
          "Content-Length: 6\r\nConnection: close\r\n\r\ndenied",
          "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nConnection: close\r\n\r\nfile"});
-    TInternetProxy proxy;
-    proxy.Use = true;
-    proxy.Address = "127.0.0.1";
-    proxy.Port = proxyServer.Port();
-    auto session = NewSession(proxy);
+    auto session = NewSession(LocalProxy(proxyServer.Port()));
     TInternetRequest request;
     request.Scheme = "ftp";
     request.Host = "ftp.example.test";
@@ -433,19 +432,23 @@ TEST(InternetSessionOpen, NeedsTheLibrary)
 
 TEST(ProxyBypass, MatchesHostsPortsWildcardsAndLocalNames)
 {
-    EXPECT_TRUE(ProxyBypassMatches("www.example.com", "WWW.Example.com", 80));
-    EXPECT_FALSE(ProxyBypassMatches("example.com", "www.example.com", 80));
-    EXPECT_TRUE(ProxyBypassMatches("foo; *.example.com", "www.example.com", 80));
-    EXPECT_FALSE(ProxyBypassMatches("*.example.com", "example.com.evil.org", 80));
-    EXPECT_TRUE(ProxyBypassMatches("10.*, 192.168.1.1", "10.1.2.3", 80));
-    EXPECT_TRUE(ProxyBypassMatches("<local>", "intranet", 80));
-    EXPECT_FALSE(ProxyBypassMatches("<local>", "intranet.corp", 80));
-    EXPECT_TRUE(ProxyBypassMatches("host:8080", "host", 8080));
-    EXPECT_FALSE(ProxyBypassMatches("host:8080", "host", 80));
-    EXPECT_TRUE(ProxyBypassMatches("http://host", "host", 80));
-    EXPECT_TRUE(ProxyBypassMatches("[::1]:80", "::1", 80));
-    EXPECT_FALSE(ProxyBypassMatches("", "host", 80));
-    EXPECT_FALSE(ProxyBypassMatches("a*b*c", "abx", 80));
+    struct Case {
+        const char* list;
+        const char* host;
+        int port;
+        bool bypassed;
+    };
+    const Case cases[] = {
+        {"www.example.com", "WWW.Example.com", 80, true}, {"example.com", "www.example.com", 80, false},
+        {"foo; *.example.com", "www.example.com", 80, true}, {"*.example.com", "example.com.evil.org", 80, false},
+        {"10.*, 192.168.1.1", "10.1.2.3", 80, true},        {"<local>", "intranet", 80, true},
+        {"<local>", "intranet.corp", 80, false},            {"host:8080", "host", 8080, true},
+        {"host:8080", "host", 80, false},                   {"http://host", "host", 80, true},
+        {"[::1]:80", "::1", 80, true},                      {"", "host", 80, false},
+        {"a*b*c", "abx", 80, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.bypassed, ProxyBypassMatches(c.list, c.host, c.port)) << c.list << " / " << c.host;
 }
 
 }  // namespace
