@@ -4,6 +4,11 @@
 // between requests. One request or FTP transfer at a time; every call except Interrupt() is
 // made from the owning thread.
 //
+// A download runs: Open (once, reused) -> SetTimeouts -> SendHttpRequest (returns once the
+// response headers are in) -> StatusCode / QueryHeader / QueryContentLength / QueryLastModified
+// -> ReadData until it gives 0 bytes -> CloseRequest. FTP: FtpFindFile, then FtpOpenFile and
+// ReadData. No redirect is followed; HTTP/1.1 only; no automatic retry after a response.
+//
 // Failing calls return false and set the thread's last error (ErrorCodes.h) to the Windows
 // Internet number of the failure; for FTP server replies that number is 12003 and the reply
 // code and text are kept with SetLastResponseInfo.
@@ -71,10 +76,13 @@ public:
 
     // The owner's cancel flag: when it becomes non-zero, the running call ends with 12017.
     void SetCancelFlag(const std::atomic<uint8_t>* flag) { cancelFlag_ = flag; }
-    // Wakes a call blocked in this session so it sees the cancel flag at once. Thread-safe.
+    // Wakes a call blocked in this session so it sees the cancel flag at once. The one call
+    // another thread may make; the caller keeps the session alive meanwhile.
     void Interrupt();
 
-    // Sends a GET request and waits for the response headers. An FTP address goes through the
+    // Sends a GET request and waits for the response headers; a failure after them (a body cut
+    // short) is reported by ReadData. A failed connect is tried again connectRetries times.
+    // Cookies of the shared store go with it when AllowCookies. An FTP address goes through the
     // named proxy as an absolute-form request; when the proxy is bypassed for its host, the file
     // is fetched directly and IsHttpResponse() is false.
     bool SendHttpRequest(const TInternetRequest& request);
@@ -100,7 +108,8 @@ public:
     // transfer failed, was cut short (12030) or was cancelled (12017).
     bool ReadData(char* buffer, size_t size, size_t& bytesRead);
 
-    // Ends the current request; a connection still carrying an unread body is dropped.
+    // Ends the current request. The rest of a short body already arriving is read (at most
+    // 200 ms) so its connection serves the next request; otherwise the connection is dropped.
     void CloseRequest();
 
 private:
