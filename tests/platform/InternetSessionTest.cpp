@@ -314,6 +314,19 @@ TEST_F(InternetSessionTest, NamedProxyGetsAbsoluteFormAndBypassGoesDirect)
     EXPECT_EQ(1u, proxyServer.Requests().size());
 }
 
+TEST_F(InternetSessionTest, WithoutNamedProxyTheEnvironmentsProxyIsUsed)
+{
+    nettest::TRawServer proxyServer({"HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"});
+    setenv("https_proxy", ("http://127.0.0.1:" + std::to_string(proxyServer.Port())).c_str(), 1);
+    auto session = NewSession();
+    auto request = Request("/x", 8443);
+    request.Scheme = "https";
+    request.Host = "secure.example.test";
+    EXPECT_FALSE(session->SendHttpRequest(request));
+    ASSERT_EQ(1u, proxyServer.Requests().size());
+    EXPECT_EQ(0u, proxyServer.Requests()[0].find("CONNECT secure.example.test:8443 HTTP/1.1\r\n"));
+}
+
 TEST_F(InternetSessionTest, FtpThroughProxyRetriesWithProxyCredentials)
 {
     nettest::TRawServer proxyServer(
