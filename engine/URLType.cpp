@@ -445,9 +445,12 @@ std::string CutKeepingExtension(std::string_view s, size_t limit)
         ext = s.substr(dot);
     if (ext.size() > kMaxKeptExtension)
         ext = {};
-    size_t keep = limit - ext.size();
-    while (keep > 0 && (static_cast<unsigned char>(s[keep]) & 0xC0) == 0x80)
+    const size_t limitKeep = limit - ext.size();
+    size_t keep = limitKeep;
+    while (keep > 0 && limitKeep - keep < 3 && (static_cast<unsigned char>(s[keep]) & 0xC0) == 0x80)
         --keep;
+    if ((static_cast<unsigned char>(s[keep]) & 0xC0) == 0x80)
+        keep = limitKeep;  // not UTF-8 at all
     std::string out(s.substr(0, keep));
     out += ext;
     return out;
@@ -541,7 +544,8 @@ void TURL::Assign(const TURL& source)
 
 bool TURL::TakeOpaqueAddress(std::string_view text)
 {
-    if (StartsWithNoCase(text, "file:///") || (text.size() >= 3 && text[1] == ':')) {
+    // A drive path ("C:\x") is a file address too.
+    if (StartsWithNoCase(text, "file:///") || (text.size() >= 3 && IsAlpha(text[0]) && text[1] == ':')) {
         Scheme = usFile;
         size_t hash = text.rfind('#');
         if (hash != std::string_view::npos) {
@@ -599,9 +603,11 @@ TURL::TCrackResult TURL::Crack(std::string_view text)
         user = userInfo.substr(0, colon);
         if (colon != std::string_view::npos)
             password = userInfo.substr(colon + 1);
-        if (user.size() > kMaxUserInfoPart || password.size() > kMaxUserInfoPart)
-            return TCrackResult::Malformed;
     }
+    std::string plainUser = PercentDecoded(user);
+    std::string plainPassword = PercentDecoded(password);
+    if (plainUser.size() > kMaxUserInfoPart || plainPassword.size() > kMaxUserInfoPart)
+        return TCrackResult::Malformed;
 
     std::string_view host, portText;
     if (!hostPort.empty() && hostPort[0] == '[') {
@@ -651,8 +657,8 @@ TURL::TCrackResult TURL::Crack(std::string_view text)
     Port = static_cast<uint16_t>(port);
     HostName = host;
     URLPath = std::move(cleanPath);
-    UserName = PercentDecoded(user);
-    Password = PercentDecoded(password);
+    UserName = std::move(plainUser);
+    Password = std::move(plainPassword);
     size_t hash = extra.rfind('#');
     if (hash != std::string_view::npos) {
         Fragment = extra.substr(hash);
@@ -927,6 +933,16 @@ std::string TURL::FileAddressToLocalName(std::string_view folder) const
         return std::string();
     if (name.size() <= root.size() + 1 || name.compare(0, root.size(), root) != 0 || name[root.size()] != '/')
         return std::string();
+    // A path the file system cannot hold names no file.
+    if (name.size() > kMaxLocalName)
+        return std::string();
+    for (size_t i = 1, j; i < name.size(); i = j + 1) {
+        j = name.find('/', i);
+        if (j == std::string::npos)
+            j = name.size();
+        if (j - i > kMaxNameComponent)
+            return std::string();
+    }
     return name;
 }
 

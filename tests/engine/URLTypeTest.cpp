@@ -322,6 +322,8 @@ TEST(URLResolve, HostileAndSpecialReferences)
     EXPECT_EQ(Resolve("mailto:x@y", base), "mailto:x@y");
     EXPECT_EQ(Resolve("file:///tmp/a.htm", base), "file:///tmp/a.htm");
     EXPECT_EQ(Resolve("//h:0/", base), "");
+    // Only a letter and a colon make a drive path; a fragment directive stays a fragment.
+    EXPECT_EQ(Resolve("#:~:text=x", base), "http://u:p@site.example/dir/page.html#:~:text=x");
 
     TURL invalid, url;
     EXPECT_FALSE(url.SetRelativeURL("x.html", invalid));
@@ -409,6 +411,7 @@ TEST(LocalFileName, FileAddressesStayInsideTheFolder)
     EXPECT_EQ(LocalName("file:///d", "/d"), "");
     EXPECT_EQ(LocalName("g:h", "/d"), "");
     EXPECT_EQ(LocalName("file:///d/x", "relative"), "");
+    EXPECT_EQ(LocalName("file:///d/" + std::string(256, 'x'), "/d"), "");
 }
 
 TEST_F(LoggedTest, LongNamesAreCutKeepingTheExtension)
@@ -429,6 +432,8 @@ TEST_F(LoggedTest, LongNamesAreCutKeepingTheExtension)
         accents += "\xc3\xa9";
     name = LocalName("http://h.com/" + accents + ".gif");
     EXPECT_EQ(name, "/d/www.h.com/" + accents.substr(0, 246) + ".gif");
+    name = LocalName("http://h.com/" + std::string(300, '\x88') + "/x");
+    EXPECT_EQ(name, "/d/www.h.com/" + std::string(255, '\x88') + "/x");
 
     // Whole names: a long folder leaves less room.
     const std::string folder = "/" + std::string(3900, 'f');
