@@ -25,13 +25,15 @@ std::string NowText()
     return buf;
 }
 
+// Blanks and control characters off both ends.
 std::string Trimmed(const std::string& s)
 {
-    size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return std::string();
-    size_t e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
+    size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
+        --e;
+    return s.substr(b, e - b);
 }
 
 }  // namespace
@@ -72,6 +74,7 @@ TApplicationTraceLog::TApplicationTraceLog(const std::vector<std::string>& args,
 
 TApplicationTraceLog::~TApplicationTraceLog()
 {
+    ReleaseInstance();
     if (fileOpen_) {
         LogMessage("Application stopped at " + NowText());
         std::lock_guard<std::mutex> guard(lock_);

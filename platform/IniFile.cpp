@@ -380,8 +380,14 @@ bool AtomicWriteFile(const std::string& path, const std::string& data, mode_t mo
         return false;
     }
     static thread_local std::mt19937_64 rng{std::random_device{}()};
-    std::string tmp = path + ".tmp" + std::to_string(rng() % 1000000000ULL);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        tmp = path + ".tmp" + std::to_string(rng() % 1000000000ULL);
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
     if (fd < 0) {
         SetLastErrorFromErrno(errno);
         return false;
