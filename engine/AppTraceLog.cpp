@@ -1,10 +1,12 @@
 #include "engine/AppTraceLog.h"
 
 #include "platform/ErrorCodes.h"
+#include "platform/TextUtils.h"
 
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -25,17 +27,6 @@ std::string NowText()
     return buf;
 }
 
-// Blanks and control characters off both ends.
-std::string Trimmed(const std::string& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-        --e;
-    return s.substr(b, e - b);
-}
-
 }  // namespace
 
 TApplicationTraceLog::TApplicationTraceLog(const std::vector<std::string>& args, bool ctrlShiftHeld,
@@ -46,7 +37,12 @@ TApplicationTraceLog::TApplicationTraceLog(const std::vector<std::string>& args,
     if (logRequested_) {
         filePath_ = dataFolder + "GleaneryEventLog.csv";
         // Never follow a link planted where the log goes.
-        int fd = ::open(filePath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+        int fd = ::open(filePath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        struct stat st {};
+        if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(fd);  // a pipe or device planted where the log goes
+            fd = -1;
+        }
         if (fd >= 0)
             file_ = ::fdopen(fd, "wb");
         if (file_) {
@@ -91,7 +87,7 @@ TApplicationTraceLog::~TApplicationTraceLog()
 bool TApplicationTraceLog::IsLogSwitch(const std::vector<std::string>& args)
 {
     for (const std::string& a : args)
-        if (Trimmed(a) == "/eventlog")
+        if (TrimText(a) == "/eventlog")
             return true;
     return false;
 }

@@ -1,28 +1,11 @@
 #include "engine/PasswordMgr.h"
 
-namespace {
-
-char AsciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameHost(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
-}
-
-}  // namespace
+#include "platform/TextUtils.h"
 
 int TPasswordManager::IndexOfHost(const std::string& host) const
 {
     for (int i = 0; i < count_; ++i)
-        if (SameHost(table_[static_cast<size_t>(i)].Host, host))
+        if (SameTextIgnoringCase(table_[static_cast<size_t>(i)].Host, host))
             return i;
     return -1;
 }

@@ -5,6 +5,7 @@
 #include "engine/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
 #include "platform/IniFile.h"
+#include "platform/TextUtils.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -20,33 +21,6 @@ const char kUnit[] = "SavedOptions";
 const char kOptions[] = "Options";
 // The settings file may hold proxy credentials: only its owner reads it.
 constexpr mode_t kSettingsMode = 0600;
-
-// Blanks and control characters off both ends.
-std::string TrimControls(const std::string& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-        --e;
-    return s.substr(b, e - b);
-}
-
-bool SameTextIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 
 std::string WithSlash(std::string folder)
 {
@@ -129,6 +103,18 @@ TDataFolderState& DataFolderState()
     return state;
 }
 
+// Runs body; an exception is logged under the routine's name and gives onError.
+template <class R, class F>
+R Guarded(const char* routine, R onError, F&& body)
+{
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), routine, kUnit);
+        return onError;
+    }
+}
+
 const TDataFolderChoice& DecidedDataFolder()
 {
     TDataFolderState& s = DataFolderState();
@@ -158,81 +144,57 @@ void TSavedOptions::Save(const TIniFile& ini) const
 bool TSavedOptions::ReadString(const std::string& section, const std::string& key, std::string& value,
                                const std::string& def)
 {
-    try {
+    return Guarded("ReadString", false, [&] {
         TIniFile ini;
         Open(ini);
         value = ini.ReadString(section, key, def);
         return true;
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "ReadString", kUnit);
-        return false;
-    }
+    });
 }
 
-bool TSavedOptions::WriteString(const std::string& section, const std::string& key, const std::string& value)
+bool TSavedOptions::WriteValue(const char* routine, const std::string& section, const std::string& key,
+                               const std::string& value)
 {
-    try {
+    return Guarded(routine, false, [&] {
         TIniFile ini;
         Open(ini);
         ini.WriteString(section, key, value);
         Save(ini);
         return true;
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "WriteString", kUnit);
-        return false;
-    }
+    });
+}
+
+bool TSavedOptions::WriteString(const std::string& section, const std::string& key, const std::string& value)
+{
+    return WriteValue("WriteString", section, key, value);
 }
 
 bool TSavedOptions::ReadBool(const std::string& section, const std::string& key, bool def)
 {
-    try {
+    return Guarded("ReadBool", false, [&] {
         TIniFile ini;
         Open(ini);
         return ini.ReadBool(section, key, def);
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "ReadBool", kUnit);
-        return false;
-    }
+    });
 }
 
 bool TSavedOptions::WriteBool(const std::string& section, const std::string& key, bool value)
 {
-    try {
-        TIniFile ini;
-        Open(ini);
-        ini.WriteBool(section, key, value);
-        Save(ini);
-        return true;
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "WriteBool", kUnit);
-        return false;
-    }
+    return WriteValue("WriteBool", section, key, value ? "1" : "0");
 }
 
 int32_t TSavedOptions::ReadInteger(const std::string& section, const std::string& key, int32_t def)
 {
-    try {
+    return Guarded("ReadInteger", def, [&] {
         TIniFile ini;
         Open(ini);
         return ini.ReadInteger(section, key, def);
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "ReadInteger", kUnit);
-        return def;
-    }
+    });
 }
 
 bool TSavedOptions::WriteInteger(const std::string& section, const std::string& key, int32_t value)
 {
-    try {
-        TIniFile ini;
-        Open(ini);
-        ini.WriteInteger(section, key, value);
-        Save(ini);
-        return true;
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "WriteInteger", kUnit);
-        return false;
-    }
+    return WriteValue("WriteInteger", section, key, std::to_string(value));
 }
 
 // ---- Shared options ----
@@ -292,66 +254,62 @@ void TSavedOptions::ReadHistory(const std::string& section, std::vector<std::str
     list.clear();
     if (!enableHistory_)
         return;
-    try {
+    Guarded("ReadHistory", false, [&] {
         TIniFile ini;
         Open(ini);
         const int32_t count = ini.ReadInteger(section, "Count", 0);
         const size_t limit = maxHistoryLength_ > 0 ? static_cast<size_t>(maxHistoryLength_) : 0;
         for (int32_t i = 0; i < count && list.size() < limit; ++i)
-            list.push_back(TrimControls(ini.ReadString(section, "Item" + std::to_string(i), "")));
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "ReadHistory", kUnit);
-    }
+            list.push_back(TrimText(ini.ReadString(section, "Item" + std::to_string(i), "")));
+        return true;
+    });
 }
 
 void TSavedOptions::AddToHistory(const std::string& section, const std::string& text)
 {
-    const std::string trimmed = TrimControls(text);
+    const std::string trimmed = TrimText(text);
     if (!enableHistory_ || trimmed.empty() || maxHistoryLength_ < 1)
         return;
-    try {
+    Guarded("AddToHistory", false, [&] {
         std::vector<std::string> list;
         ReadHistory(section, list);
         MoveToTopOfList(trimmed, list);
-        while (list.size() > static_cast<size_t>(maxHistoryLength_))
-            list.pop_back();
+        if (list.size() > static_cast<size_t>(maxHistoryLength_))
+            list.resize(static_cast<size_t>(maxHistoryLength_));
         WriteHistory(section, list);
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "AddToHistory", kUnit);
-    }
+        return true;
+    });
 }
 
 void TSavedOptions::WriteHistory(const std::string& section, const std::vector<std::string>& list)
 {
     if (!enableHistory_)
         return;
-    try {
+    Guarded("WriteHistory", false, [&] {
         TIniFile ini;
         Open(ini);
         ini.WriteInteger(section, "Count", static_cast<int64_t>(list.size()));
         for (size_t i = 0; i < list.size(); ++i)
             ini.WriteString(section, "Item" + std::to_string(i), list[i]);
         Save(ini);
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "WriteHistory", kUnit);
-    }
+        return true;
+    });
 }
 
 void TSavedOptions::ClearHistorySection(const std::string& section)
 {
-    try {
+    Guarded("ClearHistorySection", false, [&] {
         TIniFile ini;
         Open(ini);
         ini.EraseSection(section);
         Save(ini);
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "ClearHistorySection", kUnit);
-    }
+        return true;
+    });
 }
 
 void MoveToTopOfList(const std::string& text, std::vector<std::string>& list)
 {
-    const std::string trimmed = TrimControls(text);
+    const std::string trimmed = TrimText(text);
     if (trimmed.empty())
         return;
     for (auto it = list.begin(); it != list.end(); ++it) {

@@ -61,6 +61,8 @@ public:
 
 private:
     void WriteHistory(const std::string& section, const std::vector<std::string>& list);
+    bool WriteValue(const char* routine, const std::string& section, const std::string& key,
+                    const std::string& value);
     // Loads the settings file; throws when it exists but cannot be read.
     void Open(TIniFile& ini) const;
     // Replaces the settings file with ini; throws on failure.

@@ -343,13 +343,14 @@ bool TIniFile::SaveTo(const std::string& path, mode_t mode) const
 bool ReadWholeFile(const std::string& path, std::string& data)
 {
     data.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking open: a pipe planted at the path must not hang the reader.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         SetLastErrorFromErrno(errno);
         return false;
     }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         SetLastErrorCode(errc::AccessDenied);
         return false;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <regex>
 #include <set>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -127,6 +128,12 @@ TEST(AppTraceLog, LinkAtTheLogPathIsNotFollowed)
     }
     EXPECT_EQ(boxText, "Unable to create " + (tmp / "GleaneryEventLog.csv"));
     EXPECT_EQ(ReadTextFile(victim), "keep me");
+
+    // Nor does a pipe there block the start-up.
+    ASSERT_EQ(::unlink((tmp / "GleaneryEventLog.csv").c_str()), 0);
+    ASSERT_EQ(::mkfifo((tmp / "GleaneryEventLog.csv").c_str(), 0600), 0);
+    TApplicationTraceLog log({"/eventlog"}, false, tmp.Slash());
+    EXPECT_FALSE(log.FileOpen());
 }
 
 TEST(AppTraceLog, ConcurrentWritersGiveWholeRowsInOrderPerThread)

@@ -67,10 +67,12 @@ TEST_F(SavedOptionsTest, UnreadableFileIsNeverReplaced)
     EXPECT_EQ(v, "untouched");
     EXPECT_EQ(opts.ReadInteger("S", "k", 42), 42);
     EXPECT_FALSE(opts.WriteString("S", "k", "v"));
+    EXPECT_FALSE(opts.WriteBool("S", "b", true));
     EXPECT_TRUE(std::filesystem::is_directory(ini));
     std::string text = ReadTextFile(logDir / "GleaneryEventLog.csv");
     EXPECT_THAT(text, HasSubstr("\"Exception\",\"Unable to read " + ini));
     EXPECT_THAT(text, HasSubstr("\",\"WriteString\",\"SavedOptions\","));
+    EXPECT_THAT(text, HasSubstr("\",\"WriteBool\",\"SavedOptions\","));
 }
 
 TEST_F(SavedOptionsTest, HistoryIsCutToMaxHistoryLength)

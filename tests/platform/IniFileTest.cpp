@@ -105,6 +105,9 @@ TEST(IniFile, WriteAndLoadFailuresAreReported)
     TIniFile load;
     EXPECT_FALSE(load.Load(dir));  // present but unreadable is not "missing"
     EXPECT_TRUE(load.Load(tmp / "missing.ini"));
+    // A pipe at the path is refused at once instead of blocking the reader.
+    ASSERT_EQ(::mkfifo((tmp / "fifo.ini").c_str(), 0600), 0);
+    EXPECT_FALSE(load.Load(tmp / "fifo.ini"));
 }
 
 TEST(IniFile, HostileInputParsesWithoutLoss)
