@@ -1,8 +1,11 @@
 #include "engine/AppInfo.h"
 
+#include "common/TempFolder.h"
+#include "engine/AppTraceLog.h"
 #include "engine/FileDateTime.h"
 
 #include <gtest/gtest.h>
+#include <regex>
 
 TEST(AppInfo, VersionIsShortenedOnlyByTrailingZeroPairs)
 {
@@ -42,4 +45,21 @@ TEST(AppInfo, FileSystemNameNeedsAnAbsolutePath)
     EXPECT_EQ(again, name);
     // Whatever cannot be told counts as NTFS.
     EXPECT_TRUE(IsNTFSPath("c:"));
+}
+
+TEST(AppInfo, LogVersionInfoWritesThreeMessages)
+{
+    TTempFolder tmp;
+    TAppInfo info;
+    info.LogVersionInfo();  // no log yet: nothing happens
+    {
+        TApplicationTraceLog log({"/eventlog"}, false, tmp.Slash());
+        info.LogVersionInfo();
+    }
+    const std::string text = ReadTextFile(tmp / "GleaneryEventLog.csv");
+    EXPECT_TRUE(std::regex_search(text, std::regex("\"Message\",\"OS Version \\(platform, major, minor, build\\): "
+                                                   "2, [0-9]+, [0-9]+, [0-9]+\",\"\",\"\",\"\",\"\"\r\n")));
+    EXPECT_NE(text.find("\"Application version: " + info.FileVersion + "\""), std::string::npos);
+    EXPECT_NE(text.find("\"libcurl version: " + TAppInfo::LibcurlVersion() + "\""), std::string::npos);
+    EXPECT_FALSE(TAppInfo::LibcurlVersion().empty());
 }
