@@ -108,6 +108,13 @@ TEST(URLParse, ComponentsAndNormalForm)
     EXPECT_EQ(url.GetHostName(), "[::1]");
     EXPECT_EQ(url.GetFullURL(), "http://[::1]:8080/x");
 
+    EXPECT_EQ(Full("http://h:/x"), "http://h/x");
+    EXPECT_EQ(Full("http://h:00080/x"), "http://h/x");
+    // RFC authority rules: the host is what follows the last "@", and a "#" ends the authority.
+    EXPECT_EQ(Full("http://good.example:80@evil.example/"), "http://good.example:80@evil.example/");
+    ASSERT_TRUE(url.SetFullURL("http://evil.example#@good.example/"));
+    EXPECT_EQ(url.GetHostName(), "evil.example");
+
     // Tabs and line breaks inside a link are dropped.
     EXPECT_EQ(Full("http://h/a\n/b\t.html"), "http://h/a/b.html");
 }
