@@ -17,7 +17,7 @@ protected:
     void SetUp() override
     {
         nettest::ClearProxyEnvironment();
-        dir_ = nettest::MakeTempDir();
+        dir_ = temp_.Path();
         ASSERT_TRUE(nettest::MakeCertificate(dir_, cert_, key_));
         server_ = std::make_unique<httplib::SSLServer>(cert_.c_str(), key_.c_str());
         server_->Get("/secure", [](const httplib::Request& req, httplib::Response& res) {
@@ -30,7 +30,6 @@ protected:
     {
         if (thread_.joinable())
             nettest::StopServer(*server_, thread_);
-        std::filesystem::remove_all(dir_);
     }
 
     TInternetRequest Request()
@@ -44,6 +43,7 @@ protected:
     }
 
     TInternetLibrary library_;
+    TTempFolder temp_;
     std::string dir_, cert_, key_;
     std::unique_ptr<httplib::SSLServer> server_;
     std::thread thread_;
@@ -81,13 +81,13 @@ protected:
     void SetUp() override
     {
         nettest::ClearProxyEnvironment();
-        dir_ = nettest::MakeTempDir();
+        dir_ = temp_.Path();
         const std::string root = dir_ + "/root";
         std::filesystem::create_directories(root + "/pub");
-        nettest::WriteFile(root + "/pub/data.bin", content_);
+        WriteTextFile(root + "/pub/data.bin", content_);
         const timespec times[2] = {{1600000000, 0}, {1600000000, 0}};
         ASSERT_EQ(0, utimensat(AT_FDCWD, (root + "/pub/data.bin").c_str(), times, 0));
-        nettest::WriteFile(root + "/big.iso", "");
+        WriteTextFile(root + "/big.iso", "");
         std::filesystem::resize_file(root + "/big.iso", kBigSize);  // sparse
         server_ = std::make_unique<nettest::TFtpServer>(root, dir_);
         ASSERT_GT(server_->Port(), 0) << "the FTP server did not start";
@@ -98,7 +98,6 @@ protected:
     {
         session_.reset();
         server_.reset();
-        std::filesystem::remove_all(dir_);
     }
 
     TFtpRequest Request(const std::string& path, bool passive = true)
@@ -114,6 +113,7 @@ protected:
     static constexpr int64_t kBigSize = 5LL * 1024 * 1024 * 1024;
     TInternetLibrary library_;
     const std::string content_ = Binary(25600);
+    TTempFolder temp_;
     std::string dir_;
     std::unique_ptr<nettest::TFtpServer> server_;
     std::unique_ptr<TInternetSession> session_;

@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/TempFolder.h"
 #include "platform/InternetSession.h"
 
 namespace nettest {
@@ -54,19 +55,6 @@ inline std::string ReadAll(TInternetSession& session, bool& ok)
     while ((ok = session.ReadData(block, sizeof block, n)) && n > 0)
         body.append(block, n);
     return body;
-}
-
-inline std::string MakeTempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "gleanery-net-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("mkdtemp failed");
-    return pattern;
-}
-
-inline void WriteFile(const std::string& path, const std::string& data)
-{
-    std::ofstream(path, std::ios::binary) << data;
 }
 
 // A socket bound to 127.0.0.1 on a free port, listening.
@@ -223,7 +211,7 @@ public:
     explicit TFtpServer(const std::string& root, const std::string& scriptDir)
     {
         const std::string script = scriptDir + "/ftpserver.py";
-        WriteFile(script, R"(import logging, os, sys, threading
+        WriteTextFile(script, R"(import logging, os, sys, threading
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
