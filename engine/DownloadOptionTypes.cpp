@@ -109,24 +109,27 @@ void TCopyJobDownloadOptions::WriteToIni(TIniFile& ini) const
     ini.WriteBool(kOptionsSection, "ApplyParsingFilter", ApplyParsingFilter);
 }
 
-bool TCopyJobDownloadOptions::ReadFromJobFile(const std::string& fileName)
+bool LoadJobFile(const std::string& fileName, TIniFile& ini)
 {
     try {
-        TIniFile ini;
-        if (!ini.Load(fileName))
-            return false;
-        return ReadFromIni(ini);
+        return ini.Load(fileName);
     } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "ReadFromJobFile", "DownloadOptionTypes");
+        LogEvent(etException, e.what(), "LoadJobFile", "DownloadOptionTypes");
         return false;
     }
+}
+
+bool TCopyJobDownloadOptions::ReadFromJobFile(const std::string& fileName)
+{
+    TIniFile ini;
+    return LoadJobFile(fileName, ini) && ReadFromIni(ini);
 }
 
 bool TCopyJobDownloadOptions::WriteToJobFile(const std::string& fileName) const
 {
     try {
         TIniFile ini;
-        if (!ini.Load(fileName))
+        if (!LoadJobFile(fileName, ini))
             return false;
         WriteToIni(ini);
         return ini.SaveTo(fileName, JobFileMode(ini));

@@ -102,5 +102,9 @@ void WriteFindReplaceTasks(TIniFile& ini, const std::string& section, const TFin
 void ReadCookies(const TIniFile& ini, TCookies& cookies);
 void WriteCookies(TIniFile& ini, const TCookies& cookies);
 
+// Reads a job file into ini (a missing file gives an empty document); False when it cannot
+// be read.
+bool LoadJobFile(const std::string& fileName, TIniFile& ini);
+
 // File mode for a job file with this content: 0600 when it holds start-address credentials.
 mode_t JobFileMode(const TIniFile& ini);
