@@ -28,7 +28,7 @@ TCopyJob MarkedJob()
 
 TEST(JobFile, LayoutIsPinnedAndRoundTripsByteForByte)
 {
-    TempFolder tmp;
+    TTempFolder tmp;
     const std::string first = tmp.Path() + "/first.GCJ", second = tmp.Path() + "/second.GCJ";
     ASSERT_TRUE(SampleJob().WriteJobFile(first));
     EXPECT_EQ(FileText(first), TestDataText("job/sample.GCJ"));
@@ -118,7 +118,7 @@ TEST(JobFile, Credentials)
 
 TEST(JobFile, RefusedFilesLeaveTheJobUnchanged)
 {
-    TempFolder tmp;
+    TTempFolder tmp;
     const std::string texts[] = {
         "",
         "[Start]\r\nJobName=new\r\n",
@@ -205,7 +205,7 @@ TEST(JobFile, JobDownloadSizeKeepsToThirtyTwoBits)
 
 TEST(JobFile, OptionsAloneUpdateAnExistingFile)
 {
-    TempFolder tmp;
+    TTempFolder tmp;
     const std::string path = tmp.Path() + "/job.GCJ";
     ASSERT_TRUE(AtomicWriteFile(path, "[Start]\r\nSU=dQ==\r\nJobName=x\r\n", 0600));
     TCopyJobDownloadOptions o;

@@ -1,6 +1,7 @@
 #pragma once
-// Shared helpers of the job tests: a temp folder, file text, and the sample job that the
+// Shared helpers of the job tests: file text, and the sample job that the
 // pinned file data/job/sample.GCJ holds.
+#include "common/TempFolder.h"
 #include "engine/JobTypes.h"
 #include "platform/IniFile.h"
 
@@ -10,29 +11,6 @@
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "gleanery-test-XXXXXX").string();
-        if (::mkdtemp(tmpl.data()))
-            path_ = tmpl;
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        if (!path_.empty())
-            std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 inline std::string FileText(const std::string& path)
 {

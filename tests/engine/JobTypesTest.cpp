@@ -7,7 +7,7 @@
 
 TEST(JobTemplates, WrittenOnceAndNeverOverwritten)
 {
-    TempFolder tmp;
+    TTempFolder tmp;
     const std::string folder = tmp.Path() + "/";
     WriteDefaultJobTemplates(folder);
     TCopyJob single, page, site;
@@ -32,7 +32,7 @@ TEST(JobTemplates, WrittenOnceAndNeverOverwritten)
 
 TEST(JobTemplates, NamesFollowTheLanguageAndStayInTheFolder)
 {
-    TempFolder tmp;
+    TTempFolder tmp;
     const std::string langFolder = tmp.Path() + "/lang/";
     TLocalLanguages{}.SetLanguagesFolder(langFolder);  // writes the English file
     std::string csv = FileText(langFolder + "ENU.csv");
@@ -53,7 +53,7 @@ TEST(JobTemplates, NamesFollowTheLanguageAndStayInTheFolder)
 
 TEST(JobFolders, DestinationPathAndUniqueSubfolders)
 {
-    TempFolder tmp;
+    TTempFolder tmp;
     TCopyJob job;
     job.SetDestinationFolder(tmp.Path() + "//");
     EXPECT_EQ(job.GetDestinationPath(), tmp.Path());
