@@ -19,13 +19,10 @@ inline std::string FileText(const std::string& path)
     return data;
 }
 
-// A file of tests/data: GLEANERY_TEST_DATA names the folder, else it is found beside this file.
+// A file of tests/data (the build names the folder).
 inline std::string TestDataText(const std::string& name)
 {
-    const char* env = std::getenv("GLEANERY_TEST_DATA");
-    const std::filesystem::path folder =
-        env ? std::filesystem::path(env) : std::filesystem::path(__FILE__).parent_path().parent_path() / "data";
-    return FileText((folder / name).string());
+    return FileText((std::filesystem::path(GLEANERY_TEST_DATA) / name).string());
 }
 
 inline unsigned FileMode(const std::string& path)
