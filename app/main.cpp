@@ -45,6 +45,7 @@ int main(int argc, char** argv)
     std::unique_ptr<TMainForm> mainForm;
     try {
         mainForm = std::make_unique<TMainForm>(QCoreApplication::arguments());
+        InitAfterFormsCreated(*mainForm);
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "Initialization", "Gleanery");
         ShowMessageBox(nullptr, QString::fromStdString(e.what()), "Initialization Error", TBoxIcon::Error);

@@ -4,6 +4,7 @@
 #include "engine/AppTraceLog.h"
 #include "ui/EmptyPageFrame.h"
 #include "ui/MessageBoxes.h"
+#include "ui/PreferenceGetters.h"
 #include "ui/TryShellExe.h"
 #include "ui/UISettings.h"
 #include "ui/UIStrings.h"
@@ -398,6 +399,28 @@ void TMainForm::FormClose()
 {
     if (!uninstalling_)
         SaveWindowPlacement();
+}
+
+void InitAfterFormsCreated(TMainForm& form)
+{
+    form.UpdateLanguageLabels();
+    form.SetJobLogVisible(GetLogCompletedJobs());
+    form.SetJobQueueVisible(GetShowJobQueue());
+    form.SetProgressTabVisible(false);
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (uninstalling_ || !firstShow_)
+        return;
+    firstShow_ = false;
+    QMetaObject::invokeMethod(this, &TMainForm::OnStartupUIComplete, Qt::QueuedConnection);
+}
+
+void TMainForm::OnStartupUIComplete()
+{
+    MoveFocusToPageByStringId(19);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)

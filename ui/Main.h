@@ -33,6 +33,11 @@ void SetProgramFolder(const std::string& folder);
 // Start-up: settles the program folder, the language files and the settings file.
 void InitPathsAndOptions();
 
+class TMainForm;
+// After every window exists: texts, the pages' set-up in order (which registers their output
+// listeners), the output destination, then the Log, Job Queue and Progress tabs.
+void InitAfterFormsCreated(TMainForm& form);
+
 // Stored [Window] placement; -1 means unset.
 struct TWindowPlacement {
     int32_t state = 0;  // 0 normal, 1 minimised, 2 maximised
@@ -101,8 +106,12 @@ public:
     const QStringList& CachedParams() const { return cachedParams_; }
     void AddCachedParam(const QString& param) { cachedParams_.append(param); }
 
+    // The start-up steps that wait until the window is on screen.
+    void OnStartupUIComplete();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate(const QStringList& args);
@@ -123,6 +132,7 @@ private:
 
     QStringList cachedParams_;
     bool created_ = false;
+    bool firstShow_ = true;
     bool uninstalling_ = false;
     bool closePrepared_ = false;
     bool busy_ = false;
