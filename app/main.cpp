@@ -1,6 +1,7 @@
 // The program's entry point: services, paths and settings, the single-instance test, the
 // windows and their pages, the event loop, and an orderly, bounded shut-down.
 #include "engine/AppTraceLog.h"
+#include "engine/LanguageStrings.h"
 #include "ui/Application.h"
 #include "ui/Main.h"
 #include "ui/MessageBoxes.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv)
     std::vector<std::string> args = ArgumentsAfterProgram(argc, argv);
 
     // Services, in this order; destroyed in the reverse order when main() returns.
+    TLocalLanguages languages;
     bool ctrlShift = (QGuiApplication::queryKeyboardModifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) ==
                      (Qt::ControlModifier | Qt::ShiftModifier);
     TApplicationTraceLog::Hooks hooks;

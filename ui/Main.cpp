@@ -2,6 +2,7 @@
 
 #include "Version.h"
 #include "engine/AppTraceLog.h"
+#include "engine/LanguageStrings.h"
 #include "ui/EmptyPageFrame.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreferenceGetters.h"
@@ -77,6 +78,12 @@ void SetProgramFolder(const std::string& folder)
 void InitPathsAndOptions()
 {
     SetProgramFolder(QCoreApplication::applicationDirPath().toStdString() + "/");
+    if (TLocalLanguages* languages = TLocalLanguages::Instance()) {
+        languages->SetDeleteQuestion([](const std::string& text, const std::string& caption) {
+            return ShowMessageBox(nullptr, QStr(text), QStr(caption), TBoxIcon::Question, true);
+        });
+        languages->SetLanguagesFolder(GetProgramFolder() + "Languages/");
+    }
 }
 
 QRect PlaceWindowRect(const TWindowPlacement& p, const QRect& designed, const QRect& available,

@@ -23,12 +23,6 @@ QUrl ShellTarget(const std::string& file)
     return QUrl::fromLocalFile(QFileInfo(text).absoluteFilePath());
 }
 
-std::string LastErrorCaption()
-{
-    uint32_t code = GetLastErrorCode();
-    return ReplaceFirst(ReplaceFirst(UIString(263), "XXX", std::to_string(code)), "YYY", SystemErrorMessage(code));
-}
-
 }  // namespace
 
 bool TryShellExecute(QWidget* owner, const std::string& file, const std::string& verb)
@@ -42,6 +36,6 @@ bool TryShellExecute(QWidget* owner, const std::string& file, const std::string&
     else
         SetLastErrorCode(errc::NotSupported);
     LogAPIError("ShellExecute " + file, "TryShellExecute", "CopyProgress");
-    ShowMessageBox(owner, QString::fromStdString(file), QString::fromStdString(LastErrorCaption()), TBoxIcon::Warning);
+    ShowMessageBox(owner, QString::fromStdString(file), QString::fromStdString(GetLastErrorText()), TBoxIcon::Warning);
     return false;
 }

@@ -1,5 +1,7 @@
 #pragma once
 // Every text a window shows comes from the language table by its string number.
+#include "engine/LanguageStrings.h"
+
 #include <QString>
 #include <string>
 
@@ -11,8 +13,6 @@ QString QUIString(int id);
 // Whole number of string id, or def when the text is not one.
 int UIInteger(int id, int def);
 
-// Replaces the first occurrence of placeholder ("XXX" or "YYY") by value.
-std::string ReplaceFirst(std::string text, const std::string& placeholder, const std::string& value);
 QString QReplaceFirst(QString text, const QString& placeholder, const QString& value);
 
 // Font name from string 7 and size from string 8 (the current size when 8 is not a number).
