@@ -1,7 +1,10 @@
 // The program's entry point: services, paths and settings, the single-instance test, the
 // windows and their pages, the event loop, and an orderly, bounded shut-down.
 #include "engine/AppTraceLog.h"
+#include "engine/AppInfo.h"
 #include "engine/LanguageStrings.h"
+#include "engine/PasswordMgr.h"
+#include "engine/SavedOptions.h"
 #include "ui/Application.h"
 #include "ui/Main.h"
 #include "ui/MessageBoxes.h"
@@ -33,6 +36,8 @@ int main(int argc, char** argv)
 
     // Services, in this order; destroyed in the reverse order when main() returns.
     TLocalLanguages languages;
+    TAppInfo appInfo;
+    TSavedOptions savedOptions;
     bool ctrlShift = (QGuiApplication::queryKeyboardModifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) ==
                      (Qt::ControlModifier | Qt::ShiftModifier);
     TApplicationTraceLog::Hooks hooks;
@@ -40,7 +45,8 @@ int main(int argc, char** argv)
         ShowMessageBox(nullptr, QString::fromStdString(text), "Gleanery",
                        success ? TBoxIcon::Information : TBoxIcon::Warning);
     };
-    TApplicationTraceLog traceLog(args, ctrlShift, UIDataFolder(), hooks);
+    TApplicationTraceLog traceLog(args, ctrlShift, GetDataFolder(), hooks);
+    TPasswordManager passwordManager;
 
     InitPathsAndOptions();
 

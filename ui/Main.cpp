@@ -2,7 +2,9 @@
 
 #include "Version.h"
 #include "engine/AppTraceLog.h"
+#include "engine/AppInfo.h"
 #include "engine/LanguageStrings.h"
+#include "engine/SavedOptions.h"
 #include "ui/EmptyPageFrame.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreferenceGetters.h"
@@ -38,12 +40,6 @@ const QRect kDesignedRect(50, 0, 608, 431);
 const QSize kMinimumClient(600, 420);
 const int kTabCaptionIds[pgCount] = {19, 20, 21, 22, 23, 24};
 
-std::string& ProgramFolderValue()
-{
-    static std::string folder;
-    return folder;
-}
-
 // A round badge in the given colour with a "G"; the program's icons.
 QIcon MakeBadgeIcon(const QColor& fill)
 {
@@ -65,25 +61,28 @@ QIcon MakeBadgeIcon(const QColor& fill)
 
 }  // namespace
 
-const std::string& GetProgramFolder()
+std::string AppProductName()
 {
-    return ProgramFolderValue();
+    const TAppInfo* info = TAppInfo::Instance();
+    return info && !info->ProductName.empty() ? info->ProductName : std::string(GLEANERY_PRODUCT_NAME);
 }
 
-void SetProgramFolder(const std::string& folder)
+std::string AppVersion()
 {
-    ProgramFolderValue() = folder;
+    const TAppInfo* info = TAppInfo::Instance();
+    return info && !info->FileVersion.empty() ? info->FileVersion : std::string(GLEANERY_VERSION);
 }
 
 void InitPathsAndOptions()
 {
-    SetProgramFolder(QCoreApplication::applicationDirPath().toStdString() + "/");
     if (TLocalLanguages* languages = TLocalLanguages::Instance()) {
         languages->SetDeleteQuestion([](const std::string& text, const std::string& caption) {
             return ShowMessageBox(nullptr, QStr(text), QStr(caption), TBoxIcon::Question, true);
         });
         languages->SetLanguagesFolder(GetProgramFolder() + "Languages/");
     }
+    if (TSavedOptions* options = TSavedOptions::Instance())
+        options->SetINIFolder(GetDataFolder());
 }
 
 QRect PlaceWindowRect(const TWindowPlacement& p, const QRect& designed, const QRect& available,
@@ -139,7 +138,9 @@ TMainForm::~TMainForm()
 
 void TMainForm::FormCreate(const QStringList& args)
 {
-    setWindowTitle(GLEANERY_PRODUCT_NAME);
+    if (TAppInfo* info = TAppInfo::Instance())
+        info->LogVersionInfo();
+    setWindowTitle(QStr(AppProductName()));
     setMinimumSize(kMinimumClient);
     LoadIcons();
     SetBusyIcon(false);
@@ -345,8 +346,8 @@ void TMainForm::ShowHelp()
 
 void TMainForm::SendFeedback()
 {
-    std::string address = std::string("mailto:") + kSupportAddress + "?subject=" + GLEANERY_PRODUCT_NAME + " v" +
-                          GLEANERY_VERSION + " Feedback" + "&body=< Type your message here >";
+    std::string address = std::string("mailto:") + kSupportAddress + "?subject=" + AppProductName() + " v" +
+                          AppVersion() + " Feedback" + "&body=< Type your message here >";
     TryShellExecute(this, address, "");
 }
 

@@ -26,9 +26,9 @@ enum TMainPage : int {
     pgCount = 6,
 };
 
-// The program folder (ends with "/"), set by InitPathsAndOptions.
-const std::string& GetProgramFolder();
-void SetProgramFolder(const std::string& folder);
+// The product name and version of TAppInfo (the build's constants while it does not exist).
+std::string AppProductName();
+std::string AppVersion();
 
 // Start-up: settles the program folder, the language files and the settings file.
 void InitPathsAndOptions();

@@ -1,5 +1,6 @@
 #pragma once
-// Typed access to the settings file for the windows, and the data folder.
+// The windows' access to the settings store: each a no-op giving the default while the store
+// does not exist (a window built by a test without one).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,7 +21,5 @@ std::vector<std::string> ReadHistory(THistoryKind kind);
 // Trims text; a blank text, or history off, changes nothing.
 void AddToHistory(THistoryKind kind, const std::string& text);
 void EraseHistory(THistoryKind kind);
-// Puts a non-blank text first in list, removing an earlier entry equal to it in any letter case.
-void MoveToTopOfList(const std::string& text, std::vector<std::string>& list);
 // "LastJob.GCJ" in the data folder.
 std::string LastJobFileName();

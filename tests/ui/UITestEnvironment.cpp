@@ -2,6 +2,7 @@
 // folder so nothing reads or writes the user's own settings. Message boxes are answered "No".
 #include "tests/ui/UITestEnvironment.h"
 
+#include "engine/SavedOptions.h"
 #include "ui/MessageBoxes.h"
 
 #include <QApplication>
@@ -31,11 +32,14 @@ public:
         ::setenv("XDG_DATA_HOME", (HomeFolder() + "/data").c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
         app_ = std::make_unique<QApplication>(argc_, argv_);
+        options_ = std::make_unique<TSavedOptions>();
+        options_->SetINIFolder(GetDataFolder());
         SetMessageBoxHandler([](const TBoxRequest&) { return false; });
     }
     void TearDown() override
     {
         SetMessageBoxHandler(nullptr);
+        options_.reset();
         app_.reset();
         std::string cmd = "rm -rf '" + HomeFolder() + "'";
         (void)std::system(cmd.c_str());
@@ -46,6 +50,7 @@ private:
     char name_[16] = "ui_tests";
     char* argv_[2] = {name_, nullptr};
     std::unique_ptr<QApplication> app_;
+    std::unique_ptr<TSavedOptions> options_;
 };
 
 [[maybe_unused]] ::testing::Environment* const kEnvironment =
