@@ -1,5 +1,7 @@
 #include "tests/ui/UITestEnvironment.h"
+#include "engine/AppInfo.h"
 #include "ui/Main.h"
+#include "ui/MessageBoxes.h"
 #include "ui/UISettings.h"
 #include "ui/UIStrings.h"
 
@@ -96,6 +98,19 @@ TEST_F(MainFormTest, FlashingRunsForTheClampedTime)
     EXPECT_EQ(form.FlashTimeLeft(), 10000);
     form.StopFlashing();
     EXPECT_FALSE(form.IsFlashing());
+}
+
+TEST_F(MainFormTest, MissingHelpPageIsNamed)
+{
+    std::vector<std::string> boxes;
+    TBoxHandler old = SetMessageBoxHandler([&](const TBoxRequest& r) {
+        boxes.push_back(r.text.toStdString());
+        return false;
+    });
+    form.ShowHelp();  // the test program's folder has no help page
+    SetMessageBoxHandler(old);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "Missing file " + GetProgramFolder() + "help/help.htm");
 }
 
 TEST(MainFormPlacement, PlacementRoundTripAndMaximisedWritesOnlyState)
