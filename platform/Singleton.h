@@ -6,19 +6,21 @@
 template <class T>
 class TSingleton {
 public:
-    static T* Instance() { return instance_.load(std::memory_order_acquire); }
+    // The downcast happens here, once the object is complete: casting `this` to T while a
+    // polymorphic T is still being constructed is undefined.
+    static T* Instance() { return static_cast<T*>(instance_.load(std::memory_order_acquire)); }
 
     TSingleton(const TSingleton&) = delete;
     TSingleton& operator=(const TSingleton&) = delete;
 
 protected:
-    TSingleton() { instance_.store(static_cast<T*>(this), std::memory_order_release); }
+    TSingleton() { instance_.store(this, std::memory_order_release); }
     ~TSingleton()
     {
-        T* self = static_cast<T*>(this);
+        TSingleton* self = this;
         instance_.compare_exchange_strong(self, nullptr, std::memory_order_acq_rel);
     }
 
 private:
-    static inline std::atomic<T*> instance_{nullptr};
+    static inline std::atomic<TSingleton*> instance_{nullptr};
 };
