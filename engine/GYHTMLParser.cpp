@@ -293,9 +293,11 @@ bool THTMLParser::OnHTMLTagFound(TTagData& tag)
     if (tag.Name == "TITLE") {
         FTitleStart = after;
     } else if (tag.Name == "/TITLE" && FTitleStart > 0) {
+        // The title ends at the first close; later ones would copy the page again and again.
         if (FTitleStart - 1 <= tag.Start)
             FTitle = std::string(page_.substr(static_cast<size_t>(FTitleStart - 1),
                                               static_cast<size_t>(tag.Start - (FTitleStart - 1))));
+        FTitleStart = 0;
     } else if (IsSavedFromMark(tag)) {
         FMarked = true;
     } else if (auto attribs = GetLinkAttribNames(tag.Name); !attribs.empty()) {

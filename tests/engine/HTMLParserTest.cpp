@@ -99,6 +99,9 @@ TEST_F(HTMLParserTest, TitleAndTagNamesEndingAtCloseOrSlash)
     ASSERT_EQ(list.Count(), 1);
     EXPECT_EQ(list.Get(0)->FTagName, "IMG");
     EXPECT_EQ(Written(page_, *list.Get(0)), "\"x.gif\"");
+    // The first close ends the title; stray closes after it change nothing.
+    Parse("<title>A</title>B</title></TITLE>");
+    EXPECT_EQ(parser.FTitle, "A");
 }
 
 TEST_F(HTMLParserTest, StyleBlockLinksCarryClosingTagNumberAndFileOffsets)
