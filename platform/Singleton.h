@@ -6,16 +6,23 @@
 template <class T>
 class TSingleton {
 public:
-    // The downcast happens here, once the object is complete: casting `this` to T while a
-    // polymorphic T is still being constructed is undefined.
-    static T* Instance() { return static_cast<T*>(instance_.load(std::memory_order_acquire)); }
+    static T* Instance()
+    {
+        TSingleton* p = instance_.load(std::memory_order_acquire);
+        return p ? static_cast<T*>(p) : nullptr;
+    }
 
     TSingleton(const TSingleton&) = delete;
     TSingleton& operator=(const TSingleton&) = delete;
 
 protected:
+    // The base pointer is stored: the derived object is not yet (or no longer) complete while the
+    // base constructor and destructor run.
     TSingleton() { instance_.store(this, std::memory_order_release); }
-    ~TSingleton()
+    ~TSingleton() { ReleaseInstance(); }
+
+    // A derived destructor calls this first when other threads may still look the service up.
+    void ReleaseInstance()
     {
         TSingleton* self = this;
         instance_.compare_exchange_strong(self, nullptr, std::memory_order_acq_rel);
