@@ -1,6 +1,8 @@
 #pragma once
 // One link found in a page or style sheet, and the owning list the parsers fill.
 // Positions are zero-based byte offsets into the file; the rewrite splices at them.
+#include "engine/URLType.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@ public:
     void Assign(const TWebLinkInfo& source) { *this = source; }
 
     int32_t FKind = lkNone;
+    TURL FURL;                // the resolved address; not valid when the value did not resolve
     std::string FTagName;     // upper case; "STYLE" for CSS links
     std::string FAttribName;  // upper case; "CSSURL" for CSS links
     std::string FTagText;     // the whole tag from "<" to ">" (empty for CSS links)
