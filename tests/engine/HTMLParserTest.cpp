@@ -122,12 +122,6 @@ TEST_F(HTMLParserTest, StyleBlockLinksCarryClosingTagNumberAndFileOffsets)
     EXPECT_EQ(list.Get(1)->FTagIndex, 4);
 }
 
-TEST_F(HTMLParserTest, StrayStyleCloseIsIgnored)
-{
-    Parse("url(a.gif)</style><a href=b.html>");
-    EXPECT_EQ(Values(), (std::vector<std::string>{"A HREF=b.html"}));
-}
-
 TEST_F(HTMLParserTest, FramesetImageMapAppletAndObject)
 {
     Parse("<FRAMESET cols=\"20%,*\"><FRAME SRC=\"nav.html\" NAME=nav><frame src=main.html longdesc='d.html'>"
@@ -243,7 +237,7 @@ TEST_F(HTMLParserTest, SavedFromMarkOnlyNearTheStart)
 TEST_F(HTMLParserTest, TruncatedInputStaysInside)
 {
     for (const char* page : {"<", "<!", "<!-", "<!--", "<!-- a > b", "<a href=\"x.html\"", "<a href=x.html",
-                             "text <img src='a.gif", "<style>url(a.gif)", "<title>never closed"}) {
+                             "text <img src='a.gif", "<style>url(a.gif)", "<title>never closed", "url(a.gif)</style>"}) {
         Parse(page);
         EXPECT_EQ(list.Count(), 0) << page;
     }
@@ -267,35 +261,24 @@ TEST_F(HTMLParserTest, ProgressEveryThreeThousandAndOneBytesAndStop)
     EXPECT_EQ(calls[2].first, 6003);
     EXPECT_EQ(calls.size(), static_cast<size_t>((page.size() - 1) / 3001 + 1));
 
-    // Stopping keeps the links found so far: every tag closed within the first 3002 bytes.
+    // Stopping keeps the links of the tags closed within the bytes read.
+    int64_t closedEarly = 0;
+    for (const auto& l : list)
+        closedEarly += l.FTagPos + l.FTagLength <= 3002 ? 1 : 0;
     parser.OnReadProgress = [&](int64_t pos, int64_t) { return pos > 1; };
     Parse(page);
-    int64_t expected = 0;
-    for (size_t at = page.find('>'); at != std::string::npos && at < 3002; at = page.find('>', at + 1))
-        expected += page.compare(at - 1, 1, "\"") == 0 ? 1 : 0;
-    EXPECT_EQ(list.Count(), expected);
-    EXPECT_LT(list.Count(), 500);
+    EXPECT_EQ(list.Count(), closedEarly);
+    EXPECT_GT(closedEarly, 50);
 }
 
-TEST(HTMLParserRules, PageRequisites)
+TEST_F(HTMLParserTest, PageRequisites)
 {
-    auto make = [](const char* tag, const char* attrib, const char* value, int32_t kind = lkHTMLAttribute) {
-        TWebLinkInfo l;
-        l.FKind = kind;
-        l.FTagName = tag;
-        l.FAttribName = attrib;
-        l.FValue = value;
-        return l;
-    };
-    EXPECT_TRUE(THTMLParser::IsPageRequisite(make("IMG", "SRC", "a.gif")));
-    EXPECT_TRUE(THTMLParser::IsPageRequisite(make("FRAME", "SRC", "a.html")));
-    EXPECT_TRUE(THTMLParser::IsPageRequisite(make("TD", "BACKGROUND", "a.gif")));
-    EXPECT_TRUE(THTMLParser::IsPageRequisite(make("LINK", "HREF", "Site.CSS")));
-    EXPECT_TRUE(THTMLParser::IsPageRequisite(make("STYLE", "CSSURL", "a.gif", lkCSSURL)));
-    EXPECT_FALSE(THTMLParser::IsPageRequisite(make("LINK", "HREF", "feed.rss")));
-    EXPECT_FALSE(THTMLParser::IsPageRequisite(make("A", "HREF", "a.gif")));
-    EXPECT_FALSE(THTMLParser::IsPageRequisite(make("SCRIPT", "SRC", "a.js")));
-    EXPECT_FALSE(THTMLParser::IsPageRequisite(make("META", "CONTENT", "0;url=x")));
+    Parse("<img src=a.gif><frame src=f.html><td background=t.gif><link href=Site.CSS><link href=feed.rss>"
+          "<a href=a.gif><script src=s.js><style>p{x:url(c.gif)}</style>");
+    std::vector<bool> requisite;
+    for (const auto& l : list)
+        requisite.push_back(THTMLParser::IsPageRequisite(l));
+    EXPECT_EQ(requisite, (std::vector<bool>{true, true, true, true, false, false, false, true}));
 }
 
 }  // namespace

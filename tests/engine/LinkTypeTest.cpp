@@ -45,15 +45,4 @@ TEST(WebLinkList, GetOutsideTheListGivesNothingAndAddCopies)
     EXPECT_EQ(list.Count(), 0);
 }
 
-TEST(WebLinkInfo, ValueAsWrittenStaysInsideTheTag)
-{
-    TWebLinkInfo l = At(108, 0, "x.html");
-    l.FTagPos = 100;
-    l.FTagText = "<a href='x.html'>";
-    l.FValueLength = 8;
-    EXPECT_EQ(l.ValueAsWritten(), "'x.html'");
-    l.FValueLength = 10;  // would run past the tag
-    EXPECT_EQ(l.ValueAsWritten(), "");
-}
-
 }  // namespace
