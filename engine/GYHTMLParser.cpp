@@ -252,8 +252,8 @@ bool THTMLParser::ScanTags()
                 break;
             }
             i = static_cast<const char*>(hit) - data;
-            // A comment runs from its 5th byte on, so its closing "--" cannot overlap "<!--"
-            // except in the empty comment "<!-->".
+            // A comment closes at "-->"; the "--" may share bytes with its opening "<!--", so
+            // "<!-->" and "<!--->" are whole comments.
             if (inComment && !(data[i - 1] == '-' && data[i - 2] == '-')) {
                 ++i;
                 continue;
