@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -38,7 +39,13 @@ bool EndsWith(const std::string& s, const std::string& suffix)
 void LoadFolder(const std::string& folder, TCorpus& corpus)
 {
     namespace fs = std::filesystem;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    std::error_code error;
+    fs::recursive_directory_iterator it(folder, error);
+    if (error) {
+        std::fprintf(stderr, "cannot read %s (%s): using generated pages\n", folder.c_str(), error.message().c_str());
+        return;
+    }
+    for (const auto& entry : it) {
         if (!entry.is_regular_file())
             continue;
         const std::string path = entry.path().string();
