@@ -102,10 +102,11 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
     for (TWebLinkInfo& link : list) {
         std::string text;
         if (link.FKind == lkHTMLAttribute && link.FTagName == "META") {
-            if (link.FAttribName != "CONTENT" || link.FURLPartLength <= 0)
+            const std::string written = link.ValueAsWritten();
+            if (link.FAttribName != "CONTENT" || link.FURLPartLength <= 0 || link.FURLPartPos < 0 ||
+                link.FURLPartPos + link.FURLPartLength > static_cast<int64_t>(written.size()))
                 continue;
-            text = link.ValueAsWritten().substr(static_cast<size_t>(link.FURLPartPos),
-                                                static_cast<size_t>(link.FURLPartLength));
+            text = written.substr(static_cast<size_t>(link.FURLPartPos), static_cast<size_t>(link.FURLPartLength));
         } else {
             text = link.FValue;
         }
