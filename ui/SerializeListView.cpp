@@ -6,6 +6,7 @@
 #include "ui/UIStrings.h"
 
 #include <QHeaderView>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <stdexcept>
@@ -132,7 +133,10 @@ bool ListViewToCSVFile(QTreeWidget* list, const std::string& fileName, bool head
         return true;
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "ListViewToCSVFile " + fileName, kUnit);
-        ShowMessageBox(list, QStr(e.what()), QString(), TBoxIcon::None);
+        // Shown once the caller has finished: a list saved while a report is handled never
+        // waits on a person.
+        QString text = QStr(e.what());
+        QTimer::singleShot(0, list, [list, text] { ShowMessageBox(list, text, QString(), TBoxIcon::None); });
         return false;
     }
 }
