@@ -1,0 +1,43 @@
+#pragma once
+// An event log written to a fresh temporary folder, so tests can read what was logged.
+#include "engine/AppTraceLog.h"
+#include "platform/IniFile.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+class TTestLog {
+public:
+    TTestLog()
+    {
+        char pattern[] = "/tmp/gleanery-log-XXXXXX";
+        folder_ = ::mkdtemp(pattern);
+        log_ = std::make_unique<TApplicationTraceLog>(std::vector<std::string>{"/eventlog"}, false, folder_ + "/");
+    }
+    ~TTestLog()
+    {
+        log_.reset();
+        std::filesystem::remove_all(folder_);
+    }
+    std::string Text() const
+    {
+        std::string text;
+        ReadWholeFile(log_->FilePath(), text);
+        return text;
+    }
+    bool Contains(const std::string& s) const { return Text().find(s) != std::string::npos; }
+    size_t CountOf(const std::string& s) const
+    {
+        const std::string text = Text();
+        size_t n = 0;
+        for (size_t at = text.find(s); at != std::string::npos; at = text.find(s, at + 1))
+            ++n;
+        return n;
+    }
+
+private:
+    std::string folder_;
+    std::unique_ptr<TApplicationTraceLog> log_;
+};
