@@ -93,23 +93,32 @@ int32_t TSpiderObjectList::IndexOfID(int32_t id) const
 
 int32_t TSpiderObjectList::IndexOfDestOwner(int32_t destID) const
 {
-    if (destID <= 0)
-        return -1;
-    if (destID < static_cast<int32_t>(ownerByDest_.size())) {
+    auto recorded = [&]() -> int32_t {
+        if (destID <= 0 || destID >= static_cast<int32_t>(ownerByDest_.size()))
+            return -1;
         const int32_t index = ownerByDest_[destID];
-        if (index >= 0 && objects_[index]->FDestID == destID && objects_[index]->FOwnsDest)
-            return index;
-    }
-    // Ownership set outside SetDestination: look it up the long way and remember it.
-    for (int32_t index = 0; index < Count(); ++index) {
-        if (objects_[index]->FDestID == destID && objects_[index]->FOwnsDest) {
-            if (destID >= static_cast<int32_t>(ownerByDest_.size()))
-                ownerByDest_.resize(destID + 1, -1);
-            ownerByDest_[destID] = index;
-            return index;
+        const bool owns = index >= 0 && objects_[index]->FDestID == destID && objects_[index]->FOwnsDest;
+        return owns ? index : -1;
+    };
+    int32_t index = recorded();
+    if (index < 0 && destID > 0) {
+        // Ownership written into the objects directly: record every owner in one pass
+        // (backwards, so that the first of several claimants is kept).
+        for (int32_t i = Count() - 1; i >= 0; --i) {
+            const TSpiderObject& object = *objects_[i];
+            if (object.FOwnsDest && object.FDestID > 0)
+                RecordOwner(object.FDestID, i);
         }
+        index = recorded();
     }
-    return -1;
+    return index;
+}
+
+void TSpiderObjectList::RecordOwner(int32_t destID, int32_t index) const
+{
+    if (destID >= static_cast<int32_t>(ownerByDest_.size()))
+        ownerByDest_.resize(destID + 1, -1);
+    ownerByDest_[destID] = index;
 }
 
 int32_t TSpiderObjectList::FindFirstUndispatched()
@@ -132,11 +141,8 @@ bool TSpiderObjectList::SetDestination(TSpiderObject& object, TSpiderDestObject&
     object.FDestID = destination.FID;
     object.FOwnsDest = added;
     const int32_t index = IndexOfID(object.FID);
-    if (added && index >= 0 && destination.FID > 0) {
-        if (destination.FID >= static_cast<int32_t>(ownerByDest_.size()))
-            ownerByDest_.resize(destination.FID + 1, -1);
-        ownerByDest_[destination.FID] = index;
-    }
+    if (added && index >= 0 && destination.FID > 0)
+        RecordOwner(destination.FID, index);
     return added;
 }
 

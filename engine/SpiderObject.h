@@ -77,6 +77,8 @@ private:
         bool operator()(int32_t a, int32_t b) const { return (*keys)[a] < (*keys)[b]; }
     };
 
+    void RecordOwner(int32_t destID, int32_t index) const;
+
     std::vector<std::unique_ptr<TSpiderObject>> objects_;
     std::deque<std::string> keys_;  // keys_[i] is the key of objects_[i]; a deque never moves them
     std::unordered_map<std::string_view, int32_t> byKey_;
