@@ -21,21 +21,16 @@ public:
         log_.reset();
         std::filesystem::remove_all(folder_);
     }
-    std::string Text() const
+    size_t CountOf(const std::string& s) const
     {
         std::string text;
         ReadWholeFile(log_->FilePath(), text);
-        return text;
-    }
-    bool Contains(const std::string& s) const { return Text().find(s) != std::string::npos; }
-    size_t CountOf(const std::string& s) const
-    {
-        const std::string text = Text();
         size_t n = 0;
         for (size_t at = text.find(s); at != std::string::npos; at = text.find(s, at + 1))
             ++n;
         return n;
     }
+    bool Contains(const std::string& s) const { return CountOf(s) > 0; }
 
 private:
     std::string folder_;
