@@ -47,9 +47,9 @@ bool MatchesMask(std::string_view value, std::string_view mask)
     return m == mask.size();
 }
 
-void TCSVMaskList::Assign(const std::string& list)
+std::vector<std::string> SplitCommaList(const std::string& list)
 {
-    items_.clear();
+    std::vector<std::string> members;
     size_t i = 0;
     while (i < list.size()) {
         while (i < list.size() && IsSeparator(list[i]))
@@ -58,8 +58,16 @@ void TCSVMaskList::Assign(const std::string& list)
         while (i < list.size() && !IsSeparator(list[i]))
             ++i;
         if (i > start)
-            items_.push_back(LowerCopy(std::string_view(list).substr(start, i - start)));
+            members.push_back(list.substr(start, i - start));
     }
+    return members;
+}
+
+void TCSVMaskList::Assign(const std::string& list)
+{
+    items_ = SplitCommaList(list);
+    for (std::string& item : items_)
+        item = LowerCopy(item);
 }
 
 bool TCSVMaskList::MemberEquals(std::string_view value) const

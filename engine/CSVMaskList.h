@@ -26,5 +26,9 @@ private:
     std::vector<std::string> items_;
 };
 
+// The members of a comma list: split at commas, blanks and control characters (no quoting),
+// empty members dropped.
+std::vector<std::string> SplitCommaList(const std::string& list);
+
 // "*" matches any run of characters, "?" any one; ASCII letters compare without case.
 bool MatchesMask(std::string_view value, std::string_view mask);
