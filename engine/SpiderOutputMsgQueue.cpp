@@ -62,13 +62,14 @@ bool TSpiderOutputMessageQueue::PostMessage(const TSpiderOutputMsg& message)
 bool TSpiderOutputMessageQueue::Abandoned()
 {
     std::function<bool()> terminating;
-    TSpiderOutputSink* sink;
     {
+        // The sink is asked under the lock: once taken away with SetDestinationWindow it may go.
         std::lock_guard<std::mutex> guard(lock_);
+        if (sink_ && sink_->closed())
+            return true;
         terminating = terminating_;
-        sink = sink_;
     }
-    return (sink && sink->closed()) || (terminating && terminating());
+    return terminating && terminating();
 }
 
 bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& message)

@@ -30,6 +30,7 @@ public:
     ~TSpiderOutputMessageQueue();
 
     // The receiver of the announcements; nullptr takes it away (posts fail until set again).
+    // Once this returns, the queue no longer uses the previous sink.
     void SetDestinationWindow(TSpiderOutputSink* sink);
     // Asked while TryToPostMessage waits: True makes it give up at once (the crawl thread is
     // being terminated).
