@@ -1,7 +1,11 @@
 #include "ui/CopyProgressRules.h"
 
+#include "engine/AppTraceLog.h"
+#include "engine/SpiderOutputMsgTypes.h"
+#include "engine/ThreadSafeFileOps.h"
 #include "engine/URLType.h"
 #include "ui/FileCountAndSize.h"
+#include "ui/UIStrings.h"
 
 #include <cmath>
 #include <cstdio>
@@ -56,6 +60,131 @@ bool IsSuccessStatus(int32_t scheme, int32_t statusCode)
 bool IsWinINetErrorCode(int32_t code)
 {
     return code >= 12000 && code <= 12171;
+}
+
+namespace {
+
+// An address as the lists show it: without user name and password; an e-mail address bare.
+std::string ShownAddress(const TURL& url)
+{
+    return url.GetScheme() == usMailto ? url.GetMailtoAddress() : url.GetURLWithoutUserInfo();
+}
+
+constexpr uint8_t kFilterPreviouslyDownloaded = 14;
+
+}  // namespace
+
+std::string GetDisplayLocationForMessage(const TSpiderOutputMsg& msg)
+{
+    const TFileDownloadMsg& download = msg.FDownload;
+    const TFileDownloadResults& results = download.FResults;
+    std::string location;
+    switch (msg.FMsgType) {
+    case OUTMSG_DOWNLOAD_STARTED:
+    case OUTMSG_DOWNLOAD_PROGRESS:
+        location = ShownAddress(download.FURL);
+        break;
+    case OUTMSG_READ_STARTED:
+    case OUTMSG_WRITE_STARTED:
+        location = msg.FReadWrite.FLocalFile;
+        break;
+    case OUTMSG_DOWNLOAD_ENDED:
+        if (results.FResult == DL_RESULT_CANCELLED || results.FResult == DL_RESULT_JOB_CANCELLED ||
+            results.FResult == DL_RESULT_EXCEPTION)
+            location = ShownAddress(download.FURL);
+        else if (results.FErrorCodeValid)
+            location = IsWinINetErrorCode(results.FErrorCode) ? ShownAddress(download.FURL) : download.FLocalFile;
+        else if (results.FFiltered)
+            location = results.FFilterCode == kFilterPreviouslyDownloaded ? download.FLocalFile
+                                                                          : ShownAddress(download.FURL);
+        else
+            location = SafeFileExists(download.FLocalFile) ? download.FLocalFile : ShownAddress(download.FURL);
+        break;
+    default:
+        break;
+    }
+    if (location.empty())
+        LogEvent(etWarning, "No result for " + download.FURL.GetURLWithoutUserInfo(), "GetDisplayLocationForMessage",
+                 "CopyProgress");
+    return location;
+}
+
+std::string FilteredReasonText(uint8_t filterCode)
+{
+    if (filterCode >= 1 && filterCode <= 13)
+        return UIString(271 + filterCode);
+    if (filterCode == kFilterPreviouslyDownloaded)
+        return UIString(285);
+    return "?";
+}
+
+std::string GetResultText(const TSpiderOutputMsg& msg, bool friendly)
+{
+    const TFileDownloadResults& results = msg.FDownload.FResults;
+    const std::string referrer = msg.FDownload.FReferrer.GetURLWithoutUserInfo();
+    if (results.FResult == DL_RESULT_CANCELLED || results.FResult == DL_RESULT_JOB_CANCELLED)
+        return UIString(269);
+    if (results.FResult == DL_RESULT_EXCEPTION)
+        return UIString(270) + " (" + results.FExceptionText + ")";
+    if (results.FErrorCodeValid)
+        return GetErrorText(static_cast<uint32_t>(results.FErrorCode));
+    if (results.FFiltered) {
+        if (msg.FDownload.FURL.GetScheme() != usMailto)
+            return FilteredReasonText(results.FFilterCode);
+        return referrer.empty() ? UIString(286) : UIString(286) + " (" + referrer + ")";
+    }
+    std::string text;
+    if (friendly) {
+        switch (results.FStatusCode) {
+        case 200: case 201: case 202: case 203: case 205: case 206: case 301: case 302: case 304: case 307:
+            text = "OK";
+            break;
+        default:
+            break;
+        }
+    }
+    if (text.empty()) {
+        const std::string& status = results.FStatusText;
+        for (size_t i = 0; i < status.size(); ++i) {
+            if (status[i] == '\r' && i + 1 < status.size() && status[i + 1] == '\n') {
+                text += '\\';
+                ++i;
+            } else {
+                text += status[i];
+            }
+        }
+        if (results.FStatusCode == 404 && !referrer.empty())
+            text += " (" + referrer + ")";
+    }
+    return text == "200" ? "OK" : text;
+}
+
+int32_t GetResultImage(const TSpiderOutputMsg& msg)
+{
+    const TFileDownloadResults& results = msg.FDownload.FResults;
+    switch (results.FResult) {
+    case DL_RESULT_CANCELLED: return riCancelled;
+    case DL_RESULT_JOB_CANCELLED: return riRetryable;
+    case DL_RESULT_EXCEPTION: return riError;
+    default: break;
+    }
+    if (results.FErrorCodeValid) {
+        switch (results.FErrorCode) {
+        case 32: case 112: case 12002: case 12017: case 12029: case 12163:
+            return riRetryable;
+        default:
+            return riError;
+        }
+    }
+    if (results.FFiltered)
+        return msg.FDownload.FURL.GetScheme() == usMailto ? riEmail : riFiltered;
+    if (IsSuccessStatus(msg.FDownload.FURL.GetScheme(), results.FStatusCode))
+        return riSuccess;
+    switch (results.FStatusCode) {
+    case 401: case 407: case 503: return riRetryable;
+    case 404: return riNotFound;
+    default: return riError;
+    }
 }
 
 std::vector<std::string> SplitURLForSiteMap(const TURL& address)

@@ -6,6 +6,7 @@
 #include <vector>
 
 class TURL;
+class TSpiderOutputMsg;
 
 // Images of the completed list and the site map.
 enum TResultImage : int32_t {
@@ -43,6 +44,17 @@ std::string DownloadDoneText(int64_t expectedSize, int64_t bytesReceived);
 bool IsSuccessStatus(int32_t scheme, int32_t statusCode);
 // An error number of the Internet layer (12000-12171).
 bool IsWinINetErrorCode(int32_t code);
+
+// The Location shown for a report: the address (an e-mail address without "mailto:") of a
+// download, the local file of a page read or write, and for a finished download the file when
+// one was written, else the address.
+std::string GetDisplayLocationForMessage(const TSpiderOutputMsg& msg);
+// Result text of a finished download; friendly turns the usual success answers into "OK".
+std::string GetResultText(const TSpiderOutputMsg& msg, bool friendly);
+// Result image of a finished download (TResultImage).
+int32_t GetResultImage(const TSpiderOutputMsg& msg);
+// The text of a filter code (a code without one gives "?").
+std::string FilteredReasonText(uint8_t filterCode);
 
 // Host and path of address split at "/": the scheme and host form the first part, the query
 // (with its "?") is added to the last part. A path ending in "/" gives an empty last part.
