@@ -5,7 +5,9 @@
 #include "engine/AppInfo.h"
 #include "engine/LanguageStrings.h"
 #include "engine/SavedOptions.h"
+#include "ui/CopyProgress.h"
 #include "ui/EmptyPageFrame.h"
+#include "ui/JobLog.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreferenceGetters.h"
 #include "ui/TryShellExe.h"
@@ -199,7 +201,12 @@ void TMainForm::CreatePages()
 {
     for (int i = 0; i < pgCount; ++i) {
         tabBar_->addTab(QString());
-        pages_[i] = new TEmptyPageFrame(kTabCaptionIds[i], stack_);
+        if (i == pgProgress)
+            pages_[i] = new TCopyProgressFrame(stack_);
+        else if (i == pgLog)
+            pages_[i] = new TJobLogFrame(stack_);
+        else
+            pages_[i] = new TEmptyPageFrame(kTabCaptionIds[i], stack_);
         stack_->addWidget(pages_[i]);
     }
 }
@@ -266,6 +273,10 @@ void TMainForm::UpdateLanguageLabels()
         for (QWidget* page : pages_)
             if (auto* empty = qobject_cast<TEmptyPageFrame*>(page))
                 empty->UpdateLanguageLabels();
+        if (auto* progress = qobject_cast<TCopyProgressFrame*>(pages_[pgProgress]))
+            progress->UpdateLanguageLabels();
+        if (auto* log = qobject_cast<TJobLogFrame*>(pages_[pgLog]))
+            log->UpdateLanguageLabels();
         ApplyLanguageFont(this);
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "UpdateLanguageLabels", kUnit);
@@ -412,6 +423,10 @@ void TMainForm::FormClose()
 void InitAfterFormsCreated(TMainForm& form)
 {
     form.UpdateLanguageLabels();
+    if (auto* log = qobject_cast<TJobLogFrame*>(form.Page(pgLog))) {
+        log->SetLoggingEnabled(GetLogCompletedJobs());
+        log->Initialize();
+    }
     form.SetJobLogVisible(GetLogCompletedJobs());
     form.SetJobQueueVisible(GetShowJobQueue());
     form.SetProgressTabVisible(false);

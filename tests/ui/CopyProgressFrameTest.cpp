@@ -3,7 +3,12 @@
 #include "tests/common/TempFolder.h"
 #include "ui/CopyProgress.h"
 #include "ui/CopyProgressRules.h"
+#include "ui/ReportViewer.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <QWebEngineView>
 #include <QGroupBox>
 #include <QMenu>
 #include <QProgressBar>
@@ -419,4 +424,61 @@ TEST_F(CopyProgressFrameTest, PerDownloadMenuActsOnItsOwnDownload)
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(menu->actions()[2]->isEnabled());
     EXPECT_EQ(menu->actions()[3]->text(), "Stop downloading all of MIME type application/zip");
+}
+
+// Pictures of the page for a person to look at: GLEANERY_PROGRESS_PICTURES=/tmp/folder.
+TEST_F(CopyProgressFrameTest, SavesPicturesWhenAsked)
+{
+    const char* folder = std::getenv("GLEANERY_PROGRESS_PICTURES");
+    if (!folder)
+        GTEST_SKIP() << "GLEANERY_PROGRESS_PICTURES not set";
+    const std::string out = folder;
+    frame->resize(720, 520);
+    frame->show();
+    Send(s.JobStarted(1, "Example site"));
+    std::string page = temp / "index.htm";
+    WriteTextFile(page, std::string(40000, 'x'));
+    const char* names[] = {"index.htm", "about.htm", "style.css", "img/logo.png", "docs/", "news/2025.htm"};
+    int n = 0;
+    for (const char* name : names) {
+        ++n;
+        Send(s.Download(OUTMSG_DOWNLOAD_STARTED, n, std::string("http://example.com/") + name));
+        Send(Ended(s, n, std::string("http://example.com/") + name, n == 1 ? page : "", n == 5 ? 404 : 200, n == 1));
+    }
+    Send(s.Download(OUTMSG_DOWNLOAD_STARTED, 20, "http://example.com/big/video.mp4"));
+    Send(s.Progress(20, "http://example.com/big/video.mp4", 50 << 20, 21 << 20, "video/mp4"));
+    Send(s.Download(OUTMSG_DOWNLOAD_STARTED, 21, "http://example.com/feed"));
+    Send(s.Progress(21, "http://example.com/feed", 0, 12 * 1024));
+    TSpiderOutputMsg& read = s.ReadWrite(OUTMSG_READ_STARTED, RW_KIND_PARSE, 1, page);
+    read.FReadWrite.FURL.SetFullURL("http://example.com/index.htm");
+    Send(read);
+    for (int i = 0; i < 9; ++i)
+        Send(s.Link(true));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame->grab().save(QString::fromStdString(out + "/progress-running.png")));
+
+    TSpiderOutputMsg& end = s.ReadWrite(OUTMSG_READ_ENDED, RW_KIND_PARSE, 1, page);
+    end.FReadWrite.FStatus = RW_STATUS_FINISHED;
+    end.FReadWrite.FPageTitle = "Example Domain";
+    Send(end);
+    Send(s.JobEnded(JOB_END_COMPLETED));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame->grab().save(QString::fromStdString(out + "/progress-done.png")));
+    frame->SetListVisible(false);
+    frame->ExpandButtonClick();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame->grab().save(QString::fromStdString(out + "/progress-sitemap.png")));
+
+    frame->ShowReportButtonClick();
+    TReportViewForm* report = frame->ReportWindow();
+    ASSERT_NE(report, nullptr);
+    QEventLoop wait;
+    QTimer::singleShot(15000, &wait, &QEventLoop::quit);
+    QObject::connect(report->WebBrowser(), &QWebEngineView::loadFinished, &wait, &QEventLoop::quit);
+    if (report->IsLoading())
+        wait.exec();
+    QTimer::singleShot(1500, &wait, &QEventLoop::quit);  // let the page paint
+    wait.exec();
+    EXPECT_TRUE(report->grab().save(QString::fromStdString(out + "/report.png")));
+    EXPECT_TRUE(std::filesystem::exists(report->ReportPath()));
 }
