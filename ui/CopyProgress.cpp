@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -277,6 +278,16 @@ void TCopyProgressFrame::CreateControls()
     progressPanel_->setVisible(false);
     layout->addWidget(progressPanel_);
 
+    followTimer_ = new QTimer(this);
+    followTimer_->setSingleShot(true);
+    followTimer_->setInterval(100);
+    connect(followTimer_, &QTimer::timeout, processedFilesList_, &QTreeView::scrollToBottom);
+
+    barTimer_ = new QTimer(this);
+    barTimer_->setSingleShot(true);
+    barTimer_->setInterval(150);
+    connect(barTimer_, &QTimer::timeout, this, &TCopyProgressFrame::ApplyProgressBars);
+
     busyTimer_ = new QTimer(this);
     busyTimer_->setInterval(500);
     connect(busyTimer_, &QTimer::timeout, this, &TCopyProgressFrame::OnBusyTimer);
@@ -407,6 +418,7 @@ void TCopyProgressFrame::OnJobEnded(const TSpiderOutputMsg& msg)
     stopButton_->setEnabled(false);
     showReportButton_->setEnabled(true);
     SetBusyTimerEnabled(false);
+    ApplyProgressBars();
     busyProgressBar_->setToolTip(QUIString(164));
     busyProgressBar_->setValue(busyProgressBar_->maximum());
     runningJobID_ = -1;
@@ -679,23 +691,37 @@ void TCopyProgressFrame::OnBusyTimer()
 
 void TCopyProgressFrame::UpdateDownloadProgressLabel()
 {
-    dlProgressBar_->setRange(0, std::max(downloadTotal_, downloadsDone_));
-    dlProgressBar_->setValue(downloadsDone_);
     QString text = QReplaceFirst(QReplaceFirst(downloadProgressText_, "XXX", QString::number(downloadsDone_)), "YYY",
                                  QString::number(downloadTotal_));
     dlProgressBar_->setToolTip(text);
-    dlProgressBar_->setFormat(text);
+    ScheduleProgressBars();
 }
 
 void TCopyProgressFrame::UpdateRewriteProgressLabel()
 {
-    writeProgressBar_->setRange(0, std::max(rewriteTotal_, rewritesDone_));
-    writeProgressBar_->setValue(rewritesDone_);
     QString text = QReplaceFirst(QReplaceFirst(rewriteProgressText_, "XXX", QString::number(rewritesDone_)), "YYY",
                                  QString::number(rewriteTotal_));
     writeProgressBar_->setToolTip(text);
-    writeProgressBar_->setFormat(text);
     writeProgressPanel_->setVisible(true);
+    ScheduleProgressBars();
+}
+
+void TCopyProgressFrame::ScheduleProgressBars()
+{
+    // A progress bar repaints at once when its value changes: the bars follow the counters
+    // a few times a second instead of on every report.
+    if (!barTimer_->isActive())
+        barTimer_->start();
+}
+
+void TCopyProgressFrame::ApplyProgressBars()
+{
+    dlProgressBar_->setRange(0, std::max(downloadTotal_, downloadsDone_));
+    dlProgressBar_->setValue(downloadsDone_);
+    dlProgressBar_->setFormat(dlProgressBar_->toolTip());
+    writeProgressBar_->setRange(0, std::max(rewriteTotal_, rewritesDone_));
+    writeProgressBar_->setValue(rewritesDone_);
+    writeProgressBar_->setFormat(writeProgressBar_->toolTip());
 }
 
 void TCopyProgressFrame::SetWaitCursor(bool on)
@@ -806,13 +832,13 @@ int32_t TCopyProgressFrame::AddCompletedFileRow(const TSpiderOutputMsg& msg)
     int32_t existing = completedModel_->FindRow(location);
     if (existing >= 0)
         return completedModel_->Row(existing).Key;
-    // Follow new rows while the end of the list is in view.
-    const int count = completedModel_->Count();
-    QModelIndex atBottom = processedFilesList_->indexAt(QPoint(10, processedFilesList_->viewport()->height() - 5));
-    const bool follow = !atBottom.isValid() || atBottom.row() == count - 1;
+    // Follow new rows while the end of the list is in view. The view lays out its rows later,
+    // in one go, so the scrolling waits for that too.
+    const QScrollBar* bar = processedFilesList_->verticalScrollBar();
+    const bool follow = bar->value() >= bar->maximum();
     int32_t row = completedModel_->AddRow(QStr(GetResultText(msg, showFriendlyResults_)), GetResultImage(msg), location);
-    if (follow && processedFilesList_->isVisible())
-        processedFilesList_->scrollTo(completedModel_->index(row, 0));
+    if (follow && !followTimer_->isActive())
+        followTimer_->start();
     return completedModel_->Row(row).Key;
 }
 

@@ -144,6 +144,8 @@ private:
     void OnBusyTimer();
     void UpdateDownloadProgressLabel();
     void UpdateRewriteProgressLabel();
+    void ScheduleProgressBars();
+    void ApplyProgressBars();
     void SetWaitCursor(bool on);
     void InProgressListContextPopup(const QPoint& pos);
     void ProcessedFilesListContextPopup(const QPoint& pos);
@@ -175,6 +177,8 @@ private:
     QWidget* writeProgressPanel_ = nullptr;
     QProgressBar* writeProgressBar_ = nullptr;
     QTimer* busyTimer_ = nullptr;
+    QTimer* barTimer_ = nullptr;
+    QTimer* followTimer_ = nullptr;
     QMenu* inProgressMenu_ = nullptr;
     int32_t inProgressMenuDownload_ = 0;
     TCompletedFilesModel* completedModel_ = nullptr;
