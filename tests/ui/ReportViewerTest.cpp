@@ -1,5 +1,12 @@
 #include "tests/common/TempFolder.h"
+#include "ui/CopyProgressRpt.h"
 #include "ui/ReportViewer.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -38,4 +45,36 @@ TEST(ReportFolder, CopyReplacesFilesAndReportsTheLastFailure)
     EXPECT_FALSE(std::filesystem::exists(target + "/sub"));
 
     EXPECT_NE(CopyFolderContents(source, temp / "no/such/folder"), "");
+}
+
+TEST(ReportWindow, ASecondReportWaitsUntilTheFirstHasLoaded)
+{
+    ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    TTempFolder temp;
+    TJobResultsReportData data;
+    data.Job.JobName = "First";
+    data.EndTime = QDateTime(QDate(2025, 2, 3), QTime(14, 5, 9));
+    TReportViewForm window;
+    window.SetReportFolder(temp / "Report");
+    window.CreateAndDisplayReport(data);
+    ASSERT_TRUE(window.ReportLoaded());
+    const std::string first = window.ReportPath();
+    EXPECT_TRUE(std::filesystem::exists(first));
+    EXPECT_TRUE(window.IsLoading());
+
+    data.Job.JobName = "Second";
+    window.CreateAndDisplayReport(data);  // refused: the first is still loading
+    EXPECT_EQ(window.ReportPath(), first);
+    EXPECT_TRUE(std::filesystem::exists(first));
+    EXPECT_FALSE(std::filesystem::exists(temp / "Report/Second - 2025-02-03 14.05.09.htm"));
+
+    QEventLoop wait;
+    QTimer::singleShot(20000, &wait, &QEventLoop::quit);
+    QObject::connect(window.WebBrowser(), &QWebEngineView::loadFinished, &wait, &QEventLoop::quit);
+    if (window.IsLoading())
+        wait.exec();
+    ASSERT_FALSE(window.IsLoading());
+    window.CreateAndDisplayReport(data);
+    EXPECT_FALSE(std::filesystem::exists(first));  // the old report's files went first
+    EXPECT_TRUE(std::filesystem::exists(temp / "Report/Second - 2025-02-03 14.05.09.htm"));
 }
