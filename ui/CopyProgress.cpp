@@ -1028,7 +1028,13 @@ void TCopyProgressFrame::ProcessedFilesListContextPopup(const QPoint& pos)
 
 void TCopyProgressFrame::ShowReportButtonClick()
 {
-    if (!reportWindow_)
+    if (!reportWindow_) {
         reportWindow_ = std::make_unique<TReportViewForm>();
+        // Centred on the main window.
+        QRect owner = window()->frameGeometry();
+        QRect own = reportWindow_->frameGeometry();
+        own.moveCenter(owner.center());
+        reportWindow_->move(own.topLeft());
+    }
     reportWindow_->CreateAndDisplayReport(reportData_);
 }

@@ -234,35 +234,28 @@ void TReportViewForm::WBPrintPageSetup()
     dialog.exec();
 }
 
-void TReportViewForm::PrintButtonClick()
+void TReportViewForm::RunPrintCommand(void (TReportViewForm::*command)(), const char* routine)
 {
     if (!HasDocument())
         return;
     try {
-        WBPrintWithDialog();
+        (this->*command)();
     } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "WBPrintWithDialog", kUnit);
+        LogEvent(etException, e.what(), routine, kUnit);
     }
+}
+
+void TReportViewForm::PrintButtonClick()
+{
+    RunPrintCommand(&TReportViewForm::WBPrintWithDialog, "WBPrintWithDialog");
 }
 
 void TReportViewForm::PrintPreviewButtonClick()
 {
-    if (!HasDocument())
-        return;
-    try {
-        WBPrintPreview();
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "WBPrintPreview", kUnit);
-    }
+    RunPrintCommand(&TReportViewForm::WBPrintPreview, "WBPrintPreview");
 }
 
 void TReportViewForm::PageSetupButtonClick()
 {
-    if (!HasDocument())
-        return;
-    try {
-        WBPrintPageSetup();
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "WBPrintPageSetup", kUnit);
-    }
+    RunPrintCommand(&TReportViewForm::WBPrintPageSetup, "WBPrintPageSetup");
 }

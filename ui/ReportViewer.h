@@ -43,6 +43,8 @@ public:
 
 private:
     bool HasDocument() const;
+    // Runs a print command when a document is shown; a failure is logged under routine.
+    void RunPrintCommand(void (TReportViewForm::*command)(), const char* routine);
     void WBPrintWithDialog();
     void WBPrintPreview();
     void WBPrintPageSetup();
