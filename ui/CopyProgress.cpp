@@ -244,7 +244,7 @@ void TCopyProgressFrame::CreateControls()
     inProgressList_->header()->setSectionResizeMode(colLocation, QHeaderView::Stretch);
     for (int c : {colSize, colDone, colETA})
         inProgressList_->headerItem()->setTextAlignment(c, Qt::AlignCenter);
-    inProgressList_->setColumnWidth(colStatus, 100);
+    inProgressList_->setColumnWidth(colStatus, 120);
     inProgressList_->setColumnWidth(colSize, 70);
     inProgressList_->setColumnWidth(colDone, 60);
     inProgressList_->setColumnWidth(colETA, 60);
