@@ -1,0 +1,36 @@
+#pragma once
+// Find and replace in a text and in a page file, and inserting text at a page's top or end.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Flag bits of a find-and-replace task.
+constexpr uint8_t frReplaceAll = 0x01;
+constexpr uint8_t frIgnoreCase = 0x02;
+
+// Where InsertTextIntoFile puts the text.
+constexpr int itTop = 0;
+constexpr int itEnd = 2;
+
+// The text with every letter in upper case (UTF-8, Unicode simple case mapping) where the upper
+// case letter takes as many bytes as the original; other bytes stay. Positions in the result
+// therefore match positions in the text.
+std::string UpperCaseSameLength(std::string_view text);
+
+// The occurrence of find at the zero-based position in text is a whole word: the byte before it
+// and the byte after it (where there are any) are not ASCII letters or digits.
+bool WholeWordMatch(std::string_view text, std::string_view find, size_t position);
+
+// Replaces the first occurrence of find (every one with frReplaceAll), comparing without regard
+// to case with frIgnoreCase. One pass over the text; the replacement is never searched again.
+// An empty find text changes nothing.
+std::string ReplaceText(const std::string& text, const std::string& find, const std::string& replace,
+                        uint8_t flags);
+// The same, counting only occurrences that are whole words.
+std::string ReplaceWholeWords(const std::string& text, const std::string& find, const std::string& replace,
+                              uint8_t flags);
+
+// Inserts text at the top (itTop) or end (itEnd) of the file; a file smaller than minimumSize
+// bytes is left alone. The file is replaced through a temporary file; errors are logged and give
+// False with the file unchanged.
+bool InsertTextIntoFile(const std::string& fileName, int where, const std::string& text, int64_t minimumSize);

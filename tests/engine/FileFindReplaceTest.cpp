@@ -1,0 +1,171 @@
+#include "engine/FileFindReplace.h"
+#include "engine/FileRewrite.h"
+
+#include "TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uint8_t kAll = frReplaceAll;
+constexpr uint8_t kAllNoCase = frReplaceAll | frIgnoreCase;
+
+TEST(WholeWordsTest, LongerWordBetweenTwoStandaloneOnesStaysIntact)
+{
+    EXPECT_EQ(ReplaceWholeWords("cat sat; concatenate, cat!", "cat", "dog", kAll), "dog sat; concatenate, dog!");
+    EXPECT_EQ(ReplaceWholeWords("cat catalog cat", "cat", "dog", kAll), "dog catalog dog");
+}
+
+TEST(WholeWordsTest, BoundaryIsJudgedOnTheWholeText)
+{
+    // The second "foo" follows a letter of the first: not a word of its own.
+    EXPECT_EQ(ReplaceWholeWords("foofoo", "foo", "X", kAll), "foofoo");
+    EXPECT_EQ(ReplaceWholeWords("xfoo foo", "foo", "X", kAll), "xfoo X");
+    EXPECT_EQ(ReplaceWholeWords("foo1 foo_ _foo", "foo", "X", kAll), "foo1 X_ _X");
+}
+
+TEST(WholeWordsTest, NonASCIILettersAndUnderscoreSeparateWords)
+{
+    EXPECT_EQ(ReplaceWholeWords("\xC3\xA9" "cat" "\xC3\xA9", "cat", "dog", kAll), "\xC3\xA9" "dog" "\xC3\xA9");
+    EXPECT_TRUE(WholeWordMatch("a_b", "b", 2));
+    EXPECT_FALSE(WholeWordMatch("ab", "b", 1));
+    EXPECT_TRUE(WholeWordMatch("b", "b", 0));
+}
+
+TEST(WholeWordsTest, IgnoreCaseReplacesBothSpellingsOnlyFirstWithoutReplaceAll)
+{
+    EXPECT_EQ(ReplaceWholeWords("Word and WORD and word", "word", "w", kAllNoCase), "w and w and w");
+    EXPECT_EQ(ReplaceWholeWords("Sword WORD word", "word", "w", frIgnoreCase), "Sword w word");
+    EXPECT_EQ(ReplaceWholeWords("Word WORD", "word", "w", kAll), "Word WORD");
+}
+
+TEST(ReplaceTextTest, FirstOrAllAndCase)
+{
+    EXPECT_EQ(ReplaceText("abcabc", "b", "X", 0), "aXcabc");
+    EXPECT_EQ(ReplaceText("abcabc", "b", "X", kAll), "aXcaXc");
+    EXPECT_EQ(ReplaceText("aBcabc", "b", "X", kAll), "aBcaXc");
+    EXPECT_EQ(ReplaceText("aBcabc", "b", "X", kAllNoCase), "aXcaXc");
+    // Replacement text keeps its own case; the untouched text keeps its case too.
+    EXPECT_EQ(ReplaceText("Hello WORLD", "world", "There", kAllNoCase), "Hello There");
+}
+
+TEST(ReplaceTextTest, ReplacementContainingFindTextIsNotSearchedAgain)
+{
+    EXPECT_EQ(ReplaceText("a-a", "a", "aa", kAll), "aa-aa");
+    EXPECT_EQ(ReplaceWholeWords("a a", "a", "a a", kAll), "a a a a");
+    EXPECT_EQ(ReplaceText("aaaa", "aa", "a", kAll), "aa");
+}
+
+TEST(ReplaceTextTest, EmptyFindOrNoHitChangesNothing)
+{
+    EXPECT_EQ(ReplaceText("abc", "", "X", kAll), "abc");
+    EXPECT_EQ(ReplaceWholeWords("abc", "", "X", kAll), "abc");
+    EXPECT_EQ(ReplaceText("abc", "abcd", "X", kAll), "abc");
+    EXPECT_EQ(ReplaceText("", "a", "X", kAll), "");
+    EXPECT_EQ(ReplaceText("abc", "c", "", kAll), "ab");
+}
+
+TEST(ReplaceTextTest, IgnoreCaseFoldsNonASCIILettersWithoutShiftingPositions)
+{
+    // "ä" folds to "Ä" (both two bytes); "ß" has no same-length upper case and stays.
+    EXPECT_EQ(UpperCaseSameLength("a\xC3\xA4\xC3\x9F" "z"), "A\xC3\x84\xC3\x9F" "Z");
+    EXPECT_EQ(ReplaceText("x\xC3\x84y \xC3\xA4", "\xC3\xA4", "ae", kAllNoCase), "xaey ae");
+    // Malformed UTF-8 passes through unchanged and keeps the text aligned.
+    EXPECT_EQ(UpperCaseSameLength("\xC3(a\xFF"), "\xC3(A\xFF");
+    EXPECT_EQ(ReplaceText("\xE2\x82" "ab AB", "ab", "-", kAllNoCase), "\xE2\x82" "- -");
+}
+
+TEST(ReplaceTextTest, LinearOnManyHits)
+{
+    std::string text(1 << 20, 'a');
+    std::string out = ReplaceText(text, "a", "bb", kAll);
+    EXPECT_EQ(out.size(), text.size() * 2);
+    EXPECT_EQ(out.find('a'), std::string::npos);
+}
+
+TEST(InsertTextTest, HeaderBeforeFirstByteFooterAfterLast)
+{
+    TempTree tree;
+    std::string page = "<!DOCTYPE html>\r\n<html><body>x</body></html>";
+    std::string file = tree.Write("p.htm", page);
+    ASSERT_TRUE(InsertTextIntoFile(file, itTop, "<!-- head -->", 0));
+    ASSERT_TRUE(InsertTextIntoFile(file, itEnd, "<!-- foot -->", 0));
+    EXPECT_EQ(TempTree::Read(file), "<!-- head -->" + page + "<!-- foot -->");
+    // No body element, or no markup at all: the text still goes at the very ends.
+    std::string plain = tree.Write("q.htm", "just text");
+    ASSERT_TRUE(InsertTextIntoFile(plain, itTop, "H", 0));
+    ASSERT_TRUE(InsertTextIntoFile(plain, itEnd, "F", 0));
+    EXPECT_EQ(TempTree::Read(plain), "Hjust textF");
+    std::string empty = tree.Write("e.htm", "");
+    ASSERT_TRUE(InsertTextIntoFile(empty, itEnd, "F", 0));
+    EXPECT_EQ(TempTree::Read(empty), "F");
+}
+
+TEST(InsertTextTest, SmallerThanMinimumIsLeftAlone)
+{
+    TempTree tree;
+    std::string file = tree.Write("p.htm", "abc");
+    EXPECT_TRUE(InsertTextIntoFile(file, itTop, "H", 4));
+    EXPECT_EQ(TempTree::Read(file), "abc");
+    EXPECT_TRUE(InsertTextIntoFile(file, itTop, "H", 3));
+    EXPECT_EQ(TempTree::Read(file), "Habc");
+}
+
+TEST(InsertTextTest, MissingFileSymlinkAndFolderFailWithoutChanges)
+{
+    TempTree tree;
+    EXPECT_FALSE(InsertTextIntoFile(tree.Path("none.htm"), itTop, "H", 0));
+    std::string outside = tree.Write("outside/secret.txt", "keep");
+    ASSERT_EQ(::symlink(outside.c_str(), tree.Path("link.htm").c_str()), 0);
+    EXPECT_FALSE(InsertTextIntoFile(tree.Path("link.htm"), itEnd, "F", 0));
+    EXPECT_EQ(TempTree::Read(outside), "keep");
+    tree.MakeFolder("dir.htm");
+    EXPECT_FALSE(InsertTextIntoFile(tree.Path("dir.htm"), itEnd, "F", 0));
+    // No temporary files are left behind.
+    EXPECT_EQ(tree.Listing(), (std::set<std::string> {"outside/", "outside/secret.txt", "link.htm", "dir.htm/"}));
+}
+
+TEST(FileRewriteTest, AbandonedEditLeavesOriginalAndNoTemporary)
+{
+    TempTree tree;
+    std::string file = tree.Write("p.htm", "original");
+    ::chmod(file.c_str(), 0640);
+    {
+        TFileRewrite edit(file);
+        edit.Write("partial");
+        // destroyed without Commit, as when an error is thrown mid-way
+    }
+    EXPECT_EQ(TempTree::Read(file), "original");
+    EXPECT_EQ(tree.Listing(), std::set<std::string> {"p.htm"});
+
+    TFileRewrite edit(file);
+    edit.CopySource(3);
+    edit.SkipSource(2);
+    edit.Write("-");
+    edit.CopySource();
+    EXPECT_THROW(edit.CopySource(1), std::runtime_error);
+    edit.Commit();
+    EXPECT_EQ(TempTree::Read(file), "ori-nal");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(FileRewriteTest, KeptOriginalIsNeverReplaced)
+{
+    TempTree tree;
+    std::string file = tree.Write("p.htm", "v1");
+    for (const char* next : {"v2", "v3"}) {
+        TFileRewrite edit(file);
+        edit.Write(next);
+        edit.Commit(tree.Path("p_orig.htm"));
+    }
+    EXPECT_EQ(TempTree::Read(file), "v3");
+    EXPECT_EQ(TempTree::Read(tree.Path("p_orig.htm")), "v1");
+}
+
+}  // namespace
