@@ -1,10 +1,12 @@
 #include "engine/AppTraceLog.h"
 
 #include "platform/ErrorCodes.h"
+#include "platform/TextUtils.h"
 
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -25,15 +27,6 @@ std::string NowText()
     return buf;
 }
 
-std::string Trimmed(const std::string& s)
-{
-    size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return std::string();
-    size_t e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
-}
-
 }  // namespace
 
 TApplicationTraceLog::TApplicationTraceLog(const std::vector<std::string>& args, bool ctrlShiftHeld,
@@ -44,7 +37,12 @@ TApplicationTraceLog::TApplicationTraceLog(const std::vector<std::string>& args,
     if (logRequested_) {
         filePath_ = dataFolder + "GleaneryEventLog.csv";
         // Never follow a link planted where the log goes.
-        int fd = ::open(filePath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+        int fd = ::open(filePath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        struct stat st {};
+        if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(fd);  // a pipe or device planted where the log goes
+            fd = -1;
+        }
         if (fd >= 0)
             file_ = ::fdopen(fd, "wb");
         if (file_) {
@@ -72,6 +70,7 @@ TApplicationTraceLog::TApplicationTraceLog(const std::vector<std::string>& args,
 
 TApplicationTraceLog::~TApplicationTraceLog()
 {
+    ReleaseInstance();
     if (fileOpen_) {
         LogMessage("Application stopped at " + NowText());
         std::lock_guard<std::mutex> guard(lock_);
@@ -88,7 +87,7 @@ TApplicationTraceLog::~TApplicationTraceLog()
 bool TApplicationTraceLog::IsLogSwitch(const std::vector<std::string>& args)
 {
     for (const std::string& a : args)
-        if (Trimmed(a) == "/eventlog")
+        if (TrimText(a) == "/eventlog")
             return true;
     return false;
 }

@@ -19,27 +19,36 @@ std::mutex& FileOpsLock()
 
 namespace {
 
+bool IsFolder(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Creates the missing folders from the top down; no recursion, so a path of any depth is safe.
 bool ForceDirectoriesUnlocked(const std::string& folder)
 {
-    if (folder.empty()) {
-        SetLastErrorCode(errc::InvalidParameter);
-        return false;
-    }
     std::string path = folder;
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return true;
-        SetLastErrorCode(errc::AlreadyExists);
+    if (path.empty()) {
+        SetLastErrorCode(errc::InvalidParameter);
         return false;
     }
-    size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !ForceDirectoriesUnlocked(path.substr(0, slash)))
-        return false;
-    if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
-        SetLastErrorFromErrno(errno);
+    if (IsFolder(path))
+        return true;
+    size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        std::string prefix = path.substr(0, pos);
+        if (prefix.empty() || prefix.back() == '/')
+            continue;  // doubled slash
+        if (::mkdir(prefix.c_str(), 0755) == 0)
+            continue;
+        int err = errno;
+        if (err == EEXIST && IsFolder(prefix))
+            continue;
+        SetLastErrorCode(err == EEXIST ? errc::AlreadyExists : ErrorCodeFromErrno(err));
         return false;
     }
     return true;
@@ -59,7 +68,7 @@ bool ThreadSafeFileByteSize(const std::string& path, int64_t& size)
     bool ok = false;
     {
         std::lock_guard<std::mutex> guard(FileOpsLock());
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {
             struct stat st {};
             if (::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode)) {

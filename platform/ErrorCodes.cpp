@@ -130,6 +130,13 @@ constexpr SystemText kSystemTexts[] = {
     {errc::OperationAborted, ECANCELED},
 };
 
+// strerror is not thread-safe; the GNU strerror_r returns the text or fills buf.
+std::string ErrnoText(int err)
+{
+    char buf[256];
+    return strerror_r(err, buf, sizeof buf);
+}
+
 }  // namespace
 
 uint32_t GetLastErrorCode() { return t_lastError; }
@@ -188,10 +195,10 @@ std::string SystemErrorMessage(uint32_t code)
         return it == InternetTextMap().end() ? std::string() : std::string(it->second);
     }
     if (code & 0x20000000u)
-        return std::strerror(static_cast<int>(code & ~0x20000000u));
+        return ErrnoText(static_cast<int>(code & ~0x20000000u));
     for (const auto& e : kSystemTexts)
         if (e.code == code)
-            return std::strerror(e.err);
+            return ErrnoText(e.err);
     if (code == errc::InvalidData)
         return "The data is invalid.";
     if (code == errc::HandleEof)

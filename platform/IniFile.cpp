@@ -343,13 +343,14 @@ bool TIniFile::SaveTo(const std::string& path, mode_t mode) const
 bool ReadWholeFile(const std::string& path, std::string& data)
 {
     data.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking open: a pipe planted at the path must not hang the reader.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         SetLastErrorFromErrno(errno);
         return false;
     }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         SetLastErrorCode(errc::AccessDenied);
         return false;
@@ -380,8 +381,14 @@ bool AtomicWriteFile(const std::string& path, const std::string& data, mode_t mo
         return false;
     }
     static thread_local std::mt19937_64 rng{std::random_device{}()};
-    std::string tmp = path + ".tmp" + std::to_string(rng() % 1000000000ULL);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        tmp = path + ".tmp" + std::to_string(rng() % 1000000000ULL);
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
     if (fd < 0) {
         SetLastErrorFromErrno(errno);
         return false;

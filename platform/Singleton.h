@@ -6,19 +6,28 @@
 template <class T>
 class TSingleton {
 public:
-    static T* Instance() { return instance_.load(std::memory_order_acquire); }
+    static T* Instance()
+    {
+        TSingleton* p = instance_.load(std::memory_order_acquire);
+        return p ? static_cast<T*>(p) : nullptr;
+    }
 
     TSingleton(const TSingleton&) = delete;
     TSingleton& operator=(const TSingleton&) = delete;
 
 protected:
-    TSingleton() { instance_.store(static_cast<T*>(this), std::memory_order_release); }
-    ~TSingleton()
+    // The base pointer is stored: the derived object is not yet (or no longer) complete while the
+    // base constructor and destructor run.
+    TSingleton() { instance_.store(this, std::memory_order_release); }
+    ~TSingleton() { ReleaseInstance(); }
+
+    // A derived destructor calls this first when other threads may still look the service up.
+    void ReleaseInstance()
     {
-        T* self = static_cast<T*>(this);
+        TSingleton* self = this;
         instance_.compare_exchange_strong(self, nullptr, std::memory_order_acq_rel);
     }
 
 private:
-    static inline std::atomic<T*> instance_{nullptr};
+    static inline std::atomic<TSingleton*> instance_{nullptr};
 };

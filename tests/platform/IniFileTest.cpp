@@ -64,3 +64,85 @@ TEST(IniFile, NewKeysGoAtTheEndOfTheirSection)
     EXPECT_TRUE(ini.DeleteKey("a", "X"));
     EXPECT_EQ(ini.ReadSectionKeys("A"), std::vector<std::string>{"z"});
 }
+
+#include "common/TempFolder.h"
+#include "platform/ErrorCodes.h"
+
+#include <sys/stat.h>
+
+TEST(IniFile, FileRoundTripIsAtomicAndKeepsModeAndUnknownLines)
+{
+    TTempFolder tmp;
+    const std::string path = tmp / "s.ini";
+    WriteTextFile(path, "; comment\n[A]\nk=v\ngarbage line\n");
+    TIniFile ini(path);
+    ini.WriteString("A", "new", " padded ");
+    ASSERT_TRUE(ini.UpdateFile(0600));
+    EXPECT_EQ(ReadTextFile(path), "; comment\r\n[A]\r\nk=v\r\ngarbage line\r\nnew=\" padded \"\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    TIniFile back(path);
+    EXPECT_EQ(back.ReadString("a", "NEW", ""), " padded ");
+    // No temp file is left behind.
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(tmp.Path()))
+        ++files;
+    EXPECT_EQ(files, 1);
+}
+
+TEST(IniFile, WriteAndLoadFailuresAreReported)
+{
+    TTempFolder tmp;
+    const std::string path = tmp / "sub/s.ini";  // folder missing
+    TIniFile ini;
+    ini.WriteString("A", "k", "v");
+    EXPECT_FALSE(ini.SaveTo(path));
+    EXPECT_EQ(GetLastErrorCode(), errc::FileNotFound);
+
+    const std::string dir = tmp / "dir.ini";
+    ::mkdir(dir.c_str(), 0755);
+    TIniFile load;
+    EXPECT_FALSE(load.Load(dir));  // present but unreadable is not "missing"
+    EXPECT_TRUE(load.Load(tmp / "missing.ini"));
+    // A pipe at the path is refused at once instead of blocking the reader.
+    ASSERT_EQ(::mkfifo((tmp / "fifo.ini").c_str(), 0600), 0);
+    EXPECT_FALSE(load.Load(tmp / "fifo.ini"));
+}
+
+TEST(IniFile, HostileInputParsesWithoutLoss)
+{
+    using namespace std::string_literals;
+    // Truncated mid-line, NUL bytes, lone CR, a duplicate section and a huge count.
+    const std::string text = "[Hist]\r\nCount=2000000000\r\nItem0=a\0b\r\n[hist]\r\nItem0=second\r\nItem1=x\rY=z\r\n"
+                             "[Other]\r\nhalf"s;
+    TIniFile ini;
+    ini.Parse(text);
+    EXPECT_EQ(ini.ReadInteger("HIST", "Count", 0), 2000000000);
+    EXPECT_EQ(ini.ReadString("Hist", "Item0", ""), "a\0b"s);
+    EXPECT_EQ(ini.ReadString("Hist", "Item1", "none"), "none");  // only the first section is read
+    EXPECT_TRUE(ini.SectionExists("other"));
+    // Rewriting changes nothing but line ends.
+    TIniFile again;
+    again.Parse(ini.ToText());
+    EXPECT_EQ(again.ToText(), ini.ToText());
+    EXPECT_EQ(again.ReadString("Hist", "Item0", ""), "a\0b"s);
+    // Erasing a duplicated section removes every copy.
+    again.EraseSection("HIST");
+    EXPECT_FALSE(again.SectionExists("hist"));
+}
+
+TEST(IniFile, IntegerEdgeValues)
+{
+    int64_t v = 0;
+    EXPECT_TRUE(TIniFile::ParseInteger("-9223372036854775808", v));
+    EXPECT_EQ(v, INT64_MIN);
+    EXPECT_FALSE(TIniFile::ParseInteger("9223372036854775808", v));
+    EXPECT_FALSE(TIniFile::ParseInteger("-", v));
+    EXPECT_FALSE(TIniFile::ParseInteger("1 2", v));
+    TIniFile ini;
+    ini.Parse("[N]\nmax=2147483647\nover=2147483648\nq=\"12\"\n");
+    EXPECT_EQ(ini.ReadInteger("N", "max", 0), INT32_MAX);
+    EXPECT_EQ(ini.ReadInteger("N", "over", 3), 3);
+    EXPECT_EQ(ini.ReadInteger("N", "q", 0), 12);
+}

@@ -1,0 +1,108 @@
+#pragma once
+// The address value of the engine: parsing absolute addresses, resolving relative ones against a
+// base (RFC 3986, dot segments removed), rebuilding the address text, and mapping an address to
+// the local file name under which its copy is saved.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+enum TURLScheme : int32_t {
+    usNone = -1,
+    usFTP = 1,
+    usGopher = 2,
+    usHTTP = 3,
+    usHTTPS = 4,
+    usFile = 5,
+    usMailto = 7,
+    usJavaScript = 8,
+};
+
+class TURL {
+public:
+    TURL() { Clear(); }
+
+    void Clear();
+    // Copies every field except UnusableText.
+    void Assign(const TURL& source);
+
+    // Parses an absolute address. On failure the value is cleared, the text is kept in
+    // UnusableText and False is returned; it never raises.
+    bool SetFullURL(std::string_view text);
+    // Resolves text against base (a file, mailto or javascript text is taken as it is).
+    bool SetRelativeURL(std::string_view text, const TURL& base);
+
+    std::string GetURL(bool includeUserInfo, bool includeHost, bool includeFragment, bool includeExtraInfo,
+                       bool includePath) const;
+    std::string GetFullURL() const;
+    // Scheme, host, port, path and query: the form used in lists, messages and the log.
+    std::string GetURLWithoutUserInfo() const;
+
+    // The local file name of this address under destination (a folder, "/" separated). The folder
+    // is kept as given; the part after it is lower-cased, lies inside the folder and respects the
+    // file-system limits. Empty when the address has no local name or its name would be unsafe.
+    std::string URLToLocalFileName(std::string_view destination, bool recreateFolderStructure,
+                                   bool assumeWWW) const;
+
+    // From the last "." of the path, dot included; empty when none or a "/" follows it.
+    std::string GetPathExtension() const;
+    bool IsHTML(std::string_view mimeType) const;
+    bool IsCSS(std::string_view mimeType) const;
+    std::string GetMailtoAddress() const;
+
+    bool IsSupportedScheme() const;
+    bool IsDownloadableScheme() const;
+
+    const std::string& GetHostName() const { return HostName; }
+    uint16_t GetPort() const { return Port; }
+    const std::string& GetURLPath() const { return URLPath; }
+    int32_t GetScheme() const { return Scheme; }
+    const std::string& GetExtraInfo() const { return ExtraInfo; }
+    const std::string& GetFragment() const { return Fragment; }
+    const std::string& GetUserName() const { return UserName; }
+    const std::string& GetPassword() const { return Password; }
+    const std::string& GetFileURL() const { return FileURL; }
+    const std::string& GetMailtoURL() const { return MailtoURL; }
+    const std::string& GetJavaScriptURL() const { return JavaScriptURL; }
+    const std::string& GetUnusableText() const { return UnusableText; }
+    bool IsValid() const { return Valid; }
+
+    // User name and password are the plain credentials; the address text carries them
+    // percent-encoded.
+    void SetUserAndPassword(std::string_view user, std::string_view password);
+    bool IsUserInfoEmpty() const { return UserName.empty() && Password.empty(); }
+    void ClearUserInfo();
+    void DropIncompleteUserInfo();
+
+private:
+    enum class TCrackResult { Cracked, Malformed, NoScheme, Unusable };
+
+    bool TakeOpaqueAddress(std::string_view text);
+    TCrackResult Crack(std::string_view text);
+    bool RefuseText(std::string_view text, TCrackResult why);
+    size_t BuiltLength() const;
+    void AppendAbsolute(std::string& out, bool includeUserInfo, bool includeHost, bool includeFragment,
+                        bool includeExtraInfo, bool includePath) const;
+    std::string FileAddressToLocalName(std::string_view folder) const;
+    std::string AddressToLocalName(std::string_view folder, bool recreateFolderStructure, bool assumeWWW) const;
+
+    int32_t Scheme;
+    std::string UserName;
+    std::string Password;
+    std::string HostName;
+    uint16_t Port;
+    std::string URLPath;
+    std::string ExtraInfo;
+    std::string Fragment;
+    std::string FileURL;
+    std::string MailtoURL;
+    std::string JavaScriptURL;
+    bool Valid;
+    std::string UnusableText;
+};
+
+bool IsValidURL(std::string_view text);
+bool IsDownloadableURL(std::string_view text);
+// Decodes the character references "&amp;" and the like in an address (see the .cpp).
+std::string DecodeHTMLEntities(std::string_view text);
+// A byte that may not appear in a local file name (besides the separator).
+bool IsInvalidFileNameChar(char c);
