@@ -4,6 +4,7 @@
 #include "engine/JobControl.h"
 #include "engine/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
+#include "platform/TextUtils.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -109,11 +110,6 @@ void WaitIfPaused(const TFolderSteps& steps)
         WaitWhilePaused(*steps.Control);
 }
 
-bool SameFileName(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && ::strcasecmp(a.c_str(), b.c_str()) == 0;
-}
-
 bool MoveNoReplace(int fromDir, const std::string& name, int toDir)
 {
     std::lock_guard<std::mutex> guard(FileOpsLock());
@@ -159,7 +155,7 @@ void MoveUniqueContents(const TFolderSteps& steps, int parentFd, const std::stri
         } catch (const std::exception& e) {
             LogEvent(etException, e.what(), "MoveUniqueContentsOfChild", "FlattenFolder");
         }
-        if (SameFileName(source, startPage))
+        if (SameTextIgnoringCase(source, startPage))
             startPage = target;
     }
 }
