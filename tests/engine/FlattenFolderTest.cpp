@@ -1,6 +1,6 @@
 #include "engine/FlattenFolder.h"
-#include "engine/JobControl.h"
 
+#include "ScriptedJobControl.h"
 #include "TempTree.h"
 
 #include <gtest/gtest.h>
@@ -13,27 +13,6 @@ namespace {
 
 using Moves = std::vector<std::pair<std::string, std::string>>;
 using Names = std::set<std::string>;
-
-// Job control driven by a script: cancels after a number of cancel checks, pauses once.
-class ScriptedControl : public TJobControl {
-public:
-    int CancelAfterChecks = -1;
-    int ResumeAfterWaits = 0;
-    bool PausedNow = false;
-    int Waits = 0;
-    mutable int CancelChecks = 0;
-
-    void CheckPauseRequests() override {}
-    void CheckStopRequests() override {}
-    bool Paused() const override { return PausedNow; }
-    bool StopRequested() const override { return false; }
-    bool CancelRequested() const override { return CancelAfterChecks >= 0 && ++CancelChecks > CancelAfterChecks; }
-    void WaitForCommand() override
-    {
-        if (++Waits >= ResumeAfterWaits)
-            PausedNow = false;
-    }
-};
 
 struct Recorder {
     Moves moved;
@@ -104,7 +83,7 @@ TEST(FlattenFolderTest, CancelStopsTheWalk)
     TempTree tree;
     tree.Write("a/1.htm", "1");
     tree.Write("b/2.htm", "2");
-    ScriptedControl control;
+    ScriptedJobControl control;
     control.CancelAfterChecks = 0;
     Recorder rec;
     std::string start;
@@ -117,7 +96,7 @@ TEST(FlattenFolderTest, WaitsWhilePausedThenGoesOn)
 {
     TempTree tree;
     tree.Write("a/1.htm", "1");
-    ScriptedControl control;
+    ScriptedJobControl control;
     control.PausedNow = true;
     control.ResumeAfterWaits = 3;
     Recorder rec;
@@ -162,7 +141,7 @@ TEST(PruneFolderTest, CancelKeepsFolders)
 {
     TempTree tree;
     tree.MakeFolder("a/b");
-    ScriptedControl control;
+    ScriptedJobControl control;
     control.CancelAfterChecks = 1;
     Recorder rec;
     PruneEmptyChildFolders(rec.Steps(&control), tree.Root(), nullptr, false);
