@@ -155,7 +155,8 @@ std::string ReplaceWholeWords(const std::string& text, const std::string& find, 
     return ReplaceOccurrences(text, find, replace, flags, true);
 }
 
-bool InsertTextIntoFile(const std::string& fileName, int where, const std::string& text, int64_t minimumSize)
+bool InsertTextIntoFile(const std::string& fileName, int where, const std::string& text, int64_t minimumSize,
+                        std::string* errorText)
 {
     try {
         TFileRewrite edit(fileName);
@@ -172,6 +173,8 @@ bool InsertTextIntoFile(const std::string& fileName, int where, const std::strin
         return true;
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "InsertTextIntoFile " + fileName, "FileFindReplace");
+        if (errorText != nullptr)
+            *errorText = e.what();
         return false;
     }
 }

@@ -32,5 +32,6 @@ std::string ReplaceWholeWords(const std::string& text, const std::string& find, 
 
 // Inserts text at the top (itTop) or end (itEnd) of the file; a file smaller than minimumSize
 // bytes is left alone. The file is replaced through a temporary file; errors are logged and give
-// False with the file unchanged.
-bool InsertTextIntoFile(const std::string& fileName, int where, const std::string& text, int64_t minimumSize);
+// False with the file unchanged (and the message in errorText when given).
+bool InsertTextIntoFile(const std::string& fileName, int where, const std::string& text, int64_t minimumSize,
+                        std::string* errorText = nullptr);
