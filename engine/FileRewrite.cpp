@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int64_t kCopyBlock = 1 << 16;
+constexpr int64_t kCopyBlock = 1 << 18;
 
 std::string FolderOf(const std::string& path)
 {
@@ -70,41 +70,58 @@ TFileRewrite::~TFileRewrite()
         ::unlink(tempName_.c_str());
 }
 
-void TFileRewrite::ReadSource(char* buffer, int64_t count)
+// Reads count bytes at offset; a file that ends before is an error.
+void TFileRewrite::ReadSource(char* buffer, int64_t count, int64_t offset)
 {
     int64_t done = 0;
     while (done < count) {
-        ssize_t n = ::pread(sourceFd_, buffer + done, static_cast<size_t>(count - done), sourcePos_ + done);
+        ssize_t n = ::pread(sourceFd_, buffer + done, static_cast<size_t>(count - done), offset + done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             Fail("ReadFile", fileName_, errno);
         }
         if (n == 0)
-            throw std::runtime_error("ReadFile " + fileName_ + ": the file ended early");
+            break;
         done += n;
     }
-    sourcePos_ += count;
+    if (done < count)
+        throw std::runtime_error("ReadFile " + fileName_ + ": the file ended early");
 }
 
 std::string TFileRewrite::ReadAll()
 {
     std::string data;
-    sourcePos_ = 0;
     data.resize(static_cast<size_t>(sourceSize_));
-    ReadSource(data.data(), sourceSize_);
+    ReadSource(data.data(), sourceSize_, 0);
+    sourcePos_ = sourceSize_;
     return data;
+}
+
+void TFileRewrite::FillWindow()
+{
+    int64_t count = std::min<int64_t>(kCopyBlock, sourceSize_ - sourcePos_);
+    if (count <= 0)
+        throw std::runtime_error("ReadFile " + fileName_ + ": the file ended early");
+    window_.resize(static_cast<size_t>(count));
+    ReadSource(window_.data(), count, sourcePos_);
+    windowStart_ = sourcePos_;
 }
 
 void TFileRewrite::CopySource(int64_t count)
 {
     if (count < 0)
         count = sourceSize_ - sourcePos_;
-    std::vector<char> buffer(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(count, 1), kCopyBlock)));
     while (count > 0) {
-        int64_t chunk = std::min<int64_t>(count, static_cast<int64_t>(buffer.size()));
-        ReadSource(buffer.data(), chunk);
-        Write(std::string_view(buffer.data(), static_cast<size_t>(chunk)));
+        int64_t windowEnd = windowStart_ + static_cast<int64_t>(window_.size());
+        if (sourcePos_ < windowStart_ || sourcePos_ >= windowEnd) {
+            FillWindow();
+            windowEnd = windowStart_ + static_cast<int64_t>(window_.size());
+        }
+        int64_t chunk = std::min(count, windowEnd - sourcePos_);
+        Write(std::string_view(window_).substr(static_cast<size_t>(sourcePos_ - windowStart_),
+                                               static_cast<size_t>(chunk)));
+        sourcePos_ += chunk;
         count -= chunk;
     }
 }
@@ -115,6 +132,22 @@ void TFileRewrite::SkipSource(int64_t count)
 }
 
 void TFileRewrite::Write(std::string_view data)
+{
+    if (pending_.size() + data.size() > static_cast<size_t>(kCopyBlock))
+        Flush();
+    if (data.size() >= static_cast<size_t>(kCopyBlock))
+        WriteOut(data);
+    else
+        pending_.append(data);
+}
+
+void TFileRewrite::Flush()
+{
+    WriteOut(pending_);
+    pending_.clear();
+}
+
+void TFileRewrite::WriteOut(std::string_view data)
 {
     while (!data.empty()) {
         ssize_t n = ::write(tempFd_, data.data(), data.size());
@@ -129,6 +162,7 @@ void TFileRewrite::Write(std::string_view data)
 
 void TFileRewrite::Commit(const std::string& keepAsName)
 {
+    Flush();
     int fd = tempFd_;
     tempFd_ = -1;
     if (::close(fd) != 0)

@@ -34,7 +34,10 @@ public:
     void Commit(const std::string& keepAsName = std::string());
 
 private:
-    void ReadSource(char* buffer, int64_t count);
+    void ReadSource(char* buffer, int64_t count, int64_t offset);
+    void FillWindow();
+    void WriteOut(std::string_view data);
+    void Flush();
     [[noreturn]] void Fail(const std::string& call, const std::string& path, int err) const;
 
     std::string fileName_;
@@ -44,4 +47,8 @@ private:
     int64_t sourceSize_ = 0;
     int64_t sourcePos_ = 0;
     bool committed_ = false;
+    // Reads and writes go through buffers, so a page with many links costs few system calls.
+    std::string window_;       // bytes of the original from windowStart_
+    int64_t windowStart_ = 0;
+    std::string pending_;      // output not yet written
 };

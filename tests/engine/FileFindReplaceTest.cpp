@@ -155,6 +155,32 @@ TEST(FileRewriteTest, AbandonedEditLeavesOriginalAndNoTemporary)
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+TEST(FileRewriteTest, SplicesAcrossBufferBoundaries)
+{
+    TempTree tree;
+    std::string data;
+    for (int i = 0; data.size() < 1500000; ++i)
+        data += std::to_string(i) + ",";
+    std::string file = tree.Write("big.htm", data);
+    std::string expected;
+    TFileRewrite edit(file);
+    // Splices at offsets on both sides of every buffer edge, with inserts large and small.
+    int64_t pos = 0;
+    for (int64_t cut : {int64_t(1), int64_t(262140), int64_t(262150), int64_t(524288), int64_t(1000000)}) {
+        edit.CopySource(cut - pos);
+        expected += data.substr(static_cast<size_t>(pos), static_cast<size_t>(cut - pos));
+        edit.SkipSource(3);
+        std::string insert = cut == 524288 ? std::string(300000, 'x') : "<" + std::to_string(cut) + ">";
+        edit.Write(insert);
+        expected += insert;
+        pos = cut + 3;
+    }
+    edit.CopySource();
+    expected += data.substr(static_cast<size_t>(pos));
+    edit.Commit();
+    EXPECT_TRUE(TempTree::Read(file) == expected);
+}
+
 TEST(FileRewriteTest, KeptOriginalIsNeverReplaced)
 {
     TempTree tree;
