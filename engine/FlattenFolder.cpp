@@ -45,9 +45,12 @@ struct TEntry {
     TEntryKind Kind;
 };
 
-std::string WithSlash(const std::string& folder)
+// The folder with exactly one trailing "/".
+std::string WithSlash(std::string folder)
 {
-    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+    while (!folder.empty() && folder.back() == '/')
+        folder.pop_back();
+    return folder + "/";
 }
 
 int OpenFolder(const std::string& path, bool followLink)

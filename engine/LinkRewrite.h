@@ -31,7 +31,8 @@ std::string KeptInputFileName(const std::string& fileName);
 // Copies the input to the output with the links of list replaced (list is sorted by position).
 // dropBase removes BASE tags (pages); writeMark puts the saved-from mark first. A link that
 // overlaps one already written is left as it stands. The parser supplies ForceAbsoluteLink and
-// the address-to-file and rewrite-progress callbacks; a True from the latter ends the
+// two callbacks: address-to-file names the local copy of an address when there is one on disk to
+// link to (else the absolute address is written); a True from rewrite-progress ends the
 // replacing, and the rest is copied unchanged.
 void ReplaceLinksInStream(TFileRewrite& io, const TCommonParser& parser, const std::string& pageAddress,
                           bool dropBase, bool writeMark, TWebLinkList& list);
