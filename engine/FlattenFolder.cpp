@@ -102,6 +102,15 @@ bool ListFolder(int dirFd, std::vector<TEntry>& entries)
     return true;
 }
 
+bool ListFolderOrLog(int dirFd, const std::string& folder, const char* routine, std::vector<TEntry>& entries)
+{
+    if (ListFolder(dirFd, entries))
+        return true;
+    SetLastErrorFromErrno(errno);
+    LogAPIError("FindFirstFile " + folder, routine, "FlattenFolder");
+    return false;
+}
+
 bool Cancelled(const TFolderSteps& steps)
 {
     return steps.Control != nullptr && steps.Control->CancelRequested();
@@ -133,11 +142,8 @@ void MoveUniqueContents(const TFolderSteps& steps, int parentFd, const std::stri
                         const std::string& child, std::string& startPage)
 {
     std::vector<TEntry> entries;
-    if (!ListFolder(childFd, entries)) {
-        SetLastErrorFromErrno(errno);
-        LogAPIError("FindFirstFile " + child, "MoveUniqueContentsOfChild", "FlattenFolder");
+    if (!ListFolderOrLog(childFd, child, "MoveUniqueContentsOfChild", entries))
         return;
-    }
     for (const TEntry& entry : entries) {
         if (Cancelled(steps))
             return;
@@ -167,11 +173,8 @@ void FlattenIn(const TFolderSteps& steps, int dirFd, const std::string& folder, 
                std::string& startPage)
 {
     std::vector<TEntry> entries;
-    if (!ListFolder(dirFd, entries)) {
-        SetLastErrorFromErrno(errno);
-        LogAPIError("FindFirstFile " + folder, "FlattenChildFolders", "FlattenFolder");
+    if (!ListFolderOrLog(dirFd, folder, "FlattenChildFolders", entries))
         return;
-    }
     for (const TEntry& entry : entries) {
         if (entry.Kind != TEntryKind::Folder)
             continue;
