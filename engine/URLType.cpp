@@ -90,6 +90,17 @@ std::string_view TrimBlanks(std::string_view s)
     return s;
 }
 
+// Position of the first of the bytes Cs in s from position from on, or npos. (The library's
+// find_first_of calls memchr once per byte of s.)
+template <char... Cs>
+size_t FindFirstOf(std::string_view s, size_t from = 0)
+{
+    for (size_t i = from; i < s.size(); ++i)
+        if (((s[i] == Cs) || ...))
+            return i;
+    return std::string_view::npos;
+}
+
 const TSchemeInfo* FindScheme(int32_t scheme)
 {
     for (const TSchemeInfo& info : kSchemes)
@@ -197,19 +208,31 @@ bool IsDoubleDotSegment(std::string_view seg)
     return seg == ".." || EqualsNoCase(seg, ".%2e") || EqualsNoCase(seg, "%2e.") || EqualsNoCase(seg, "%2e%2e");
 }
 
+// Calls visit(segment, isLast) for each "/" separated segment of s from position from on, until
+// visit returns False; returns whether all were visited.
+template <class Visit>
+bool ForEachSegment(std::string_view s, size_t from, Visit visit)
+{
+    for (;;) {
+        size_t j = s.find('/', from);
+        const bool last = j == std::string_view::npos;
+        if (last)
+            j = s.size();
+        if (!visit(s.substr(from, j - from), last))
+            return false;
+        if (last)
+            return true;
+        from = j + 1;
+    }
+}
+
 // RFC 3986 section 5.2.4; an escaped dot counts as a dot, as browsers read it.
 std::string RemoveDotSegments(std::string_view path)
 {
     std::string out;
     out.reserve(path.size() + 1);
     const bool absolute = !path.empty() && path[0] == '/';
-    size_t i = absolute ? 1 : 0;
-    for (;;) {
-        size_t j = path.find('/', i);
-        const bool last = j == std::string_view::npos;
-        if (last)
-            j = path.size();
-        std::string_view seg = path.substr(i, j - i);
+    ForEachSegment(path, absolute ? 1 : 0, [&](std::string_view seg, bool last) {
         if (IsSingleDotSegment(seg)) {
             if (last && !out.empty())
                 out += '/';
@@ -223,10 +246,8 @@ std::string RemoveDotSegments(std::string_view path)
                 out += '/';
             out += seg;
         }
-        if (last)
-            break;
-        i = j + 1;
-    }
+        return true;
+    });
     if (out.empty() && absolute)
         out = "/";
     return out;
@@ -235,7 +256,7 @@ std::string RemoveDotSegments(std::string_view path)
 // A backslash before the query or fragment is read as a slash.
 void BackslashesToSlashes(std::string& s)
 {
-    size_t end = s.find_first_of("?#");
+    size_t end = FindFirstOf<'?', '#'>(s);
     if (end == std::string::npos)
         end = s.size();
     std::replace(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(end), '\\', '/');
@@ -248,7 +269,7 @@ std::string WithoutUserInfo(std::string_view text)
     if (start == std::string_view::npos)
         return std::string(text);
     start += 3;
-    size_t end = text.find_first_of("?#", start);
+    size_t end = FindFirstOf<'?', '#'>(text, start);
     if (end == std::string_view::npos)
         end = text.size();
     size_t at = text.substr(0, end).rfind('@');
@@ -281,14 +302,14 @@ TRefParts SplitReference(std::string_view s)
         s.remove_prefix(sl + 1);
     }
     if (s.size() >= 2 && s[0] == '/' && s[1] == '/') {
-        size_t end = s.find_first_of("/?#", 2);
+        size_t end = FindFirstOf<'/', '?', '#'>(s, 2);
         if (end == std::string_view::npos)
             end = s.size();
         p.hasAuthority = true;
         p.authority = s.substr(2, end - 2);
         s.remove_prefix(end);
     }
-    size_t end = s.find_first_of("?#");
+    size_t end = FindFirstOf<'?', '#'>(s);
     if (end == std::string_view::npos)
         end = s.size();
     p.path = s.substr(0, end);
@@ -411,13 +432,7 @@ void DecodeSelectedEscapes(std::string& s)
 // named a folder (it was empty, "." or "..").
 bool AppendResolved(std::string& out, size_t rootSize, std::string_view rel, bool& endsInFolder)
 {
-    size_t i = 0;
-    for (;;) {
-        size_t j = rel.find('/', i);
-        const bool last = j == std::string_view::npos;
-        if (last)
-            j = rel.size();
-        std::string_view seg = rel.substr(i, j - i);
+    return ForEachSegment(rel, 0, [&](std::string_view seg, bool last) {
         if (seg == "..") {
             if (out.size() <= rootSize)
                 return false;
@@ -426,12 +441,10 @@ bool AppendResolved(std::string& out, size_t rootSize, std::string_view rel, boo
             out += '/';
             out += seg;
         }
-        if (last) {
+        if (last)
             endsInFolder = seg.empty() || seg == "." || seg == "..";
-            return true;
-        }
-        i = j + 1;
-    }
+        return true;
+    });
 }
 
 // The first limit bytes of s (not splitting a UTF-8 sequence), keeping its extension when that
@@ -445,9 +458,12 @@ std::string CutKeepingExtension(std::string_view s, size_t limit)
         ext = s.substr(dot);
     if (ext.size() > kMaxKeptExtension)
         ext = {};
-    size_t keep = limit - ext.size();
-    while (keep > 0 && (static_cast<unsigned char>(s[keep]) & 0xC0) == 0x80)
+    const size_t limitKeep = limit - ext.size();
+    size_t keep = limitKeep;
+    while (keep > 0 && limitKeep - keep < 3 && (static_cast<unsigned char>(s[keep]) & 0xC0) == 0x80)
         --keep;
+    if ((static_cast<unsigned char>(s[keep]) & 0xC0) == 0x80)
+        keep = limitKeep;  // not UTF-8 at all
     std::string out(s.substr(0, keep));
     out += ext;
     return out;
@@ -465,28 +481,21 @@ bool CutLongLocalName(std::string& name, size_t folderSize)
     const size_t start = folderSize + 1;
     bool truncated = false;
     std::string cut;
-    size_t i = start;
-    for (;;) {
-        size_t j = name.find('/', i);
-        const bool last = j == std::string::npos;
-        if (last)
-            j = name.size();
+    ForEachSegment(name, start, [&](std::string_view seg, bool last) {
         const size_t limit = last ? kMaxNameComponent - kPartSuffixRoom : kMaxNameComponent;
-        if (j - i > limit) {
+        if (seg.size() > limit) {
             if (!truncated) {
-                cut.assign(name, 0, i);
+                cut.assign(name, 0, static_cast<size_t>(seg.data() - name.data()));
                 truncated = true;
             }
-            cut += CutKeepingExtension(std::string_view(name).substr(i, j - i), limit);
+            cut += CutKeepingExtension(seg, limit);
         } else if (truncated) {
-            cut.append(name, i, j - i);
+            cut += seg;
         }
-        if (last)
-            break;
-        if (truncated)
+        if (truncated && !last)
             cut += '/';
-        i = j + 1;
-    }
+        return true;
+    });
     const size_t maxName = kMaxLocalName - kPartSuffixRoom;
     if (truncated || name.size() > maxName) {
         LogEvent(etMessage, "Truncating long filename " + name, "URLToLocalFileName", kUnit);
@@ -501,6 +510,16 @@ bool CutLongLocalName(std::string& name, size_t folderSize)
     size_t lastSlash = name.rfind('/');
     return name.size() > start && lastSlash != std::string::npos && lastSlash >= folderSize &&
            IsSafeComponent(std::string_view(name).substr(lastSlash + 1));
+}
+
+// The fragment is the text from the last "#" on.
+void SplitAtLastHash(std::string_view text, std::string& before, std::string& fragment)
+{
+    size_t hash = text.rfind('#');
+    if (hash == std::string_view::npos)
+        hash = text.size();
+    before = text.substr(0, hash);
+    fragment = text.substr(hash);
 }
 
 std::string_view MediaType(std::string_view mimeType)
@@ -541,15 +560,10 @@ void TURL::Assign(const TURL& source)
 
 bool TURL::TakeOpaqueAddress(std::string_view text)
 {
-    if (StartsWithNoCase(text, "file:///") || (text.size() >= 3 && text[1] == ':')) {
+    // A drive path ("C:\x") is a file address too.
+    if (StartsWithNoCase(text, "file:///") || (text.size() >= 3 && IsAlpha(text[0]) && text[1] == ':')) {
         Scheme = usFile;
-        size_t hash = text.rfind('#');
-        if (hash != std::string_view::npos) {
-            Fragment = text.substr(hash);
-            FileURL = text.substr(0, hash);
-        } else {
-            FileURL = text;
-        }
+        SplitAtLastHash(text, FileURL, Fragment);
     } else if (StartsWithNoCase(text, "mailto:")) {
         Scheme = usMailto;
         MailtoURL = text;
@@ -576,7 +590,7 @@ TURL::TCrackResult TURL::Crack(std::string_view text)
         return TCrackResult::Unusable;
 
     std::string_view rest = text.substr(schemeLength + 1);
-    size_t extraAt = rest.find_first_of("?#");
+    size_t extraAt = FindFirstOf<'?', '#'>(rest);
     if (extraAt == std::string_view::npos)
         extraAt = rest.size();
     std::string hier(rest.substr(0, extraAt));
@@ -599,9 +613,11 @@ TURL::TCrackResult TURL::Crack(std::string_view text)
         user = userInfo.substr(0, colon);
         if (colon != std::string_view::npos)
             password = userInfo.substr(colon + 1);
-        if (user.size() > kMaxUserInfoPart || password.size() > kMaxUserInfoPart)
-            return TCrackResult::Malformed;
     }
+    std::string plainUser = PercentDecoded(user);
+    std::string plainPassword = PercentDecoded(password);
+    if (plainUser.size() > kMaxUserInfoPart || plainPassword.size() > kMaxUserInfoPart)
+        return TCrackResult::Malformed;
 
     std::string_view host, portText;
     if (!hostPort.empty() && hostPort[0] == '[') {
@@ -651,15 +667,9 @@ TURL::TCrackResult TURL::Crack(std::string_view text)
     Port = static_cast<uint16_t>(port);
     HostName = host;
     URLPath = std::move(cleanPath);
-    UserName = PercentDecoded(user);
-    Password = PercentDecoded(password);
-    size_t hash = extra.rfind('#');
-    if (hash != std::string_view::npos) {
-        Fragment = extra.substr(hash);
-        ExtraInfo = extra.substr(0, hash);
-    } else {
-        ExtraInfo = extra;
-    }
+    UserName = std::move(plainUser);
+    Password = std::move(plainPassword);
+    SplitAtLastHash(extra, ExtraInfo, Fragment);
     return TCrackResult::Cracked;
 }
 
@@ -686,7 +696,7 @@ bool TURL::SetFullURL(std::string_view text)
     // Tabs and line breaks inside an address are dropped, as browsers do.
     std::string stripped;
     std::string_view t = text;
-    if (t.find_first_of("\t\r\n") != std::string_view::npos) {
+    if (FindFirstOf<'\t', '\r', '\n'>(t) != std::string_view::npos) {
         stripped.reserve(t.size());
         for (char c : t)
             if (c != '\t' && c != '\r' && c != '\n')
@@ -715,7 +725,7 @@ bool TURL::SetRelativeURL(std::string_view text, const TURL& base)
         return false;
     UnusableText = ref;
     std::string stripped;
-    if (ref.find_first_of("\t\r\n") != std::string_view::npos) {
+    if (FindFirstOf<'\t', '\r', '\n'>(ref) != std::string_view::npos) {
         for (char c : ref)
             if (c != '\t' && c != '\r' && c != '\n')
                 stripped += c;
@@ -926,6 +936,11 @@ std::string TURL::FileAddressToLocalName(std::string_view folder) const
     if (!AppendResolved(name, 0, path, endsInFolder) || !AppendResolved(root, 0, folder, endsInFolder))
         return std::string();
     if (name.size() <= root.size() + 1 || name.compare(0, root.size(), root) != 0 || name[root.size()] != '/')
+        return std::string();
+    // A path the file system cannot hold names no file.
+    if (name.size() > kMaxLocalName)
+        return std::string();
+    if (!ForEachSegment(name, 1, [](std::string_view seg, bool) { return seg.size() <= kMaxNameComponent; }))
         return std::string();
     return name;
 }

@@ -201,6 +201,8 @@ std::string SystemErrorMessage(uint32_t code)
             return ErrnoText(e.err);
     if (code == errc::InvalidData)
         return "The data is invalid.";
+    if (code == errc::NoMoreFiles)
+        return "There are no more files.";
     if (code == errc::HandleEof)
         return "Reached the end of the file.";
     return std::string();

@@ -12,6 +12,7 @@ constexpr uint32_t TooManyOpenFiles = 4;
 constexpr uint32_t AccessDenied = 5;
 constexpr uint32_t NotEnoughMemory = 8;
 constexpr uint32_t InvalidData = 13;
+constexpr uint32_t NoMoreFiles = 18;
 constexpr uint32_t WriteProtect = 19;
 constexpr uint32_t SharingViolation = 32;
 constexpr uint32_t HandleEof = 38;
@@ -66,6 +67,7 @@ constexpr uint32_t HttpRedirectFailed = 12156;
 constexpr uint32_t InternetSecurityChannelError = 12157;
 constexpr uint32_t HttpNotRedirected = 12160;
 constexpr uint32_t InternetSecInvalidCert = 12169;
+constexpr uint32_t InternetNotInitialized = 12172;
 constexpr uint32_t InternetDecodingFailed = 12175;
 }  // namespace errc
 

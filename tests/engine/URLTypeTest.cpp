@@ -28,6 +28,14 @@ std::string Resolve(const std::string& ref, const std::string& base)
     return url.GetFullURL();
 }
 
+// Reference resolution examples of RFC 3986 section 5.4, against its base.
+template <size_t N>
+void ExpectResolved(const std::pair<const char*, const char*> (&cases)[N])
+{
+    for (const auto& [ref, expected] : cases)
+        EXPECT_EQ(Resolve(ref, "http://a/b/c/d;p?q"), expected) << ref;
+}
+
 std::string LocalName(const std::string& address, const std::string& folder = "/d", bool tree = true,
                       bool www = true)
 {
@@ -99,6 +107,13 @@ TEST(URLParse, ComponentsAndNormalForm)
     ASSERT_TRUE(url.SetFullURL("http://[::1]:8080/x"));
     EXPECT_EQ(url.GetHostName(), "[::1]");
     EXPECT_EQ(url.GetFullURL(), "http://[::1]:8080/x");
+
+    EXPECT_EQ(Full("http://h:/x"), "http://h/x");
+    EXPECT_EQ(Full("http://h:00080/x"), "http://h/x");
+    // RFC authority rules: the host is what follows the last "@", and a "#" ends the authority.
+    EXPECT_EQ(Full("http://good.example:80@evil.example/"), "http://good.example:80@evil.example/");
+    ASSERT_TRUE(url.SetFullURL("http://evil.example#@good.example/"));
+    EXPECT_EQ(url.GetHostName(), "evil.example");
 
     // Tabs and line breaks inside a link are dropped.
     EXPECT_EQ(Full("http://h/a\n/b\t.html"), "http://h/a/b.html");
@@ -253,7 +268,6 @@ TEST(URLParse, AssignAndClear)
 
 TEST(URLResolve, ReferenceExamplesNormal)
 {
-    const std::string base = "http://a/b/c/d;p?q";
     const std::pair<const char*, const char*> cases[] = {
         {"g:h", "g:h"},
         {"g", "http://a/b/c/g"},
@@ -279,13 +293,11 @@ TEST(URLResolve, ReferenceExamplesNormal)
         {"../../", "http://a/"},
         {"../../g", "http://a/g"},
     };
-    for (const auto& [ref, expected] : cases)
-        EXPECT_EQ(Resolve(ref, base), expected) << ref;
+    ExpectResolved(cases);
 }
 
 TEST(URLResolve, ReferenceExamplesAbnormal)
 {
-    const std::string base = "http://a/b/c/d;p?q";
     const std::pair<const char*, const char*> cases[] = {
         {"../../../g", "http://a/g"},
         {"../../../../g", "http://a/g"},
@@ -307,8 +319,7 @@ TEST(URLResolve, ReferenceExamplesAbnormal)
         {"g#s/../x", "http://a/b/c/g#s/../x"},
         {"http:g", "http://a/b/c/g"},  // the base's own scheme without a host reads as relative
     };
-    for (const auto& [ref, expected] : cases)
-        EXPECT_EQ(Resolve(ref, base), expected) << ref;
+    ExpectResolved(cases);
 }
 
 TEST(URLResolve, HostileAndSpecialReferences)
@@ -322,6 +333,8 @@ TEST(URLResolve, HostileAndSpecialReferences)
     EXPECT_EQ(Resolve("mailto:x@y", base), "mailto:x@y");
     EXPECT_EQ(Resolve("file:///tmp/a.htm", base), "file:///tmp/a.htm");
     EXPECT_EQ(Resolve("//h:0/", base), "");
+    // Only a letter and a colon make a drive path; a fragment directive stays a fragment.
+    EXPECT_EQ(Resolve("#:~:text=x", base), "http://u:p@site.example/dir/page.html#:~:text=x");
 
     TURL invalid, url;
     EXPECT_FALSE(url.SetRelativeURL("x.html", invalid));
@@ -409,6 +422,7 @@ TEST(LocalFileName, FileAddressesStayInsideTheFolder)
     EXPECT_EQ(LocalName("file:///d", "/d"), "");
     EXPECT_EQ(LocalName("g:h", "/d"), "");
     EXPECT_EQ(LocalName("file:///d/x", "relative"), "");
+    EXPECT_EQ(LocalName("file:///d/" + std::string(256, 'x'), "/d"), "");
 }
 
 TEST_F(LoggedTest, LongNamesAreCutKeepingTheExtension)
@@ -429,6 +443,8 @@ TEST_F(LoggedTest, LongNamesAreCutKeepingTheExtension)
         accents += "\xc3\xa9";
     name = LocalName("http://h.com/" + accents + ".gif");
     EXPECT_EQ(name, "/d/www.h.com/" + accents.substr(0, 246) + ".gif");
+    name = LocalName("http://h.com/" + std::string(300, '\x88') + "/x");
+    EXPECT_EQ(name, "/d/www.h.com/" + std::string(255, '\x88') + "/x");
 
     // Whole names: a long folder leaves less room.
     const std::string folder = "/" + std::string(3900, 'f');
