@@ -3,6 +3,7 @@
 #include "engine/AppTraceLog.h"
 #include "engine/FileRewrite.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cwctype>
 #include <exception>
@@ -72,7 +73,7 @@ std::string ReplaceOccurrences(const std::string& text, const std::string& find,
     std::string foldedFind;
     std::string_view search = text;
     std::string_view key = find;
-    if (flags & frIgnoreCase) {
+    if (flags & rfIgnoreCase) {
         foldedText = UpperCaseSameLength(text);
         foldedFind = UpperCaseSameLength(find);
         search = foldedText;
@@ -94,7 +95,7 @@ std::string ReplaceOccurrences(const std::string& text, const std::string& find,
         result.append(text, copied, p - copied);
         result += replace;
         copied = from;
-        if (!(flags & frReplaceAll))
+        if (!(flags & rfReplaceAll))
             break;
     }
     if (copied == 0)
@@ -153,6 +154,31 @@ std::string ReplaceWholeWords(const std::string& text, const std::string& find, 
                               uint8_t flags)
 {
     return ReplaceOccurrences(text, find, replace, flags, true);
+}
+
+bool FindReplaceInFile(const std::string& fileName, const TFindReplaceTasks& tasks, std::string* errorText)
+{
+    try {
+        TFileRewrite edit(fileName);
+        const std::string original = edit.ReadAll();
+        std::string text = original;
+        const int32_t count = std::clamp<int32_t>(tasks.Count, 0, static_cast<int32_t>(tasks.Tasks.size()));
+        for (int32_t i = 0; i < count; ++i) {
+            const TFindReplaceTask& task = tasks.Tasks[static_cast<size_t>(i)];
+            text = task.WholeWordsOnly ? ReplaceWholeWords(text, task.FindString, task.ReplaceString, task.Flags)
+                                       : ReplaceText(text, task.FindString, task.ReplaceString, task.Flags);
+        }
+        if (text != original) {
+            edit.Write(text);
+            edit.Commit();
+        }
+        return true;
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "FindReplaceInFile " + fileName, "FileFindReplace");
+        if (errorText != nullptr)
+            *errorText = e.what();
+        return false;
+    }
 }
 
 bool InsertTextIntoFile(const std::string& fileName, int where, const std::string& text, int64_t minimumSize,

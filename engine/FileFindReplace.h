@@ -1,12 +1,10 @@
 #pragma once
 // Find and replace in a text and in a page file, and inserting text at a page's top or end.
+#include "engine/DownloadOptionTypes.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-// Flag bits of a find-and-replace task.
-constexpr uint8_t frReplaceAll = 0x01;
-constexpr uint8_t frIgnoreCase = 0x02;
 
 // Where InsertTextIntoFile puts the text.
 constexpr int itTop = 0;
@@ -21,14 +19,20 @@ std::string UpperCaseSameLength(std::string_view text);
 // and the byte after it (where there are any) are not ASCII letters or digits.
 bool WholeWordMatch(std::string_view text, std::string_view find, size_t position);
 
-// Replaces the first occurrence of find (every one with frReplaceAll), comparing without regard
-// to case with frIgnoreCase. One pass over the text; the replacement is never searched again.
+// Replaces the first occurrence of find (every one with rfReplaceAll), comparing without regard
+// to case with rfIgnoreCase. One pass over the text; the replacement is never searched again.
 // An empty find text changes nothing.
 std::string ReplaceText(const std::string& text, const std::string& find, const std::string& replace,
                         uint8_t flags);
 // The same, counting only occurrences that are whole words.
 std::string ReplaceWholeWords(const std::string& text, const std::string& find, const std::string& replace,
                               uint8_t flags);
+
+// Runs the tasks in order over the whole file (each on the result of the one before) and
+// replaces the file through a temporary file when the text changed. Errors are logged and give
+// False with the file unchanged (and the message in errorText when given).
+bool FindReplaceInFile(const std::string& fileName, const TFindReplaceTasks& tasks,
+                       std::string* errorText = nullptr);
 
 // Inserts text at the top (itTop) or end (itEnd) of the file; a file smaller than minimumSize
 // bytes is left alone. The file is replaced through a temporary file; errors are logged and give

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr uint8_t kAll = frReplaceAll;
-constexpr uint8_t kAllNoCase = frReplaceAll | frIgnoreCase;
+constexpr uint8_t kAll = rfReplaceAll;
+constexpr uint8_t kAllNoCase = rfReplaceAll | rfIgnoreCase;
 
 TEST(WholeWordsTest, LongerWordBetweenTwoStandaloneOnesStaysIntact)
 {
@@ -39,7 +39,7 @@ TEST(WholeWordsTest, NonASCIILettersAndUnderscoreSeparateWords)
 TEST(WholeWordsTest, IgnoreCaseReplacesBothSpellingsOnlyFirstWithoutReplaceAll)
 {
     EXPECT_EQ(ReplaceWholeWords("Word and WORD and word", "word", "w", kAllNoCase), "w and w and w");
-    EXPECT_EQ(ReplaceWholeWords("Sword WORD word", "word", "w", frIgnoreCase), "Sword w word");
+    EXPECT_EQ(ReplaceWholeWords("Sword WORD word", "word", "w", rfIgnoreCase), "Sword w word");
     EXPECT_EQ(ReplaceWholeWords("Word WORD", "word", "w", kAll), "Word WORD");
 }
 
@@ -85,6 +85,53 @@ TEST(ReplaceTextTest, LinearOnManyHits)
     std::string out = ReplaceText(text, "a", "bb", kAll);
     EXPECT_EQ(out.size(), text.size() * 2);
     EXPECT_EQ(out.find('a'), std::string::npos);
+}
+
+TFindReplaceTask Task(const std::string& find, const std::string& replace, uint8_t flags, bool wholeWords)
+{
+    TFindReplaceTask task;
+    task.FindString = find;
+    task.ReplaceString = replace;
+    task.Flags = flags;
+    task.WholeWordsOnly = wholeWords;
+    return task;
+}
+
+TEST(FindReplaceInFileTest, TasksRunInOrderOnEachOthersResult)
+{
+    TempTree tree;
+    std::string file = tree.Write("p.htm", "<b>Old</b> old bold OLD");
+    TFindReplaceTasks tasks;
+    tasks.Tasks[0] = Task("old", "new", kAllNoCase, true);  // whole words: "bold" stays
+    tasks.Tasks[1] = Task("new", "NEWER", 0, false);        // only the first, case as written
+    tasks.Tasks[2] = Task("ignored", "x", kAll, false);      // beyond Count
+    tasks.Count = 2;
+    std::string error;
+    ASSERT_TRUE(FindReplaceInFile(file, tasks, &error));
+    EXPECT_EQ(TempTree::Read(file), "<b>NEWER</b> new bold new");
+    EXPECT_TRUE(error.empty());
+}
+
+TEST(FindReplaceInFileTest, UnchangedFileIsNotReplacedAndFailuresReport)
+{
+    TempTree tree;
+    std::string file = tree.Write("p.htm", "nothing to find");
+    struct stat before {};
+    ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    TFindReplaceTasks tasks;
+    tasks.Tasks[0] = Task("absent", "x", kAll, false);
+    tasks.Count = 1;
+    EXPECT_TRUE(FindReplaceInFile(file, tasks));
+    struct stat after {};
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+
+    std::string error;
+    EXPECT_FALSE(FindReplaceInFile(tree.Path("missing.htm"), tasks, &error));
+    EXPECT_NE(error.find("missing.htm"), std::string::npos);
+    // A count beyond the array is clamped, never read past.
+    tasks.Count = 1000;
+    EXPECT_TRUE(FindReplaceInFile(file, tasks));
 }
 
 TEST(InsertTextTest, HeaderBeforeFirstByteFooterAfterLast)
