@@ -1,0 +1,439 @@
+#include "ui/Main.h"
+
+#include "Version.h"
+#include "engine/AppTraceLog.h"
+#include "engine/AppInfo.h"
+#include "engine/LanguageStrings.h"
+#include "engine/SavedOptions.h"
+#include "ui/EmptyPageFrame.h"
+#include "ui/MessageBoxes.h"
+#include "ui/PreferenceGetters.h"
+#include "ui/TryShellExe.h"
+#include "ui/UISettings.h"
+#include "ui/UIStrings.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QScreen>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QStyleHints>
+#include <QTabBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+const char* const kUnit = "Main";
+const char* const kSupportAddress = "support@brindlesoft.com";
+
+// Designed client area and position of the window, and its smallest client size.
+const QRect kDesignedRect(50, 0, 608, 431);
+const QSize kMinimumClient(600, 420);
+const int kTabCaptionIds[pgCount] = {19, 20, 21, 22, 23, 24};
+
+// A round badge in the given colour with a "G"; the program's icons.
+QIcon MakeBadgeIcon(const QColor& fill)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(fill);
+    painter.setPen(QPen(fill.darker(160), 2));
+    painter.drawEllipse(2, 2, 28, 28);
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(18);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, "G");
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+std::string AppProductName()
+{
+    const TAppInfo* info = TAppInfo::Instance();
+    return info && !info->ProductName.empty() ? info->ProductName : std::string(GLEANERY_PRODUCT_NAME);
+}
+
+std::string AppVersion()
+{
+    const TAppInfo* info = TAppInfo::Instance();
+    return info && !info->FileVersion.empty() ? info->FileVersion : std::string(GLEANERY_VERSION);
+}
+
+void InitPathsAndOptions()
+{
+    if (TLocalLanguages* languages = TLocalLanguages::Instance()) {
+        languages->SetDeleteQuestion([](const std::string& text, const std::string& caption) {
+            return ShowMessageBox(nullptr, QStr(text), QStr(caption), TBoxIcon::Question, true);
+        });
+        languages->SetLanguagesFolder(GetProgramFolder() + "Languages/");
+    }
+    if (TSavedOptions* options = TSavedOptions::Instance())
+        options->SetINIFolder(GetDataFolder());
+}
+
+QRect PlaceWindowRect(const TWindowPlacement& p, const QRect& designed, const QRect& available,
+                      const QSize& minimum)
+{
+    QRect r = designed;
+    if (p.state != 2) {
+        if (p.left != -1)
+            r.moveLeft(p.left);
+        if (p.top != -1)
+            r.moveTop(p.top);
+        if (p.width != -1)
+            r.setWidth(p.width);
+        if (p.height != -1)
+            r.setHeight(p.height);
+    }
+    if (!available.isValid())
+        return r;
+    int w = std::min(std::max(r.width(), minimum.width()), available.width());
+    int h = std::min(std::max(r.height(), minimum.height()), available.height());
+    int x = std::clamp(r.left(), available.left(), available.left() + available.width() - w);
+    int y = std::clamp(r.top(), available.top(), available.top() + available.height() - h);
+    return QRect(x, y, w, h);
+}
+
+int FlashSeconds(int seconds)
+{
+    if (seconds > 10)
+        return 10;
+    if (seconds <= 0)
+        return 2;
+    return seconds;
+}
+
+int FlashInterval(int blinkMs, int timeLeftMs)
+{
+    if (blinkMs <= 0 || blinkMs > timeLeftMs)
+        return 500;
+    return blinkMs;
+}
+
+TMainForm::TMainForm(const QStringList& args, QWidget* parent) : QMainWindow(parent)
+{
+    instance_ = this;
+    FormCreate(args);
+}
+
+TMainForm::~TMainForm()
+{
+    if (instance_ == this)
+        instance_ = nullptr;
+}
+
+void TMainForm::FormCreate(const QStringList& args)
+{
+    if (TAppInfo* info = TAppInfo::Instance())
+        info->LogVersionInfo();
+    setWindowTitle(QStr(AppProductName()));
+    setMinimumSize(kMinimumClient);
+    LoadIcons();
+    SetBusyIcon(false);
+    setWindowIcon(normalIcon_);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(0);
+    auto* top = new QHBoxLayout;
+    tabBar_ = new QTabBar(central);
+    tabBar_->setExpanding(false);
+    tabBar_->setDrawBase(false);
+    top->addWidget(tabBar_);
+    top->addStretch(1);
+    feedbackIcon_ = new QToolButton(central);
+    feedbackIcon_->setAutoRaise(true);
+    feedbackIcon_->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    feedbackIcon_->setIconSize(QSize(16, 16));
+    helpIcon_ = new QToolButton(central);
+    helpIcon_->setAutoRaise(true);
+    helpIcon_->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    helpIcon_->setIconSize(QSize(16, 16));
+    top->addWidget(feedbackIcon_);
+    top->addWidget(helpIcon_);
+    layout->addLayout(top);
+    stack_ = new QStackedWidget(central);
+    stack_->setFrameShape(QFrame::StyledPanel);
+    layout->addWidget(stack_, 1);
+    setCentralWidget(central);
+
+    CreatePages();
+    connect(tabBar_, &QTabBar::currentChanged, this, [this](int index) {
+        if (index >= 0)
+            stack_->setCurrentIndex(index);
+    });
+    connect(helpIcon_, &QToolButton::clicked, this, &TMainForm::ShowHelp);
+    connect(feedbackIcon_, &QToolButton::clicked, this, &TMainForm::SendFeedback);
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    f1->setContext(Qt::WindowShortcut);
+    connect(f1, &QShortcut::activated, this, &TMainForm::ShowHelp);
+
+    flashTimer_ = new QTimer(this);
+    flashTimer_->setInterval(500);
+    connect(flashTimer_, &QTimer::timeout, this, &TMainForm::OnFlashTimer);
+
+    LoadWindowPlacement();
+    MoveFocusToPage(pgStart);
+    for (qsizetype i = 1; i < args.size(); ++i)
+        cachedParams_.append(args[i]);
+    UpdateLanguageLabels();
+    created_ = true;
+}
+
+void TMainForm::CreatePages()
+{
+    for (int i = 0; i < pgCount; ++i) {
+        tabBar_->addTab(QString());
+        pages_[i] = new TEmptyPageFrame(kTabCaptionIds[i], stack_);
+        stack_->addWidget(pages_[i]);
+    }
+}
+
+void TMainForm::LoadIcons()
+{
+    normalIcon_ = MakeBadgeIcon(QColor(0x2e, 0x7d, 0x32));
+    busyIcon_ = MakeBadgeIcon(QColor(0xef, 0x6c, 0x00));
+    flashIcon_ = MakeBadgeIcon(QColor(0xfb, 0xc0, 0x2d));
+}
+
+void TMainForm::SetBusyIcon(bool busy)
+{
+    busy_ = busy;
+}
+
+bool TMainForm::IsModalDialogShowing() const
+{
+    return QApplication::activeModalWidget() != nullptr;
+}
+
+bool TMainForm::MoveFocusToPage(int index)
+{
+    if (IsModalDialogShowing())
+        return false;
+    if (index < 0) {
+        LogEvent(etWarning, "Invalid tab", "MoveFocusToPage", kUnit);
+        return false;
+    }
+    if (index >= pgCount)
+        return false;
+    stack_->setCurrentIndex(index);
+    if (tabBar_->isTabVisible(index))
+        tabBar_->setCurrentIndex(index);
+    repaint();
+    return true;
+}
+
+bool TMainForm::MoveFocusToPageByCaption(const QString& caption)
+{
+    for (int i = 0; i < pgCount; ++i)
+        if (tabBar_->tabText(i) == caption)
+            return MoveFocusToPage(i);
+    return false;
+}
+
+bool TMainForm::MoveFocusToPageByStringId(int id)
+{
+    return MoveFocusToPageByCaption(QUIString(id));
+}
+
+int TMainForm::ActivePage() const
+{
+    return stack_->currentIndex();
+}
+
+void TMainForm::UpdateLanguageLabels()
+{
+    try {
+        helpIcon_->setToolTip(QUIString(361));
+        feedbackIcon_->setToolTip(QUIString(26));
+        for (int i = 0; i < pgCount; ++i)
+            tabBar_->setTabText(i, QUIString(kTabCaptionIds[i]));
+        for (QWidget* page : pages_)
+            if (auto* empty = qobject_cast<TEmptyPageFrame*>(page))
+                empty->UpdateLanguageLabels();
+        ApplyLanguageFont(this);
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "UpdateLanguageLabels", kUnit);
+    }
+}
+
+void TMainForm::StartFlashing(int seconds)
+{
+    flashTimeLeft_ = FlashSeconds(seconds) * 1000;
+    flashOn_ = false;
+    int blink = QGuiApplication::styleHints()->cursorFlashTime() / 2;
+    flashTimer_->setInterval(FlashInterval(blink, flashTimeLeft_));
+    flashTimer_->start();
+}
+
+void TMainForm::OnFlashTimer()
+{
+    if (!flashTimer_->isActive())
+        return;
+    if (!flashOn_) {
+        QApplication::alert(this, flashTimer_->interval());
+        setWindowIcon(flashIcon_);
+    } else {
+        setWindowIcon(normalIcon_);
+    }
+    flashOn_ = !flashOn_;
+    flashTimeLeft_ -= flashTimer_->interval();
+    if (flashTimeLeft_ <= 0)
+        StopFlashing();
+}
+
+void TMainForm::StopFlashing()
+{
+    flashTimer_->stop();
+    if (flashOn_) {
+        flashOn_ = false;
+        setWindowIcon(normalIcon_);
+    }
+    SetBusyIcon(busy_);
+}
+
+bool TMainForm::IsFlashing() const
+{
+    return flashTimer_->isActive();
+}
+
+bool TMainForm::IsPageVisible(int index) const
+{
+    return tabBar_->isTabVisible(index);
+}
+
+void TMainForm::SetJobLogVisible(bool on)
+{
+    tabBar_->setTabVisible(pgLog, on);
+}
+
+void TMainForm::SetJobQueueVisible(bool on)
+{
+    tabBar_->setTabVisible(pgJobQueue, on);
+}
+
+bool TMainForm::SetProgressTabVisible(bool on)
+{
+    bool wasVisible = tabBar_->isTabVisible(pgProgress);
+    if (!(on && wasVisible))
+        tabBar_->setTabVisible(pgProgress, on);
+    return wasVisible;
+}
+
+void TMainForm::ShowHelp()
+{
+    std::string file = GetProgramFolder() + "help/help.htm";
+    if (QFileInfo(QString::fromStdString(file)).isFile())
+        TryShellExecute(this, file, "open");
+    else
+        ShowMessageBox(this, QStr(ReplaceFirst(UIString(360), "XXX", file)), QString(), TBoxIcon::Warning);
+}
+
+void TMainForm::SendFeedback()
+{
+    std::string address = std::string("mailto:") + kSupportAddress + "?subject=" + AppProductName() + " v" +
+                          AppVersion() + " Feedback" + "&body=< Type your message here >";
+    TryShellExecute(this, address, "");
+}
+
+void TMainForm::LoadWindowPlacement()
+{
+    TWindowPlacement p;
+    p.state = ReadSettingInteger("Window", "WindowState", 0);
+    p.left = ReadSettingInteger("Window", "Left", -1);
+    p.top = ReadSettingInteger("Window", "Top", -1);
+    p.width = ReadSettingInteger("Window", "Width", -1);
+    p.height = ReadSettingInteger("Window", "Height", -1);
+    storedState_ = p.state;
+    QRect available;
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        available = screen->availableGeometry();
+    // Room for the title bar and the frame, which the stored client size does not include.
+    if (available.isValid())
+        available.adjust(0, 0, -16, -40);
+    QRect r = PlaceWindowRect(p, kDesignedRect, available, kMinimumClient);
+    resize(r.size());
+    move(r.topLeft());
+}
+
+void TMainForm::SaveWindowPlacement()
+{
+    int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
+    WriteSettingInteger("Window", "WindowState", state);
+    if (state == 2)
+        return;
+    // The normal geometry: right even while minimised. Left and Top are the frame's corner.
+    QRect normal = normalGeometry();
+    QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
+    WriteSettingInteger("Window", "Left", normal.left() - frameOffset.x());
+    WriteSettingInteger("Window", "Top", normal.top() - frameOffset.y());
+    WriteSettingInteger("Window", "Width", normal.width());
+    WriteSettingInteger("Window", "Height", normal.height());
+}
+
+void TMainForm::ShowInStoredState()
+{
+    if (storedState_ == 2)
+        showMaximized();
+    else if (storedState_ == 1)
+        showMinimized();
+    else
+        show();
+}
+
+void TMainForm::FormCloseQuery()
+{
+    if (closePrepared_)
+        return;
+    closePrepared_ = true;
+}
+
+void TMainForm::FormClose()
+{
+    if (!uninstalling_)
+        SaveWindowPlacement();
+}
+
+void InitAfterFormsCreated(TMainForm& form)
+{
+    form.UpdateLanguageLabels();
+    form.SetJobLogVisible(GetLogCompletedJobs());
+    form.SetJobQueueVisible(GetShowJobQueue());
+    form.SetProgressTabVisible(false);
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (uninstalling_ || !firstShow_)
+        return;
+    firstShow_ = false;
+    QMetaObject::invokeMethod(this, &TMainForm::OnStartupUIComplete, Qt::QueuedConnection);
+}
+
+void TMainForm::OnStartupUIComplete()
+{
+    MoveFocusToPageByStringId(19);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    FormCloseQuery();
+    FormClose();
+    event->accept();
+}

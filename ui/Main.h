@@ -1,0 +1,144 @@
+#pragma once
+// The main window: six pages behind a tab bar, the help and feedback icons, window placement,
+// flashing, and the operations other pages use to move between pages.
+#include <QIcon>
+#include <QMainWindow>
+#include <QRect>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+class QStackedWidget;
+class QTabBar;
+class QTimer;
+class QToolButton;
+
+// Page indexes, in tab order.
+enum TMainPage : int {
+    pgStart = 0,
+    pgJobQueue = 1,
+    pgProgress = 2,
+    pgPreferences = 3,
+    pgLog = 4,
+    pgBrowse = 5,
+    pgCount = 6,
+};
+
+// The product name and version of TAppInfo (the build's constants while it does not exist).
+std::string AppProductName();
+std::string AppVersion();
+
+// Start-up: settles the program folder, the language files and the settings file.
+void InitPathsAndOptions();
+
+class TMainForm;
+// After every window exists: texts, the pages' set-up in order (which registers their output
+// listeners), the output destination, then the Log, Job Queue and Progress tabs.
+void InitAfterFormsCreated(TMainForm& form);
+
+// Stored [Window] placement; -1 means unset.
+struct TWindowPlacement {
+    int32_t state = 0;  // 0 normal, 1 minimised, 2 maximised
+    int32_t left = -1, top = -1, width = -1, height = -1;
+};
+
+// The designed rectangle with every set value of p applied, kept inside available: the size
+// shrinks to fit (but not below minimum unless the screen is smaller), then the position moves
+// so the whole rectangle is on the screen.
+QRect PlaceWindowRect(const TWindowPlacement& p, const QRect& designed, const QRect& available,
+                      const QSize& minimum);
+
+// Flashing: seconds above 10 become 10, 0 or below become 2.
+int FlashSeconds(int seconds);
+// Phase length: the caret blink time, or 500 ms when that is not positive or exceeds timeLeft.
+int FlashInterval(int blinkMs, int timeLeftMs);
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(const QStringList& args = {}, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    static TMainForm* Instance() { return instance_; }
+
+    bool Created() const { return created_; }
+
+    void SetBusyIcon(bool busy);
+    bool IsBusyIconShown() const { return busy_; }
+    bool IsModalDialogShowing() const;
+
+    bool MoveFocusToPage(int index);
+    bool MoveFocusToPageByCaption(const QString& caption);
+    bool MoveFocusToPageByStringId(int id);
+    int ActivePage() const;
+
+    void UpdateLanguageLabels();
+
+    void StartFlashing(int seconds);
+    void StopFlashing();
+    bool IsFlashing() const;
+    int FlashTimeLeft() const { return flashTimeLeft_; }
+
+    void SetTrayHint(const QString& text) { trayHint_ = text; }
+    const QString& TrayHint() const { return trayHint_; }
+
+    void SetJobLogVisible(bool on);
+    void SetJobQueueVisible(bool on);
+    bool SetProgressTabVisible(bool on);
+    bool IsPageVisible(int index) const;
+
+    void ShowHelp();
+    void SendFeedback();
+
+    QWidget* Page(int index) const { return pages_.at(index); }
+
+    // [Window] placement.
+    void LoadWindowPlacement();
+    void SaveWindowPlacement();
+    // Shows the window in the stored state (normal, minimised or maximised).
+    void ShowInStoredState();
+
+    // Set when "/uninstall" was handled: the placement is not saved.
+    void SetUninstalling(bool on) { uninstalling_ = on; }
+
+    const QStringList& CachedParams() const { return cachedParams_; }
+    void AddCachedParam(const QString& param) { cachedParams_.append(param); }
+
+    // The start-up steps that wait until the window is on screen.
+    void OnStartupUIComplete();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate(const QStringList& args);
+    void CreatePages();
+    void LoadIcons();
+    void OnFlashTimer();
+    void FormCloseQuery();
+    void FormClose();
+
+    static inline TMainForm* instance_ = nullptr;
+
+    QTabBar* tabBar_ = nullptr;
+    QStackedWidget* stack_ = nullptr;
+    QToolButton* helpIcon_ = nullptr;
+    QToolButton* feedbackIcon_ = nullptr;
+    QTimer* flashTimer_ = nullptr;
+    std::array<QWidget*, pgCount> pages_{};
+
+    QStringList cachedParams_;
+    bool created_ = false;
+    bool firstShow_ = true;
+    bool uninstalling_ = false;
+    bool closePrepared_ = false;
+    bool busy_ = false;
+    bool flashOn_ = false;
+    int flashTimeLeft_ = 0;
+    int storedState_ = 0;
+    QString trayHint_;
+    QIcon busyIcon_, normalIcon_, flashIcon_;
+};

@@ -1,0 +1,24 @@
+#pragma once
+// Message boxes owned by a window. Tests install a handler that answers instead of a person.
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+enum class TBoxIcon { None, Information, Warning, Question, Error };
+
+struct TBoxRequest {
+    QWidget* owner;
+    QString text;
+    QString caption;
+    TBoxIcon icon;
+    bool yesNo;  // Yes and No buttons instead of OK
+};
+
+// Shows the box; True for OK or Yes.
+bool ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, TBoxIcon icon, bool yesNo = false);
+
+// Replaces the boxes (nullptr restores them); returns the previous handler.
+using TBoxHandler = std::function<bool(const TBoxRequest&)>;
+TBoxHandler SetMessageBoxHandler(TBoxHandler handler);

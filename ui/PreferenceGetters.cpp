@@ -1,0 +1,28 @@
+#include "ui/PreferenceGetters.h"
+
+#include "ui/UISettings.h"
+
+bool GetShowJobQueue()
+{
+    return ReadSettingBool("Automation", "ShowJobQueue", false);
+}
+
+bool GetFocusQueueOnJobAdd()
+{
+    return ReadSettingBool("Automation", "FocusQueueOnJobAdd", true);
+}
+
+bool GetFocusProgressOnJobStart()
+{
+    return ReadSettingBool("Automation", "FocusProgressOnJobStart", true);
+}
+
+bool GetSaveQueueBetweenRuns()
+{
+    return ReadSettingBool("Automation", "SaveQueueBetweenRuns", true);
+}
+
+bool GetLogCompletedJobs()
+{
+    return ReadSettingBool("Preferences", "LogCompletedJobs", true);
+}
