@@ -25,15 +25,9 @@ TEST(WholeWordsTest, BoundaryIsJudgedOnTheWholeText)
     // The second "foo" follows a letter of the first: not a word of its own.
     EXPECT_EQ(ReplaceWholeWords("foofoo", "foo", "X", kAll), "foofoo");
     EXPECT_EQ(ReplaceWholeWords("xfoo foo", "foo", "X", kAll), "xfoo X");
+    // Underscores and letters outside ASCII separate words.
     EXPECT_EQ(ReplaceWholeWords("foo1 foo_ _foo", "foo", "X", kAll), "foo1 X_ _X");
-}
-
-TEST(WholeWordsTest, NonASCIILettersAndUnderscoreSeparateWords)
-{
     EXPECT_EQ(ReplaceWholeWords("\xC3\xA9" "cat" "\xC3\xA9", "cat", "dog", kAll), "\xC3\xA9" "dog" "\xC3\xA9");
-    EXPECT_TRUE(WholeWordMatch("a_b", "b", 2));
-    EXPECT_FALSE(WholeWordMatch("ab", "b", 1));
-    EXPECT_TRUE(WholeWordMatch("b", "b", 0));
 }
 
 TEST(WholeWordsTest, IgnoreCaseReplacesBothSpellingsOnlyFirstWithoutReplaceAll)
@@ -65,8 +59,6 @@ TEST(ReplaceTextTest, EmptyFindOrNoHitChangesNothing)
     EXPECT_EQ(ReplaceText("abc", "", "X", kAll), "abc");
     EXPECT_EQ(ReplaceWholeWords("abc", "", "X", kAll), "abc");
     EXPECT_EQ(ReplaceText("abc", "abcd", "X", kAll), "abc");
-    EXPECT_EQ(ReplaceText("", "a", "X", kAll), "");
-    EXPECT_EQ(ReplaceText("abc", "c", "", kAll), "ab");
 }
 
 TEST(ReplaceTextTest, IgnoreCaseFoldsNonASCIILettersWithoutShiftingPositions)
@@ -126,12 +118,12 @@ TEST(FindReplaceInFileTest, UnchangedFileIsNotReplacedAndFailuresReport)
     ASSERT_EQ(::stat(file.c_str(), &after), 0);
     EXPECT_EQ(before.st_ino, after.st_ino);
 
-    std::string error;
-    EXPECT_FALSE(FindReplaceInFile(tree.Path("missing.htm"), tasks, &error));
-    EXPECT_NE(error.find("missing.htm"), std::string::npos);
     // A count beyond the array is clamped, never read past.
     tasks.Count = 1000;
     EXPECT_TRUE(FindReplaceInFile(file, tasks));
+    std::string error;
+    EXPECT_FALSE(FindReplaceInFile(tree.Path("missing.htm"), tasks, &error));
+    EXPECT_NE(error.find("missing.htm"), std::string::npos);
 }
 
 TEST(InsertTextTest, HeaderBeforeFirstByteFooterAfterLast)
@@ -150,16 +142,6 @@ TEST(InsertTextTest, HeaderBeforeFirstByteFooterAfterLast)
     std::string empty = tree.Write("e.htm", "");
     ASSERT_TRUE(InsertTextIntoFile(empty, itEnd, "F", 0));
     EXPECT_EQ(TempTree::Read(empty), "F");
-}
-
-TEST(InsertTextTest, SmallerThanMinimumIsLeftAlone)
-{
-    TempTree tree;
-    std::string file = tree.Write("p.htm", "abc");
-    EXPECT_TRUE(InsertTextIntoFile(file, itTop, "H", 4));
-    EXPECT_EQ(TempTree::Read(file), "abc");
-    EXPECT_TRUE(InsertTextIntoFile(file, itTop, "H", 3));
-    EXPECT_EQ(TempTree::Read(file), "Habc");
 }
 
 TEST(InsertTextTest, MissingFileSymlinkAndFolderFailWithoutChanges)
@@ -226,19 +208,6 @@ TEST(FileRewriteTest, SplicesAcrossBufferBoundaries)
     expected += data.substr(static_cast<size_t>(pos));
     edit.Commit();
     EXPECT_TRUE(TempTree::Read(file) == expected);
-}
-
-TEST(FileRewriteTest, KeptOriginalIsNeverReplaced)
-{
-    TempTree tree;
-    std::string file = tree.Write("p.htm", "v1");
-    for (const char* next : {"v2", "v3"}) {
-        TFileRewrite edit(file);
-        edit.Write(next);
-        edit.Commit(tree.Path("p_orig.htm"));
-    }
-    EXPECT_EQ(TempTree::Read(file), "v3");
-    EXPECT_EQ(TempTree::Read(tree.Path("p_orig.htm")), "v1");
 }
 
 }  // namespace

@@ -128,24 +128,17 @@ TEST(PruneFolderTest, RemovesEmptyFoldersBottomUpKeepsTheRest)
                                                      root + "job2/only/", root + "job2/only/empty/"}));
 }
 
-TEST(PruneFolderTest, DestinationItselfIsNeverRemoved)
+TEST(PruneFolderTest, DestinationItselfIsNeverRemovedCancelKeepsFolders)
 {
     TempTree tree;
     tree.MakeFolder("dest/sub");
+    tree.MakeFolder("a/b");
     Recorder rec;
     EXPECT_FALSE(PruneEmptyChildFolders(rec.Steps(), tree.Path("dest"), nullptr, false));
-    EXPECT_EQ(tree.Listing(), Names {"dest/"});
-}
-
-TEST(PruneFolderTest, CancelKeepsFolders)
-{
-    TempTree tree;
-    tree.MakeFolder("a/b");
     ScriptedJobControl control;
     control.CancelAfterChecks = 1;
-    Recorder rec;
-    PruneEmptyChildFolders(rec.Steps(&control), tree.Root(), nullptr, false);
-    EXPECT_EQ(tree.Listing(), (Names {"a/", "a/b/"}));
+    PruneEmptyChildFolders(rec.Steps(&control), tree.Path("a"), nullptr, false);
+    EXPECT_EQ(tree.Listing(), (Names {"dest/", "a/", "a/b/"}));
 }
 
 }  // namespace
