@@ -33,6 +33,11 @@ int32_t WholePercent(int64_t position, int64_t size)
     return static_cast<int32_t>(position * 100 / size);
 }
 
+uint8_t EndStatus(bool failed, const TJobControl& control)
+{
+    return failed ? RW_STATUS_ERROR : control.CancelRequested() ? RW_STATUS_CANCELLED : RW_STATUS_FINISHED;
+}
+
 THTMLParser& HTMLParser()
 {
     THTMLParser* parser = THTMLParser::Instance();
@@ -68,6 +73,24 @@ bool TReadWriteOutputMessenger::PostNumbered(TSpiderOutputMsg& msg, bool numberI
         msg.FReadWrite.FNumber = ++writes_;
     TSpiderOutputMessageQueue* queue = TSpiderOutputMessageQueue::Instance();
     return queue != nullptr && queue->TryToPostMessage(msg);
+}
+
+void PostStarted(TSpiderOutputMsg& msg, uint8_t type, uint8_t kind, const std::string& fileName, const TURL* pageURL)
+{
+    msg.FJobID = 0;
+    msg.FMsgType = type;
+    msg.FReadWrite.FKind = kind;
+    msg.FReadWrite.FStatus = RW_STATUS_STARTED;
+    msg.FReadWrite.FErrorText.clear();
+    msg.FReadWrite.FNumber = 0;
+    if (pageURL != nullptr)
+        msg.FReadWrite.FURL.Assign(*pageURL);
+    else
+        msg.FReadWrite.FURL.Clear();
+    msg.FReadWrite.FLocalFile = fileName;
+    msg.FReadWrite.FLinkCount = 0;
+    if (auto* messenger = TReadWriteOutputMessenger::Instance())
+        messenger->PostNumbered(msg, true);
 }
 
 void TURLToFilenameMapper::SetLists(TSpiderObjectList* spiderList, TSpiderDestObjectList* destList)
@@ -143,7 +166,7 @@ void TLinkParser::Post(uint8_t type)
 bool TLinkParser::OnReadProgress(int64_t position, int64_t size)
 {
     msg_.FReadWrite.FSize = size;
-    msg_.FReadWrite.FStatus = 1;
+    msg_.FReadWrite.FStatus = RW_STATUS_RUNNING;
     int32_t percent = WholePercent(position, size);
     if (mode_ == 0) {
         msg_.FReadWrite.FPercent = percent;
@@ -161,7 +184,7 @@ bool TLinkParser::OnReadProgress(int64_t position, int64_t size)
 bool TLinkParser::OnRewriteProgress(int64_t position, int64_t size)
 {
     msg_.FReadWrite.FSize = size;
-    msg_.FReadWrite.FStatus = 1;
+    msg_.FReadWrite.FStatus = RW_STATUS_RUNNING;
     msg_.FReadWrite.FPercent = WholePercent(position, size) / 2 + 50;
     Post(OUTMSG_WRITE_PROGRESS);
     control_->CheckStopRequests();
@@ -201,16 +224,7 @@ void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fi
     control_ = &control;
     mode_ = 0;
     const std::string address = pageURL.GetURLWithoutUserInfo();
-    msg_.FJobID = 0;
-    msg_.FMsgType = OUTMSG_READ_STARTED;
-    msg_.FReadWrite.FKind = 1;
-    msg_.FReadWrite.FStatus = 0;
-    msg_.FReadWrite.FErrorText.clear();
-    msg_.FReadWrite.FURL.Assign(pageURL);
-    msg_.FReadWrite.FLocalFile = fileName;
-    msg_.FReadWrite.FLinkCount = 0;
-    if (auto* messenger = TReadWriteOutputMessenger::Instance())
-        messenger->PostNumbered(msg_, true);
+    PostStarted(msg_, OUTMSG_READ_STARTED, RW_KIND_PARSE, fileName, &pageURL);
 
     bool failed = false;
     std::string title;
@@ -254,7 +268,7 @@ void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fi
     }
     ClearCallbacks();
     msg_.FReadWrite.FPageTitle = kind == 1 ? title : std::string();
-    msg_.FReadWrite.FStatus = failed ? 5 : control.CancelRequested() ? 4 : 2;
+    msg_.FReadWrite.FStatus = EndStatus(failed, control);
     Post(OUTMSG_READ_ENDED);
 }
 
@@ -270,17 +284,7 @@ void TLinkParser::RewriteLinksInFile(TJobControl& control, const std::string& fi
     if (mapper != nullptr)
         mapper->SetLists(&spiderList, &destList);
     const std::string address = pageURL.GetURLWithoutUserInfo();
-    msg_.FJobID = 0;
-    msg_.FMsgType = OUTMSG_WRITE_STARTED;
-    msg_.FReadWrite.FKind = 2;
-    msg_.FReadWrite.FStatus = 0;
-    msg_.FReadWrite.FErrorText.clear();
-    msg_.FReadWrite.FNumber = 0;
-    msg_.FReadWrite.FURL.Assign(pageURL);
-    msg_.FReadWrite.FLocalFile = fileName;
-    msg_.FReadWrite.FLinkCount = 0;
-    if (auto* messenger = TReadWriteOutputMessenger::Instance())
-        messenger->PostNumbered(msg_, true);
+    PostStarted(msg_, OUTMSG_WRITE_STARTED, RW_KIND_REWRITE, fileName, &pageURL);
 
     bool failed = false;
     try {
@@ -311,6 +315,6 @@ void TLinkParser::RewriteLinksInFile(TJobControl& control, const std::string& fi
     ClearCallbacks();
     if (mapper != nullptr)
         mapper->ClearLists();
-    msg_.FReadWrite.FStatus = failed ? 5 : control.CancelRequested() ? 4 : 2;
+    msg_.FReadWrite.FStatus = EndStatus(failed, control);
     Post(OUTMSG_WRITE_ENDED);
 }

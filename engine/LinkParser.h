@@ -27,6 +27,11 @@ private:
     int32_t writes_ = 0;
 };
 
+// Posts a numbered read-started or write-started report of the kind (RW_KIND_...) for the file;
+// pageURL is the page's address (none for post-processing).
+void PostStarted(TSpiderOutputMsg& msg, uint8_t type, uint8_t kind, const std::string& fileName,
+                 const TURL* pageURL);
+
 // An address's local file, from the job's lists (set for the length of one rewrite).
 class TURLToFilenameMapper : public TSingleton<TURLToFilenameMapper> {
 public:

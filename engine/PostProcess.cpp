@@ -46,15 +46,7 @@ void PostProcessFile(const TSpiderDestObject& dest, const TCopyJob& job, TSpider
     TFileTime created = 0, written = 0;
     const bool timesRead = GetExistingFileDate(file, created, written);
 
-    msg.FMsgType = OUTMSG_WRITE_STARTED;
-    msg.FReadWrite.FKind = 3;
-    msg.FReadWrite.FStatus = 0;
-    msg.FReadWrite.FErrorText.clear();
-    msg.FReadWrite.FURL.Clear();
-    msg.FReadWrite.FLocalFile = file;
-    msg.FReadWrite.FLinkCount = 0;
-    if (auto* messenger = TReadWriteOutputMessenger::Instance())
-        messenger->PostNumbered(msg, true);
+    PostStarted(msg, OUTMSG_WRITE_STARTED, RW_KIND_POSTPROCESS, file, nullptr);
 
     // Each edit replaces the file only when it succeeds; a failed one leaves it as it was.
     bool edited = false, failed = false;
@@ -73,7 +65,7 @@ void PostProcessFile(const TSpiderDestObject& dest, const TCopyJob& job, TSpider
     if (edited && timesRead)
         SetExistingFileDate(file, created, written);
 
-    msg.FReadWrite.FStatus = failed ? 5 : 2;
+    msg.FReadWrite.FStatus = failed ? RW_STATUS_ERROR : RW_STATUS_FINISHED;
     msg.FReadWrite.FErrorText = failed ? error : std::string();
     Post(msg, OUTMSG_WRITE_ENDED);
 }
