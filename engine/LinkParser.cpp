@@ -83,10 +83,12 @@ void PostStarted(TSpiderOutputMsg& msg, uint8_t type, uint8_t kind, const std::s
     msg.FReadWrite.FStatus = RW_STATUS_STARTED;
     msg.FReadWrite.FErrorText.clear();
     msg.FReadWrite.FNumber = 0;
+    // Reports never carry credentials.
     if (pageURL != nullptr)
         msg.FReadWrite.FURL.Assign(*pageURL);
     else
         msg.FReadWrite.FURL.Clear();
+    msg.FReadWrite.FURL.ClearUserInfo();
     msg.FReadWrite.FLocalFile = fileName;
     msg.FReadWrite.FLinkCount = 0;
     if (auto* messenger = TReadWriteOutputMessenger::Instance())

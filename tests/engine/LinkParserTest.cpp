@@ -195,6 +195,7 @@ TEST_F(LinkParserTest, RewriteFollowsRedirectsAndReportsKindTwo)
                                     "<a href=\"http://h/site/never.htm\">n</a>");
     const TSpiderOutputMsg& started = *reports.OfType(OUTMSG_WRITE_STARTED)[0];
     EXPECT_EQ(started.FReadWrite.FKind, RW_KIND_REWRITE);
+    EXPECT_EQ(started.FReadWrite.FURL.GetFullURL(), "http://h/site/index.htm");
     EXPECT_GT(started.FReadWrite.FNumber, 0);
     EXPECT_EQ(reports.OfType(OUTMSG_WRITE_ENDED)[0]->FReadWrite.FStatus, RW_STATUS_FINISHED);
     // The mapper is done with the job's lists.
