@@ -8,6 +8,7 @@
 #include <cwctype>
 #include <exception>
 #include <locale.h>
+#include <utility>
 #include <wctype.h>
 
 namespace {
@@ -64,11 +65,12 @@ bool IsASCIIAlnum(char c)
 }
 
 // Both replace forms: a single pass that copies the text between occurrences once.
-std::string ReplaceOccurrences(const std::string& text, const std::string& find, const std::string& replace,
-                               uint8_t flags, bool wholeWords)
+// Replaces in text; False when nothing was found (text is then untouched).
+bool ReplaceOccurrences(std::string& text, const std::string& find, const std::string& replace, uint8_t flags,
+                        bool wholeWords)
 {
     if (find.empty() || text.size() < find.size())
-        return text;
+        return false;
     std::string foldedText;
     std::string foldedFind;
     std::string_view search = text;
@@ -99,9 +101,10 @@ std::string ReplaceOccurrences(const std::string& text, const std::string& find,
             break;
     }
     if (copied == 0)
-        return text;
+        return false;
     result.append(text, copied, std::string::npos);
-    return result;
+    text = std::move(result);
+    return true;
 }
 
 }  // namespace
@@ -147,28 +150,32 @@ bool WholeWordMatch(std::string_view text, std::string_view find, size_t positio
 std::string ReplaceText(const std::string& text, const std::string& find, const std::string& replace,
                         uint8_t flags)
 {
-    return ReplaceOccurrences(text, find, replace, flags, false);
+    std::string result = text;
+    ReplaceOccurrences(result, find, replace, flags, false);
+    return result;
 }
 
 std::string ReplaceWholeWords(const std::string& text, const std::string& find, const std::string& replace,
                               uint8_t flags)
 {
-    return ReplaceOccurrences(text, find, replace, flags, true);
+    std::string result = text;
+    ReplaceOccurrences(result, find, replace, flags, true);
+    return result;
 }
 
 bool FindReplaceInFile(const std::string& fileName, const TFindReplaceTasks& tasks, std::string* errorText)
 {
     try {
         TFileRewrite edit(fileName);
-        const std::string original = edit.ReadAll();
-        std::string text = original;
+        std::string text = edit.ReadAll();
+        bool changed = false;
         const int32_t count = std::clamp<int32_t>(tasks.Count, 0, static_cast<int32_t>(tasks.Tasks.size()));
         for (int32_t i = 0; i < count; ++i) {
             const TFindReplaceTask& task = tasks.Tasks[static_cast<size_t>(i)];
-            text = task.WholeWordsOnly ? ReplaceWholeWords(text, task.FindString, task.ReplaceString, task.Flags)
-                                       : ReplaceText(text, task.FindString, task.ReplaceString, task.Flags);
+            if (ReplaceOccurrences(text, task.FindString, task.ReplaceString, task.Flags, task.WholeWordsOnly))
+                changed = true;
         }
-        if (text != original) {
+        if (changed) {
             edit.Write(text);
             edit.Commit();
         }
