@@ -112,6 +112,7 @@ TEST_F(LinkParserTest, DeeperPagesAndStyleSheets)
 {
     std::string page = tree.Write("p.htm", "<img src=a.gif><a href=b.htm>b</a>");
     std::string sheet = tree.Write("s.css", "x{background:url(c.png)}");
+    control.Stop = true;  // a stop lets every file be read to its end
     parser.ParseLinksIntoList(control, page, false, false, false, 3, dests, spider, 1, Address("http://h/p.htm"));
     parser.ParseLinksIntoList(control, sheet, false, false, false, 3, dests, spider, 2, Address("http://h/s.css"));
     EXPECT_EQ(Find("http://h/a.gif")->FDepth, 3);
@@ -200,6 +201,21 @@ TEST_F(LinkParserTest, RewriteFollowsRedirectsAndReportsKindTwo)
     EXPECT_EQ(reports.OfType(OUTMSG_WRITE_ENDED)[0]->FReadWrite.FStatus, RW_STATUS_FINISHED);
     // The mapper is done with the job's lists.
     EXPECT_EQ(mapper.MapURLToFilename(Address("http://h/site/img/a.gif")), "");
+}
+
+TEST_F(LinkParserTest, FileFoundMissingIsLookedForAgainAfterParsing)
+{
+    const std::string pageText = "<a href=\"b.htm\">b</a>";
+    Map("http://h/a.htm", "a.htm", &pageText);
+    Map("http://h/b.htm", "b.htm", nullptr);
+    std::string page = tree.Path("a.htm");
+    parser.RewriteLinksInFile(control, page, false, job, dests, spider, 1, Address("http://h/a.htm"));
+    EXPECT_EQ(TempTree::Read(page), "<a href=\"http://h/b.htm\">b</a>");
+    // b.htm is downloaded and parsed later: the next rewrite links to it.
+    std::string other = tree.Write("b.htm", "b");
+    parser.ParseLinksIntoList(control, other, false, false, false, 0, dests, spider, 1, Address("http://h/b.htm"));
+    parser.RewriteLinksInFile(control, page, false, job, dests, spider, 1, Address("http://h/a.htm"));
+    EXPECT_EQ(TempTree::Read(page), "<a href=\"b.htm\">b</a>");
 }
 
 TEST_F(LinkParserTest, RewriteFailureKeepsThePageAndReportsIt)
