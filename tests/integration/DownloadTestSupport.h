@@ -103,6 +103,18 @@ protected:
         return seen ? state : 0xFF;
     }
 
+    // What every download that wrote its file reports.
+    void ExpectWritten(const TFileDownloadCompleteData& r) const
+    {
+        EXPECT_TRUE(nameAsked_);
+        EXPECT_EQ(FILTER_ACCEPTED, r.FFilterCode);
+        EXPECT_EQ(1, r.FFileWritten);
+        EXPECT_EQ(200, r.FStatusCode);
+        EXPECT_EQ("OK", r.FStatusText);
+        EXPECT_EQ(0, r.FErrorCodeValid);
+        EXPECT_FALSE(std::filesystem::exists(r.FLocalFileName + ".part"));
+    }
+
     // Writes a file under the destination folder, creating its folders.
     void Put(const std::string& path, const std::string& content)
     {

@@ -69,15 +69,9 @@ TEST_F(HttpDownloadTest, BodyIsWrittenToPartFileAndMovedIntoPlace)
     referrer_ = "http://example.com/from.htm";
 
     const TFileDownloadCompleteData r = Download(Url("/dir/page.htm"));
-    EXPECT_TRUE(nameAsked_);
-    EXPECT_EQ(FILTER_ACCEPTED, r.FFilterCode);
-    EXPECT_EQ(1, r.FFileWritten);
-    EXPECT_EQ(200, r.FStatusCode);
-    EXPECT_EQ("OK", r.FStatusText);
-    EXPECT_EQ(0, r.FErrorCodeValid);
     EXPECT_EQ(LocalName("/dir/page.htm"), r.FLocalFileName);
+    ExpectWritten(r);
     EXPECT_EQ(page, ReadTextFile(r.FLocalFileName));
-    EXPECT_FALSE(std::filesystem::exists(r.FLocalFileName + ".part"));
     EXPECT_EQ("text/html", r.FMimeType);
     EXPECT_EQ(1, r.FParseable);
     EXPECT_EQ(PARSE_KIND_PAGE, r.FParseKind);
