@@ -33,9 +33,11 @@ protected:
 
     void SetUp() override
     {
-        server_.set_logger([this](const httplib::Request& req, const httplib::Response&) {
+        // Recorded before the answer goes out, so a test never looks before it is in.
+        server_.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
             std::lock_guard<std::mutex> guard(seenLock_);
             seen_.push_back({req.path, req.headers});
+            return httplib::Server::HandlerResponse::Unhandled;
         });
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
