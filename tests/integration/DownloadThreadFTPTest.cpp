@@ -23,6 +23,8 @@ protected:
         std::filesystem::create_directories(root + "/pub");
         WriteTextFile(root + "/pub/data.bin", content_);
         SetModified(root + "/pub/data.bin", kServerTime);
+        WriteTextFile(root + "/big.iso", "");
+        std::filesystem::resize_file(root + "/big.iso", kBigSize);  // sparse
         server_ = std::make_unique<nettest::TFtpServer>(root, temp_.Path());
         ASSERT_GT(server_->Port(), 0) << "the FTP server did not start";
     }
@@ -35,6 +37,7 @@ protected:
     std::string Url(const std::string& path) const { return "ftp://127.0.0.1:" + std::to_string(server_->Port()) + path; }
 
     static constexpr time_t kServerTime = 1600000000;
+    static constexpr int64_t kBigSize = 5LL * 1024 * 1024 * 1024;
     const std::string content_ = BinaryContent(25600);
     std::unique_ptr<nettest::TFtpServer> server_;
 };
@@ -90,6 +93,15 @@ TEST_F(FtpDownloadTest, UpdateKeepsACopyOfTheSameSizeThatIsNotOlder)
     r = Download(Url("/pub/data.bin"));
     EXPECT_EQ(FILTER_PREVIOUSLY_DOWNLOADED, r.FFilterCode);
     EXPECT_EQ("short", ReadTextFile(local));
+}
+
+TEST_F(FtpDownloadTest, SizesBeyond4GiBReachTheFilter)
+{
+    job_.MaxFileSize = 1000000;
+    const TFileDownloadCompleteData r = Download(Url("/big.iso"));
+    EXPECT_EQ(FILTER_FILE_SIZE, r.FFilterCode);
+    EXPECT_EQ(kBigSize, worker_.FProgress.FExpectedSize.load());
+    EXPECT_FALSE(std::filesystem::exists(LocalName("/big.iso.part")));
 }
 
 TEST_F(FtpDownloadTest, SkipAnswerFetchesNothing)

@@ -341,6 +341,19 @@ TEST_F(HttpDownloadTest, TerminationEndsARunningDownloadAndTheThread)
     EXPECT_TRUE(worker_.WaitFor(5000));
 }
 
+TEST_F(HttpDownloadTest, NamedProxyGetsTheAddressAndItsOwnCredentials)
+{
+    nettest::TRawServer proxy({Reply("200 OK", "Content-Type: text/html\r\n", "proxied")});
+    options_.HTTPProxy = {true, "127.0.0.1", proxy.Port(), "proxy-user", "proxy-pw", ""};
+    const TFileDownloadCompleteData r = Download("http://site.example/p.htm");
+    ExpectWritten(r);
+    EXPECT_EQ("proxied", ReadTextFile(LocalName("/p.htm")));
+    const auto requests = proxy.Requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ(0u, requests[0].rfind("GET http://site.example/p.htm HTTP/1.1\r\n", 0)) << requests[0];
+    EXPECT_NE(std::string::npos, requests[0].find("Proxy-Authorization: Basic " + StrToBase64("proxy-user:proxy-pw")));
+}
+
 TEST_F(HttpDownloadTest, SecureAddressUsesItsOwnSession)
 {
     std::string cert, key;
