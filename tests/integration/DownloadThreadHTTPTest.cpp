@@ -240,6 +240,29 @@ TEST_F(HttpDownloadTest, TruncatedBodyStaysAsPartAndIsReportedFailed)
     EXPECT_EQ(0, filter_.ByteTotal());
 }
 
+TEST_F(HttpDownloadTest, FailedMoveIsNotReportedAsWritten)
+{
+    server_.Get("/d.htm", [](const httplib::Request&, httplib::Response& res) { res.set_content("d", "text/html"); });
+    std::filesystem::create_directories(LocalName("/d.htm/inside"));  // a folder holds the name
+    const TFileDownloadCompleteData r = Download(Url("/d.htm"));
+    EXPECT_EQ(0, r.FFileWritten);
+    EXPECT_EQ(1, r.FErrorCodeValid);
+    EXPECT_EQ(0, r.FParseable);
+    EXPECT_EQ(0, filter_.FileCount());
+}
+
+TEST_F(HttpDownloadTest, RefusedResponseIsNeitherWrittenNorParsed)
+{
+    server_.Get("/r.htm", [](const httplib::Request&, httplib::Response& res) { res.set_content("r", "text/html"); });
+    job_.Types = "text/html";
+    job_.TypesPurpose = lpNotThese;
+    const TFileDownloadCompleteData r = Download(Url("/r.htm"));
+    EXPECT_EQ(FILTER_MIME_TYPE, r.FFilterCode);
+    EXPECT_EQ(0, r.FParseable);
+    EXPECT_FALSE(std::filesystem::exists(LocalName("/r.htm")));
+    EXPECT_FALSE(std::filesystem::exists(LocalName("/r.htm.part")));
+}
+
 TEST_F(HttpDownloadTest, CookiesGoOnlyWithAllowCookies)
 {
     server_.Get("/c.htm", [](const httplib::Request&, httplib::Response& res) { res.set_content("c", "text/html"); });
