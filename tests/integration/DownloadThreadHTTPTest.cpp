@@ -398,6 +398,15 @@ TEST_F(HttpDownloadTest, SecureAddressUsesItsOwnSession)
     nettest::StopServer(secure, thread);
 }
 
+TEST(DownloadThreadLimits, ConnectionLimitFollowsTheThreadsAJobUses)
+{
+    TInternetLibrary library;
+    SetMaxWininetDLThreads(2);
+    EXPECT_EQ(2, library.MaxConnectionsPerServer());
+    SetMaxWininetDLThreads(0);  // 0 and below: all four threads
+    EXPECT_EQ(4, library.MaxConnectionsPerServer());
+}
+
 TEST(DownloadThreadText, IfModifiedSinceAndContentRange)
 {
     EXPECT_EQ("If-Modified-Since: Sun, 06 Nov 1994 08:49:37 GMT", FormatIfModifiedSinceLine(784111777));
