@@ -25,8 +25,6 @@
 
 class TDownloadFilter;
 class TInternetSession;
-struct TInternetProxy;
-struct TInternetRequest;
 
 constexpr uint8_t DL_ASSIGNED = 0;
 constexpr uint8_t DL_RUNNING = 1;
