@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <filesystem>
@@ -143,6 +144,9 @@ TEST_F(HttpDownloadTest, UnchangedFileAnswers304AndStaysAsItWas)
     EXPECT_EQ(304, r.FStatusCode);
     EXPECT_EQ(0, r.FFileWritten);
     EXPECT_EQ("old", ReadTextFile(LocalName("/a.htm")));
+    struct stat st {};
+    ASSERT_EQ(0, stat(LocalName("/a.htm").c_str(), &st));
+    EXPECT_EQ(1600000000, st.st_mtime) << "the file keeps its times";
     const auto seen = Seen();
     ASSERT_EQ(2u, seen.size());
     EXPECT_FALSE((seen[0].headers.count("If-Modified-Since") > 0));
@@ -261,6 +265,24 @@ TEST_F(HttpDownloadTest, RefusedResponseIsNeitherWrittenNorParsed)
     EXPECT_EQ(0, r.FParseable);
     EXPECT_FALSE(std::filesystem::exists(LocalName("/r.htm")));
     EXPECT_FALSE(std::filesystem::exists(LocalName("/r.htm.part")));
+}
+
+TEST_F(HttpDownloadTest, JobTimeRunningOutDuringABodyKeepsThePart)
+{
+    server_.Get("/long.bin", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(2000, "application/octet-stream", [this](size_t offset, size_t, httplib::DataSink& sink) {
+            if (offset > 0)  // past the job's time: more than two seconds after the start
+                for (int i = 0; i < 220 && !release_; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return sink.write(std::string(1000, 'l').data(), 1000);
+        });
+    });
+    job_.MaxSecondsForAllDownloads = 3;
+    const TFileDownloadCompleteData r = Download(Url("/long.bin"));
+    EXPECT_EQ(FILTER_JOB_TIME, r.FFilterCode);
+    EXPECT_EQ(0, r.FFileWritten);
+    EXPECT_FALSE(std::filesystem::exists(LocalName("/long.bin")));
+    EXPECT_TRUE(std::filesystem::exists(LocalName("/long.bin.part")));
 }
 
 TEST_F(HttpDownloadTest, CookiesGoOnlyWithAllowCookies)
