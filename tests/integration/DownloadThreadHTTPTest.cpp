@@ -57,6 +57,15 @@ protected:
         return seen_;
     }
 
+    void ExpectRefused(const TFileDownloadCompleteData& r, uint8_t code, const std::string& path, bool partStays)
+    {
+        EXPECT_EQ(code, r.FFilterCode);
+        EXPECT_EQ(0, r.FFileWritten);
+        EXPECT_EQ(0, r.FParseable);
+        EXPECT_FALSE(std::filesystem::exists(LocalName(path)));
+        EXPECT_EQ(partStays, std::filesystem::exists(LocalName(path + ".part")));
+    }
+
     httplib::Server server_;
     std::thread thread_;
     int port_ = 0;
@@ -260,11 +269,7 @@ TEST_F(HttpDownloadTest, RefusedResponseIsNeitherWrittenNorParsed)
     server_.Get("/r.htm", [](const httplib::Request&, httplib::Response& res) { res.set_content("r", "text/html"); });
     job_.Types = "text/html";
     job_.TypesPurpose = lpNotThese;
-    const TFileDownloadCompleteData r = Download(Url("/r.htm"));
-    EXPECT_EQ(FILTER_MIME_TYPE, r.FFilterCode);
-    EXPECT_EQ(0, r.FParseable);
-    EXPECT_FALSE(std::filesystem::exists(LocalName("/r.htm")));
-    EXPECT_FALSE(std::filesystem::exists(LocalName("/r.htm.part")));
+    ExpectRefused(Download(Url("/r.htm")), FILTER_MIME_TYPE, "/r.htm", false);
 }
 
 TEST_F(HttpDownloadTest, JobTimeRunningOutDuringABodyKeepsThePart)
@@ -278,11 +283,7 @@ TEST_F(HttpDownloadTest, JobTimeRunningOutDuringABodyKeepsThePart)
         });
     });
     job_.MaxSecondsForAllDownloads = 3;
-    const TFileDownloadCompleteData r = Download(Url("/long.bin"));
-    EXPECT_EQ(FILTER_JOB_TIME, r.FFilterCode);
-    EXPECT_EQ(0, r.FFileWritten);
-    EXPECT_FALSE(std::filesystem::exists(LocalName("/long.bin")));
-    EXPECT_TRUE(std::filesystem::exists(LocalName("/long.bin.part")));
+    ExpectRefused(Download(Url("/long.bin")), FILTER_JOB_TIME, "/long.bin", true);
 }
 
 TEST_F(HttpDownloadTest, CookiesGoOnlyWithAllowCookies)
