@@ -47,6 +47,31 @@ TUpdateHeaders CreateUpdateDLHeaders(const std::string& localName, const std::st
     return headers;
 }
 
+// Header lines for the event log: the values of lines that carry credentials are left out.
+std::string HeadersForLog(const std::string& text)
+{
+    static const char* const secret[] = {"authorization", "proxy-authorization", "cookie", "set-cookie"};
+    std::string out;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        end = end == std::string::npos ? text.size() : end + 1;
+        std::string line = text.substr(pos, end - pos);
+        const size_t colon = line.find(':');
+        if (colon != std::string::npos) {
+            const std::string name = TrimText(line.substr(0, colon));
+            for (const char* s : secret)
+                if (SameTextIgnoringCase(name, s)) {
+                    line = name + ": ***\r\n";
+                    break;
+                }
+        }
+        out += line;
+        pos = end;
+    }
+    return out;
+}
+
 std::string WithLineEnd(const std::string& text)
 {
     if (text.empty() || (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0))
@@ -118,7 +143,7 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
         request.Referrer = DecodeHTMLEntities(FReferrer.GetURLWithoutUserInfo());
 
     if (!session.SendHttpRequest(request)) {
-        LogAPIError("HTTPSendRequest " + FURL.GetURLWithoutUserInfo() + "\r\n" + request.HeaderText,
+        LogAPIError("HTTPSendRequest " + FURL.GetURLWithoutUserInfo() + "\r\n" + HeadersForLog(request.HeaderText),
                     "DownloadHTTPOrHTTPS", kUnit);
         RecordLastError();
         CancelSeen();
@@ -279,5 +304,5 @@ TFileTime TFileDownloadThread::GetHTTPLastModifiedTime(TInternetSession& session
 
 void TFileDownloadThread::LogAllHTTPResponseHeaders(TInternetSession& session)
 {
-    LogMessage("Response headers...\r\n" + session.RawHeaders().substr(0, kMaxRawHeaders));
+    LogMessage("Response headers...\r\n" + HeadersForLog(session.RawHeaders().substr(0, kMaxRawHeaders)));
 }
