@@ -56,6 +56,35 @@ std::string FileNamePart(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The text with the bytes that need() percent-encoded.
+template <class Need>
+std::string PercentEncode(const std::string& text, Need need)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (need(c)) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+// An absolute address without the characters that would end the value it stands in: double
+// quotes in HTML (values are written in double quotes); quotes, brackets and blanks in CSS.
+std::string EscapeForValue(const std::string& address, bool css)
+{
+    return PercentEncode(address, [css](unsigned char c) {
+        return c == '"' || (css && (c == '\'' || c == '(' || c == ')' || c <= 0x20));
+    });
+}
+
 // The new text of a rewritable link.
 std::string NewLinkText(const TCommonParser& parser, const std::string& pageFile, const TWebLinkInfo& link)
 {
@@ -66,7 +95,7 @@ std::string NewLinkText(const TCommonParser& parser, const std::string& pageFile
         return EncodeRelativeLink(FileNamePart(local));
     if (available && !parser.ForceAbsoluteLink(link))
         return EncodeRelativeLink(MakeRelativeLink(pageFile, local)) + link.FURL.GetFragment();
-    return link.FURL.GetURL(false, true, true, true, true);
+    return EscapeForValue(link.FURL.GetURL(false, true, true, true, true), link.FKind == lkCSSURL);
 }
 
 }  // namespace
@@ -96,22 +125,10 @@ std::string MakeRelativeLink(const std::string& pageFile, const std::string& tar
 
 std::string EncodeRelativeLink(const std::string& path)
 {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(path.size());
-    for (char ch : path) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        if (c == '\\') {
-            out += '/';
-        } else if (NeedsEncoding(c)) {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
-        } else {
-            out += ch;
-        }
-    }
-    return out;
+    std::string slashed = path;
+    for (char& c : slashed)
+        c = c == '\\' ? '/' : c;
+    return PercentEncode(slashed, NeedsEncoding);
 }
 
 std::string SavedFromMark(const std::string& pageAddress)

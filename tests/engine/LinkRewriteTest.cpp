@@ -152,6 +152,14 @@ TEST_F(ReplaceLinksTest, StyleSheetValuesStayBareAndNamesAreEncoded)
     EXPECT_EQ(out, "a{background:url( 'a%20b.png' )} b{x:url(../img/c.png)} c{x:url(http://h/none.png)}");
 }
 
+TEST_F(ReplaceLinksTest, AbsoluteAddressesNeverEndTheirValue)
+{
+    EXPECT_EQ(Rewrite("p.htm", "<a href='say\"hi\".htm'>x</a>", "http://h/p.htm"),
+              "<a href=\"http://h/say%22hi%22.htm\">x</a>");
+    EXPECT_EQ(Rewrite("s.css", "a{x:url('it\\'s 1.png')}", "http://h/s.css", 2),
+              "a{x:url('http://h/it%27s%201.png')}");
+}
+
 TEST_F(ReplaceLinksTest, MarkOnceAndFirstVersionKept)
 {
     Saved("http://h/a.htm", "a.htm");
