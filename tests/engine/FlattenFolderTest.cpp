@@ -78,20 +78,6 @@ TEST(FlattenFolderTest, OnlyListedTopFoldersAndNoSymlinksFollowed)
                                       "dest/other/z.htm", "outside/", "outside/secret.htm"}));
 }
 
-TEST(FlattenFolderTest, CancelStopsTheWalk)
-{
-    TempTree tree;
-    tree.Write("a/1.htm", "1");
-    tree.Write("b/2.htm", "2");
-    ScriptedJobControl control;
-    control.CancelAfterChecks = 0;
-    Recorder rec;
-    std::string start;
-    FlattenChildFolders(rec.Steps(&control), tree.Root(), nullptr, start);
-    EXPECT_TRUE(rec.moved.empty());
-    EXPECT_TRUE(TempTree::Read(tree.Path("a/1.htm")) == "1");
-}
-
 TEST(FlattenFolderTest, WaitsWhilePausedThenGoesOn)
 {
     TempTree tree;
