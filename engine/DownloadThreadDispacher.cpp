@@ -341,7 +341,7 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
                 return false;
             }
             const int32_t targetID =
-                TSpiderThread::AddSpiderObjectToList(spiders, outcome.FRedirectURL, added, &object->FReferrer, s.depth);
+                crawler.AddSpiderObjectToList(spiders, outcome.FRedirectURL, added, &object->FReferrer, s.depth);
             object->FRedirectedToID = targetID;
             if (targetID > 0 && added)
                 redirectChain_[targetID] = length;
@@ -517,7 +517,7 @@ void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderD
     int32_t next = FindFirstUndispatched(spiders);
     try {
         while (!AllThreadsIdle() || next != -1) {
-            const uint64_t seen = signal_.Changes();
+            const uint64_t seen = signal_->Changes();
             bool progressed = false;
             int64_t now = Now();
             EndDownloadPauses(now);
@@ -553,7 +553,7 @@ void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderD
             if (added && !stopping_)
                 next = FindFirstUndispatched(spiders);
             if (!progressed)
-                signal_.WaitForChange(seen, WaitBound(Now(), nextStart, next != -1 && !stopping_));
+                signal_->WaitForChange(seen, WaitBound(Now(), nextStart, next != -1 && !stopping_));
         }
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "RunDownloads", kUnit);
@@ -568,11 +568,11 @@ void TDownloadThreadDispacher::WaitUntilThreadsRest(TSpiderObjectList& spiders, 
 {
     stopping_ = true;
     while (!AllThreadsIdle()) {
-        const uint64_t seen = signal_.Changes();
+        const uint64_t seen = signal_->Changes();
         bool added = false;
         const bool collected = ResetCompletedDownloadThreads(spiders, dests, job, crawler, added);
         CheckForHungDownloadThreads(job.DownloadOptions.Timeout, crawler.CancelRequested());
         if (!collected)
-            signal_.WaitForChange(seen, std::chrono::milliseconds(kTurnWaitMs));
+            signal_->WaitForChange(seen, std::chrono::milliseconds(kTurnWaitMs));
     }
 }

@@ -39,7 +39,7 @@ public:
     TDownloadThreadDispacher(TWorkers workers, TConnectionLimiter limiter);
     ~TDownloadThreadDispacher();
 
-    TDownloadStateSignal& Signal() { return signal_; }
+    TDownloadStateSignal& Signal() { return *signal_; }
 
     // Gives the options to the threads when they differ from those last given; a thread that
     // is busy takes them when it is idle again.
@@ -112,7 +112,8 @@ private:
     TWorkers workers_;
     TConnectionLimiter limiter_;
     std::array<TSlot, ThreadCount> slots_;
-    TDownloadStateSignal signal_;
+    // Shared with the threads: one given up may still notify after the dispatcher is gone.
+    std::shared_ptr<TDownloadStateSignal> signal_ = std::make_shared<TDownloadStateSignal>();
     int32_t downloadCounter_ = 0;
     int32_t jobID_ = -1;
     uint64_t jobSerial_ = 0;

@@ -10,6 +10,12 @@
 
 #include "platform/InternetLibrary.h"
 
+#if __has_include("engine/LinkParser.h")
+#include "engine/LinkParser.h"
+#include "engine/PostProcess.h"
+#define GLEANERY_HAVE_LINK_PARSER 1
+#endif
+
 #include <algorithm>
 #include <exception>
 #include <string>
@@ -300,26 +306,43 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
     TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);
 }
 
-// The steps below are those of the link parser and the post-processing; until those are part
-// of the engine, pages are neither parsed nor changed.
 void TSpiderThread::ParsePage(TSpiderDestObject& dest, TSpiderObject& owner, TSpiderObjectList& spiders,
                               TSpiderDestObjectList& dests, const TCopyJob& job)
 {
+#ifdef GLEANERY_HAVE_LINK_PARSER
+    TLinkParser::Instance()->ParseLinksIntoList(*this, dest.FFileName, dest.FLocalSource, job.HonorRobotNoIndexTags,
+                                                job.HonorRobotNoFollowTags, owner.FDepth, dests, spiders,
+                                                dest.FParseKind, owner.FURL);
+#else
     (void)dest, (void)owner, (void)spiders, (void)dests, (void)job;
+#endif
 }
 
 void TSpiderThread::RewritePage(TSpiderDestObject& dest, TSpiderObject& owner, TSpiderObjectList& spiders,
                                 TSpiderDestObjectList& dests, const TCopyJob& job)
 {
+#ifdef GLEANERY_HAVE_LINK_PARSER
+    TLinkParser::Instance()->RewriteLinksInFile(*this, dest.FFileName, dest.FLocalSource, job, dests, spiders,
+                                                dest.FParseKind, owner.FURL);
+#else
     (void)dest, (void)owner, (void)spiders, (void)dests, (void)job;
+#endif
 }
 
 void TSpiderThread::PostProcessPage(TSpiderDestObject& dest, const TCopyJob& job, TSpiderOutputMsg& report)
 {
+#ifdef GLEANERY_HAVE_LINK_PARSER
+    PostProcessFile(dest, job, report);
+#else
     (void)dest, (void)job, (void)report;
+#endif
 }
 
 void TSpiderThread::PostProcessJobFolders(int32_t jobID, TSpiderDestObjectList& dests, TSpiderOutputMsg& report)
 {
+#ifdef GLEANERY_HAVE_LINK_PARSER
+    PostProcessFolders(*this, jobID, FJob, dests, report);
+#else
     (void)jobID, (void)dests, (void)report;
+#endif
 }

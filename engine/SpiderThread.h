@@ -11,13 +11,22 @@
 #include <cstdint>
 #include <set>
 
+#if __has_include("engine/JobControl.h")
+#include "engine/JobControl.h"
+#define GLEANERY_SPIDER_JOB_CONTROL , public TJobControl
+#define GLEANERY_OVERRIDE override
+#else
+#define GLEANERY_SPIDER_JOB_CONTROL
+#define GLEANERY_OVERRIDE
+#endif
+
 class TSpiderDestObject;
 class TSpiderDestObjectList;
 class TSpiderObject;
 class TSpiderObjectList;
 class TURL;
 
-class TSpiderThread : public TThread {
+class TSpiderThread : public TThread GLEANERY_SPIDER_JOB_CONTROL {
 public:
     // Created suspended; Resume() starts it.
     TSpiderThread();
@@ -35,22 +44,22 @@ public:
                 const TProxyServerInfo& ftpProxy);
 
     // Take a cancel, then a stop command of the running job.
-    void CheckStopRequests();
+    void CheckStopRequests() GLEANERY_OVERRIDE;
     // Take a pause, then a resume command of the running job, and report them.
-    void CheckPauseRequests();
-    bool Paused() const { return FPaused.load(); }
-    bool StopRequested() const { return FStopRequested.load(); }
+    void CheckPauseRequests() GLEANERY_OVERRIDE;
+    bool Paused() const GLEANERY_OVERRIDE { return FPaused.load(); }
+    bool StopRequested() const GLEANERY_OVERRIDE { return FStopRequested.load(); }
     // A cancel command, or the thread is being ended.
-    bool CancelRequested() const { return FCancelRequested.load() || Terminated(); }
+    bool CancelRequested() const GLEANERY_OVERRIDE { return FCancelRequested.load() || Terminated(); }
     // Waits until a command may have arrived, at most 100 ms.
-    void WaitForCommand();
+    void WaitForCommand() GLEANERY_OVERRIDE;
 
     static void SetJobCookies(const TCookies& cookies);
     // Adds the address (or finds it); isNew tells whether it was added or requeued at a smaller
     // depth. Returns the list object's id (0 when it could not be added).
-    static int32_t AddSpiderObjectToList(TSpiderObjectList& spiders, const TURL& address, bool& isNew,
-                                         const TURL* referrer, int32_t depth);
-    static void AddStartingAddress(TSpiderObjectList& spiders, const TCopyJob& job);
+    int32_t AddSpiderObjectToList(TSpiderObjectList& spiders, const TURL& address, bool& isNew, const TURL* referrer,
+                                  int32_t depth) GLEANERY_OVERRIDE;
+    void AddStartingAddress(TSpiderObjectList& spiders, const TCopyJob& job);
     // Gives the object its destination (the local file it maps to); True when it owns it.
     bool MapSpiderObjectToDest(TSpiderObject& object, TSpiderDestObjectList& dests, TSpiderObjectList& spiders);
     void MapAllSpiderObjectsToDest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests);

@@ -48,7 +48,7 @@ protected:
     int32_t Add(const std::string& path, int32_t depth = 0)
     {
         bool isNew = false;
-        return TSpiderThread::AddSpiderObjectToList(spiders, Address(path), isNew, nullptr, depth);
+        return crawler.AddSpiderObjectToList(spiders, Address(path), isNew, nullptr, depth);
     }
     void StartJob()
     {
@@ -323,7 +323,7 @@ TEST_F(DispatcherTest, HungThreadIsGivenUpAndReportedAgainWhenItEndsInALaterJob)
     TSpiderObjectList nextSpiders;
     TSpiderDestObjectList nextDests;
     bool isNew = false;
-    TSpiderThread::AddSpiderObjectToList(nextSpiders, Address("/fresh.htm"), isNew, nullptr, 0);
+    crawler.AddSpiderObjectToList(nextSpiders, Address("/fresh.htm"), isNew, nullptr, 0);
     crawler.FStopRequested = false;
     StartJob();
     script.Release();

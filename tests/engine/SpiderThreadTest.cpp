@@ -129,7 +129,7 @@ protected:
         url.SetFullURL("http://site.test" + path);
         bool isNew = false;
         TSpiderObject* object = spiders.Get(spiders.IndexOfID(
-            TSpiderThread::AddSpiderObjectToList(spiders, url, isNew, nullptr, 0)));
+            crawler.AddSpiderObjectToList(spiders, url, isNew, nullptr, 0)));
         object->FMimeType = "text/html";
         crawler.MapSpiderObjectToDest(*object, dests, spiders);
         TSpiderDestObject* dest = dests.Get(dests.IndexOfID(object->FDestID));
@@ -201,8 +201,8 @@ TEST_F(ParseDriverTest, MappingGivesTheFirstAddressTheFileAndSkipsUnsafeNames)
     TURL second;
     second.SetFullURL("http://site.test/page.htm");
     bool isNew = false;
-    TSpiderThread::AddSpiderObjectToList(spiders, first, isNew, nullptr, 0);
-    TSpiderThread::AddSpiderObjectToList(spiders, second, isNew, nullptr, 0);
+    crawler.AddSpiderObjectToList(spiders, first, isNew, nullptr, 0);
+    crawler.AddSpiderObjectToList(spiders, second, isNew, nullptr, 0);
     spiders.Get(0)->FMimeType = "text/html";
     spiders.Get(1)->FMimeType = "text/html";
     crawler.MapAllSpiderObjectsToDest(spiders, dests);
@@ -215,7 +215,7 @@ TEST_F(ParseDriverTest, MappingGivesTheFirstAddressTheFileAndSkipsUnsafeNames)
     // An address that would leave the folder gets no destination.
     TURL mail;
     mail.SetFullURL("mailto:someone@site.test");
-    TSpiderThread::AddSpiderObjectToList(spiders, mail, isNew, nullptr, 0);
+    crawler.AddSpiderObjectToList(spiders, mail, isNew, nullptr, 0);
     crawler.MapAllSpiderObjectsToDest(spiders, dests);
     EXPECT_EQ(dests.Count(), 1);
 }
