@@ -19,9 +19,15 @@
 #include "engine/ThreadSafeFileOps.h"
 #include "platform/InternetLibrary.h"
 
+#if __has_include("engine/LinkParser.h")
+#include "engine/LinkParser.h"
+#define GLEANERY_HAVE_LINK_PARSER 1
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -163,11 +169,16 @@ int32_t DrainReports(THeadlessOutputSink& sink, TSpiderOutputMessageQueue& outpu
         int32_t label = 0;
         if (!sink.WaitForLabel(label, std::chrono::milliseconds(1000)))
             continue;
-        if (!output.RetrieveMessage(label, message))
-            continue;
-        PrintReport(message);
-        if (message.FMsgType == OUTMSG_JOB_ENDED)
-            return message.FResultCode;
+        // Take what has piled up in one go, then let more collect: a consumer woken for every
+        // single report would cost the crawl thread a wake-up per report.
+        do {
+            if (!output.RetrieveMessage(label, message))
+                continue;
+            PrintReport(message);
+            if (message.FMsgType == OUTMSG_JOB_ENDED)
+                return message.FResultCode;
+        } while (sink.WaitForLabel(label, std::chrono::milliseconds(0)));
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
 }
 
@@ -209,6 +220,11 @@ int main(int argc, char** argv)
     TDownloadFilter filter;
     THTMLParser htmlParser;
     TCSSParser cssParser;
+#ifdef GLEANERY_HAVE_LINK_PARSER
+    TLinkParser linkParser;
+    TURLToFilenameMapper urlToFilenameMapper;
+    TReadWriteOutputMessenger readWriteMessenger;
+#endif
     TDownloadThreadDispacher dispatcher;
 
     if (!start.FJob.ReadJobFile(arguments.jobFile)) {
