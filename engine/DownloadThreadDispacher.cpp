@@ -110,14 +110,14 @@ bool TDownloadThreadDispacher::HasUndispatchedObjects(TSpiderObjectList& spiders
 
 bool TDownloadThreadDispacher::IsBusy(int32_t slot) const
 {
-    const TDownloadState state = workers_[slot]->GetState();
-    return state != TDownloadState::Idle && state != TDownloadState::Finished;
+    const uint8_t state = workers_[slot]->GetState();
+    return state != DL_IDLE && state != DL_FINISHED;
 }
 
 bool TDownloadThreadDispacher::AllThreadsIdle() const
 {
     for (int32_t i = 0; i < ThreadCount; ++i)
-        if (workers_[i] && !slots_[i].hung && workers_[i]->GetState() != TDownloadState::Idle)
+        if (workers_[i] && !slots_[i].hung && workers_[i]->GetState() != DL_IDLE)
             return false;
     return true;
 }
@@ -126,7 +126,7 @@ int32_t TDownloadThreadDispacher::FindIdleThread(int32_t maxSimultaneousDownload
 {
     const int32_t usable = UsableThreadCount(maxSimultaneousDownloads);
     for (int32_t i = 0; i < usable; ++i)
-        if (workers_[i] && !slots_[i].pausing && workers_[i]->GetState() == TDownloadState::Idle)
+        if (workers_[i] && !slots_[i].pausing && workers_[i]->GetState() == DL_IDLE)
             return i;
     return -1;
 }
@@ -134,7 +134,7 @@ int32_t TDownloadThreadDispacher::FindIdleThread(int32_t maxSimultaneousDownload
 bool TDownloadThreadDispacher::IsFileBeingWritten(const std::string& name) const
 {
     for (int32_t i = 0; i < ThreadCount; ++i)
-        if (workers_[i] && workers_[i]->GetState() == TDownloadState::Running && slots_[i].localFileName == name)
+        if (workers_[i] && workers_[i]->GetState() == DL_RUNNING && slots_[i].localFileName == name)
             return true;
     return false;
 }
@@ -159,7 +159,7 @@ void TDownloadThreadDispacher::ApplyOptionsToIdleThreads()
         return;
     for (int32_t i = 0; i < ThreadCount; ++i) {
         if (!workers_[i] || slots_[i].optionsSerial == optionsSerial_ ||
-            workers_[i]->GetState() != TDownloadState::Idle)
+            workers_[i]->GetState() != DL_IDLE)
             continue;
         workers_[i]->SetNewOptions(options_);
         slots_[i].optionsSerial = optionsSerial_;
@@ -190,16 +190,21 @@ void TDownloadThreadDispacher::StartDownload(TSpiderObject& object, int32_t slot
     workers_[slot]->AssignDownload(object.FURL, object.FReferrer, object.FDepth);
 }
 
+void TDownloadThreadDispacher::FillDownloadReport(uint8_t type, int32_t slot)
+{
+    const TSlot& s = slots_[slot];
+    report_.FMsgType = type;
+    report_.FJobID = s.jobID;
+    report_.FResultCode = 1;
+    report_.FDownload.FDownloadNumber = s.downloadNumber;
+    CopyWithoutUserInfo(report_.FDownload.FURL, s.url);
+    CopyWithoutUserInfo(report_.FDownload.FReferrer, s.referrer);
+}
+
 void TDownloadThreadDispacher::PostDownloadStartedMessage(int32_t slot)
 {
     try {
-        const TSlot& s = slots_[slot];
-        report_.FMsgType = OUTMSG_DOWNLOAD_STARTED;
-        report_.FJobID = s.jobID;
-        report_.FResultCode = 1;
-        report_.FDownload.FDownloadNumber = s.downloadNumber;
-        CopyWithoutUserInfo(report_.FDownload.FURL, s.url);
-        CopyWithoutUserInfo(report_.FDownload.FReferrer, s.referrer);
+        FillDownloadReport(OUTMSG_DOWNLOAD_STARTED, slot);
         report_.FDownload.FLocalFile.clear();
         report_.FDownload.FProgress.FValid = 0;
         TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report_);
@@ -217,7 +222,7 @@ bool TDownloadThreadDispacher::AssignWaitingFilenames(TSpiderObjectList& spiders
         // A thread asked to stop leaves the wait by itself: an answer now could overwrite its
         // finished state.
         if (!workers_[i] || s.jobSerial != jobSerial_ || s.cancelRequested ||
-            workers_[i]->GetState() != TDownloadState::WaitingForName)
+            workers_[i]->GetState() != DL_WAITING_FOR_NAME)
             continue;
         TSpiderObject* object = spiders.Get(spiders.IndexOfID(s.objectID));
         if (!object)
@@ -242,7 +247,7 @@ void TDownloadThreadDispacher::PostDownloadInProgressMsgs()
     try {
         for (int32_t i = 0; i < ThreadCount; ++i) {
             TSlot& s = slots_[i];
-            if (!workers_[i] || s.hung || workers_[i]->GetState() != TDownloadState::Running)
+            if (!workers_[i] || s.hung || workers_[i]->GetState() != DL_RUNNING)
                 continue;
             const int64_t now = Now();
             if (now - s.lastProgressTick < kProgressEveryMs)
@@ -251,12 +256,7 @@ void TDownloadThreadDispacher::PostDownloadInProgressMsgs()
             workers_[i]->GetProgress(progress);
             if (!progress.FValid)
                 continue;
-            report_.FMsgType = OUTMSG_DOWNLOAD_PROGRESS;
-            report_.FJobID = s.jobID;
-            report_.FResultCode = 1;
-            report_.FDownload.FDownloadNumber = s.downloadNumber;
-            CopyWithoutUserInfo(report_.FDownload.FURL, s.url);
-            CopyWithoutUserInfo(report_.FDownload.FReferrer, s.referrer);
+            FillDownloadReport(OUTMSG_DOWNLOAD_PROGRESS, i);
             report_.FDownload.FLocalFile = s.localFileName;
             progress.FValid = 1;
             TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report_);
@@ -274,11 +274,10 @@ bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderObjectList& 
     bool collected = false;
     newObjectAdded = false;
     for (int32_t i = 0; i < ThreadCount; ++i) {
-        if (!workers_[i] || workers_[i]->GetState() != TDownloadState::Finished)
+        if (!workers_[i] || workers_[i]->GetState() != DL_FINISHED)
             continue;
         TSlot& s = slots_[i];
-        TDownloadOutcome outcome;
-        workers_[i]->GetResults(outcome);
+        const TFileDownloadCompleteData& outcome = workers_[i]->GetResults();
         TFileDownloadProgress progress;
         workers_[i]->GetProgress(progress);
 
@@ -305,7 +304,7 @@ bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderObjectList& 
 
 bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectList& spiders,
                                                     TSpiderDestObjectList& dests, TSpiderThread& crawler,
-                                                    const TDownloadOutcome& outcome)
+                                                    const TFileDownloadCompleteData& outcome)
 {
     const TSlot& s = slots_[slot];
     TSpiderObject* object = spiders.Get(spiders.IndexOfID(s.objectID));
@@ -354,20 +353,14 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
     return added;
 }
 
-void TDownloadThreadDispacher::PostDownloadStoppedMsg(int32_t slot, const TDownloadOutcome& outcome,
+void TDownloadThreadDispacher::PostDownloadStoppedMsg(int32_t slot, const TFileDownloadCompleteData& outcome,
                                                       const TFileDownloadProgress& progress, bool redirectAdded,
                                                       bool jobCancelled)
 {
     try {
-        const TSlot& s = slots_[slot];
         TFileDownloadMsg& download = report_.FDownload;
         TFileDownloadResults& results = download.FResults;
-        report_.FMsgType = OUTMSG_DOWNLOAD_ENDED;
-        report_.FJobID = s.jobID;
-        report_.FResultCode = 1;
-        download.FDownloadNumber = s.downloadNumber;
-        CopyWithoutUserInfo(download.FURL, s.url);
-        CopyWithoutUserInfo(download.FReferrer, s.referrer);
+        FillDownloadReport(OUTMSG_DOWNLOAD_ENDED, slot);
         download.FLocalFile = outcome.FLocalFileName;
         download.FProgress.FBytesReceived = progress.FBytesReceived;
         download.FProgress.FResumeOffset = progress.FResumeOffset;
@@ -480,7 +473,7 @@ void TDownloadThreadDispacher::CheckForHungDownloadThreads(int32_t timeoutMs, bo
         LogEvent(etWarning, "Download thread hung (Object " + std::to_string(s.objectID) + ")",
                  "ProcessDownloadCancelRequests", "DownloadThreadDispatcher");
         // The thread may still write its own result: the report is made from what was given.
-        TDownloadOutcome outcome;
+        TFileDownloadCompleteData outcome;
         outcome.FURL.Assign(s.url);
         outcome.FReferrer.Assign(s.referrer);
         outcome.FLocalFileName = s.localFileName;

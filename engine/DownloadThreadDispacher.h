@@ -92,14 +92,16 @@ private:
 
     void EndDownloadPauses(int64_t now);
     void StartDownload(TSpiderObject& object, int32_t slot);
+    // Type, job, download number and addresses of a report about the slot's download.
+    void FillDownloadReport(uint8_t type, int32_t slot);
     void PostDownloadStartedMessage(int32_t slot);
     bool AssignWaitingFilenames(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TSpiderThread& crawler);
     void PostDownloadInProgressMsgs();
     bool ResetCompletedDownloadThreads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job,
                                        TSpiderThread& crawler, bool& newObjectAdded);
     bool TakeFinishedDownload(int32_t slot, TSpiderObjectList& spiders, TSpiderDestObjectList& dests,
-                              TSpiderThread& crawler, const TDownloadOutcome& outcome);
-    void PostDownloadStoppedMsg(int32_t slot, const TDownloadOutcome& outcome, const TFileDownloadProgress& progress,
+                              TSpiderThread& crawler, const TFileDownloadCompleteData& outcome);
+    void PostDownloadStoppedMsg(int32_t slot, const TFileDownloadCompleteData& outcome, const TFileDownloadProgress& progress,
                                 bool redirectAdded, bool jobCancelled);
     void CancelDownload(int32_t slot);
     void CancelAllDownloads();

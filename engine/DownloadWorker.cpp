@@ -1,7 +1,5 @@
 #include "engine/DownloadThreadDispacher.h"
 
-#include "engine/DownloadThread.h"
-
 namespace {
 
 // One of the program's download threads, as the dispatcher drives it.
@@ -13,7 +11,7 @@ public:
         thread_.Resume();
     }
 
-    TDownloadState GetState() const override { return static_cast<TDownloadState>(thread_.FState.load()); }
+    uint8_t GetState() const override { return thread_.FState.load(); }
     void AssignDownload(const TURL& address, const TURL& referrer, int32_t depth) override
     {
         thread_.AssignDownload(address, referrer, depth);
@@ -23,9 +21,9 @@ public:
     void GetProgress(TFileDownloadProgress& progress) const override
     {
         const TFileDownloadInProgressData& live = thread_.FProgress;
-        const TDownloadState state = GetState();
+        const uint8_t state = GetState();
         // The thread sets the MIME type before it asks for its name and keeps it from then on.
-        if (state == TDownloadState::Assigned || state == TDownloadState::Idle)
+        if (state == DL_ASSIGNED || state == DL_IDLE)
             progress.FMimeType.clear();
         else
             progress.FMimeType = live.FMimeType;
@@ -35,26 +33,7 @@ public:
         progress.FResumeOffset = live.FResumeOffset.load();
         progress.FElapsedMs = live.FElapsedMs.load();
     }
-    void GetResults(TDownloadOutcome& outcome) const override
-    {
-        const TFileDownloadCompleteData& r = thread_.GetResults();
-        outcome.FURL.Assign(r.FURL);
-        outcome.FReferrer.Assign(r.FReferrer);
-        outcome.FLocalFileName = r.FLocalFileName;
-        outcome.FErrorCode = r.FErrorCode;
-        outcome.FStatusCode = r.FStatusCode;
-        outcome.FStatusText = r.FStatusText;
-        outcome.FErrorCodeValid = r.FErrorCodeValid;
-        outcome.FRedirectURL.Assign(r.FRedirectURL);
-        outcome.FCancelled = r.FCancelled;
-        outcome.FFilterCode = r.FFilterCode;
-        outcome.FParseable = r.FParseable;
-        outcome.FParseKind = r.FParseKind;
-        outcome.FExceptionRaised = r.FExceptionRaised;
-        outcome.FExceptionText = r.FExceptionText;
-        outcome.FFileWritten = r.FFileWritten;
-        outcome.FMimeType = r.FMimeType;
-    }
+    const TFileDownloadCompleteData& GetResults() const override { return thread_.GetResults(); }
     void SetIdle() override { thread_.SetIdle(); }
     void SetNewOptions(const TDownloadOptions& options) override { thread_.SetNewOptions(options); }
     void TerminateDownloadThread() override { thread_.TerminateDownloadThread(); }

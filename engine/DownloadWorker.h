@@ -3,6 +3,7 @@
 // it is driven by, and its live progress and result. The dispatcher waits on one
 // TDownloadStateSignal that every thread notifies after each change of its state.
 #include "engine/DownloadOptionTypes.h"
+#include "engine/DownloadThread.h"
 #include "engine/SpiderOutputMsgTypes.h"
 #include "engine/URLType.h"
 
@@ -12,41 +13,13 @@
 #include <mutex>
 #include <string>
 
-// Hand-off states; the values are those of the thread's state byte.
-enum class TDownloadState : uint8_t {
-    Assigned = 0,        // address given, thread woken
-    Running = 1,         // name known, body being read
-    WaitingForName = 2,  // response headers in, waiting for the local file name
-    Finished = 3,        // result ready
-    Idle = 4,
-};
-
-// The outcome of one download, as the thread leaves it in its result record.
-struct TDownloadOutcome {
-    TURL FURL;
-    TURL FReferrer;
-    std::string FLocalFileName;
-    uint32_t FErrorCode = 0;
-    int32_t FStatusCode = 0;
-    std::string FStatusText;
-    uint8_t FErrorCodeValid = 0;
-    TURL FRedirectURL;
-    uint8_t FCancelled = 0;
-    uint8_t FFilterCode = 0;
-    uint8_t FParseable = 0;
-    uint8_t FParseKind = 0;
-    uint8_t FExceptionRaised = 0;
-    std::string FExceptionText;
-    uint8_t FFileWritten = 0;
-    std::string FMimeType;
-};
-
 class TDownloadWorker {
 public:
     virtual ~TDownloadWorker() = default;
 
-    virtual TDownloadState GetState() const = 0;
-    // Only in the Idle state: starts fetching the address.
+    // DL_ASSIGNED .. DL_IDLE.
+    virtual uint8_t GetState() const = 0;
+    // Only in the DL_IDLE state: starts fetching the address.
     virtual void AssignDownload(const TURL& address, const TURL& referrer, int32_t depth) = 0;
     // Answers a thread waiting for its name: write to name, or skip (another thread writes it).
     virtual void SetDownloadFilename(const std::string& name, bool skip) = 0;
@@ -54,10 +27,10 @@ public:
     virtual void RequestDownloadCancellation() = 0;
     // A snapshot of the live values of the current download.
     virtual void GetProgress(TFileDownloadProgress& progress) const = 0;
-    // The result; only in the Finished state.
-    virtual void GetResults(TDownloadOutcome& outcome) const = 0;
+    // The result; only in the DL_FINISHED state.
+    virtual const TFileDownloadCompleteData& GetResults() const = 0;
     virtual void SetIdle() = 0;
-    // Only in the Idle state: the options of the next downloads (sessions are opened again).
+    // Only in the DL_IDLE state: the options of the next downloads (sessions are opened again).
     virtual void SetNewOptions(const TDownloadOptions& options) = 0;
     // Asks the thread to end, without waiting.
     virtual void TerminateDownloadThread() = 0;

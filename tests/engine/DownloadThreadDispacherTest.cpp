@@ -327,7 +327,7 @@ TEST_F(DispatcherTest, HungThreadIsGivenUpAndReportedAgainWhenItEndsInALaterJob)
     crawler.FStopRequested = false;
     StartJob();
     script.Release();
-    while (fakes[0]->GetState() != TDownloadState::Finished)
+    while (fakes[0]->GetState() != DL_FINISHED)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     dispatcher->RunDownloads(nextSpiders, nextDests, job, kJobID + 1, crawler);
 

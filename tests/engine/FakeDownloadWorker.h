@@ -122,10 +122,10 @@ public:
         return agentName_;
     }
 
-    TDownloadState GetState() const override { return state_.load(); }
+    uint8_t GetState() const override { return state_.load(); }
     void AssignDownload(const TURL& address, const TURL& referrer, int32_t depth) override
     {
-        if (state_ != TDownloadState::Idle)
+        if (state_ != DL_IDLE)
             return;
         {
             std::lock_guard<std::mutex> hold(lock_);
@@ -136,8 +136,8 @@ public:
             answer_ = 0;
             cancel_ = false;
             progress_ = TFileDownloadProgress{};
-            outcome_ = TDownloadOutcome{};
-            state_ = TDownloadState::Assigned;
+            outcome_ = TFileDownloadCompleteData{};
+            state_ = DL_ASSIGNED;
         }
         wake_.notify_all();
     }
@@ -145,9 +145,9 @@ public:
     {
         {
             std::lock_guard<std::mutex> hold(lock_);
-            if (state_ != TDownloadState::WaitingForName)
+            if (state_ != DL_WAITING_FOR_NAME)
                 return;
-            state_ = TDownloadState::Running;
+            state_ = DL_RUNNING;
             name_ = name;
             answer_ = skip ? 2 : 1;
         }
@@ -166,12 +166,9 @@ public:
         std::lock_guard<std::mutex> hold(lock_);
         progress = progress_;
     }
-    void GetResults(TDownloadOutcome& outcome) const override
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        outcome = outcome_;
-    }
-    void SetIdle() override { state_ = TDownloadState::Idle; }
+    // Read only once the dispatcher has seen DL_FINISHED, after which nothing changes it.
+    const TFileDownloadCompleteData& GetResults() const override { return outcome_; }
+    void SetIdle() override { state_ = DL_IDLE; }
     void SetNewOptions(const TDownloadOptions& options) override
     {
         std::lock_guard<std::mutex> hold(lock_);
@@ -198,7 +195,7 @@ private:
     {
         std::unique_lock<std::mutex> hold(lock_);
         for (;;) {
-            wake_.wait(hold, [this] { return terminated_ || state_ == TDownloadState::Assigned; });
+            wake_.wait(hold, [this] { return terminated_ || state_ == DL_ASSIGNED; });
             if (terminated_)
                 return;
             const std::string path = url_.GetURLPath();
@@ -208,7 +205,7 @@ private:
             outcome_.FReferrer.Assign(referrer_);
             Download(hold, b, path);
             script_.Ended();
-            state_ = TDownloadState::Finished;
+            state_ = DL_FINISHED;
             Notify();
         }
     }
@@ -217,7 +214,7 @@ private:
     {
         outcome_.FFilterCode = FILTER_ACCEPTED;
         outcome_.FParseable = b.mime == "text/html" ? 1 : 0;
-        outcome_.FParseKind = outcome_.FParseable ? PARSE_KIND_HTML : 0;
+        outcome_.FParseKind = outcome_.FParseable ? PARSE_KIND_PAGE : 0;
         if (b.kind == TFakeBehaviour::Refuse) {
             outcome_.FFilterCode = b.filterCode;
             return;
@@ -236,7 +233,7 @@ private:
             std::this_thread::sleep_for(std::chrono::milliseconds(b.nameDelayMs));
             hold.lock();
         }
-        state_ = TDownloadState::WaitingForName;
+        state_ = DL_WAITING_FOR_NAME;
         Notify();
         wake_.wait(hold, [this] { return answer_ != 0 || cancel_ || terminated_; });
         if (answer_ == 0) {
@@ -280,7 +277,7 @@ private:
 
     const int slot_;
     TFakeScript& script_;
-    std::atomic<TDownloadState> state_{TDownloadState::Idle};
+    std::atomic<uint8_t> state_{DL_IDLE};
     std::atomic<int> optionsGiven_{0};
     mutable std::mutex lock_;
     std::condition_variable wake_;
@@ -293,7 +290,7 @@ private:
     bool terminated_ = false;
     std::string agentName_;
     TFileDownloadProgress progress_;
-    TDownloadOutcome outcome_;
+    TFileDownloadCompleteData outcome_;
     TDownloadStateSignal* signal_ = nullptr;
     std::thread thread_;
 };
