@@ -155,3 +155,29 @@ TEST_F(CrawlJobTest, RefusedStartAddressEndsTheJobNormally)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CrawlJobTest, SecureSiteIsCopiedOverHttps)
+{
+    std::string cert, key;
+    ASSERT_TRUE(nettest::MakeCertificate(temp_.Path(), cert, key));
+    httplib::SSLServer secure(cert.c_str(), key.c_str());
+    secure.Get("/", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<html><body>secure</body></html>", "text/html");
+    });
+    const int port = secure.bind_to_any_port("127.0.0.1");
+    std::thread thread([&] { secure.listen_after_bind(); });
+    library_.SetTrustedCertificatesFile(cert);
+    job_.DownloadHTTPS = true;
+    job_.StartingWebAddress.SetFullURL("https://127.0.0.1:" + std::to_string(port) + "/");
+    const int32_t code = RunJob();
+    dispatcher_.reset();  // closes the kept-alive connection before the server stops
+    nettest::StopServer(secure, thread);
+
+    ASSERT_EQ(code, JOB_END_COMPLETED);
+    EXPECT_EQ(engine_.OfType(OUTMSG_DOWNLOAD_ENDED)[0].statusCode, 200);
+    EXPECT_EQ(ReadTextFile(Local("/index.html")), "<html><body>secure</body></html>");
+}
+
+}  // namespace
