@@ -1,8 +1,6 @@
 // Whole sites copied by the crawl thread: links followed, filtered and rewritten for offline use.
 #include "integration/CrawlTestSupport.h"
 
-#ifdef GLEANERY_TEST_LINK_PARSER
-
 #include <functional>
 #include <regex>
 
@@ -228,5 +226,3 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TFilterCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
-
-#endif
