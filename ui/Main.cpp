@@ -312,6 +312,11 @@ bool TMainForm::IsFlashing() const
     return flashTimer_->isActive();
 }
 
+void TMainForm::ShowPasswordsPreferences()
+{
+    MoveFocusToPage(pgPreferences);
+}
+
 bool TMainForm::IsPageVisible(int index) const
 {
     return tabBar_->isTabVisible(index);

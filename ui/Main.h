@@ -93,6 +93,8 @@ public:
     void SendFeedback();
 
     QWidget* Page(int index) const { return pages_.at(index); }
+    // Activates the Preferences page at its site passwords.
+    void ShowPasswordsPreferences();
 
     // [Window] placement.
     void LoadWindowPlacement();
