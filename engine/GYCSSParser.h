@@ -1,0 +1,26 @@
+#pragma once
+// Finds the url( ) references of style sheets and STYLE blocks.
+#include "engine/CommonParser.h"
+#include "platform/Singleton.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class TCSSParser : public TCommonParser, public TSingleton<TCSSParser> {
+public:
+    bool ForceAbsoluteLink(const TWebLinkInfo&) const override { return false; }
+
+    // Appends the links of a style sheet and resolves them; a missing file gives nothing.
+    // Never raises: failures are logged and the links found so far stay.
+    void GetLinksInCSSFile(const std::string& fileName, const std::string& baseURL, TWebLinkList& list,
+                           uint8_t localMode);
+    // Appends the url( ) links of a piece of CSS that stands at the 1-based position of a file of
+    // fileSize bytes. True when the read-progress callback asked to stop.
+    bool GetLinksInCSSCode(std::string_view css, TWebLinkList& list, int64_t tagNumber, int64_t fileSize,
+                           int64_t position);
+};
+
+// The scanner behind GetLinksInCSSCode, with the progress callback given explicitly.
+bool FindCSSLinks(std::string_view css, TWebLinkList& list, int64_t tagNumber, int64_t fileSize, int64_t position,
+                  const TParserProgressCallback& progress);

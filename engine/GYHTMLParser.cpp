@@ -1,0 +1,415 @@
+#include "engine/GYHTMLParser.h"
+
+#include "engine/AppTraceLog.h"
+#include "engine/GYCSSParser.h"
+#include "engine/ThreadSafeFileOps.h"
+#include "platform/ErrorCodes.h"
+#include "platform/IniFile.h"
+
+#include <cstring>
+#include <exception>
+#include <stdexcept>
+
+using parsertext::IsBlank;
+using parsertext::SameText;
+using parsertext::Trim;
+using parsertext::Upper;
+using parsertext::UpperCase;
+
+namespace {
+
+constexpr int64_t kProgressStep = 3001;
+constexpr int64_t kMarkZone = 2048;
+constexpr std::string_view kMarkStart = "<!-- saved from url=";
+
+// The link attribute table, in lookup order.
+constexpr const char* kHref[] = {"HREF"};
+constexpr const char* kApplet[] = {"CODE", "CODEBASE"};
+constexpr const char* kCite[] = {"CITE"};
+constexpr const char* kSrc[] = {"SRC"};
+constexpr const char* kBackground[] = {"BACKGROUND"};
+constexpr const char* kEmbed[] = {"SRC", "PLUGINURL", "HREF"};
+constexpr const char* kForm[] = {"ACTION"};
+constexpr const char* kFrame[] = {"SRC", "LONGDESC"};
+constexpr const char* kImage[] = {"SRC", "LONGDESC", "LOWSRC", "USEMAP"};
+constexpr const char* kMeta[] = {"NAME", "HTTP-EQUIV", "CONTENT"};
+constexpr const char* kObject[] = {"CODEBASE", "DATA", "USEMAP"};
+
+struct TLinkTag {
+    std::string_view Tag;
+    std::span<const char* const> Attribs;
+};
+
+const TLinkTag kLinkTags[] = {
+    {"A", kHref},          {"AREA", kHref},   {"APPLET", kApplet},   {"BASE", kHref},    {"BLOCKQUOTE", kCite},
+    {"BGSOUND", kSrc},     {"BODY", kBackground}, {"DEL", kCite},    {"EMBED", kEmbed},  {"FORM", kForm},
+    {"FRAME", kFrame},     {"IFRAME", kFrame}, {"IMAGE", kImage},    {"IMG", kImage},    {"INPUT", kSrc},
+    {"INS", kCite},        {"LINK", kHref},   {"META", kMeta},       {"OBJECT", kObject}, {"Q", kCite},
+    {"SCRIPT", kSrc},      {"TABLE", kBackground}, {"TD", kBackground}, {"TH", kBackground},
+};
+
+constexpr std::string_view kRequisiteTags[] = {"APPLET", "BGSOUND", "BODY",   "EMBED", "FRAME", "IFRAME", "IMAGE",
+                                               "IMG",    "INPUT",   "OBJECT", "TABLE", "TD",    "TH"};
+
+bool MatchesAt(std::string_view text, size_t pos, std::string_view upperName)
+{
+    if (pos + upperName.size() > text.size())
+        return false;
+    for (size_t i = 0; i < upperName.size(); ++i)
+        if (Upper(text[pos + i]) != upperName[i])
+            return false;
+    return true;
+}
+
+bool EndsWithText(std::string_view s, std::string_view suffix)
+{
+    return s.size() >= suffix.size() && SameText(s.substr(s.size() - suffix.size()), suffix);
+}
+
+bool IsSavedFromMark(const TTagData& tag)
+{
+    return tag.Start + tag.Length < kMarkZone && tag.Text.size() >= kMarkStart.size() &&
+           SameText(tag.Text.substr(0, kMarkStart.size()), kMarkStart) && tag.Text.ends_with("-->");
+}
+
+// Runs of consecutive links of one META tag: the parser appends the links of a tag together.
+template <class F>
+void ForEachMetaTag(TWebLinkList& list, F&& handle)
+{
+    const int64_t n = list.Count();
+    int64_t b = 0;
+    while (b < n) {
+        int64_t e = b + 1;
+        const int64_t tagIndex = list.Get(b)->FTagIndex;
+        while (e < n && list.Get(e)->FTagIndex == tagIndex)
+            ++e;
+        if (list.Get(b)->FKind == lkHTMLAttribute && list.Get(b)->FTagName == "META")
+            handle(b, e);
+        b = e;
+    }
+}
+
+}  // namespace
+
+std::span<const char* const> THTMLParser::GetLinkAttribNames(std::string_view tagName)
+{
+    for (const TLinkTag& entry : kLinkTags)
+        if (entry.Tag == tagName)
+            return entry.Attribs;
+    return {};
+}
+
+bool THTMLParser::IsPageRequisite(const TWebLinkInfo& link)
+{
+    if (link.FKind == lkCSSURL)
+        return true;
+    for (std::string_view tag : kRequisiteTags)
+        if (link.FTagName == tag)
+            return true;
+    return link.FTagName == "LINK" && link.FAttribName == "HREF" && EndsWithText(link.FValue, ".css");
+}
+
+bool THTMLParser::ForceAbsoluteLink(const TWebLinkInfo& link) const
+{
+    return link.FAttribName == "CODEBASE";
+}
+
+bool THTMLParser::GetAttribValue(std::string_view inner, size_t tagNameLength, std::string_view attribName,
+                                 TTagAttribData& attrib)
+{
+    const size_t n = inner.size();
+    const size_t m = attribName.size();
+    if (m == 0)
+        return false;
+    size_t p = tagNameLength < n ? tagNameLength : n;
+    size_t found = std::string_view::npos;
+    while (p < n) {
+        const char c = inner[p];
+        if (c == '"' || c == '\'') {
+            const void* close = std::memchr(inner.data() + p + 1, c, n - p - 1);
+            if (!close)
+                return false;
+            p = static_cast<size_t>(static_cast<const char*>(close) - inner.data()) + 1;
+            continue;
+        }
+        if (Upper(c) == attribName[0] && p + m < n && MatchesAt(inner, p, attribName) &&
+            (IsBlank(static_cast<unsigned char>(inner[p + m])) || inner[p + m] == '=')) {
+            found = p;
+            break;
+        }
+        ++p;
+    }
+    if (found == std::string_view::npos)
+        return false;
+    size_t q = found + m;
+    while (q < n && IsBlank(static_cast<unsigned char>(inner[q])))
+        ++q;
+    if (q >= n || inner[q] != '=')
+        return false;
+    ++q;
+    while (q < n && IsBlank(static_cast<unsigned char>(inner[q])))
+        ++q;
+    if (q >= n)
+        return false;
+
+    attrib.Name = std::string(attribName);
+    attrib.ValueOffset = static_cast<int64_t>(q) + 1;  // the tag text starts with "<"
+    std::string_view value;
+    const char first = inner[q];
+    if (first == '"' || first == '\'') {
+        const void* close = std::memchr(inner.data() + q + 1, first, n - q - 1);
+        size_t end = close ? static_cast<size_t>(static_cast<const char*>(close) - inner.data()) : n;
+        value = inner.substr(q + 1, end - q - 1);
+        attrib.ValueLength = static_cast<int64_t>((close ? end + 1 : n) - q);
+    } else {
+        size_t end = q;
+        while (end < n && !IsBlank(static_cast<unsigned char>(inner[end])))
+            ++end;
+        value = inner.substr(q, end - q);
+        attrib.ValueLength = static_cast<int64_t>(end - q);
+    }
+    attrib.Value = std::string(Trim(value));
+    return true;
+}
+
+void THTMLParser::ClearPageState()
+{
+    FNoFollow = false;
+    FNoIndex = false;
+    FMarked = false;
+    FTitleStart = 0;
+    FStyleStart = 0;
+    FTitle.clear();
+}
+
+void THTMLParser::GetLinksInHTMLFile(const std::string& fileName, const std::string& baseURL, TWebLinkList& list,
+                                     uint8_t localMode)
+{
+    try {
+        list.Clear();
+        ClearPageState();
+        FLinkList = &list;
+        if (!SafeFileExists(fileName))
+            return;
+        std::string data;
+        if (!ReadWholeFile(fileName, data)) {
+            std::string reason = SystemErrorMessage(GetLastErrorCode());
+            throw std::runtime_error(reason.empty() ? "Cannot read the file" : reason);
+        }
+        GetLinksInHTMLCode(data, fileName, baseURL, list, localMode);
+    } catch (const std::exception& e) {
+        page_ = {};
+        LogEvent(etException, fileName + " " + e.what(), "GetLinksInHTMLFile", "GYHTMLParser");
+        throw std::runtime_error(e.what());
+    }
+}
+
+void THTMLParser::GetLinksInHTMLCode(std::string_view html, const std::string& fileName, const std::string& baseURL,
+                                     TWebLinkList& list, uint8_t localMode)
+{
+    list.Clear();
+    ClearPageState();
+    FLinkList = &list;
+    FBaseURL = baseURL;
+    FLocalMode = localMode;
+    page_ = html;
+    ScanTags();
+    ApplyMetaRefresh();
+    ReadRobotsMeta();
+    page_ = {};
+    SetAbsoluteURLsInLinkList(fileName, list);
+}
+
+bool THTMLParser::ScanTags()
+{
+    const char* const data = page_.data();
+    const int64_t size = static_cast<int64_t>(page_.size());
+    int64_t nextReport = OnReadProgress ? 1 : size;  // bytes done at which progress is reported
+    int64_t i = 0;
+    int64_t tagStart = 0;
+    int64_t tagNumber = 0;
+    bool inTag = false;
+    bool inComment = false;
+    while (i < size) {
+        const int64_t limit = nextReport < size ? nextReport : size;
+        while (i < limit) {
+            if (!inTag) {
+                const void* hit = std::memchr(data + i, '<', static_cast<size_t>(limit - i));
+                if (!hit) {
+                    i = limit;
+                    break;
+                }
+                i = static_cast<const char*>(hit) - data;
+                inTag = true;
+                tagStart = i;
+                inComment = i + 3 < size && data[i + 1] == '!' && data[i + 2] == '-' && data[i + 3] == '-';
+                ++i;
+                continue;
+            }
+            const void* hit = std::memchr(data + i, '>', static_cast<size_t>(limit - i));
+            if (!hit) {
+                i = limit;
+                break;
+            }
+            i = static_cast<const char*>(hit) - data;
+            // A comment closes at "-->"; the "--" may share bytes with its opening "<!--", so
+            // "<!-->" and "<!--->" are whole comments.
+            if (inComment && !(data[i - 1] == '-' && data[i - 2] == '-')) {
+                ++i;
+                continue;
+            }
+            inTag = false;
+            TTagData tag;
+            tag.Start = tagStart;
+            tag.Length = i - tagStart + 1;
+            tag.Text = page_.substr(static_cast<size_t>(tagStart), static_cast<size_t>(tag.Length));
+            tag.Number = ++tagNumber;
+            ++i;
+            if (!OnHTMLTagFound(tag))
+                return false;
+        }
+        if (OnReadProgress && i >= nextReport) {
+            if (OnReadProgress(nextReport, size))
+                return false;
+            nextReport += kProgressStep;
+        }
+    }
+    return true;
+}
+
+bool THTMLParser::OnHTMLTagFound(TTagData& tag)
+{
+    const std::string_view text = tag.Text;
+    size_t k = 1;
+    if (k < text.size() && text[k] == '/')
+        ++k;
+    while (k < text.size() && !IsBlank(static_cast<unsigned char>(text[k])) && text[k] != '>' && text[k] != '/')
+        ++k;
+    if (k == 1)
+        return true;
+    tag.Name = UpperCase(text.substr(1, k - 1));
+    const int64_t after = tag.Start + tag.Length + 1;  // 1-based position of the byte after the tag
+
+    if (tag.Name == "TITLE") {
+        FTitleStart = after;
+    } else if (tag.Name == "/TITLE" && FTitleStart > 0) {
+        // The title ends at the first close; later ones would copy the page again and again.
+        if (FTitleStart - 1 <= tag.Start)
+            FTitle = std::string(page_.substr(static_cast<size_t>(FTitleStart - 1),
+                                              static_cast<size_t>(tag.Start - (FTitleStart - 1))));
+        FTitleStart = 0;
+    } else if (IsSavedFromMark(tag)) {
+        FMarked = true;
+    } else if (auto attribs = GetLinkAttribNames(tag.Name); !attribs.empty()) {
+        ExtractLinkAttributes(tag, attribs);
+    }
+
+    if (tag.Name == "STYLE") {
+        FStyleStart = after;
+    } else if (tag.Name == "/STYLE") {
+        if (FStyleStart > 0) {
+            const int64_t from = FStyleStart - 1;
+            const int64_t start = FStyleStart;
+            FStyleStart = 0;
+            if (from <= tag.Start) {
+                std::string_view css =
+                    page_.substr(static_cast<size_t>(from), static_cast<size_t>(tag.Start - from));
+                if (FindCSSLinks(css, *FLinkList, tag.Number, static_cast<int64_t>(page_.size()), start,
+                                 OnReadProgress))
+                    return false;
+            }
+        } else {
+            LogEvent(etWarning, "Missing style open tag", "OnHTMLTagFound", "GYHTMLParser");
+        }
+    }
+    return true;
+}
+
+void THTMLParser::ExtractLinkAttributes(const TTagData& tag, std::span<const char* const> attribs)
+{
+    const std::string_view inner = tag.Text.substr(1, tag.Text.size() - 2);
+    // The name as written (its length is that of the upper-cased name).
+    const size_t nameLength = tag.Name.size();
+    TTagAttribData attrib;
+    for (const char* name : attribs) {
+        if (GetAttribValue(inner, nameLength, name, attrib) && !attrib.Value.empty())
+            OnAttribValueFound(tag, attrib);
+    }
+}
+
+void THTMLParser::OnAttribValueFound(const TTagData& tag, const TTagAttribData& attrib)
+{
+    try {
+        TWebLinkInfo link;
+        link.FKind = lkHTMLAttribute;
+        link.FTagName = tag.Name;
+        link.FAttribName = attrib.Name;
+        link.FTagText = std::string(tag.Text);
+        link.FValue = attrib.Value;
+        link.FValuePos = tag.Start + attrib.ValueOffset;
+        link.FValueLength = attrib.ValueLength;
+        link.FTagPos = tag.Start;
+        link.FTagLength = tag.Length;
+        link.FTagIndex = tag.Number;
+        FLinkList->AddLink(std::move(link));
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "OnAttribValueFound", "GYHTMLParser");
+    }
+}
+
+void THTMLParser::ApplyMetaRefresh()
+{
+    TWebLinkList& list = *FLinkList;
+    ForEachMetaTag(list, [&](int64_t b, int64_t e) {
+        bool refresh = false;
+        for (int64_t i = b; i < e; ++i)
+            refresh = refresh || SameText(list.Get(i)->FValue, "REFRESH");
+        if (!refresh)
+            return;
+        for (int64_t i = b; i < e; ++i) {
+            TWebLinkInfo& link = *list.Get(i);
+            if (link.FAttribName != "CONTENT")
+                continue;
+            const std::string written = link.ValueAsWritten();
+            const size_t eq = written.find('=');
+            if (eq == std::string::npos)
+                continue;
+            std::string_view rest = std::string_view(written).substr(eq + 1);
+            const char first = written[0];
+            if ((first == '"' || first == '\'') && !rest.empty() && rest.back() == first)
+                rest.remove_suffix(1);
+            const std::string_view part = Trim(rest);
+            if (part.empty())
+                continue;
+            link.FURLPartPos = static_cast<int64_t>(part.data() - written.data());
+            link.FURLPartLength = static_cast<int64_t>(part.size());
+        }
+    });
+}
+
+void THTMLParser::ReadRobotsMeta()
+{
+    TWebLinkList& list = *FLinkList;
+    ForEachMetaTag(list, [&](int64_t b, int64_t e) {
+        bool robots = false;
+        for (int64_t i = b; i < e; ++i) {
+            const TWebLinkInfo& link = *list.Get(i);
+            robots = robots || ((link.FAttribName == "NAME" || link.FAttribName == "HTTP-EQUIV") &&
+                                SameText(link.FValue, "ROBOTS"));
+        }
+        if (!robots)
+            return;
+        for (int64_t i = b; i < e; ++i) {
+            const TWebLinkInfo& link = *list.Get(i);
+            if (link.FAttribName != "CONTENT")
+                continue;
+            const std::string directives = UpperCase(link.FValue);
+            if (directives.find("ALL") != std::string::npos)
+                continue;
+            if (directives.find("NOINDEX") != std::string::npos)
+                FNoIndex = true;
+            if (directives.find("NOFOLLOW") != std::string::npos)
+                FNoFollow = true;
+        }
+    });
+}

@@ -1,0 +1,284 @@
+#include "engine/GYHTMLParser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Parsed {
+    std::string page;
+    TWebLinkList list;
+};
+
+// The value exactly as the rewrite will replace it.
+std::string Written(const std::string& page, const TWebLinkInfo& link)
+{
+    return page.substr(static_cast<size_t>(link.FValuePos), static_cast<size_t>(link.FValueLength));
+}
+
+class HTMLParserTest : public ::testing::Test {
+protected:
+    void Parse(const std::string& page)
+    {
+        page_ = page;
+        parser.GetLinksInHTMLCode(page_, "/nonexistent/page.html", "", list, 0);
+    }
+    std::vector<std::string> Values() const
+    {
+        std::vector<std::string> v;
+        for (const auto& l : list)
+            v.push_back(l.FTagName + " " + l.FAttribName + "=" + l.FValue);
+        return v;
+    }
+    // Every HTML link's positions agree with the page it came from.
+    void ExpectConsistentPositions() const
+    {
+        for (const auto& l : list) {
+            if (l.FKind != lkHTMLAttribute)
+                continue;
+            ASSERT_LE(l.FTagPos + l.FTagLength, static_cast<int64_t>(page_.size()));
+            EXPECT_EQ(page_.substr(l.FTagPos, l.FTagLength), l.FTagText);
+            EXPECT_EQ(l.FTagText.front(), '<');
+            EXPECT_EQ(l.FTagText.back(), '>');
+            EXPECT_GT(l.FValuePos, l.FTagPos);
+            EXPECT_LT(l.FValuePos + l.FValueLength, l.FTagPos + l.FTagLength);
+        }
+    }
+
+    THTMLParser parser;
+    TWebLinkList list;
+    std::string page_;
+};
+
+TEST_F(HTMLParserTest, QuotingFormsAndCaseGiveExactOffsets)
+{
+    Parse("<HTML><A HREF=\"a.html\">x</A>\n<a href='b.html'>y</a><a HrEf=c.html title=x>"
+          "<IMG  src = \" d.gif \" ALT=d>");
+    ASSERT_EQ(list.Count(), 4);
+    const TWebLinkInfo& a = *list.Get(0);
+    EXPECT_EQ(a.FKind, lkHTMLAttribute);
+    EXPECT_EQ(a.FTagName, "A");
+    EXPECT_EQ(a.FAttribName, "HREF");
+    EXPECT_EQ(a.FValue, "a.html");
+    EXPECT_EQ(a.FTagPos, 6);
+    EXPECT_EQ(a.FTagLength, 17);
+    EXPECT_EQ(a.FValuePos, 14);
+    EXPECT_EQ(a.FValueLength, 8);
+    EXPECT_EQ(a.FTagIndex, 2);
+    EXPECT_EQ(a.FTagText, "<A HREF=\"a.html\">");
+    EXPECT_EQ(Written(page_, a), "\"a.html\"");
+
+    EXPECT_EQ(Written(page_, *list.Get(1)), "'b.html'");
+    EXPECT_EQ(list.Get(1)->FTagIndex, 4);
+    EXPECT_EQ(Written(page_, *list.Get(2)), "c.html");
+    EXPECT_EQ(list.Get(2)->FValue, "c.html");
+    // Blanks around "=" are skipped; the value is trimmed but its written extent keeps them.
+    EXPECT_EQ(list.Get(3)->FTagName, "IMG");
+    EXPECT_EQ(list.Get(3)->FValue, "d.gif");
+    EXPECT_EQ(Written(page_, *list.Get(3)), "\" d.gif \"");
+    ExpectConsistentPositions();
+}
+
+TEST_F(HTMLParserTest, CommentsHideLinksAndCountAsOneTag)
+{
+    Parse("<!-- <a href=\"hidden.html\"> a > b --><a href=\"shown.html\"><!--x--><!----><img src=i.gif>"
+          "<!-- <img src=\"never.gif\">");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"A HREF=shown.html", "IMG SRC=i.gif"}));
+    EXPECT_EQ(list.Get(0)->FTagIndex, 2);
+    EXPECT_EQ(list.Get(0)->FTagPos, 37);
+    EXPECT_EQ(list.Get(1)->FTagIndex, 5);
+    ExpectConsistentPositions();
+}
+
+TEST_F(HTMLParserTest, TitleAndTagNamesEndingAtCloseOrSlash)
+{
+    Parse("<head><Title>Caf\xC3\xA9 <b>menu</b></TITLE><br/><img/src=\"x.gif\"/></head>");
+    EXPECT_EQ(parser.FTitle, "Caf\xC3\xA9 <b>menu</b>");
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Get(0)->FTagName, "IMG");
+    EXPECT_EQ(Written(page_, *list.Get(0)), "\"x.gif\"");
+    // The first close ends the title; stray closes after it change nothing.
+    Parse("<title>A</title>B</title></TITLE>");
+    EXPECT_EQ(parser.FTitle, "A");
+}
+
+TEST_F(HTMLParserTest, StyleBlockLinksCarryClosingTagNumberAndFileOffsets)
+{
+    const std::string css = "body{background:url( 'img/a b.gif' )}\nh1{background:URL(logo.gif)}";
+    Parse("<html><style type=\"text/css\"><!--\n" + css + "\n--></style><p>");
+    ASSERT_EQ(list.Count(), 2);
+    const TWebLinkInfo& first = *list.Get(0);
+    EXPECT_EQ(first.FKind, lkCSSURL);
+    EXPECT_EQ(first.FTagName, "STYLE");
+    EXPECT_EQ(first.FAttribName, "CSSURL");
+    EXPECT_EQ(first.FValue, "img/a b.gif");
+    EXPECT_EQ(Written(page_, first), "img/a b.gif");
+    EXPECT_EQ(static_cast<size_t>(first.FValuePos), page_.find("img/a b.gif"));
+    EXPECT_EQ(first.FTagIndex, 4);  // <html> <style> <!--...--> </style>
+    EXPECT_EQ(first.FTagLength, 0);
+    EXPECT_EQ(Written(page_, *list.Get(1)), "logo.gif");
+    EXPECT_EQ(list.Get(1)->FTagIndex, 4);
+}
+
+TEST_F(HTMLParserTest, FramesetImageMapAppletAndObject)
+{
+    Parse("<FRAMESET cols=\"20%,*\"><FRAME SRC=\"nav.html\" NAME=nav><frame src=main.html longdesc='d.html'>"
+          "</FRAMESET><IFRAME SRC=\"if.html\"></IFRAME>"
+          "<img src=\"map.gif\" usemap=\"#m\"><map name=m><area shape=rect coords=\"0,0,9,9\" href=\"a.html\">"
+          "<AREA HREF='b.html' ALT=\"b\"></map>"
+          "<applet code=\"Clock.class\" codebase=\"classes/\" width=10></applet>"
+          "<OBJECT classid=\"clsid:1\" codebase=\"http://x/f.cab#version=6\" data=\"movie.swf\" usemap=#om>");
+    EXPECT_EQ(Values(), (std::vector<std::string>{
+                            "FRAME SRC=nav.html", "FRAME SRC=main.html", "FRAME LONGDESC=d.html",
+                            "IFRAME SRC=if.html", "IMG SRC=map.gif", "IMG USEMAP=#m", "AREA HREF=a.html",
+                            "AREA HREF=b.html", "APPLET CODE=Clock.class", "APPLET CODEBASE=classes/",
+                            "OBJECT CODEBASE=http://x/f.cab#version=6", "OBJECT DATA=movie.swf",
+                            "OBJECT USEMAP=#om"}));
+    EXPECT_TRUE(parser.ForceAbsoluteLink(*list.Get(9)));
+    EXPECT_FALSE(parser.ForceAbsoluteLink(*list.Get(8)));
+    ExpectConsistentPositions();
+}
+
+TEST_F(HTMLParserTest, EveryTableTagIsRead)
+{
+    Parse("<body background=bg.gif><table background=t.gif><tr><th background=h.gif><td background=d.gif>"
+          "<form action=\"/cgi/post\"><input type=image src=go.gif><script src=s.js></script>"
+          "<link rel=stylesheet href=site.css><bgsound src=s.mid><embed src=e.swf pluginurl=p.html href=h.html>"
+          "<blockquote cite=c1.html><q cite=c2.html><del cite=c3.html><ins cite=c4.html><base href=\"http://b/\">"
+          "<image src=i.gif><p background=no.gif><div href=no.html>");
+    EXPECT_EQ(Values(),
+              (std::vector<std::string>{"BODY BACKGROUND=bg.gif", "TABLE BACKGROUND=t.gif", "TH BACKGROUND=h.gif",
+                                        "TD BACKGROUND=d.gif", "FORM ACTION=/cgi/post", "INPUT SRC=go.gif",
+                                        "SCRIPT SRC=s.js", "LINK HREF=site.css", "BGSOUND SRC=s.mid",
+                                        "EMBED SRC=e.swf", "EMBED PLUGINURL=p.html", "EMBED HREF=h.html",
+                                        "BLOCKQUOTE CITE=c1.html", "Q CITE=c2.html", "DEL CITE=c3.html",
+                                        "INS CITE=c4.html", "BASE HREF=http://b/", "IMAGE SRC=i.gif"}));
+}
+
+TEST_F(HTMLParserTest, AttributeLookupRules)
+{
+    // LOWSRC before SRC: the SRC lookup matches the end of LOWSRC.
+    Parse("<img lowsrc=\"low.gif\" src=\"high.gif\">");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"IMG SRC=low.gif", "IMG LOWSRC=low.gif"}));
+    EXPECT_EQ(list.Get(0)->FValuePos, list.Get(1)->FValuePos);
+
+    // A name inside a quoted value of another attribute is not taken.
+    Parse("<a title=\"see href=wrong.html\" alt='href = x' href=\"right.html\">");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"A HREF=right.html"}));
+
+    // An attribute without "=", an empty value and a value of blanks give nothing.
+    Parse("<a href><a href=\"\"><a href=' '><a href=   >");
+    EXPECT_EQ(list.Count(), 0);
+
+    // The name must be followed by a blank, a control byte or "=".
+    Parse("<a hrefx=no.html href\t=\nyes.html>");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"A HREF=yes.html"}));
+
+    // An unclosed quote runs to the end of the tag.
+    Parse("<a href=\"open.html>");
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Get(0)->FValue, "open.html");
+    EXPECT_EQ(Written(page_, *list.Get(0)), "\"open.html");
+}
+
+TEST_F(HTMLParserTest, MetaRefreshAddressPart)
+{
+    Parse("<meta http-equiv=\"Refresh\" content=\"5; URL=next.html\">"
+          "<META HTTP-EQUIV=refresh CONTENT=0;url=1>"
+          "<meta http-equiv=refresh content='3'>"
+          "<meta name=description content=\"a=b\">");
+    ASSERT_EQ(list.Count(), 8);
+    const TWebLinkInfo& quoted = *list.Get(1);
+    EXPECT_EQ(quoted.FAttribName, "CONTENT");
+    EXPECT_EQ(Written(page_, quoted).substr(quoted.FURLPartPos, quoted.FURLPartLength), "next.html");
+    EXPECT_EQ(quoted.FURLPartPos, 8);
+    EXPECT_EQ(quoted.FURLPartLength, 9);
+    // The address is searched after "=", not where its text first occurs.
+    const TWebLinkInfo& bare = *list.Get(3);
+    EXPECT_EQ(bare.FValue, "0;url=1");
+    EXPECT_EQ(bare.FURLPartPos, 6);
+    EXPECT_EQ(bare.FURLPartLength, 1);
+    EXPECT_EQ(list.Get(5)->FURLPartPos, 0);  // no "="
+    EXPECT_EQ(list.Get(7)->FURLPartPos, 0);  // not a refresh
+    EXPECT_EQ(list.Get(7)->FURLPartLength, 0);
+}
+
+TEST_F(HTMLParserTest, RobotsDirectives)
+{
+    Parse("<meta name=\"ROBOTS\" content=\"noindex, nofollow\">");
+    EXPECT_TRUE(parser.FNoIndex);
+    EXPECT_TRUE(parser.FNoFollow);
+    Parse("<meta name=robots content=\"index,follow\">");
+    EXPECT_FALSE(parser.FNoIndex);
+    EXPECT_FALSE(parser.FNoFollow);
+    Parse("<meta name=robots content=\"all,noindex\"><meta name=keywords content=nofollow>");
+    EXPECT_FALSE(parser.FNoIndex);
+    EXPECT_FALSE(parser.FNoFollow);
+    Parse("<META HTTP-EQUIV=Robots CONTENT=NOFOLLOW>");
+    EXPECT_FALSE(parser.FNoIndex);
+    EXPECT_TRUE(parser.FNoFollow);
+}
+
+TEST_F(HTMLParserTest, SavedFromMarkOnlyNearTheStart)
+{
+    Parse("<!-- Saved From URL=(0014)http://a.com/ -->\r\n<a href=x>");
+    EXPECT_TRUE(parser.FMarked);
+    Parse(std::string(2048, ' ') + "<!-- saved from url=(0014)http://a.com/ -->");
+    EXPECT_FALSE(parser.FMarked);
+    // The state of the previous page never leaks into the next.
+    Parse("<title>t</title>");
+    EXPECT_EQ(parser.FTitle, "t");
+    Parse("<p>");
+    EXPECT_EQ(parser.FTitle, "");
+}
+
+TEST_F(HTMLParserTest, TruncatedInputStaysInside)
+{
+    for (const char* page : {"<", "<!", "<!-", "<!--", "<!-- a > b", "<a href=\"x.html\"", "<a href=x.html",
+                             "text <img src='a.gif", "<style>url(a.gif)", "<title>never closed", "url(a.gif)</style>"}) {
+        Parse(page);
+        EXPECT_EQ(list.Count(), 0) << page;
+    }
+}
+
+TEST_F(HTMLParserTest, ProgressEveryThreeThousandAndOneBytesAndStop)
+{
+    std::string page;
+    for (int i = 0; i < 500; ++i)
+        page += "<a href=\"page" + std::to_string(i) + ".html\">link</a>\n";  // 36+ bytes each
+    std::vector<std::pair<int64_t, int64_t>> calls;
+    parser.OnReadProgress = [&](int64_t pos, int64_t size) {
+        calls.emplace_back(pos, size);
+        return false;
+    };
+    Parse(page);
+    EXPECT_EQ(list.Count(), 500);
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[0], std::make_pair(int64_t{1}, static_cast<int64_t>(page.size())));
+    EXPECT_EQ(calls[1].first, 3002);
+    EXPECT_EQ(calls[2].first, 6003);
+    EXPECT_EQ(calls.size(), static_cast<size_t>((page.size() - 1) / 3001 + 1));
+
+    // Stopping keeps the links of the tags closed within the bytes read.
+    int64_t closedEarly = 0;
+    for (const auto& l : list)
+        closedEarly += l.FTagPos + l.FTagLength <= 3002 ? 1 : 0;
+    parser.OnReadProgress = [&](int64_t pos, int64_t) { return pos > 1; };
+    Parse(page);
+    EXPECT_EQ(list.Count(), closedEarly);
+    EXPECT_GT(closedEarly, 50);
+}
+
+TEST_F(HTMLParserTest, PageRequisites)
+{
+    Parse("<img src=a.gif><frame src=f.html><td background=t.gif><link href=Site.CSS><link href=feed.rss>"
+          "<a href=a.gif><script src=s.js><style>p{x:url(c.gif)}</style>");
+    std::vector<bool> requisite;
+    for (const auto& l : list)
+        requisite.push_back(THTMLParser::IsPageRequisite(l));
+    EXPECT_EQ(requisite, (std::vector<bool>{true, true, true, true, false, false, false, true}));
+}
+
+}  // namespace
