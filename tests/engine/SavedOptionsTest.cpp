@@ -186,6 +186,30 @@ TEST(SavedOptionsList, MoveToTopOfList)
 
 namespace {
 
+// Restores an environment variable when the test ends.
+class TSavedEnv {
+public:
+    explicit TSavedEnv(const char* name) : name_(name)
+    {
+        if (const char* v = std::getenv(name)) {
+            had_ = true;
+            value_ = v;
+        }
+    }
+    ~TSavedEnv()
+    {
+        if (had_)
+            ::setenv(name_, value_.c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    bool had_ = false;
+    std::string value_;
+};
+
 class DataFolderTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -196,6 +220,7 @@ protected:
         std::filesystem::create_directories(tmp / "prog");
         WriteTextFile(tmp / "blocker", "a file where a folder should be");
     }
+    TSavedEnv home_{"HOME"}, tmpdir_{"TMPDIR"}, xdg_{"XDG_DATA_HOME"};
     TTempFolder tmp;
 };
 

@@ -1,0 +1,144 @@
+#include "engine/SpiderOutputMsgQueue.h"
+
+#include "engine/AppTraceLog.h"
+
+#include <stdexcept>
+
+namespace {
+const char kUnit[] = "SpiderOutputMsgQueue";
+}
+
+TSpiderOutputMessageQueue::TSpiderOutputMessageQueue()
+{
+    for (auto& slot : slots_)
+        slot = std::make_unique<TLabeledSpiderOutputMsg>();
+}
+
+TSpiderOutputMessageQueue::~TSpiderOutputMessageQueue() = default;
+
+void TSpiderOutputMessageQueue::SetDestinationWindow(TSpiderOutputSink* sink)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        sink_ = sink;
+        ++changes_;
+    }
+    slotFreed_.notify_all();
+}
+
+void TSpiderOutputMessageQueue::SetTerminatingCheck(std::function<bool()> terminating)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    terminating_ = std::move(terminating);
+}
+
+void TSpiderOutputMessageQueue::SetRetryTimes(const TRetryTimes& times)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    times_ = times;
+}
+
+bool TSpiderOutputMessageQueue::PostMessage(const TSpiderOutputMsg& message)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (order_.Full())
+        return false;
+    if (!sink_) {
+        LogEvent(etWarning, "No destination window", "PostMessage", kUnit);
+        return false;
+    }
+    TLabeledSpiderOutputMsg& slot = *slots_[order_.NextFree()];
+    slot.FMsg.AssignUsedFields(message);
+    slot.FLabel = nextLabel_++;
+    // Announced under the lock, so the label is in its slot before anyone can ask for it.
+    if (!sink_->post(slot.FLabel)) {
+        LogAPIError("Windows.PostMessage", "PostMessage", kUnit);
+        return false;
+    }
+    order_.Append();
+    return true;
+}
+
+bool TSpiderOutputMessageQueue::Abandoned()
+{
+    std::function<bool()> terminating;
+    {
+        // The sink is asked under the lock: once taken away with SetDestinationWindow it may go.
+        std::lock_guard<std::mutex> guard(lock_);
+        if (sink_ && sink_->closed())
+            return true;
+        terminating = terminating_;
+    }
+    return terminating && terminating();
+}
+
+bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& message)
+{
+    using Clock = std::chrono::steady_clock;
+    TRetryTimes times;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        times = times_;
+    }
+    const Clock::time_point first = Clock::now();
+    Clock::time_point lastWarning;
+    bool warned = false;
+    for (;;) {
+        uint64_t generation;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            generation = changes_;
+        }
+        if (PostMessage(message))
+            return true;
+        if (Abandoned()) {
+            LogEvent(etWarning, "Post message abandoned: output closed", "TryToPostMessage", kUnit);
+            return false;
+        }
+        const Clock::time_point now = Clock::now();
+        if (!warned || now - lastWarning > times.warnEvery) {
+            LogEvent(etWarning, "Post message failed", "TryToPostMessage", kUnit);
+            lastWarning = now;
+            warned = true;
+        }
+        if (now - first > times.giveUp)
+            throw std::runtime_error("Spider output msg queue full");
+        // Woken early when a slot is freed or the sink changes.
+        std::unique_lock<std::mutex> guard(lock_);
+        slotFreed_.wait_for(guard, times.retry, [&] { return changes_ != generation; });
+    }
+}
+
+bool TSpiderOutputMessageQueue::RetrieveMessage(int32_t label, TSpiderOutputMsg& message)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        int32_t pos = 0;
+        while (pos < order_.Count() && slots_[order_.SlotAt(pos)]->FLabel != label)
+            ++pos;
+        if (pos == order_.Count())
+            return false;
+        message.AssignUsedFields(slots_[order_.SlotAt(pos)]->FMsg);
+        order_.RemoveAt(pos);
+        ++changes_;
+    }
+    slotFreed_.notify_all();
+    return true;
+}
+
+void TSpiderOutputMessageQueue::ClearMessageQueue()
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        order_.Clear();
+        ++changes_;
+        LogEvent(etWarning, "Spider output msg queue cleared", "ClearMessageQueue", kUnit);
+    }
+    slotFreed_.notify_all();
+}
+
+int32_t TSpiderOutputMessageQueue::Count() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return order_.Count();
+}

@@ -1,0 +1,135 @@
+#include "engine/SpiderOutputMsgQueue.h"
+
+#include "TestLog.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class SpiderOutputQueue : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        queue.SetDestinationWindow(&sink);
+        queue.SetRetryTimes({5ms, 1000ms, 60000ms});
+    }
+    // Producers reuse one report object.
+    const TSpiderOutputMsg& Report(int32_t jobID)
+    {
+        report.FMsgType = OUTMSG_JOB_PAUSED;
+        report.FJobID = jobID;
+        return report;
+    }
+    void Fill()
+    {
+        for (int32_t i = 0; i < TSpiderOutputMessageQueue::Capacity; ++i)
+            ASSERT_TRUE(queue.PostMessage(Report(i)));
+    }
+    TSpiderOutputMsg report;
+    TTestLog log;
+    THeadlessOutputSink sink;
+    TSpiderOutputMessageQueue queue;
+};
+
+}  // namespace
+
+TEST_F(SpiderOutputQueue, LabelsAnnounceReportsAndRetrievalKeepsOrder)
+{
+    for (int32_t i = 1; i <= 3; ++i)
+        ASSERT_TRUE(queue.PostMessage(Report(i)));
+    int32_t label = 0;
+    ASSERT_TRUE(sink.WaitForLabel(label, 0ms));
+    EXPECT_EQ(label, 1);
+    TSpiderOutputMsg got;
+    ASSERT_TRUE(queue.RetrieveMessage(2, got));
+    EXPECT_EQ(got.FJobID, 2);
+    EXPECT_FALSE(queue.RetrieveMessage(2, got));
+    ASSERT_TRUE(queue.RetrieveMessage(1, got));
+    EXPECT_EQ(got.FJobID, 1);
+    ASSERT_TRUE(queue.RetrieveMessage(3, got));
+    EXPECT_EQ(got.FJobID, 3);
+}
+
+TEST_F(SpiderOutputQueue, FullQueueMissingSinkAndRefusedAnnouncements)
+{
+    Fill();
+    EXPECT_FALSE(queue.PostMessage(Report(100)));
+    queue.ClearMessageQueue();
+    EXPECT_EQ(queue.Count(), 0);
+    EXPECT_TRUE(log.Contains("Spider output msg queue cleared"));
+
+    TSpiderOutputMessageQueue bare;
+    EXPECT_FALSE(bare.PostMessage(Report(1)));
+    EXPECT_TRUE(log.Contains("No destination window"));
+
+    sink.SetRefusing(true);
+    EXPECT_FALSE(queue.PostMessage(Report(1)));
+    EXPECT_TRUE(log.Contains("Windows.PostMessage"));
+    EXPECT_EQ(queue.Count(), 0);
+    sink.SetRefusing(false);
+    ASSERT_TRUE(queue.PostMessage(Report(2)));
+    TSpiderOutputMsg got;
+    EXPECT_FALSE(queue.RetrieveMessage(101, got));  // the refused one used up its label
+    EXPECT_TRUE(queue.RetrieveMessage(102, got));
+}
+
+TEST_F(SpiderOutputQueue, SenderWaitsForAFreeSlot)
+{
+    Fill();
+    queue.SetRetryTimes({10000ms, 1000ms, 60000ms});  // only a freed slot can wake the sender in time
+    std::thread consumer([&] {
+        int32_t label = 0;
+        TSpiderOutputMsg got;
+        sink.WaitForLabel(label, 1000ms);
+        queue.RetrieveMessage(label, got);
+    });
+    EXPECT_TRUE(queue.TryToPostMessage(Report(7)));
+    consumer.join();
+    EXPECT_EQ(queue.Count(), 100);
+    EXPECT_TRUE(log.Contains("Post message failed"));
+}
+
+TEST_F(SpiderOutputQueue, SenderGivesUpAfterTheTimeLimitOrAtShutdown)
+{
+    queue.SetDestinationWindow(nullptr);
+    queue.SetRetryTimes({1ms, 1000ms, 30ms});
+    try {
+        queue.TryToPostMessage(Report(1));
+        ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Spider output msg queue full");
+    }
+    EXPECT_EQ(log.CountOf("Post message failed"), 1u);  // at most once a second
+
+    queue.SetDestinationWindow(&sink);
+    Fill();
+    sink.Close();
+    EXPECT_FALSE(queue.TryToPostMessage(Report(1)));
+    THeadlessOutputSink other;
+    queue.SetDestinationWindow(&other);
+    queue.SetTerminatingCheck([] { return true; });
+    EXPECT_FALSE(queue.TryToPostMessage(Report(1)));
+}
+
+TEST(SpiderOutputMsg, QueueCarriesTheFieldsOfTheType)
+{
+    TSpiderOutputMsg ended;
+    ended.FMsgType = OUTMSG_JOB_ENDED;
+    ended.FJob.JobName = "job";
+    ended.FDownload.FLocalFile = "unused";
+    TSpiderOutputMsg got;
+    got.AssignUsedFields(ended);
+    EXPECT_EQ(got.FJob.JobName, "job");
+    EXPECT_EQ(got.FDownload.FLocalFile, "");
+    TSpiderOutputMsg download;
+    download.FMsgType = OUTMSG_DOWNLOAD_ENDED;
+    download.FDownload.FProgress.FBytesReceived = int64_t(3) << 31;  // past 4 GiB
+    got.AssignUsedFields(download);
+    EXPECT_EQ(got.FDownload.FProgress.FBytesReceived, int64_t(3) << 31);
+    EXPECT_EQ(got.FJob.JobName, "job");  // left from before, as in a reused report
+}
