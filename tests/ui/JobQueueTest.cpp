@@ -329,3 +329,23 @@ TEST_F(JobQueueTest, ShutdownReturnsAsSoonAsTheThreadHasFinished)
 }
 
 }  // namespace
+
+namespace {
+
+// Saves a picture of the queue page with jobs in several states: GLEANERY_SCREENSHOT=/tmp/x.png.
+TEST_F(JobQueueTest, SavesScreenshotWhenAsked)
+{
+    const char* path = std::getenv("GLEANERY_SCREENSHOT");
+    if (!path)
+        GTEST_SKIP() << "GLEANERY_SCREENSHOT not set";
+    for (const char* name : {"Docs", "Blog", "Photos", "Archive"})
+        frame_->AddNewJob(Job(name, std::string("http://127.0.0.1:1/") + name));
+    Report(OUTMSG_JOB_STARTED, 1);
+    Report(OUTMSG_JOB_ENDED, 1, JOB_END_CANCELLED);
+    Report(OUTMSG_JOB_STARTED, 2);
+    frame_->resize(600, 400);
+    frame_->show();
+    EXPECT_TRUE(frame_->grab().save(path));
+}
+
+}  // namespace
