@@ -567,13 +567,19 @@ void TJobQueueFrame::RemoveJobAt(int32_t index)
     slots_.erase(slots_.begin() + index);
 }
 
-void TJobQueueFrame::DeleteJobBtnClick()
+int32_t TJobQueueFrame::SelectedIdleJob() const
 {
     int32_t index = SelectedIndex();
     if (waitingForEngine_ || index < 0 || index >= JobCount())
-        return;
+        return -1;
     int32_t status = slots_[index]->FJobStatus;
-    if (status == jsBusy || status == jsPaused)
+    return status == jsBusy || status == jsPaused ? -1 : index;
+}
+
+void TJobQueueFrame::DeleteJobBtnClick()
+{
+    int32_t index = SelectedIdleJob();
+    if (index < 0)
         return;
     RemoveJobAt(index);
     RefreshJobsList();
@@ -624,11 +630,8 @@ void TJobQueueFrame::MoveDownBtnClick()
 
 void TJobQueueFrame::EditJobBtnClick()
 {
-    int32_t index = SelectedIndex();
-    if (waitingForEngine_ || index < 0 || index >= JobCount())
-        return;
-    int32_t status = slots_[index]->FJobStatus;
-    if (status == jsBusy || status == jsPaused)
+    int32_t index = SelectedIdleJob();
+    if (index < 0)
         return;
     if (TMainForm* main = TMainForm::Instance())
         main->EditQueuedJob(slots_[index]->FJob);

@@ -116,6 +116,8 @@ protected:
 
 private:
     int32_t IndexOfJob(int32_t jobID) const;
+    // The selected job when it may be removed or edited (not running, no command pending); else -1.
+    int32_t SelectedIdleJob() const;
     int32_t FirstQueuedIndex() const;
     void ChangeJobStatusTo(int32_t jobID, int32_t status);
     void RemoveJobAt(int32_t index);

@@ -31,17 +31,12 @@ protected:
         ASSERT_TRUE(QDir().mkpath(QString::fromStdString(destination_)));
         WriteSettingBool("Automation", "ShowJobQueue", true);
         WriteSettingBool("Automation", "SaveQueueBetweenRuns", true);
-        oldHandler_ = SetMessageBoxHandler([this](const TBoxRequest& r) {
-            boxes_.push_back(r.caption.toStdString() + ": " + r.text.toStdString());
-            return false;
-        });
         frame_ = std::make_unique<TJobQueueFrame>();
         frame_->Initialize(nullptr, dataFolder_);
     }
     void TearDown() override
     {
         frame_.reset();
-        SetMessageBoxHandler(oldHandler_);
     }
 
     TCopyJob Job(const std::string& name, const std::string& address = "http://127.0.0.1:1/")
@@ -54,22 +49,17 @@ protected:
         return job;
     }
 
-    // A report as the crawl thread sends it.
     void Report(uint8_t type, int32_t jobID, int32_t resultCode = 0)
     {
-        TSpiderOutputMsg msg;
-        msg.FMsgType = type;
-        msg.FJobID = jobID;
-        msg.FResultCode = resultCode;
-        frame_->OnSpiderOutput(msg, 1);
+        frame_->OnSpiderOutput(ReportOf(type, jobID, resultCode), 1);
     }
 
     TSpiderInputMessageQueue input_;
     TSpiderOutputMessageQueue output_;
     std::string dataFolder_;
     std::string destination_;
-    std::vector<std::string> boxes_;
-    TBoxHandler oldHandler_;
+    TBoxRecorder recorder_;
+    std::vector<std::string>& boxes_ = recorder_.boxes;
     std::unique_ptr<TJobQueueFrame> frame_;
 };
 

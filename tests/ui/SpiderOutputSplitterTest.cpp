@@ -1,3 +1,5 @@
+#include "tests/ui/UITestEnvironment.h"
+
 #include "engine/SpiderOutputMsgQueue.h"
 #include "engine/SpiderOutputMsgTypes.h"
 #include "ui/SpiderOutputSplitter.h"
@@ -34,9 +36,7 @@ void RegisterStartupListeners(TSpiderOutputSplitterForm& splitter, TListenerLog&
 
 const TSpiderOutputMsg& Report(uint8_t type)
 {
-    static TSpiderOutputMsg msg;
-    msg.FMsgType = type;
-    return msg;
+    return ReportOf(type);
 }
 
 TEST(SpiderOutputSplitter, ListenersGetTheirTypesInRegistrationOrder)

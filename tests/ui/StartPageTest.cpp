@@ -32,10 +32,6 @@ protected:
     {
         WriteSettingBool("Automation", "ShowJobQueue", false);
         WriteSettingBool("Preferences", "ShowJobDetails", false);
-        oldHandler_ = SetMessageBoxHandler([this](const TBoxRequest& r) {
-            boxes_.push_back(r.caption.toStdString() + ": " + r.text.toStdString());
-            return answer_;
-        });
         form_ = std::make_unique<TMainForm>();
         InitAfterFormsCreated(*form_, nullptr);
         start_ = form_->StartPage();
@@ -43,24 +39,17 @@ protected:
     void TearDown() override
     {
         form_.reset();
-        SetMessageBoxHandler(oldHandler_);
     }
 
     void Report(uint8_t type, int32_t jobID, int32_t code = 0)
     {
-        TSpiderOutputMsg msg;
-        msg.FMsgType = type;
-        msg.FJobID = jobID;
-        msg.FResultCode = code;
-        start_->OnSpiderOutput(msg, 1);
-        form_->JobQueue()->OnSpiderOutput(msg, 1);
+        start_->OnSpiderOutput(ReportOf(type, jobID, code), 1);
+        form_->JobQueue()->OnSpiderOutput(ReportOf(type, jobID, code), 1);
     }
 
     TSpiderInputMessageQueue input_;
     TSpiderOutputMessageQueue output_;
-    std::vector<std::string> boxes_;
-    bool answer_ = false;
-    TBoxHandler oldHandler_;
+    TBoxRecorder recorder_;
     std::unique_ptr<TMainForm> form_;
     TStartFrame* start_ = nullptr;
 };
@@ -132,9 +121,7 @@ TEST(Startup, PagesRegisterTheirListenersThenTheDestinationIsSet)
     EXPECT_EQ(splitter.ListenerCount(), 2);
     EXPECT_FALSE(form.IsPageVisible(pgJobQueue));
     EXPECT_FALSE(form.IsPageVisible(pgProgress));
-    TSpiderOutputMsg started;
-    started.FMsgType = OUTMSG_JOB_STARTED;
-    ASSERT_TRUE(output.PostMessage(started));
+    ASSERT_TRUE(output.PostMessage(ReportOf(OUTMSG_JOB_STARTED)));
     QCoreApplication::processEvents();
     EXPECT_FALSE(form.StartPage()->StartJobButton()->isEnabled());
     splitter.Close();

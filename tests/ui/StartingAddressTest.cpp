@@ -15,34 +15,17 @@
 
 namespace {
 
-// Answers every box with the given answer and remembers the captions asked.
-class TBoxAnswers {
-public:
-    explicit TBoxAnswers(bool answer)
-    {
-        old_ = SetMessageBoxHandler([this, answer](const TBoxRequest& r) {
-            captions.push_back(r.caption.toStdString());
-            return answer;
-        });
-    }
-    ~TBoxAnswers() { SetMessageBoxHandler(old_); }
-    std::vector<std::string> captions;
-
-private:
-    TBoxHandler old_;
-};
-
 TEST(EnsureFolderExists, AsksBeforeCreatingAndRespectsNo)
 {
     std::string folder = TestHomeFolder() + "/sites/a/b";
     {
-        TBoxAnswers no(false);
+        TBoxRecorder no(false);
         EXPECT_FALSE(TryToEnsureFolderExists(nullptr, folder));
         EXPECT_EQ(no.captions, std::vector<std::string>{"Folder Does Not Exist"});
         EXPECT_FALSE(QFileInfo(QString::fromStdString(folder)).exists());
     }
     {
-        TBoxAnswers yes(true);
+        TBoxRecorder yes(true);
         EXPECT_TRUE(TryToEnsureFolderExists(nullptr, folder));
         EXPECT_TRUE(QFileInfo(QString::fromStdString(folder)).isDir());
         // Existing now: no question.
@@ -58,7 +41,7 @@ TEST(EnsureFolderExists, CreationFailureIsReported)
     // A plain file where a parent folder should be.
     std::string blocker = TestHomeFolder() + "/blocker";
     ASSERT_TRUE(QFile(QString::fromStdString(blocker)).open(QIODevice::WriteOnly));
-    TBoxAnswers yes(true);
+    TBoxRecorder yes(true);
     EXPECT_FALSE(TryToEnsureFolderExists(nullptr, blocker + "/sub"));
     EXPECT_EQ(yes.captions, (std::vector<std::string>{"Folder Does Not Exist", "Error"}));
 }
@@ -73,7 +56,7 @@ TEST(StartingAddressPage, ShortFolderIsReplacedAndAMissingOneOffered)
 {
     TCopyJob job;
     TStartingAddressFrame page(job);
-    TBoxAnswers no(false);
+    TBoxRecorder no(false);
     page.DestinationFolderHistory()->setEditText("ab/");
     page.DestinationFolderExit();
     EXPECT_EQ(no.captions, (std::vector<std::string>{"", "Folder Does Not Exist"}));
@@ -81,7 +64,7 @@ TEST(StartingAddressPage, ShortFolderIsReplacedAndAMissingOneOffered)
     page.DestinationFolderExit();  // empty: nothing asked
     EXPECT_EQ(no.captions.size(), 2u);
 
-    TBoxAnswers yes(true);
+    TBoxRecorder yes(true);
     page.DestinationFolderHistory()->setEditText("/");
     page.DestinationFolderExit();
     std::string substitute = GetMyDocumentsFolder() + "/My Copied Sites";
