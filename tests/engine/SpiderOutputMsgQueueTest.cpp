@@ -83,6 +83,9 @@ TEST_F(SpiderOutputQueue, SenderWaitsForAFreeSlot)
     Fill();
     queue.SetRetryTimes({10000ms, 1000ms, 60000ms});  // only a freed slot can wake the sender in time
     std::thread consumer([&] {
+        // Free a slot only once the sender has found the queue full.
+        for (int i = 0; i < 2500 && !log.Contains("Post message failed"); ++i)
+            std::this_thread::sleep_for(2ms);
         int32_t label = 0;
         TSpiderOutputMsg got;
         sink.WaitForLabel(label, 1000ms);
