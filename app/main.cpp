@@ -2,11 +2,15 @@
 // windows and their pages, the event loop, and an orderly, bounded shut-down.
 #include "engine/AppInfo.h"
 #include "engine/AppTraceLog.h"
+#include "engine/GYCSSParser.h"
+#include "engine/GYHTMLParser.h"
+#include "engine/JobDownloadFilter.h"
 #include "engine/LanguageStrings.h"
 #include "engine/PasswordMgr.h"
 #include "engine/SavedOptions.h"
 #include "engine/SpiderInputMsg.h"
 #include "engine/SpiderOutputMsgQueue.h"
+#include "platform/InternetLibrary.h"
 #include "ui/Application.h"
 #include "ui/Main.h"
 #include "ui/MessageBoxes.h"
@@ -99,6 +103,10 @@ int main(int argc, char** argv)
     TSpiderInputMessageQueue inputQueue;
     TSpiderOutputMessageQueue outputQueue;
     TPasswordManager passwordManager;
+    TInternetLibrary internetLibrary;
+    TDownloadFilter downloadFilter;
+    THTMLParser htmlParser;
+    TCSSParser cssParser;
 
     InitPathsAndOptions();
     if (!ThisInstanceMayStart())
