@@ -9,6 +9,7 @@ port=${2:-18080}
 kit=${GLEANERY_BENCH_KIT:-$top/../shared/bench}
 crawl=${GLEANERY_CRAWL:-$top/build/tools/gleanery-crawl}
 work=$(mktemp -d /tmp/gleanery-bench.XXXXXX)
+chmod a+rx "$work"  # nginx workers read the site as another user
 host=127.0.0.1:$port
 url=http://$host/
 
@@ -19,11 +20,14 @@ trap 'kill $(cat "$pidfile") 2>/dev/null || true' EXIT
 bash "$kit/peers.sh" "$url" "$work/peers" | tee "$work/peers.txt"
 
 cat > "$work/job.GCJ" <<JOB
+[FileInfo]
+SchemaVersion=1
 [Start]
 JobName=bench
 StartingWebAddress=$url
 DestinationFolder=$work/gleanery
 RewriteLinks=1
+FlattenDestinationFolders=0
 [LocationRestrictions]
 RestrictLocation=2
 MaxDistance=-1
@@ -46,7 +50,7 @@ read -r bname bwall bcpu brss < <(awk '{print $1, $3, $6, $9}' "$work/peers.txt"
 printf "vs %s: wall %.2f  cpu %.2f  rss %.2f\n" "$bname" "$(echo "$wall / $bwall" | bc -l)" \
   "$(echo "$cpu / $bcpu" | bc -l)" "$(echo "$m / $brss" | bc -l)"
 
-for copy in "$work/gleanery" "$work/peers/wget2/$host" "$work/peers/wget/$host"; do
+for copy in "$work/gleanery/127.0.0.1" "$work/peers/wget2/$host" "$work/peers/wget/$host"; do
   [ -d "$copy" ] || continue
   printf "linkcheck %s: " "${copy#"$work"/}"
   python3 "$kit/linkcheck.py" "$copy" "$host" | head -3 || true

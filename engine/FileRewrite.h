@@ -1,0 +1,54 @@
+#pragma once
+// Editing a file in place through a temporary file beside it and an atomic rename: until Commit
+// the original stays as it was, and any failure leaves it intact.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class TFileRewrite {
+public:
+    // Opens the file for editing (a symbolic link at its name is refused, as is anything but a
+    // regular file, or a file that cannot be opened for writing) and creates the temporary file
+    // with the same permission bits. Throws std::runtime_error on failure.
+    explicit TFileRewrite(const std::string& fileName);
+    ~TFileRewrite();
+    TFileRewrite(const TFileRewrite&) = delete;
+    TFileRewrite& operator=(const TFileRewrite&) = delete;
+
+    const std::string& FileName() const { return fileName_; }
+    int64_t SourceSize() const { return sourceSize_; }
+    int64_t SourcePosition() const { return sourcePos_; }
+
+    // The whole original (from its start, whatever was read before).
+    std::string ReadAll();
+    // Copies count bytes of the original from the current read position to the output
+    // (all that is left when count < 0). Throws when the original ends early.
+    void CopySource(int64_t count = -1);
+    // Moves the read position forward without copying.
+    void SkipSource(int64_t count);
+    // Appends to the output; a short write (disk full) throws.
+    void Write(std::string_view data);
+
+    // Replaces the original with the output. When keepAsName is given and no file of that name
+    // exists, the original is kept under it first (an existing one is never replaced).
+    void Commit(const std::string& keepAsName = std::string());
+
+private:
+    void ReadSource(char* buffer, int64_t count, int64_t offset);
+    void FillWindow();
+    void WriteOut(std::string_view data);
+    void Flush();
+    [[noreturn]] void Fail(const std::string& call, const std::string& path, int err) const;
+
+    std::string fileName_;
+    std::string tempName_;
+    int sourceFd_ = -1;
+    int tempFd_ = -1;
+    int64_t sourceSize_ = 0;
+    int64_t sourcePos_ = 0;
+    bool committed_ = false;
+    // Reads and writes go through buffers, so a page with many links costs few system calls.
+    std::string window_;       // bytes of the original from windowStart_
+    int64_t windowStart_ = 0;
+    std::string pending_;      // output not yet written
+};

@@ -1,0 +1,322 @@
+#include "engine/LinkParser.h"
+
+#include "engine/AppTraceLog.h"
+#include "engine/GYCSSParser.h"
+#include "engine/GYHTMLParser.h"
+#include "engine/JobControl.h"
+#include "engine/JobTypes.h"
+#include "engine/LinkRewrite.h"
+#include "engine/LinkType.h"
+#include "engine/SpiderDestObject.h"
+#include "engine/SpiderOutputMsgQueue.h"
+#include "engine/ThreadSafeFileOps.h"
+#include "engine/URLType.h"
+
+#include <exception>
+#include <stdexcept>
+#include <sys/stat.h>
+
+namespace {
+
+// Only a plain file is read: a missing one, a folder or a symbolic link (which could lead out of
+// the destination folder) is passed over.
+bool IsPlainFile(const std::string& fileName)
+{
+    struct stat st {};
+    return ::lstat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+int32_t WholePercent(int64_t position, int64_t size)
+{
+    if (size <= 0)
+        return 0;
+    return static_cast<int32_t>(position * 100 / size);
+}
+
+uint8_t EndStatus(bool failed, const TJobControl& control)
+{
+    return failed ? RW_STATUS_ERROR : control.CancelRequested() ? RW_STATUS_CANCELLED : RW_STATUS_FINISHED;
+}
+
+THTMLParser& HTMLParser()
+{
+    THTMLParser* parser = THTMLParser::Instance();
+    if (parser == nullptr)
+        throw std::runtime_error("No HTML parser");
+    return *parser;
+}
+
+TCSSParser& CSSParser()
+{
+    TCSSParser* parser = TCSSParser::Instance();
+    if (parser == nullptr)
+        throw std::runtime_error("No CSS parser");
+    return *parser;
+}
+
+// Reads the file's links into list with the parser of its kind.
+void ReadLinks(int kind, const std::string& fileName, const std::string& base, TWebLinkList& list, bool localMode)
+{
+    if (kind == 2)
+        CSSParser().GetLinksInCSSFile(fileName, base, list, localMode ? 1 : 0);
+    else
+        HTMLParser().GetLinksInHTMLFile(fileName, base, list, localMode ? 1 : 0);
+}
+
+}  // namespace
+
+bool TReadWriteOutputMessenger::PostNumbered(TSpiderOutputMsg& msg, bool numberIt)
+{
+    if (numberIt && msg.FMsgType == OUTMSG_READ_STARTED)
+        msg.FReadWrite.FNumber = ++reads_;
+    else if (numberIt && msg.FMsgType == OUTMSG_WRITE_STARTED)
+        msg.FReadWrite.FNumber = ++writes_;
+    TSpiderOutputMessageQueue* queue = TSpiderOutputMessageQueue::Instance();
+    return queue != nullptr && queue->TryToPostMessage(msg);
+}
+
+void PostStarted(TSpiderOutputMsg& msg, uint8_t type, uint8_t kind, const std::string& fileName, const TURL* pageURL)
+{
+    msg.FJobID = 0;
+    msg.FMsgType = type;
+    msg.FReadWrite.FKind = kind;
+    msg.FReadWrite.FStatus = RW_STATUS_STARTED;
+    msg.FReadWrite.FErrorText.clear();
+    msg.FReadWrite.FNumber = 0;
+    // Reports never carry credentials.
+    if (pageURL != nullptr)
+        msg.FReadWrite.FURL.Assign(*pageURL);
+    else
+        msg.FReadWrite.FURL.Clear();
+    msg.FReadWrite.FURL.ClearUserInfo();
+    msg.FReadWrite.FLocalFile = fileName;
+    msg.FReadWrite.FLinkCount = 0;
+    if (auto* messenger = TReadWriteOutputMessenger::Instance())
+        messenger->PostNumbered(msg, true);
+}
+
+void TURLToFilenameMapper::SetLists(TSpiderObjectList* spiderList, TSpiderDestObjectList* destList)
+{
+    spiderList_ = spiderList;
+    destList_ = destList;
+    int32_t count = destList != nullptr ? destList->Count() : 0;
+    if (spiderList != presentSpiderList_ || destList != presentDestList_ || count != presentDestCount_) {
+        ForgetFiles();
+        presentSpiderList_ = spiderList;
+        presentDestList_ = destList;
+        presentDestCount_ = count;
+    }
+}
+
+void TURLToFilenameMapper::ClearLists()
+{
+    spiderList_ = nullptr;
+    destList_ = nullptr;
+}
+
+void TURLToFilenameMapper::ForgetFiles()
+{
+    present_.clear();
+    presentSpiderList_ = nullptr;
+    presentDestList_ = nullptr;
+    presentDestCount_ = 0;
+}
+
+int32_t TURLToFilenameMapper::DestIDOf(const TURL& address)
+{
+    if (spiderList_ == nullptr || destList_ == nullptr)
+        return 0;
+    key_.FURL.Assign(address);
+    const TSpiderObject* object = spiderList_->Get(spiderList_->IndexOf(key_));
+    if (object != nullptr && object->FRedirectedToID != 0)
+        object = spiderList_->Get(spiderList_->IndexOfID(object->FRedirectedToID));
+    return object != nullptr ? object->FDestID : 0;
+}
+
+std::string TURLToFilenameMapper::MapURLToFilename(const TURL& address)
+{
+    std::string name;
+    if (int32_t id = DestIDOf(address); id > 0)
+        destList_->GetFileName(id, name);
+    return name;
+}
+
+std::string TURLToFilenameMapper::MapURLToAvailableFile(const TURL& address)
+{
+    int32_t id = DestIDOf(address);
+    if (id <= 0)
+        return std::string();
+    std::string name;
+    destList_->GetFileName(id, name);
+    if (name.empty())
+        return name;
+    if (present_.size() <= static_cast<size_t>(id))
+        present_.resize(static_cast<size_t>(id) + 1, 0);
+    uint8_t& known = present_[static_cast<size_t>(id)];
+    if (known == 0)
+        known = SafeFileExists(name) ? 1 : 2;
+    return known == 1 ? name : std::string();
+}
+
+void TLinkParser::Post(uint8_t type)
+{
+    msg_.FMsgType = type;
+    if (auto* queue = TSpiderOutputMessageQueue::Instance())
+        queue->TryToPostMessage(msg_);
+}
+
+bool TLinkParser::OnReadProgress(int64_t position, int64_t size)
+{
+    msg_.FReadWrite.FSize = size;
+    msg_.FReadWrite.FStatus = RW_STATUS_RUNNING;
+    int32_t percent = WholePercent(position, size);
+    if (mode_ == 0) {
+        msg_.FReadWrite.FPercent = percent;
+        Post(OUTMSG_READ_PROGRESS);
+    } else {
+        msg_.FReadWrite.FPercent = percent / 2;
+        Post(OUTMSG_WRITE_PROGRESS);
+    }
+    // A pause only takes effect between files; a stop lets this file finish.
+    control_->CheckPauseRequests();
+    control_->CheckStopRequests();
+    return control_->CancelRequested();
+}
+
+bool TLinkParser::OnRewriteProgress(int64_t position, int64_t size)
+{
+    msg_.FReadWrite.FSize = size;
+    msg_.FReadWrite.FStatus = RW_STATUS_RUNNING;
+    msg_.FReadWrite.FPercent = WholePercent(position, size) / 2 + 50;
+    Post(OUTMSG_WRITE_PROGRESS);
+    control_->CheckStopRequests();
+    return control_->CancelRequested();
+}
+
+void TLinkParser::SetReadCallbacks()
+{
+    auto read = [this](int64_t position, int64_t size) { return OnReadProgress(position, size); };
+    HTMLParser().OnReadProgress = read;
+    CSSParser().OnReadProgress = read;
+}
+
+void TLinkParser::ClearCallbacks()
+{
+    for (TCommonParser* parser : {static_cast<TCommonParser*>(THTMLParser::Instance()),
+                                  static_cast<TCommonParser*>(TCSSParser::Instance())}) {
+        if (parser == nullptr)
+            continue;
+        parser->OnReadProgress = nullptr;
+        parser->OnRewriteProgress = nullptr;
+        parser->OnAddressToFile = nullptr;
+    }
+    control_ = nullptr;
+}
+
+void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fileName, bool localMode,
+                                     bool honorNoIndex, bool honorNoFollow, int32_t pageDepth,
+                                     TSpiderDestObjectList& destList, TSpiderObjectList& spiderList, int kind,
+                                     const TURL& pageURL)
+{
+    (void)destList;
+    if (auto* mapper = TURLToFilenameMapper::Instance())
+        mapper->ForgetFiles();
+    if (!IsPlainFile(fileName))
+        return;
+    control_ = &control;
+    mode_ = 0;
+    const std::string address = pageURL.GetURLWithoutUserInfo();
+    PostStarted(msg_, OUTMSG_READ_STARTED, RW_KIND_PARSE, fileName, &pageURL);
+
+    bool failed = false;
+    std::string title;
+    try {
+        SetReadCallbacks();
+        TWebLinkList list;
+        ReadLinks(kind, fileName, address, list, localMode);
+        if (kind != 2) {
+            THTMLParser& html = HTMLParser();
+            title = html.FTitle;
+            if (honorNoFollow && html.FNoFollow) {
+                LogMessage("Honored NOFOLLOW tag at " + address);
+                list.Clear();
+            }
+            if (honorNoIndex && html.FNoIndex) {
+                LogMessage("Honored NOINDEX tag at " + address);
+                // Only a file this job wrote is removed.
+                if (!localMode && !SafeDeleteFile(fileName))
+                    LogAPIError("DeleteFile " + fileName, "ParseLinksIntoList", "LinkParser");
+            }
+        }
+        msg_.FReadWrite.FLinkCount = static_cast<int32_t>(list.Count());
+        const int32_t depth = pageDepth < 0 ? 0 : pageDepth;
+        for (TWebLinkInfo& link : list) {
+            if (!link.FURL.IsValid())
+                continue;
+            // A page from the network never leads to a local file.
+            if (!localMode && link.FURL.GetScheme() == usFile)
+                continue;
+            const bool requisite = kind == 2 || THTMLParser::IsPageRequisite(link);
+            bool isNew = false;
+            control.AddSpiderObjectToList(spiderList, link.FURL, isNew, &pageURL, requisite ? depth : depth + 1);
+            link.FNewAddress = isNew;
+            msg_.FLinkInfo.Assign(link);
+            Post(OUTMSG_LINK_FOUND);
+        }
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "ParseLinksIntoList " + address, "LinkParser");
+        msg_.FReadWrite.FErrorText = e.what();
+        failed = true;
+    }
+    ClearCallbacks();
+    msg_.FReadWrite.FPageTitle = kind == 1 ? title : std::string();
+    msg_.FReadWrite.FStatus = EndStatus(failed, control);
+    Post(OUTMSG_READ_ENDED);
+}
+
+void TLinkParser::RewriteLinksInFile(TJobControl& control, const std::string& fileName, bool localMode,
+                                     const TCopyJob& job, TSpiderDestObjectList& destList,
+                                     TSpiderObjectList& spiderList, int kind, const TURL& pageURL)
+{
+    if (!IsPlainFile(fileName))
+        return;
+    control_ = &control;
+    mode_ = 1;
+    TURLToFilenameMapper* mapper = TURLToFilenameMapper::Instance();
+    if (mapper != nullptr)
+        mapper->SetLists(&spiderList, &destList);
+    const std::string address = pageURL.GetURLWithoutUserInfo();
+    PostStarted(msg_, OUTMSG_WRITE_STARTED, RW_KIND_REWRITE, fileName, &pageURL);
+
+    bool failed = false;
+    try {
+        SetReadCallbacks();
+        TWebLinkList list;
+        ReadLinks(kind, fileName, address, list, localMode);
+        // A file without links is left untouched; a cancelled read rewrites nothing.
+        if (list.Count() > 0 && !control.CancelRequested()) {
+            TLinkReplaceOptions options;
+            options.FKeepInputFile = job.KeepRewriteInputFiles;
+            options.FAddMark = job.AddMarkOfWebOnRewrite;
+            TCommonParser& parser = kind == 2 ? static_cast<TCommonParser&>(CSSParser())
+                                              : static_cast<TCommonParser&>(HTMLParser());
+            parser.OnRewriteProgress = [this](int64_t position, int64_t size) {
+                return OnRewriteProgress(position, size);
+            };
+            parser.OnAddressToFile = [mapper](const TURL& url) {
+                return mapper != nullptr ? mapper->MapURLToAvailableFile(url) : std::string();
+            };
+            bool marked = kind != 2 && HTMLParser().FMarked;
+            ReplaceLinksInFile(parser, fileName, address, options, list, kind, marked);
+        }
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "RewriteLinksInFile " + fileName, "LinkParser");
+        msg_.FReadWrite.FErrorText = e.what();
+        failed = true;
+    }
+    ClearCallbacks();
+    if (mapper != nullptr)
+        mapper->ClearLists();
+    msg_.FReadWrite.FStatus = EndStatus(failed, control);
+    Post(OUTMSG_WRITE_ENDED);
+}

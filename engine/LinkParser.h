@@ -1,0 +1,85 @@
+#pragma once
+// The parse driver: reads the links of a downloaded page or style sheet into the job's address
+// list, and rewrites the links of a saved one for offline browsing, reporting both through the
+// output queue. Used by the crawl thread alone.
+#include "engine/SpiderObject.h"
+#include "engine/SpiderOutputMsgTypes.h"
+#include "platform/Singleton.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TCopyJob;
+class TJobControl;
+class TSpiderDestObjectList;
+class TURL;
+
+// Posts reports through the output queue, numbering page reads and file writes apart.
+class TReadWriteOutputMessenger : public TSingleton<TReadWriteOutputMessenger> {
+public:
+    // With numberIt, a read-started report gets the next read number and a write-started report
+    // the next write number.
+    bool PostNumbered(TSpiderOutputMsg& msg, bool numberIt);
+
+private:
+    int32_t reads_ = 0;
+    int32_t writes_ = 0;
+};
+
+// Posts a numbered read-started or write-started report of the kind (RW_KIND_...) for the file;
+// pageURL is the page's address (none for post-processing).
+void PostStarted(TSpiderOutputMsg& msg, uint8_t type, uint8_t kind, const std::string& fileName,
+                 const TURL* pageURL);
+
+// An address's local file, from the job's lists (set for the length of one rewrite).
+class TURLToFilenameMapper : public TSingleton<TURLToFilenameMapper> {
+public:
+    // Lists other than the last ones (or a destination list that has grown) forget which files
+    // were found on disk.
+    void SetLists(TSpiderObjectList* spiderList, TSpiderDestObjectList* destList);
+    void ClearLists();
+    // Forgets which files were found on disk (files may have come or gone since).
+    void ForgetFiles();
+    // The local file of the address (of its redirect target when it was redirected); empty when
+    // the address is not in the job or has no file.
+    std::string MapURLToFilename(const TURL& address);
+    // The same, but only when the file exists; each destination is looked for on disk once.
+    std::string MapURLToAvailableFile(const TURL& address);
+
+private:
+    int32_t DestIDOf(const TURL& address);
+
+    TSpiderObjectList* spiderList_ = nullptr;
+    TSpiderDestObjectList* destList_ = nullptr;
+    TSpiderObject key_;
+    // Which destinations exist on disk, by id (0 unknown, 1 present, 2 absent), for the lists below.
+    std::vector<uint8_t> present_;
+    const TSpiderObjectList* presentSpiderList_ = nullptr;
+    const TSpiderDestObjectList* presentDestList_ = nullptr;
+    int32_t presentDestCount_ = 0;
+};
+
+class TLinkParser : public TSingleton<TLinkParser> {
+public:
+    // kind 2: a style sheet; anything else a page. localMode: the file was not written by this
+    // job (its values are local paths, and it is never deleted). A missing file gives no report.
+    void ParseLinksIntoList(TJobControl& control, const std::string& fileName, bool localMode, bool honorNoIndex,
+                            bool honorNoFollow, int32_t pageDepth, TSpiderDestObjectList& destList,
+                            TSpiderObjectList& spiderList, int kind, const TURL& pageURL);
+    // kind 2: a style sheet, 1 a page.
+    void RewriteLinksInFile(TJobControl& control, const std::string& fileName, bool localMode, const TCopyJob& job,
+                            TSpiderDestObjectList& destList, TSpiderObjectList& spiderList, int kind,
+                            const TURL& pageURL);
+
+private:
+    bool OnReadProgress(int64_t position, int64_t size);
+    bool OnRewriteProgress(int64_t position, int64_t size);
+    void Post(uint8_t type);
+    void SetReadCallbacks();
+    void ClearCallbacks();
+
+    TSpiderOutputMsg msg_;
+    uint8_t mode_ = 0;  // 0 reading links, 1 rewriting
+    TJobControl* control_ = nullptr;
+};

@@ -1,0 +1,348 @@
+#include "engine/SpiderThread.h"
+
+#include "engine/AppTraceLog.h"
+#include "engine/DownloadThreadDispacher.h"
+#include "engine/JobDownloadFilter.h"
+#include "engine/SpiderDestObject.h"
+#include "engine/SpiderInputMsg.h"
+#include "engine/SpiderObject.h"
+#include "engine/SpiderOutputMsgQueue.h"
+
+#include "platform/InternetLibrary.h"
+
+#if __has_include("engine/LinkParser.h")
+#include "engine/LinkParser.h"
+#include "engine/PostProcess.h"
+#define GLEANERY_HAVE_LINK_PARSER 1
+#endif
+
+#include <algorithm>
+#include <exception>
+#include <string>
+
+namespace {
+
+const char* const kUnit = "SpiderThread";
+constexpr int64_t kCommandPollMs = 100;
+
+// Pages from the network never make the crawl read or write outside the job's folder.
+bool IsInsideDestination(const std::string& fileName, const TCopyJob& job)
+{
+    std::string folder = job.GetDestinationPath();
+    if (folder.empty())
+        return false;
+    if (folder.back() != '/')
+        folder += '/';
+    return fileName.size() > folder.size() && fileName.compare(0, folder.size(), folder) == 0 &&
+           fileName.find("/../") == std::string::npos;
+}
+
+std::string NoURLFor(const TSpiderDestObject& dest)
+{
+    return "No URL for " + std::to_string(dest.FID) + " " + dest.FFileName;
+}
+
+}  // namespace
+
+TSpiderThread::TSpiderThread() = default;
+
+TSpiderThread::~TSpiderThread()
+{
+    TerminateAndJoin();
+}
+
+void TSpiderThread::Execute()
+{
+    TSpiderInputMsg message;
+    while (!Terminated()) {
+        try {
+            TSpiderInputMessageQueue* input = TSpiderInputMessageQueue::Instance();
+            if (!input || !input->PopMessage(message)) {
+                WaitForTermination(kCommandPollMs);
+                continue;
+            }
+            if (message.FMsgType == INMSG_START_JOB)
+                RunJob(message.FJobID, message.FJob, message.FHTTPProxy, message.FFTPProxy);
+            else
+                LogEvent(etWarning, "Ignored spider input msg " + std::to_string(message.FMsgType), "Execute",
+                         kUnit);
+        } catch (const std::exception& e) {
+            LogEvent(etException, e.what(), "Execute", kUnit);
+        } catch (...) {
+            LogEvent(etException, "Unknown exception", "Execute", kUnit);
+        }
+    }
+    FFinished = true;
+}
+
+void TSpiderThread::WaitForCommand()
+{
+    WaitForTermination(kCommandPollMs);
+}
+
+void TSpiderThread::CheckStopRequests()
+{
+    TSpiderInputMessageQueue* input = TSpiderInputMessageQueue::Instance();
+    if (!input)
+        return;
+    if (input->TakeMessage({INMSG_ABORT_JOB}, FJobID, nullptr))
+        FCancelRequested = true;
+    if (input->TakeMessage({INMSG_STOP_JOB}, FJobID, nullptr))
+        FStopRequested = true;
+}
+
+void TSpiderThread::CheckPauseRequests()
+{
+    TSpiderInputMessageQueue* input = TSpiderInputMessageQueue::Instance();
+    if (!input)
+        return;
+    if (input->TakeMessage({INMSG_PAUSE_JOB}, FJobID, nullptr)) {
+        FPaused = true;
+        PostJobReport(OUTMSG_JOB_PAUSED);
+    }
+    if (input->TakeMessage({INMSG_RESUME_JOB}, FJobID, nullptr)) {
+        FPaused = false;
+        PostJobReport(OUTMSG_JOB_RESUMED);
+    }
+}
+
+void TSpiderThread::PostJobReport(uint8_t type)
+{
+    pauseReport_.FMsgType = type;
+    pauseReport_.FJobID = FJobID;
+    TSpiderOutputMessageQueue::Instance()->TryToPostMessage(pauseReport_);
+}
+
+void TSpiderThread::WaitWhilePaused()
+{
+    for (;;) {
+        CheckPauseRequests();
+        CheckStopRequests();
+        if (!Paused() || CancelRequested())
+            return;
+        WaitForCommand();
+    }
+}
+
+void TSpiderThread::SetJobCookies(const TCookies& cookies)
+{
+    const int32_t count = std::min<int32_t>(cookies.Count, static_cast<int32_t>(cookies.Cookies.size()));
+    for (int32_t i = 0; i < count; ++i) {
+        const TCookie& cookie = cookies.Cookies[i];
+        TInternetLibrary* library = TInternetLibrary::Instance();
+        if (library && library->SetCookie(cookie.URL, cookie.Name, cookie.Data))
+            continue;
+        LogAPIError("InternetSetCookie " + cookie.URL, "SetJobCookies", kUnit);
+    }
+}
+
+int32_t TSpiderThread::AddSpiderObjectToList(TSpiderObjectList& spiders, const TURL& address, bool& isNew,
+                                             const TURL* referrer, int32_t depth)
+{
+    TSpiderObject candidate;
+    candidate.FURL.Assign(address);
+    if (referrer)
+        candidate.FReferrer.Assign(*referrer);
+    candidate.FDepth = depth;
+    candidate.FDispatched = false;
+    TSpiderObject* listObject = nullptr;
+    bool requeued = false;
+    const bool added = spiders.AddIfNotPresent(candidate, listObject, requeued);
+    isNew = added || requeued;
+    return listObject ? listObject->FID : 0;
+}
+
+void TSpiderThread::AddStartingAddress(TSpiderObjectList& spiders, const TCopyJob& job)
+{
+    bool isNew = false;
+    const int32_t id = AddSpiderObjectToList(spiders, job.StartingWebAddress, isNew, nullptr, -1);
+    if (id == 0 || !isNew)
+        LogEvent(etWarning, "", "AddSpiderObjectToList", kUnit);
+}
+
+bool TSpiderThread::MapSpiderObjectToDest(TSpiderObject& object, TSpiderDestObjectList& dests,
+                                          TSpiderObjectList& spiders)
+{
+    std::string name;
+    TDownloadFilter::Instance()->MapURLToLocalFile(object.FURL, object.FMimeType, name);
+    if (name.empty())
+        return false;  // no safe local name: the address gets no destination
+    TSpiderDestObject candidate;
+    candidate.FFileName = name;
+    TSpiderDestObject* dest = nullptr;
+    const bool added = dests.AddIfNotPresent(candidate, dest);
+    const bool owns = spiders.SetDestination(object, *dest, added);
+    // A page fetched again at a smaller depth is parsed again by its owner.
+    if (dest->FParseNeeded && !dest->FParsed)
+        NoteParseCandidate(dests.IndexOfID(dest->FID));
+    return owns;
+}
+
+void TSpiderThread::MapAllSpiderObjectsToDest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests)
+{
+    for (int32_t i = 0; i < spiders.Count(); ++i) {
+        TSpiderObject* object = spiders.Get(i);
+        if (object->FDestID == 0)
+            MapSpiderObjectToDest(*object, dests, spiders);
+    }
+}
+
+void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job)
+{
+    // The pages are taken lowest index first, as repeated passes from index 0 would take them.
+    while (!parseCandidates_.empty()) {
+        WaitWhilePaused();
+        if (CancelRequested()) {
+            LogMessage("Cancelled parsing");
+            return;
+        }
+        if (StopRequested())
+            return;  // the page being parsed when the stop came has been finished
+        const int32_t index = *parseCandidates_.begin();
+        parseCandidates_.erase(parseCandidates_.begin());
+        TSpiderDestObject* dest = dests.Get(index);
+        if (!dest || !dest->FParseNeeded || dest->FParsed)
+            continue;
+        dest->FParsed = true;
+        TSpiderObject* owner = spiders.Get(spiders.IndexOfDestOwner(dest->FID));
+        if (!owner) {
+            LogEvent(etWarning, NoURLFor(*dest), "ParseFileListItems", kUnit);
+            continue;
+        }
+        if (!IsInsideDestination(dest->FFileName, job)) {
+            LogEvent(etWarning, "Not parsed outside the destination: " + dest->FFileName, "ParseFileListItems", kUnit);
+            continue;
+        }
+        ParsePage(*dest, *owner, spiders, dests, job);
+    }
+}
+
+void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests,
+                                            const TCopyJob& job)
+{
+    TSpiderOutputMsg report;
+    report.FJobID = 0;
+    const int32_t count = dests.Count();
+    for (int32_t i = 0; i < count; ++i) {
+        WaitWhilePaused();
+        if (CancelRequested()) {
+            LogMessage("Cancelled rewriting");
+            return;
+        }
+        TSpiderDestObject* dest = dests.Get(i);
+        if (!IsInsideDestination(dest->FFileName, job))
+            continue;
+        if (job.RewriteLinks && dest->FParseNeeded) {
+            if (TSpiderObject* owner = spiders.Get(spiders.IndexOfDestOwner(dest->FID)))
+                RewritePage(*dest, *owner, spiders, dests, job);
+            else
+                LogEvent(etWarning, NoURLFor(*dest), "RewriteLinksInListItems", kUnit);
+        }
+        PostProcessPage(*dest, job, report);
+    }
+}
+
+void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServerInfo& httpProxy,
+                           const TProxyServerInfo& ftpProxy)
+{
+    TSpiderOutputMsg report;
+    TDownloadOptions options;
+    FJob.Assign(job);
+    FJobID = jobID;
+    report.FJobID = jobID;
+    int32_t endCode = JOB_END_COMPLETED;
+    struct TIdleAtEnd {
+        TSpiderThread& thread;
+        ~TIdleAtEnd()
+        {
+            thread.FJobID = 0;
+            thread.parseCandidates_.clear();
+        }
+    } idleAtEnd{*this};
+
+    try {
+        report.FJob.Assign(job);
+        report.FMsgType = OUTMSG_JOB_STARTED;
+        TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);
+        FStopRequested = false;
+        FCancelRequested = false;
+        FPaused = false;
+        parseCandidates_.clear();
+        if (FJob.DownloadOptions.AllowCookies)
+            SetJobCookies(FJob.DownloadOptions.Cookies);
+        TDownloadFilter::Instance()->LoadJob(FJob, true, true);
+
+        TSpiderObjectList spiders;
+        TSpiderDestObjectList dests;
+        AddStartingAddress(spiders, FJob);
+        TDownloadThreadDispacher& dispatcher = *TDownloadThreadDispacher::Instance();
+        dispatcher.ClearStartPageName();
+        options.HTTPProxy = httpProxy;
+        options.FTPProxy = ftpProxy;
+        options.JobOptions.Assign(FJob.DownloadOptions);
+
+        for (;;) {
+            dispatcher.ApplyDownloadOptions(options);
+            dispatcher.RunDownloads(spiders, dests, FJob, jobID, *this);
+            ParseFileListItems(spiders, dests, FJob);
+            if (StopRequested() || CancelRequested())
+                break;
+            if (!dispatcher.HasUndispatchedObjects(spiders))
+                break;
+        }
+        if (FJob.RewriteLinks)
+            MapAllSpiderObjectsToDest(spiders, dests);
+        RewriteLinksInListItems(spiders, dests, FJob);
+        report.FStartPageFile = dispatcher.GetStartPageName();
+        PostProcessJobFolders(jobID, dests, report);
+        endCode = CancelRequested() ? JOB_END_CANCELLED : StopRequested() ? JOB_END_STOPPED : JOB_END_COMPLETED;
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "RunJob", kUnit);
+        TSpiderOutputMessageQueue::Instance()->ClearMessageQueue();
+        endCode = JOB_END_ERROR;
+    }
+    report.FMsgType = OUTMSG_JOB_ENDED;
+    report.FResultCode = endCode;
+    TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);
+}
+
+void TSpiderThread::ParsePage(TSpiderDestObject& dest, TSpiderObject& owner, TSpiderObjectList& spiders,
+                              TSpiderDestObjectList& dests, const TCopyJob& job)
+{
+#ifdef GLEANERY_HAVE_LINK_PARSER
+    TLinkParser::Instance()->ParseLinksIntoList(*this, dest.FFileName, dest.FLocalSource, job.HonorRobotNoIndexTags,
+                                                job.HonorRobotNoFollowTags, owner.FDepth, dests, spiders,
+                                                dest.FParseKind, owner.FURL);
+#else
+    (void)dest, (void)owner, (void)spiders, (void)dests, (void)job;
+#endif
+}
+
+void TSpiderThread::RewritePage(TSpiderDestObject& dest, TSpiderObject& owner, TSpiderObjectList& spiders,
+                                TSpiderDestObjectList& dests, const TCopyJob& job)
+{
+#ifdef GLEANERY_HAVE_LINK_PARSER
+    TLinkParser::Instance()->RewriteLinksInFile(*this, dest.FFileName, dest.FLocalSource, job, dests, spiders,
+                                                dest.FParseKind, owner.FURL);
+#else
+    (void)dest, (void)owner, (void)spiders, (void)dests, (void)job;
+#endif
+}
+
+void TSpiderThread::PostProcessPage(TSpiderDestObject& dest, const TCopyJob& job, TSpiderOutputMsg& report)
+{
+#ifdef GLEANERY_HAVE_LINK_PARSER
+    PostProcessFile(dest, job, report);
+#else
+    (void)dest, (void)job, (void)report;
+#endif
+}
+
+void TSpiderThread::PostProcessJobFolders(int32_t jobID, TSpiderDestObjectList& dests, TSpiderOutputMsg& report)
+{
+#ifdef GLEANERY_HAVE_LINK_PARSER
+    PostProcessFolders(*this, jobID, FJob, dests, report);
+#else
+    (void)jobID, (void)dests, (void)report;
+#endif
+}

@@ -1,0 +1,246 @@
+#include "engine/LinkParser.h"
+
+#include "engine/GYCSSParser.h"
+#include "engine/GYHTMLParser.h"
+#include "engine/JobTypes.h"
+#include "engine/SpiderDestObject.h"
+#include "engine/ThreadSafeFileOps.h"
+
+#include "FileSizeLimit.h"
+#include "ReportCollector.h"
+#include "ScriptedJobControl.h"
+#include "TempTree.h"
+#include "TestLog.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <unistd.h>
+
+namespace {
+
+// Adds addresses to the real list, as the crawl thread does.
+class ListJobControl : public ScriptedJobControl {
+public:
+    int32_t AddSpiderObjectToList(TSpiderObjectList& list, const TURL& address, bool& isNew, const TURL* referrer,
+                                  int32_t depth) override
+    {
+        TSpiderObject candidate;
+        candidate.FURL.Assign(address);
+        if (referrer != nullptr)
+            candidate.FReferrer.Assign(*referrer);
+        candidate.FDepth = depth;
+        TSpiderObject* object = nullptr;
+        bool requeued = false;
+        isNew = list.AddIfNotPresent(candidate, object, requeued) || requeued;
+        return object != nullptr ? object->FID : 0;
+    }
+};
+
+TURL Address(const std::string& text)
+{
+    TURL url;
+    EXPECT_TRUE(url.SetFullURL(text));
+    return url;
+}
+
+class LinkParserTest : public ::testing::Test {
+protected:
+    // An address of the job saved (or only mapped) at a file of the tree.
+    TSpiderObject& Map(const std::string& address, const std::string& relative, const std::string* data)
+    {
+        bool isNew = false;
+        int32_t id = control.AddSpiderObjectToList(spider, Address(address), isNew, nullptr, 0);
+        TSpiderObject& object = *spider.Get(spider.IndexOfID(id));
+        TSpiderDestObject candidate;
+        candidate.FFileName = tree.Path(relative);
+        candidate.FLocalSource = data == nullptr;
+        TSpiderDestObject* dest = nullptr;
+        bool added = dests.AddIfNotPresent(candidate, dest);
+        spider.SetDestination(object, *dest, added);
+        if (data != nullptr)
+            tree.Write(relative, *data);
+        return object;
+    }
+    const TSpiderObject* Find(const std::string& address)
+    {
+        TSpiderObject key;
+        key.FURL.Assign(Address(address));
+        return spider.Get(spider.IndexOf(key));
+    }
+
+    TTestLog log;
+    TempTree tree;
+    ReportCollector reports;
+    THTMLParser html;
+    TCSSParser css;
+    TReadWriteOutputMessenger messenger;
+    TURLToFilenameMapper mapper;
+    TLinkParser parser;
+    ListJobControl control;
+    TSpiderObjectList spider;
+    TSpiderDestObjectList dests;
+    TCopyJob job;
+};
+
+TEST_F(LinkParserTest, StartPageRequisitesAtDepthZeroOtherLinksAtOne)
+{
+    std::string file = tree.Write("index.htm", "<title>Home</title><img src=a.gif><a href=\"b.htm\">b</a>"
+                                               "<a href=\"a.gif\">again</a><a href=\"\">empty</a>");
+    TURL page = Address("http://h/index.htm");
+    parser.ParseLinksIntoList(control, file, false, false, false, -1, dests, spider, 1, page);
+
+    ASSERT_NE(Find("http://h/a.gif"), nullptr);
+    EXPECT_EQ(Find("http://h/a.gif")->FDepth, 0);
+    EXPECT_EQ(Find("http://h/b.htm")->FDepth, 1);
+    EXPECT_EQ(Find("http://h/b.htm")->FReferrer.GetFullURL(), "http://h/index.htm");
+    EXPECT_EQ(reports.Types(), (std::vector<int> {OUTMSG_READ_STARTED, OUTMSG_READ_PROGRESS, OUTMSG_LINK_FOUND,
+                                                  OUTMSG_LINK_FOUND, OUTMSG_LINK_FOUND, OUTMSG_READ_ENDED}));
+    auto found = reports.OfType(OUTMSG_LINK_FOUND);
+    EXPECT_TRUE(found[0]->FLinkInfo.FNewAddress);
+    EXPECT_FALSE(found[2]->FLinkInfo.FNewAddress);  // a.gif met again
+    const TSpiderOutputMsg& started = *reports.OfType(OUTMSG_READ_STARTED)[0];
+    EXPECT_EQ(started.FReadWrite.FKind, RW_KIND_PARSE);
+    EXPECT_EQ(started.FReadWrite.FLocalFile, file);
+    EXPECT_GT(started.FReadWrite.FNumber, 0);
+    const TSpiderOutputMsg& ended = *reports.OfType(OUTMSG_READ_ENDED)[0];
+    EXPECT_EQ(ended.FReadWrite.FStatus, RW_STATUS_FINISHED);
+    EXPECT_EQ(ended.FReadWrite.FPageTitle, "Home");
+}
+
+TEST_F(LinkParserTest, DeeperPagesAndStyleSheets)
+{
+    std::string page = tree.Write("p.htm", "<img src=a.gif><a href=b.htm>b</a>");
+    std::string sheet = tree.Write("s.css", "x{background:url(c.png)}");
+    control.Stop = true;  // a stop lets every file be read to its end
+    parser.ParseLinksIntoList(control, page, false, false, false, 3, dests, spider, 1, Address("http://h/p.htm"));
+    parser.ParseLinksIntoList(control, sheet, false, false, false, 3, dests, spider, 2, Address("http://h/s.css"));
+    EXPECT_EQ(Find("http://h/a.gif")->FDepth, 3);
+    EXPECT_EQ(Find("http://h/b.htm")->FDepth, 4);
+    EXPECT_EQ(Find("http://h/c.png")->FDepth, 3);
+    // Reads are numbered one after the other; a style sheet has no title.
+    auto started = reports.OfType(OUTMSG_READ_STARTED);
+    ASSERT_EQ(started.size(), 2u);
+    EXPECT_EQ(started[1]->FReadWrite.FNumber, started[0]->FReadWrite.FNumber + 1);
+    EXPECT_EQ(reports.OfType(OUTMSG_READ_ENDED)[1]->FReadWrite.FPageTitle, "");
+}
+
+TEST_F(LinkParserTest, MissingFileGivesNoReport)
+{
+    parser.ParseLinksIntoList(control, tree.Path("gone.htm"), false, false, false, 0, dests, spider, 1,
+                              Address("http://h/gone.htm"));
+    parser.RewriteLinksInFile(control, tree.Path("gone.htm"), false, job, dests, spider, 1,
+                              Address("http://h/gone.htm"));
+    EXPECT_TRUE(reports.Types().empty());
+}
+
+TEST_F(LinkParserTest, RobotsNoFollowAndNoIndex)
+{
+    const std::string robots = "<meta name=robots content=\"noindex,nofollow\"><a href=x.htm>x</a>";
+    std::string both = tree.Write("both.htm", robots);
+    parser.ParseLinksIntoList(control, both, false, true, true, 0, dests, spider, 1, Address("http://h/both.htm"));
+    EXPECT_EQ(spider.Count(), 0);
+    EXPECT_FALSE(SafeFileExists(both));
+
+    std::string index = tree.Write("index.htm", "<meta name=robots content=noindex><a href=y.htm>y</a>");
+    parser.ParseLinksIntoList(control, index, false, true, true, 0, dests, spider, 1, Address("http://h/index.htm"));
+    EXPECT_FALSE(SafeFileExists(index));
+    EXPECT_NE(Find("http://h/y.htm"), nullptr);  // links of a NOINDEX page are still followed
+
+    // A file this job did not write is never deleted.
+    std::string local = tree.Write("local.htm", robots);
+    parser.ParseLinksIntoList(control, local, true, true, true, 0, dests, spider, 1, Address("http://h/local.htm"));
+    EXPECT_TRUE(SafeFileExists(local));
+
+    auto ended = reports.OfType(OUTMSG_READ_ENDED);
+    ASSERT_EQ(ended.size(), 3u);
+    EXPECT_EQ(ended[0]->FReadWrite.FLinkCount, 0);
+    EXPECT_EQ(ended[1]->FReadWrite.FLinkCount, 3);  // the META values count, unresolved
+    EXPECT_TRUE(log.Contains("Honored NOFOLLOW tag at http://h/both.htm"));
+    EXPECT_TRUE(log.Contains("Honored NOINDEX tag at http://h/index.htm"));
+}
+
+TEST_F(LinkParserTest, FileLinksOfNetworkPagesAreIgnored)
+{
+    std::string page = tree.Write("p.htm", "<a href=\"file:///etc/passwd\">p</a><a href=q.htm>q</a>");
+    parser.ParseLinksIntoList(control, page, false, false, false, 0, dests, spider, 1, Address("http://h/p.htm"));
+    EXPECT_EQ(spider.Count(), 1);
+    EXPECT_NE(Find("http://h/q.htm"), nullptr);
+}
+
+TEST_F(LinkParserTest, CancelEndsTheReadWithStatusFour)
+{
+    std::string body(20000, ' ');
+    std::string page = tree.Write("p.htm", body + "<a href=late.htm>x</a>");
+    control.CancelAfterChecks = 0;
+    parser.ParseLinksIntoList(control, page, false, false, false, 0, dests, spider, 1, Address("http://h/p.htm"));
+    EXPECT_EQ(Find("http://h/late.htm"), nullptr);
+    EXPECT_EQ(reports.OfType(OUTMSG_READ_ENDED)[0]->FReadWrite.FStatus, RW_STATUS_CANCELLED);
+    EXPECT_EQ(reports.OfType(OUTMSG_READ_PROGRESS).size(), 1u);
+}
+
+TEST_F(LinkParserTest, RewriteFollowsRedirectsAndReportsKindTwo)
+{
+    const std::string pageText = "<a href=\"old.htm#s\">o</a><img src=\"img/a.gif\"><a href=\"never.htm\">n</a>";
+    const std::string data = "x";
+    Map("http://h/site/index.htm", "site/index.htm", &pageText);
+    Map("http://h/site/img/a.gif", "site/img/a.gif", &data);
+    TSpiderObject& redirected = Map("http://h/site/old.htm", "site/old.htm", nullptr);
+    TSpiderObject& target = Map("http://h/site/new/page.htm", "site/new/page.htm", &data);
+    redirected.FRedirectedToID = target.FID;
+    Map("http://h/site/never.htm", "site/never.htm", nullptr);  // mapped, never saved
+
+    std::string file = tree.Path("site/index.htm");
+    parser.RewriteLinksInFile(control, file, false, job, dests, spider, 1, Address("http://u:p@h/site/index.htm"));
+    EXPECT_EQ(TempTree::Read(file), "<a href=\"new/page.htm#s\">o</a><img src=\"img/a.gif\">"
+                                    "<a href=\"http://h/site/never.htm\">n</a>");
+    const TSpiderOutputMsg& started = *reports.OfType(OUTMSG_WRITE_STARTED)[0];
+    EXPECT_EQ(started.FReadWrite.FKind, RW_KIND_REWRITE);
+    EXPECT_EQ(started.FReadWrite.FURL.GetFullURL(), "http://h/site/index.htm");
+    EXPECT_GT(started.FReadWrite.FNumber, 0);
+    EXPECT_EQ(reports.OfType(OUTMSG_WRITE_ENDED)[0]->FReadWrite.FStatus, RW_STATUS_FINISHED);
+    // The mapper is done with the job's lists.
+    EXPECT_EQ(mapper.MapURLToFilename(Address("http://h/site/img/a.gif")), "");
+}
+
+TEST_F(LinkParserTest, FileFoundMissingIsLookedForAgainAfterParsing)
+{
+    const std::string pageText = "<a href=\"b.htm\">b</a>";
+    Map("http://h/a.htm", "a.htm", &pageText);
+    Map("http://h/b.htm", "b.htm", nullptr);
+    std::string page = tree.Path("a.htm");
+    parser.RewriteLinksInFile(control, page, false, job, dests, spider, 1, Address("http://h/a.htm"));
+    EXPECT_EQ(TempTree::Read(page), "<a href=\"http://h/b.htm\">b</a>");
+    // b.htm is downloaded and parsed later: the next rewrite links to it.
+    std::string other = tree.Write("b.htm", "b");
+    parser.ParseLinksIntoList(control, other, false, false, false, 0, dests, spider, 1, Address("http://h/b.htm"));
+    parser.RewriteLinksInFile(control, page, false, job, dests, spider, 1, Address("http://h/a.htm"));
+    EXPECT_EQ(TempTree::Read(page), "<a href=\"b.htm\">b</a>");
+}
+
+TEST_F(LinkParserTest, RewriteFailureKeepsThePageAndReportsIt)
+{
+    std::string outside = tree.Write("outside/p.htm", "<a href=x.htm>x</a>");
+    ::symlink(outside.c_str(), tree.Path("page.htm").c_str());
+    parser.RewriteLinksInFile(control, tree.Path("page.htm"), false, job, dests, spider, 1,
+                              Address("http://h/page.htm"));
+
+    // The disk fills up while the new page is written.
+    const std::string original = "<a href=x.htm>x</a>" + std::string(100000, ' ');
+    std::string page = tree.Write("p.htm", original);
+    {
+        FileSizeLimit full(1000);
+        parser.RewriteLinksInFile(control, page, false, job, dests, spider, 1, Address("http://h/p.htm"));
+    }
+    EXPECT_TRUE(TempTree::Read(page) == original);
+    EXPECT_EQ(tree.Listing(), (std::set<std::string> {"outside/", "outside/p.htm", "page.htm", "p.htm"}));
+    // A link at the page's name is not read, let alone written: only p.htm reports.
+    auto ended = reports.OfType(OUTMSG_WRITE_ENDED);
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0]->FReadWrite.FLocalFile, page);
+    EXPECT_EQ(ended[0]->FReadWrite.FStatus, RW_STATUS_ERROR);
+    EXPECT_FALSE(ended[0]->FReadWrite.FErrorText.empty());
+    EXPECT_EQ(TempTree::Read(outside), "<a href=x.htm>x</a>");
+}
+
+}  // namespace

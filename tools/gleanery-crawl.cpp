@@ -1,0 +1,248 @@
+// Runs one job file without a window: creates the engine's services as the program does, sends
+// one start command, prints one line per report and exits with 0 when the job completed, else
+// with its end code.
+//
+//   gleanery-crawl [--data-folder DIR] [--http-proxy HOST:PORT] JOBFILE
+#include "engine/AppInfo.h"
+#include "engine/AppTraceLog.h"
+#include "engine/DownloadThreadDispacher.h"
+#include "engine/GYCSSParser.h"
+#include "engine/GYHTMLParser.h"
+#include "engine/JobDownloadFilter.h"
+#include "engine/LanguageStrings.h"
+#include "engine/PasswordMgr.h"
+#include "engine/SavedOptions.h"
+#include "engine/SpiderInputMsg.h"
+#include "engine/SpiderOutputMsgQueue.h"
+#include "engine/SpiderOutputSink.h"
+#include "engine/SpiderThread.h"
+#include "engine/ThreadSafeFileOps.h"
+#include "platform/InternetLibrary.h"
+
+#if __has_include("engine/LinkParser.h")
+#include "engine/LinkParser.h"
+#define GLEANERY_HAVE_LINK_PARSER 1
+#endif
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kUsageError = 64;
+constexpr int kJobFileError = 66;
+constexpr int32_t kJobID = 1;
+
+struct TArguments {
+    std::string dataFolder;
+    std::string proxy;
+    std::string jobFile;
+};
+
+bool ParseArguments(int argc, char** argv, TArguments& out)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--data-folder" || arg == "--http-proxy") && i + 1 < argc)
+            (arg == "--data-folder" ? out.dataFolder : out.proxy) = argv[++i];
+        else if (!arg.empty() && arg[0] != '-' && out.jobFile.empty())
+            out.jobFile = arg;
+        else
+            return false;
+    }
+    return !out.jobFile.empty();
+}
+
+bool ParseProxy(const std::string& text, TProxyServerInfo& proxy)
+{
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0)
+        return false;
+    char* end = nullptr;
+    const long port = std::strtol(text.c_str() + colon + 1, &end, 10);
+    if (*end != '\0' || port < 1 || port > 65535)
+        return false;
+    proxy.UseProxyServer = true;
+    proxy.Address = text.substr(0, colon);
+    proxy.Port = static_cast<int32_t>(port);
+    return true;
+}
+
+std::string Address(const TURL& url)
+{
+    return url.IsValid() ? url.GetURLWithoutUserInfo() : std::string("-");
+}
+
+// One line per report: its type, its name and the fields that matter for it.
+void PrintReport(const TSpiderOutputMsg& m)
+{
+    const TFileDownloadMsg& d = m.FDownload;
+    const TFileDownloadResults& r = d.FResults;
+    const TFileReadWriteMsg& rw = m.FReadWrite;
+    switch (m.FMsgType) {
+    case OUTMSG_JOB_STARTED:
+        std::printf("1 job-started job=%d\n", m.FJobID);
+        break;
+    case OUTMSG_JOB_PAUSED:
+        std::printf("2 job-paused job=%d\n", m.FJobID);
+        break;
+    case OUTMSG_JOB_RESUMED:
+        std::printf("3 job-resumed job=%d\n", m.FJobID);
+        break;
+    case OUTMSG_JOB_ENDED:
+        std::printf("4 job-ended job=%d code=%d start=%s\n", m.FJobID, m.FResultCode, m.FStartPageFile.c_str());
+        break;
+    case OUTMSG_DOWNLOAD_STARTED:
+        std::printf("5 download-started n=%d url=%s referrer=%s\n", d.FDownloadNumber, Address(d.FURL).c_str(),
+                    Address(d.FReferrer).c_str());
+        break;
+    case OUTMSG_DOWNLOAD_PROGRESS:
+        std::printf("6 download-progress n=%d bytes=%lld expected=%lld\n", d.FDownloadNumber,
+                    static_cast<long long>(d.FProgress.FBytesReceived),
+                    static_cast<long long>(d.FProgress.FExpectedSize));
+        break;
+    case OUTMSG_DOWNLOAD_ENDED:
+        std::printf("7 download-ended n=%d result=%d status=%d filter=%d written=%d error=%d bytes=%lld "
+                    "redirect=%s added=%d url=%s file=%s%s%s\n",
+                    d.FDownloadNumber, r.FResult, r.FStatusCode, r.FFilterCode, r.FFileWritten,
+                    r.FErrorCodeValid ? r.FErrorCode : 0, static_cast<long long>(d.FProgress.FBytesReceived),
+                    Address(r.FRedirectURL).c_str(), r.FRedirectAdded, Address(d.FURL).c_str(),
+                    d.FLocalFile.empty() ? "-" : d.FLocalFile.c_str(), r.FResult == 5 ? " exception=" : "",
+                    r.FResult == 5 ? r.FExceptionText.c_str() : "");
+        break;
+    case OUTMSG_READ_STARTED:
+        std::printf("9 read-started n=%d file=%s\n", rw.FNumber, rw.FLocalFile.c_str());
+        break;
+    case OUTMSG_READ_PROGRESS:
+        std::printf("10 read-progress percent=%d\n", rw.FPercent);
+        break;
+    case OUTMSG_LINK_FOUND:
+        std::printf("11 link-found new=%d value=%s\n", m.FLinkInfo.FNewAddress ? 1 : 0, m.FLinkInfo.FValue.c_str());
+        break;
+    case OUTMSG_READ_ENDED:
+        std::printf("12 read-ended status=%d links=%d%s%s\n", rw.FStatus, rw.FLinkCount,
+                    rw.FStatus == 5 ? " error=" : "", rw.FStatus == 5 ? rw.FErrorText.c_str() : "");
+        break;
+    case OUTMSG_WRITE_STARTED:
+        std::printf("13 write-started n=%d kind=%d file=%s\n", rw.FNumber, rw.FKind, rw.FLocalFile.c_str());
+        break;
+    case OUTMSG_WRITE_PROGRESS:
+        std::printf("14 write-progress percent=%d\n", rw.FPercent);
+        break;
+    case OUTMSG_WRITE_ENDED:
+        std::printf("16 write-ended status=%d%s%s\n", rw.FStatus, rw.FStatus == 5 ? " error=" : "",
+                    rw.FStatus == 5 ? rw.FErrorText.c_str() : "");
+        break;
+    case OUTMSG_PRUNE_STARTED:
+        std::printf("17 prune-started\n");
+        break;
+    case OUTMSG_PRUNING_FOLDER:
+        std::printf("18 pruning-folder folder=%s\n", m.FFolder.c_str());
+        break;
+    case OUTMSG_PRUNE_ENDED:
+        std::printf("19 prune-ended\n");
+        break;
+    case OUTMSG_FLATTEN_STARTED:
+        std::printf("20 flatten-started\n");
+        break;
+    case OUTMSG_FILE_MOVED_UP:
+        std::printf("21 file-moved-up from=%s to=%s\n", m.FFlattening.FOldPath.c_str(),
+                    m.FFlattening.FNewPath.c_str());
+        break;
+    case OUTMSG_FLATTEN_ENDED:
+        std::printf("22 flatten-ended\n");
+        break;
+    default:
+        std::printf("%d unknown\n", m.FMsgType);
+        break;
+    }
+}
+
+// Takes reports out of the queue until the job has ended; returns its end code.
+int32_t DrainReports(THeadlessOutputSink& sink, TSpiderOutputMessageQueue& output)
+{
+    TSpiderOutputMsg message;
+    for (;;) {
+        int32_t label = 0;
+        if (!sink.WaitForLabel(label, std::chrono::milliseconds(1000)))
+            continue;
+        // Take what has piled up in one go, then let more collect: a consumer woken for every
+        // single report would cost the crawl thread a wake-up per report.
+        do {
+            if (!output.RetrieveMessage(label, message))
+                continue;
+            PrintReport(message);
+            if (message.FMsgType == OUTMSG_JOB_ENDED)
+                return message.FResultCode;
+        } while (sink.WaitForLabel(label, std::chrono::milliseconds(0)));
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    TArguments arguments;
+    TSpiderInputMsg start;
+    start.FMsgType = INMSG_START_JOB;
+    start.FJobID = kJobID;
+    start.FHTTPProxy.UseProxyServer = false;
+    start.FFTPProxy.UseProxyServer = false;
+    if (!ParseArguments(argc, argv, arguments) ||
+        (!arguments.proxy.empty() && !ParseProxy(arguments.proxy, start.FHTTPProxy))) {
+        std::fprintf(stderr, "usage: gleanery-crawl [--data-folder DIR] [--http-proxy HOST:PORT] JOBFILE\n");
+        return kUsageError;
+    }
+    std::string dataFolder = arguments.dataFolder;
+    if (!dataFolder.empty()) {
+        if (dataFolder.back() != '/')
+            dataFolder += '/';
+        if (!SafeForceDirectories(dataFolder)) {
+            std::fprintf(stderr, "gleanery-crawl: cannot create %s\n", dataFolder.c_str());
+            return kUsageError;
+        }
+    } else {
+        dataFolder = GetDataFolder();
+    }
+
+    // The services, in the program's order; destroyed in reverse when main() returns.
+    TLocalLanguages languages;
+    TAppInfo appInfo;
+    TApplicationTraceLog traceLog({}, false, dataFolder);
+    TPasswordManager passwordManager;
+    TInternetLibrary internetLibrary;
+    TSpiderInputMessageQueue input;
+    TSpiderOutputMessageQueue output;
+    TDownloadFilter filter;
+    THTMLParser htmlParser;
+    TCSSParser cssParser;
+#ifdef GLEANERY_HAVE_LINK_PARSER
+    TLinkParser linkParser;
+    TURLToFilenameMapper urlToFilenameMapper;
+    TReadWriteOutputMessenger readWriteMessenger;
+#endif
+    TDownloadThreadDispacher dispatcher;
+
+    if (!start.FJob.ReadJobFile(arguments.jobFile)) {
+        std::fprintf(stderr, "gleanery-crawl: cannot read the job file %s\n", arguments.jobFile.c_str());
+        return kJobFileError;
+    }
+    THeadlessOutputSink sink;
+    output.SetDestinationWindow(&sink);
+    TSpiderThread crawler;
+    output.SetTerminatingCheck([&crawler] { return crawler.Terminated(); });
+    input.PushMessage(start);
+    crawler.Resume();
+
+    const int32_t endCode = DrainReports(sink, output);
+    std::fflush(stdout);
+    crawler.Terminate();
+    crawler.WaitFor();
+    sink.Close();
+    output.SetDestinationWindow(nullptr);
+    return endCode == JOB_END_COMPLETED ? 0 : endCode;
+}
