@@ -4,14 +4,18 @@
 #include "engine/AppTraceLog.h"
 #include "engine/GYCSSParser.h"
 #include "engine/GYHTMLParser.h"
+#include "engine/DownloadThreadDispacher.h"
 #include "engine/JobDownloadFilter.h"
 #include "engine/LanguageStrings.h"
+#include "engine/LinkParser.h"
 #include "engine/PasswordMgr.h"
 #include "engine/SavedOptions.h"
 #include "engine/SpiderInputMsg.h"
 #include "engine/SpiderOutputMsgQueue.h"
+#include "engine/SpiderThread.h"
 #include "platform/InternetLibrary.h"
 #include "ui/Application.h"
+#include "ui/JobQueue.h"
 #include "ui/Main.h"
 #include "ui/MessageBoxes.h"
 #include "ui/SpiderIOMsgView.h"
@@ -21,6 +25,8 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -29,6 +35,10 @@
 #include <vector>
 
 namespace {
+
+// How long the program waits at exit for the crawl thread after the queue page has cancelled
+// the job and waited its own 3000 ms.
+constexpr int64_t kFinalWaitMs = 5000;
 
 std::vector<std::string> ArgumentsAfterProgram(int argc, char** argv)
 {
@@ -107,12 +117,17 @@ int main(int argc, char** argv)
     TDownloadFilter downloadFilter;
     THTMLParser htmlParser;
     TCSSParser cssParser;
+    TLinkParser linkParser;
+    TURLToFilenameMapper urlToFilenameMapper;
+    TReadWriteOutputMessenger readWriteMessenger;
+    TDownloadThreadDispacher dispatcher;
 
     InitPathsAndOptions();
     if (!ThisInstanceMayStart())
         return 0;
 
-    // The crawl thread is created here, suspended, once it exists.
+    TSpiderThread crawler;  // created suspended
+    outputQueue.SetTerminatingCheck([&crawler] { return crawler.Terminated(); });
 
     std::unique_ptr<TMainForm> mainForm;
     std::unique_ptr<TSpiderIOMessagesView> ioView;
@@ -122,6 +137,8 @@ int main(int argc, char** argv)
         ioView = std::make_unique<TSpiderIOMessagesView>();
         inputQueue.SetInputLogHook([view = ioView.get()](const TSpiderInputMsg& msg) { LogInputMessage(view, msg); });
         splitter = std::make_unique<TSpiderOutputSplitterForm>();
+        mainForm->JobQueue()->SetCrawlThreadControl([&crawler] { crawler.Terminate(); },
+                                                    [&crawler] { return crawler.Finished(); });
         InitAfterFormsCreated(*mainForm, splitter.get());
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "Initialization", "Gleanery");
@@ -137,6 +154,7 @@ int main(int argc, char** argv)
         mainForm->ShowInStoredState();
     }
 
+    crawler.Resume();
     int result = app.exec();
 
     // The queue page has cancelled the job and waited for the crawl thread; from here on no
@@ -144,6 +162,14 @@ int main(int argc, char** argv)
     if (splitter)
         splitter->Close();
     inputQueue.SetInputLogHook(nullptr);
+    crawler.Terminate();
+    if (!crawler.WaitFor(kFinalWaitMs)) {
+        // A thread stuck in a system call: the queue and the settings are saved, so end here
+        // rather than wait for ever.
+        LogEvent(etWarning, "Crawl thread did not end", "main", "Gleanery");
+        std::fflush(nullptr);
+        std::_Exit(result);
+    }
     mainForm.reset();
     splitter.reset();
     ioView.reset();
