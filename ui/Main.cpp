@@ -5,7 +5,12 @@
 #include "engine/AppInfo.h"
 #include "engine/LanguageStrings.h"
 #include "engine/SavedOptions.h"
+#include "engine/JobTypes.h"
+#include "engine/ThreadSafeFileOps.h"
 #include "ui/EmptyPageFrame.h"
+#include "ui/JobQueue.h"
+#include "ui/SpiderOutputSplitter.h"
+#include "ui/Start.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreferenceGetters.h"
 #include "ui/TryShellExe.h"
@@ -197,9 +202,16 @@ void TMainForm::FormCreate(const QStringList& args)
 
 void TMainForm::CreatePages()
 {
+    startFrame_ = new TStartFrame(stack_);
+    jobQueueFrame_ = new TJobQueueFrame(stack_);
     for (int i = 0; i < pgCount; ++i) {
         tabBar_->addTab(QString());
-        pages_[i] = new TEmptyPageFrame(kTabCaptionIds[i], stack_);
+        if (i == pgStart)
+            pages_[i] = startFrame_;
+        else if (i == pgJobQueue)
+            pages_[i] = jobQueueFrame_;
+        else
+            pages_[i] = new TEmptyPageFrame(kTabCaptionIds[i], stack_);
         stack_->addWidget(pages_[i]);
     }
 }
@@ -263,6 +275,8 @@ void TMainForm::UpdateLanguageLabels()
         feedbackIcon_->setToolTip(QUIString(26));
         for (int i = 0; i < pgCount; ++i)
             tabBar_->setTabText(i, QUIString(kTabCaptionIds[i]));
+        startFrame_->UpdateLanguageLabels();
+        jobQueueFrame_->UpdateLanguageLabels();
         for (QWidget* page : pages_)
             if (auto* empty = qobject_cast<TEmptyPageFrame*>(page))
                 empty->UpdateLanguageLabels();
@@ -312,6 +326,11 @@ bool TMainForm::IsFlashing() const
     return flashTimer_->isActive();
 }
 
+void TMainForm::ShowPasswordsPreferences()
+{
+    MoveFocusToPage(pgPreferences);
+}
+
 bool TMainForm::IsPageVisible(int index) const
 {
     return tabBar_->isTabVisible(index);
@@ -325,6 +344,30 @@ void TMainForm::SetJobLogVisible(bool on)
 void TMainForm::SetJobQueueVisible(bool on)
 {
     tabBar_->setTabVisible(pgJobQueue, on);
+    if (!on)
+        jobQueueFrame_->RemoveIdleJobs();
+    startFrame_->UpdateLanguageLabels();
+    startFrame_->UpdateStartButton();
+}
+
+void TMainForm::EditQueuedJob(const TCopyJob& job)
+{
+    MoveFocusToPageByStringId(19);
+    startFrame_->EditCopyJob(job);
+}
+
+void TMainForm::GetProxySettings(TProxyServerInfo& http, TProxyServerInfo& ftp) const
+{
+    http = TProxyServerInfo();
+    ftp = TProxyServerInfo();
+}
+
+void TMainForm::ClearHistory()
+{
+    startFrame_->ClearHistory();
+    std::string lastJob = LastJobFileName();
+    if (SafeFileExists(lastJob))
+        SafeDeleteFile(lastJob);
 }
 
 bool TMainForm::SetProgressTabVisible(bool on)
@@ -401,6 +444,7 @@ void TMainForm::FormCloseQuery()
     if (closePrepared_)
         return;
     closePrepared_ = true;
+    jobQueueFrame_->PrepareForAppShutdown();
 }
 
 void TMainForm::FormClose()
@@ -409,9 +453,20 @@ void TMainForm::FormClose()
         SaveWindowPlacement();
 }
 
-void InitAfterFormsCreated(TMainForm& form)
+void InitAfterFormsCreated(TMainForm& form, TSpiderOutputSplitterForm* splitter)
 {
-    form.UpdateLanguageLabels();
+    try {
+        form.UpdateLanguageLabels();
+        // This order is also the order in which the pages' output listeners register.
+        form.StartPage()->Initialize(splitter);
+        form.JobQueue()->Initialize(splitter, UIDataFolder());
+    } catch (...) {
+        if (splitter)
+            splitter->SetAsOutputDestination();
+        throw;
+    }
+    if (splitter)
+        splitter->SetAsOutputDestination();
     form.SetJobLogVisible(GetLogCompletedJobs());
     form.SetJobQueueVisible(GetShowJobQueue());
     form.SetProgressTabVisible(false);
@@ -428,7 +483,9 @@ void TMainForm::showEvent(QShowEvent* event)
 
 void TMainForm::OnStartupUIComplete()
 {
-    MoveFocusToPageByStringId(19);
+    jobQueueFrame_->LoadSavedQueue();
+    if (jobQueueFrame_->JobCount() == 0)
+        MoveFocusToPageByStringId(19);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
