@@ -1,23 +1,44 @@
 // The program's entry point: services, paths and settings, the single-instance test, the
 // windows and their pages, the event loop, and an orderly, bounded shut-down.
-#include "engine/AppTraceLog.h"
 #include "engine/AppInfo.h"
+#include "engine/AppTraceLog.h"
+#include "engine/GYCSSParser.h"
+#include "engine/GYHTMLParser.h"
+#include "engine/DownloadThreadDispacher.h"
+#include "engine/JobDownloadFilter.h"
 #include "engine/LanguageStrings.h"
+#include "engine/LinkParser.h"
 #include "engine/PasswordMgr.h"
 #include "engine/SavedOptions.h"
+#include "engine/SpiderInputMsg.h"
+#include "engine/SpiderOutputMsgQueue.h"
+#include "engine/SpiderThread.h"
+#include "platform/InternetLibrary.h"
 #include "ui/Application.h"
+#include "ui/JobQueue.h"
 #include "ui/Main.h"
 #include "ui/MessageBoxes.h"
-#include "ui/UISettings.h"
+#include "ui/SpiderIOMsgView.h"
+#include "ui/SpiderOutputSplitter.h"
 
 #include <QGuiApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
+
+// How long the program waits at exit for the crawl thread after the queue page has cancelled
+// the job and waited its own 3000 ms.
+constexpr int64_t kFinalWaitMs = 5000;
 
 std::vector<std::string> ArgumentsAfterProgram(int argc, char** argv)
 {
@@ -25,6 +46,49 @@ std::vector<std::string> ArgumentsAfterProgram(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);
     return args;
+}
+
+// The single-instance test: a second instance hands its command line to the first and ends.
+// Only when AllowMultipleInstances is off; the hand-off comes with the work intake.
+bool ThisInstanceMayStart()
+{
+    return true;
+}
+
+// The line the I/O message view shows for a command: a start names its job, or its address.
+void LogInputMessage(TSpiderIOMessagesView* view, const TSpiderInputMsg& msg)
+{
+    const std::string& name = msg.FJob.JobName;
+    view->LogInputLine(msg.FMsgType, msg.FJobID, msg.FDownloadNumber,
+                       name.empty() ? msg.FJob.StartingWebAddress.GetFullURL() : name);
+}
+
+// SIGTERM and SIGHUP (the session ends, the terminal closes) close the main window, so the
+// queue is shut down and saved as for any close.
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminateSignal(int)
+{
+    char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void CloseOnTerminateSignals(TMainForm* form, QObject* owner)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, form, [form] {
+        char byte;
+        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], &byte, 1);
+        form->close();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminateSignal;
+    ::sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 }  // namespace
@@ -46,22 +110,68 @@ int main(int argc, char** argv)
                        success ? TBoxIcon::Information : TBoxIcon::Warning);
     };
     TApplicationTraceLog traceLog(args, ctrlShift, GetDataFolder(), hooks);
+    TSpiderInputMessageQueue inputQueue;
+    TSpiderOutputMessageQueue outputQueue;
     TPasswordManager passwordManager;
+    TInternetLibrary internetLibrary;
+    TDownloadFilter downloadFilter;
+    THTMLParser htmlParser;
+    TCSSParser cssParser;
+    TLinkParser linkParser;
+    TURLToFilenameMapper urlToFilenameMapper;
+    TReadWriteOutputMessenger readWriteMessenger;
+    TDownloadThreadDispacher dispatcher;
 
     InitPathsAndOptions();
+    if (!ThisInstanceMayStart())
+        return 0;
+
+    TSpiderThread crawler;  // created suspended
+    outputQueue.SetTerminatingCheck([&crawler] { return crawler.Terminated(); });
 
     std::unique_ptr<TMainForm> mainForm;
+    std::unique_ptr<TSpiderIOMessagesView> ioView;
+    std::unique_ptr<TSpiderOutputSplitterForm> splitter;
     try {
         mainForm = std::make_unique<TMainForm>(QCoreApplication::arguments());
-        InitAfterFormsCreated(*mainForm);
+        ioView = std::make_unique<TSpiderIOMessagesView>();
+        inputQueue.SetInputLogHook([view = ioView.get()](const TSpiderInputMsg& msg) { LogInputMessage(view, msg); });
+        splitter = std::make_unique<TSpiderOutputSplitterForm>();
+        mainForm->JobQueue()->SetCrawlThreadControl([&crawler] { crawler.Terminate(); },
+                                                    [&crawler] { return crawler.Finished(); });
+        InitAfterFormsCreated(*mainForm, splitter.get());
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "Initialization", "Gleanery");
         ShowMessageBox(nullptr, QString::fromStdString(e.what()), "Initialization Error", TBoxIcon::Error);
     }
-    if (mainForm)
+    // The session is ending: the queue is shut down and saved as for a close.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, [&mainForm] {
+        if (mainForm)
+            mainForm->QueryEndSession();
+    });
+    if (mainForm) {
+        CloseOnTerminateSignals(mainForm.get(), &app);
         mainForm->ShowInStoredState();
+    }
 
+    crawler.Resume();
     int result = app.exec();
+
+    // The queue page has cancelled the job and waited for the crawl thread; from here on no
+    // report is announced any more.
+    if (splitter)
+        splitter->Close();
+    inputQueue.SetInputLogHook(nullptr);
+    crawler.Terminate();
+    if (!crawler.WaitFor(kFinalWaitMs)) {
+        // A thread stuck in a system call: the queue and the settings are saved, so end here
+        // rather than wait for ever.
+        LogEvent(etWarning, "Crawl thread did not end", "main", "Gleanery");
+        std::fflush(nullptr);
+        std::_Exit(result);
+    }
     mainForm.reset();
+    splitter.reset();
+    ioView.reset();
     return result;
 }

@@ -8,13 +8,9 @@
 #include "engine/SpiderObject.h"
 #include "engine/SpiderOutputMsgQueue.h"
 
-#include "platform/InternetLibrary.h"
-
-#if __has_include("engine/LinkParser.h")
 #include "engine/LinkParser.h"
 #include "engine/PostProcess.h"
-#define GLEANERY_HAVE_LINK_PARSER 1
-#endif
+#include "platform/InternetLibrary.h"
 
 #include <algorithm>
 #include <exception>
@@ -113,17 +109,6 @@ void TSpiderThread::PostJobReport(uint8_t type)
     TSpiderOutputMessageQueue::Instance()->TryToPostMessage(pauseReport_);
 }
 
-void TSpiderThread::WaitWhilePaused()
-{
-    for (;;) {
-        CheckPauseRequests();
-        CheckStopRequests();
-        if (!Paused() || CancelRequested())
-            return;
-        WaitForCommand();
-    }
-}
-
 void TSpiderThread::SetJobCookies(const TCookies& cookies)
 {
     const int32_t count = std::min<int32_t>(cookies.Count, static_cast<int32_t>(cookies.Cookies.size()));
@@ -191,7 +176,7 @@ void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestOb
 {
     // The pages are taken lowest index first, as repeated passes from index 0 would take them.
     while (!parseCandidates_.empty()) {
-        WaitWhilePaused();
+        ::WaitWhilePaused(*this);
         if (CancelRequested()) {
             LogMessage("Cancelled parsing");
             return;
@@ -213,7 +198,10 @@ void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestOb
             LogEvent(etWarning, "Not parsed outside the destination: " + dest->FFileName, "ParseFileListItems", kUnit);
             continue;
         }
-        ParsePage(*dest, *owner, spiders, dests, job);
+        if (TLinkParser* parser = TLinkParser::Instance())
+            parser->ParseLinksIntoList(*this, dest->FFileName, dest->FLocalSource, job.HonorRobotNoIndexTags,
+                                       job.HonorRobotNoFollowTags, owner->FDepth, dests, spiders, dest->FParseKind,
+                                       owner->FURL);
     }
 }
 
@@ -222,9 +210,10 @@ void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderD
 {
     TSpiderOutputMsg report;
     report.FJobID = 0;
+    TLinkParser* parser = TLinkParser::Instance();
     const int32_t count = dests.Count();
     for (int32_t i = 0; i < count; ++i) {
-        WaitWhilePaused();
+        ::WaitWhilePaused(*this);
         if (CancelRequested()) {
             LogMessage("Cancelled rewriting");
             return;
@@ -233,12 +222,14 @@ void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderD
         if (!IsInsideDestination(dest->FFileName, job))
             continue;
         if (job.RewriteLinks && dest->FParseNeeded) {
-            if (TSpiderObject* owner = spiders.Get(spiders.IndexOfDestOwner(dest->FID)))
-                RewritePage(*dest, *owner, spiders, dests, job);
-            else
+            TSpiderObject* owner = spiders.Get(spiders.IndexOfDestOwner(dest->FID));
+            if (owner && parser)
+                parser->RewriteLinksInFile(*this, dest->FFileName, dest->FLocalSource, job, dests, spiders,
+                                           dest->FParseKind, owner->FURL);
+            else if (!owner)
                 LogEvent(etWarning, NoURLFor(*dest), "RewriteLinksInListItems", kUnit);
         }
-        PostProcessPage(*dest, job, report);
+        PostProcessFile(*dest, job, report);
     }
 }
 
@@ -294,7 +285,7 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
             MapAllSpiderObjectsToDest(spiders, dests);
         RewriteLinksInListItems(spiders, dests, FJob);
         report.FStartPageFile = dispatcher.GetStartPageName();
-        PostProcessJobFolders(jobID, dests, report);
+        PostProcessFolders(*this, jobID, FJob, dests, report);
         endCode = CancelRequested() ? JOB_END_CANCELLED : StopRequested() ? JOB_END_STOPPED : JOB_END_COMPLETED;
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "RunJob", kUnit);
@@ -304,45 +295,4 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
     report.FMsgType = OUTMSG_JOB_ENDED;
     report.FResultCode = endCode;
     TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);
-}
-
-void TSpiderThread::ParsePage(TSpiderDestObject& dest, TSpiderObject& owner, TSpiderObjectList& spiders,
-                              TSpiderDestObjectList& dests, const TCopyJob& job)
-{
-#ifdef GLEANERY_HAVE_LINK_PARSER
-    TLinkParser::Instance()->ParseLinksIntoList(*this, dest.FFileName, dest.FLocalSource, job.HonorRobotNoIndexTags,
-                                                job.HonorRobotNoFollowTags, owner.FDepth, dests, spiders,
-                                                dest.FParseKind, owner.FURL);
-#else
-    (void)dest, (void)owner, (void)spiders, (void)dests, (void)job;
-#endif
-}
-
-void TSpiderThread::RewritePage(TSpiderDestObject& dest, TSpiderObject& owner, TSpiderObjectList& spiders,
-                                TSpiderDestObjectList& dests, const TCopyJob& job)
-{
-#ifdef GLEANERY_HAVE_LINK_PARSER
-    TLinkParser::Instance()->RewriteLinksInFile(*this, dest.FFileName, dest.FLocalSource, job, dests, spiders,
-                                                dest.FParseKind, owner.FURL);
-#else
-    (void)dest, (void)owner, (void)spiders, (void)dests, (void)job;
-#endif
-}
-
-void TSpiderThread::PostProcessPage(TSpiderDestObject& dest, const TCopyJob& job, TSpiderOutputMsg& report)
-{
-#ifdef GLEANERY_HAVE_LINK_PARSER
-    PostProcessFile(dest, job, report);
-#else
-    (void)dest, (void)job, (void)report;
-#endif
-}
-
-void TSpiderThread::PostProcessJobFolders(int32_t jobID, TSpiderDestObjectList& dests, TSpiderOutputMsg& report)
-{
-#ifdef GLEANERY_HAVE_LINK_PARSER
-    PostProcessFolders(*this, jobID, FJob, dests, report);
-#else
-    (void)jobID, (void)dests, (void)report;
-#endif
 }

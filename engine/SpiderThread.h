@@ -3,22 +3,15 @@
 // report to the job-ended report: downloads through the dispatcher, parses the pages for links,
 // then rewrites links and post-processes pages and folders.
 #include "engine/DownloadOptionTypes.h"
-#include "engine/JobTypes.h"
 #include "engine/SpiderOutputMsgTypes.h"
 #include "platform/Thread.h"
+
+#include "engine/JobControl.h"
+#include "engine/JobTypes.h"
 
 #include <atomic>
 #include <cstdint>
 #include <set>
-
-#if __has_include("engine/JobControl.h")
-#include "engine/JobControl.h"
-#define GLEANERY_SPIDER_JOB_CONTROL , public TJobControl
-#define GLEANERY_OVERRIDE override
-#else
-#define GLEANERY_SPIDER_JOB_CONTROL
-#define GLEANERY_OVERRIDE
-#endif
 
 class TSpiderDestObject;
 class TSpiderDestObjectList;
@@ -26,7 +19,7 @@ class TSpiderObject;
 class TSpiderObjectList;
 class TURL;
 
-class TSpiderThread : public TThread GLEANERY_SPIDER_JOB_CONTROL {
+class TSpiderThread : public TThread, public TJobControl {
 public:
     // Created suspended; Resume() starts it.
     TSpiderThread();
@@ -44,21 +37,21 @@ public:
                 const TProxyServerInfo& ftpProxy);
 
     // Take a cancel, then a stop command of the running job.
-    void CheckStopRequests() GLEANERY_OVERRIDE;
+    void CheckStopRequests() override;
     // Take a pause, then a resume command of the running job, and report them.
-    void CheckPauseRequests() GLEANERY_OVERRIDE;
-    bool Paused() const GLEANERY_OVERRIDE { return FPaused.load(); }
-    bool StopRequested() const GLEANERY_OVERRIDE { return FStopRequested.load(); }
+    void CheckPauseRequests() override;
+    bool Paused() const override { return FPaused.load(); }
+    bool StopRequested() const override { return FStopRequested.load(); }
     // A cancel command, or the thread is being ended.
-    bool CancelRequested() const GLEANERY_OVERRIDE { return FCancelRequested.load() || Terminated(); }
+    bool CancelRequested() const override { return FCancelRequested.load() || Terminated(); }
     // Waits until a command may have arrived, at most 100 ms.
-    void WaitForCommand() GLEANERY_OVERRIDE;
+    void WaitForCommand() override;
 
     static void SetJobCookies(const TCookies& cookies);
     // Adds the address (or finds it); isNew tells whether it was added or requeued at a smaller
     // depth. Returns the list object's id (0 when it could not be added).
     int32_t AddSpiderObjectToList(TSpiderObjectList& spiders, const TURL& address, bool& isNew, const TURL* referrer,
-                                  int32_t depth) GLEANERY_OVERRIDE;
+                                  int32_t depth) override;
     void AddStartingAddress(TSpiderObjectList& spiders, const TCopyJob& job);
     // Gives the object its destination (the local file it maps to); True when it owns it.
     bool MapSpiderObjectToDest(TSpiderObject& object, TSpiderDestObjectList& dests, TSpiderObjectList& spiders);
@@ -73,15 +66,7 @@ protected:
     void Execute() override;
 
 private:
-    void WaitWhilePaused();
     void PostJobReport(uint8_t type);
-    // The parse driver, link rewriter and post-processing steps for one page or the job.
-    void ParsePage(TSpiderDestObject& dest, TSpiderObject& owner, TSpiderObjectList& spiders,
-                   TSpiderDestObjectList& dests, const TCopyJob& job);
-    void RewritePage(TSpiderDestObject& dest, TSpiderObject& owner, TSpiderObjectList& spiders,
-                     TSpiderDestObjectList& dests, const TCopyJob& job);
-    void PostProcessPage(TSpiderDestObject& dest, const TCopyJob& job, TSpiderOutputMsg& report);
-    void PostProcessJobFolders(int32_t jobID, TSpiderDestObjectList& dests, TSpiderOutputMsg& report);
 
     // Destinations that may need parsing, by index: the parse driver always takes the lowest.
     std::set<int32_t> parseCandidates_;

@@ -10,6 +10,7 @@
 #include "engine/GYHTMLParser.h"
 #include "engine/JobDownloadFilter.h"
 #include "engine/LanguageStrings.h"
+#include "engine/LinkParser.h"
 #include "engine/PasswordMgr.h"
 #include "engine/SavedOptions.h"
 #include "engine/SpiderInputMsg.h"
@@ -18,11 +19,6 @@
 #include "engine/SpiderThread.h"
 #include "engine/ThreadSafeFileOps.h"
 #include "platform/InternetLibrary.h"
-
-#if __has_include("engine/LinkParser.h")
-#include "engine/LinkParser.h"
-#define GLEANERY_HAVE_LINK_PARSER 1
-#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -220,11 +216,9 @@ int main(int argc, char** argv)
     TDownloadFilter filter;
     THTMLParser htmlParser;
     TCSSParser cssParser;
-#ifdef GLEANERY_HAVE_LINK_PARSER
     TLinkParser linkParser;
     TURLToFilenameMapper urlToFilenameMapper;
     TReadWriteOutputMessenger readWriteMessenger;
-#endif
     TDownloadThreadDispacher dispatcher;
 
     if (!start.FJob.ReadJobFile(arguments.jobFile)) {

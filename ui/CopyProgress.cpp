@@ -12,6 +12,7 @@
 #include "ui/ProgressImages.h"
 #include "ui/ReportViewer.h"
 #include "ui/ShellVerbs.h"
+#include "ui/SpiderOutputSplitter.h"
 #include "ui/TryShellExe.h"
 #include "ui/UIStrings.h"
 
@@ -291,6 +292,15 @@ void TCopyProgressFrame::CreateControls()
     busyTimer_ = new QTimer(this);
     busyTimer_->setInterval(500);
     connect(busyTimer_, &QTimer::timeout, this, &TCopyProgressFrame::OnBusyTimer);
+}
+
+void TCopyProgressFrame::Initialize(TSpiderOutputSplitterForm* splitter)
+{
+    bool registered = splitter && splitter->RegisterForSpiderOutput(
+                                      kProgressOutputMask,
+                                      [this](const TSpiderOutputMsg& msg, int32_t label) { OnSpiderOutput(msg, label); });
+    if (!registered)
+        LogEvent(etWarning, "", "RegisterForSpiderOutput", kUnit);
 }
 
 void TCopyProgressFrame::UpdateLanguageLabels()

@@ -26,6 +26,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TReportViewForm;
 class TSpiderOutputMsg;
+class TSpiderOutputSplitterForm;
 
 // A download the per-download menu can act on.
 struct TDownloadSlot {
@@ -40,14 +41,11 @@ struct TDownloadSlot {
 class TCopyProgressFrame : public QFrame {
     Q_OBJECT
 public:
-    // Report types 1-7 and 9-22.
-    static constexpr uint32_t kListenerMask = 0x7FFEFE;
-
     explicit TCopyProgressFrame(QWidget* parent = nullptr);
     ~TCopyProgressFrame() override;
 
-    // Start-up: registers the page for the engine's reports.
-    void Initialize();
+    // Start-up: registers the page for the engine's reports (types 1-7 and 9-22).
+    void Initialize(TSpiderOutputSplitterForm* splitter);
     void UpdateLanguageLabels();
     // The listener: handles one report; exceptions are logged, never passed on.
     void OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t label);

@@ -5,6 +5,7 @@
 #include "ui/CopyProgressRules.h"
 #include "ui/DateTimeText.h"
 #include "ui/SerializeListView.h"
+#include "ui/SpiderOutputSplitter.h"
 #include "ui/TryShellExe.h"
 #include "ui/UISettings.h"
 #include "ui/UIStrings.h"
@@ -131,7 +132,7 @@ void TJobLogFrame::UpdateLanguageLabels()
     ApplyLanguageFont(this);
 }
 
-void TJobLogFrame::Initialize(const std::string& logFile)
+void TJobLogFrame::Initialize(TSpiderOutputSplitterForm* splitter, const std::string& logFile)
 {
     logFile_ = logFile.empty() ? UIDataFolder() + "JobLog.csv" : logFile;
     loading_ = true;
@@ -145,6 +146,11 @@ void TJobLogFrame::Initialize(const std::string& logFile)
     }
     if (loggingEnabled_)
         PublishStartPages();
+    bool registered = splitter && splitter->RegisterForSpiderOutput(
+                                      kJobLogOutputMask,
+                                      [this](const TSpiderOutputMsg& msg, int32_t label) { OnSpiderOutput(msg, label); });
+    if (!registered)
+        LogEvent(etWarning, "", "RegisterForSpiderOutput", kUnit);
 }
 
 void TJobLogFrame::OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t)

@@ -12,6 +12,7 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TSpiderOutputMsg;
+class TSpiderOutputSplitterForm;
 
 // Columns of the log.
 enum TJobLogColumn : int {
@@ -35,13 +36,11 @@ int CompareJobLogValues(int column, const QString& a, const QString& b);
 class TJobLogFrame : public QFrame {
     Q_OBJECT
 public:
-    // Report types 1, 4, 7 and 12.
-    static constexpr uint32_t kListenerMask = 4242;
-
     explicit TJobLogFrame(QWidget* parent = nullptr);
 
-    // Start-up: reads the log file of the data folder (or logFile when given).
-    void Initialize(const std::string& logFile = std::string());
+    // Start-up: reads the log file of the data folder (or logFile when given) and registers the
+    // page for the engine's reports (types 1, 4, 7 and 12).
+    void Initialize(TSpiderOutputSplitterForm* splitter, const std::string& logFile = std::string());
     void UpdateLanguageLabels();
     // The listener.
     void OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t label);

@@ -5,9 +5,14 @@
 #include "engine/AppInfo.h"
 #include "engine/LanguageStrings.h"
 #include "engine/SavedOptions.h"
+#include "engine/JobTypes.h"
+#include "engine/ThreadSafeFileOps.h"
 #include "ui/CopyProgress.h"
 #include "ui/EmptyPageFrame.h"
 #include "ui/JobLog.h"
+#include "ui/JobQueue.h"
+#include "ui/SpiderOutputSplitter.h"
+#include "ui/Start.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreferenceGetters.h"
 #include "ui/TryShellExe.h"
@@ -199,9 +204,15 @@ void TMainForm::FormCreate(const QStringList& args)
 
 void TMainForm::CreatePages()
 {
+    startFrame_ = new TStartFrame(stack_);
+    jobQueueFrame_ = new TJobQueueFrame(stack_);
     for (int i = 0; i < pgCount; ++i) {
         tabBar_->addTab(QString());
-        if (i == pgProgress)
+        if (i == pgStart)
+            pages_[i] = startFrame_;
+        else if (i == pgJobQueue)
+            pages_[i] = jobQueueFrame_;
+        else if (i == pgProgress)
             pages_[i] = new TCopyProgressFrame(stack_);
         else if (i == pgLog)
             pages_[i] = new TJobLogFrame(stack_);
@@ -270,6 +281,8 @@ void TMainForm::UpdateLanguageLabels()
         feedbackIcon_->setToolTip(QUIString(26));
         for (int i = 0; i < pgCount; ++i)
             tabBar_->setTabText(i, QUIString(kTabCaptionIds[i]));
+        startFrame_->UpdateLanguageLabels();
+        jobQueueFrame_->UpdateLanguageLabels();
         for (QWidget* page : pages_)
             if (auto* empty = qobject_cast<TEmptyPageFrame*>(page))
                 empty->UpdateLanguageLabels();
@@ -323,6 +336,11 @@ bool TMainForm::IsFlashing() const
     return flashTimer_->isActive();
 }
 
+void TMainForm::ShowPasswordsPreferences()
+{
+    MoveFocusToPage(pgPreferences);
+}
+
 bool TMainForm::IsPageVisible(int index) const
 {
     return tabBar_->isTabVisible(index);
@@ -336,6 +354,30 @@ void TMainForm::SetJobLogVisible(bool on)
 void TMainForm::SetJobQueueVisible(bool on)
 {
     tabBar_->setTabVisible(pgJobQueue, on);
+    if (!on)
+        jobQueueFrame_->RemoveIdleJobs();
+    startFrame_->UpdateLanguageLabels();
+    startFrame_->UpdateStartButton();
+}
+
+void TMainForm::EditQueuedJob(const TCopyJob& job)
+{
+    MoveFocusToPageByStringId(19);
+    startFrame_->EditCopyJob(job);
+}
+
+void TMainForm::GetProxySettings(TProxyServerInfo& http, TProxyServerInfo& ftp) const
+{
+    http = TProxyServerInfo();
+    ftp = TProxyServerInfo();
+}
+
+void TMainForm::ClearHistory()
+{
+    startFrame_->ClearHistory();
+    std::string lastJob = LastJobFileName();
+    if (SafeFileExists(lastJob))
+        SafeDeleteFile(lastJob);
 }
 
 bool TMainForm::SetProgressTabVisible(bool on)
@@ -412,6 +454,7 @@ void TMainForm::FormCloseQuery()
     if (closePrepared_)
         return;
     closePrepared_ = true;
+    jobQueueFrame_->PrepareForAppShutdown();
 }
 
 void TMainForm::FormClose()
@@ -420,13 +463,26 @@ void TMainForm::FormClose()
         SaveWindowPlacement();
 }
 
-void InitAfterFormsCreated(TMainForm& form)
+void InitAfterFormsCreated(TMainForm& form, TSpiderOutputSplitterForm* splitter)
 {
-    form.UpdateLanguageLabels();
-    if (auto* log = qobject_cast<TJobLogFrame*>(form.Page(pgLog))) {
-        log->SetLoggingEnabled(GetLogCompletedJobs());
-        log->Initialize();
+    try {
+        form.UpdateLanguageLabels();
+        // This order is also the order in which the pages' output listeners register.
+        form.StartPage()->Initialize(splitter);
+        form.JobQueue()->Initialize(splitter, UIDataFolder());
+        if (auto* progress = qobject_cast<TCopyProgressFrame*>(form.Page(pgProgress)))
+            progress->Initialize(splitter);
+        if (auto* log = qobject_cast<TJobLogFrame*>(form.Page(pgLog))) {
+            log->SetLoggingEnabled(GetLogCompletedJobs());
+            log->Initialize(splitter);
+        }
+    } catch (...) {
+        if (splitter)
+            splitter->SetAsOutputDestination();
+        throw;
     }
+    if (splitter)
+        splitter->SetAsOutputDestination();
     form.SetJobLogVisible(GetLogCompletedJobs());
     form.SetJobQueueVisible(GetShowJobQueue());
     form.SetProgressTabVisible(false);
@@ -443,7 +499,9 @@ void TMainForm::showEvent(QShowEvent* event)
 
 void TMainForm::OnStartupUIComplete()
 {
-    MoveFocusToPageByStringId(19);
+    jobQueueFrame_->LoadSavedQueue();
+    if (jobQueueFrame_->JobCount() == 0)
+        MoveFocusToPageByStringId(19);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)

@@ -11,6 +11,11 @@
 #include <string>
 
 class QStackedWidget;
+class TCopyJob;
+class TJobQueueFrame;
+class TSpiderOutputSplitterForm;
+class TStartFrame;
+struct TProxyServerInfo;
 class QTabBar;
 class QTimer;
 class QToolButton;
@@ -36,7 +41,8 @@ void InitPathsAndOptions();
 class TMainForm;
 // After every window exists: texts, the pages' set-up in order (which registers their output
 // listeners), the output destination, then the Log, Job Queue and Progress tabs.
-void InitAfterFormsCreated(TMainForm& form);
+// The output destination is set even when a page's set-up fails.
+void InitAfterFormsCreated(TMainForm& form, TSpiderOutputSplitterForm* splitter);
 
 // Stored [Window] placement; -1 means unset.
 struct TWindowPlacement {
@@ -93,6 +99,19 @@ public:
     void SendFeedback();
 
     QWidget* Page(int index) const { return pages_.at(index); }
+    TStartFrame* StartPage() const { return startFrame_; }
+    TJobQueueFrame* JobQueue() const { return jobQueueFrame_; }
+
+    // Shows the Start page with a copy of a queued job for editing.
+    void EditQueuedJob(const TCopyJob& job);
+    // The HTTP and FTP proxies of the preferences.
+    void GetProxySettings(TProxyServerInfo& http, TProxyServerInfo& ftp) const;
+    // Empties the Start page's histories and deletes "LastJob.GCJ".
+    void ClearHistory();
+    // The session is ending: prepares the shut-down as a close does.
+    void QueryEndSession() { FormCloseQuery(); }
+    // Activates the Preferences page at its site passwords.
+    void ShowPasswordsPreferences();
 
     // [Window] placement.
     void LoadWindowPlacement();
@@ -129,6 +148,8 @@ private:
     QToolButton* feedbackIcon_ = nullptr;
     QTimer* flashTimer_ = nullptr;
     std::array<QWidget*, pgCount> pages_{};
+    TStartFrame* startFrame_ = nullptr;
+    TJobQueueFrame* jobQueueFrame_ = nullptr;
 
     QStringList cachedParams_;
     bool created_ = false;

@@ -1,8 +1,16 @@
 #pragma once
-// The starting-address page of the job editor, and the folder helpers the queue shares.
+// The starting-address page of the job editor (name, address, folder, folder layout) with its
+// drop-down histories, and the folder helpers the queue shares.
+#include "ui/JobOptionPage.h"
+
 #include <string>
 
-class QWidget;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
 
 // The user's documents folder (not created), or empty when there is none.
 std::string GetMyDocumentsFolder();
@@ -10,3 +18,57 @@ std::string GetMyDocumentsFolder();
 // True when folder exists, or when the user agreed to create it and it was created.
 // An empty folder gives False without a question.
 bool TryToEnsureFolderExists(QWidget* owner, const std::string& folder);
+
+// The address as the histories keep it: without user name and password.
+std::string AddressForHistory(const std::string& text);
+
+class TStartingAddressFrame : public TJobOptionPage {
+    Q_OBJECT
+public:
+    explicit TStartingAddressFrame(TCopyJob& job, QWidget* parent = nullptr);
+
+    void LoadFromCopyJob() override;
+    void SaveToCopyJob() override;
+    void UpdateLanguageLabels() override;
+
+    void SetStartingAddress(const std::string& address, bool focus);
+    void SetJobName(const std::string& name);
+    void FocusJobName();
+
+    void ClearHistories();
+    void AddToHistories();
+    void PopulateHistoryLists();
+    void PopulateHistoryListsWithDefaults();
+
+    // The checks when the folder box is left: drive roots, missing folders.
+    void DestinationFolderExit();
+
+    QLineEdit* JobName() const { return jobName_; }
+    QComboBox* StartingAddressHistory() const { return startingAddressHistory_; }
+    QComboBox* DestinationFolderHistory() const { return destinationFolderHistory_; }
+    QRadioButton* FlatDestinationFolder() const { return flatDestinationFolder_; }
+    QRadioButton* TreeDestinationFolder() const { return treeDestinationFolder_; }
+    QCheckBox* FixLinks() const { return fixLinks_; }
+    QCheckBox* UpdateOldFiles() const { return updateOldFiles_; }
+
+private:
+    void FlatDestinationFolderClick();
+    void TreeDestinationFolderClick();
+    void BrowseDestinationButtonClick();
+    void ExploreDestinationButtonClick();
+    void PasswordButtonClick();
+
+    QLabel* jobNameLabel_;
+    QLabel* startingAddressLabel_;
+    QLabel* destinationFolderLabel_;
+    QLineEdit* jobName_;
+    QComboBox* startingAddressHistory_;
+    QToolButton* passwordButton_;
+    QComboBox* destinationFolderHistory_;
+    QToolButton* browseDestinationButton_;
+    QToolButton* exploreDestinationButton_;
+    QRadioButton* flatDestinationFolder_;
+    QRadioButton* treeDestinationFolder_;
+    QCheckBox* fixLinks_;
+    QCheckBox* updateOldFiles_;
+};

@@ -17,6 +17,7 @@
 #include "platform/InternetLibrary.h"
 #include "ui/CopyProgress.h"
 #include "ui/JobLog.h"
+#include "ui/SpiderOutputSplitter.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -58,7 +59,7 @@ int main(int argc, char** argv)
     progress.resize(800, 600);
     progress.show();
     TJobLogFrame log;
-    log.Initialize((dataFolder.path() + "/JobLog.csv").toStdString());
+    log.Initialize(nullptr, (dataFolder.path() + "/JobLog.csv").toStdString());
 
     THeadlessOutputSink sink;
     output.SetDestinationWindow(&sink);
@@ -77,9 +78,9 @@ int main(int argc, char** argv)
             do {
                 if (!output.RetrieveMessage(label, msg))
                     continue;
-                if (TCopyProgressFrame::kListenerMask & (1u << msg.FMsgType))
+                if (kProgressOutputMask & (1u << msg.FMsgType))
                     progress.OnSpiderOutput(msg, label);
-                if (TJobLogFrame::kListenerMask & (1u << msg.FMsgType))
+                if (kJobLogOutputMask & (1u << msg.FMsgType))
                     log.OnSpiderOutput(msg, label);
                 if (msg.FMsgType == OUTMSG_JOB_ENDED) {
                     ended = true;

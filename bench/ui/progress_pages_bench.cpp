@@ -77,7 +77,7 @@ void BM_ProgressPagesJob(benchmark::State& state)
     QTemporaryDir folder;
     TCopyProgressFrame progress;
     TJobLogFrame log;
-    log.Initialize((folder.path() + "/JobLog.csv").toStdString());
+    log.Initialize(nullptr, (folder.path() + "/JobLog.csv").toStdString());
     progress.resize(800, 600);
     progress.show();
     for (auto _ : state)

@@ -5,6 +5,9 @@
 #include "engine/AppTraceLog.h"
 #include "engine/DownloadThreadDispacher.h"
 #include "engine/FakeDownloadWorker.h"
+#include "engine/GYCSSParser.h"
+#include "engine/GYHTMLParser.h"
+#include "engine/LinkParser.h"
 #include "engine/SpiderDestObject.h"
 #include "engine/SpiderObject.h"
 
@@ -53,6 +56,11 @@ protected:
     TTempFolder temp;
     TApplicationTraceLog log{{"/eventlog"}, false, temp.Slash()};
     TEngineReports engine;
+    THTMLParser htmlParser;
+    TCSSParser cssParser;
+    TLinkParser linkParser;
+    TURLToFilenameMapper mapper;
+    TReadWriteOutputMessenger messenger;
     TFakeScript script;
     std::unique_ptr<TDownloadThreadDispacher> dispatcher;
     TCopyJob job;

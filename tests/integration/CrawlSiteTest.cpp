@@ -1,8 +1,6 @@
 // Whole sites copied by the crawl thread: links followed, filtered and rewritten for offline use.
 #include "integration/CrawlTestSupport.h"
 
-#ifdef GLEANERY_TEST_LINK_PARSER
-
 #include <functional>
 #include <regex>
 
@@ -174,6 +172,25 @@ TEST_F(CrawlSiteTest, TwoAddressesOfOneFileAreWrittenOnce)
     EXPECT_NE(ReadTextFile(Local("/dup.htm")).find("first"), std::string::npos);
 }
 
+TEST_F(CrawlSiteTest, PagesOnDiskAreNotFetchedAgainButStillParsed)
+{
+    ServeSite();
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    const size_t firstRequests = Seen().size();
+    StartJob();
+    ASSERT_TRUE(engine_.WaitForCount(OUTMSG_JOB_ENDED, 2));
+
+    const auto ended = engine_.OfType(OUTMSG_DOWNLOAD_ENDED);
+    int onDisk = 0;
+    for (size_t i = ended.size() / 2; i < ended.size(); ++i)
+        onDisk += ended[i].filterCode == FILTER_PREVIOUSLY_DOWNLOADED;
+    // Every file of the first run is found again through the links of the pages on disk.
+    EXPECT_EQ(onDisk, 6);
+    EXPECT_EQ(engine_.OfType(OUTMSG_JOB_ENDED)[1].resultCode, JOB_END_COMPLETED);
+    EXPECT_GT(Seen().size(), firstRequests);  // one request each, no body written
+    ExpectEveryLinkWorksOffline();
+}
+
 struct TFilterCase {
     const char* name;
     std::function<void(TCopyJob&)> setUp;
@@ -223,10 +240,11 @@ INSTANTIATE_TEST_SUITE_P(
         TFilterCase{"MimeType", [](TCopyJob& j) { j.Types = "image/gif"; j.TypesPurpose = 2; }, "/docs/pic.gif",
                     FILTER_MIME_TYPE},
         TFilterCase{"Query", [](TCopyJob& j) { j.SaveQueryResults = false; }, "/docs/q.htm?x=1", FILTER_QUERY},
+        TFilterCase{"FileCount", [](TCopyJob& j) { j.MaxFileCount = 1; }, "/docs/page.htm", FILTER_FILE_COUNT},
+        TFilterCase{"JobSize", [](TCopyJob& j) { j.MaxJobDownloadSize = 20000; }, "/docs/big.gif", FILTER_JOB_SIZE},
+        TFilterCase{"JobTime", [](TCopyJob& j) { j.MaxSecondsForAllDownloads = 0; }, "/docs/", FILTER_JOB_TIME},
         TFilterCase{"Protocol", [](TCopyJob& j) { j.DownloadHTTP = false; j.DownloadHTTPS = true; }, "/docs/",
                     FILTER_PROTOCOL}),
     [](const ::testing::TestParamInfo<TFilterCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
-
-#endif

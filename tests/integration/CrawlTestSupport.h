@@ -21,15 +21,12 @@
 #include "engine/GYCSSParser.h"
 #include "engine/GYHTMLParser.h"
 #include "engine/JobTypes.h"
+#include "engine/LinkParser.h"
 #include "engine/PasswordMgr.h"
 #include "engine/SpiderThread.h"
 #include "platform/InternetLibrary.h"
 #include "platform/NetTestSupport.h"
 
-#if __has_include("engine/LinkParser.h")
-#include "engine/LinkParser.h"
-#define GLEANERY_TEST_LINK_PARSER 1
-#endif
 
 class TCrawlTestBase : public ::testing::Test {
 protected:
@@ -122,11 +119,9 @@ protected:
     TEngineReports engine_;
     THTMLParser htmlParser_;
     TCSSParser cssParser_;
-#ifdef GLEANERY_TEST_LINK_PARSER
     TLinkParser linkParser_;
     TURLToFilenameMapper mapper_;
     TReadWriteOutputMessenger messenger_;
-#endif
     std::unique_ptr<TDownloadThreadDispacher> dispatcher_ = std::make_unique<TDownloadThreadDispacher>();
     TSpiderThread crawler_;
     TCopyJob job_;

@@ -91,7 +91,7 @@ TEST(JobLog, EndedJobsAreLoggedSavedAndReadBack)
     WriteTextFile(startPage, "x");
     {
         TJobLogFrame log;
-        log.Initialize(file);
+        log.Initialize(nullptr, file);
         QStringList published;
         QObject::connect(&log, &TJobLogFrame::LogEntriesChanged, [&](const QStringList& f) { published = f; });
         TJobScript script(log);
@@ -114,7 +114,7 @@ TEST(JobLog, EndedJobsAreLoggedSavedAndReadBack)
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
     }
     TJobLogFrame again;
-    again.Initialize(file);
+    again.Initialize(nullptr, file);
     ASSERT_EQ(again.CompletedJobsList()->topLevelItemCount(), 3);
     EXPECT_EQ(Cell(again, 1, jlName), "Say \"hi\"");
     // The first row is selected and its copy exists.

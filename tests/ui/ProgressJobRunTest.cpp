@@ -1,5 +1,5 @@
 // A whole job against a small web server on 127.0.0.1, its reports handed to the Progress and
-// Log pages as the window would, and the page, the report and the log checked at the end.
+// Log pages by the output splitter, and the page, the report and the log checked at the end.
 #include "engine/DownloadThreadDispacher.h"
 #include "engine/GYCSSParser.h"
 #include "engine/GYHTMLParser.h"
@@ -8,15 +8,17 @@
 #include "engine/PasswordMgr.h"
 #include "engine/SpiderInputMsg.h"
 #include "engine/SpiderOutputMsgQueue.h"
-#include "engine/SpiderOutputSink.h"
 #include "engine/SpiderThread.h"
 #include "platform/InternetLibrary.h"
 #include "tests/common/TempFolder.h"
 #include "ui/CopyProgress.h"
 #include "ui/CopyProgressRules.h"
 #include "ui/JobLog.h"
+#include "ui/SpiderOutputSplitter.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -137,12 +139,22 @@ TEST(ProgressJobRun, AJobAgainstALocalServerEndsInTheListsTheReportAndTheLog)
     TURLToFilenameMapper mapper;
     TReadWriteOutputMessenger messenger;
     TDownloadThreadDispacher dispatcher;
-    THeadlessOutputSink sink;
-    output.SetDestinationWindow(&sink);
-
+    TSpiderOutputSplitterForm splitter;
     TCopyProgressFrame progress;
     TJobLogFrame log;
-    log.Initialize(temp / "JobLog.csv");
+    progress.Initialize(&splitter);
+    log.Initialize(&splitter, temp / "JobLog.csv");
+    bool ended = false;
+    int32_t endCode = 0;
+    QEventLoop loop;
+    splitter.RegisterForSpiderOutput(kJobLogOutputMask, [&](const TSpiderOutputMsg& msg, int32_t) {
+        if (msg.FMsgType == OUTMSG_JOB_ENDED) {
+            ended = true;
+            endCode = msg.FResultCode;
+            loop.quit();
+        }
+    });
+    splitter.SetAsOutputDestination();
 
     TSpiderInputMsg start;
     start.FMsgType = INMSG_START_JOB;
@@ -160,27 +172,14 @@ TEST(ProgressJobRun, AJobAgainstALocalServerEndsInTheListsTheReportAndTheLog)
     output.SetTerminatingCheck([&crawler] { return crawler.Terminated(); });
     crawler.Resume();
 
-    // The window's part: each announced report, in order, to the pages that want its type.
-    TSpiderOutputMsg msg;
-    bool ended = false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!ended && std::chrono::steady_clock::now() < deadline) {
-        int32_t label = 0;
-        if (!sink.WaitForLabel(label, std::chrono::milliseconds(100)) || !output.RetrieveMessage(label, msg))
-            continue;
-        if (TCopyProgressFrame::kListenerMask & (1u << msg.FMsgType))
-            progress.OnSpiderOutput(msg, label);
-        if (TJobLogFrame::kListenerMask & (1u << msg.FMsgType))
-            log.OnSpiderOutput(msg, label);
-        ended = msg.FMsgType == OUTMSG_JOB_ENDED;
-        QCoreApplication::processEvents();
-    }
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    if (!ended)
+        loop.exec();
     crawler.Terminate();
     crawler.WaitFor();
-    sink.Close();
-    output.SetDestinationWindow(nullptr);
+    splitter.Close();
     ASSERT_TRUE(ended);
-    EXPECT_EQ(msg.FResultCode, JOB_END_COMPLETED);
+    EXPECT_EQ(endCode, JOB_END_COMPLETED);
 
     // The Progress page.
     EXPECT_FALSE(progress.JobRunning());

@@ -1,0 +1,141 @@
+#include "tests/ui/UITestEnvironment.h"
+
+#include "engine/SpiderInputMsg.h"
+#include "engine/SpiderOutputMsgQueue.h"
+#include "engine/SpiderOutputMsgTypes.h"
+#include "ui/JobQueue.h"
+#include "ui/Main.h"
+#include "ui/MessageBoxes.h"
+#include "ui/SpiderOutputSplitter.h"
+#include "ui/Start.h"
+#include "ui/StartingAddress.h"
+#include "ui/UISettings.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QCheckBox>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class StartPageTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WriteSettingBool("Automation", "ShowJobQueue", false);
+        WriteSettingBool("Preferences", "ShowJobDetails", false);
+        form_ = std::make_unique<TMainForm>();
+        InitAfterFormsCreated(*form_, nullptr);
+        start_ = form_->StartPage();
+    }
+    void TearDown() override
+    {
+        form_.reset();
+    }
+
+    void Report(uint8_t type, int32_t jobID, int32_t code = 0)
+    {
+        start_->OnSpiderOutput(ReportOf(type, jobID, code), 1);
+        form_->JobQueue()->OnSpiderOutput(ReportOf(type, jobID, code), 1);
+    }
+
+    TSpiderInputMessageQueue input_;
+    TSpiderOutputMessageQueue output_;
+    TBoxRecorder recorder_;
+    std::unique_ptr<TMainForm> form_;
+    TStartFrame* start_ = nullptr;
+};
+
+TEST_F(StartPageTest, FirstStartShowsOnlyTheTemplatesUntilAJobIsChosen)
+{
+    EXPECT_TRUE(start_->IsTipShown());
+    EXPECT_TRUE(start_->StartJobButton()->isHidden());
+    EXPECT_TRUE(start_->StartFramesTree()->isHidden());
+    ASSERT_GE(start_->TemplateFiles().size(), 1u);  // the default templates were written
+    start_->OnTemplateMenuItemClick(0);
+    EXPECT_EQ(start_->ShownPage(), 0);
+    EXPECT_FALSE(start_->StartJobButton()->isHidden());
+    // Hiding the details now keeps the page and the buttons.
+    start_->ShowDetailsButtonClick();
+    start_->ShowDetailsButtonClick();
+    EXPECT_TRUE(start_->StartFramesTree()->isHidden());
+    EXPECT_EQ(start_->ShownPage(), 0);
+    EXPECT_FALSE(start_->StartJobButton()->isHidden());
+    EXPECT_FALSE(ReadSettingBool("Preferences", "ShowJobDetails", true));
+}
+
+TEST_F(StartPageTest, DownloadNowIsDisabledWhileAJobRuns)
+{
+    EXPECT_EQ(start_->StartJobButton()->text(), "Download Now");
+    Report(OUTMSG_JOB_STARTED, 1);
+    EXPECT_FALSE(start_->StartJobButton()->isEnabled());
+    Report(OUTMSG_JOB_ENDED, 1, JOB_END_COMPLETED);
+    EXPECT_TRUE(start_->StartJobButton()->isEnabled());
+    form_->SetJobQueueVisible(true);
+    WriteSettingBool("Automation", "ShowJobQueue", true);
+    start_->UpdateLanguageLabels();
+    EXPECT_EQ(start_->StartJobButton()->text(), "Add Job to Queue");
+    Report(OUTMSG_JOB_STARTED, 1);
+    EXPECT_TRUE(start_->StartJobButton()->isEnabled());
+}
+
+TEST_F(StartPageTest, StartingAJobQueuesItAndKeepsHistoriesWithoutCredentials)
+{
+    std::string folder = TestHomeFolder() + "/start-target";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    TStartingAddressFrame* page = start_->StartingAddressPage();
+    page->DestinationFolderHistory()->setEditText(QString::fromStdString(folder));
+    EXPECT_EQ(start_->StartJobForAddress("http://bob:pw@127.0.0.1:9/a/", "mine"), 0);
+    ASSERT_EQ(form_->JobQueue()->JobCount(), 1);
+    const TCopyJob& queued = form_->JobQueue()->Slot(0).FJob;
+    EXPECT_EQ(queued.JobName, "mine");
+    EXPECT_EQ(queued.StartingWebAddress.GetUserName(), "bob");
+    EXPECT_EQ(queued.DestinationFolder, folder);
+    EXPECT_EQ(input_.Count(), 1);  // the hidden queue starts it at once
+    std::vector<std::string> addresses = ReadHistory(THistoryKind::StartingAddress);
+    ASSERT_FALSE(addresses.empty());
+    EXPECT_EQ(addresses[0], "http://127.0.0.1:9/a/");
+    EXPECT_EQ(ReadHistory(THistoryKind::SaveFolder)[0], folder);
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(LastJobFileName())));
+
+    // A second job while one runs is refused by the hidden queue.
+    EXPECT_EQ(start_->StartJobForAddress("http://127.0.0.1:9/b/", "other"), 1);
+}
+
+TEST(Startup, PagesRegisterTheirListenersThenTheDestinationIsSet)
+{
+    TSpiderInputMessageQueue input;
+    TSpiderOutputMessageQueue output;
+    TSpiderOutputSplitterForm splitter;
+    WriteSettingBool("Automation", "ShowJobQueue", false);
+    TMainForm form;
+    InitAfterFormsCreated(form, &splitter);
+    EXPECT_EQ(splitter.ListenerCount(), 4);  // start, queue, progress, log
+    EXPECT_FALSE(form.IsPageVisible(pgJobQueue));
+    EXPECT_FALSE(form.IsPageVisible(pgProgress));
+    ASSERT_TRUE(output.PostMessage(ReportOf(OUTMSG_JOB_STARTED)));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form.StartPage()->StartJobButton()->isEnabled());
+    splitter.Close();
+}
+
+// Saves a picture of the Start page with the details shown: GLEANERY_SCREENSHOT=/tmp/x.png.
+TEST_F(StartPageTest, SavesScreenshotWhenAsked)
+{
+    const char* path = std::getenv("GLEANERY_SCREENSHOT");
+    if (!path)
+        GTEST_SKIP() << "GLEANERY_SCREENSHOT not set";
+    start_->ShowDetailsButtonClick();
+    form_->show();
+    EXPECT_TRUE(form_->grab().save(path));
+}
+
+}  // namespace

@@ -1,0 +1,159 @@
+#pragma once
+// The job queue page: every job the user added, with its status. The only place that starts
+// jobs; follows them through the output reports and keeps the queue between runs.
+#include "engine/JobTypes.h"
+
+#include <QFrame>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QToolButton;
+class QTreeWidget;
+class TIniFile;
+class TSpiderOutputMsg;
+class TSpiderOutputSplitterForm;
+
+enum TJobStatus : int32_t {
+    jsQueued = 0,
+    jsBusy = 1,
+    jsComplete = 2,
+    jsStopped = 3,
+    jsAborted = 4,
+    jsError = 5,
+    jsPaused = 6,
+    jsCompleteWithConnectionErrors = 7,
+};
+
+// The status column's text: "?" for a value outside 0-7.
+QString JobStatusText(int32_t status);
+bool IsEndedStatus(int32_t status);  // Complete, Stopped, Aborted, Error, CompleteWithConnectionErrors
+
+class TCopyJobAndStatus {
+public:
+    TCopyJob FJob;
+    int32_t FJobID = 0;
+    int32_t FJobStatus = -1;
+
+    void Assign(const TCopyJobAndStatus& source);
+};
+
+// What the running job's download reports decide about its end status.
+class TJobEndRule {
+public:
+    void Reset();
+    void OnDownloadEnded(bool fileWritten, bool filtered, uint8_t filterCode, bool errorCodeValid, int32_t errorCode);
+    // The status for a job-ended report with this end code.
+    int32_t EndStatus(int32_t endCode) const;
+
+    int32_t FFilesWritten = 0;
+    bool FLastFilePreviouslyDownloaded = false;
+    bool FConnectionFailureSeen = false;
+};
+
+class TJobQueueFrame : public QFrame {
+    Q_OBJECT
+public:
+    static constexpr int32_t MaxJobs = 1000;
+
+    explicit TJobQueueFrame(QWidget* parent = nullptr);
+    ~TJobQueueFrame() override;
+
+    // Registers the output listener and sets the queue folder ("Queue" in dataFolder, which
+    // ends with "/").
+    void Initialize(TSpiderOutputSplitterForm* splitter, const std::string& dataFolder);
+    void UpdateLanguageLabels();
+
+    // How shut-down stops the crawl thread; without them shut-down does not wait.
+    void SetCrawlThreadControl(std::function<void()> terminate, std::function<bool()> finished);
+
+    // 0 added, 1 the queue is full (hidden: already holds a job), 2 the job cannot run.
+    int AddNewJob(const TCopyJob& job);
+    bool AddJobFile(const std::string& fileName);
+    int AddCopyJob(const TCopyJob& job, int32_t status, bool askToCreateFolder, bool interactive);
+    // May change job: an empty destination becomes the documents folder, a relative one is
+    // taken inside it. interactive: refusals are shown in a box, else only logged.
+    bool CheckJobCanRun(TCopyJob& job, bool askToCreateFolder, bool interactive = true);
+
+    void LoadSavedQueue();
+    void LoadQueueFromDisk();
+    void SaveQueueToDisk();
+    void DeleteQueueFromDisk();
+    void PrepareForAppShutdown();
+
+    void RemoveIdleJobs();
+    void RemoveFinishedJobs(bool alsoStoppedAndAborted);
+
+    void OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t label);
+
+    // The list's commands.
+    void StartJobBtnClick();
+    void StopJobBtnClick();
+    void DeleteJobBtnClick();
+    void MoveUpBtnClick();
+    void MoveDownBtnClick();
+    void EditJobBtnClick();
+    void RequeueSelectedJob();
+
+    int32_t JobCount() const { return static_cast<int32_t>(slots_.size()); }
+    const TCopyJobAndStatus& Slot(int32_t index) const { return *slots_.at(index); }
+    int32_t NextJobID() const { return nextJobID_; }
+    int32_t SelectedIndex() const;
+    void SelectIndex(int32_t index);
+    bool IsWaitingForEngine() const { return waitingForEngine_; }
+    bool IsAnyJobRunning() const;  // a job is Busy or Paused
+    QString GetQueueStatusText() const;
+    const std::string& QueueFolder() const { return queueFolder_; }
+    QTreeWidget* JobsListView() const { return jobsListView_; }
+    QToolButton* StartJobBtn() const { return startJobBtn_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    int32_t IndexOfJob(int32_t jobID) const;
+    // The selected job when it may be removed or edited (not running, no command pending); else -1.
+    int32_t SelectedIdleJob() const;
+    int32_t FirstQueuedIndex() const;
+    void ChangeJobStatusTo(int32_t jobID, int32_t status);
+    void RemoveJobAt(int32_t index);
+    void ExchangeJobs(int32_t a, int32_t b);
+    void RefreshJobsList();
+    void UpdateQueueButtons();
+    void UpdateTrayHint();
+    void UpdateMainFormCaption(int32_t jobID);
+    void AfterAdd();
+    void OnJobStopped(const TSpiderOutputMsg& msg);
+    void AfterJobStopped();
+    void BusyCursor(bool on);
+    void ShowMessageBar(const QString& text);
+    void HideMessageBar();
+    bool WriteQueueFolder(const std::string& folder);
+    bool ReadQueueFolder(const std::string& folder);
+
+    std::vector<std::unique_ptr<TCopyJobAndStatus>> slots_;
+    int32_t nextJobID_ = 1;
+    int32_t lastEndedJobID_ = 0;
+    int32_t pendingJobID_ = 0;  // id of the last start command sent
+    bool waitingForEngine_ = false;
+    bool shuttingDown_ = false;
+    bool endedNormally_ = false;
+    bool cursorBusy_ = false;
+    TJobEndRule endRule_;
+    std::string queueFolder_;
+    std::function<void()> terminateCrawlThread_;
+    std::function<bool()> crawlThreadFinished_;
+
+    QTreeWidget* jobsListView_ = nullptr;
+    QToolButton* moveUpBtn_ = nullptr;
+    QToolButton* moveDownBtn_ = nullptr;
+    QToolButton* startJobBtn_ = nullptr;
+    QToolButton* stopJobBtn_ = nullptr;
+    QToolButton* deleteJobBtn_ = nullptr;
+    QToolButton* editJobBtn_ = nullptr;
+    QLabel* timerMessage_ = nullptr;
+};
