@@ -23,94 +23,36 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
+#include <httplib.h>
+
 #include <map>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
-// Serves fixed pages, one request per connection; anything else is 404.
-class TTinyWebServer {
+// Serves fixed pages on 127.0.0.1; anything else is 404.
+class TPageServer {
 public:
-    explicit TTinyWebServer(std::map<std::string, std::pair<std::string, std::string>> pages)
-        : pages_(std::move(pages))
+    explicit TPageServer(const std::map<std::string, std::pair<std::string, std::string>>& pages)
     {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = 0;
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(listener_, 16);
-        socklen_t len = sizeof addr;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
-        ::pipe(stop_);
-        thread_ = std::thread([this] { Serve(); });
+        for (const auto& [path, page] : pages)
+            server_.Get(path, [page = page](const httplib::Request&, httplib::Response& res) {
+                res.set_content(page.second, page.first.c_str());
+            });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
     }
-    ~TTinyWebServer()
+    ~TPageServer()
     {
-        (void)::write(stop_[1], "x", 1);
+        server_.stop();
         thread_.join();
-        ::close(listener_);
-        ::close(stop_[0]);
-        ::close(stop_[1]);
     }
     std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
 
 private:
-    void Serve()
-    {
-        for (;;) {
-            pollfd fds[2] = {{listener_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
-            if (::poll(fds, 2, -1) < 0 || (fds[1].revents & POLLIN))
-                return;
-            int client = ::accept(listener_, nullptr, nullptr);
-            if (client >= 0) {
-                Answer(client);
-                ::close(client);
-            }
-        }
-    }
-    void Answer(int client)
-    {
-        std::string request;
-        char buffer[4096];
-        while (request.find("\r\n\r\n") == std::string::npos) {
-            ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                return;
-            request.append(buffer, static_cast<size_t>(n));
-        }
-        size_t space = request.find(' ');
-        std::string method = request.substr(0, space);
-        std::string path = request.substr(space + 1, request.find(' ', space + 1) - space - 1);
-        auto it = pages_.find(path);
-        std::string status = it == pages_.end() ? "404 Not Found" : "200 OK";
-        std::string body = it == pages_.end() ? std::string("<html>missing</html>") : it->second.second;
-        std::string type = it == pages_.end() ? std::string("text/html") : it->second.first;
-        std::string answer = "HTTP/1.1 " + status + "\r\nContent-Type: " + type +
-                             "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
-        if (method != "HEAD")
-            answer += body;
-        size_t sent = 0;
-        while (sent < answer.size()) {
-            ssize_t n = ::send(client, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0)
-                return;
-            sent += static_cast<size_t>(n);
-        }
-    }
-
-    std::map<std::string, std::pair<std::string, std::string>> pages_;
-    int listener_ = -1;
-    int stop_[2] = {-1, -1};
-    int port_ = 0;
+    httplib::Server server_;
     std::thread thread_;
+    int port_ = 0;
 };
 
 }  // namespace
@@ -118,7 +60,7 @@ private:
 TEST(ProgressJobRun, AJobAgainstALocalServerEndsInTheListsTheReportAndTheLog)
 {
     TTempFolder temp;
-    TTinyWebServer server({
+    TPageServer server({
         {"/", {"text/html", "<html><head><title>Home Page</title><link rel=stylesheet href=\"b.css\"></head><body>"
                             "<a href=\"a.html\">A</a> <a href=\"missing.html\">gone</a> "
                             "<a href=\"mailto:bob@example.com\">mail</a></body></html>"}},
