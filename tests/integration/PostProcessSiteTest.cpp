@@ -156,6 +156,26 @@ TEST_F(PostProcessSiteTest, WithoutTasksHeaderOrFooterPagesAreLeftAsSent)
     EXPECT_TRUE(engine_.OfType(OUTMSG_PRUNE_STARTED).empty());
 }
 
+TEST_F(PostProcessSiteTest, ASecondRunLeavesThePagesItFindsOnDiskAlone)
+{
+    Serve("/", "<html><body><a href=\"a.htm\">a</a> cat</body></html>");
+    Serve("/a.htm", "<html><body>cat</body></html>");
+    AddTask("cat", "cat cat", rfReplaceAll, true);
+    job_.DownloadOptions.CustomHTMLHeader = "<!-- top -->";
+    job_.DownloadOptions.CustomHTMLFooter = "<!-- end -->";
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    const std::string index = ReadTextFile(Local("/index.html"));
+    const std::string a = ReadTextFile(Local("/a.htm"));
+    EXPECT_EQ(a, "<!-- top --><html><body>cat cat</body></html><!-- end -->");
+    StartJob();
+    ASSERT_TRUE(engine_.WaitForCount(OUTMSG_JOB_ENDED, 2));
+
+    EXPECT_EQ(engine_.OfType(OUTMSG_JOB_ENDED)[1].resultCode, JOB_END_COMPLETED);
+    EXPECT_EQ(ReadTextFile(Local("/index.html")), index);
+    EXPECT_EQ(ReadTextFile(Local("/a.htm")), a);
+    EXPECT_EQ(PostProcessReports(OUTMSG_WRITE_ENDED).size(), 2u);
+}
+
 TEST_F(PostProcessSiteTest, FlatteningMovesEachFileUpWhereItsNameIsFreeAndTheStartPageFollows)
 {
     Serve("/docs/", "<html><body><a href=\"a.htm\">a</a><a href=\"deep/a.htm\">da</a><a href=\"deep/b.htm\">db</a>"
