@@ -21,9 +21,11 @@ struct TReportRecord {
     uint8_t type = 0;
     int32_t jobID = 0;
     int32_t resultCode = 0;
-    int32_t number = 0;
+    int32_t number = 0;  // of the download, or of the page read or write
     std::string url;
     std::string localFile;
+    uint8_t kind = 0;    // page read or write: RW_KIND_...
+    uint8_t status = 0;  // page read or write: RW_STATUS_...
     uint8_t result = 0;
     uint8_t filtered = 0;
     uint8_t filterCode = 0;
@@ -35,6 +37,9 @@ struct TReportRecord {
     uint8_t fileWritten = 0;
     int64_t bytesReceived = 0;
     std::string startPage;
+    std::string folder;   // pruned
+    std::string oldPath;  // moved up
+    std::string newPath;
 };
 
 class TEngineReports {
@@ -138,6 +143,17 @@ private:
             r.redirect = d.FResults.FRedirectURL.IsValid() ? d.FResults.FRedirectURL.GetFullURL() : "";
             r.redirectAdded = d.FResults.FRedirectAdded;
             r.fileWritten = d.FResults.FFileWritten;
+        } else if (r.type >= OUTMSG_READ_STARTED && r.type <= OUTMSG_WRITE_ENDED) {
+            const TFileReadWriteMsg& rw = m.FReadWrite;
+            r.number = rw.FNumber;
+            r.localFile = rw.FLocalFile;
+            r.kind = rw.FKind;
+            r.status = rw.FStatus;
+        } else if (r.type == OUTMSG_PRUNING_FOLDER) {
+            r.folder = m.FFolder;
+        } else if (r.type == OUTMSG_FILE_MOVED_UP) {
+            r.oldPath = m.FFlattening.FOldPath;
+            r.newPath = m.FFlattening.FNewPath;
         }
         {
             std::lock_guard<std::mutex> hold(lock_);
