@@ -7,7 +7,9 @@
 #include "engine/SavedOptions.h"
 #include "engine/JobTypes.h"
 #include "engine/ThreadSafeFileOps.h"
+#include "ui/CopyProgress.h"
 #include "ui/EmptyPageFrame.h"
+#include "ui/JobLog.h"
 #include "ui/JobQueue.h"
 #include "ui/SpiderOutputSplitter.h"
 #include "ui/Start.h"
@@ -210,6 +212,10 @@ void TMainForm::CreatePages()
             pages_[i] = startFrame_;
         else if (i == pgJobQueue)
             pages_[i] = jobQueueFrame_;
+        else if (i == pgProgress)
+            pages_[i] = new TCopyProgressFrame(stack_);
+        else if (i == pgLog)
+            pages_[i] = new TJobLogFrame(stack_);
         else
             pages_[i] = new TEmptyPageFrame(kTabCaptionIds[i], stack_);
         stack_->addWidget(pages_[i]);
@@ -280,6 +286,10 @@ void TMainForm::UpdateLanguageLabels()
         for (QWidget* page : pages_)
             if (auto* empty = qobject_cast<TEmptyPageFrame*>(page))
                 empty->UpdateLanguageLabels();
+        if (auto* progress = qobject_cast<TCopyProgressFrame*>(pages_[pgProgress]))
+            progress->UpdateLanguageLabels();
+        if (auto* log = qobject_cast<TJobLogFrame*>(pages_[pgLog]))
+            log->UpdateLanguageLabels();
         ApplyLanguageFont(this);
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "UpdateLanguageLabels", kUnit);
@@ -460,6 +470,12 @@ void InitAfterFormsCreated(TMainForm& form, TSpiderOutputSplitterForm* splitter)
         // This order is also the order in which the pages' output listeners register.
         form.StartPage()->Initialize(splitter);
         form.JobQueue()->Initialize(splitter, UIDataFolder());
+        if (auto* progress = qobject_cast<TCopyProgressFrame*>(form.Page(pgProgress)))
+            progress->Initialize(splitter);
+        if (auto* log = qobject_cast<TJobLogFrame*>(form.Page(pgLog))) {
+            log->SetLoggingEnabled(GetLogCompletedJobs());
+            log->Initialize(splitter);
+        }
     } catch (...) {
         if (splitter)
             splitter->SetAsOutputDestination();

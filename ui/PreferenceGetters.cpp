@@ -26,3 +26,8 @@ bool GetLogCompletedJobs()
 {
     return ReadSettingBool("Preferences", "LogCompletedJobs", true);
 }
+
+bool GetShowFriendlyDownloadResults()
+{
+    return ReadSettingBool("Preferences", "ShowFriendlyDownloadResults", true);
+}

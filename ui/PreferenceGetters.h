@@ -6,3 +6,4 @@ bool GetFocusQueueOnJobAdd();        // [Automation] FocusQueueOnJobAdd, on
 bool GetFocusProgressOnJobStart();   // [Automation] FocusProgressOnJobStart, on
 bool GetSaveQueueBetweenRuns();      // [Automation] SaveQueueBetweenRuns, on
 bool GetLogCompletedJobs();          // [Preferences] LogCompletedJobs, on
+bool GetShowFriendlyDownloadResults(); // [Preferences] ShowFriendlyDownloadResults, on

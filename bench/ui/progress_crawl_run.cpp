@@ -1,0 +1,102 @@
+// Runs one job file as gleanery-crawl does, but hands every report to the Progress and Log pages
+// on screen (offscreen platform) with the event loop running, and prints the wall time. Compare
+// with gleanery-crawl on the same job to see what the pages cost.
+//
+//   progress_crawl_run JOBFILE
+#include "engine/DownloadThreadDispacher.h"
+#include "engine/GYCSSParser.h"
+#include "engine/GYHTMLParser.h"
+#include "engine/JobDownloadFilter.h"
+#include "engine/LanguageStrings.h"
+#include "engine/LinkParser.h"
+#include "engine/PasswordMgr.h"
+#include "engine/SpiderInputMsg.h"
+#include "engine/SpiderOutputMsgQueue.h"
+#include "engine/SpiderOutputSink.h"
+#include "engine/SpiderThread.h"
+#include "platform/InternetLibrary.h"
+#include "ui/CopyProgress.h"
+#include "ui/JobLog.h"
+#include "ui/SpiderOutputSplitter.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: progress_crawl_run JOBFILE\n");
+        return 64;
+    }
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    QTemporaryDir dataFolder;
+    TLocalLanguages languages;
+    TInternetLibrary library;
+    TPasswordManager passwords;
+    TSpiderInputMessageQueue input;
+    TSpiderOutputMessageQueue output;
+    TDownloadFilter filter;
+    THTMLParser htmlParser;
+    TCSSParser cssParser;
+    TLinkParser linkParser;
+    TURLToFilenameMapper mapper;
+    TReadWriteOutputMessenger messenger;
+    TDownloadThreadDispacher dispatcher;
+
+    TSpiderInputMsg start;
+    start.FMsgType = INMSG_START_JOB;
+    start.FJobID = 1;
+    if (!start.FJob.ReadJobFile(argv[1])) {
+        std::fprintf(stderr, "progress_crawl_run: cannot read %s\n", argv[1]);
+        return 66;
+    }
+    TCopyProgressFrame progress;
+    progress.resize(800, 600);
+    progress.show();
+    TJobLogFrame log;
+    log.Initialize(nullptr, (dataFolder.path() + "/JobLog.csv").toStdString());
+
+    THeadlessOutputSink sink;
+    output.SetDestinationWindow(&sink);
+    TSpiderThread crawler;
+    output.SetTerminatingCheck([&crawler] { return crawler.Terminated(); });
+    const auto began = std::chrono::steady_clock::now();
+    input.PushMessage(start);
+    crawler.Resume();
+
+    TSpiderOutputMsg msg;
+    int32_t endCode = 0;
+    for (bool ended = false; !ended;) {
+        int32_t label = 0;
+        // Waiting for reports stands for the idle event loop; painting happens in between.
+        if (sink.WaitForLabel(label, std::chrono::milliseconds(15))) {
+            do {
+                if (!output.RetrieveMessage(label, msg))
+                    continue;
+                if (kProgressOutputMask & (1u << msg.FMsgType))
+                    progress.OnSpiderOutput(msg, label);
+                if (kJobLogOutputMask & (1u << msg.FMsgType))
+                    log.OnSpiderOutput(msg, label);
+                if (msg.FMsgType == OUTMSG_JOB_ENDED) {
+                    ended = true;
+                    endCode = msg.FResultCode;
+                }
+            } while (!ended && sink.WaitForLabel(label, std::chrono::milliseconds(0)));
+        }
+        QCoreApplication::processEvents();
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    std::printf("job ended with code %d after %.2f s; %d completed rows\n", endCode, seconds,
+                progress.CompletedFiles().Count());
+    crawler.Terminate();
+    crawler.WaitFor();
+    sink.Close();
+    output.SetDestinationWindow(nullptr);
+    return endCode == JOB_END_COMPLETED ? 0 : endCode;
+}

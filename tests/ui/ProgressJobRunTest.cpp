@@ -1,0 +1,166 @@
+// A whole job against a small web server on 127.0.0.1, its reports handed to the Progress and
+// Log pages by the output splitter, and the page, the report and the log checked at the end.
+#include "engine/DownloadThreadDispacher.h"
+#include "engine/GYCSSParser.h"
+#include "engine/GYHTMLParser.h"
+#include "engine/JobDownloadFilter.h"
+#include "engine/LinkParser.h"
+#include "engine/PasswordMgr.h"
+#include "engine/SpiderInputMsg.h"
+#include "engine/SpiderOutputMsgQueue.h"
+#include "engine/SpiderThread.h"
+#include "platform/InternetLibrary.h"
+#include "tests/common/TempFolder.h"
+#include "ui/CopyProgress.h"
+#include "ui/CopyProgressRules.h"
+#include "ui/JobLog.h"
+#include "ui/SpiderOutputSplitter.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+
+#include <map>
+#include <thread>
+
+namespace {
+
+// Serves fixed pages on 127.0.0.1; anything else is 404.
+class TPageServer {
+public:
+    explicit TPageServer(const std::map<std::string, std::pair<std::string, std::string>>& pages)
+    {
+        for (const auto& [path, page] : pages)
+            server_.Get(path, [page = page](const httplib::Request&, httplib::Response& res) {
+                res.set_content(page.second, page.first.c_str());
+            });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+    }
+    ~TPageServer()
+    {
+        server_.stop();
+        thread_.join();
+    }
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+private:
+    httplib::Server server_;
+    std::thread thread_;
+    int port_ = 0;
+};
+
+}  // namespace
+
+TEST(ProgressJobRun, AJobAgainstALocalServerEndsInTheListsTheReportAndTheLog)
+{
+    TTempFolder temp;
+    TPageServer server({
+        {"/", {"text/html", "<html><head><title>Home Page</title><link rel=stylesheet href=\"b.css\"></head><body>"
+                            "<a href=\"a.html\">A</a> <a href=\"missing.html\">gone</a> "
+                            "<a href=\"mailto:bob@example.com\">mail</a></body></html>"}},
+        {"/a.html", {"text/html", "<html><head><title>  Page A  </title></head><body><img src=\"img/x.png\">"
+                                  "</body></html>"}},
+        {"/b.css", {"text/css", "body { color: black }"}},
+        {"/img/x.png", {"image/png", std::string(5000, 'p')}},
+    });
+
+    TInternetLibrary library;
+    TPasswordManager passwords;
+    TSpiderInputMessageQueue input;
+    TSpiderOutputMessageQueue output;
+    TDownloadFilter filter;
+    THTMLParser htmlParser;
+    TCSSParser cssParser;
+    TLinkParser linkParser;
+    TURLToFilenameMapper mapper;
+    TReadWriteOutputMessenger messenger;
+    TDownloadThreadDispacher dispatcher;
+    TSpiderOutputSplitterForm splitter;
+    TCopyProgressFrame progress;
+    TJobLogFrame log;
+    progress.Initialize(&splitter);
+    log.Initialize(&splitter, temp / "JobLog.csv");
+    bool ended = false;
+    int32_t endCode = 0;
+    QEventLoop loop;
+    splitter.RegisterForSpiderOutput(kJobLogOutputMask, [&](const TSpiderOutputMsg& msg, int32_t) {
+        if (msg.FMsgType == OUTMSG_JOB_ENDED) {
+            ended = true;
+            endCode = msg.FResultCode;
+            loop.quit();
+        }
+    });
+    splitter.SetAsOutputDestination();
+
+    TSpiderInputMsg start;
+    start.FMsgType = INMSG_START_JOB;
+    start.FJobID = 5;
+    start.FJob.Clear();
+    start.FJob.JobName = "Untitled Job 5";
+    start.FJob.SetDestinationFolder(temp / "site");
+    start.FJob.StartingWebAddress.SetFullURL(server.Url("/"));
+    start.FJob.RewriteLinks = true;
+    start.FJob.RestrictLocation = 2;
+    start.FJob.MaxDistance = -1;
+    start.FJob.DownloadOptions.ConnectRetries = 0;
+    ASSERT_TRUE(input.PushMessage(start));
+    TSpiderThread crawler;
+    output.SetTerminatingCheck([&crawler] { return crawler.Terminated(); });
+    crawler.Resume();
+
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    if (!ended)
+        loop.exec();
+    crawler.Terminate();
+    crawler.WaitFor();
+    splitter.Close();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(endCode, JOB_END_COMPLETED);
+
+    // The Progress page.
+    EXPECT_FALSE(progress.JobRunning());
+    EXPECT_EQ(progress.InProgressList()->topLevelItemCount(), 0);
+    const TCompletedFilesModel& files = progress.CompletedFiles();
+    int32_t missingRow = files.FindRow(QString::fromStdString(server.Url("/missing.html")));
+    ASSERT_GE(missingRow, 0);
+    EXPECT_EQ(files.Row(missingRow).Image, riNotFound);
+    EXPECT_TRUE(files.Row(missingRow).Caption.startsWith("Not Found (http://127.0.0.1:")) << files.Row(missingRow).Caption.toStdString();
+    int written = 0;
+    for (int32_t i = 0; i < files.Count(); ++i)
+        if (files.Row(i).Image == riSuccess && std::filesystem::exists(files.Row(i).Location.toStdString()))
+            ++written;
+    EXPECT_EQ(written, 4) << "index, a.html, b.css, img/x.png";
+    EXPECT_EQ(progress.DownloadsDone(), files.Count());
+    EXPECT_GE(progress.RewriteTotal(), 2);
+    const TSiteMapNode* pageA = progress.SiteMap().FindNode(
+        {server.Url(""), "a.html"});
+    ASSERT_NE(pageA, nullptr);
+    EXPECT_EQ(pageA->Text(), "a.html (Page A)");
+    ASSERT_NE(progress.SiteMap().FindNode({server.Url(""), "img", "x.png"}), nullptr);
+
+    // The report.
+    const TJobResultsReportData& report = progress.ReportData();
+    EXPECT_EQ(report.StatusText, "Complete");
+    EXPECT_EQ(report.FilesDownloaded, 4);
+    EXPECT_GT(report.BytesDownloaded, 5000);
+    std::string path;
+    ASSERT_TRUE(report.CreateJobResultsReport(temp.Path(), path));
+    std::string html = ReadTextFile(path);
+    EXPECT_NE(html.find("Page A"), std::string::npos);
+    EXPECT_NE(html.find("<IMG SRC=\"list5.bmp\" ALIGN=\"LEFT\">Not Found"), std::string::npos);
+
+    // The log.
+    ASSERT_EQ(log.CompletedJobsList()->topLevelItemCount(), 1);
+    QTreeWidgetItem* row = log.CompletedJobsList()->topLevelItem(0);
+    EXPECT_EQ(row->text(jlName), "Untitled Job 5 (Home Page)");
+    EXPECT_EQ(row->text(jlDownloaded), "4");
+    EXPECT_EQ(row->text(jlAddress).toStdString(), server.Url("/"));
+    EXPECT_TRUE(std::filesystem::exists(row->text(jlFilename).toStdString()));
+    EXPECT_NE(ReadTextFile(temp / "JobLog.csv").find("\"Untitled Job 5 (Home Page)\""), std::string::npos);
+}

@@ -1,0 +1,65 @@
+#pragma once
+// The report window: shows a job report from the report folder in a web view that runs no
+// script, and saves (copies) it to a folder, prints it, previews it or sets up the page.
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+class QPrinter;
+class QToolButton;
+class QWebEngineView;
+class TJobResultsReportData;
+
+// Deletes the plain files directly in folder, then the folder. Failures are logged.
+void DeleteFolderAndContents(const std::string& folder);
+// Copies the plain files directly in source into target, replacing files there; the error text
+// of the last failure, empty when every copy worked.
+std::string CopyFolderContents(const std::string& source, const std::string& target);
+
+class TReportViewForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TReportViewForm(QWidget* parent = nullptr);
+    ~TReportViewForm() override;
+
+    void UpdateLanguageLabels();
+    // Writes the report into the report folder (emptied first) and shows it. Refused while the
+    // previous report is still loading.
+    void CreateAndDisplayReport(const TJobResultsReportData& data);
+
+    void SaveButtonClick();
+    void PageSetupButtonClick();
+    void PrintPreviewButtonClick();
+    void PrintButtonClick();
+
+    const std::string& ReportFolder() const { return reportFolder_; }
+    // For tests: another folder than the data folder's "Report".
+    void SetReportFolder(const std::string& folder) { reportFolder_ = folder; }
+    bool ReportLoaded() const { return reportLoaded_; }
+    bool IsLoading() const { return loading_; }
+    const std::string& ReportPath() const { return reportPath_; }
+    QWebEngineView* WebBrowser() const { return webBrowser_; }
+
+private:
+    bool HasDocument() const;
+    // Runs a print command when a document is shown; a failure is logged under routine.
+    void RunPrintCommand(void (TReportViewForm::*command)(), const char* routine);
+    void WBPrintWithDialog();
+    void WBPrintPreview();
+    void WBPrintPageSetup();
+    // Prints the document on printer and waits until it is done.
+    bool PrintAndWait(QPrinter* printer);
+
+    QToolButton* saveButton_ = nullptr;
+    QToolButton* pageSetupButton_ = nullptr;
+    QToolButton* printPreviewButton_ = nullptr;
+    QToolButton* printButton_ = nullptr;
+    QWebEngineView* webBrowser_ = nullptr;
+    std::unique_ptr<QPrinter> printer_;
+    std::string reportFolder_;
+    std::string saveFolderDefault_;
+    std::string reportPath_;
+    bool reportLoaded_ = false;
+    bool loading_ = false;
+};
