@@ -95,6 +95,8 @@ void CloseOnTerminateSignals(TMainForm* form, QObject* owner)
 
 int main(int argc, char** argv)
 {
+    // The report window's web view shares GL contexts; this must precede the application object.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TGleaneryApplication app(argc, argv);
     std::vector<std::string> args = ArgumentsAfterProgram(argc, argv);
 
