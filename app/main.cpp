@@ -13,6 +13,7 @@
 #include "engine/SpiderInputMsg.h"
 #include "engine/SpiderOutputMsgQueue.h"
 #include "engine/SpiderThread.h"
+#include "engine/EngineServices.h"
 #include "platform/InternetLibrary.h"
 #include "ui/Application.h"
 #include "ui/JobQueue.h"
@@ -115,14 +116,7 @@ int main(int argc, char** argv)
     TSpiderInputMessageQueue inputQueue;
     TSpiderOutputMessageQueue outputQueue;
     TPasswordManager passwordManager;
-    TInternetLibrary internetLibrary;
-    TDownloadFilter downloadFilter;
-    THTMLParser htmlParser;
-    TCSSParser cssParser;
-    TLinkParser linkParser;
-    TURLToFilenameMapper urlToFilenameMapper;
-    TReadWriteOutputMessenger readWriteMessenger;
-    TDownloadThreadDispacher dispatcher;
+    TEngineServices engine;
 
     InitPathsAndOptions();
     if (!ThisInstanceMayStart())

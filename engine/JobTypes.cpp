@@ -2,6 +2,7 @@
 
 #include "engine/AppTraceLog.h"
 #include "engine/Base64.h"
+#include "engine/CSVMaskList.h"
 #include "engine/LanguageStrings.h"
 #include "engine/ThreadSafeFileOps.h"
 #include "platform/IniFile.h"
@@ -27,28 +28,6 @@ const char kAdditional[] = "AdditionalOptions";
 
 constexpr size_t kMaxTypeListValue = 64;
 constexpr size_t kMaxTypeListMembers = 64;
-
-bool IsListSeparator(char c)
-{
-    return c == ',' || static_cast<unsigned char>(c) <= ' ';
-}
-
-// Members of a comma list; blanks and control characters separate members too.
-std::vector<std::string> SplitList(const std::string& text)
-{
-    std::vector<std::string> members;
-    size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && IsListSeparator(text[i]))
-            ++i;
-        size_t start = i;
-        while (i < text.size() && !IsListSeparator(text[i]))
-            ++i;
-        if (i > start)
-            members.push_back(text.substr(start, i - start));
-    }
-    return members;
-}
 
 std::string JoinList(const std::vector<std::string>& members, const char* separator)
 {
@@ -351,14 +330,14 @@ void AddToTypeList(std::string& list, int32_t& purpose, const std::string& value
 {
     if (value.empty() || value.size() > kMaxTypeListValue)
         return;
-    const std::vector<std::string> upper = SplitList(UpperCase(list));
+    const std::vector<std::string> upper = SplitCommaList(UpperCase(list));
     if (upper.size() > kMaxTypeListMembers)
         return;
     const auto found = std::find(upper.begin(), upper.end(), UpperCase(value));
     switch (purpose) {
     case lpOnlyThese:
         if (found != upper.end()) {
-            std::vector<std::string> members = SplitList(list);
+            std::vector<std::string> members = SplitCommaList(list);
             members.erase(members.begin() + (found - upper.begin()));
             list = JoinList(members, ",");
         }
@@ -379,7 +358,7 @@ void AddToTypeList(std::string& list, int32_t& purpose, const std::string& value
 std::string NormalizeList(const std::string& text, size_t maxLength, size_t maxCount)
 {
     try {
-        std::vector<std::string> members = SplitList(text);
+        std::vector<std::string> members = SplitCommaList(text);
         std::erase_if(members, [maxLength](const std::string& m) { return m.size() > maxLength; });
         if (members.size() > maxCount)
             members.resize(maxCount);

@@ -5,12 +5,8 @@
 //   gleanery-crawl [--data-folder DIR] [--http-proxy HOST:PORT] JOBFILE
 #include "engine/AppInfo.h"
 #include "engine/AppTraceLog.h"
-#include "engine/DownloadThreadDispacher.h"
-#include "engine/GYCSSParser.h"
-#include "engine/GYHTMLParser.h"
-#include "engine/JobDownloadFilter.h"
+#include "engine/EngineServices.h"
 #include "engine/LanguageStrings.h"
-#include "engine/LinkParser.h"
 #include "engine/PasswordMgr.h"
 #include "engine/SavedOptions.h"
 #include "engine/SpiderInputMsg.h"
@@ -18,7 +14,6 @@
 #include "engine/SpiderOutputSink.h"
 #include "engine/SpiderThread.h"
 #include "engine/ThreadSafeFileOps.h"
-#include "platform/InternetLibrary.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -209,17 +204,10 @@ int main(int argc, char** argv)
     TLocalLanguages languages;
     TAppInfo appInfo;
     TApplicationTraceLog traceLog({}, false, dataFolder);
-    TPasswordManager passwordManager;
-    TInternetLibrary internetLibrary;
     TSpiderInputMessageQueue input;
     TSpiderOutputMessageQueue output;
-    TDownloadFilter filter;
-    THTMLParser htmlParser;
-    TCSSParser cssParser;
-    TLinkParser linkParser;
-    TURLToFilenameMapper urlToFilenameMapper;
-    TReadWriteOutputMessenger readWriteMessenger;
-    TDownloadThreadDispacher dispatcher;
+    TPasswordManager passwordManager;
+    TEngineServices engine;
 
     if (!start.FJob.ReadJobFile(arguments.jobFile)) {
         std::fprintf(stderr, "gleanery-crawl: cannot read the job file %s\n", arguments.jobFile.c_str());

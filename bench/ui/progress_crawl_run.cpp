@@ -14,6 +14,7 @@
 #include "engine/SpiderOutputMsgQueue.h"
 #include "engine/SpiderOutputSink.h"
 #include "engine/SpiderThread.h"
+#include "engine/EngineServices.h"
 #include "platform/InternetLibrary.h"
 #include "ui/CopyProgress.h"
 #include "ui/JobLog.h"
@@ -36,17 +37,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QTemporaryDir dataFolder;
     TLocalLanguages languages;
-    TInternetLibrary library;
     TPasswordManager passwords;
     TSpiderInputMessageQueue input;
     TSpiderOutputMessageQueue output;
-    TDownloadFilter filter;
-    THTMLParser htmlParser;
-    TCSSParser cssParser;
-    TLinkParser linkParser;
-    TURLToFilenameMapper mapper;
-    TReadWriteOutputMessenger messenger;
-    TDownloadThreadDispacher dispatcher;
+    TEngineServices engine;
 
     TSpiderInputMsg start;
     start.FMsgType = INMSG_START_JOB;

@@ -9,6 +9,7 @@
 #include "engine/SpiderInputMsg.h"
 #include "engine/SpiderOutputMsgQueue.h"
 #include "engine/SpiderThread.h"
+#include "engine/EngineServices.h"
 #include "platform/InternetLibrary.h"
 #include "tests/common/TempFolder.h"
 #include "ui/CopyProgress.h"
@@ -70,17 +71,10 @@ TEST(ProgressJobRun, AJobAgainstALocalServerEndsInTheListsTheReportAndTheLog)
         {"/img/x.png", {"image/png", std::string(5000, 'p')}},
     });
 
-    TInternetLibrary library;
     TPasswordManager passwords;
     TSpiderInputMessageQueue input;
     TSpiderOutputMessageQueue output;
-    TDownloadFilter filter;
-    THTMLParser htmlParser;
-    TCSSParser cssParser;
-    TLinkParser linkParser;
-    TURLToFilenameMapper mapper;
-    TReadWriteOutputMessenger messenger;
-    TDownloadThreadDispacher dispatcher;
+    TEngineServices engine;
     TSpiderOutputSplitterForm splitter;
     TCopyProgressFrame progress;
     TJobLogFrame log;
