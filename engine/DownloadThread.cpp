@@ -87,6 +87,16 @@ private:
     int fd_;
 };
 
+// Sets an open file's length, leaving one that already has it untouched: truncating a new, empty
+// file would make some file systems write it out at once when it is closed.
+bool CutToLength(int fd, int64_t length)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<int64_t>(st.st_size) == length)
+        return true;
+    return ::ftruncate(fd, static_cast<off_t>(length)) == 0;
+}
+
 // Replaces newName with oldName in one step, so that a good copy stays until the new one is in
 // place. False with the last error set.
 bool ReplaceFile(const std::string& oldName, const std::string& newName)
@@ -475,7 +485,7 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
         } else {
             const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
             TFileCloser closer(fd);
-            bool opened = fd >= 0 && ::ftruncate(fd, resumeOffset) == 0 && ::lseek(fd, 0, SEEK_END) >= 0;
+            bool opened = fd >= 0 && CutToLength(fd, resumeOffset) && ::lseek(fd, 0, SEEK_END) >= 0;
             if (!opened) {
                 SetLastErrorFromErrno(errno);
                 LogAPIError("CreateFile " + part, "FinishFileDownload", kUnit);
