@@ -1,23 +1,12 @@
 #include "engine/CSVMaskList.h"
 
-namespace {
+#include "platform/TextUtils.h"
 
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+namespace {
 
 bool IsSeparator(char c)
 {
     return c == ',' || static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string LowerCopy(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        c = Lower(c);
-    return out;
 }
 
 }  // namespace
@@ -29,7 +18,7 @@ bool MatchesMask(std::string_view value, std::string_view mask)
     size_t v = 0, m = 0;
     size_t starMask = std::string_view::npos, starValue = 0;
     while (v < value.size()) {
-        if (m < mask.size() && (mask[m] == '?' || Lower(mask[m]) == Lower(value[v]))) {
+        if (m < mask.size() && (mask[m] == '?' || AsciiLower(mask[m]) == AsciiLower(value[v]))) {
             ++v;
             ++m;
         } else if (m < mask.size() && mask[m] == '*') {
@@ -67,7 +56,7 @@ void TCSVMaskList::Assign(const std::string& list)
 {
     items_ = SplitCommaList(list);
     for (std::string& item : items_)
-        item = LowerCopy(item);
+        item = AsciiLowerCase(item);
 }
 
 bool TCSVMaskList::MemberEquals(std::string_view value) const
@@ -82,7 +71,7 @@ bool TCSVMaskList::MemberFoundIn(std::string_view value) const
 {
     if (items_.empty())
         return false;
-    const std::string lower = LowerCopy(value);
+    const std::string lower = AsciiLowerCase(value);
     for (const std::string& item : items_)
         if (lower.find(item) != std::string::npos || MatchesMask(lower, item))
             return true;

@@ -8,24 +8,6 @@
 
 namespace parsertext {
 
-std::string UpperCase(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        c = Upper(c);
-    return out;
-}
-
-bool SameText(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i]))
-            return false;
-    return true;
-}
-
 std::string_view Trim(std::string_view s)
 {
     size_t b = 0;

@@ -40,13 +40,10 @@ public:
 namespace parsertext {
 
 inline bool IsBlank(unsigned char c) { return c <= 32; }
-inline char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 inline bool IsAlnum(unsigned char c)
 {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
-std::string UpperCase(std::string_view s);
-bool SameText(std::string_view a, std::string_view b);
 std::string_view Trim(std::string_view s);
 
 }  // namespace parsertext

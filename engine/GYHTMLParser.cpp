@@ -5,16 +5,14 @@
 #include "engine/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
 #include "platform/IniFile.h"
+#include "platform/TextUtils.h"
 
 #include <cstring>
 #include <exception>
 #include <stdexcept>
 
 using parsertext::IsBlank;
-using parsertext::SameText;
 using parsertext::Trim;
-using parsertext::Upper;
-using parsertext::UpperCase;
 
 namespace {
 
@@ -56,20 +54,20 @@ bool MatchesAt(std::string_view text, size_t pos, std::string_view upperName)
     if (pos + upperName.size() > text.size())
         return false;
     for (size_t i = 0; i < upperName.size(); ++i)
-        if (Upper(text[pos + i]) != upperName[i])
+        if (AsciiUpper(text[pos + i]) != upperName[i])
             return false;
     return true;
 }
 
 bool EndsWithText(std::string_view s, std::string_view suffix)
 {
-    return s.size() >= suffix.size() && SameText(s.substr(s.size() - suffix.size()), suffix);
+    return s.size() >= suffix.size() && SameTextIgnoringCase(s.substr(s.size() - suffix.size()), suffix);
 }
 
 bool IsSavedFromMark(const TTagData& tag)
 {
     return tag.Start + tag.Length < kMarkZone && tag.Text.size() >= kMarkStart.size() &&
-           SameText(tag.Text.substr(0, kMarkStart.size()), kMarkStart) && tag.Text.ends_with("-->");
+           SameTextIgnoringCase(tag.Text.substr(0, kMarkStart.size()), kMarkStart) && tag.Text.ends_with("-->");
 }
 
 // Runs of consecutive links of one META tag: the parser appends the links of a tag together.
@@ -132,7 +130,7 @@ bool THTMLParser::GetAttribValue(std::string_view inner, size_t tagNameLength, s
             p = static_cast<size_t>(static_cast<const char*>(close) - inner.data()) + 1;
             continue;
         }
-        if (Upper(c) == attribName[0] && p + m < n && MatchesAt(inner, p, attribName) &&
+        if (AsciiUpper(c) == attribName[0] && p + m < n && MatchesAt(inner, p, attribName) &&
             (IsBlank(static_cast<unsigned char>(inner[p + m])) || inner[p + m] == '=')) {
             found = p;
             break;
@@ -287,7 +285,7 @@ bool THTMLParser::OnHTMLTagFound(TTagData& tag)
         ++k;
     if (k == 1)
         return true;
-    tag.Name = UpperCase(text.substr(1, k - 1));
+    tag.Name = AsciiUpperCase(text.substr(1, k - 1));
     const int64_t after = tag.Start + tag.Length + 1;  // 1-based position of the byte after the tag
 
     if (tag.Name == "TITLE") {
@@ -363,7 +361,7 @@ void THTMLParser::ApplyMetaRefresh()
     ForEachMetaTag(list, [&](int64_t b, int64_t e) {
         bool refresh = false;
         for (int64_t i = b; i < e; ++i)
-            refresh = refresh || SameText(list.Get(i)->FValue, "REFRESH");
+            refresh = refresh || SameTextIgnoringCase(list.Get(i)->FValue, "REFRESH");
         if (!refresh)
             return;
         for (int64_t i = b; i < e; ++i) {
@@ -395,7 +393,7 @@ void THTMLParser::ReadRobotsMeta()
         for (int64_t i = b; i < e; ++i) {
             const TWebLinkInfo& link = *list.Get(i);
             robots = robots || ((link.FAttribName == "NAME" || link.FAttribName == "HTTP-EQUIV") &&
-                                SameText(link.FValue, "ROBOTS"));
+                                SameTextIgnoringCase(link.FValue, "ROBOTS"));
         }
         if (!robots)
             return;
@@ -403,7 +401,7 @@ void THTMLParser::ReadRobotsMeta()
             const TWebLinkInfo& link = *list.Get(i);
             if (link.FAttribName != "CONTENT")
                 continue;
-            const std::string directives = UpperCase(link.FValue);
+            const std::string directives = AsciiUpperCase(link.FValue);
             if (directives.find("ALL") != std::string::npos)
                 continue;
             if (directives.find("NOINDEX") != std::string::npos)

@@ -5,14 +5,6 @@
 
 namespace {
 
-std::string AsciiLower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 bool StartsWith(const std::string& s, const std::string& prefix)
 {
     return s.compare(0, prefix.size(), prefix) == 0;
@@ -81,7 +73,7 @@ std::string LowerCaseBelowFolder(const std::string& name, const std::string& fol
     const std::string prefix = WithSlash(folder);
     if (!StartsWith(name, prefix))
         return name;
-    return prefix + AsciiLower(name.substr(prefix.size()));
+    return prefix + AsciiLowerCase(name.substr(prefix.size()));
 }
 
 TDownloadFilter::TDownloadFilter()

@@ -6,6 +6,7 @@
 #include "engine/LanguageStrings.h"
 #include "engine/ThreadSafeFileOps.h"
 #include "platform/IniFile.h"
+#include "platform/TextUtils.h"
 
 #include <algorithm>
 #include <climits>
@@ -38,14 +39,6 @@ std::string JoinList(const std::vector<std::string>& members, const char* separa
         out += m;
     }
     return out;
-}
-
-std::string UpperCase(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
 }
 
 // A text of the current language made fit to be a file name in one folder.
@@ -330,10 +323,10 @@ void AddToTypeList(std::string& list, int32_t& purpose, const std::string& value
 {
     if (value.empty() || value.size() > kMaxTypeListValue)
         return;
-    const std::vector<std::string> upper = SplitCommaList(UpperCase(list));
+    const std::vector<std::string> upper = SplitCommaList(AsciiUpperCase(list));
     if (upper.size() > kMaxTypeListMembers)
         return;
-    const auto found = std::find(upper.begin(), upper.end(), UpperCase(value));
+    const auto found = std::find(upper.begin(), upper.end(), AsciiUpperCase(value));
     switch (purpose) {
     case lpOnlyThese:
         if (found != upper.end()) {

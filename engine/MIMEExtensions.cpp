@@ -1,15 +1,10 @@
 #include "engine/MIMEExtensions.h"
 
+#include "platform/TextUtils.h"
+
 #include <cctype>
 
 namespace {
-
-std::string AsciiLower(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // From the last "." of the last path segment, dot included; empty when there is none.
 std::string FileExtension(const std::string& fileName)
@@ -29,8 +24,8 @@ bool StartsWith(const std::string& s, const char* prefix)
 
 std::string AddExtensionForMIMEType(const std::string& fileName, const std::string& mimeType)
 {
-    const std::string ext = AsciiLower(FileExtension(fileName));
-    const std::string type = AsciiLower(mimeType);
+    const std::string ext = AsciiLowerCase(FileExtension(fileName));
+    const std::string type = AsciiLowerCase(mimeType);
     if (StartsWith(type, "text/html"))
         return ext == ".htm" || ext == ".html" ? fileName : fileName + ".htm";
     if (StartsWith(type, "image/gif"))

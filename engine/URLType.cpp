@@ -2,6 +2,7 @@
 
 #include "engine/AppTraceLog.h"
 #include "platform/ErrorCodes.h"
+#include "platform/TextUtils.h"
 
 #include <algorithm>
 #include <array>
@@ -38,11 +39,6 @@ constexpr std::array<TSchemeInfo, 4> kSchemes{{
     {"https", usHTTPS, 443},
 }};
 
-char LowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
 bool IsAlpha(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -70,7 +66,7 @@ bool EqualsNoCase(std::string_view s, std::string_view lower)
     if (s.size() != lower.size())
         return false;
     for (size_t i = 0; i < s.size(); ++i)
-        if (LowerAscii(s[i]) != lower[i])
+        if (AsciiLower(s[i]) != lower[i])
             return false;
     return true;
 }
@@ -341,7 +337,7 @@ std::string CombineReference(std::string_view baseText, std::string_view refText
     TRefParts r = SplitReference(refBuf);
     if (r.hasScheme && !r.hasAuthority && b.hasScheme && r.scheme.size() == b.scheme.size() &&
         std::equal(r.scheme.begin(), r.scheme.end(), b.scheme.begin(),
-                   [](char x, char y) { return LowerAscii(x) == LowerAscii(y); }))
+                   [](char x, char y) { return AsciiLower(x) == AsciiLower(y); }))
         r.hasScheme = false;
     if (r.hasScheme)
         return refBuf;
@@ -963,7 +959,7 @@ std::string TURL::AddressToLocalName(std::string_view folder, bool recreateFolde
         rel += "index.html";
     DecodeSelectedEscapes(rel);
     for (char& c : rel)
-        c = IsInvalidFileNameChar(c) ? '_' : LowerAscii(c);
+        c = IsInvalidFileNameChar(c) ? '_' : AsciiLower(c);
 
     std::string name;
     name.reserve(folder.size() + rel.size() + 12);

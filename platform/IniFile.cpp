@@ -1,6 +1,7 @@
 #include "platform/IniFile.h"
 
 #include "platform/ErrorCodes.h"
+#include "platform/TextUtils.h"
 
 #include <cerrno>
 #include <climits>
@@ -36,15 +37,6 @@ std::string Unquote(const std::string& raw)
 TIniFile::TIniFile(std::string path)
 {
     Load(path);
-}
-
-std::string TIniFile::Lower(const std::string& s)
-{
-    std::string r = s;
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return r;
 }
 
 bool TIniFile::Load(const std::string& path)
@@ -105,23 +97,23 @@ void TIniFile::RebuildIndexes()
     for (size_t i = 0; i < sections_.size(); ++i) {
         Section& s = sections_[i];
         if (s.hasHeader)
-            sectionIndex_.emplace(Lower(s.name), i);
+            sectionIndex_.emplace(AsciiLowerCase(s.name), i);
         s.index.clear();
         for (size_t j = 0; j < s.entries.size(); ++j)
             if (!s.entries[j].key.empty())
-                s.index.emplace(Lower(s.entries[j].key), j);
+                s.index.emplace(AsciiLowerCase(s.entries[j].key), j);
     }
 }
 
 TIniFile::Section* TIniFile::FindSection(const std::string& name)
 {
-    auto it = sectionIndex_.find(Lower(Trim(name)));
+    auto it = sectionIndex_.find(AsciiLowerCase(Trim(name)));
     return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
 const TIniFile::Section* TIniFile::FindSection(const std::string& name) const
 {
-    auto it = sectionIndex_.find(Lower(Trim(name)));
+    auto it = sectionIndex_.find(AsciiLowerCase(Trim(name)));
     return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
@@ -133,7 +125,7 @@ TIniFile::Section& TIniFile::AddSection(const std::string& name)
     s.name = Trim(name);
     s.hasHeader = true;
     sections_.push_back(std::move(s));
-    sectionIndex_.emplace(Lower(sections_.back().name), sections_.size() - 1);
+    sectionIndex_.emplace(AsciiLowerCase(sections_.back().name), sections_.size() - 1);
     return sections_.back();
 }
 
@@ -153,7 +145,7 @@ bool TIniFile::Find(const std::string& section, const std::string& key, std::str
     const Section* s = FindSection(section);
     if (!s)
         return false;
-    auto it = s->index.find(Lower(Trim(key)));
+    auto it = s->index.find(AsciiLowerCase(Trim(key)));
     if (it == s->index.end())
         return false;
     value = Unquote(s->entries[it->second].value);
@@ -230,7 +222,7 @@ std::vector<std::string> TIniFile::ReadSectionKeys(const std::string& section) c
         const Entry& e = s->entries[j];
         if (e.key.empty())
             continue;
-        auto it = s->index.find(Lower(e.key));
+        auto it = s->index.find(AsciiLowerCase(e.key));
         if (it != s->index.end() && it->second == j)
             keys.push_back(e.key);
     }
@@ -257,7 +249,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     if (!s)
         s = &AddSection(section);
     std::string quoted = QuoteValue(value);
-    auto it = s->index.find(Lower(k));
+    auto it = s->index.find(AsciiLowerCase(k));
     if (it != s->index.end()) {
         s->entries[it->second].value = quoted;
         return;
@@ -268,12 +260,12 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
         --insertAt;
     s->entries.insert(s->entries.begin() + static_cast<std::ptrdiff_t>(insertAt), Entry{k, quoted});
     if (insertAt + 1 == s->entries.size()) {
-        s->index.emplace(Lower(k), insertAt);
+        s->index.emplace(AsciiLowerCase(k), insertAt);
     } else {
         s->index.clear();
         for (size_t j = 0; j < s->entries.size(); ++j)
             if (!s->entries[j].key.empty())
-                s->index.emplace(Lower(s->entries[j].key), j);
+                s->index.emplace(AsciiLowerCase(s->entries[j].key), j);
     }
 }
 
@@ -292,7 +284,7 @@ bool TIniFile::DeleteKey(const std::string& section, const std::string& key)
     Section* s = FindSection(section);
     if (!s)
         return false;
-    auto it = s->index.find(Lower(Trim(key)));
+    auto it = s->index.find(AsciiLowerCase(Trim(key)));
     if (it == s->index.end())
         return false;
     s->entries.erase(s->entries.begin() + static_cast<std::ptrdiff_t>(it->second));
@@ -302,10 +294,10 @@ bool TIniFile::DeleteKey(const std::string& section, const std::string& key)
 
 void TIniFile::EraseSection(const std::string& section)
 {
-    std::string lower = Lower(Trim(section));
+    std::string lower = AsciiLowerCase(Trim(section));
     bool changed = false;
     for (size_t i = sections_.size(); i-- > 0;) {
-        if (sections_[i].hasHeader && Lower(sections_[i].name) == lower) {
+        if (sections_[i].hasHeader && AsciiLowerCase(sections_[i].name) == lower) {
             sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(i));
             changed = true;
         }

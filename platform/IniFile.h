@@ -67,7 +67,6 @@ private:
         std::unordered_map<std::string, size_t> index;  // lower-case key -> first entry
     };
 
-    static std::string Lower(const std::string& s);
     Section* FindSection(const std::string& name);
     const Section* FindSection(const std::string& name) const;
     Section& AddSection(const std::string& name);

@@ -8,16 +8,9 @@
 #include <string_view>
 
 #include "platform/ErrorCodes.h"
+#include "platform/TextUtils.h"
 
 namespace {
-
-std::string Lower(std::string_view s)
-{
-    std::string r(s);
-    for (char& c : r)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
-}
 
 std::string_view Trim(std::string_view s)
 {
@@ -40,7 +33,7 @@ bool SplitCookieUrl(const std::string& url, TCookieTarget& target)
     auto schemeEnd = url.find("://");
     if (schemeEnd == std::string::npos)
         return false;
-    std::string scheme = Lower(std::string_view(url).substr(0, schemeEnd));
+    std::string scheme = AsciiLowerCase(std::string_view(url).substr(0, schemeEnd));
     if (scheme != "http" && scheme != "https")
         return false;
     target.secure = scheme == "https";
@@ -60,7 +53,7 @@ bool SplitCookieUrl(const std::string& url, TCookieTarget& target)
     }
     if (authority.empty())
         return false;
-    target.host = Lower(authority);
+    target.host = AsciiLowerCase(authority);
     path = path.substr(0, path.find_first_of("?#"));
     auto lastSlash = path.rfind('/');
     target.path = (path.empty() || path.front() != '/' || lastSlash == 0) ? "/" : std::string(path.substr(0, lastSlash));
@@ -149,7 +142,7 @@ bool TInternetLibrary::SetCookie(const std::string& url, const std::string& name
         firstSemicolon = rest.find(';');
         std::string_view attribute = Trim(rest.substr(0, firstSemicolon));
         auto eq = attribute.find('=');
-        std::string key = Lower(Trim(attribute.substr(0, eq)));
+        std::string key = AsciiLowerCase(Trim(attribute.substr(0, eq)));
         std::string attrValue(eq == std::string_view::npos ? std::string_view() : Trim(attribute.substr(eq + 1)));
         if (key == "expires") {
             time_t t = curl_getdate(attrValue.c_str(), nullptr);
@@ -163,7 +156,7 @@ bool TInternetLibrary::SetCookie(const std::string& url, const std::string& name
         } else if (key == "path" && !attrValue.empty() && attrValue.front() == '/') {
             path = attrValue;
         } else if (key == "domain" && !attrValue.empty()) {
-            std::string d = Lower(attrValue);
+            std::string d = AsciiLowerCase(attrValue);
             if (d.front() == '.')
                 d.erase(0, 1);
             if (!DomainMatches(target.host, d)) {

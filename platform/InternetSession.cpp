@@ -11,6 +11,7 @@
 
 #include "platform/ErrorCodes.h"
 #include "platform/InternetLibrary.h"
+#include "platform/TextUtils.h"
 
 static_assert(std::is_same_v<curl_off_t, int64_t>, "progress callback signature");
 
@@ -21,24 +22,6 @@ constexpr int kPollMs = 1000;
 // What closing a request may still read to keep its connection.
 constexpr int kDrainMs = 200;
 constexpr size_t kDrainBytes = 64 * 1024;
-
-std::string Lower(std::string_view s)
-{
-    std::string r(s);
-    for (char& c : r)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return r;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 std::string_view Trim(std::string_view s)
 {
@@ -144,12 +127,12 @@ bool GlobMatch(std::string_view pattern, std::string_view text)
 
 bool ProxyBypassMatches(const std::string& bypassList, const std::string& host, int port)
 {
-    const std::string lowerHost = Lower(host);
+    const std::string lowerHost = AsciiLowerCase(host);
     const std::string portText = std::to_string(port);
     std::string_view list(bypassList);
     while (!list.empty()) {
         size_t end = list.find_first_of(";, \t\r\n");
-        std::string entry = Lower(list.substr(0, end));
+        std::string entry = AsciiLowerCase(list.substr(0, end));
         list.remove_prefix(end == std::string_view::npos ? list.size() : end + 1);
         if (entry.empty())
             continue;
@@ -381,7 +364,7 @@ bool TInternetSession::UseProxyFor(const std::string& host, int port) const
 
 bool TInternetSession::SendHttpRequest(const TInternetRequest& request)
 {
-    const std::string scheme = Lower(request.Scheme);
+    const std::string scheme = AsciiLowerCase(request.Scheme);
     if (!HostUsable(request.Host)) {
         SetLastErrorCode(errc::InternetInvalidUrl);
         return false;
@@ -613,7 +596,7 @@ bool TInternetSession::ReadData(char* buffer, size_t size, size_t& bytesRead)
 bool TInternetSession::QueryHeader(const std::string& name, std::string& value) const
 {
     for (const auto& [headerName, headerValue] : headers_) {
-        if (EqualsNoCase(headerName, name)) {
+        if (SameTextIgnoringCase(headerName, name)) {
             value = headerValue;
             return true;
         }
@@ -675,7 +658,7 @@ size_t TInternetSession::OnHeader(char* data, size_t size, size_t count, void* s
             session->replyLines_ = std::string(line);
         } else if (!session->replyLines_.empty()) {
             session->replyLines_ += line;
-        } else if (line.size() > 15 && EqualsNoCase(line.substr(0, 15), "Content-Length:")) {
+        } else if (line.size() > 15 && SameTextIgnoringCase(line.substr(0, 15), "Content-Length:")) {
             // the size an information request learnt from SIZE
             std::string_view digits = Trim(line.substr(15));
             if (!digits.empty() && digits.size() <= 18 && digits.find_first_not_of("0123456789") == std::string_view::npos)

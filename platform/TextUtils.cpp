@@ -1,13 +1,20 @@
 #include "platform/TextUtils.h"
 
-namespace {
-
-char AsciiLower(char c)
+std::string AsciiLowerCase(std::string_view s)
 {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    std::string out(s);
+    for (char& c : out)
+        c = AsciiLower(c);
+    return out;
 }
 
-}  // namespace
+std::string AsciiUpperCase(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = AsciiUpper(c);
+    return out;
+}
 
 std::string TrimText(const std::string& s)
 {
@@ -19,7 +26,7 @@ std::string TrimText(const std::string& s)
     return s.substr(b, e - b);
 }
 
-bool SameTextIgnoringCase(const std::string& a, const std::string& b)
+bool SameTextIgnoringCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;

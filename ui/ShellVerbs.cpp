@@ -1,6 +1,7 @@
 #include "ui/ShellVerbs.h"
 
 #include "platform/IniFile.h"
+#include "platform/TextUtils.h"
 
 #include <QDir>
 #include <QMimeDatabase>
@@ -85,12 +86,6 @@ bool FindDesktopFile(const std::string& id, std::string& text)
     return false;
 }
 
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 }  // namespace
 
 bool GetShellVerbsForFileExtension(const std::string& extension, std::vector<std::string>& verbs,
@@ -150,7 +145,7 @@ bool GetShellVerbsForFileExtension(const std::string& extension, std::vector<std
 void RemoveHiddenShellVerbs(std::vector<std::string>& verbs, std::vector<std::string>& displayTexts)
 {
     for (size_t i = verbs.size(); i-- > 0;) {
-        std::string verb = Lower(verbs[i]);
+        std::string verb = AsciiLowerCase(verbs[i]);
         if (verb == "printto" || verb == "openas" || verb == "runas") {
             verbs.erase(verbs.begin() + static_cast<std::ptrdiff_t>(i));
             if (i < displayTexts.size())
