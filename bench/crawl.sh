@@ -2,10 +2,14 @@
 # crawl.sh [PAGES] [PORT] — copies a generated site with gleanery-crawl beside the peer tools and
 # prints wall time, CPU time and peak memory of each, the ratios against the best peer, and the
 # offline-browsing check of every copy. Needs `scripts/install-deps --bench` and a build in build/.
+# The tools take turns over GLEANERY_BENCH_ROUNDS rounds (default 3), the order swapped every
+# round, and medians are compared: on some file systems a run pays for files the run before it
+# deleted, so a single run in a fixed order favours whoever goes first.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 pages=${1:-10000}
 port=${2:-18080}
+rounds=${GLEANERY_BENCH_ROUNDS:-3}
 kit=${GLEANERY_BENCH_KIT:-$top/../shared/bench}
 crawl=${GLEANERY_CRAWL:-$top/build/tools/gleanery-crawl}
 work=$(mktemp -d /tmp/gleanery-bench.XXXXXX)
@@ -17,15 +21,15 @@ python3 "$kit/gensite.py" "$work/site" "$pages" "$host" >/dev/null
 pidfile=$(bash "$kit/serve.sh" "$work/site" "$port")
 trap 'kill $(cat "$pidfile") 2>/dev/null || true' EXIT
 
-bash "$kit/peers.sh" "$url" "$work/peers" | tee "$work/peers.txt"
-
-cat > "$work/job.GCJ" <<JOB
+run_gleanery() {  # round
+  local dest=$work/gleanery-$1
+  cat > "$work/job-$1.GCJ" <<JOB
 [FileInfo]
 SchemaVersion=1
 [Start]
 JobName=bench
 StartingWebAddress=$url
-DestinationFolder=$work/gleanery
+DestinationFolder=$dest
 RewriteLinks=1
 FlattenDestinationFolders=0
 [LocationRestrictions]
@@ -34,23 +38,43 @@ MaxDistance=-1
 [DownloadOptions]
 MaxSimultaneousDownloads=4
 JOB
+  local t0 t1 u s m
+  t0=$(date +%s.%N)
+  /usr/bin/time -f "%U %S %M" -o "$work/gleanery-$1.time" "$crawl" --data-folder "$work/data-$1" \
+    "$work/job-$1.GCJ" >"$work/gleanery-$1.log" 2>&1 || echo "gleanery-crawl exited with $?"
+  t1=$(date +%s.%N)
+  read -r u s m <"$work/gleanery-$1.time"
+  printf "%-8s wall %7.2f s  cpu %7.2f s  rss %7d KiB  files %d\n" gleanery "$(echo "$t1 - $t0" | bc)" \
+    "$(echo "$u + $s" | bc)" "$m" "$(find "$dest" -type f | wc -l)" | tee -a "$work/results.txt"
+}
 
-t0=$(date +%s.%N)
-/usr/bin/time -f "%U %S %M" -o "$work/gleanery.time" "$crawl" --data-folder "$work/data" "$work/job.GCJ" \
-  >"$work/gleanery.log" 2>&1 || echo "gleanery-crawl exited with $?"
-t1=$(date +%s.%N)
-read -r u s m <"$work/gleanery.time"
-wall=$(echo "$t1 - $t0" | bc)
-cpu=$(echo "$u + $s" | bc)
-printf "%-8s wall %7.2f s  cpu %7.2f s  rss %7d KiB  files %d\n" gleanery "$wall" "$cpu" "$m" \
-  "$(find "$work/gleanery" -type f | wc -l)"
+run_peers() {  # round
+  bash "$kit/peers.sh" "$url" "$work/peers-$1" | tee -a "$work/results.txt"
+}
 
-# Ratios against the peer with the lowest wall time.
-read -r bname bwall bcpu brss < <(awk '{print $1, $3, $6, $9}' "$work/peers.txt" | sort -k2 -g | head -1)
-printf "vs %s: wall %.2f  cpu %.2f  rss %.2f\n" "$bname" "$(echo "$wall / $bwall" | bc -l)" \
-  "$(echo "$cpu / $bcpu" | bc -l)" "$(echo "$m / $brss" | bc -l)"
+for round in $(seq "$rounds"); do
+  echo "round $round"
+  if [ $((round % 2)) -eq 1 ]; then run_gleanery "$round"; run_peers "$round"; else run_peers "$round"; run_gleanery "$round"; fi
+done
 
-for copy in "$work/gleanery/127.0.0.1" "$work/peers/wget2/$host" "$work/peers/wget/$host"; do
+# Medians of each tool, and the ratios against the peer with the lowest median wall time.
+python3 - "$work/results.txt" <<'PY'
+import statistics, sys
+runs = {}
+for line in open(sys.argv[1]):
+    f = line.split()
+    runs.setdefault(f[0], []).append((float(f[2]), float(f[5]), float(f[8])))
+med = {name: [statistics.median(column) for column in zip(*rows)] for name, rows in runs.items()}
+for name, (wall, cpu, rss) in med.items():
+    print(f"median {name:<8} wall {wall:7.2f} s  cpu {cpu:7.2f} s  rss {rss:9.0f} KiB  ({len(runs[name])} runs)")
+peers = {name: m for name, m in med.items() if name != "gleanery"}
+if "gleanery" in med and peers:
+    best = min(peers, key=lambda name: peers[name][0])
+    g, b = med["gleanery"], peers[best]
+    print(f"vs {best}: wall {g[0] / b[0]:.2f}  cpu {g[1] / b[1]:.2f}  rss {g[2] / b[2]:.2f}")
+PY
+
+for copy in "$work/gleanery-$rounds/127.0.0.1" "$work/peers-$rounds/wget2/$host" "$work/peers-$rounds/wget/$host"; do
   [ -d "$copy" ] || continue
   printf "linkcheck %s: " "${copy#"$work"/}"
   python3 "$kit/linkcheck.py" "$copy" "$host" | head -3 || true

@@ -544,7 +544,8 @@ bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, i
 {
     FProgress.FElapsedMs.store(0);
     FProgress.FValid.store(1);
-    SetState(DL_RUNNING);
+    // Nothing waits for this state: the dispatcher is not woken for it.
+    FState.store(DL_RUNNING, std::memory_order_release);
     const auto start = std::chrono::steady_clock::now();
     char block[kReadBlock];
     for (;;) {

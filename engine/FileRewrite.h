@@ -3,14 +3,44 @@
 // the original stays as it was, and any failure leaves it intact.
 #include <cstdint>
 #include <string>
+#include <mutex>
 #include <string_view>
+#include <vector>
+
+// Files that rewrites give back for the next rewrite to write into. A rewrite that has a pool
+// exchanges its new copy with the original in one step and returns the original's file (under
+// the temporary name) to the pool, so a run of rewrites neither creates nor frees a file each
+// time. Safe from several threads; the files left are removed when the pool goes.
+class TRewriteSpares {
+public:
+    TRewriteSpares() = default;
+    ~TRewriteSpares();
+    TRewriteSpares(const TRewriteSpares&) = delete;
+    TRewriteSpares& operator=(const TRewriteSpares&) = delete;
+
+    struct TSpare {
+        int fd = -1;  // open for writing
+        std::string name;
+        uint64_t device = 0;
+    };
+    // A spare on the device, if there is one.
+    bool Take(uint64_t device, TSpare& spare);
+    void Give(TSpare spare);
+    size_t Count() const;
+
+private:
+    mutable std::mutex lock_;
+    std::vector<TSpare> spares_;
+};
 
 class TFileRewrite {
 public:
     // Opens the file for editing (a symbolic link at its name is refused, as is anything but a
-    // regular file, or a file that cannot be opened for writing) and creates the temporary file
-    // with the same permission bits. Throws std::runtime_error on failure.
-    explicit TFileRewrite(const std::string& fileName);
+    // regular file, or a file that cannot be opened for writing); the temporary file, with the
+    // same permission bits, is made when the first byte is written. With spares, the temporary
+    // file comes from the pool when it has one, and the original goes to it on Commit. Throws
+    // std::runtime_error on failure.
+    explicit TFileRewrite(const std::string& fileName, TRewriteSpares* spares = nullptr);
     ~TFileRewrite();
     TFileRewrite(const TFileRewrite&) = delete;
     TFileRewrite& operator=(const TFileRewrite&) = delete;
@@ -35,6 +65,11 @@ public:
 
 private:
     void ReadSource(char* buffer, int64_t count, int64_t offset);
+    void OpenTemporary();
+    bool TakeSpare();
+    // Puts the output in place by exchanging it with the original; False when the file system
+    // cannot exchange (nothing changed then).
+    bool ExchangeWithOriginal(bool keptAsSecondName);
     void FillWindow();
     void WriteOut(std::string_view data);
     void Flush();
@@ -44,6 +79,12 @@ private:
     std::string tempName_;
     int sourceFd_ = -1;
     int tempFd_ = -1;
+    TRewriteSpares* spares_ = nullptr;
+    bool tempIsSpare_ = false;
+    uint32_t mode_ = 0;
+    uint32_t uid_ = 0;
+    uint32_t gid_ = 0;
+    uint64_t device_ = 0;
     int64_t sourceSize_ = 0;
     int64_t sourcePos_ = 0;
     bool committed_ = false;

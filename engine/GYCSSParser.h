@@ -9,6 +9,10 @@
 
 class TCSSParser : public TCommonParser, public TSingleton<TCSSParser> {
 public:
+    TCSSParser() = default;
+    // A parser of a helper thread's own; Instance() still names the program's one.
+    explicit TCSSParser(TPrivateInstance p) : TSingleton(p) {}
+
     bool ForceAbsoluteLink(const TWebLinkInfo&) const override { return false; }
 
     // Appends the links of a style sheet and resolves them; a missing file gives nothing.

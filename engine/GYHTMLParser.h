@@ -29,6 +29,10 @@ struct TTagAttribData {
 
 class THTMLParser : public TCommonParser, public TSingleton<THTMLParser> {
 public:
+    THTMLParser() = default;
+    // A parser of a helper thread's own; Instance() still names the program's one.
+    explicit THTMLParser(TPrivateInstance p) : TSingleton(p) {}
+
     // CODEBASE values are always written as absolute addresses.
     bool ForceAbsoluteLink(const TWebLinkInfo& link) const override;
 

@@ -7,6 +7,7 @@
 #include "engine/JobTypes.h"
 #include "engine/LinkRewrite.h"
 #include "engine/LinkType.h"
+#include "engine/RewriteAhead.h"
 #include "engine/SpiderDestObject.h"
 #include "engine/SpiderOutputMsgQueue.h"
 #include "engine/ThreadSafeFileOps.h"
@@ -14,17 +15,8 @@
 
 #include <exception>
 #include <stdexcept>
-#include <sys/stat.h>
 
 namespace {
-
-// Only a plain file is read: a missing one, a folder or a symbolic link (which could lead out of
-// the destination folder) is passed over.
-bool IsPlainFile(const std::string& fileName)
-{
-    struct stat st {};
-    return ::lstat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 int32_t WholePercent(int64_t position, int64_t size)
 {
@@ -122,15 +114,27 @@ void TURLToFilenameMapper::ForgetFiles()
     presentDestCount_ = 0;
 }
 
+TLinkReplaceOptions RewriteOptionsOf(const TCopyJob& job)
+{
+    TLinkReplaceOptions options;
+    options.FKeepInputFile = job.KeepRewriteInputFiles;
+    options.FAddMark = job.AddMarkOfWebOnRewrite;
+    return options;
+}
+
+int32_t DestIDOfAddress(const TSpiderObjectList& spiders, const TURL& address)
+{
+    const TSpiderObject* object = spiders.Get(spiders.IndexOfURL(address));
+    if (object != nullptr && object->FRedirectedToID != 0)
+        object = spiders.Get(spiders.IndexOfID(object->FRedirectedToID));
+    return object != nullptr ? object->FDestID : 0;
+}
+
 int32_t TURLToFilenameMapper::DestIDOf(const TURL& address)
 {
     if (spiderList_ == nullptr || destList_ == nullptr)
         return 0;
-    key_.FURL.Assign(address);
-    const TSpiderObject* object = spiderList_->Get(spiderList_->IndexOf(key_));
-    if (object != nullptr && object->FRedirectedToID != 0)
-        object = spiderList_->Get(spiderList_->IndexOfID(object->FRedirectedToID));
-    return object != nullptr ? object->FDestID : 0;
+    return DestIDOfAddress(*spiderList_, address);
 }
 
 std::string TURLToFilenameMapper::MapURLToFilename(const TURL& address)
@@ -221,7 +225,9 @@ void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fi
     (void)destList;
     if (auto* mapper = TURLToFilenameMapper::Instance())
         mapper->ForgetFiles();
-    if (!IsPlainFile(fileName))
+    // Only a plain file is read: a missing one, a folder or a symbolic link (which could lead out
+    // of the destination folder) is passed over.
+    if (!IsPlainFileNoFollow(fileName))
         return;
     control_ = &control;
     mode_ = 0;
@@ -278,45 +284,54 @@ void TLinkParser::RewriteLinksInFile(TJobControl& control, const std::string& fi
                                      const TCopyJob& job, TSpiderDestObjectList& destList,
                                      TSpiderObjectList& spiderList, int kind, const TURL& pageURL)
 {
-    if (!IsPlainFile(fileName))
-        return;
-    control_ = &control;
-    mode_ = 1;
     TURLToFilenameMapper* mapper = TURLToFilenameMapper::Instance();
     if (mapper != nullptr)
         mapper->SetLists(&spiderList, &destList);
-    const std::string address = pageURL.GetURLWithoutUserInfo();
-    PostStarted(msg_, OUTMSG_WRITE_STARTED, RW_KIND_REWRITE, fileName, &pageURL);
-
-    bool failed = false;
-    try {
-        SetReadCallbacks();
-        TWebLinkList list;
-        ReadLinks(kind, fileName, address, list, localMode);
-        // A file without links is left untouched; a cancelled read rewrites nothing.
-        if (list.Count() > 0 && !control.CancelRequested()) {
-            TLinkReplaceOptions options;
-            options.FKeepInputFile = job.KeepRewriteInputFiles;
-            options.FAddMark = job.AddMarkOfWebOnRewrite;
-            TCommonParser& parser = kind == 2 ? static_cast<TCommonParser&>(CSSParser())
-                                              : static_cast<TCommonParser&>(HTMLParser());
-            parser.OnRewriteProgress = [this](int64_t position, int64_t size) {
-                return OnRewriteProgress(position, size);
-            };
-            parser.OnAddressToFile = [mapper](const TURL& url) {
-                return mapper != nullptr ? mapper->MapURLToAvailableFile(url) : std::string();
-            };
-            bool marked = kind != 2 && HTMLParser().FMarked;
-            ReplaceLinksInFile(parser, fileName, address, options, list, kind, marked);
-        }
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "RewriteLinksInFile " + fileName, "LinkParser");
-        msg_.FReadWrite.FErrorText = e.what();
-        failed = true;
-    }
-    ClearCallbacks();
+    TRewriteTask task{fileName, pageURL.GetURLWithoutUserInfo(), localMode, kind};
+    TPreparedRewrite prepared;
+    PrepareRewrite(task, RewriteOptionsOf(job), HTMLParser(), CSSParser(),
+                   [mapper](const TURL& url) {
+                       return mapper != nullptr ? mapper->MapURLToAvailableFile(url) : std::string();
+                   },
+                   prepared);
     if (mapper != nullptr)
         mapper->ClearLists();
+    CommitPreparedRewrite(control, prepared, fileName, job, pageURL);
+}
+
+void TLinkParser::CommitPreparedRewrite(TJobControl& control, TPreparedRewrite& prepared, const std::string& fileName,
+                                        const TCopyJob& job, const TURL& pageURL)
+{
+    if (prepared.missing)
+        return;
+    control_ = &control;
+    mode_ = 1;
+    PostStarted(msg_, OUTMSG_WRITE_STARTED, RW_KIND_REWRITE, fileName, &pageURL);
+    // The parsers' progress calls, reported as they would have been while rewriting; a cancel
+    // ends the page there and leaves it as it was.
+    bool cancelled = false;
+    for (const TRecordedProgress& call : prepared.progress) {
+        cancelled = call.rewriting ? OnRewriteProgress(call.position, call.size)
+                                   : OnReadProgress(call.position, call.size);
+        if (cancelled)
+            break;
+    }
+    bool failed = false;
+    std::string error = prepared.errorText;
+    if (!cancelled && !prepared.failed && prepared.copy) {
+        try {
+            prepared.copy->Commit(job.KeepRewriteInputFiles ? KeptInputFileName(fileName) : std::string());
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+    }
+    prepared.copy.reset();
+    if (!cancelled && (prepared.failed || !error.empty())) {
+        LogEvent(etException, error, "RewriteLinksInFile " + fileName, "LinkParser");
+        msg_.FReadWrite.FErrorText = error;
+        failed = true;
+    }
+    control_ = nullptr;
     msg_.FReadWrite.FStatus = EndStatus(failed, control);
     Post(OUTMSG_WRITE_ENDED);
 }

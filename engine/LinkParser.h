@@ -2,6 +2,7 @@
 // The parse driver: reads the links of a downloaded page or style sheet into the job's address
 // list, and rewrites the links of a saved one for offline browsing, reporting both through the
 // output queue. Used by the crawl thread alone.
+#include "engine/LinkRewrite.h"
 #include "engine/SpiderObject.h"
 #include "engine/SpiderOutputMsgTypes.h"
 #include "platform/Singleton.h"
@@ -14,6 +15,7 @@ class TCopyJob;
 class TJobControl;
 class TSpiderDestObjectList;
 class TURL;
+struct TPreparedRewrite;
 
 // Posts reports through the output queue, numbering page reads and file writes apart.
 class TReadWriteOutputMessenger : public TSingleton<TReadWriteOutputMessenger> {
@@ -31,6 +33,13 @@ private:
 // pageURL is the page's address (none for post-processing).
 void PostStarted(TSpiderOutputMsg& msg, uint8_t type, uint8_t kind, const std::string& fileName,
                  const TURL* pageURL);
+
+// The rewrite options a job asks for.
+TLinkReplaceOptions RewriteOptionsOf(const TCopyJob& job);
+
+// The destination id of an address (of its redirect target when it was redirected), 0 none.
+// Only reads the list.
+int32_t DestIDOfAddress(const TSpiderObjectList& spiders, const TURL& address);
 
 // An address's local file, from the job's lists (set for the length of one rewrite).
 class TURLToFilenameMapper : public TSingleton<TURLToFilenameMapper> {
@@ -52,7 +61,6 @@ private:
 
     TSpiderObjectList* spiderList_ = nullptr;
     TSpiderDestObjectList* destList_ = nullptr;
-    TSpiderObject key_;
     // Which destinations exist on disk, by id (0 unknown, 1 present, 2 absent), for the lists below.
     std::vector<uint8_t> present_;
     const TSpiderObjectList* presentSpiderList_ = nullptr;
@@ -71,6 +79,11 @@ public:
     void RewriteLinksInFile(TJobControl& control, const std::string& fileName, bool localMode, const TCopyJob& job,
                             TSpiderDestObjectList& destList, TSpiderObjectList& spiderList, int kind,
                             const TURL& pageURL);
+
+    // Reports a page's rewrite prepared ahead (TRewriteAhead) and puts its new copy in place,
+    // as RewriteLinksInFile would have; a cancel taken meanwhile leaves the page as it was.
+    void CommitPreparedRewrite(TJobControl& control, TPreparedRewrite& prepared, const std::string& fileName,
+                               const TCopyJob& job, const TURL& pageURL);
 
 private:
     bool OnReadProgress(int64_t position, int64_t size);

@@ -183,13 +183,22 @@ void ReplaceLinksInStream(TFileRewrite& io, const TCommonParser& parser, const s
     io.CopySource();
 }
 
-void ReplaceLinksInFile(const TCommonParser& parser, const std::string& fileName, const std::string& pageAddress,
-                        const TLinkReplaceOptions& options, TWebLinkList& list, int kind, bool pageMarked)
+std::unique_ptr<TFileRewrite> PrepareReplacedLinks(const TCommonParser& parser, const std::string& fileName,
+                                                   const std::string& pageAddress, const TLinkReplaceOptions& options,
+                                                   TWebLinkList& list, int kind, bool pageMarked,
+                                                   TRewriteSpares* spares)
 {
     if (!SafeFileExists(fileName))
         throw std::runtime_error("File does not exist");
-    TFileRewrite io(fileName);
+    auto io = std::make_unique<TFileRewrite>(fileName, spares);
     const bool page = kind == 1;
-    ReplaceLinksInStream(io, parser, pageAddress, page, page && options.FAddMark && !pageMarked, list);
-    io.Commit(options.FKeepInputFile ? KeptInputFileName(fileName) : std::string());
+    ReplaceLinksInStream(*io, parser, pageAddress, page, page && options.FAddMark && !pageMarked, list);
+    return io;
+}
+
+void ReplaceLinksInFile(const TCommonParser& parser, const std::string& fileName, const std::string& pageAddress,
+                        const TLinkReplaceOptions& options, TWebLinkList& list, int kind, bool pageMarked)
+{
+    auto io = PrepareReplacedLinks(parser, fileName, pageAddress, options, list, kind, pageMarked);
+    io->Commit(options.FKeepInputFile ? KeptInputFileName(fileName) : std::string());
 }

@@ -1,10 +1,12 @@
 #pragma once
 // Copying a page or style sheet with its links replaced for offline browsing: a relative path
 // to the local copy where there is one, the absolute address otherwise.
+#include <memory>
 #include <string>
 
 class TCommonParser;
 class TFileRewrite;
+class TRewriteSpares;
 class TWebLinkList;
 
 // How a rewrite treats the page's file.
@@ -36,6 +38,14 @@ std::string KeptInputFileName(const std::string& fileName);
 // replacing, and the rest is copied unchanged.
 void ReplaceLinksInStream(TFileRewrite& io, const TCommonParser& parser, const std::string& pageAddress,
                           bool dropBase, bool writeMark, TWebLinkList& list);
+
+// Writes the file's new copy with its links replaced to a temporary file and returns it, not yet
+// in place (Commit puts it there; dropping it leaves the file as it was). The temporary file
+// comes from spares when given (see TFileRewrite). Throws like below.
+std::unique_ptr<TFileRewrite> PrepareReplacedLinks(const TCommonParser& parser, const std::string& fileName,
+                                                   const std::string& pageAddress, const TLinkReplaceOptions& options,
+                                                   TWebLinkList& list, int kind, bool pageMarked,
+                                                   TRewriteSpares* spares = nullptr);
 
 // Replaces the links of the file through a temporary file and a rename; kind 1 is a page (its
 // BASE tags go and, with FAddMark, a page without a mark (pageMarked) gets one), 2 a style

@@ -73,7 +73,12 @@ bool TSpiderObjectList::AddIfNotPresent(const TSpiderObject& candidate, TSpiderO
 
 int32_t TSpiderObjectList::IndexOf(const TSpiderObject& object) const
 {
-    auto found = byKey_.find(KeyOf(object.FURL));
+    return IndexOfURL(object.FURL);
+}
+
+int32_t TSpiderObjectList::IndexOfURL(const TURL& url) const
+{
+    auto found = byKey_.find(KeyOf(url));
     return found == byKey_.end() ? -1 : found->second;
 }
 

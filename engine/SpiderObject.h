@@ -51,6 +51,8 @@ public:
     bool AddIfNotPresent(const TSpiderObject& candidate, TSpiderObject*& listObject, bool& requeued);
     // Index of the object with the candidate's key, -1 when absent.
     int32_t IndexOf(const TSpiderObject& object) const;
+    // The same for an address; safe from several threads while the list does not change.
+    int32_t IndexOfURL(const TURL& url) const;
     int32_t Count() const { return static_cast<int32_t>(objects_.size()); }
     // nullptr outside 0..Count()-1.
     TSpiderObject* Get(int32_t index) const;

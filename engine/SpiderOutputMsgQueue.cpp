@@ -40,7 +40,14 @@ void TSpiderOutputMessageQueue::SetRetryTimes(const TRetryTimes& times)
 
 bool TSpiderOutputMessageQueue::PostMessage(const TSpiderOutputMsg& message)
 {
+    uint64_t generation = 0;
+    return PostUnderLock(message, generation);
+}
+
+bool TSpiderOutputMessageQueue::PostUnderLock(const TSpiderOutputMsg& message, uint64_t& generation)
+{
     std::lock_guard<std::mutex> guard(lock_);
+    generation = changes_;
     if (order_.Full())
         return false;
     if (!sink_) {
@@ -75,6 +82,10 @@ bool TSpiderOutputMessageQueue::Abandoned()
 bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& message)
 {
     using Clock = std::chrono::steady_clock;
+    uint64_t generation = 0;
+    // Most reports find a free slot at once: one lock, nothing else.
+    if (PostUnderLock(message, generation))
+        return true;
     TRetryTimes times;
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -84,13 +95,6 @@ bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& message
     Clock::time_point lastWarning;
     bool warned = false;
     for (;;) {
-        uint64_t generation;
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            generation = changes_;
-        }
-        if (PostMessage(message))
-            return true;
         if (Abandoned()) {
             LogEvent(etWarning, "Post message abandoned: output closed", "TryToPostMessage", kUnit);
             return false;
@@ -103,27 +107,47 @@ bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& message
         }
         if (now - first > times.giveUp)
             throw std::runtime_error("Spider output msg queue full");
-        // Woken early when a slot is freed or the sink changes.
-        std::unique_lock<std::mutex> guard(lock_);
-        slotFreed_.wait_for(guard, times.retry, [&] { return changes_ != generation; });
+        {
+            // Woken early once enough slots are free or the sink changes.
+            std::unique_lock<std::mutex> guard(lock_);
+            ++waitingSenders_;
+            slotFreed_.wait_for(guard, times.retry,
+                                [&] { return changes_ != generation || order_.Count() <= kWakeSendersAt; });
+            --waitingSenders_;
+        }
+        if (PostUnderLock(message, generation))
+            return true;
     }
 }
 
 bool TSpiderOutputMessageQueue::RetrieveMessage(int32_t label, TSpiderOutputMsg& message)
 {
+    return RetrieveMessages(&label, 1, &message) == 1;
+}
+
+int32_t TSpiderOutputMessageQueue::RetrieveMessages(const int32_t* labels, int32_t count, TSpiderOutputMsg* messages)
+{
+    int32_t taken = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        int32_t pos = 0;
-        while (pos < order_.Count() && slots_[order_.SlotAt(pos)]->FLabel != label)
-            ++pos;
-        if (pos == order_.Count())
-            return false;
-        message.AssignUsedFields(slots_[order_.SlotAt(pos)]->FMsg);
-        order_.RemoveAt(pos);
+        for (int32_t i = 0; i < count; ++i) {
+            // Labels are handed out in order, so the one asked for is nearly always the oldest.
+            int32_t pos = 0;
+            while (pos < order_.Count() && slots_[order_.SlotAt(pos)]->FLabel != labels[i])
+                ++pos;
+            if (pos == order_.Count())
+                continue;
+            messages[taken++].AssignUsedFields(slots_[order_.SlotAt(pos)]->FMsg);
+            order_.RemoveAt(pos);
+        }
+        // A waiting sender is woken once a batch of slots is free, not for every single one:
+        // a consumer that keeps pace would otherwise cost a wake-up per report.
+        if (taken == 0 || waitingSenders_ == 0 || order_.Count() > kWakeSendersAt)
+            return taken;
         ++changes_;
     }
     slotFreed_.notify_all();
-    return true;
+    return taken;
 }
 
 void TSpiderOutputMessageQueue::ClearMessageQueue()

@@ -45,12 +45,17 @@ public:
     bool TryToPostMessage(const TSpiderOutputMsg& message);
     // Takes the report with this label out of the queue; False when no slot has it.
     bool RetrieveMessage(int32_t label, TSpiderOutputMsg& message);
+    // Takes the reports with these labels in one go, in the order given, into messages (room
+    // for count); labels no slot has are passed over. Returns how many were taken.
+    int32_t RetrieveMessages(const int32_t* labels, int32_t count, TSpiderOutputMsg* messages);
     void ClearMessageQueue();
 
     int32_t Count() const;
 
 private:
     bool Abandoned();
+    // One attempt under the lock; generation is the change count seen.
+    bool PostUnderLock(const TSpiderOutputMsg& message, uint64_t& generation);
 
     mutable std::mutex lock_;
     std::condition_variable slotFreed_;
@@ -58,7 +63,9 @@ private:
     std::array<std::unique_ptr<TLabeledSpiderOutputMsg>, Capacity> slots_;
     TSlotOrder<Capacity> order_;
     int32_t nextLabel_ = 1;
-    uint64_t changes_ = 0;  // raised whenever a waiting sender may now succeed
+    static constexpr int32_t kWakeSendersAt = Capacity / 2;
+    uint64_t changes_ = 0;  // raised whenever a waiting sender should try again
+    int32_t waitingSenders_ = 0;
     std::function<bool()> terminating_;
     TRetryTimes times_;
 };

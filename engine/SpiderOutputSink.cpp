@@ -7,6 +7,9 @@ bool THeadlessOutputSink::post(int32_t label)
         if (closed_ || refusing_)
             return false;
         labels_.push_back(label);
+        if (batchWaiter_ && labels_.size() < wakeAt_)
+            return true;
+        batchWaiter_ = false;
     }
     ready_.notify_one();
     return true;
@@ -27,6 +30,27 @@ bool THeadlessOutputSink::WaitForLabel(int32_t& label, std::chrono::milliseconds
         return false;
     label = labels_.front();
     labels_.pop_front();
+    return true;
+}
+
+bool THeadlessOutputSink::WaitForLabels(std::vector<int32_t>& labels, size_t batch, std::chrono::microseconds gather,
+                                        std::chrono::milliseconds timeout)
+{
+    std::unique_lock<std::mutex> guard(lock_);
+    const auto waitFor = [&](size_t count, auto duration) {
+        wakeAt_ = count;
+        batchWaiter_ = true;
+        ready_.wait_for(guard, duration, [&] { return labels_.size() >= count || closed_; });
+        batchWaiter_ = false;
+    };
+    if (labels_.empty())
+        waitFor(1, timeout);
+    if (labels_.empty())
+        return false;
+    if (labels_.size() < batch && !closed_)
+        waitFor(batch, gather);
+    labels.insert(labels.end(), labels_.begin(), labels_.end());
+    labels_.clear();
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 class TSpiderOutputSink {
 public:
@@ -26,6 +27,11 @@ public:
 
     // Waits up to timeout for a label; False on time-out or when closed and drained.
     bool WaitForLabel(int32_t& label, std::chrono::milliseconds timeout);
+    // Waits up to timeout for a label, then up to gather for batch labels in all, and appends
+    // every label waiting to labels. False on time-out or when closed and drained. The sender
+    // wakes the consumer once per batch, not once per label.
+    bool WaitForLabels(std::vector<int32_t>& labels, size_t batch, std::chrono::microseconds gather,
+                       std::chrono::milliseconds timeout);
     // Refuses later announcements and wakes every waiter.
     void Close();
     // Makes post fail (or succeed again) without closing, to simulate a refused announcement.
@@ -38,4 +44,6 @@ private:
     std::deque<int32_t> labels_;
     bool closed_ = false;
     bool refusing_ = false;
+    size_t wakeAt_ = 1;  // how many labels wake the consumer waiting in WaitForLabels
+    bool batchWaiter_ = false;
 };

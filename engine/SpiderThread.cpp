@@ -10,11 +10,14 @@
 
 #include "engine/LinkParser.h"
 #include "engine/PostProcess.h"
+#include "engine/RewriteAhead.h"
 #include "platform/InternetLibrary.h"
 
 #include <algorithm>
 #include <exception>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -31,6 +34,13 @@ bool IsInsideDestination(const std::string& fileName, const TCopyJob& job)
         folder += '/';
     return fileName.size() > folder.size() && fileName.compare(0, folder.size(), folder) == 0 &&
            fileName.find("/../") == std::string::npos;
+}
+
+// Helper threads that prepare rewritten pages: the download threads rest meanwhile.
+int32_t RewriteHelperCount()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int32_t>(std::clamp<unsigned>(cores > 1 ? cores - 1 : 1, 1, 4));
 }
 
 std::string NoURLFor(const TSpiderDestObject& dest)
@@ -212,6 +222,22 @@ void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderD
     report.FJobID = 0;
     TLinkParser* parser = TLinkParser::Instance();
     const int32_t count = dests.Count();
+    // The pages to rewrite, with their owners, found before helpers start on them.
+    std::vector<TRewriteTask> tasks;
+    std::vector<int32_t> taskOf(static_cast<size_t>(count), -1);
+    std::vector<int32_t> ownerOf(static_cast<size_t>(count), -1);
+    for (int32_t i = 0; i < count && job.RewriteLinks && parser; ++i) {
+        const TSpiderDestObject* dest = dests.Get(i);
+        if (!dest->FParseNeeded || !IsInsideDestination(dest->FFileName, job))
+            continue;
+        ownerOf[i] = spiders.IndexOfDestOwner(dest->FID);
+        if (const TSpiderObject* owner = spiders.Get(ownerOf[i])) {
+            taskOf[i] = static_cast<int32_t>(tasks.size());
+            tasks.push_back({dest->FFileName, owner->FURL.GetURLWithoutUserInfo(), dest->FLocalSource,
+                             dest->FParseKind});
+        }
+    }
+    TRewriteAhead ahead(std::move(tasks), spiders, dests, RewriteOptionsOf(job), RewriteHelperCount());
     for (int32_t i = 0; i < count; ++i) {
         ::WaitWhilePaused(*this);
         if (CancelRequested()) {
@@ -222,12 +248,12 @@ void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderD
         if (!IsInsideDestination(dest->FFileName, job))
             continue;
         if (job.RewriteLinks && dest->FParseNeeded) {
-            TSpiderObject* owner = spiders.Get(spiders.IndexOfDestOwner(dest->FID));
-            if (owner && parser)
-                parser->RewriteLinksInFile(*this, dest->FFileName, dest->FLocalSource, job, dests, spiders,
-                                           dest->FParseKind, owner->FURL);
-            else if (!owner)
+            if (taskOf[i] >= 0) {
+                TPreparedRewrite prepared = ahead.Take(static_cast<size_t>(taskOf[i]));
+                parser->CommitPreparedRewrite(*this, prepared, dest->FFileName, job, spiders.Get(ownerOf[i])->FURL);
+            } else if (ownerOf[i] < 0) {
                 LogEvent(etWarning, NoURLFor(*dest), "RewriteLinksInListItems", kUnit);
+            }
         }
         PostProcessFile(*dest, job, report);
     }

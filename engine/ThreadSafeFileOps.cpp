@@ -110,6 +110,12 @@ bool SafeFileExists(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool IsPlainFileNoFollow(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool SafeDeleteFile(const std::string& path)
 {
     std::lock_guard<std::mutex> guard(FileOpsLock());

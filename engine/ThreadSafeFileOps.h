@@ -15,4 +15,6 @@ bool ThreadSafeFileByteSize(const std::string& path, int64_t& size);
 bool SafeMoveFile(const std::string& oldPath, const std::string& newPath);
 // True for an existing file that is not a folder.
 bool SafeFileExists(const std::string& path);
+// A regular file under the name itself (a symbolic link, folder or missing name gives False).
+bool IsPlainFileNoFollow(const std::string& path);
 bool SafeDeleteFile(const std::string& path);

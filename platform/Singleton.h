@@ -12,6 +12,9 @@ public:
         return p ? static_cast<T*>(p) : nullptr;
     }
 
+    // Marks an object of the class that is not the process-wide one (a helper thread's own).
+    struct TPrivateInstance {};
+
     TSingleton(const TSingleton&) = delete;
     TSingleton& operator=(const TSingleton&) = delete;
 
@@ -19,6 +22,7 @@ protected:
     // The base pointer is stored: the derived object is not yet (or no longer) complete while the
     // base constructor and destructor run.
     TSingleton() { instance_.store(this, std::memory_order_release); }
+    explicit TSingleton(TPrivateInstance) {}
     ~TSingleton() { ReleaseInstance(); }
 
     // A derived destructor calls this first when other threads may still look the service up.

@@ -15,6 +15,8 @@
 #include "engine/SpiderThread.h"
 #include "engine/ThreadSafeFileOps.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -152,24 +154,27 @@ void PrintReport(const TSpiderOutputMsg& m)
     }
 }
 
-// Takes reports out of the queue until the job has ended; returns its end code.
+// Takes reports out of the queue until the job has ended; returns its end code. Reports are
+// taken in batches: a consumer woken for every single report would cost the crawl thread a
+// wake-up per report, and one lock per batch keeps it from contending with the sender.
 int32_t DrainReports(THeadlessOutputSink& sink, TSpiderOutputMessageQueue& output)
 {
-    TSpiderOutputMsg message;
+    constexpr size_t kBatch = TSpiderOutputMessageQueue::Capacity / 4;
+    std::vector<int32_t> labels;
+    std::vector<TSpiderOutputMsg> messages(TSpiderOutputMessageQueue::Capacity);
     for (;;) {
-        int32_t label = 0;
-        if (!sink.WaitForLabel(label, std::chrono::milliseconds(1000)))
+        labels.clear();
+        if (!sink.WaitForLabels(labels, kBatch, std::chrono::microseconds(500), std::chrono::milliseconds(1000)))
             continue;
-        // Take what has piled up in one go, then let more collect: a consumer woken for every
-        // single report would cost the crawl thread a wake-up per report.
-        do {
-            if (!output.RetrieveMessage(label, message))
-                continue;
-            PrintReport(message);
-            if (message.FMsgType == OUTMSG_JOB_ENDED)
-                return message.FResultCode;
-        } while (sink.WaitForLabel(label, std::chrono::milliseconds(0)));
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        for (size_t first = 0; first < labels.size(); first += messages.size()) {
+            const int32_t count = static_cast<int32_t>(std::min(messages.size(), labels.size() - first));
+            const int32_t taken = output.RetrieveMessages(labels.data() + first, count, messages.data());
+            for (int32_t i = 0; i < taken; ++i) {
+                PrintReport(messages[i]);
+                if (messages[i].FMsgType == OUTMSG_JOB_ENDED)
+                    return messages[i].FResultCode;
+            }
+        }
     }
 }
 

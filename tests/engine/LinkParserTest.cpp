@@ -3,6 +3,7 @@
 #include "engine/GYCSSParser.h"
 #include "engine/GYHTMLParser.h"
 #include "engine/JobTypes.h"
+#include "engine/RewriteAhead.h"
 #include "engine/SpiderDestObject.h"
 #include "engine/ThreadSafeFileOps.h"
 
@@ -241,6 +242,100 @@ TEST_F(LinkParserTest, RewriteFailureKeepsThePageAndReportsIt)
     EXPECT_EQ(ended[0]->FReadWrite.FStatus, RW_STATUS_ERROR);
     EXPECT_FALSE(ended[0]->FReadWrite.FErrorText.empty());
     EXPECT_EQ(TempTree::Read(outside), "<a href=x.htm>x</a>");
+}
+
+// Pages rewritten ahead on helper threads give the bytes and reports of rewriting them one after
+// the other on the crawl thread.
+TEST_F(LinkParserTest, PagesRewrittenAheadMatchOneAfterTheOther)
+{
+    job.KeepRewriteInputFiles = true;
+    job.AddMarkOfWebOnRewrite = true;
+    const int pages = 40;
+    std::vector<std::string> originals;
+    for (int i = 0; i < pages; ++i) {
+        std::string text = "<base href=\"http://h/\"><a href=\"p" + std::to_string((i + 1) % pages) +
+                           ".htm#top\">next</a><img src=\"img/i" + std::to_string(i % 3) +
+                           ".gif\"><a href=\"gone.htm\">g</a>" + std::string(static_cast<size_t>(i) * 500, ' ');
+        originals.push_back(text);
+        Map("http://h/p" + std::to_string(i) + ".htm", "p" + std::to_string(i) + ".htm", &text);
+    }
+    const std::string sheetText = "b{background:url(img/i1.gif)} i{background:url(/missing.png)}";
+    Map("http://h/s.css", "s.css", &sheetText);
+    const std::string image = "GIF";
+    Map("http://h/img/i0.gif", "img/i0.gif", &image);
+    Map("http://h/img/i1.gif", "img/i1.gif", &image);
+    Map("http://h/gone.htm", "gone.htm", nullptr);
+
+    auto pageFile = [&](int i) { return tree.Path(i < pages ? "p" + std::to_string(i) + ".htm" : "s.css"); };
+    auto pageURL = [&](int i) { return Address(i < pages ? "http://h/p" + std::to_string(i) + ".htm" : "http://h/s.css"); };
+    auto kindOf = [&](int i) { return i < pages ? 1 : 2; };
+    for (int i = 0; i <= pages; ++i)
+        parser.RewriteLinksInFile(control, pageFile(i), false, job, dests, spider, kindOf(i), pageURL(i));
+    const std::set<std::string> listing = tree.Listing();
+    std::vector<std::string> oneByOne;
+    for (int i = 0; i <= pages; ++i) {
+        oneByOne.push_back(TempTree::Read(pageFile(i)));
+        ::unlink(KeptInputFileName(pageFile(i)).c_str());
+        tree.Write(i < pages ? "p" + std::to_string(i) + ".htm" : "s.css", i < pages ? originals[i] : sheetText);
+    }
+
+    std::vector<TRewriteTask> tasks;
+    for (int i = 0; i <= pages; ++i)
+        tasks.push_back({pageFile(i), pageURL(i).GetURLWithoutUserInfo(), false, kindOf(i)});
+    {
+        TRewriteAhead ahead(tasks, spider, dests, RewriteOptionsOf(job), 3);
+        for (int i = 0; i <= pages; ++i) {
+            TPreparedRewrite prepared = ahead.Take(static_cast<size_t>(i));
+            parser.CommitPreparedRewrite(control, prepared, pageFile(i), job, pageURL(i));
+        }
+    }
+    for (int i = 0; i <= pages; ++i)
+        EXPECT_EQ(TempTree::Read(pageFile(i)), oneByOne[static_cast<size_t>(i)]) << i;
+    EXPECT_EQ(TempTree::Read(KeptInputFileName(pageFile(7))), originals[7]);
+    EXPECT_EQ(tree.Listing(), listing);  // no temporary file is left
+
+    const auto& all = reports.Reports();
+    ASSERT_EQ(all.size() % 2, 0u);
+    const size_t half = all.size() / 2;
+    for (size_t i = 0; i < half; ++i) {
+        const TFileReadWriteMsg& a = all[i]->FReadWrite;
+        const TFileReadWriteMsg& b = all[half + i]->FReadWrite;
+        ASSERT_EQ(all[i]->FMsgType, all[half + i]->FMsgType) << i;
+        EXPECT_EQ(a.FLocalFile, b.FLocalFile) << i;
+        if (all[i]->FMsgType == OUTMSG_WRITE_PROGRESS)
+            EXPECT_EQ(a.FPercent, b.FPercent) << i;
+        EXPECT_EQ(a.FStatus, b.FStatus) << i;
+        if (all[i]->FMsgType == OUTMSG_WRITE_STARTED)
+            EXPECT_EQ(b.FNumber, a.FNumber + pages + 1) << i;
+    }
+}
+
+TEST_F(LinkParserTest, CancelWhileRewritingAheadLeavesTheRestAsDownloaded)
+{
+    const std::string text = "<a href=\"http://h/b.htm\">b</a><a href=\"c.htm\">c</a>";
+    Map("http://h/a.htm", "a.htm", &text);
+    Map("http://h/b.htm", "b.htm", &text);
+    Map("http://h/c.htm", "c.htm", &text);
+    const std::set<std::string> listing = tree.Listing();
+    std::vector<TRewriteTask> tasks;
+    for (const char* name : {"a.htm", "b.htm", "c.htm"})
+        tasks.push_back({tree.Path(name), std::string("http://h/") + name, false, 1});
+    {
+        TRewriteAhead ahead(tasks, spider, dests, RewriteOptionsOf(job), 2);
+        TPreparedRewrite first = ahead.Take(0);
+        parser.CommitPreparedRewrite(control, first, tree.Path("a.htm"), job, Address("http://h/a.htm"));
+        control.CancelAfterChecks = 0;
+        TPreparedRewrite second = ahead.Take(1);
+        parser.CommitPreparedRewrite(control, second, tree.Path("b.htm"), job, Address("http://h/b.htm"));
+    }  // c.htm was prepared too, and is dropped
+    EXPECT_EQ(TempTree::Read(tree.Path("a.htm")), "<a href=\"b.htm\">b</a><a href=\"c.htm\">c</a>");
+    EXPECT_EQ(TempTree::Read(tree.Path("b.htm")), text);
+    EXPECT_EQ(TempTree::Read(tree.Path("c.htm")), text);
+    EXPECT_EQ(tree.Listing(), listing);
+    auto ended = reports.OfType(OUTMSG_WRITE_ENDED);
+    ASSERT_EQ(ended.size(), 2u);
+    EXPECT_EQ(ended[0]->FReadWrite.FStatus, RW_STATUS_FINISHED);
+    EXPECT_EQ(ended[1]->FReadWrite.FStatus, RW_STATUS_CANCELLED);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -78,23 +79,52 @@ TEST_F(SpiderOutputQueue, FullQueueMissingSinkAndRefusedAnnouncements)
     EXPECT_TRUE(queue.RetrieveMessage(102, got));
 }
 
-TEST_F(SpiderOutputQueue, SenderWaitsForAFreeSlot)
+TEST_F(SpiderOutputQueue, SenderWaitsUntilHalfTheSlotsAreFree)
 {
     Fill();
-    queue.SetRetryTimes({10000ms, 1000ms, 60000ms});  // only a freed slot can wake the sender in time
+    queue.SetRetryTimes({10000ms, 1000ms, 60000ms});  // only freed slots can wake the sender in time
     std::thread consumer([&] {
-        // Free a slot only once the sender has found the queue full.
+        // Free slots only once the sender has found the queue full, one at a time.
         for (int i = 0; i < 2500 && !log.Contains("Post message failed"); ++i)
             std::this_thread::sleep_for(2ms);
-        int32_t label = 0;
+        std::vector<int32_t> labels;
+        sink.WaitForLabels(labels, 0, 0us, 1000ms);
         TSpiderOutputMsg got;
-        sink.WaitForLabel(label, 1000ms);
-        queue.RetrieveMessage(label, got);
+        for (size_t i = 0; i < labels.size() && i < 50; ++i)
+            queue.RetrieveMessage(labels[i], got);
     });
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(queue.TryToPostMessage(Report(7)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     consumer.join();
-    EXPECT_EQ(queue.Count(), 100);
+    EXPECT_EQ(queue.Count(), 51);
     EXPECT_TRUE(log.Contains("Post message failed"));
+}
+
+TEST_F(SpiderOutputQueue, BatchesOfLabelsAndReports)
+{
+    for (int32_t i = 1; i <= 5; ++i)
+        ASSERT_TRUE(queue.PostMessage(Report(i)));
+    std::vector<int32_t> labels;
+    ASSERT_TRUE(sink.WaitForLabels(labels, 3, 0us, 0ms));
+    EXPECT_EQ(labels, (std::vector<int32_t> {1, 2, 3, 4, 5}));
+    EXPECT_FALSE(sink.WaitForLabels(labels, 3, 0us, 0ms));
+    // Taken in the order asked; a label no slot has is passed over.
+    const int32_t asked[] = {4, 2, 99, 1};
+    TSpiderOutputMsg got[4];
+    ASSERT_EQ(queue.RetrieveMessages(asked, 4, got), 3);
+    EXPECT_EQ(got[0].FJobID, 4);
+    EXPECT_EQ(got[1].FJobID, 2);
+    EXPECT_EQ(got[2].FJobID, 1);
+    EXPECT_EQ(queue.Count(), 2);
+    // A waiting consumer is woken by a closed sink even without a full batch.
+    std::thread closer([&] {
+        std::this_thread::sleep_for(20ms);
+        sink.Close();
+    });
+    std::vector<int32_t> none;
+    EXPECT_FALSE(sink.WaitForLabels(none, 10, 10s, 10s));
+    closer.join();
 }
 
 TEST_F(SpiderOutputQueue, SenderGivesUpAfterTheTimeLimitOrAtShutdown)

@@ -161,7 +161,7 @@ TEST(URLParse, RefusedAddressesAreClearedAndKept)
         "http://[::1/",
         "http://[zz]/",
         "http://[::1]x/",
-        "http://h/a\x01" "b",               // control bytes
+        ("http://h/a\x01" "b"),             // control bytes
         "http://h/\x7f",
         "gopher://[]:1/",
     };

@@ -150,7 +150,7 @@ TEST_F(CrawlSiteTest, SimultaneousDownloadsAtTheServerFollowTheJob)
 TEST_F(CrawlSiteTest, TwoAddressesOfOneFileAreWrittenOnce)
 {
     Page("/", "<html><body><a href=\"dup\">one</a><a href=\"dup.htm\">two</a></body></html>");
-    server_.Get("/dup", [this](const httplib::Request&, httplib::Response& res) {
+    server_.Get("/dup", [](const httplib::Request&, httplib::Response& res) {
         res.set_chunked_content_provider("text/html", [](size_t offset, httplib::DataSink& sink) {
             std::this_thread::sleep_for(50ms);
             sink.write("<p>first</p>", 12);
