@@ -302,11 +302,13 @@ TEST_F(LinkParserTest, PagesRewrittenAheadMatchOneAfterTheOther)
         const TFileReadWriteMsg& b = all[half + i]->FReadWrite;
         ASSERT_EQ(all[i]->FMsgType, all[half + i]->FMsgType) << i;
         EXPECT_EQ(a.FLocalFile, b.FLocalFile) << i;
-        if (all[i]->FMsgType == OUTMSG_WRITE_PROGRESS)
+        if (all[i]->FMsgType == OUTMSG_WRITE_PROGRESS) {
             EXPECT_EQ(a.FPercent, b.FPercent) << i;
+        }
         EXPECT_EQ(a.FStatus, b.FStatus) << i;
-        if (all[i]->FMsgType == OUTMSG_WRITE_STARTED)
+        if (all[i]->FMsgType == OUTMSG_WRITE_STARTED) {
             EXPECT_EQ(b.FNumber, a.FNumber + pages + 1) << i;
+        }
     }
 }
 
