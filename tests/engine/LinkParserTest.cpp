@@ -340,4 +340,16 @@ TEST_F(LinkParserTest, CancelWhileRewritingAheadLeavesTheRestAsDownloaded)
     EXPECT_EQ(ended[1]->FReadWrite.FStatus, RW_STATUS_CANCELLED);
 }
 
+// Taking a page far ahead passes over the ones before it, whatever the helpers had prepared.
+TEST_F(LinkParserTest, TakingFarAheadPassesOverTheRest)
+{
+    std::vector<TRewriteTask> tasks;
+    for (int i = 0; i < 200; ++i)
+        tasks.push_back({tree.Path("none" + std::to_string(i) + ".htm"), "http://h/", false, 1});
+    TRewriteAhead ahead(tasks, spider, dests, RewriteOptionsOf(job), 4);
+    EXPECT_TRUE(ahead.Take(0).missing);
+    EXPECT_TRUE(ahead.Take(150).missing);
+    EXPECT_TRUE(ahead.Take(199).missing);
+}
+
 }  // namespace
