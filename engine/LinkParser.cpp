@@ -15,6 +15,7 @@
 
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -266,7 +267,7 @@ void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fi
             bool isNew = false;
             control.AddSpiderObjectToList(spiderList, link.FURL, isNew, &pageURL, requisite ? depth : depth + 1);
             link.FNewAddress = isNew;
-            msg_.FLinkInfo.Assign(link);
+            msg_.FLinkInfo = std::move(link);  // the list is not used again
             Post(OUTMSG_LINK_FOUND);
         }
     } catch (const std::exception& e) {

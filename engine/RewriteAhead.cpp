@@ -105,9 +105,14 @@ void TRewriteAhead::Work()
     const TAddressToFileCallback addressToFile = [this](const TURL& url) { return AvailableFile(url); };
     std::unique_lock<std::mutex> guard(lock_);
     for (;;) {
-        ++helpersWaiting_;
-        windowMoved_.wait(guard, [&] { return stopping_ || next_ >= tasks_.size() || next_ < taken_ + Window; });
-        --helpersWaiting_;
+        // A helper that found the window full waits until half of it is free again, so that the
+        // crawl thread wakes the helpers once per half window rather than for every page.
+        if (next_ >= taken_ + Window) {
+            ++helpersWaiting_;
+            windowMoved_.wait(guard,
+                              [&] { return stopping_ || next_ >= tasks_.size() || next_ + Window / 2 <= taken_ + Window; });
+            --helpersWaiting_;
+        }
         if (stopping_ || next_ >= tasks_.size())
             return;
         const size_t index = next_++;
@@ -127,14 +132,17 @@ TPreparedRewrite TRewriteAhead::Take(size_t index)
     std::unique_lock<std::mutex> guard(lock_);
     if (index >= tasks_.size())
         return TPreparedRewrite{};
+    // Tasks before this one are passed over: the window starts here.
+    const auto moveWindow = [&](size_t taken) {
+        taken_ = std::max(taken_, taken);
+        if (helpersWaiting_ > 0 && next_ + Window / 2 <= taken_ + Window)
+            windowMoved_.notify_all();
+    };
+    moveWindow(index);
     awaited_ = index;
     resultReady_.wait(guard, [&] { return ready_[index] != 0; });
     awaited_ = SIZE_MAX;
     TPreparedRewrite result = std::move(results_[index]);
-    taken_ = index + 1;
-    const bool wake = helpersWaiting_ > 0;
-    guard.unlock();
-    if (wake)
-        windowMoved_.notify_all();
+    moveWindow(index + 1);
     return result;
 }

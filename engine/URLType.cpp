@@ -528,30 +528,68 @@ std::string_view MediaType(std::string_view mimeType)
 
 }  // namespace
 
+TURL::TURL(const TURL& source)
+    : Scheme(source.Scheme), Port(source.Port), Valid(source.Valid), HostName(source.HostName),
+      URLPath(source.URLPath), ExtraInfo(source.ExtraInfo),
+      rare_(source.rare_ ? std::make_unique<TRareParts>(*source.rare_) : nullptr)
+{
+}
+
+TURL& TURL::operator=(const TURL& source)
+{
+    if (&source == this)
+        return *this;
+    Scheme = source.Scheme;
+    Port = source.Port;
+    Valid = source.Valid;
+    HostName = source.HostName;
+    URLPath = source.URLPath;
+    ExtraInfo = source.ExtraInfo;
+    if (!source.rare_)
+        rare_.reset();
+    else if (rare_)
+        *rare_ = *source.rare_;
+    else
+        rare_ = std::make_unique<TRareParts>(*source.rare_);
+    return *this;
+}
+
+TURL::~TURL() = default;
+
+const std::string& TURL::EmptyText()
+{
+    static const std::string empty;
+    return empty;
+}
+
+void TURL::SetRare(TRarePart part, std::string value)
+{
+    if (!rare_) {
+        if (value.empty())
+            return;
+        rare_ = std::make_unique<TRareParts>();
+    }
+    (*rare_).*part = std::move(value);
+}
+
 void TURL::Clear()
 {
     Scheme = usNone;
-    UserName.clear();
-    Password.clear();
     HostName.clear();
     Port = 0;
     URLPath.clear();
     ExtraInfo.clear();
-    Fragment.clear();
-    FileURL.clear();
-    MailtoURL.clear();
-    JavaScriptURL.clear();
     Valid = false;
-    UnusableText.clear();
+    rare_.reset();
 }
 
 void TURL::Assign(const TURL& source)
 {
     if (&source == this)
         return;
-    std::string keep = std::move(UnusableText);
+    std::string keep = GetUnusableText();
     *this = source;
-    UnusableText = std::move(keep);
+    SetRare(&TRareParts::UnusableText, std::move(keep));
 }
 
 bool TURL::TakeOpaqueAddress(std::string_view text)
@@ -559,13 +597,16 @@ bool TURL::TakeOpaqueAddress(std::string_view text)
     // A drive path ("C:\x") is a file address too.
     if (StartsWithNoCase(text, "file:///") || (text.size() >= 3 && IsAlpha(text[0]) && text[1] == ':')) {
         Scheme = usFile;
-        SplitAtLastHash(text, FileURL, Fragment);
+        std::string file, fragment;
+        SplitAtLastHash(text, file, fragment);
+        SetRare(&TRareParts::FileURL, std::move(file));
+        SetRare(&TRareParts::Fragment, std::move(fragment));
     } else if (StartsWithNoCase(text, "mailto:")) {
         Scheme = usMailto;
-        MailtoURL = text;
+        SetRare(&TRareParts::MailtoURL, std::string(text));
     } else if (StartsWithNoCase(text, "javascript:")) {
         Scheme = usJavaScript;
-        JavaScriptURL = text;
+        SetRare(&TRareParts::JavaScriptURL, std::string(text));
     } else {
         return false;
     }
@@ -663,16 +704,18 @@ TURL::TCrackResult TURL::Crack(std::string_view text)
     Port = static_cast<uint16_t>(port);
     HostName = host;
     URLPath = std::move(cleanPath);
-    UserName = std::move(plainUser);
-    Password = std::move(plainPassword);
-    SplitAtLastHash(extra, ExtraInfo, Fragment);
+    SetRare(&TRareParts::UserName, std::move(plainUser));
+    SetRare(&TRareParts::Password, std::move(plainPassword));
+    std::string fragment;
+    SplitAtLastHash(extra, ExtraInfo, fragment);
+    SetRare(&TRareParts::Fragment, std::move(fragment));
     return TCrackResult::Cracked;
 }
 
 bool TURL::RefuseText(std::string_view text, TCrackResult why)
 {
     Clear();
-    UnusableText = text;
+    SetRare(&TRareParts::UnusableText, std::string(text));
     if (TApplicationTraceLog::Instance()) {
         if (why == TCrackResult::Unusable)
             LogEvent(etWarning, "Unusable URL " + WithoutUserInfo(text), "SetFullURL", kUnit);
@@ -719,7 +762,7 @@ bool TURL::SetRelativeURL(std::string_view text, const TURL& base)
     const std::string baseText = base.GetFullURL();
     if (baseText.empty())
         return false;
-    UnusableText = ref;
+    SetRare(&TRareParts::UnusableText, std::string(ref));
     std::string stripped;
     if (FindFirstOf<'\t', '\r', '\n'>(ref) != std::string_view::npos) {
         for (char c : ref)
@@ -743,9 +786,10 @@ size_t TURL::BuiltLength() const
     const TSchemeInfo* info = FindScheme(Scheme);
     if (!info)
         return 0;
-    size_t n = info->name.size() + 3 + HostName.size() + URLPath.size() + ExtraInfo.size() + Fragment.size();
+    size_t n = info->name.size() + 3 + HostName.size() + URLPath.size() + ExtraInfo.size() + GetFragment().size();
     if (!IsUserInfoEmpty())
-        n += EncodedUserInfoLength(UserName) + (Password.empty() ? 0 : 1 + EncodedUserInfoLength(Password)) + 1;
+        n += EncodedUserInfoLength(GetUserName()) +
+             (GetPassword().empty() ? 0 : 1 + EncodedUserInfoLength(GetPassword())) + 1;
     if (Port != info->defaultPort)
         n += 1 + std::to_string(Port).size();
     return n;
@@ -758,10 +802,10 @@ void TURL::AppendAbsolute(std::string& out, bool includeUserInfo, bool includeHo
     out += info->name;
     out += "://";
     if (includeUserInfo && !IsUserInfoEmpty()) {
-        AppendEncodedUserInfo(out, UserName);
-        if (!Password.empty()) {
+        AppendEncodedUserInfo(out, GetUserName());
+        if (!GetPassword().empty()) {
             out += ':';
-            AppendEncodedUserInfo(out, Password);
+            AppendEncodedUserInfo(out, GetPassword());
         }
         out += '@';
     }
@@ -776,7 +820,7 @@ void TURL::AppendAbsolute(std::string& out, bool includeUserInfo, bool includeHo
     if (includeExtraInfo)
         out += ExtraInfo;
     if (includeFragment)
-        out += Fragment;
+        out += GetFragment();
 }
 
 std::string TURL::GetURL(bool includeUserInfo, bool includeHost, bool includeFragment, bool includeExtraInfo,
@@ -786,28 +830,28 @@ std::string TURL::GetURL(bool includeUserInfo, bool includeHost, bool includeFra
         return std::string();
     switch (Scheme) {
     case usFile:
-        return includeFragment ? FileURL + Fragment : FileURL;
+        return includeFragment ? GetFileURL() + GetFragment() : GetFileURL();
     case usMailto:
-        return MailtoURL;
+        return GetMailtoURL();
     case usJavaScript:
-        return JavaScriptURL;
+        return GetJavaScriptURL();
     default:
         break;
     }
     std::string out;
     if (includePath && !includeUserInfo && !includeHost) {
-        out.reserve(URLPath.size() + ExtraInfo.size() + Fragment.size());
+        out.reserve(URLPath.size() + ExtraInfo.size() + GetFragment().size());
         out += URLPath;
         if (includeExtraInfo)
             out += ExtraInfo;
         if (includeFragment)
-            out += Fragment;
+            out += GetFragment();
         return out;
     }
     if (!FindScheme(Scheme))
         return out;
-    out.reserve(16 + HostName.size() + URLPath.size() + ExtraInfo.size() + Fragment.size() +
-                (includeUserInfo ? 3 * (UserName.size() + Password.size()) : 0));
+    out.reserve(16 + HostName.size() + URLPath.size() + ExtraInfo.size() + GetFragment().size() +
+                (includeUserInfo ? 3 * (GetUserName().size() + GetPassword().size()) : 0));
     AppendAbsolute(out, includeUserInfo, includeHost, includeFragment, includeExtraInfo, includePath);
     if (out.size() > kMaxBuiltURL) {
         LogCallFailure(errc::InternetInvalidUrl, "InternetCreateUrl " + HostName + URLPath, "GetURL");
@@ -849,7 +893,7 @@ bool TURL::IsCSS(std::string_view mimeType) const
 
 std::string TURL::GetMailtoAddress() const
 {
-    std::string_view s = MailtoURL;
+    std::string_view s = GetMailtoURL();
     if (StartsWithNoCase(s, "mailto:"))
         s.remove_prefix(7);
     s = s.substr(0, s.find('?'));
@@ -868,19 +912,21 @@ bool TURL::IsDownloadableScheme() const
 
 void TURL::SetUserAndPassword(std::string_view user, std::string_view password)
 {
-    UserName = user;
-    Password = password;
+    SetRare(&TRareParts::UserName, std::string(user));
+    SetRare(&TRareParts::Password, std::string(password));
 }
 
 void TURL::ClearUserInfo()
 {
-    UserName.clear();
-    Password.clear();
+    if (!rare_)
+        return;
+    rare_->UserName.clear();
+    rare_->Password.clear();
 }
 
 void TURL::DropIncompleteUserInfo()
 {
-    if (UserName.empty() != Password.empty())
+    if (GetUserName().empty() != GetPassword().empty())
         ClearUserInfo();
 }
 
@@ -915,7 +961,7 @@ std::string TURL::URLToLocalFileName(std::string_view destination, bool recreate
 
 std::string TURL::FileAddressToLocalName(std::string_view folder) const
 {
-    std::string path = FileURL;
+    std::string path = GetFileURL();
     if (StartsWithNoCase(path, "file:///"))
         path.erase(0, 7);
     std::replace(path.begin(), path.end(), '\\', '/');

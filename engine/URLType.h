@@ -3,6 +3,7 @@
 // base (RFC 3986, dot segments removed), rebuilding the address text, and mapping an address to
 // the local file name under which its copy is saved.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,11 @@ enum TURLScheme : int32_t {
 class TURL {
 public:
     TURL() { Clear(); }
+    TURL(const TURL& source);
+    TURL& operator=(const TURL& source);
+    TURL(TURL&&) noexcept = default;
+    TURL& operator=(TURL&&) noexcept = default;
+    ~TURL();
 
     void Clear();
     // Copies every field except UnusableText.
@@ -57,24 +63,40 @@ public:
     const std::string& GetURLPath() const { return URLPath; }
     int32_t GetScheme() const { return Scheme; }
     const std::string& GetExtraInfo() const { return ExtraInfo; }
-    const std::string& GetFragment() const { return Fragment; }
-    const std::string& GetUserName() const { return UserName; }
-    const std::string& GetPassword() const { return Password; }
-    const std::string& GetFileURL() const { return FileURL; }
-    const std::string& GetMailtoURL() const { return MailtoURL; }
-    const std::string& GetJavaScriptURL() const { return JavaScriptURL; }
-    const std::string& GetUnusableText() const { return UnusableText; }
+    const std::string& GetFragment() const { return Rare(&TRareParts::Fragment); }
+    const std::string& GetUserName() const { return Rare(&TRareParts::UserName); }
+    const std::string& GetPassword() const { return Rare(&TRareParts::Password); }
+    const std::string& GetFileURL() const { return Rare(&TRareParts::FileURL); }
+    const std::string& GetMailtoURL() const { return Rare(&TRareParts::MailtoURL); }
+    const std::string& GetJavaScriptURL() const { return Rare(&TRareParts::JavaScriptURL); }
+    const std::string& GetUnusableText() const { return Rare(&TRareParts::UnusableText); }
     bool IsValid() const { return Valid; }
 
     // User name and password are the plain credentials; the address text carries them
     // percent-encoded.
     void SetUserAndPassword(std::string_view user, std::string_view password);
-    bool IsUserInfoEmpty() const { return UserName.empty() && Password.empty(); }
+    bool IsUserInfoEmpty() const { return GetUserName().empty() && GetPassword().empty(); }
     void ClearUserInfo();
     void DropIncompleteUserInfo();
 
 private:
     enum class TCrackResult { Cracked, Malformed, NoScheme, Unusable };
+
+    // The parts most addresses lack live apart, made when one of them is first set: a job holds
+    // two addresses for each of its links.
+    struct TRareParts {
+        std::string UserName;
+        std::string Password;
+        std::string Fragment;
+        std::string FileURL;
+        std::string MailtoURL;
+        std::string JavaScriptURL;
+        std::string UnusableText;
+    };
+    using TRarePart = std::string TRareParts::*;
+    static const std::string& EmptyText();
+    const std::string& Rare(TRarePart part) const { return rare_ ? (*rare_).*part : EmptyText(); }
+    void SetRare(TRarePart part, std::string value);
 
     bool TakeOpaqueAddress(std::string_view text);
     TCrackResult Crack(std::string_view text);
@@ -86,18 +108,12 @@ private:
     std::string AddressToLocalName(std::string_view folder, bool recreateFolderStructure, bool assumeWWW) const;
 
     int32_t Scheme;
-    std::string UserName;
-    std::string Password;
-    std::string HostName;
     uint16_t Port;
+    bool Valid;
+    std::string HostName;
     std::string URLPath;
     std::string ExtraInfo;
-    std::string Fragment;
-    std::string FileURL;
-    std::string MailtoURL;
-    std::string JavaScriptURL;
-    bool Valid;
-    std::string UnusableText;
+    std::unique_ptr<TRareParts> rare_;
 };
 
 bool IsValidURL(std::string_view text);

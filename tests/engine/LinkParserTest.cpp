@@ -302,11 +302,13 @@ TEST_F(LinkParserTest, PagesRewrittenAheadMatchOneAfterTheOther)
         const TFileReadWriteMsg& b = all[half + i]->FReadWrite;
         ASSERT_EQ(all[i]->FMsgType, all[half + i]->FMsgType) << i;
         EXPECT_EQ(a.FLocalFile, b.FLocalFile) << i;
-        if (all[i]->FMsgType == OUTMSG_WRITE_PROGRESS)
+        if (all[i]->FMsgType == OUTMSG_WRITE_PROGRESS) {
             EXPECT_EQ(a.FPercent, b.FPercent) << i;
+        }
         EXPECT_EQ(a.FStatus, b.FStatus) << i;
-        if (all[i]->FMsgType == OUTMSG_WRITE_STARTED)
+        if (all[i]->FMsgType == OUTMSG_WRITE_STARTED) {
             EXPECT_EQ(b.FNumber, a.FNumber + pages + 1) << i;
+        }
     }
 }
 
@@ -336,6 +338,18 @@ TEST_F(LinkParserTest, CancelWhileRewritingAheadLeavesTheRestAsDownloaded)
     ASSERT_EQ(ended.size(), 2u);
     EXPECT_EQ(ended[0]->FReadWrite.FStatus, RW_STATUS_FINISHED);
     EXPECT_EQ(ended[1]->FReadWrite.FStatus, RW_STATUS_CANCELLED);
+}
+
+// Taking a page far ahead passes over the ones before it, whatever the helpers had prepared.
+TEST_F(LinkParserTest, TakingFarAheadPassesOverTheRest)
+{
+    std::vector<TRewriteTask> tasks;
+    for (int i = 0; i < 200; ++i)
+        tasks.push_back({tree.Path("none" + std::to_string(i) + ".htm"), "http://h/", false, 1});
+    TRewriteAhead ahead(tasks, spider, dests, RewriteOptionsOf(job), 4);
+    EXPECT_TRUE(ahead.Take(0).missing);
+    EXPECT_TRUE(ahead.Take(150).missing);
+    EXPECT_TRUE(ahead.Take(199).missing);
 }
 
 }  // namespace

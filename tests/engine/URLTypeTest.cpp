@@ -266,6 +266,31 @@ TEST(URLParse, AssignAndClear)
     EXPECT_EQ(b.GetUnusableText(), "");
 }
 
+// Copies are whole and independent, whichever parts each side has.
+TEST(URLParse, CopiesAreIndependent)
+{
+    TURL full;
+    full.SetFullURL("http://u:p@h/x?y#z");
+    TURL copy(full);
+    copy.ClearUserInfo();
+    EXPECT_EQ(full.GetFullURL(), "http://u:p@h/x?y#z");
+    EXPECT_EQ(copy.GetFullURL(), "http://h/x?y#z");
+    TURL plain;
+    plain.SetFullURL("http://h/a");
+    copy = plain;  // onto one with parts the source lacks
+    EXPECT_EQ(copy.GetFragment(), "");
+    EXPECT_TRUE(copy.IsUserInfoEmpty());
+    plain = full;
+    EXPECT_EQ(plain.GetPassword(), "p");
+    TURL moved(std::move(plain));
+    EXPECT_EQ(moved.GetFullURL(), "http://u:p@h/x?y#z");
+    TURL mail;
+    mail.SetFullURL("mailto:a@b.c");
+    moved.Assign(mail);
+    EXPECT_EQ(moved.GetMailtoURL(), "mailto:a@b.c");
+    EXPECT_EQ(moved.GetUserName(), "");
+}
+
 TEST(URLResolve, ReferenceExamplesNormal)
 {
     const std::pair<const char*, const char*> cases[] = {
