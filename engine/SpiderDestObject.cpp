@@ -33,8 +33,8 @@ bool TSpiderDestObjectList::AddIfNotPresent(const TSpiderDestObject& candidate, 
         const int32_t index = Count();
         dests_.push_back(std::move(dest));
         listDest = dests_.back().get();
-        names_.push_back(listDest->FFileName);
-        byName_.emplace(names_.back(), index);
+        // The name in the object is the key: objects never move and names never change.
+        byName_.emplace(listDest->FFileName, index);
         return true;
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "AddIfNotPresent", "SpiderDestObject");
@@ -64,6 +64,5 @@ void TSpiderDestObjectList::GetFileName(int32_t id, std::string& name) const
 void TSpiderDestObjectList::Clear()
 {
     byName_.clear();
-    names_.clear();
     dests_.clear();
 }

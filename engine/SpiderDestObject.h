@@ -2,7 +2,6 @@
 // The local files a running job's downloads map to, one destination per distinct name, with
 // ids from 1. Used by the crawl thread alone (no lock).
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,7 +14,7 @@ constexpr uint8_t PARSE_KIND_CSS = 2;
 class TSpiderDestObject {
 public:
     int32_t FID = 0;
-    std::string FFileName;
+    std::string FFileName;  // fixed once the destination is in a list: the list is keyed by it
     bool FParseNeeded = false;
     uint8_t FParseKind = 0;
     bool FParsed = false;
@@ -49,6 +48,5 @@ public:
 
 private:
     std::vector<std::unique_ptr<TSpiderDestObject>> dests_;
-    std::deque<std::string> names_;  // the name each destination was added under; never moved
     std::unordered_map<std::string_view, int32_t> byName_;
 };
