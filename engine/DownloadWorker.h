@@ -7,6 +7,7 @@
 #include "engine/SpiderOutputMsgTypes.h"
 #include "engine/URLType.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -45,26 +46,23 @@ public:
     void Notify()
     {
         {
+            // Raised under the lock, so a waiter cannot miss it between its check and its wait.
             std::lock_guard<std::mutex> hold(lock_);
-            ++changes_;
+            changes_.fetch_add(1, std::memory_order_release);
         }
         changed_.notify_all();
     }
-    uint64_t Changes() const
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        return changes_;
-    }
+    uint64_t Changes() const { return changes_.load(std::memory_order_acquire); }
     // Waits until the count differs from seen, or the timeout. Returns the count.
     uint64_t WaitForChange(uint64_t seen, std::chrono::milliseconds timeout)
     {
         std::unique_lock<std::mutex> hold(lock_);
-        changed_.wait_for(hold, timeout, [&] { return changes_ != seen; });
-        return changes_;
+        changed_.wait_for(hold, timeout, [&] { return changes_.load(std::memory_order_relaxed) != seen; });
+        return changes_.load(std::memory_order_relaxed);
     }
 
 private:
-    mutable std::mutex lock_;
+    std::mutex lock_;
     std::condition_variable changed_;
-    uint64_t changes_ = 0;
+    std::atomic<uint64_t> changes_{0};
 };

@@ -105,7 +105,8 @@ bool SafeMoveFile(const std::string& oldPath, const std::string& newPath)
 
 bool SafeFileExists(const std::string& path)
 {
-    std::lock_guard<std::mutex> guard(FileOpsLock());
+    // One stat is atomic by itself: the threads that ask it for every download and every link
+    // do not queue on the shared lock.
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
