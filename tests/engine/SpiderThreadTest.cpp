@@ -85,11 +85,12 @@ TEST_F(SpiderThreadTest, RunsQueuedJobsOneAfterAnotherAndDropsCommandsWhileIdle)
     }
     EXPECT_EQ(JobReportTypes(), (std::vector<uint8_t>{1, 4, 1, 4}));
     EXPECT_NE(Log().find("Ignored spider input msg 2"), std::string::npos);
-    EXPECT_EQ(crawler.FJobID, 0);
 
     crawler.Terminate();
     crawler.WaitFor();
     EXPECT_TRUE(crawler.FFinished);
+    // Reset after the job-ended report is posted, so only looked at once the thread is done.
+    EXPECT_EQ(crawler.FJobID, 0);
 }
 
 TEST_F(SpiderThreadTest, PauseResumeAndStopEndTheJobWithCodeThree)
