@@ -31,3 +31,18 @@ bool GetShowFriendlyDownloadResults()
 {
     return ReadSettingBool("Preferences", "ShowFriendlyDownloadResults", true);
 }
+
+int GetScrapeHotkey()
+{
+    return ReadSettingInteger("Automation", "ScrapeHotkey", 117);
+}
+
+int GetPriority()
+{
+    return ReadSettingInteger("Preferences", "Priority", 32);
+}
+
+bool GetMinimizeToTaskbar()
+{
+    return ReadSettingBool("Preferences", "MinimizeToTaskbar", false);
+}
