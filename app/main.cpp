@@ -56,12 +56,13 @@ bool ThisInstanceMayStart()
     return true;
 }
 
-// The line the I/O message view shows for a command: a start names its job, or its address.
+// The line the I/O message view shows for a command: a start names its job, or its address
+// without user name and password.
 void LogInputMessage(TSpiderIOMessagesView* view, const TSpiderInputMsg& msg)
 {
     const std::string& name = msg.FJob.JobName;
     view->LogInputLine(msg.FMsgType, msg.FJobID, msg.FDownloadNumber,
-                       name.empty() ? msg.FJob.StartingWebAddress.GetFullURL() : name);
+                       name.empty() ? msg.FJob.StartingWebAddress.GetURLWithoutUserInfo() : name);
 }
 
 // SIGTERM and SIGHUP (the session ends, the terminal closes) close the main window, so the

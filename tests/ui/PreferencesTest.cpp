@@ -2,6 +2,7 @@
 
 #include "engine/Base64.h"
 #include "engine/DownloadOptionTypes.h"
+#include "engine/LanguageStrings.h"
 #include "engine/PasswordMgr.h"
 #include "engine/SavedOptions.h"
 #include "engine/SpiderInputMsg.h"
@@ -15,6 +16,7 @@
 #include "ui/PreferencesAutomation.h"
 #include "ui/PreferencesGeneral.h"
 #include "ui/PreferencesHistory.h"
+#include "ui/PreferencesLanguages.h"
 #include "ui/PreferencesProxy.h"
 #include "ui/UISettings.h"
 
@@ -24,6 +26,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -437,6 +440,59 @@ TEST_F(PreferencesTest, TreeShowsOnePageAtATimeAndNoneWhenNothingIsSelected)
         EXPECT_TRUE(frame.Page(i)->isHidden()) << i;
     frame.UpdateLanguageLabels();
     EXPECT_EQ(frame.PreferencesTree()->topLevelItem(ppHistory)->text(0), "History");
+}
+
+TEST_F(PreferencesTest, ChoosingALanguageRelabelsTheWindowAndIsStored)
+{
+    const std::string folder = TestHomeFolder() + "/languages/";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    TLocalLanguages languages;
+    languages.SetLanguagesFolder(folder);  // writes ENU.csv
+    // A copy of the English file with its language name and one caption translated.
+    std::istringstream english(FileText(folder + "ENU.csv"));
+    std::string translated, line;
+    auto translate = [&line](const std::string& row, const std::string& text) {
+        const std::string head = "\"" + row + "\",";
+        if (line.rfind(head, 0) != 0)
+            return;
+        size_t third = line.find("\",\"", head.size());
+        ASSERT_NE(third, std::string::npos);
+        line = line.substr(0, third) + "\",\"" + text + "\",\"\"\r";
+    };
+    while (std::getline(english, line)) {
+        translate("4", "Testish");
+        translate("182", "Chronik");
+        translated += line + "\n";
+    }
+    WriteFile(folder + "TST.csv", translated);
+    languages.ScanLanguagesFolder();
+    ASSERT_EQ(languages.GetLanguageCount(), 2);
+    WriteSettingString("Languages", "Selected", "Testish");
+
+    TMainForm form;
+    TPreferencesFrame& frame = *form.Preferences();
+    EXPECT_EQ(frame.PreferencesTree()->topLevelItemCount(), 10);
+    frame.Languages()->FillLanguagesList();
+    frame.Languages()->LoadLanguagePreferences();
+    EXPECT_EQ(frame.PreferencesTree()->topLevelItem(ppHistory)->text(0), "Chronik");
+    EXPECT_EQ(frame.Languages()->LanguagesListView()->topLevelItem(1)->text(0), "TST.csv");
+
+    frame.Languages()->LanguagesListView()->setCurrentItem(frame.Languages()->LanguagesListView()->topLevelItem(0));
+    EXPECT_EQ(frame.PreferencesTree()->topLevelItem(ppHistory)->text(0), "History");
+    EXPECT_EQ(ReadSettingString("Languages", "Selected", ""), "English (United States)");
+}
+
+TEST_F(PreferencesTest, MainWindowHostsThePageAndAppliesItsSettings)
+{
+    TMainForm form;
+    EXPECT_EQ(form.Page(pgPreferences), form.Preferences());
+    form.ShowPasswordsPreferences();
+    EXPECT_EQ(form.ActivePage(), pgPreferences);
+    EXPECT_FALSE(form.Preferences()->Page(ppPasswords)->isHidden());
+    form.SetStayOnTop(true);
+    EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    form.SetStayOnTop(false);
+    EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
 }  // namespace
