@@ -21,6 +21,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/SpiderIOMsgView.h"
 #include "ui/SpiderOutputSplitter.h"
+#include "ui/Speech.h"
 
 #include <QGuiApplication>
 #include <QSocketNotifier>
@@ -122,6 +123,9 @@ int main(int argc, char** argv)
     InitPathsAndOptions();
     if (!ThisInstanceMayStart())
         return 0;
+
+    // The voice exists before any window and outlives them: the Speech page speaks at exit.
+    TSpeechVoice speechVoice;
 
     TSpiderThread crawler;  // created suspended
     outputQueue.SetTerminatingCheck([&crawler] { return crawler.Terminated(); });

@@ -491,7 +491,7 @@ void InitAfterFormsCreated(TMainForm& form, TSpiderOutputSplitterForm* splitter)
         // This order is also the order in which the pages' output listeners register.
         form.StartPage()->Initialize(splitter);
         form.JobQueue()->Initialize(splitter, UIDataFolder());
-        form.Preferences()->Initialize();
+        form.Preferences()->Initialize(splitter);
         if (auto* progress = qobject_cast<TCopyProgressFrame*>(form.Page(pgProgress)))
             progress->Initialize(splitter);
         if (auto* log = qobject_cast<TJobLogFrame*>(form.Page(pgLog))) {

@@ -46,3 +46,18 @@ bool GetMinimizeToTaskbar()
 {
     return ReadSettingBool("Preferences", "MinimizeToTaskbar", false);
 }
+
+int GetMinSlideWidth()
+{
+    return ReadSettingInteger("Slideshow", "MinSlideWidth", 100);
+}
+
+int GetMinSlideHeight()
+{
+    return ReadSettingInteger("Slideshow", "MinSlideHeight", 100);
+}
+
+bool GetShrinkLarge()
+{
+    return ReadSettingBool("Slideshow", "ShrinkLarge", true);
+}

@@ -10,3 +10,6 @@ bool GetShowFriendlyDownloadResults(); // [Preferences] ShowFriendlyDownloadResu
 int GetScrapeHotkey();               // [Automation] ScrapeHotkey, 117 (F6)
 int GetPriority();                   // [Preferences] Priority, 32 (normal)
 bool GetMinimizeToTaskbar();         // [Preferences] MinimizeToTaskbar, off
+int GetMinSlideWidth();              // [Slideshow] MinSlideWidth, 100
+int GetMinSlideHeight();             // [Slideshow] MinSlideHeight, 100
+bool GetShrinkLarge();               // [Slideshow] ShrinkLarge, on

@@ -3,13 +3,15 @@
 #include "engine/AppTraceLog.h"
 #include "engine/DownloadOptionTypes.h"
 #include "engine/LanguageStrings.h"
-#include "ui/EmptyPageFrame.h"
 #include "ui/Passwords.h"
 #include "ui/PreferencesAutomation.h"
 #include "ui/PreferencesGeneral.h"
 #include "ui/PreferencesHistory.h"
 #include "ui/PreferencesLanguages.h"
 #include "ui/PreferencesProxy.h"
+#include "ui/PreferencesSlideshow.h"
+#include "ui/PreferencesSounds.h"
+#include "ui/PreferencesSpeech.h"
 #include "ui/UIStrings.h"
 
 #include <QGridLayout>
@@ -32,10 +34,10 @@ TPreferencesFrame::TPreferencesFrame(QWidget* parent)
       ftpProxy_(new TPreferencesProxyFrame(this)),
       automation_(new TPreferencesAutomationFrame(this)),
       passwords_(new TPasswordsFrame(this)),
-      sounds_(new TEmptyPageFrame(kNodeCaptionIds[ppSounds], this)),
-      speech_(new TEmptyPageFrame(kNodeCaptionIds[ppSpeech], this)),
+      sounds_(new TPreferencesSoundsFrame(this)),
+      speech_(new TPreferencesSpeechFrame(this)),
       history_(new TPreferencesHistoryFrame(this)),
-      slideshow_(new TEmptyPageFrame(kNodeCaptionIds[ppSlideshow], this)),
+      slideshow_(new TPreferencesSlideshowFrame(this)),
       languages_(new TPreferencesLanguagesFrame(this))
 {
     pages_ = {general_, httpProxy_, ftpProxy_, automation_, passwords_, sounds_, speech_, history_, slideshow_,
@@ -94,20 +96,25 @@ void TPreferencesFrame::LoadAllPreferences()
     languages_->FillLanguagesList();
     languages_->LoadLanguagePreferences();
     automation_->LoadAutomationPreferences();
+    sounds_->LoadSoundPreferences();
+    speech_->LoadSpeechPreferences();
     general_->LoadGeneralPreferences();
     httpProxy_->LoadProxyPreferences();
     ftpProxy_->LoadProxyPreferences();
     passwords_->LoadPasswords();
     history_->LoadHistoryPreferences();
+    slideshow_->LoadSlideshowPreferences();
 }
 
-void TPreferencesFrame::Initialize()
+void TPreferencesFrame::Initialize(TSpiderOutputSplitterForm* splitter)
 {
     try {
         LoadAllPreferences();
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "Initialize", kUnit);
     }
+    sounds_->RegisterForSpiderOutput(splitter);
+    speech_->RegisterForSpiderOutput(splitter);
     automation_->UpdateQueueControls();
 }
 

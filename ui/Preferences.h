@@ -6,13 +6,16 @@
 #include <array>
 
 class QTreeWidget;
-class TEmptyPageFrame;
 class TPasswordsFrame;
 class TPreferencesAutomationFrame;
 class TPreferencesGeneralFrame;
 class TPreferencesHistoryFrame;
 class TPreferencesLanguagesFrame;
 class TPreferencesProxyFrame;
+class TPreferencesSlideshowFrame;
+class TPreferencesSoundsFrame;
+class TPreferencesSpeechFrame;
+class TSpiderOutputSplitterForm;
 struct TProxyServerInfo;
 
 // Page indexes: a top-level tree node's position is its page's index.
@@ -40,8 +43,9 @@ public:
     // Shows the page of index and hides the others; an index outside the pages hides them all.
     void ShowPreferencesPage(int index);
     void LoadAllPreferences();
-    // Once, after every window exists.
-    void Initialize();
+    // Once, after every window exists: loads the pages, then the Sounds and Speech pages
+    // listen to the engine's output.
+    void Initialize(TSpiderOutputSplitterForm* splitter);
     void ShowPasswordsPage();
     void UpdateLanguageLabels();
     // The proxies for a job start, each checked by its page first.
@@ -56,6 +60,9 @@ public:
     TPasswordsFrame* Passwords() const { return passwords_; }
     TPreferencesHistoryFrame* History() const { return history_; }
     TPreferencesLanguagesFrame* Languages() const { return languages_; }
+    TPreferencesSoundsFrame* Sounds() const { return sounds_; }
+    TPreferencesSpeechFrame* Speech() const { return speech_; }
+    TPreferencesSlideshowFrame* Slideshow() const { return slideshow_; }
 
 private:
     void PreferencesTreeChange();
@@ -66,10 +73,10 @@ private:
     TPreferencesProxyFrame* ftpProxy_;
     TPreferencesAutomationFrame* automation_;
     TPasswordsFrame* passwords_;
-    TEmptyPageFrame* sounds_;
-    TEmptyPageFrame* speech_;
+    TPreferencesSoundsFrame* sounds_;
+    TPreferencesSpeechFrame* speech_;
     TPreferencesHistoryFrame* history_;
-    TEmptyPageFrame* slideshow_;
+    TPreferencesSlideshowFrame* slideshow_;
     TPreferencesLanguagesFrame* languages_;
     std::array<QWidget*, ppCount> pages_{};
 };

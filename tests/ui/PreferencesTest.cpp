@@ -18,11 +18,16 @@
 #include "ui/PreferencesHistory.h"
 #include "ui/PreferencesLanguages.h"
 #include "ui/PreferencesProxy.h"
+#include "ui/PreferencesSlideshow.h"
+#include "ui/PreferencesSounds.h"
+#include "ui/PreferencesSpeech.h"
+#include "ui/Speech.h"
 #include "ui/UISettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -493,6 +498,59 @@ TEST_F(PreferencesTest, MainWindowHostsThePageAndAppliesItsSettings)
     EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     form.SetStayOnTop(false);
     EXPECT_FALSE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+TEST_F(PreferencesTest, SoundsPlayOnTheirEventsOnlyWhenOnAndOnlyExistingFiles)
+{
+    const std::string wav = TestHomeFolder() + "/ding.wav";
+    WriteFile(wav, "RIFF");
+    WriteSettingString("Sounds", "JobStart", wav);
+    WriteSettingString("Sounds", "FileDownload", TestHomeFolder() + "/missing.wav");
+    const std::string before = SettingsText();
+    TPreferencesSoundsFrame page;
+    std::vector<std::string> played;
+    page.SetSoundPlayer([&played](const std::string& path) { played.push_back(path); });
+    page.LoadSoundPreferences();
+    EXPECT_EQ(SettingsText(), before);
+    EXPECT_EQ(page.FileName(TPreferencesSoundsFrame::seJobEnd)->text(), "");  // "(None)" by default
+    EXPECT_FALSE(page.FileName(TPreferencesSoundsFrame::seJobStart)->isEnabled());
+
+    page.OnSpiderOutput(ReportOf(OUTMSG_JOB_STARTED, 1), 3);
+    EXPECT_TRUE(played.empty());  // sounds off
+    page.EnableSounds()->setChecked(true);
+    EXPECT_TRUE(ReadSettingBool("Sounds", "SoundsEnabled", false));
+    EXPECT_EQ(ReadSettingString("Sounds", "JobEnd", "x"), "");  // a cleared sound stays cleared
+    page.OnSpiderOutput(ReportOf(OUTMSG_JOB_STARTED, 1), 3);
+    page.OnSpiderOutput(ReportOf(OUTMSG_DOWNLOAD_ENDED, 1, 404), 3);  // missing file: nothing
+    page.OnSpiderOutput(ReportOf(OUTMSG_JOB_ENDED, 1), 3);            // no file: nothing
+    EXPECT_EQ(played, std::vector<std::string>{wav});
+}
+
+TEST_F(PreferencesTest, SlideshowMinimaAndSpeechWithoutAnEngine)
+{
+    TPreferencesSlideshowFrame slideshow;
+    slideshow.LoadSlideshowPreferences();
+    EXPECT_EQ(slideshow.MinWidth()->text(), "100");
+    EXPECT_TRUE(slideshow.ShrinkLarge()->isChecked());
+    EXPECT_TRUE(SettingsText().empty());
+    slideshow.MinWidth()->setText("wide");
+    EXPECT_EQ(ReadSettingInteger("Slideshow", "MinSlideWidth", -1), 0);
+    slideshow.MinHeight()->setText("-5");
+    EXPECT_EQ(ReadSettingInteger("Slideshow", "MinSlideHeight", 0), -5);
+
+    ASSERT_FALSE(IsSpeechAvailable());  // no voice made in this program
+    WriteSettingBool("Speech", "SpeechEnabled", true);
+    WriteSettingString("Speech", "Volume", "loud");
+    const std::string before = SettingsText();
+    {
+        TPreferencesSpeechFrame speech;
+        EXPECT_TRUE(speech.SpeechEnabledPanel()->isHidden());
+        EXPECT_FALSE(speech.SpeechDisabledLabel()->isHidden());
+        speech.LoadSpeechPreferences();
+        EXPECT_FALSE(speech.EnableSpeech()->isChecked());
+        speech.OnSpiderOutput(ReportOf(OUTMSG_JOB_STARTED, 1), 4);
+    }
+    EXPECT_EQ(SettingsText(), before);  // the stored choice stays until a change on the page
 }
 
 }  // namespace
