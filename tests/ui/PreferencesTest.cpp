@@ -487,6 +487,30 @@ TEST_F(PreferencesTest, ChoosingALanguageRelabelsTheWindowAndIsStored)
     EXPECT_EQ(ReadSettingString("Languages", "Selected", ""), "English (United States)");
 }
 
+TEST_F(PreferencesTest, LoadingEveryPageWritesNothingBack)
+{
+    WriteSettingString("Languages", "Selected", "English (United States)");
+    WriteSettingBool("Preferences", "MinimizeToTaskbar", true);
+    WriteSettingBool("Preferences", "LogCompletedJobs", false);
+    WriteSettingInteger("Options", "ClipboardResponse", 2);
+    WriteSettingBool("Automation", "ShowJobQueue", false);
+    WriteSettingBool("Automation", "FocusProgressOnJobStart", false);
+    WriteSettingBool("HTTPProxy", "UseProxyServer", true);
+    WriteSettingString("HTTPProxy", "Port", " 81 ");
+    WriteSettingBool("Sounds", "SoundsEnabled", true);
+    WriteSettingString("Slideshow", "MinSlideWidth", "x");
+    const std::string before = SettingsText();
+    TPasswordManager passwords;
+    TPreferencesFrame frame;
+    frame.General()->SetPrioritySetter([](int32_t) { return true; });
+    frame.LoadAllPreferences();
+    EXPECT_EQ(SettingsText(), before);
+    EXPECT_TRUE(frame.General()->MinimizeToTaskbar()->isChecked());
+    EXPECT_TRUE(frame.Automation()->CreateJobOnClipboardChange()->isChecked());
+    EXPECT_EQ(frame.HTTPProxy()->Port()->text(), "81");
+    EXPECT_EQ(frame.Slideshow()->MinWidth()->text(), "100");
+}
+
 TEST_F(PreferencesTest, MainWindowHostsThePageAndAppliesItsSettings)
 {
     TMainForm form;
@@ -551,6 +575,22 @@ TEST_F(PreferencesTest, SlideshowMinimaAndSpeechWithoutAnEngine)
         speech.OnSpiderOutput(ReportOf(OUTMSG_JOB_STARTED, 1), 4);
     }
     EXPECT_EQ(SettingsText(), before);  // the stored choice stays until a change on the page
+}
+
+// Saves pictures of the General and Passwords pages: GLEANERY_SCREENSHOT=/tmp/x.png.
+TEST(PreferencesPicture, SavesScreenshotWhenAsked)
+{
+    const char* path = std::getenv("GLEANERY_SCREENSHOT");
+    if (!path)
+        GTEST_SKIP() << "GLEANERY_SCREENSHOT not set";
+    TMainForm form;
+    form.MoveFocusToPage(pgPreferences);
+    form.show();
+    EXPECT_TRUE(form.grab().save(path));
+    form.ShowPasswordsPreferences();
+    EXPECT_TRUE(form.grab().save(QString(path) + ".passwords.png"));
+    form.Preferences()->PreferencesTree()->setCurrentItem(form.Preferences()->PreferencesTree()->topLevelItem(ppHTTPProxy));
+    EXPECT_TRUE(form.grab().save(QString(path) + ".proxy.png"));
 }
 
 }  // namespace
