@@ -21,6 +21,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/SpiderIOMsgView.h"
 #include "ui/SpiderOutputSplitter.h"
+#include "ui/Speech.h"
 
 #include <QGuiApplication>
 #include <QSocketNotifier>
@@ -56,12 +57,13 @@ bool ThisInstanceMayStart()
     return true;
 }
 
-// The line the I/O message view shows for a command: a start names its job, or its address.
+// The line the I/O message view shows for a command: a start names its job, or its address
+// without user name and password.
 void LogInputMessage(TSpiderIOMessagesView* view, const TSpiderInputMsg& msg)
 {
     const std::string& name = msg.FJob.JobName;
     view->LogInputLine(msg.FMsgType, msg.FJobID, msg.FDownloadNumber,
-                       name.empty() ? msg.FJob.StartingWebAddress.GetFullURL() : name);
+                       name.empty() ? msg.FJob.StartingWebAddress.GetURLWithoutUserInfo() : name);
 }
 
 // SIGTERM and SIGHUP (the session ends, the terminal closes) close the main window, so the
@@ -121,6 +123,9 @@ int main(int argc, char** argv)
     InitPathsAndOptions();
     if (!ThisInstanceMayStart())
         return 0;
+
+    // The voice exists before any window and outlives them: the Speech page speaks at exit.
+    TSpeechVoice speechVoice;
 
     TSpiderThread crawler;  // created suspended
     outputQueue.SetTerminatingCheck([&crawler] { return crawler.Terminated(); });

@@ -5,6 +5,7 @@
 #include "engine/AppInfo.h"
 #include "engine/LanguageStrings.h"
 #include "engine/SavedOptions.h"
+#include "engine/DownloadOptionTypes.h"
 #include "engine/JobTypes.h"
 #include "engine/ThreadSafeFileOps.h"
 #include "ui/CopyProgress.h"
@@ -15,6 +16,7 @@
 #include "ui/Start.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreferenceGetters.h"
+#include "ui/Preferences.h"
 #include "ui/TryShellExe.h"
 #include "ui/UISettings.h"
 #include "ui/UIStrings.h"
@@ -206,12 +208,15 @@ void TMainForm::CreatePages()
 {
     startFrame_ = new TStartFrame(stack_);
     jobQueueFrame_ = new TJobQueueFrame(stack_);
+    preferencesFrame_ = new TPreferencesFrame(stack_);
     for (int i = 0; i < pgCount; ++i) {
         tabBar_->addTab(QString());
         if (i == pgStart)
             pages_[i] = startFrame_;
         else if (i == pgJobQueue)
             pages_[i] = jobQueueFrame_;
+        else if (i == pgPreferences)
+            pages_[i] = preferencesFrame_;
         else if (i == pgProgress)
             pages_[i] = new TCopyProgressFrame(stack_);
         else if (i == pgLog)
@@ -283,6 +288,7 @@ void TMainForm::UpdateLanguageLabels()
             tabBar_->setTabText(i, QUIString(kTabCaptionIds[i]));
         startFrame_->UpdateLanguageLabels();
         jobQueueFrame_->UpdateLanguageLabels();
+        preferencesFrame_->UpdateLanguageLabels();
         for (QWidget* page : pages_)
             if (auto* empty = qobject_cast<TEmptyPageFrame*>(page))
                 empty->UpdateLanguageLabels();
@@ -339,6 +345,7 @@ bool TMainForm::IsFlashing() const
 void TMainForm::ShowPasswordsPreferences()
 {
     MoveFocusToPage(pgPreferences);
+    preferencesFrame_->ShowPasswordsPage();
 }
 
 bool TMainForm::IsPageVisible(int index) const
@@ -348,7 +355,22 @@ bool TMainForm::IsPageVisible(int index) const
 
 void TMainForm::SetJobLogVisible(bool on)
 {
+    if (auto* log = qobject_cast<TJobLogFrame*>(pages_[pgLog]))
+        log->SetLoggingEnabled(on);
     tabBar_->setTabVisible(pgLog, on);
+}
+
+void TMainForm::SetStayOnTop(bool on)
+{
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on)
+        return;
+    const bool shown = isVisible();
+    const QRect placed = geometry();
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (shown) {
+        setGeometry(placed);
+        show();
+    }
 }
 
 void TMainForm::SetJobQueueVisible(bool on)
@@ -368,8 +390,7 @@ void TMainForm::EditQueuedJob(const TCopyJob& job)
 
 void TMainForm::GetProxySettings(TProxyServerInfo& http, TProxyServerInfo& ftp) const
 {
-    http = TProxyServerInfo();
-    ftp = TProxyServerInfo();
+    preferencesFrame_->GetProxySettings(http, ftp);
 }
 
 void TMainForm::ClearHistory()
@@ -470,6 +491,7 @@ void InitAfterFormsCreated(TMainForm& form, TSpiderOutputSplitterForm* splitter)
         // This order is also the order in which the pages' output listeners register.
         form.StartPage()->Initialize(splitter);
         form.JobQueue()->Initialize(splitter, UIDataFolder());
+        form.Preferences()->Initialize(splitter);
         if (auto* progress = qobject_cast<TCopyProgressFrame*>(form.Page(pgProgress)))
             progress->Initialize(splitter);
         if (auto* log = qobject_cast<TJobLogFrame*>(form.Page(pgLog))) {

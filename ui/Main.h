@@ -13,6 +13,7 @@
 class QStackedWidget;
 class TCopyJob;
 class TJobQueueFrame;
+class TPreferencesFrame;
 class TSpiderOutputSplitterForm;
 class TStartFrame;
 struct TProxyServerInfo;
@@ -90,7 +91,10 @@ public:
     void SetTrayHint(const QString& text) { trayHint_ = text; }
     const QString& TrayHint() const { return trayHint_; }
 
+    // The Log page's logging on or off, then its tab shown or hidden.
     void SetJobLogVisible(bool on);
+    // Keeps the window above other windows or not, without moving or sizing it.
+    void SetStayOnTop(bool on);
     void SetJobQueueVisible(bool on);
     bool SetProgressTabVisible(bool on);
     bool IsPageVisible(int index) const;
@@ -101,6 +105,7 @@ public:
     QWidget* Page(int index) const { return pages_.at(index); }
     TStartFrame* StartPage() const { return startFrame_; }
     TJobQueueFrame* JobQueue() const { return jobQueueFrame_; }
+    TPreferencesFrame* Preferences() const { return preferencesFrame_; }
 
     // Shows the Start page with a copy of a queued job for editing.
     void EditQueuedJob(const TCopyJob& job);
@@ -150,6 +155,7 @@ private:
     std::array<QWidget*, pgCount> pages_{};
     TStartFrame* startFrame_ = nullptr;
     TJobQueueFrame* jobQueueFrame_ = nullptr;
+    TPreferencesFrame* preferencesFrame_ = nullptr;
 
     QStringList cachedParams_;
     bool created_ = false;

@@ -31,3 +31,33 @@ bool GetShowFriendlyDownloadResults()
 {
     return ReadSettingBool("Preferences", "ShowFriendlyDownloadResults", true);
 }
+
+int GetScrapeHotkey()
+{
+    return ReadSettingInteger("Automation", "ScrapeHotkey", 117);
+}
+
+int GetPriority()
+{
+    return ReadSettingInteger("Preferences", "Priority", 32);
+}
+
+bool GetMinimizeToTaskbar()
+{
+    return ReadSettingBool("Preferences", "MinimizeToTaskbar", false);
+}
+
+int GetMinSlideWidth()
+{
+    return ReadSettingInteger("Slideshow", "MinSlideWidth", 100);
+}
+
+int GetMinSlideHeight()
+{
+    return ReadSettingInteger("Slideshow", "MinSlideHeight", 100);
+}
+
+bool GetShrinkLarge()
+{
+    return ReadSettingBool("Slideshow", "ShrinkLarge", true);
+}

@@ -45,6 +45,20 @@ bool WriteSettingBool(const std::string& section, const std::string& key, bool v
     return options && options->WriteBool(section, key, value);
 }
 
+std::string ReadSettingString(const std::string& section, const std::string& key, const std::string& def)
+{
+    std::string value = def;
+    if (TSavedOptions* options = TSavedOptions::Instance())
+        options->ReadString(section, key, value, def);
+    return value;
+}
+
+bool WriteSettingString(const std::string& section, const std::string& key, const std::string& value)
+{
+    TSavedOptions* options = TSavedOptions::Instance();
+    return options && options->WriteString(section, key, value);
+}
+
 bool HistoryEnabled()
 {
     TSavedOptions* options = TSavedOptions::Instance();

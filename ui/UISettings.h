@@ -9,6 +9,8 @@ int32_t ReadSettingInteger(const std::string& section, const std::string& key, i
 bool WriteSettingInteger(const std::string& section, const std::string& key, int32_t value);
 bool ReadSettingBool(const std::string& section, const std::string& key, bool def);
 bool WriteSettingBool(const std::string& section, const std::string& key, bool value);
+std::string ReadSettingString(const std::string& section, const std::string& key, const std::string& def);
+bool WriteSettingString(const std::string& section, const std::string& key, const std::string& value);
 
 // The data folder, ending with "/".
 std::string UIDataFolder();

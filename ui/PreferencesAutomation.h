@@ -1,0 +1,54 @@
+#pragma once
+// The Automation preference page: clipboard monitoring, the job queue options and the quick
+// copy hotkey.
+#include <QFrame>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QRadioButton;
+
+// "F2" ... "F11" give 113 ... 122; any other text gives 0.
+int HotkeyTextToVirtualKey(const QString& text);
+// 113 ... 122 give rows 1 ... 10 of the hotkey list; any other code row 0 ("None").
+int VirtualKeyToHotkeyIndex(int key);
+
+class TPreferencesAutomationFrame : public QFrame {
+    Q_OBJECT
+public:
+    explicit TPreferencesAutomationFrame(QWidget* parent = nullptr);
+
+    void LoadAutomationPreferences();
+    void SaveAutomationPreferences();
+    void UpdateQueueControls();
+    void FillHotkeyCombo();
+    void UpdateLanguageLabels();
+
+    QRadioButton* IgnoreClipboard() const { return ignoreClipboard_; }
+    QRadioButton* PromptOnClipboardChange() const { return promptOnClipboardChange_; }
+    QRadioButton* CreateJobOnClipboardChange() const { return createJobOnClipboardChange_; }
+    QCheckBox* ShowJobQueue() const { return showJobQueue_; }
+    QCheckBox* SaveQueue() const { return saveQueue_; }
+    QCheckBox* FocusProgressOnJobStart() const { return focusProgressOnJobStart_; }
+    QCheckBox* FocusQueueOnJobAdd() const { return focusQueueOnJobAdd_; }
+    QComboBox* ScrapeHotkey() const { return scrapeHotkey_; }
+
+private:
+    void OnOptionChanged(bool checked);
+    void SaveUnlessLoading();
+    void ShowJobQueueClick();
+    void ScrapeHotkeySelect();
+
+    bool loading_ = false;
+    QGroupBox* clipboardGroup_;
+    QRadioButton* ignoreClipboard_;
+    QRadioButton* promptOnClipboardChange_;
+    QRadioButton* createJobOnClipboardChange_;
+    QCheckBox* showJobQueue_;
+    QCheckBox* saveQueue_;
+    QCheckBox* focusProgressOnJobStart_;
+    QCheckBox* focusQueueOnJobAdd_;
+    QLabel* scrapeHotkeyLabel_;
+    QComboBox* scrapeHotkey_;
+};

@@ -1,0 +1,48 @@
+#pragma once
+// The General preference page: job priority, stay on top, tray, friendly results, job log.
+#include <QFrame>
+
+#include <cstdint>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+
+class TPreferencesGeneralFrame : public QFrame {
+    Q_OBJECT
+public:
+    // Sets the process's priority class; False (last error set) on failure.
+    using TPrioritySetter = std::function<bool(int32_t priorityClass)>;
+
+    explicit TPreferencesGeneralFrame(QWidget* parent = nullptr);
+
+    // Tests replace the real priority change.
+    void SetPrioritySetter(TPrioritySetter setter) { setPriority_ = std::move(setter); }
+
+    void LoadGeneralPreferences();
+    void SaveGeneralPreferences();
+    void UpdateLanguageLabels();
+
+    QComboBox* ProcessPriorityCombo() const { return processPriorityCombo_; }
+    QCheckBox* StayOnTop() const { return stayOnTop_; }
+    QCheckBox* MinimizeToTaskbar() const { return minimizeToTaskbar_; }
+    QCheckBox* ShowFriendlyDownloadResults() const { return showFriendlyDownloadResults_; }
+    QCheckBox* JobLoggingEnabled() const { return jobLoggingEnabled_; }
+
+private:
+    void StayOnTopClick();
+    void MinimizeToTaskbarClick();
+    void ProcessPriorityComboChange();
+    void JobLoggingEnabledClick();
+    void ShowFriendlyDownloadResultsClick();
+
+    bool loading_ = false;
+    TPrioritySetter setPriority_;
+    QLabel* processPriorityLabel_;
+    QComboBox* processPriorityCombo_;
+    QCheckBox* stayOnTop_;
+    QCheckBox* minimizeToTaskbar_;
+    QCheckBox* showFriendlyDownloadResults_;
+    QCheckBox* jobLoggingEnabled_;
+};

@@ -1,0 +1,32 @@
+#pragma once
+// The Slideshow preference page: the smallest images shown and whether large ones shrink.
+#include <QFrame>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+
+class TPreferencesSlideshowFrame : public QFrame {
+    Q_OBJECT
+public:
+    explicit TPreferencesSlideshowFrame(QWidget* parent = nullptr);
+
+    void LoadSlideshowPreferences();
+    // A minimum that is not a whole number is stored as 0 (no minimum).
+    void SaveSlideshowPreferences();
+    void UpdateLanguageLabels();
+
+    QLineEdit* MinWidth() const { return minWidth_; }
+    QLineEdit* MinHeight() const { return minHeight_; }
+    QCheckBox* ShrinkLarge() const { return shrinkLarge_; }
+
+private:
+    void SaveUnlessLoading();
+
+    bool loading_ = false;
+    QLabel* minWidthLabel_;
+    QLineEdit* minWidth_;
+    QLabel* minHeightLabel_;
+    QLineEdit* minHeight_;
+    QCheckBox* shrinkLarge_;
+};

@@ -1,0 +1,70 @@
+#include "ui/Speech.h"
+
+#include "engine/AppTraceLog.h"
+#include "ui/UIStrings.h"
+
+#include <QEventLoop>
+#include <QTextToSpeech>
+#include <QTimer>
+
+namespace {
+
+const char* const kUnit = "PreferencesSpeech";
+constexpr int kMaxWaitMs = 10000;
+
+}  // namespace
+
+TSpeechVoice::TSpeechVoice()
+{
+    if (QTextToSpeech::availableEngines().isEmpty())
+        return;
+    auto engine = std::make_unique<QTextToSpeech>();
+    if (engine->state() == QTextToSpeech::Error)
+        return;
+    QObject::connect(engine.get(), &QTextToSpeech::errorOccurred, engine.get(),
+                     [](QTextToSpeech::ErrorReason, const QString& text) {
+                         LogEvent(etException, StdStr(text), "Speak", kUnit);
+                     });
+    engine_ = std::move(engine);
+}
+
+TSpeechVoice::~TSpeechVoice()
+{
+    ReleaseInstance();
+}
+
+bool IsSpeechAvailable()
+{
+    const TSpeechVoice* voice = TSpeechVoice::Instance();
+    return voice && voice->Engine();
+}
+
+void Speak(const std::string& text, bool wait)
+{
+    const TSpeechVoice* voice = TSpeechVoice::Instance();
+    QTextToSpeech* engine = voice ? voice->Engine() : nullptr;
+    if (!engine)
+        return;
+    try {
+        engine->stop(QTextToSpeech::BoundaryHint::Immediate);
+        if (text.empty())
+            return;
+        engine->say(QStr(text));
+        if (!wait || engine->state() != QTextToSpeech::Speaking)
+            return;
+        QEventLoop loop;
+        QTimer::singleShot(kMaxWaitMs, &loop, &QEventLoop::quit);
+        QObject::connect(engine, &QTextToSpeech::stateChanged, &loop, [&loop](QTextToSpeech::State state) {
+            if (state != QTextToSpeech::Speaking)
+                loop.quit();
+        });
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "Speak", kUnit);
+    }
+}
+
+void StopSpeaking()
+{
+    Speak(std::string(), false);
+}
