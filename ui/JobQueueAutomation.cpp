@@ -309,11 +309,12 @@ void TJobQueueAutomation::CountdownTimerTimer()
     if (!countdownTimer_->isActive())
         return;
     int32_t kind = countdownKind_;
+    bool escape = escapeDown_;
     StopCountdown();
     if (kind == ckWaitForProcess)
         return;
     countdownKind_ = ckNone;
-    if (escapeDown_)
+    if (escape)
         return;
     if (kind == ckStartNextJob) {
         frame_.SelectIndex(frame_.FirstQueuedIndex());
@@ -374,9 +375,11 @@ bool TJobQueueAutomation::RunJobStoppedApp(int32_t jobID, const std::string& sta
         bool queued = frame_.FirstQueuedIndex() >= 0;
         TProcessHandle handle;
         if (StartCompletionProgram(command, GetProgramFolder(), !IsMacroOnlyCommandLine(commandLine), handle)) {
-            StartCountdown(ckWaitForProcess);
-            // After StartCountdown, which stops any earlier wait and closes its handle.
+            // An earlier countdown ends first: a wait's end would close the new handle.
+            if (countdownTimer_->isActive())
+                StopCountdown();
             completionProcess_ = std::move(handle);
+            StartCountdown(ckWaitForProcess);
             return true;
         }
         std::string errorText = GetLastErrorText();
