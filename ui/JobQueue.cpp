@@ -775,7 +775,9 @@ void TJobQueueFrame::LoadSavedQueue()
         return;
     ShowMessageBar(QUIString(170));
     LoadQueueFromDisk();
-    HideMessageBar();
+    // A next-job countdown started by the loaded queue keeps the bar for its message.
+    if (!automation_->IsCountdownRunning())
+        HideMessageBar();
 }
 
 bool TJobQueueFrame::ReadQueueFolder(const std::string& folder)
