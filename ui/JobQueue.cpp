@@ -13,7 +13,6 @@
 #include "ui/PreferenceGetters.h"
 #include "ui/SpiderOutputSplitter.h"
 #include "ui/StartingAddress.h"
-#include "ui/UISettings.h"
 #include "ui/UIStrings.h"
 
 #include <QApplication>

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
@@ -152,6 +153,36 @@ TEST_F(JobQueueAutomationTest, CancelledOrPreemptedCountdownStartsNothing)
     automation_->StartCountdown(ckStartNextJob);
     frame_->StartJobBtnClick();
     EXPECT_FALSE(automation_->IsCountdownRunning());
+    EXPECT_EQ(input_.Count(), 1);
+}
+
+TEST_F(JobQueueAutomationTest, SavedQueueCountsDownAtOnceAndADialogHoldsTheCount)
+{
+    WriteSettingBool("Automation", "SaveQueueBetweenRuns", true);
+    WriteSettingBool("Automation", "StartJobsAutomatically", false);
+    MakeFrame();
+    frame_->AddNewJob(Job("one"));
+    frame_->SaveQueueToDisk();
+    frame_.reset();
+    WriteSettingBool("Automation", "StartJobsAutomatically", true);
+    MakeFrame();
+    frame_->LoadSavedQueue();
+    ASSERT_EQ(frame_->JobCount(), 1);
+    ASSERT_TRUE(automation_->IsCountdownRunning());
+    EXPECT_FALSE(frame_->TimerMessage()->isHidden());
+    EXPECT_EQ(automation_->CountdownSeconds(), 1);
+
+    QDialog dialog;
+    dialog.setModal(true);
+    dialog.show();
+    ASSERT_NE(QApplication::activeModalWidget(), nullptr);
+    for (int i = 0; i < 3; ++i)
+        automation_->CountdownTimerTimer();
+    EXPECT_EQ(automation_->CountdownSeconds(), 1);
+    EXPECT_EQ(input_.Count(), 0);
+    dialog.hide();
+    automation_->CountdownTimerTimer();
+    automation_->CountdownTimerTimer();
     EXPECT_EQ(input_.Count(), 1);
 }
 
