@@ -8,11 +8,11 @@
 #include "platform/ErrorCodes.h"
 #include "platform/IniFile.h"
 #include "ui/Main.h"
+#include "ui/JobQueueAutomation.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreferenceGetters.h"
 #include "ui/SpiderOutputSplitter.h"
 #include "ui/StartingAddress.h"
-#include "ui/UISettings.h"
 #include "ui/UIStrings.h"
 
 #include <QApplication>
@@ -199,6 +199,9 @@ TJobQueueFrame::TJobQueueFrame(QWidget* parent) : QFrame(parent)
     timerMessage_->setAutoFillBackground(true);
     timerMessage_->setStyleSheet("QLabel { background: navy; color: yellow; font-weight: bold; padding: 4px; }");
     timerMessage_->hide();
+    timerMessage_->setCursor(Qt::PointingHandCursor);
+    automation_ = new TJobQueueAutomation(*this, timerMessage_, this);
+    layout->addWidget(automation_);
     layout->addWidget(timerMessage_);
 
     connect(moveUpBtn_, &QToolButton::clicked, this, &TJobQueueFrame::MoveUpBtnClick);
@@ -228,6 +231,8 @@ void TJobQueueFrame::Initialize(TSpiderOutputSplitterForm* splitter, const std::
                                       [this](const TSpiderOutputMsg& msg, int32_t label) { OnSpiderOutput(msg, label); });
     if (!registered)
         LogEvent(etWarning, "", "RegisterForSpiderOutput", kUnit);
+    automation_->LoadAutomationOptions();
+    automation_->InitCommandLinePopupMenu();
     queueFolder_ = dataFolder + "Queue";
 }
 
@@ -247,6 +252,7 @@ void TJobQueueFrame::UpdateLanguageLabels()
     stopJobBtn_->setToolTip(QUIString(228));
     deleteJobBtn_->setToolTip(QUIString(232));
     editJobBtn_->setToolTip(QUIString(229));
+    automation_->UpdateLanguageLabels();
     RefreshJobsList();
 }
 
@@ -345,7 +351,10 @@ void TJobQueueFrame::AfterAdd()
 {
     RefreshJobsList();
     UpdateTrayHint();
-    if (!GetShowJobQueue()) {
+    if (GetShowJobQueue()) {
+        if (automation_->StartJobsAutomatically() && !IsAnyJobRunning() && FirstQueuedIndex() >= 0)
+            automation_->StartCountdown(ckStartNextJob);
+    } else {
         SelectIndex(FirstQueuedIndex());
         StartJobBtnClick();
     }
@@ -517,6 +526,8 @@ void TJobQueueFrame::StartJobBtnClick()
 {
     if (waitingForEngine_ || shuttingDown_ || IsAnyJobRunning())
         return;
+    if (automation_->CountdownKind() == ckStartNextJob && automation_->IsCountdownRunning())
+        automation_->StopCountdown();
     auto* input = TSpiderInputMessageQueue::Instance();
     if (!input)
         return;
@@ -525,7 +536,7 @@ void TJobQueueFrame::StartJobBtnClick()
     if (index < 0 || index >= JobCount())
         return;
     TCopyJobAndStatus& slot = *slots_[index];
-    if (GetShowJobQueue() && ReadSettingBool("Automation", "SaveEachJobToUniqueSubfolder", false) &&
+    if (GetShowJobQueue() && automation_->SaveToUniqueSubfolder() &&
         !slot.FJob.HasDestinationSubfolder() && !slot.FJob.SelectUniqueDestinationSubfolder())
         LogEvent(etWarning, "", "SelectUniqueDestinationSubfolder", kUnit);
     auto msg = std::make_unique<TSpiderInputMsg>();
@@ -721,19 +732,28 @@ void TJobQueueFrame::OnJobStopped(const TSpiderOutputMsg& msg)
 {
     lastEndedJobID_ = msg.FJobID;
     ChangeJobStatusTo(msg.FJobID, endRule_.EndStatus(msg.FResultCode));
+    bool started = GetShowJobQueue() && endedNormally_ && automation_->RunJobStoppedApp(msg.FJobID, msg.FStartPageFile);
     LogMessage("Stopped job " + std::to_string(msg.FJobID));
-    AfterJobStopped();
+    // A started program runs the after-job step when the wait for it ends.
+    if (!started)
+        AfterJobStopped();
 }
 
 void TJobQueueFrame::AfterJobStopped()
 {
+    automation_->BeforeAfterJob();
     UpdateTrayHint();
     if (TMainForm* main = TMainForm::Instance())
         main->SetBusyIcon(false);
     RefreshJobsList();
     UpdateMainFormCaption(lastEndedJobID_);
-    if (!GetShowJobQueue() && !shuttingDown_)
+    if (shuttingDown_)
+        return;
+    if (!GetShowJobQueue())
         RemoveFinishedJobs(true);
+    else if (automation_->RemoveCompletedJobs())
+        RemoveFinishedJobs(false);
+    automation_->AfterJobNext(endedNormally_);
 }
 
 void TJobQueueFrame::ShowMessageBar(const QString& text)
@@ -754,7 +774,9 @@ void TJobQueueFrame::LoadSavedQueue()
         return;
     ShowMessageBar(QUIString(170));
     LoadQueueFromDisk();
-    HideMessageBar();
+    // A next-job countdown started by the loaded queue keeps the bar for its message.
+    if (!automation_->IsCountdownRunning())
+        HideMessageBar();
 }
 
 bool TJobQueueFrame::ReadQueueFolder(const std::string& folder)
@@ -876,6 +898,7 @@ void TJobQueueFrame::PrepareForAppShutdown()
     BusyCursor(true);
     shuttingDown_ = true;
     try {
+        automation_->StopCountdown();
         if (auto* input = TSpiderInputMessageQueue::Instance()) {
             input->Clear();
             int32_t running = -1;

@@ -17,6 +17,7 @@ class QTreeWidget;
 class TIniFile;
 class TSpiderOutputMsg;
 class TSpiderOutputSplitterForm;
+class TJobQueueAutomation;
 
 enum TJobStatus : int32_t {
     jsQueued = 0,
@@ -110,11 +111,15 @@ public:
     const std::string& QueueFolder() const { return queueFolder_; }
     QTreeWidget* JobsListView() const { return jobsListView_; }
     QToolButton* StartJobBtn() const { return startJobBtn_; }
+    TJobQueueAutomation* Automation() const { return automation_; }
+    QLabel* TimerMessage() const { return timerMessage_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class TJobQueueAutomation;
+
     int32_t IndexOfJob(int32_t jobID) const;
     // The selected job when it may be removed or edited (not running, no command pending); else -1.
     int32_t SelectedIdleJob() const;
@@ -156,4 +161,5 @@ private:
     QToolButton* deleteJobBtn_ = nullptr;
     QToolButton* editJobBtn_ = nullptr;
     QLabel* timerMessage_ = nullptr;
+    TJobQueueAutomation* automation_ = nullptr;
 };

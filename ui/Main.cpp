@@ -8,6 +8,7 @@
 #include "engine/DownloadOptionTypes.h"
 #include "engine/JobTypes.h"
 #include "engine/ThreadSafeFileOps.h"
+#include "ui/CoolTrayIcon.h"
 #include "ui/CopyProgress.h"
 #include "ui/EmptyPageFrame.h"
 #include "ui/JobLog.h"
@@ -152,6 +153,8 @@ void TMainForm::FormCreate(const QStringList& args)
     setWindowTitle(QStr(AppProductName()));
     setMinimumSize(kMinimumClient);
     LoadIcons();
+    trayIcon_ = new TCoolTrayIcon(this);
+    trayIcon_->OnClick = [this] { RestoreFromTray(); };
     SetBusyIcon(false);
     setWindowIcon(normalIcon_);
 
@@ -237,6 +240,26 @@ void TMainForm::LoadIcons()
 void TMainForm::SetBusyIcon(bool busy)
 {
     busy_ = busy;
+    if (trayIcon_)
+        trayIcon_->SetIcon(busy ? busyIcon_ : normalIcon_);
+}
+
+void TMainForm::SetTrayHint(const QString& text)
+{
+    trayHint_ = text;
+    trayIcon_->SetHint(text);
+}
+
+void TMainForm::SetMinimizeToTray(bool on)
+{
+    trayIcon_->SetMinimizeToTray(on);
+}
+
+void TMainForm::RestoreFromTray()
+{
+    trayIcon_->ShowMainForm();
+    trayIcon_->SetIconVisible(false);
+    QCoreApplication::processEvents();
 }
 
 bool TMainForm::IsModalDialogShowing() const
@@ -318,8 +341,10 @@ void TMainForm::OnFlashTimer()
     if (!flashOn_) {
         QApplication::alert(this, flashTimer_->interval());
         setWindowIcon(flashIcon_);
+        trayIcon_->SetIcon(flashIcon_);
     } else {
         setWindowIcon(normalIcon_);
+        trayIcon_->SetIcon(normalIcon_);
     }
     flashOn_ = !flashOn_;
     flashTimeLeft_ -= flashTimer_->interval();

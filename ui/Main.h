@@ -11,6 +11,7 @@
 #include <string>
 
 class QStackedWidget;
+class TCoolTrayIcon;
 class TCopyJob;
 class TJobQueueFrame;
 class TPreferencesFrame;
@@ -88,8 +89,12 @@ public:
     bool IsFlashing() const;
     int FlashTimeLeft() const { return flashTimeLeft_; }
 
-    void SetTrayHint(const QString& text) { trayHint_ = text; }
+    void SetTrayHint(const QString& text);
     const QString& TrayHint() const { return trayHint_; }
+    void SetMinimizeToTray(bool on);
+    // The tray icon's click: the window shown again, the tray icon hidden.
+    void RestoreFromTray();
+    TCoolTrayIcon* TrayIcon() const { return trayIcon_; }
 
     // The Log page's logging on or off, then its tab shown or hidden.
     void SetJobLogVisible(bool on);
@@ -152,6 +157,7 @@ private:
     QToolButton* helpIcon_ = nullptr;
     QToolButton* feedbackIcon_ = nullptr;
     QTimer* flashTimer_ = nullptr;
+    TCoolTrayIcon* trayIcon_ = nullptr;
     std::array<QWidget*, pgCount> pages_{};
     TStartFrame* startFrame_ = nullptr;
     TJobQueueFrame* jobQueueFrame_ = nullptr;

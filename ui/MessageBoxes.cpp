@@ -38,3 +38,13 @@ TBoxHandler SetMessageBoxHandler(TBoxHandler handler)
     Handler() = std::move(handler);
     return old;
 }
+
+TBoxAnswer AskYesNoCancel(QWidget* owner, const QString& text, const QString& caption)
+{
+    if (Handler())
+        return Handler()({owner, text, caption, TBoxIcon::Question, true}) ? TBoxAnswer::Yes : TBoxAnswer::No;
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                    owner);
+    int answer = box.exec();
+    return answer == QMessageBox::Yes ? TBoxAnswer::Yes : answer == QMessageBox::No ? TBoxAnswer::No : TBoxAnswer::Cancel;
+}

@@ -22,3 +22,7 @@ bool ShowMessageBox(QWidget* owner, const QString& text, const QString& caption,
 // Replaces the boxes (nullptr restores them); returns the previous handler.
 using TBoxHandler = std::function<bool(const TBoxRequest&)>;
 TBoxHandler SetMessageBoxHandler(TBoxHandler handler);
+
+// A question box with Yes, No and Cancel. A test handler answers Yes (True) or No (False).
+enum class TBoxAnswer { Yes, No, Cancel };
+TBoxAnswer AskYesNoCancel(QWidget* owner, const QString& text, const QString& caption);

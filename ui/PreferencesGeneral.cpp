@@ -58,6 +58,9 @@ void TPreferencesGeneralFrame::LoadGeneralPreferences()
     loading_ = true;
     try {
         minimizeToTaskbar_->setChecked(GetMinimizeToTaskbar());
+        // A stored off does not fire the toggle: the main window is told either way.
+        if (TMainForm* main = TMainForm::Instance())
+            main->SetMinimizeToTray(minimizeToTaskbar_->isChecked());
         stayOnTop_->setChecked(ReadSettingBool("Preferences", "StayOnTop", false));
         showFriendlyDownloadResults_->setChecked(GetShowFriendlyDownloadResults());
         jobLoggingEnabled_->setChecked(GetLogCompletedJobs());
@@ -91,6 +94,8 @@ void TPreferencesGeneralFrame::StayOnTopClick()
 
 void TPreferencesGeneralFrame::MinimizeToTaskbarClick()
 {
+    if (TMainForm* main = TMainForm::Instance())
+        main->SetMinimizeToTray(minimizeToTaskbar_->isChecked());
     if (!loading_)
         SaveGeneralPreferences();
 }

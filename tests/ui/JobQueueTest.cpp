@@ -31,6 +31,9 @@ protected:
         ASSERT_TRUE(QDir().mkpath(QString::fromStdString(destination_)));
         WriteSettingBool("Automation", "ShowJobQueue", true);
         WriteSettingBool("Automation", "SaveQueueBetweenRuns", true);
+        // The queue's own behaviour, without the countdowns and removals of the automation.
+        WriteSettingBool("Automation", "StartJobsAutomatically", false);
+        WriteSettingBool("Automation", "RemoveJobOnCompletion", false);
         frame_ = std::make_unique<TJobQueueFrame>();
         frame_->Initialize(nullptr, dataFolder_);
     }
