@@ -252,7 +252,8 @@ void TMainForm::SetTrayHint(const QString& text)
 
 void TMainForm::SetMinimizeToTray(bool on)
 {
-    trayIcon_->SetMinimizeToTray(on);
+    if (trayIcon_)
+        trayIcon_->SetMinimizeToTray(on);
 }
 
 void TMainForm::RestoreFromTray()
