@@ -4,6 +4,7 @@
 #include "engine/LanguageStrings.h"
 #include "ui/AdditionalOptions.h"
 #include "ui/FileCountAndSize.h"
+#include "ui/FindReplaceTasks.h"
 #include "ui/HTMLHeader.h"
 #include "ui/JobDLTime.h"
 #include "ui/JobProtocols.h"
@@ -20,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -401,6 +403,32 @@ TEST_F(TranslatedPagesTest, LanguageUpdateSetsCaptionsAndKeepsTheUnitChoice)
     job.MaxSecondsForAllDownloads = 180;
     time.LoadFromCopyJob();
     EXPECT_EQ(time.TimeSpans()->currentText(), "T108");
+}
+
+TEST_F(TranslatedPagesTest, TasksKeepTheirMeaningAcrossLanguages)
+{
+    TCopyJob job = DefaultJob();
+    TFindReplaceTasksFrame page(job);
+    page.AddTaskRow(false, "f", true, true, "r");
+    QTreeWidgetItem* row = page.TaskListView()->topLevelItem(0);
+    ASSERT_EQ(row->text(3), "No");
+    ASSERT_EQ(row->text(4), "Yes");
+    {
+        TLocalLanguages languages;
+        languages.SetLanguagesFolder(folder_);
+        page.UpdateLanguageLabels();
+        EXPECT_EQ(row->text(0), "T156");
+        EXPECT_EQ(row->text(3), "T159");
+        EXPECT_EQ(row->text(4), "T158");
+        EXPECT_EQ(page.TaskListView()->headerItem()->text(0), "T132");
+        page.SaveToCopyJob();
+        EXPECT_EQ(job.DownloadOptions.FindReplaceTasks.Tasks[0].Flags, rfIgnoreCase);
+        EXPECT_TRUE(job.DownloadOptions.FindReplaceTasks.Tasks[0].WholeWordsOnly);
+    }
+    page.UpdateLanguageLabels();
+    EXPECT_EQ(row->text(0), "First");
+    EXPECT_EQ(row->text(3), "No");
+    EXPECT_EQ(row->text(4), "Yes");
 }
 
 }  // namespace
