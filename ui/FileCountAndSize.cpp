@@ -60,6 +60,8 @@ TFileCountAndSizeFrame::TFileCountAndSizeFrame(TCopyJob& job, QWidget* parent)
       maxFileSize_(MakeSizeRow()),
       maxDownloadSize_(MakeSizeRow())
 {
+    for (QLineEdit* edit : {maxDownloadCount_, minFileSize_.edit, maxFileSize_.edit, maxDownloadSize_.edit})
+        edit->setMaximumWidth(120);
     auto* countLayout = new QGridLayout(fileCountGroup_);
     countLayout->addWidget(maxDownloadCountCheck_, 0, 0);
     countLayout->addWidget(maxDownloadCount_, 0, 1);

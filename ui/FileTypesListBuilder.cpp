@@ -121,8 +121,10 @@ TFileTypesListBuilderForm::TFileTypesListBuilderForm(QWidget* parent)
         if (!populating_)
             ApplyCategoryChecks();
     });
+    categoriesListView_->setColumnWidth(0, 160);
     resize(520, 380);
     SetCategoryFilesFolder(GetProgramFolder());
+    UpdateLanguageLabels();
 }
 
 void TFileTypesListBuilderForm::SetCategoryFilesFolder(const std::string& folder)

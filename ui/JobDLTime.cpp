@@ -30,6 +30,8 @@ TJobDLTimeFrame::TJobDLTimeFrame(TCopyJob& job, QWidget* parent)
 {
     spanCount_->setText("1");
     fileDLTimeout_->setText(QString::number(kDefaultTimeoutSeconds));
+    spanCount_->setMaximumWidth(80);
+    fileDLTimeout_->setMaximumWidth(80);
     auto* layout = new QGridLayout(this);
     layout->addWidget(useJobDLTimeSpan_, 0, 0);
     layout->addWidget(spanCount_, 0, 1);
