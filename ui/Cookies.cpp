@@ -8,7 +8,6 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -79,13 +78,7 @@ TCookiesFrame::TCookiesFrame(TCopyJob& job, QWidget* parent)
       removeCookie_(new QPushButton(this)),
       dialog_(new TAddCookieForm(this))
 {
-    cookiesListView_->setColumnCount(3);
-    cookiesListView_->setRootIsDecorated(false);
-    cookiesListView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    cookiesListView_->setSelectionMode(QAbstractItemView::SingleSelection);
-    cookiesListView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    cookiesListView_->header()->setSectionsClickable(true);
-    cookiesListView_->setAutoFillBackground(true);
+    SetReportStyle(cookiesListView_, 3);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(allowCookies_);
     layout->addWidget(cookiesLabel_);

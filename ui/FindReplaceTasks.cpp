@@ -7,7 +7,6 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -32,18 +31,6 @@ const int kHighlightCaptionIds[3] = {153, 154, 155};
 enum TTaskFlag { tfReplaceAll = 1, tfIgnoreCase = 2, tfWholeWordsOnly = 4 };
 const int kFlagsRole = Qt::UserRole;
 
-void MakeReportView(QTreeWidget* view, int columns)
-{
-    view->setColumnCount(columns);
-    view->setRootIsDecorated(false);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setUniformRowHeights(true);
-    view->header()->setSectionsClickable(true);
-    view->setStyleSheet("QTreeView::item { border-right: 1px solid palette(midlight); "
-                        "border-bottom: 1px solid palette(midlight); }");
-}
 
 }  // namespace
 
@@ -158,7 +145,7 @@ TFindReplaceTasksFrame::TFindReplaceTasksFrame(TCopyJob& job, QWidget* parent)
       removeTask_(new QPushButton(this)),
       dialog_(new TAddFindReplaceForm(this))
 {
-    MakeReportView(taskListView_, 5);
+    SetReportStyle(taskListView_, 5);
     removeTask_->setEnabled(false);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(findReplaceLabel_);

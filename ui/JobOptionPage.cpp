@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QTreeWidget>
 
 #include <charconv>
 
@@ -32,4 +34,15 @@ void TurnLimitOff(QCheckBox* check, QLineEdit* edit)
 {
     check->setChecked(false);
     edit->clear();
+}
+
+void SetReportStyle(QTreeWidget* view, int columns)
+{
+    view->setColumnCount(columns);
+    view->setRootIsDecorated(false);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setUniformRowHeights(true);
+    view->header()->setSectionsClickable(true);
 }

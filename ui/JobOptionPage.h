@@ -9,6 +9,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QString;
+class QTreeWidget;
 class TCopyJob;
 
 class TJobOptionPage : public QFrame {
@@ -33,3 +34,6 @@ std::optional<int32_t> ReadIntegerText(const QString& text);
 
 // A limit row that cannot be used turns itself off: box cleared, edit emptied.
 void TurnLimitOff(QCheckBox* check, QLineEdit* edit);
+
+// A read-only list of rows with columns; whole rows are selected, one at a time.
+void SetReportStyle(QTreeWidget* view, int columns);
