@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 namespace {
@@ -160,7 +161,7 @@ void TAdditionalOptionsFrame::SaveToCopyJob()
 
     std::optional<int32_t> pause = ReadIntegerText(PauseSeconds()->text());
     int64_t seconds = std::min<int64_t>(pause.value_or(0), kLongestPause);
-    job_.PauseBetweenDownloads = static_cast<int32_t>(std::min<int64_t>(std::llabs(seconds), kLongestPause));
+    job_.PauseBetweenDownloads = static_cast<int32_t>(std::min<int64_t>(std::llabs(seconds), INT32_MAX));
 
     job_.DownloadOptions.MaxSimultaneousDownloads =
         static_cast<int32_t>(std::clamp<int64_t>(LeadingDigits(SimultaneousDownloads()->text()), 1, 4));

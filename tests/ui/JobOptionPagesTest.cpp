@@ -330,6 +330,9 @@ TEST(AdditionalOptionsPage, NumbersFallBackAndSwitchesRoundTrip)
     page.PauseSeconds()->setText("-700");
     page.SimultaneousDownloads()->setText("x");
     page.SaveToCopyJob();
+    EXPECT_EQ(job.PauseBetweenDownloads, 700);  // lowered to 600 only when positive
+    page.PauseSeconds()->setText("900");
+    page.SaveToCopyJob();
     EXPECT_EQ(job.PauseBetweenDownloads, 600);
     EXPECT_EQ(job.DownloadOptions.MaxSimultaneousDownloads, 1);
 
