@@ -11,9 +11,9 @@
 #include "ui/JobDLTime.h"
 #include "ui/JobOptionPage.h"
 #include "ui/JobProtocols.h"
+#include "ui/JobQueue.h"
 #include "ui/ListRestrictions.h"
 #include "ui/LocationRestrictions.h"
-#include "ui/JobQueue.h"
 #include "ui/Main.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreferenceGetters.h"
@@ -208,8 +208,9 @@ void TStartFrame::StartFramesTreeChange()
         ShowPage(item->text(0));
         if (startFramesTree_->indexOfTopLevelItem(item) == 1)
             locationRestrictions_->UpdateLocationLabels();
-    } else
+    } else {
         ShowPage(QString());
+    }
 }
 
 void TStartFrame::UpdateDetailsButton()
