@@ -1,24 +1,48 @@
 #include "ui/JobOptionPage.h"
 
-#include "ui/UIStrings.h"
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTreeWidget>
 
-#include <QLabel>
-#include <QVBoxLayout>
+#include <charconv>
 
-TEmptyJobOptionPage::TEmptyJobOptionPage(TCopyJob& job, int captionStringId, QWidget* parent)
-    : TJobOptionPage(job, parent), captionStringId_(captionStringId), caption_(new QLabel(this))
+void TJobOptionPage::SaveOnFocusExit()
 {
-    auto* layout = new QVBoxLayout(this);
-    QFont bold = caption_->font();
-    bold.setBold(true);
-    caption_->setFont(bold);
-    layout->addWidget(caption_);
-    layout->addStretch(1);
-    UpdateLanguageLabels();
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        if (old && isAncestorOf(old) && !(now && isAncestorOf(now)))
+            SaveToCopyJob();
+    });
 }
 
-void TEmptyJobOptionPage::UpdateLanguageLabels()
+std::optional<int32_t> ReadIntegerText(const QString& text)
 {
-    ApplyLanguageFont(this);
-    caption_->setText(QUIString(captionStringId_));
+    const std::string s = text.trimmed().toStdString();
+    const char* begin = s.data();
+    const char* end = s.data() + s.size();
+    if (end - begin > 1 && *begin == '+' && begin[1] >= '0' && begin[1] <= '9')
+        ++begin;
+    int32_t value = 0;
+    auto [stop, ec] = std::from_chars(begin, end, value);
+    if (ec != std::errc() || stop != end || begin == end)
+        return std::nullopt;
+    return value;
+}
+
+void TurnLimitOff(QCheckBox* check, QLineEdit* edit)
+{
+    check->setChecked(false);
+    edit->clear();
+}
+
+void SetReportStyle(QTreeWidget* view, int columns)
+{
+    view->setColumnCount(columns);
+    view->setRootIsDecorated(false);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setUniformRowHeights(true);
+    view->header()->setSectionsClickable(true);
 }

@@ -3,7 +3,13 @@
 // load fills the controls from it, save writes the controls back.
 #include <QFrame>
 
+#include <optional>
+
+class QCheckBox;
 class QLabel;
+class QLineEdit;
+class QString;
+class QTreeWidget;
 class TCopyJob;
 
 class TJobOptionPage : public QFrame {
@@ -16,20 +22,18 @@ public:
     virtual void UpdateLanguageLabels() = 0;
 
 protected:
+    // Runs SaveToCopyJob whenever the focus leaves the page.
+    void SaveOnFocusExit();
+
     TCopyJob& job_;
 };
 
-// A page whose controls are not built yet: it shows its caption and keeps the job as it is.
-class TEmptyJobOptionPage : public TJobOptionPage {
-    Q_OBJECT
-public:
-    TEmptyJobOptionPage(TCopyJob& job, int captionStringId, QWidget* parent = nullptr);
+// A whole number typed into a page: blanks around it allowed, an optional sign, decimal digits,
+// within 32 bits. Anything else gives no value.
+std::optional<int32_t> ReadIntegerText(const QString& text);
 
-    void LoadFromCopyJob() override {}
-    void SaveToCopyJob() override {}
-    void UpdateLanguageLabels() override;
+// A limit row that cannot be used turns itself off: box cleared, edit emptied.
+void TurnLimitOff(QCheckBox* check, QLineEdit* edit);
 
-private:
-    int captionStringId_;
-    QLabel* caption_;
-};
+// A read-only list of rows with columns; whole rows are selected, one at a time.
+void SetReportStyle(QTreeWidget* view, int columns);

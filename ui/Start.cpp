@@ -3,8 +3,17 @@
 #include "engine/AppTraceLog.h"
 #include "engine/SpiderOutputMsgTypes.h"
 #include "engine/ThreadSafeFileOps.h"
+#include "ui/AdditionalOptions.h"
+#include "ui/Cookies.h"
+#include "ui/FileCountAndSize.h"
+#include "ui/FindReplaceTasks.h"
+#include "ui/HTMLHeader.h"
+#include "ui/JobDLTime.h"
 #include "ui/JobOptionPage.h"
+#include "ui/JobProtocols.h"
 #include "ui/JobQueue.h"
+#include "ui/ListRestrictions.h"
+#include "ui/LocationRestrictions.h"
 #include "ui/Main.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreferenceGetters.h"
@@ -80,15 +89,24 @@ TStartFrame::TStartFrame(QWidget* parent) : QFrame(parent)
     startTip_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     startTip_->setMargin(12);
     pageStack_->addWidget(startTip_);
-    for (int i = 0; i < PageCount; ++i) {
-        if (i == 0) {
-            startingAddress_ = new TStartingAddressFrame(job_, pageStack_);
-            pages_[i] = startingAddress_;
-        } else {
-            pages_[i] = new TEmptyJobOptionPage(job_, kFirstCaptionId + i, pageStack_);
-        }
-        pageStack_->addWidget(pages_[i]);
-    }
+    startingAddress_ = new TStartingAddressFrame(job_, pageStack_);
+    locationRestrictions_ = new TLocationRestrictionsFrame(job_, pageStack_);
+    jobProtocols_ = new TJobProtocolsFrame(job_, pageStack_);
+    additionalOptions_ = new TAdditionalOptionsFrame(job_, pageStack_);
+    pages_ = {startingAddress_,
+              locationRestrictions_,
+              new TAddressRestrictionsFrame(job_, pageStack_),
+              new TFileCountAndSizeFrame(job_, pageStack_),
+              new TFileExtensionsFrame(job_, pageStack_),
+              new TMimeTypesFrame(job_, pageStack_),
+              jobProtocols_,
+              new TJobDLTimeFrame(job_, pageStack_),
+              new TFindReplaceTasksFrame(job_, pageStack_),
+              new THTMLHeaderFrame(job_, pageStack_),
+              new TCookiesFrame(job_, pageStack_),
+              additionalOptions_};
+    for (TJobOptionPage* page : pages_)
+        pageStack_->addWidget(page);
     layout->addWidget(pageStack_, 1);
 
     jobPopupMenu_ = new QMenu(this);
@@ -135,6 +153,7 @@ void TStartFrame::Initialize(TSpiderOutputSplitterForm* splitter)
         LoadJobFile(lastJob, false, false);
     else
         ResetJobDefaults();
+    jobProtocols_->ShowHTTPSOption();
     startingAddress_->PopulateHistoryListsWithDefaults();
     RestoreDetailsVisibility();
 }
@@ -185,10 +204,13 @@ void TStartFrame::StartFramesTreeChange()
     if (startFramesTree_->isHidden())
         return;
     QTreeWidgetItem* item = startFramesTree_->currentItem();
-    if (item && item->isSelected())
+    if (item && item->isSelected()) {
         ShowPage(item->text(0));
-    else
+        if (startFramesTree_->indexOfTopLevelItem(item) == 1)
+            locationRestrictions_->UpdateLocationLabels();
+    } else {
         ShowPage(QString());
+    }
 }
 
 void TStartFrame::UpdateDetailsButton()
@@ -312,6 +334,7 @@ void TStartFrame::PrepareJob()
 {
     SavePagesToJob();
     startingAddress_->AddToHistories();
+    additionalOptions_->AddAgentNameToHistory();
     job_.Normalize();
     if (HistoryEnabled())
         job_.WriteJobFile(LastJobFileName());
@@ -328,7 +351,7 @@ int TStartFrame::StartJob()
 void TStartFrame::ClearHistory()
 {
     startingAddress_->ClearHistories();
-    EraseHistory(THistoryKind::AgentName);
+    additionalOptions_->ClearAgentNameHistory();
 }
 
 void TStartFrame::UpdateStartButton()
@@ -451,4 +474,5 @@ void TStartFrame::SaveJobClick()
     if (!job_.WriteJobFile(dialog.selectedFiles().first().toStdString()))
         ShowMessageBox(this, QUIString(234), QUIString(234), TBoxIcon::Warning);
     startingAddress_->AddToHistories();
+    additionalOptions_->AddAgentNameToHistory();
 }

@@ -19,6 +19,9 @@ class QTreeWidget;
 class TJobOptionPage;
 class TSpiderOutputMsg;
 class TSpiderOutputSplitterForm;
+class TAdditionalOptionsFrame;
+class TJobProtocolsFrame;
+class TLocationRestrictionsFrame;
 class TStartingAddressFrame;
 
 class TStartFrame : public QFrame {
@@ -82,6 +85,9 @@ private:
     std::array<TJobOptionPage*, PageCount> pages_{};
     std::array<QString, PageCount> captions_;
     TStartingAddressFrame* startingAddress_ = nullptr;
+    TLocationRestrictionsFrame* locationRestrictions_ = nullptr;
+    TJobProtocolsFrame* jobProtocols_ = nullptr;
+    TAdditionalOptionsFrame* additionalOptions_ = nullptr;
     std::vector<std::string> templateFiles_;
     bool jobRunning_ = false;
     bool restoring_ = false;
