@@ -178,7 +178,7 @@ void TFileTypesListBuilderForm::PopulateCategoriesList()
         TCategoryLine parsed = ParseCategoryLine(lines[static_cast<size_t>(i)]);
         if (!parsed.valid) {
             LogEvent(etWarning, "Invalid category " + lines[static_cast<size_t>(i)], "PopulateCategoriesList", kUnit);
-            parsed.name = "?";
+            parsed.name.assign(1, '?');  // not = "?": GCC 12 warns wrongly of overlap
         }
         typeLists_[static_cast<size_t>(i)] = SplitTypes(parsed.types);
         auto* item = new QTreeWidgetItem(categoriesListView_, QStringList{QStr(parsed.name), QStr(parsed.types)});
