@@ -31,7 +31,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInterceptor>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <algorithm>
@@ -86,22 +86,17 @@ QString AddressText(const QUrl& url)
     return url.isLocalFile() ? url.toLocalFile() : url.toString();
 }
 
-// The viewer's own request filter (see IsBlockedViewerRequest).
-class TViewerRequestFilter : public QWebEngineUrlRequestInterceptor {
+// The viewer's page: refuses navigations that IsBlockedViewerRequest refuses. Resources of local
+// pages are kept from the network by the view's settings.
+class TViewerPage : public QWebEnginePage {
 public:
-    TViewerRequestFilter(QWebEngineView* view) : QWebEngineUrlRequestInterceptor(view), view_(view) {}
+    explicit TViewerPage(QObject* parent) : QWebEnginePage(parent) {}
 
-    void interceptRequest(QWebEngineUrlRequestInfo& info) override
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool) override
     {
-        const bool mainFrame = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame;
-        const bool typed = info.navigationType() == QWebEngineUrlRequestInfo::NavigationTypeTyped;
-        const QUrl document = mainFrame ? (view_ ? view_->url() : QUrl()) : info.firstPartyUrl();
-        if (IsBlockedViewerRequest(info.requestUrl(), mainFrame, typed, document))
-            info.block(true);
+        return !IsBlockedViewerRequest(url, type == NavigationTypeTyped, this->url());
     }
-
-private:
-    QPointer<QWebEngineView> view_;
 };
 
 // The hourglass and a list that does not repaint for the lifetime of the object.
@@ -199,11 +194,9 @@ std::string BuildImagePage(const std::string& path, int width, int height)
            std::to_string(width) + "\" HEIGHT=\"" + std::to_string(height) + "\"></DIV></BODY></HTML>";
 }
 
-bool IsBlockedViewerRequest(const QUrl& url, bool mainFrame, bool typed, const QUrl& documentUrl)
+bool IsBlockedViewerRequest(const QUrl& url, bool typed, const QUrl& documentUrl)
 {
-    if (IsLocalScheme(url))
-        return false;
-    if (mainFrame && typed)
+    if (typed || IsLocalScheme(url))
         return false;
     return !documentUrl.scheme().isEmpty() && IsLocalScheme(documentUrl);
 }
@@ -641,12 +634,12 @@ void TIEViewFrame::EnsureBrowser()
     if (browser_)
         return;
     browser_ = new QWebEngineView(browserHolder_);
+    browser_->setPage(new TViewerPage(browser_));
     QWebEngineSettings* settings = browser_->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-    browser_->page()->setUrlRequestInterceptor(new TViewerRequestFilter(browser_));
     connect(browser_, &QWebEngineView::loadStarted, this, [this] { loadingDocument_ = true; });
     connect(browser_, &QWebEngineView::loadFinished, this, &TIEViewFrame::IEBDocumentComplete);
     browserHolder_->layout()->addWidget(browser_);

@@ -37,9 +37,9 @@ bool GetImageSize(const std::string& path, int& height, int& width);
 bool ShrunkImageSize(int width, int height, int viewWidth, int viewHeight, int& newWidth, int& newHeight);
 // A page that shows the image file at path centred, scaled to width x height.
 std::string BuildImagePage(const std::string& path, int width, int height);
-// Whether the viewer refuses a request: nothing from the network reaches a page shown from a
-// local file, neither its resources nor links it follows; an address typed in is always loaded.
-bool IsBlockedViewerRequest(const QUrl& url, bool mainFrame, bool typed, const QUrl& documentUrl);
+// Whether the viewer refuses a navigation: a page shown from a local file leads nowhere on the
+// network, neither by links nor by refreshes or frames; an address typed in is always loaded.
+bool IsBlockedViewerRequest(const QUrl& url, bool typed, const QUrl& documentUrl);
 
 class TIEViewFrame : public QFrame {
     Q_OBJECT

@@ -16,12 +16,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QSlider>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWebEngineView>
 
-#include <atomic>
+#include <mutex>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -102,13 +103,12 @@ TEST(BrowseRules, LocalPagesReachNothingOnTheNetwork)
 {
     const QUrl remote("http://example.com/x.png");
     const QUrl page = QUrl::fromLocalFile("/site/index.htm");
-    EXPECT_TRUE(IsBlockedViewerRequest(remote, false, false, page));          // an image of a local page
-    EXPECT_TRUE(IsBlockedViewerRequest(remote, true, false, page));           // a link it follows
-    EXPECT_FALSE(IsBlockedViewerRequest(remote, true, true, page));           // an address typed in
-    EXPECT_FALSE(IsBlockedViewerRequest(QUrl::fromLocalFile("/site/a.png"), false, false, page));
-    EXPECT_FALSE(IsBlockedViewerRequest(remote, false, false, QUrl("http://example.com/")));
-    EXPECT_TRUE(IsBlockedViewerRequest(remote, false, false, QUrl("about:blank")));
-    EXPECT_FALSE(IsBlockedViewerRequest(remote, true, false, QUrl()));
+    EXPECT_TRUE(IsBlockedViewerRequest(remote, false, page));  // a link, refresh or frame of a local page
+    EXPECT_FALSE(IsBlockedViewerRequest(remote, true, page));  // an address typed in
+    EXPECT_FALSE(IsBlockedViewerRequest(QUrl::fromLocalFile("/site/a.htm"), false, page));
+    EXPECT_FALSE(IsBlockedViewerRequest(remote, false, QUrl("http://example.com/")));
+    EXPECT_TRUE(IsBlockedViewerRequest(remote, false, QUrl("about:blank")));
+    EXPECT_FALSE(IsBlockedViewerRequest(remote, false, QUrl()));
 }
 
 TEST(BrowseImages, SizesOfGoodBrokenAndHugeImages)
@@ -368,9 +368,17 @@ TEST_F(BrowsePageTest, LocalPagesCannotReachTheNetworkButTypedAddressesLoad)
     SkipUnderAddressSanitizer();
     ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     httplib::Server server;
-    std::atomic<int> hits{0};
-    server.Get(R"(/.*)", [&](const httplib::Request&, httplib::Response& res) {
-        ++hits;
+    std::mutex mutex;
+    QStringList asked;
+    auto requested = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return asked;
+    };
+    server.Get(R"(/.*)", [&](const httplib::Request& req, httplib::Response& res) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            asked.append(QString::fromStdString(req.path));
+        }
         res.set_content("<html><body>remote</body></html>", "text/html");
     });
     server.set_keep_alive_max_count(1);
@@ -387,14 +395,33 @@ TEST_F(BrowsePageTest, LocalPagesCannotReachTheNetworkButTypedAddressesLoad)
     frame_->ShowAndLoadInBrowser(page);
     EXPECT_TRUE(WaitFor(*frame_));
     QEventLoop settle;
-    QTimer::singleShot(500, &settle, &QEventLoop::quit);
+    QTimer::singleShot(1500, &settle, &QEventLoop::quit);
     settle.exec();
-    EXPECT_EQ(hits.load(), 0);
+    EXPECT_TRUE(requested().isEmpty()) << requested().join(' ').toStdString();
+
+    // A click on a link of the local page goes nowhere either.
+    const std::string linked = temp_ / "linked.htm";
+    WriteTextFile(linked, "<html><body style=\"margin:0\"><a href=\"" + base +
+                              "/clicked.htm\" style=\"display:block;width:100%;height:400px\">away</a></body></html>");
+    frame_->resize(800, 600);
+    frame_->show();
+    frame_->ShowAndLoadInBrowser(linked);
+    EXPECT_TRUE(WaitFor(*frame_));
+    QWidget* surface = frame_->Browser()->focusProxy() ? frame_->Browser()->focusProxy() : frame_->Browser();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, QPointF(50, 50), surface->mapToGlobal(QPointF(50, 50)), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(surface, &click);
+    }
+    QTimer::singleShot(1500, &settle, &QEventLoop::quit);
+    settle.exec();
+    EXPECT_TRUE(requested().isEmpty()) << requested().join(' ').toStdString();
 
     frame_->AddressEdit()->setText(QString::fromStdString(base + "/typed.htm"));
     frame_->GoBtnClick();
     EXPECT_TRUE(WaitFor(*frame_));
-    EXPECT_GE(hits.load(), 1);
+    EXPECT_TRUE(requested().contains("/typed.htm"));
+    EXPECT_FALSE(requested().contains("/refresh.htm"));
     server.stop();
     serverThread.join();
 }
