@@ -11,6 +11,7 @@
 #include "ui/CoolTrayIcon.h"
 #include "ui/CopyProgress.h"
 #include "ui/EmptyPageFrame.h"
+#include "ui/IEView.h"
 #include "ui/JobLog.h"
 #include "ui/JobQueue.h"
 #include "ui/SpiderOutputSplitter.h"
@@ -224,10 +225,22 @@ void TMainForm::CreatePages()
             pages_[i] = new TCopyProgressFrame(stack_);
         else if (i == pgLog)
             pages_[i] = new TJobLogFrame(stack_);
+        else if (i == pgBrowse)
+            pages_[i] = new TIEViewFrame(stack_);
         else
             pages_[i] = new TEmptyPageFrame(kTabCaptionIds[i], stack_);
         stack_->addWidget(pages_[i]);
     }
+    // The log's start pages feed the Browse page's Go menu.
+    auto* log = qobject_cast<TJobLogFrame*>(pages_[pgLog]);
+    auto* browse = qobject_cast<TIEViewFrame*>(pages_[pgBrowse]);
+    if (log && browse)
+        connect(log, &TJobLogFrame::LogEntriesChanged, browse, &TIEViewFrame::RefreshLogEntriesMenu);
+    if (browse)
+        connect(stack_, &QStackedWidget::currentChanged, browse, [browse](int index) {
+            if (index == pgBrowse)
+                browse->LoadSlideshowOptions();
+        });
 }
 
 void TMainForm::LoadIcons()
@@ -320,6 +333,8 @@ void TMainForm::UpdateLanguageLabels()
             progress->UpdateLanguageLabels();
         if (auto* log = qobject_cast<TJobLogFrame*>(pages_[pgLog]))
             log->UpdateLanguageLabels();
+        if (auto* browse = qobject_cast<TIEViewFrame*>(pages_[pgBrowse]))
+            browse->UpdateLanguageLabels();
         ApplyLanguageFont(this);
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "UpdateLanguageLabels", kUnit);
@@ -524,6 +539,8 @@ void InitAfterFormsCreated(TMainForm& form, TSpiderOutputSplitterForm* splitter)
             log->SetLoggingEnabled(GetLogCompletedJobs());
             log->Initialize(splitter);
         }
+        if (auto* browse = qobject_cast<TIEViewFrame*>(form.Page(pgBrowse)))
+            browse->Initialize(splitter);
     } catch (...) {
         if (splitter)
             splitter->SetAsOutputDestination();

@@ -118,7 +118,7 @@ TEST(Startup, PagesRegisterTheirListenersThenTheDestinationIsSet)
     WriteSettingBool("Automation", "ShowJobQueue", false);
     TMainForm form;
     InitAfterFormsCreated(form, &splitter);
-    EXPECT_EQ(splitter.ListenerCount(), 6);  // start, queue, sounds, speech, progress, log
+    EXPECT_EQ(splitter.ListenerCount(), 7);  // start, queue, sounds, speech, progress, log, browse
     EXPECT_FALSE(form.IsPageVisible(pgJobQueue));
     EXPECT_FALSE(form.IsPageVisible(pgProgress));
     ASSERT_TRUE(output.PostMessage(ReportOf(OUTMSG_JOB_STARTED)));
