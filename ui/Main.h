@@ -9,6 +9,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QStackedWidget;
 class TCoolTrayIcon;
@@ -17,6 +19,7 @@ class TJobQueueFrame;
 class TPreferencesFrame;
 class TSpiderOutputSplitterForm;
 class TStartFrame;
+class TWorkIntake;
 struct TProxyServerInfo;
 class QTabBar;
 class QTimer;
@@ -131,9 +134,20 @@ public:
 
     // Set when "/uninstall" was handled: the placement is not saved.
     void SetUninstalling(bool on) { uninstalling_ = on; }
+    bool Uninstalling() const { return uninstalling_; }
 
     const QStringList& CachedParams() const { return cachedParams_; }
     void AddCachedParam(const QString& param) { cachedParams_.append(param); }
+    QStringList TakeCachedParams() { return std::exchange(cachedParams_, {}); }
+
+    // Work from the command line, a later start, dropped files and the clipboard.
+    TWorkIntake* Intake() const { return intake_; }
+    void ProcessCommandLine();
+    void OpenFiles(const QStringList& files, int mode);
+    void OpenURLList(const std::vector<std::string>& addresses, int mode);
+    void SuppressNextClipboardChange();
+    // Shows the window (from the tray too), restored when minimised if asked, and in front.
+    void BringMainToFront(bool restore);
 
     // The start-up steps that wait until the window is on screen.
     void OnStartupUIComplete();
@@ -162,6 +176,7 @@ private:
     TStartFrame* startFrame_ = nullptr;
     TJobQueueFrame* jobQueueFrame_ = nullptr;
     TPreferencesFrame* preferencesFrame_ = nullptr;
+    TWorkIntake* intake_ = nullptr;
 
     QStringList cachedParams_;
     bool created_ = false;
