@@ -517,7 +517,7 @@ void InitAfterFormsCreated(TMainForm& form, TSpiderOutputSplitterForm* splitter)
 {
     if (HandleUninstall(form.CachedParams())) {
         form.SetUninstalling(true);
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        form.EndAtStartup();
         return;
     }
     try {
@@ -550,8 +550,7 @@ void TMainForm::showEvent(QShowEvent* event)
     if (uninstalling_ || !firstShow_)
         return;
     if (HandleRunOnce(cachedParams_, QCoreApplication::applicationFilePath().toStdString())) {
-        // Ends before the saved queue is read, so nothing is saved over it.
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        EndAtStartup();
         return;
     }
     firstShow_ = false;
@@ -564,6 +563,12 @@ void TMainForm::OnStartupUIComplete()
     ProcessCommandLine();
     if (jobQueueFrame_->JobCount() == 0)
         MoveFocusToPageByStringId(19);
+}
+
+void TMainForm::EndAtStartup()
+{
+    closePrepared_ = true;
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void TMainForm::ProcessCommandLine()

@@ -149,6 +149,10 @@ public:
     // Shows the window (from the tray too), restored when minimised if asked, and in front.
     void BringMainToFront(bool restore);
 
+    // Ends the program during start-up ("/runonce", "/uninstall"): the queue, not yet read,
+    // is neither shut down nor saved over.
+    void EndAtStartup();
+
     // The start-up steps that wait until the window is on screen.
     void OnStartupUIComplete();
 

@@ -60,7 +60,9 @@ bool PeerIs(const QLocalSocket& socket, uid_t uid)
 
 struct TSingleInst::TConnection {
     QByteArray buffer;
-    bool busy = false;
+    QTimer* idle = nullptr;
+    bool busy = false;    // a request is being worked off (message boxes may run event loops)
+    bool closed = false;  // the peer left meanwhile: the socket goes once the request is done
 };
 
 TSingleInst::TSingleInst(std::string runtimeFolder, uid_t allowedPeer, QObject* parent)
@@ -216,12 +218,18 @@ void TSingleInst::OnNewConnection()
             socket->deleteLater();
             continue;
         }
-        auto* idle = new QTimer(socket);
-        idle->setSingleShot(true);
-        connect(idle, &QTimer::timeout, socket, &QLocalSocket::abort);
-        idle->start(kIdleLimitMs);
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         auto connection = std::make_shared<TConnection>();
+        connection->idle = new QTimer(socket);
+        connection->idle->setSingleShot(true);
+        connect(connection->idle, &QTimer::timeout, socket, &QLocalSocket::abort);
+        connection->idle->start(kIdleLimitMs);
+        // Never deleted while a request of it is being worked off: its signal is still on the stack.
+        connect(socket, &QLocalSocket::disconnected, socket, [socket, connection] {
+            if (connection->busy)
+                connection->closed = true;
+            else
+                socket->deleteLater();
+        });
         connect(socket, &QLocalSocket::readyRead, this,
                 [this, socket, connection] { OnReadyRead(socket, *connection); });
         if (socket->bytesAvailable() > 0)
@@ -255,6 +263,7 @@ void TSingleInst::OnReadyRead(QLocalSocket* socket, TConnection& connection)
             break;
         const QByteArray data = connection.buffer.mid(kHeaderBytes, length);
         connection.buffer.remove(0, kHeaderBytes + length);
+        connection.idle->stop();
         int32_t result = 0;
         if (kind == kKindParams) {
             if (id == CopyDataId()) {
@@ -267,12 +276,17 @@ void TSingleInst::OnReadyRead(QLocalSocket* socket, TConnection& connection)
         }
         if (!alive)
             return;
+        if (connection.closed)
+            break;
         QByteArray answer;
         PutU32(answer, static_cast<uint32_t>(result));
         socket->write(answer);
         socket->flush();
+        connection.idle->start(kIdleLimitMs);
     }
     connection.busy = false;
+    if (connection.closed || socket->state() == QLocalSocket::UnconnectedState)
+        socket->deleteLater();
 }
 
 void TSingleInst::ReceiveParams(const QByteArray& block)
