@@ -591,6 +591,11 @@ void TMainForm::SuppressNextClipboardChange()
     intake_->SuppressNextClipboardChange();
 }
 
+void TMainForm::RegisterURLScrapeHotkey()
+{
+    intake_->RegisterURLScrapeHotkey();
+}
+
 void TMainForm::BringMainToFront(bool restore)
 {
     if (!isVisible() && trayIcon_)

@@ -146,6 +146,8 @@ public:
     void OpenFiles(const QStringList& files, int mode);
     void OpenURLList(const std::vector<std::string>& addresses, int mode);
     void SuppressNextClipboardChange();
+    // Registers the quick-copy hotkey of the preferences again.
+    void RegisterURLScrapeHotkey();
     // Shows the window (from the tray too), restored when minimised if asked, and in front.
     void BringMainToFront(bool restore);
 

@@ -7,6 +7,8 @@
 #include "ui/JobQueue.h"
 #include "ui/Main.h"
 #include "ui/MessageBoxes.h"
+#include "ui/PreferenceGetters.h"
+#include "ui/ScrapeURL.h"
 #include "ui/Speech.h"
 #include "ui/Start.h"
 #include "ui/UIStrings.h"
@@ -144,6 +146,35 @@ TWorkIntake::TWorkIntake(TMainForm& form) : QObject(&form), form_(form)
     form_.setAcceptDrops(true);
     form_.installEventFilter(this);
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &TWorkIntake::OnClipboardChanged);
+    hotkey_ = new TURLScrapeHotkey(this);
+    hotkey_->OnPressed = [this] { OnURLScrapeHotkey(); };
+    RegisterURLScrapeHotkey();
+}
+
+void TWorkIntake::RegisterURLScrapeHotkey()
+{
+    UnregisterURLScrapeHotkey();
+    const int key = GetScrapeHotkey();
+    if (key != 0 && !hotkey_->Register(key))
+        LogAPIError("RegisterHotKey", "RegisterURLScrapeHotkey", kUnit);
+}
+
+void TWorkIntake::UnregisterURLScrapeHotkey()
+{
+    if (hotkey_->IsRegistered() && !hotkey_->Unregister())
+        LogAPIError("UnregisterHotKey", "UnregisterURLScrapeHotkey", kUnit);
+}
+
+bool TWorkIntake::IsHotkeyRegistered() const
+{
+    return hotkey_->IsRegistered();
+}
+
+void TWorkIntake::OnURLScrapeHotkey()
+{
+    std::string address, title;
+    if (ScrapeBrowserURL(address, title) && IsDownloadableURL(address))
+        form_.StartPage()->StartJobForAddress(address, title);
 }
 
 void TWorkIntake::ProcessCommandLine()

@@ -1,6 +1,7 @@
 #pragma once
 // Work that reaches the main window from outside the Start page: the command line (its own and
-// that handed over by a later start), dropped files and addresses copied to the clipboard.
+// that handed over by a later start), dropped files, addresses copied to the clipboard and the
+// quick-copy hotkey.
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -10,6 +11,7 @@
 #include <vector>
 
 class TMainForm;
+class TURLScrapeHotkey;
 
 // How OpenFiles treats job files and shortcuts.
 enum TOpenMode : int {
@@ -55,11 +57,19 @@ public:
     void SuppressNextClipboardChange() { suppressNextClipboardChange_ = true; }
     void OnClipboardChanged();
 
+    // The quick-copy hotkey of the preferences; 0 means none. A key that cannot be had is logged.
+    void RegisterURLScrapeHotkey();
+    void UnregisterURLScrapeHotkey();
+    bool IsHotkeyRegistered() const;
+    // The hotkey was pressed: a job for the active browser's address, named after its page.
+    void OnURLScrapeHotkey();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     TMainForm& form_;
+    TURLScrapeHotkey* hotkey_ = nullptr;
     bool suppressNextClipboardChange_ = false;
     std::string lastSingleClipboardAddress_;
 };

@@ -6,6 +6,7 @@
 #include "engine/SpiderOutputMsgQueue.h"
 #include "ui/JobQueue.h"
 #include "ui/Main.h"
+#include "ui/ScrapeURL.h"
 #include "ui/Start.h"
 #include "ui/StartingAddress.h"
 #include "ui/UISettings.h"
@@ -261,6 +262,36 @@ TEST_F(WorkIntakeTest, ClipboardAddressesFollowTheChosenResponse)
     EXPECT_EQ(form_->ActivePage(), pgStart);
     EXPECT_EQ(EditedAddress(), "http://127.0.0.1:9/prompt/");
     EXPECT_EQ(form_->JobQueue()->JobCount(), 5);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ScrapeURL, FunctionKeysBrowsersAndTitles)
+{
+    EXPECT_EQ(VirtualKeyToKeysym(117), 0xffc3u);  // F6
+    EXPECT_EQ(VirtualKeyToKeysym(112), 0xffbeu);  // F1
+    EXPECT_EQ(VirtualKeyToKeysym(0), 0u);
+    EXPECT_EQ(VirtualKeyToKeysym(65), 0u);
+    EXPECT_TRUE(IsBrowserWindowClass("Firefox"));
+    EXPECT_TRUE(IsBrowserWindowClass("chromium"));
+    EXPECT_FALSE(IsBrowserWindowClass("xterm"));
+    EXPECT_EQ(PageTitleFromWindowTitle("News - Today \xE2\x80\x94 Mozilla Firefox"), "News - Today");
+    EXPECT_EQ(PageTitleFromWindowTitle("Docs - Chromium"), "Docs");
+    EXPECT_EQ(PageTitleFromWindowTitle("Plain title"), "Plain title");
+    EXPECT_EQ(PageTitleFromWindowTitle(" - Chromium"), " - Chromium");
+}
+
+TEST(ScrapeURL, WithoutAnX11DesktopNoKeyIsHadAndNothingIsTaken)
+{
+    TURLScrapeHotkey hotkey;
+    EXPECT_FALSE(hotkey.Register(117));
+    EXPECT_FALSE(hotkey.IsRegistered());
+    EXPECT_FALSE(hotkey.Unregister());
+    std::string address = "left over", title;
+    EXPECT_FALSE(ScrapeBrowserURL(address, title));
+    EXPECT_TRUE(address.empty());
 }
 
 }  // namespace
