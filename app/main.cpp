@@ -140,7 +140,11 @@ int main(int argc, char** argv)
         mainForm->JobQueue()->SetCrawlThreadControl([&crawler] { crawler.Terminate(); },
                                                     [&crawler] { return crawler.Finished(); });
         singleInstance.OnParam = [form = mainForm.get()](const QString& param) { form->AddCachedParam(param); };
-        singleInstance.OnAllParamsCached = [form = mainForm.get()] { form->ProcessCommandLine(); };
+        // Parameters handed over before the saved queue is read wait for the start-up's own turn.
+        singleInstance.OnAllParamsCached = [form = mainForm.get()] {
+            if (form->StartupComplete())
+                form->ProcessCommandLine();
+        };
         InitAfterFormsCreated(*mainForm, splitter.get());
         if (!mainForm->Uninstalling())
             singleInstance.Listen();

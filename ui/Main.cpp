@@ -560,6 +560,7 @@ void TMainForm::showEvent(QShowEvent* event)
 void TMainForm::OnStartupUIComplete()
 {
     jobQueueFrame_->LoadSavedQueue();
+    startupComplete_ = true;
     ProcessCommandLine();
     if (jobQueueFrame_->JobCount() == 0)
         MoveFocusToPageByStringId(19);

@@ -157,6 +157,8 @@ public:
 
     // The start-up steps that wait until the window is on screen.
     void OnStartupUIComplete();
+    // True once they have run (the saved queue is read).
+    bool StartupComplete() const { return startupComplete_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -187,6 +189,7 @@ private:
     QStringList cachedParams_;
     bool created_ = false;
     bool firstShow_ = true;
+    bool startupComplete_ = false;
     bool uninstalling_ = false;
     bool closePrepared_ = false;
     bool busy_ = false;
