@@ -19,6 +19,7 @@
 #include "ui/JobQueue.h"
 #include "ui/Main.h"
 #include "ui/MessageBoxes.h"
+#include "ui/SingleGleaneryInstance.h"
 #include "ui/SpiderIOMsgView.h"
 #include "ui/SpiderOutputSplitter.h"
 #include "ui/Speech.h"
@@ -48,13 +49,6 @@ std::vector<std::string> ArgumentsAfterProgram(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);
     return args;
-}
-
-// The single-instance test: a second instance hands its command line to the first and ends.
-// Only when AllowMultipleInstances is off; the hand-off comes with the work intake.
-bool ThisInstanceMayStart()
-{
-    return true;
 }
 
 // The line the I/O message view shows for a command: a start names its job, or its address
@@ -121,7 +115,12 @@ int main(int argc, char** argv)
     TEngineServices engine;
 
     InitPathsAndOptions();
-    if (!ThisInstanceMayStart())
+    // A second start hands its command line to the running instance and ends.
+    TSingleGleaneryInstance singleInstance;
+    QStringList params = QCoreApplication::arguments();
+    if (!params.isEmpty())
+        params.removeFirst();
+    if (!singleInstance.CanStartApp(params))
         return 0;
 
     // The voice exists before any window and outlives them: the Speech page speaks at exit.
@@ -140,7 +139,15 @@ int main(int argc, char** argv)
         splitter = std::make_unique<TSpiderOutputSplitterForm>();
         mainForm->JobQueue()->SetCrawlThreadControl([&crawler] { crawler.Terminate(); },
                                                     [&crawler] { return crawler.Finished(); });
+        singleInstance.OnParam = [form = mainForm.get()](const QString& param) { form->AddCachedParam(param); };
+        // Parameters handed over before the saved queue is read wait for the start-up's own turn.
+        singleInstance.OnAllParamsCached = [form = mainForm.get()] {
+            if (form->StartupComplete())
+                form->ProcessCommandLine();
+        };
         InitAfterFormsCreated(*mainForm, splitter.get());
+        if (!mainForm->Uninstalling())
+            singleInstance.Listen();
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "Initialization", "Gleanery");
         ShowMessageBox(nullptr, QString::fromStdString(e.what()), "Initialization Error", TBoxIcon::Error);
@@ -150,7 +157,7 @@ int main(int argc, char** argv)
         if (mainForm)
             mainForm->QueryEndSession();
     });
-    if (mainForm) {
+    if (mainForm && !mainForm->Uninstalling()) {
         CloseOnTerminateSignals(mainForm.get(), &app);
         mainForm->ShowInStoredState();
     }
@@ -171,6 +178,8 @@ int main(int argc, char** argv)
         std::fflush(nullptr);
         std::_Exit(result);
     }
+    singleInstance.OnParam = nullptr;
+    singleInstance.OnAllParamsCached = nullptr;
     mainForm.reset();
     splitter.reset();
     ioView.reset();

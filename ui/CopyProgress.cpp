@@ -976,8 +976,11 @@ void TCopyProgressFrame::ProcessedFilesListDblClick()
     std::string file = FocusedExistingFile();
     if (!file.empty())
         TryShellExecute(this, file, "");
-    else
+    else {
+        if (TMainForm* main = TMainForm::Instance())
+            main->SuppressNextClipboardChange();
         QGuiApplication::clipboard()->setText(completedModel_->Row(row).Location);
+    }
 }
 
 void TCopyProgressFrame::BuildCompletedFileMenu()

@@ -19,9 +19,11 @@
 #include "ui/MessageBoxes.h"
 #include "ui/PreferenceGetters.h"
 #include "ui/Preferences.h"
+#include "ui/RegisterFileType.h"
 #include "ui/TryShellExe.h"
 #include "ui/UISettings.h"
 #include "ui/UIStrings.h"
+#include "ui/WorkIntake.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -202,6 +204,7 @@ void TMainForm::FormCreate(const QStringList& args)
 
     LoadWindowPlacement();
     MoveFocusToPage(pgStart);
+    intake_ = new TWorkIntake(*this);
     for (qsizetype i = 1; i < args.size(); ++i)
         cachedParams_.append(args[i]);
     UpdateLanguageLabels();
@@ -527,6 +530,11 @@ void TMainForm::FormClose()
 
 void InitAfterFormsCreated(TMainForm& form, TSpiderOutputSplitterForm* splitter)
 {
+    if (HandleUninstall(form.CachedParams())) {
+        form.SetUninstalling(true);
+        form.EndAtStartup();
+        return;
+    }
     try {
         form.UpdateLanguageLabels();
         // This order is also the order in which the pages' output listeners register.
@@ -558,6 +566,10 @@ void TMainForm::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (uninstalling_ || !firstShow_)
         return;
+    if (HandleRunOnce(cachedParams_, QCoreApplication::applicationFilePath().toStdString())) {
+        EndAtStartup();
+        return;
+    }
     firstShow_ = false;
     QMetaObject::invokeMethod(this, &TMainForm::OnStartupUIComplete, Qt::QueuedConnection);
 }
@@ -565,8 +577,52 @@ void TMainForm::showEvent(QShowEvent* event)
 void TMainForm::OnStartupUIComplete()
 {
     jobQueueFrame_->LoadSavedQueue();
+    startupComplete_ = true;
+    ProcessCommandLine();
     if (jobQueueFrame_->JobCount() == 0)
         MoveFocusToPageByStringId(19);
+}
+
+void TMainForm::EndAtStartup()
+{
+    closePrepared_ = true;
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TMainForm::ProcessCommandLine()
+{
+    intake_->ProcessCommandLine();
+}
+
+void TMainForm::OpenFiles(const QStringList& files, int mode)
+{
+    intake_->OpenFiles(files, mode);
+}
+
+void TMainForm::OpenURLList(const std::vector<std::string>& addresses, int mode)
+{
+    intake_->OpenURLList(addresses, mode);
+}
+
+void TMainForm::SuppressNextClipboardChange()
+{
+    intake_->SuppressNextClipboardChange();
+}
+
+void TMainForm::RegisterURLScrapeHotkey()
+{
+    intake_->RegisterURLScrapeHotkey();
+}
+
+void TMainForm::BringMainToFront(bool restore)
+{
+    if (!isVisible() && trayIcon_)
+        RestoreFromTray();
+    if (restore && isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)

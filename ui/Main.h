@@ -9,6 +9,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QStackedWidget;
 class TCoolTrayIcon;
@@ -17,6 +19,7 @@ class TJobQueueFrame;
 class TPreferencesFrame;
 class TSpiderOutputSplitterForm;
 class TStartFrame;
+class TWorkIntake;
 struct TProxyServerInfo;
 class QTabBar;
 class QTimer;
@@ -131,12 +134,31 @@ public:
 
     // Set when "/uninstall" was handled: the placement is not saved.
     void SetUninstalling(bool on) { uninstalling_ = on; }
+    bool Uninstalling() const { return uninstalling_; }
 
     const QStringList& CachedParams() const { return cachedParams_; }
     void AddCachedParam(const QString& param) { cachedParams_.append(param); }
+    QStringList TakeCachedParams() { return std::exchange(cachedParams_, {}); }
+
+    // Work from the command line, a later start, dropped files and the clipboard.
+    TWorkIntake* Intake() const { return intake_; }
+    void ProcessCommandLine();
+    void OpenFiles(const QStringList& files, int mode);
+    void OpenURLList(const std::vector<std::string>& addresses, int mode);
+    void SuppressNextClipboardChange();
+    // Registers the quick-copy hotkey of the preferences again.
+    void RegisterURLScrapeHotkey();
+    // Shows the window (from the tray too), restored when minimised if asked, and in front.
+    void BringMainToFront(bool restore);
+
+    // Ends the program during start-up ("/runonce", "/uninstall"): the queue, not yet read,
+    // is neither shut down nor saved over.
+    void EndAtStartup();
 
     // The start-up steps that wait until the window is on screen.
     void OnStartupUIComplete();
+    // True once they have run (the saved queue is read).
+    bool StartupComplete() const { return startupComplete_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -162,10 +184,12 @@ private:
     TStartFrame* startFrame_ = nullptr;
     TJobQueueFrame* jobQueueFrame_ = nullptr;
     TPreferencesFrame* preferencesFrame_ = nullptr;
+    TWorkIntake* intake_ = nullptr;
 
     QStringList cachedParams_;
     bool created_ = false;
     bool firstShow_ = true;
+    bool startupComplete_ = false;
     bool uninstalling_ = false;
     bool closePrepared_ = false;
     bool busy_ = false;

@@ -148,8 +148,11 @@ void TPreferencesAutomationFrame::ShowJobQueueClick()
 
 void TPreferencesAutomationFrame::ScrapeHotkeySelect()
 {
-    if (!loading_)
-        SaveAutomationPreferences();
+    if (loading_)
+        return;
+    SaveAutomationPreferences();
+    if (TMainForm* main = TMainForm::Instance())
+        main->RegisterURLScrapeHotkey();
 }
 
 void TPreferencesAutomationFrame::UpdateQueueControls()
