@@ -4,6 +4,7 @@
 #include "engine/SavedOptions.h"
 #include "engine/URLType.h"
 #include "platform/IniFile.h"
+#include "ui/IEView.h"
 #include "ui/JobQueue.h"
 #include "ui/Main.h"
 #include "ui/MessageBoxes.h"
@@ -207,9 +208,12 @@ void TWorkIntake::ProcessCommandLine()
 
 void TWorkIntake::OpenFiles(const QStringList& files, int mode)
 {
-    // Files dropped on the Browse page are its slides; it takes none while it is not built.
-    if (mode == omDropped && form_.ActivePage() == pgBrowse)
+    // Files dropped on the Browse page are its slides.
+    if (mode == omDropped && form_.ActivePage() == pgBrowse) {
+        if (auto* browse = qobject_cast<TIEViewFrame*>(form_.Page(pgBrowse)))
+            browse->AddDroppedFiles(files);
         return;
+    }
     const bool edit = mode == omEdit || (mode == omDropped && files.size() == 1 && form_.ActivePage() == pgStart);
     for (const QString& file : files) {
         const std::string path = file.toStdString();
