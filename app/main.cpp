@@ -152,6 +152,7 @@ int main(int argc, char** argv)
     });
     if (mainForm) {
         CloseOnTerminateSignals(mainForm.get(), &app);
+        mainForm->SetShowSplash(true);
         mainForm->ShowInStoredState();
     }
 

@@ -8,13 +8,16 @@
 #include "engine/DownloadOptionTypes.h"
 #include "engine/JobTypes.h"
 #include "engine/ThreadSafeFileOps.h"
+#include "ui/About.h"
 #include "ui/CoolTrayIcon.h"
 #include "ui/CopyProgress.h"
 #include "ui/EmptyPageFrame.h"
 #include "ui/JobLog.h"
 #include "ui/JobQueue.h"
 #include "ui/SpiderOutputSplitter.h"
+#include "ui/Splash.h"
 #include "ui/Start.h"
+#include "ui/TipOfTheDay.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreferenceGetters.h"
 #include "ui/Preferences.h"
@@ -22,6 +25,7 @@
 #include "ui/UISettings.h"
 #include "ui/UIStrings.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -185,6 +189,13 @@ void TMainForm::FormCreate(const QStringList& args)
     setCentralWidget(central);
 
     CreatePages();
+    tipOfTheDay_ = new TTipOfTheDayForm(this);
+    about_ = new TAboutForm(this);
+    // Stands in for the system menu's About item: the tab bar's context menu.
+    aboutAction_ = new QAction(this);
+    tabBar_->addAction(aboutAction_);
+    tabBar_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(aboutAction_, &QAction::triggered, this, &TMainForm::ShowAbout);
     connect(tabBar_, &QTabBar::currentChanged, this, [this](int index) {
         if (index >= 0)
             stack_->setCurrentIndex(index);
@@ -320,6 +331,9 @@ void TMainForm::UpdateLanguageLabels()
             progress->UpdateLanguageLabels();
         if (auto* log = qobject_cast<TJobLogFrame*>(pages_[pgLog]))
             log->UpdateLanguageLabels();
+        aboutAction_->setText(QUIString(25));
+        about_->UpdateLanguageLabels();
+        tipOfTheDay_->UpdateLanguageLabels();
         ApplyLanguageFont(this);
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "UpdateLanguageLabels", kUnit);
@@ -444,6 +458,18 @@ void TMainForm::ShowHelp()
         ShowMessageBox(this, QStr(ReplaceFirst(UIString(360), "XXX", file)), QString(), TBoxIcon::Warning);
 }
 
+void TMainForm::ShowTipOfTheDay()
+{
+    tipOfTheDay_->show();
+    tipOfTheDay_->raise();
+    tipOfTheDay_->activateWindow();
+}
+
+void TMainForm::ShowAbout()
+{
+    about_->exec();
+}
+
 void TMainForm::SendFeedback()
 {
     std::string address = std::string("mailto:") + kSupportAddress + "?subject=" + AppProductName() + " v" +
@@ -542,11 +568,23 @@ void TMainForm::showEvent(QShowEvent* event)
     if (uninstalling_ || !firstShow_)
         return;
     firstShow_ = false;
-    QMetaObject::invokeMethod(this, &TMainForm::OnStartupUIComplete, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (showSplash_) {
+                TSplashForm splash(this);
+                splash.ShowModal();
+            }
+            OnStartupUIComplete();
+        },
+        Qt::QueuedConnection);
 }
 
 void TMainForm::OnStartupUIComplete()
 {
+    tipOfTheDay_->SetTipsFolder(QStr(GetProgramFolder()) + "Languages/");
+    if (GetShowTipsOnStartup())
+        ShowTipOfTheDay();
     jobQueueFrame_->LoadSavedQueue();
     if (jobQueueFrame_->JobCount() == 0)
         MoveFocusToPageByStringId(19);

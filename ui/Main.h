@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <string>
 
+class QAction;
 class QStackedWidget;
+class TAboutForm;
+class TTipOfTheDayForm;
 class TCoolTrayIcon;
 class TCopyJob;
 class TJobQueueFrame;
@@ -105,6 +108,14 @@ public:
     bool IsPageVisible(int index) const;
 
     void ShowHelp();
+    // The tip window shown (not modally) and brought to the front.
+    void ShowTipOfTheDay();
+    // The About box, modally.
+    void ShowAbout();
+    // The splash is shown on the first show (the program's own start; off in tests).
+    void SetShowSplash(bool on) { showSplash_ = on; }
+    TTipOfTheDayForm* TipOfTheDay() const { return tipOfTheDay_; }
+    TAboutForm* About() const { return about_; }
     void SendFeedback();
 
     QWidget* Page(int index) const { return pages_.at(index); }
@@ -162,10 +173,14 @@ private:
     TStartFrame* startFrame_ = nullptr;
     TJobQueueFrame* jobQueueFrame_ = nullptr;
     TPreferencesFrame* preferencesFrame_ = nullptr;
+    TTipOfTheDayForm* tipOfTheDay_ = nullptr;
+    TAboutForm* about_ = nullptr;
+    QAction* aboutAction_ = nullptr;
 
     QStringList cachedParams_;
     bool created_ = false;
     bool firstShow_ = true;
+    bool showSplash_ = false;
     bool uninstalling_ = false;
     bool closePrepared_ = false;
     bool busy_ = false;
