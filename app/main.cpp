@@ -159,6 +159,7 @@ int main(int argc, char** argv)
     });
     if (mainForm && !mainForm->Uninstalling()) {
         CloseOnTerminateSignals(mainForm.get(), &app);
+        mainForm->SetShowSplash(true);
         mainForm->ShowInStoredState();
     }
 

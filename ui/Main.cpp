@@ -8,6 +8,7 @@
 #include "engine/DownloadOptionTypes.h"
 #include "engine/JobTypes.h"
 #include "engine/ThreadSafeFileOps.h"
+#include "ui/About.h"
 #include "ui/CoolTrayIcon.h"
 #include "ui/CopyProgress.h"
 #include "ui/EmptyPageFrame.h"
@@ -15,7 +16,9 @@
 #include "ui/JobLog.h"
 #include "ui/JobQueue.h"
 #include "ui/SpiderOutputSplitter.h"
+#include "ui/Splash.h"
 #include "ui/Start.h"
+#include "ui/TipOfTheDay.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreferenceGetters.h"
 #include "ui/Preferences.h"
@@ -25,6 +28,7 @@
 #include "ui/UIStrings.h"
 #include "ui/WorkIntake.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -188,6 +192,13 @@ void TMainForm::FormCreate(const QStringList& args)
     setCentralWidget(central);
 
     CreatePages();
+    tipOfTheDay_ = new TTipOfTheDayForm(this);
+    about_ = new TAboutForm(this);
+    // Stands in for the system menu's About item: the tab bar's context menu.
+    aboutAction_ = new QAction(this);
+    tabBar_->addAction(aboutAction_);
+    tabBar_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(aboutAction_, &QAction::triggered, this, &TMainForm::ShowAbout);
     connect(tabBar_, &QTabBar::currentChanged, this, [this](int index) {
         if (index >= 0)
             stack_->setCurrentIndex(index);
@@ -338,6 +349,9 @@ void TMainForm::UpdateLanguageLabels()
             log->UpdateLanguageLabels();
         if (auto* browse = qobject_cast<TIEViewFrame*>(pages_[pgBrowse]))
             browse->UpdateLanguageLabels();
+        aboutAction_->setText(QUIString(25));
+        about_->UpdateLanguageLabels();
+        tipOfTheDay_->UpdateLanguageLabels();
         ApplyLanguageFont(this);
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "UpdateLanguageLabels", kUnit);
@@ -462,6 +476,18 @@ void TMainForm::ShowHelp()
         ShowMessageBox(this, QStr(ReplaceFirst(UIString(360), "XXX", file)), QString(), TBoxIcon::Warning);
 }
 
+void TMainForm::ShowTipOfTheDay()
+{
+    tipOfTheDay_->show();
+    tipOfTheDay_->raise();
+    tipOfTheDay_->activateWindow();
+}
+
+void TMainForm::ShowAbout()
+{
+    about_->exec();
+}
+
 void TMainForm::SendFeedback()
 {
     std::string address = std::string("mailto:") + kSupportAddress + "?subject=" + AppProductName() + " v" +
@@ -571,11 +597,23 @@ void TMainForm::showEvent(QShowEvent* event)
         return;
     }
     firstShow_ = false;
-    QMetaObject::invokeMethod(this, &TMainForm::OnStartupUIComplete, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (showSplash_) {
+                TSplashForm splash(this);
+                splash.ShowModal();
+            }
+            OnStartupUIComplete();
+        },
+        Qt::QueuedConnection);
 }
 
 void TMainForm::OnStartupUIComplete()
 {
+    tipOfTheDay_->SetTipsFolder(QStr(GetProgramFolder()) + "Languages/");
+    if (GetShowTipsOnStartup())
+        ShowTipOfTheDay();
     jobQueueFrame_->LoadSavedQueue();
     startupComplete_ = true;
     ProcessCommandLine();

@@ -12,7 +12,10 @@
 #include <utility>
 #include <vector>
 
+class QAction;
 class QStackedWidget;
+class TAboutForm;
+class TTipOfTheDayForm;
 class TCoolTrayIcon;
 class TCopyJob;
 class TJobQueueFrame;
@@ -108,6 +111,14 @@ public:
     bool IsPageVisible(int index) const;
 
     void ShowHelp();
+    // The tip window shown (not modally) and brought to the front.
+    void ShowTipOfTheDay();
+    // The About box, modally.
+    void ShowAbout();
+    // The splash is shown on the first show (the program's own start; off in tests).
+    void SetShowSplash(bool on) { showSplash_ = on; }
+    TTipOfTheDayForm* TipOfTheDay() const { return tipOfTheDay_; }
+    TAboutForm* About() const { return about_; }
     void SendFeedback();
 
     QWidget* Page(int index) const { return pages_.at(index); }
@@ -185,11 +196,15 @@ private:
     TJobQueueFrame* jobQueueFrame_ = nullptr;
     TPreferencesFrame* preferencesFrame_ = nullptr;
     TWorkIntake* intake_ = nullptr;
+    TTipOfTheDayForm* tipOfTheDay_ = nullptr;
+    TAboutForm* about_ = nullptr;
+    QAction* aboutAction_ = nullptr;
 
     QStringList cachedParams_;
     bool created_ = false;
     bool firstShow_ = true;
     bool startupComplete_ = false;
+    bool showSplash_ = false;
     bool uninstalling_ = false;
     bool closePrepared_ = false;
     bool busy_ = false;

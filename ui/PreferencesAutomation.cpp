@@ -6,12 +6,14 @@
 #include "ui/PreferenceGetters.h"
 #include "ui/UISettings.h"
 #include "ui/UIStrings.h"
+#include "ui/URLRanges.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -47,8 +49,10 @@ TPreferencesAutomationFrame::TPreferencesAutomationFrame(QWidget* parent)
       saveQueue_(new QCheckBox(this)),
       focusProgressOnJobStart_(new QCheckBox(this)),
       focusQueueOnJobAdd_(new QCheckBox(this)),
+      showURLRangeForm_(new QPushButton(this)),
       scrapeHotkeyLabel_(new QLabel(this)),
-      scrapeHotkey_(new QComboBox(this))
+      scrapeHotkey_(new QComboBox(this)),
+      urlRangesForm_(new TURLRangesForm(this))
 {
     auto* group = new QVBoxLayout(clipboardGroup_);
     group->addWidget(ignoreClipboard_);
@@ -64,6 +68,10 @@ TPreferencesAutomationFrame::TPreferencesAutomationFrame(QWidget* parent)
     layout->addWidget(saveQueue_);
     layout->addWidget(focusProgressOnJobStart_);
     layout->addWidget(focusQueueOnJobAdd_);
+    auto* ranges = new QHBoxLayout;
+    ranges->addWidget(showURLRangeForm_);
+    ranges->addStretch(1);
+    layout->addLayout(ranges);
     layout->addLayout(hotkey);
     layout->addStretch(1);
     focusProgressOnJobStart_->setChecked(true);
@@ -78,6 +86,7 @@ TPreferencesAutomationFrame::TPreferencesAutomationFrame(QWidget* parent)
         connect(box, &QCheckBox::toggled, this, &TPreferencesAutomationFrame::SaveUnlessLoading);
     connect(showJobQueue_, &QCheckBox::toggled, this, &TPreferencesAutomationFrame::ShowJobQueueClick);
     connect(scrapeHotkey_, &QComboBox::currentIndexChanged, this, &TPreferencesAutomationFrame::ScrapeHotkeySelect);
+    connect(showURLRangeForm_, &QPushButton::clicked, this, &TPreferencesAutomationFrame::ShowURLRangeFormClick);
 }
 
 void TPreferencesAutomationFrame::LoadAutomationPreferences()
@@ -101,6 +110,7 @@ void TPreferencesAutomationFrame::LoadAutomationPreferences()
         ShowJobQueueClick();  // the enabling also when the state did not change
         saveQueue_->setChecked(GetSaveQueueBetweenRuns());
         scrapeHotkey_->setCurrentIndex(VirtualKeyToHotkeyIndex(GetScrapeHotkey()));
+        urlRangesForm_->SetCreateJobsVisible(showJobQueue_->isChecked());
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "LoadAutomationPreferences", kUnit);
     }
@@ -138,6 +148,7 @@ void TPreferencesAutomationFrame::ShowJobQueueClick()
         SaveAutomationPreferences();
         if (TMainForm* main = TMainForm::Instance())
             main->SetJobQueueVisible(on);
+        urlRangesForm_->SetCreateJobsVisible(on);
     }
     saveQueue_->setEnabled(on);
     focusQueueOnJobAdd_->setEnabled(on);
@@ -160,6 +171,12 @@ void TPreferencesAutomationFrame::UpdateQueueControls()
     showJobQueue_->setVisible(true);
     focusQueueOnJobAdd_->setVisible(true);
     saveQueue_->setVisible(true);
+    showURLRangeForm_->setVisible(true);
+}
+
+void TPreferencesAutomationFrame::ShowURLRangeFormClick()
+{
+    urlRangesForm_->ShowAndActivate();
 }
 
 void TPreferencesAutomationFrame::FillHotkeyCombo()
@@ -184,6 +201,8 @@ void TPreferencesAutomationFrame::UpdateLanguageLabels()
     saveQueue_->setText(QUIString(189));
     focusProgressOnJobStart_->setText(QUIString(190));
     focusQueueOnJobAdd_->setText(QUIString(191));
+    showURLRangeForm_->setText(QUIString(194));
+    urlRangesForm_->UpdateLanguageLabels();
     scrapeHotkeyLabel_->setText(QUIString(195));
     FillHotkeyCombo();
     ApplyLanguageFont(this);

@@ -1,13 +1,15 @@
 #pragma once
 // The Automation preference page: clipboard monitoring, the job queue options and the quick
-// copy hotkey.
+// copy hotkey; it owns the address range generator window.
 #include <QFrame>
 
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QPushButton;
 class QRadioButton;
+class TURLRangesForm;
 
 // "F2" ... "F11" give 113 ... 122; any other text gives 0.
 int HotkeyTextToVirtualKey(const QString& text);
@@ -33,12 +35,15 @@ public:
     QCheckBox* FocusProgressOnJobStart() const { return focusProgressOnJobStart_; }
     QCheckBox* FocusQueueOnJobAdd() const { return focusQueueOnJobAdd_; }
     QComboBox* ScrapeHotkey() const { return scrapeHotkey_; }
+    QPushButton* ShowURLRangeForm() const { return showURLRangeForm_; }
+    TURLRangesForm* URLRangesForm() const { return urlRangesForm_; }
 
 private:
     void OnOptionChanged(bool checked);
     void SaveUnlessLoading();
     void ShowJobQueueClick();
     void ScrapeHotkeySelect();
+    void ShowURLRangeFormClick();
 
     bool loading_ = false;
     QGroupBox* clipboardGroup_;
@@ -49,6 +54,8 @@ private:
     QCheckBox* saveQueue_;
     QCheckBox* focusProgressOnJobStart_;
     QCheckBox* focusQueueOnJobAdd_;
+    QPushButton* showURLRangeForm_;
     QLabel* scrapeHotkeyLabel_;
     QComboBox* scrapeHotkey_;
+    TURLRangesForm* urlRangesForm_;  // its own window, owned by this page
 };

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -28,7 +29,8 @@ TPreferencesGeneralFrame::TPreferencesGeneralFrame(QWidget* parent)
       stayOnTop_(new QCheckBox(this)),
       minimizeToTaskbar_(new QCheckBox(this)),
       showFriendlyDownloadResults_(new QCheckBox(this)),
-      jobLoggingEnabled_(new QCheckBox(this))
+      jobLoggingEnabled_(new QCheckBox(this)),
+      showTipOfTheDayBtn_(new QPushButton(this))
 {
     processPriorityCombo_->addItems({QString(), QString()});
     processPriorityCombo_->setCurrentIndex(0);
@@ -42,6 +44,10 @@ TPreferencesGeneralFrame::TPreferencesGeneralFrame(QWidget* parent)
     layout->addWidget(minimizeToTaskbar_);
     layout->addWidget(showFriendlyDownloadResults_);
     layout->addWidget(jobLoggingEnabled_);
+    auto* tips = new QHBoxLayout;
+    tips->addWidget(showTipOfTheDayBtn_);
+    tips->addStretch(1);
+    layout->addLayout(tips);
     layout->addStretch(1);
 
     connect(stayOnTop_, &QCheckBox::toggled, this, &TPreferencesGeneralFrame::StayOnTopClick);
@@ -51,6 +57,7 @@ TPreferencesGeneralFrame::TPreferencesGeneralFrame(QWidget* parent)
     connect(jobLoggingEnabled_, &QCheckBox::toggled, this, &TPreferencesGeneralFrame::JobLoggingEnabledClick);
     connect(showFriendlyDownloadResults_, &QCheckBox::toggled, this,
             &TPreferencesGeneralFrame::ShowFriendlyDownloadResultsClick);
+    connect(showTipOfTheDayBtn_, &QPushButton::clicked, this, &TPreferencesGeneralFrame::ShowTipOfTheDayBtnClick);
 }
 
 void TPreferencesGeneralFrame::LoadGeneralPreferences()
@@ -124,6 +131,12 @@ void TPreferencesGeneralFrame::ShowFriendlyDownloadResultsClick()
         SaveGeneralPreferences();
 }
 
+void TPreferencesGeneralFrame::ShowTipOfTheDayBtnClick()
+{
+    if (TMainForm* main = TMainForm::Instance())
+        main->ShowTipOfTheDay();
+}
+
 void TPreferencesGeneralFrame::UpdateLanguageLabels()
 {
     processPriorityLabel_->setText(QUIString(185));
@@ -138,5 +151,6 @@ void TPreferencesGeneralFrame::UpdateLanguageLabels()
     minimizeToTaskbar_->setText(QUIString(187));
     showFriendlyDownloadResults_->setText(QUIString(192));
     jobLoggingEnabled_->setText(QUIString(193));
+    showTipOfTheDayBtn_->setText(QUIString(197));
     ApplyLanguageFont(this);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The General preference page: job priority, stay on top, tray, friendly results, job log.
+// The General preference page: job priority, stay on top, tray, friendly results, job log,
+// and the way to the tip of the day.
 #include <QFrame>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPushButton;
 
 class TPreferencesGeneralFrame : public QFrame {
     Q_OBJECT
@@ -29,6 +31,7 @@ public:
     QCheckBox* MinimizeToTaskbar() const { return minimizeToTaskbar_; }
     QCheckBox* ShowFriendlyDownloadResults() const { return showFriendlyDownloadResults_; }
     QCheckBox* JobLoggingEnabled() const { return jobLoggingEnabled_; }
+    QPushButton* ShowTipOfTheDayBtn() const { return showTipOfTheDayBtn_; }
 
 private:
     void StayOnTopClick();
@@ -36,6 +39,7 @@ private:
     void ProcessPriorityComboChange();
     void JobLoggingEnabledClick();
     void ShowFriendlyDownloadResultsClick();
+    void ShowTipOfTheDayBtnClick();
 
     bool loading_ = false;
     TPrioritySetter setPriority_;
@@ -45,4 +49,5 @@ private:
     QCheckBox* minimizeToTaskbar_;
     QCheckBox* showFriendlyDownloadResults_;
     QCheckBox* jobLoggingEnabled_;
+    QPushButton* showTipOfTheDayBtn_;
 };
