@@ -11,7 +11,6 @@
 #include "ui/About.h"
 #include "ui/CoolTrayIcon.h"
 #include "ui/CopyProgress.h"
-#include "ui/EmptyPageFrame.h"
 #include "ui/IEView.h"
 #include "ui/JobLog.h"
 #include "ui/JobQueue.h"
@@ -227,23 +226,15 @@ void TMainForm::CreatePages()
     startFrame_ = new TStartFrame(stack_);
     jobQueueFrame_ = new TJobQueueFrame(stack_);
     preferencesFrame_ = new TPreferencesFrame(stack_);
-    for (int i = 0; i < pgCount; ++i) {
+    pages_[pgStart] = startFrame_;
+    pages_[pgJobQueue] = jobQueueFrame_;
+    pages_[pgPreferences] = preferencesFrame_;
+    pages_[pgProgress] = new TCopyProgressFrame(stack_);
+    pages_[pgLog] = new TJobLogFrame(stack_);
+    pages_[pgBrowse] = new TIEViewFrame(stack_);
+    for (QWidget* page : pages_) {
         tabBar_->addTab(QString());
-        if (i == pgStart)
-            pages_[i] = startFrame_;
-        else if (i == pgJobQueue)
-            pages_[i] = jobQueueFrame_;
-        else if (i == pgPreferences)
-            pages_[i] = preferencesFrame_;
-        else if (i == pgProgress)
-            pages_[i] = new TCopyProgressFrame(stack_);
-        else if (i == pgLog)
-            pages_[i] = new TJobLogFrame(stack_);
-        else if (i == pgBrowse)
-            pages_[i] = new TIEViewFrame(stack_);
-        else
-            pages_[i] = new TEmptyPageFrame(kTabCaptionIds[i], stack_);
-        stack_->addWidget(pages_[i]);
+        stack_->addWidget(page);
     }
     // The log's start pages feed the Browse page's Go menu.
     auto* log = qobject_cast<TJobLogFrame*>(pages_[pgLog]);
@@ -340,9 +331,6 @@ void TMainForm::UpdateLanguageLabels()
         startFrame_->UpdateLanguageLabels();
         jobQueueFrame_->UpdateLanguageLabels();
         preferencesFrame_->UpdateLanguageLabels();
-        for (QWidget* page : pages_)
-            if (auto* empty = qobject_cast<TEmptyPageFrame*>(page))
-                empty->UpdateLanguageLabels();
         if (auto* progress = qobject_cast<TCopyProgressFrame*>(pages_[pgProgress]))
             progress->UpdateLanguageLabels();
         if (auto* log = qobject_cast<TJobLogFrame*>(pages_[pgLog]))
