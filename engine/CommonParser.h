@@ -34,6 +34,13 @@ public:
     TParserProgressCallback OnReadProgress;
     TParserProgressCallback OnRewriteProgress;
     TAddressToFileCallback OnAddressToFile;
+
+    void ClearCallbacks()
+    {
+        OnReadProgress = nullptr;
+        OnRewriteProgress = nullptr;
+        OnAddressToFile = nullptr;
+    }
 };
 
 // Byte-level text helpers of the parsers (ASCII case rules; "blank" is any byte up to 32).

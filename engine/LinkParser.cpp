@@ -209,11 +209,8 @@ void TLinkParser::ClearCallbacks()
 {
     for (TCommonParser* parser : {static_cast<TCommonParser*>(THTMLParser::Instance()),
                                   static_cast<TCommonParser*>(TCSSParser::Instance())}) {
-        if (parser == nullptr)
-            continue;
-        parser->OnReadProgress = nullptr;
-        parser->OnRewriteProgress = nullptr;
-        parser->OnAddressToFile = nullptr;
+        if (parser != nullptr)
+            parser->ClearCallbacks();
     }
     control_ = nullptr;
 }

@@ -47,11 +47,8 @@ void PrepareRewrite(const TRewriteTask& task, const TLinkReplaceOptions& options
         out.errorText = e.what();
         out.copy.reset();
     }
-    for (TCommonParser* p : {static_cast<TCommonParser*>(&html), static_cast<TCommonParser*>(&css)}) {
-        p->OnReadProgress = nullptr;
-        p->OnRewriteProgress = nullptr;
-        p->OnAddressToFile = nullptr;
-    }
+    html.ClearCallbacks();
+    css.ClearCallbacks();
 }
 
 TRewriteAhead::TRewriteAhead(std::vector<TRewriteTask> tasks, const TSpiderObjectList& spiders,
