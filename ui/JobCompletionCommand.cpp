@@ -27,12 +27,6 @@ std::string Trim(const std::string& s)
     return s.substr(b, e - b + 1);
 }
 
-void ReplaceAll(std::string& text, const std::string& macro, const std::string& value)
-{
-    for (size_t pos = text.find(macro); pos != std::string::npos; pos = text.find(macro, pos + value.size()))
-        text.replace(pos, macro.size(), value);
-}
-
 std::string Lower(std::string s)
 {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -48,19 +42,40 @@ QString Q(const std::string& s)
 
 std::string ExpandCommandLineMacros(const std::string& text, const TCopyJob& job, const std::string& startPage)
 {
-    std::string result = Trim(text);
-    std::string destination = job.GetDestinationPath();
+    const std::string trimmed = Trim(text);
+    const std::string destination = job.GetDestinationPath();
     std::string relative = startPage;
     if (!destination.empty()) {
         size_t pos = Lower(startPage).find(Lower(destination));
         if (pos != std::string::npos)
             relative.erase(pos, destination.size());
     }
-    ReplaceAll(result, "%d", destination);
-    ReplaceAll(result, "%s", job.StartingWebAddress.GetFullURL());
-    ReplaceAll(result, "%c", startPage);
-    ReplaceAll(result, "%r", relative);
-    ReplaceAll(result, "%n", job.JobName);
+    // One pass over the template: what a macro puts in is never read again as a macro.
+    std::string result;
+    result.reserve(trimmed.size());
+    for (size_t i = 0; i < trimmed.size(); ++i) {
+        if (trimmed[i] == '%' && i + 1 < trimmed.size()) {
+            const std::string* value = nullptr;
+            std::string address;
+            switch (trimmed[i + 1]) {
+            case 'd': value = &destination; break;
+            case 's':
+                address = job.StartingWebAddress.GetFullURL();
+                value = &address;
+                break;
+            case 'c': value = &startPage; break;
+            case 'r': value = &relative; break;
+            case 'n': value = &job.JobName; break;
+            default: break;
+            }
+            if (value) {
+                result += *value;
+                ++i;
+                continue;
+            }
+        }
+        result += trimmed[i];
+    }
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include "Version.h"
 #include "engine/AppTraceLog.h"
+#include "engine/QueueFolder.h"
 #include "engine/SpiderInputMsg.h"
 #include "engine/SpiderOutputMsgTypes.h"
 #include "engine/ThreadSafeFileOps.h"
@@ -43,6 +44,8 @@ namespace {
 
 const char* const kUnit = "JobQueue";
 constexpr int kShutdownWaitMs = 3000;
+// Changes are gathered this long before the queue is written.
+constexpr int kQueueSaveDelayMs = 300;
 
 const int kStatusStringIds[] = {162, 163, 164, 167, 168, 166, 169, 165};
 const QColor kStatusColours[] = {QColor(0x90, 0xa4, 0xae), QColor(0x1e, 0x88, 0xe5), QColor(0x43, 0xa0, 0x47),
@@ -66,23 +69,6 @@ QIcon StatusIcon(int32_t status)
 std::string JobFileName(const std::string& folder, int32_t n)
 {
     return folder + "/" + std::to_string(n) + ".GCJ";
-}
-
-// Deletes the plain files of folder; subfolders stay. Each failure is logged.
-void DeletePlainFiles(const std::string& folder, const char* routine)
-{
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return;
-    while (dirent* entry = ::readdir(dir)) {
-        std::string path = folder + "/" + entry->d_name;
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-            continue;
-        if (!SafeDeleteFile(path))
-            LogAPIError("DeleteFile " + path, routine, kUnit);
-    }
-    ::closedir(dir);
 }
 
 // A folder path that names the file-system root or is too short to be a real folder.
@@ -201,6 +187,10 @@ TJobQueueFrame::TJobQueueFrame(QWidget* parent) : QFrame(parent)
     timerMessage_->hide();
     timerMessage_->setCursor(Qt::PointingHandCursor);
     automation_ = new TJobQueueAutomation(*this, timerMessage_, this);
+    queueSaveTimer_ = new QTimer(this);
+    queueSaveTimer_->setSingleShot(true);
+    queueSaveTimer_->setInterval(kQueueSaveDelayMs);
+    connect(queueSaveTimer_, &QTimer::timeout, this, &TJobQueueFrame::OnQueueSaveTimer);
     layout->addWidget(automation_);
     layout->addWidget(timerMessage_);
 
@@ -222,6 +212,8 @@ TJobQueueFrame::TJobQueueFrame(QWidget* parent) : QFrame(parent)
 TJobQueueFrame::~TJobQueueFrame()
 {
     BusyCursor(false);
+    // The writer's thread ends after the last posted queue is on disk.
+    queueWriter_.reset();
 }
 
 void TJobQueueFrame::Initialize(TSpiderOutputSplitterForm* splitter, const std::string& dataFolder)
@@ -234,6 +226,7 @@ void TJobQueueFrame::Initialize(TSpiderOutputSplitterForm* splitter, const std::
     automation_->LoadAutomationOptions();
     automation_->InitCommandLinePopupMenu();
     queueFolder_ = dataFolder + "Queue";
+    queueWriter_ = std::make_unique<TQueueFolderWriter>(queueFolder_);
 }
 
 void TJobQueueFrame::SetCrawlThreadControl(std::function<void()> terminate, std::function<bool()> finished)
@@ -308,6 +301,7 @@ int TJobQueueFrame::AddCopyJob(const TCopyJob& job, int32_t status, bool askToCr
         if (slot->FJob.JobName.empty())
             slot->FJob.JobName = ReplaceFirst(UIString(63), "XXX", std::to_string(slot->FJobID));
         slots_.push_back(std::move(slot));
+        QueueChanged(true);
         if (interactive)
             AfterAdd();
         return 0;
@@ -376,6 +370,13 @@ int32_t TJobQueueFrame::FirstQueuedIndex() const
     return -1;
 }
 
+bool TJobQueueFrame::IsQueueIdle() const
+{
+    return !waitingForEngine_ && std::none_of(slots_.begin(), slots_.end(), [](const auto& s) {
+        return s->FJobStatus == jsBusy || s->FJobStatus == jsPaused || s->FJobStatus == jsQueued;
+    });
+}
+
 bool TJobQueueFrame::IsAnyJobRunning() const
 {
     return std::any_of(slots_.begin(), slots_.end(),
@@ -389,7 +390,10 @@ void TJobQueueFrame::ChangeJobStatusTo(int32_t jobID, int32_t status)
         LogEvent(etWarning, "Job " + std::to_string(jobID) + " not found", "ChangeJobStatusTo", kUnit);
         return;
     }
-    slots_[index]->FJobStatus = status;
+    if (slots_[index]->FJobStatus != status) {
+        slots_[index]->FJobStatus = status;
+        QueueChanged(false);
+    }
 }
 
 int32_t TJobQueueFrame::SelectedIndex() const
@@ -569,6 +573,7 @@ void TJobQueueFrame::StopJobBtnClick()
         }
     } else if (slot.FJobStatus == jsQueued) {
         slot.FJobStatus = jsStopped;
+        QueueChanged(false);
         RefreshJobsList();
     }
 }
@@ -576,6 +581,7 @@ void TJobQueueFrame::StopJobBtnClick()
 void TJobQueueFrame::RemoveJobAt(int32_t index)
 {
     slots_.erase(slots_.begin() + index);
+    QueueChanged(true);
 }
 
 int32_t TJobQueueFrame::SelectedIdleJob() const
@@ -604,16 +610,23 @@ void TJobQueueFrame::RemoveFinishedJobs(bool alsoStoppedAndAborted)
         return st == jsComplete || st == jsCompleteWithConnectionErrors ||
                (alsoStoppedAndAborted && (st == jsStopped || st == jsAborted));
     };
-    slots_.erase(std::remove_if(slots_.begin(), slots_.end(), finished), slots_.end());
+    auto end = std::remove_if(slots_.begin(), slots_.end(), finished);
+    if (end != slots_.end()) {
+        slots_.erase(end, slots_.end());
+        QueueChanged(true);
+    }
     RefreshJobsList();
     UpdateTrayHint();
 }
 
 void TJobQueueFrame::RemoveIdleJobs()
 {
-    slots_.erase(std::remove_if(slots_.begin(), slots_.end(),
-                                [](const auto& s) { return s->FJobStatus != jsBusy && s->FJobStatus != jsPaused; }),
-                 slots_.end());
+    auto end = std::remove_if(slots_.begin(), slots_.end(),
+                              [](const auto& s) { return s->FJobStatus != jsBusy && s->FJobStatus != jsPaused; });
+    if (end != slots_.end()) {
+        slots_.erase(end, slots_.end());
+        QueueChanged(true);
+    }
     RefreshJobsList();
     UpdateTrayHint();
 }
@@ -621,6 +634,7 @@ void TJobQueueFrame::RemoveIdleJobs()
 void TJobQueueFrame::ExchangeJobs(int32_t a, int32_t b)
 {
     std::swap(slots_[a], slots_[b]);
+    QueueChanged(true);
     RefreshJobsList();
     SelectIndex(b);
 }
@@ -654,6 +668,7 @@ void TJobQueueFrame::RequeueSelectedJob()
     if (index < 0 || index >= JobCount() || !IsEndedStatus(slots_[index]->FJobStatus))
         return;
     slots_[index]->FJobStatus = jsQueued;
+    QueueChanged(false);
     RefreshJobsList();
 }
 
@@ -688,6 +703,18 @@ void TJobQueueFrame::OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t label)
         TMainForm* main = TMainForm::Instance();
         switch (msg.FMsgType) {
         case OUTMSG_JOB_STARTED:
+        case OUTMSG_JOB_PAUSED:
+        case OUTMSG_JOB_RESUMED:
+        case OUTMSG_JOB_ENDED:
+        case OUTMSG_DOWNLOAD_ENDED:
+            // The engine answered. Cleared first: the after-job step may send the next command.
+            BusyCursor(false);
+            waitingForEngine_ = false;
+            break;
+        default: return;
+        }
+        switch (msg.FMsgType) {
+        case OUTMSG_JOB_STARTED:
             ChangeJobStatusTo(msg.FJobID, jsBusy);
             RefreshJobsList();
             UpdateTrayHint();
@@ -719,10 +746,8 @@ void TJobQueueFrame::OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t label)
                                      r.FErrorCode);
             break;
         }
-        default: return;
+        default: break;
         }
-        BusyCursor(false);
-        waitingForEngine_ = false;
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "OnSpiderOutput", kUnit);
     }
@@ -732,7 +757,9 @@ void TJobQueueFrame::OnJobStopped(const TSpiderOutputMsg& msg)
 {
     lastEndedJobID_ = msg.FJobID;
     ChangeJobStatusTo(msg.FJobID, endRule_.EndStatus(msg.FResultCode));
-    bool started = GetShowJobQueue() && endedNormally_ && automation_->RunJobStoppedApp(msg.FJobID, msg.FStartPageFile);
+    // Nothing is run for a job that ends while the program shuts down.
+    bool started = !shuttingDown_ && GetShowJobQueue() && endedNormally_ &&
+                   automation_->RunJobStoppedApp(msg.FJobID, msg.FStartPageFile);
     LogMessage("Stopped job " + std::to_string(msg.FJobID));
     // A started program runs the after-job step when the wait for it ends.
     if (!started)
@@ -770,39 +797,58 @@ void TJobQueueFrame::HideMessageBar()
 
 void TJobQueueFrame::LoadSavedQueue()
 {
-    if (!GetShowJobQueue() || !GetSaveQueueBetweenRuns())
-        return;
-    ShowMessageBar(QUIString(170));
-    LoadQueueFromDisk();
-    // A next-job countdown started by the loaded queue keeps the bar for its message.
-    if (!automation_->IsCountdownRunning())
-        HideMessageBar();
+    if (GetShowJobQueue() && GetSaveQueueBetweenRuns()) {
+        ShowMessageBar(QUIString(170));
+        LoadQueueFromDisk();
+        // A next-job countdown started by the loaded queue keeps the bar for its message.
+        if (!automation_->IsCountdownRunning())
+            HideMessageBar();
+    }
+    // From here on the queue on disk follows the queue in memory.
+    autoSaveReady_ = true;
+    if (queueDirty_)
+        QueueChanged(false);
 }
 
 bool TJobQueueFrame::ReadQueueFolder(const std::string& folder)
 {
     TIniFile ini;
-    if (!ini.Load(folder + "/Queue.ini"))
+    if (!ini.Load(folder + "/Queue.ini")) {
+        LogAPIError("ReadFile " + folder + "/Queue.ini", "LoadQueueFromDisk", kUnit);
         return false;
-    int32_t count = std::clamp(ini.ReadInteger("Queue", "JobCount", 0), 0, MaxJobs);
+    }
+    const int64_t stored = ini.ReadInt64("Queue", "JobCount", -1);
+    bool whole = stored >= 0 && stored <= MaxJobs;
+    if (!whole)
+        LogEvent(etWarning, "Queue JobCount " + ini.ReadString("Queue", "JobCount", "") + " out of range",
+                 "LoadQueueFromDisk", kUnit);
+    int32_t count = static_cast<int32_t>(std::clamp<int64_t>(stored, 0, MaxJobs));
     int added = 0;
     for (int32_t n = 1; n <= count; ++n) {
         int32_t status = ini.ReadInteger("Queue", "JobStatus" + std::to_string(n), -1);
-        if (status < 0)
+        if (status < 0) {
+            LogEvent(etWarning, "No status for queued job " + std::to_string(n), "LoadQueueFromDisk", kUnit);
+            whole = false;
             continue;
+        }
         if (status == jsBusy || status == jsPaused)
             status = jsAborted;
         std::string file = JobFileName(folder, n);
         TCopyJob job;
-        if (!SafeFileExists(file) || !job.ReadJobFile(file))
+        if (!SafeFileExists(file) || !job.ReadJobFile(file)) {
+            LogEvent(etWarning, "Unreadable queued job " + file, "LoadQueueFromDisk", kUnit);
+            whole = false;
             continue;
-        if (AddCopyJob(job, status, false, false) != 0)
+        }
+        if (AddCopyJob(job, status, false, false) != 0) {
+            whole = false;
             break;
+        }
         ++added;
     }
     if (added > 0)
         AfterAdd();
-    return true;
+    return whole;
 }
 
 void TJobQueueFrame::LoadQueueFromDisk()
@@ -811,32 +857,74 @@ void TJobQueueFrame::LoadQueueFromDisk()
         if (queueFolder_.empty() || !SafeFileExists(queueFolder_ + "/Queue.ini"))
             return;
         BusyCursor(true);
-        ReadQueueFolder(queueFolder_);
+        const bool wasEmpty = JobCount() == 0;
+        const bool whole = ReadQueueFolder(queueFolder_);
+        if (queueWriter_) {
+            if (whole && wasEmpty) {
+                // The folder holds exactly this queue: nothing to write until it changes.
+                queueWriter_->SetWrittenContentVersion(contentVersion_);
+                queueDirty_ = false;
+            } else if (!whole) {
+                // What could not be read stays on disk beside the queue written next.
+                queueWriter_->KeepOldFolderOnce();
+                queueDirty_ = true;
+            }
+        }
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "LoadQueueFromDisk", kUnit);
     }
     BusyCursor(false);
 }
 
-bool TJobQueueFrame::WriteQueueFolder(const std::string& folder)
+TQueueSnapshot TJobQueueFrame::Snapshot() const
 {
-    if (!SafeForceDirectories(folder))
-        return false;
-    DeletePlainFiles(folder, "SaveQueueToDisk");
-    TIniFile ini;
-    ini.WriteInteger("Queue", "JobCount", JobCount());
-    for (int32_t n = 1; n <= JobCount(); ++n) {
-        const TCopyJobAndStatus& slot = *slots_[n - 1];
-        ini.WriteInteger("Queue", "JobStatus" + std::to_string(n), slot.FJobStatus);
-        if (!slot.FJob.WriteJobFile(JobFileName(folder, n)))
-            return false;
+    TQueueSnapshot snapshot;
+    snapshot.contentVersion = contentVersion_;
+    snapshot.entries.reserve(slots_.size());
+    for (const auto& slot : slots_)
+        snapshot.entries.push_back({slot->FJob, slot->FJobStatus});
+    return snapshot;
+}
+
+void TJobQueueFrame::QueueChanged(bool content)
+{
+    if (content)
+        ++contentVersion_;
+    queueDirty_ = true;
+    if (autoSaveReady_ && !shuttingDown_ && !queueSaveTimer_->isActive())
+        queueSaveTimer_->start();
+}
+
+void TJobQueueFrame::OnQueueSaveTimer()
+{
+    if (!queueDirty_ || shuttingDown_ || !queueWriter_ || !GetSaveQueueBetweenRuns())
+        return;
+    try {
+        queueWriter_->Post(Snapshot());
+        queueDirty_ = false;
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "SaveQueueToDisk", kUnit);
     }
-    return ini.SaveTo(folder + "/Queue.ini");
+}
+
+bool TJobQueueFrame::IsQueueSavePending() const
+{
+    return queueSaveTimer_->isActive();
+}
+
+void TJobQueueFrame::FlushQueueSaves()
+{
+    if (queueSaveTimer_->isActive()) {
+        queueSaveTimer_->stop();
+        OnQueueSaveTimer();
+    }
+    if (queueWriter_)
+        queueWriter_->Flush();
 }
 
 void TJobQueueFrame::SaveQueueToDisk()
 {
-    if (queueFolder_.empty()) {
+    if (queueFolder_.empty() || !queueWriter_) {
         LogEvent(etWarning, "No queue save folder", "SaveQueueToDisk", kUnit);
         return;
     }
@@ -845,34 +933,10 @@ void TJobQueueFrame::SaveQueueToDisk()
     ShowMessageBar(QUIString(171));
     BusyCursor(true);
     try {
-        // The new queue goes to a folder of its own and replaces the old one only when complete.
-        std::string fresh = queueFolder_ + ".new";
-        if (!WriteQueueFolder(fresh)) {
-            LogAPIError("SaveQueueToDisk " + fresh, "SaveQueueToDisk", kUnit);
-        } else if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, queueFolder_.c_str(), RENAME_EXCHANGE) == 0) {
-            DeletePlainFiles(fresh, "SaveQueueToDisk");
-            ::rmdir(fresh.c_str());
-        } else if (errno == ENOENT && ::rename(fresh.c_str(), queueFolder_.c_str()) == 0) {
-            // There was no queue folder yet.
-        } else {
-            // No atomic exchange here: move the old folder aside, then the new one in.
-            std::string old = queueFolder_ + ".old";
-            DeletePlainFiles(old, "SaveQueueToDisk");
-            ::rmdir(old.c_str());
-            if (::rename(queueFolder_.c_str(), old.c_str()) == 0) {
-                if (::rename(fresh.c_str(), queueFolder_.c_str()) == 0) {
-                    DeletePlainFiles(old, "SaveQueueToDisk");
-                    ::rmdir(old.c_str());
-                } else {
-                    SetLastErrorFromErrno(errno);
-                    LogAPIError("rename " + fresh, "SaveQueueToDisk", kUnit);
-                    ::rename(old.c_str(), queueFolder_.c_str());
-                }
-            } else {
-                SetLastErrorFromErrno(errno);
-                LogAPIError("rename " + queueFolder_, "SaveQueueToDisk", kUnit);
-            }
-        }
+        queueSaveTimer_->stop();
+        queueWriter_->Post(Snapshot());
+        queueDirty_ = false;
+        queueWriter_->Flush();
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "SaveQueueToDisk", kUnit);
     }
@@ -887,7 +951,10 @@ void TJobQueueFrame::DeleteQueueFromDisk()
         return;
     }
     try {
-        DeletePlainFiles(queueFolder_, "DeleteQueueFromDisk");
+        queueSaveTimer_->stop();
+        if (queueWriter_)
+            queueWriter_->Flush();
+        DeleteQueueFiles(queueFolder_, "DeleteQueueFromDisk");
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "DeleteQueueFromDisk", kUnit);
     }
@@ -897,6 +964,7 @@ void TJobQueueFrame::PrepareForAppShutdown()
 {
     BusyCursor(true);
     shuttingDown_ = true;
+    queueSaveTimer_->stop();
     try {
         automation_->StopCountdown();
         if (auto* input = TSpiderInputMessageQueue::Instance()) {

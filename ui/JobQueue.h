@@ -12,12 +12,15 @@
 #include <vector>
 
 class QLabel;
+class QTimer;
 class QToolButton;
 class QTreeWidget;
 class TIniFile;
 class TSpiderOutputMsg;
 class TSpiderOutputSplitterForm;
 class TJobQueueAutomation;
+class TQueueFolderWriter;
+struct TQueueSnapshot;
 
 enum TJobStatus : int32_t {
     jsQueued = 0,
@@ -84,6 +87,11 @@ public:
     void LoadQueueFromDisk();
     void SaveQueueToDisk();
     void DeleteQueueFromDisk();
+    // Once the saved queue has been read, every change to the queue is written to the queue
+    // folder within about a second, in the background.
+    bool IsQueueSavePending() const;
+    // Waits until the queue folder holds the queue as it is now.
+    void FlushQueueSaves();
     void PrepareForAppShutdown();
 
     void RemoveIdleJobs();
@@ -107,6 +115,9 @@ public:
     void SelectIndex(int32_t index);
     bool IsWaitingForEngine() const { return waitingForEngine_; }
     bool IsAnyJobRunning() const;  // a job is Busy or Paused
+    // No job is Busy, Paused or Queued and no start is on its way: the queue is done.
+    bool IsQueueIdle() const;
+    bool IsShuttingDown() const { return shuttingDown_; }
     QString GetQueueStatusText() const;
     const std::string& QueueFolder() const { return queueFolder_; }
     QTreeWidget* JobsListView() const { return jobsListView_; }
@@ -137,8 +148,12 @@ private:
     void BusyCursor(bool on);
     void ShowMessageBar(const QString& text);
     void HideMessageBar();
-    bool WriteQueueFolder(const std::string& folder);
+    // True when every stored job was read back.
     bool ReadQueueFolder(const std::string& folder);
+    // The queue changed: written after a short delay. content: a job added, removed or moved.
+    void QueueChanged(bool content);
+    void OnQueueSaveTimer();
+    TQueueSnapshot Snapshot() const;
 
     std::vector<std::unique_ptr<TCopyJobAndStatus>> slots_;
     int32_t nextJobID_ = 1;
@@ -150,6 +165,11 @@ private:
     bool cursorBusy_ = false;
     TJobEndRule endRule_;
     std::string queueFolder_;
+    std::unique_ptr<TQueueFolderWriter> queueWriter_;
+    QTimer* queueSaveTimer_ = nullptr;
+    uint64_t contentVersion_ = 1;
+    bool queueDirty_ = false;
+    bool autoSaveReady_ = false;  // the saved queue has been read (or was not to be read)
     std::function<void()> terminateCrawlThread_;
     std::function<bool()> crawlThreadFinished_;
 

@@ -320,6 +320,9 @@ void TJobQueueAutomation::CountdownTimerTimer()
         frame_.SelectIndex(frame_.FirstQueuedIndex());
         frame_.StartJobBtnClick();
     } else if (kind == ckShutdown) {
+        // A job started or queued during the count keeps the program running.
+        if (!frame_.IsQueueIdle() || frame_.shuttingDown_)
+            return;
         if (shutdownType_->currentIndex() == 0) {
             if (TMainForm* main = TMainForm::Instance())
                 main->close();
@@ -343,7 +346,7 @@ void TJobQueueAutomation::BeforeAfterJob()
     if (!GetShowJobQueue() || frame_.shuttingDown_)
         return;
     TMainForm* main = TMainForm::Instance();
-    if (shutdownWhenAllJobsCompleted_->isChecked() && frame_.FirstQueuedIndex() < 0) {
+    if (shutdownWhenAllJobsCompleted_->isChecked() && frame_.IsQueueIdle()) {
         StartCountdown(ckShutdown);
         if (main)
             main->StartFlashing(countdownShutdown_);
@@ -361,7 +364,7 @@ void TJobQueueAutomation::AfterJobNext(bool endedNormally)
 bool TJobQueueAutomation::RunJobStoppedApp(int32_t jobID, const std::string& startPage)
 {
     try {
-        if (!runAppOnJobCompletion_->isChecked())
+        if (!runAppOnJobCompletion_->isChecked() || frame_.shuttingDown_)
             return false;
         QString line = jobCompletionCommandLine_->text().trimmed();
         if (line != jobCompletionCommandLine_->text())

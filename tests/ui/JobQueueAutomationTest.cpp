@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -296,6 +297,127 @@ TEST_F(JobQueueAutomationTest, CompletionProgramGetsItsArgumentsWithoutAShellAnd
     EXPECT_EQ(lines[3].toStdString(), tools);  // runs in its own folder
     EXPECT_FALSE(QFile::exists(QString::fromStdString(tools + "/pwned")));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(tools + "/pwned2")));
+}
+
+// An executable that creates marker when it runs.
+std::string MarkerScript(const std::string& folder, const std::string& marker)
+{
+    EXPECT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    std::string script = folder + "/mark.sh";
+    QFile file(QString::fromStdString(script));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(("#!/bin/sh\ntouch '" + marker + "'\n").c_str());
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return script;
+}
+
+bool WaitForFile(const std::string& path, int ms)
+{
+    for (int waited = 0; waited < ms; waited += 20) {
+        if (QFile::exists(QString::fromStdString(path)))
+            return true;
+        QThread::msleep(20);
+    }
+    return QFile::exists(QString::fromStdString(path));
+}
+
+TEST_F(JobQueueAutomationTest, NothingRunsForAJobThatEndsWhileTheProgramShutsDown)
+{
+    const std::string marker = dataFolder_ + "tools/ran";
+    WriteSettingBool("Automation", "RunAppOnJobCompletion", true);
+    WriteSettingBool("Automation", "ShutdownWhenAllJobsDone", true);
+    WriteSettingInteger("Automation", "CountdownShutdown", 0);
+    WriteSettingInteger("Automation", "ShutdownType", 1);
+    MakeFrame();
+    automation_->JobCompletionCommandLineEdit()->setText(QString::fromStdString(MarkerScript(dataFolder_ + "tools", marker)));
+    frame_->AddNewJob(Job("one"));
+    ClickMessage();
+    frame_->SelectIndex(0);
+    frame_->StartJobBtnClick();
+    TSpiderInputMsg sent;
+    ASSERT_TRUE(input_.PopMessage(sent));
+    frame_->OnSpiderOutput(ReportOf(OUTMSG_JOB_STARTED, sent.FJobID), 1);
+
+    // The crawl thread answers the shut-down's abort with the job's end report.
+    bool finished = false;
+    frame_->SetCrawlThreadControl(
+        [&] {
+            QTimer::singleShot(50, [&] {
+                frame_->OnSpiderOutput(ReportOf(OUTMSG_JOB_ENDED, sent.FJobID, JOB_END_CANCELLED), 1);
+                finished = true;
+            });
+        },
+        [&] { return finished; });
+    frame_->PrepareForAppShutdown();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(frame_->Slot(0).FJobStatus, jsAborted);
+    EXPECT_TRUE(automation_->CompletionCommandText().empty());
+    EXPECT_FALSE(automation_->IsCountdownRunning());
+    EXPECT_EQ(powerOffCalls_, 0);
+    EXPECT_FALSE(WaitForFile(marker, 300));
+}
+
+TEST_F(JobQueueAutomationTest, ShutdownAfterTheLastJobWaitsForEveryRunningJob)
+{
+    const std::string marker = dataFolder_ + "tools/ran";
+    WriteSettingBool("Automation", "RunAppOnJobCompletion", true);
+    WriteSettingBool("Automation", "ShutdownWhenAllJobsDone", true);
+    WriteSettingBool("Automation", "StartJobsAutomatically", false);
+    WriteSettingInteger("Automation", "ShutdownType", 1);
+    MakeFrame();
+    // A program that is still running when the next job starts.
+    std::string tools = dataFolder_ + "tools";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(tools)));
+    std::string slow = tools + "/slow.sh";
+    {
+        QFile file(QString::fromStdString(slow));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(("#!/bin/sh\nwhile [ ! -e '" + marker + "' ]; do sleep 0.05; done\n").c_str());
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    automation_->JobCompletionCommandLineEdit()->setText(QString::fromStdString(slow));
+    frame_->AddNewJob(Job("A"));
+    frame_->AddNewJob(Job("B"));
+    frame_->SelectIndex(0);
+    RunSelectedJob(JOB_END_COMPLETED);
+    ASSERT_EQ(automation_->CountdownKind(), ckWaitForProcess);
+
+    // B starts while the queue waits for A's program; then that program ends.
+    frame_->SelectIndex(1);
+    frame_->StartJobBtnClick();
+    TSpiderInputMsg sent;
+    ASSERT_TRUE(input_.PopMessage(sent));
+    frame_->OnSpiderOutput(ReportOf(OUTMSG_JOB_STARTED, sent.FJobID), 1);
+    QFile(QString::fromStdString(marker)).open(QIODevice::WriteOnly);
+    for (int ticks = 0; automation_->CountdownKind() == ckWaitForProcess && ticks < 50; ++ticks) {
+        QThread::msleep(100);
+        automation_->CountdownTimerTimer();
+    }
+    EXPECT_NE(automation_->CountdownKind(), ckWaitForProcess);
+    EXPECT_FALSE(automation_->IsCountdownRunning() && automation_->CountdownKind() == ckShutdown);
+    for (int i = 0; i < 3; ++i)
+        automation_->CountdownTimerTimer();
+    EXPECT_EQ(powerOffCalls_, 0);
+    EXPECT_EQ(frame_->Slot(1).FJobStatus, jsBusy);
+
+    // A job started during the shut-down count holds it at zero.
+    automation_->StartCountdown(ckShutdown);
+    automation_->CountdownTimerTimer();
+    EXPECT_EQ(powerOffCalls_, 0);
+}
+
+TEST_F(JobQueueAutomationTest, MacrosExpandInOnePass)
+{
+    TCopyJob job;
+    job.Clear();
+    job.JobName = "%d";
+    job.StartingWebAddress.SetFullURL("http://example.test/caf%c3%a9/p");
+    job.SetDestinationFolder("/data/50%nOff");
+    const std::string page = "/data/50%nOff/example.test/index.htm";
+    EXPECT_EQ(ExpandCommandLineMacros("%s", job, page), "http://example.test/caf%c3%a9/p");
+    EXPECT_EQ(ExpandCommandLineMacros("%d|%n|%c|%r", job, page),
+              job.GetDestinationPath() + "|%d|" + page + "|" + page.substr(job.GetDestinationPath().size()));
+    EXPECT_EQ(ExpandCommandLineMacros("100% %x %", job, page), "100% %x %");
 }
 
 TEST_F(JobQueueAutomationTest, ProgramThatCannotStartIsReportedOnlyWhenNoJobWaits)

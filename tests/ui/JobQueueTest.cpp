@@ -8,13 +8,16 @@
 #include "ui/MessageBoxes.h"
 #include "ui/UISettings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -287,6 +290,107 @@ TEST_F(JobQueueTest, FailedSaveKeepsThePreviousQueue)
     again.LoadQueueFromDisk();
     ASSERT_EQ(again.JobCount(), 1);
     EXPECT_EQ(again.Slot(0).FJob.JobName, "kept");
+}
+
+// Waits, with a deadline, until the saved queue on disk satisfies check.
+bool WaitForSavedQueue(const std::string& folder, const std::function<bool(const TIniFile&)>& check)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 2000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        TIniFile ini;
+        if (ini.Load(folder + "/Queue.ini") && check(ini))
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+TEST_F(JobQueueTest, EveryChangeReachesTheQueueFolderWithoutAnOrderlyExit)
+{
+    const std::string folder = dataFolder_ + "Queue";
+    frame_->AddNewJob(Job("before the saved queue is read"));
+    EXPECT_FALSE(frame_->IsQueueSavePending());  // the saved queue is not written over unread
+    frame_->LoadSavedQueue();
+    ASSERT_TRUE(WaitForSavedQueue(folder, [](const TIniFile& ini) { return ini.ReadInteger("Queue", "JobCount", -1) == 1; }));
+
+    frame_->AddNewJob(Job("two"));
+    ASSERT_TRUE(WaitForSavedQueue(folder, [](const TIniFile& ini) { return ini.ReadInteger("Queue", "JobCount", -1) == 2; }));
+    TCopyJob second;
+    ASSERT_TRUE(second.ReadJobFile(folder + "/2.GCJ"));
+    EXPECT_EQ(second.JobName, "two");
+
+    Report(OUTMSG_JOB_STARTED, 2);
+    EXPECT_TRUE(WaitForSavedQueue(folder, [](const TIniFile& ini) { return ini.ReadInteger("Queue", "JobStatus2", -1) == jsBusy; }));
+    TSpiderOutputMsg written;
+    written.FMsgType = OUTMSG_DOWNLOAD_ENDED;
+    written.FJobID = 2;
+    written.FDownload.FResults.FFileWritten = 1;
+    frame_->OnSpiderOutput(written, 1);
+    Report(OUTMSG_JOB_ENDED, 2, JOB_END_COMPLETED);
+    EXPECT_TRUE(WaitForSavedQueue(folder, [](const TIniFile& ini) { return ini.ReadInteger("Queue", "JobStatus2", -1) == jsComplete; }));
+
+    frame_->SelectIndex(1);
+    frame_->MoveUpBtnClick();
+    EXPECT_TRUE(WaitForSavedQueue(folder, [](const TIniFile& ini) { return ini.ReadInteger("Queue", "JobStatus1", -1) == jsComplete; }));
+    frame_->SelectIndex(0);
+    frame_->DeleteJobBtnClick();
+    EXPECT_TRUE(WaitForSavedQueue(folder, [](const TIniFile& ini) { return ini.ReadInteger("Queue", "JobCount", -1) == 1; }));
+    frame_->FlushQueueSaves();
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(folder + ".new")));
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(folder + "/2.GCJ")));
+
+    // A queue read back whole is not written again until it changes.
+    TJobQueueFrame again;
+    again.Initialize(nullptr, dataFolder_);
+    again.LoadSavedQueue();
+    ASSERT_EQ(again.JobCount(), 1);
+    EXPECT_FALSE(again.IsQueueSavePending());
+}
+
+TEST_F(JobQueueTest, SubfoldersOfTheQueueFolderStayAndNothingIsLeftBesideIt)
+{
+    frame_->AddNewJob(Job("one"));
+    frame_->SaveQueueToDisk();
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dataFolder_ + "Queue/notes")));
+    frame_->AddNewJob(Job("two"));
+    frame_->SaveQueueToDisk();
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(dataFolder_ + "Queue/notes")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dataFolder_ + "Queue.new")));
+}
+
+TEST_F(JobQueueTest, UnreadableSavedQueueIsNeverWrittenOverWithLess)
+{
+    frame_->AddNewJob(Job("one"));
+    frame_->AddNewJob(Job("two"));
+    frame_->SaveQueueToDisk();
+    const std::string folder = dataFolder_ + "Queue";
+    QFile cut(QString::fromStdString(folder + "/Queue.ini"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    cut.write("[Queue]\r\nJobCou");
+    cut.close();
+
+    TJobQueueFrame again;
+    again.Initialize(nullptr, dataFolder_);
+    again.LoadSavedQueue();
+    EXPECT_EQ(again.JobCount(), 0);
+    again.FlushQueueSaves();
+    // The files that could not be read back are kept beside the queue written in their place.
+    TCopyJob kept;
+    ASSERT_TRUE(kept.ReadJobFile(folder + ".damaged/2.GCJ"));
+    EXPECT_EQ(kept.JobName, "two");
+
+    // A count of two billion is not looped over.
+    TIniFile ini;
+    ini.Parse("[Queue]\r\nJobCount=2000000000\r\nJobStatus1=3\r\n");
+    ASSERT_TRUE(ini.SaveTo(folder + "/Queue.ini"));
+    ASSERT_TRUE(Job("back").WriteJobFile(folder + "/1.GCJ"));
+    TJobQueueFrame third;
+    third.Initialize(nullptr, dataFolder_);
+    third.LoadSavedQueue();
+    ASSERT_EQ(third.JobCount(), 1);
+    EXPECT_EQ(third.Slot(0).FJobStatus, jsStopped);
 }
 
 TEST_F(JobQueueTest, ShutdownAbortsTheRunningJobAndIsBounded)
