@@ -29,6 +29,15 @@ bool NodeLess(const TSiteMapNode& a, const TSiteMapNode& b)
 
 }  // namespace
 
+QString PlainToolTip(const QString& text)
+{
+    // A tool tip that looks like markup is shown as rich text: escaped, it shows as written,
+    // on one line as the list does.
+    if (text.isEmpty())
+        return text;
+    return "<p style='white-space:pre'>" + text.toHtmlEscaped() + "</p>";
+}
+
 // ---- completed files ----
 
 TCompletedFilesModel::TCompletedFilesModel(QObject* parent) : QAbstractTableModel(parent)
@@ -52,8 +61,10 @@ QVariant TCompletedFilesModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= Count())
         return {};
     const TCompletedRow& row = rows_[static_cast<size_t>(index.row())];
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+    if (role == Qt::DisplayRole)
         return index.column() == 0 ? row.Caption : row.Location;
+    if (role == Qt::ToolTipRole)
+        return PlainToolTip(index.column() == 0 ? row.Caption : row.Location);
     if (role == Qt::DecorationRole && index.column() == 0 && row.Image >= 0 && row.Image < images_.size())
         return images_[row.Image];
     if (role == Qt::UserRole)

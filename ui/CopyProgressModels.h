@@ -14,6 +14,9 @@
 #include <optional>
 #include <vector>
 
+// A text that a tool tip shows exactly as written, whatever markup it holds.
+QString PlainToolTip(const QString& text);
+
 struct TCompletedRow {
     QString Caption;   // result text
     int32_t Image = 0;

@@ -25,6 +25,12 @@ std::string Escaped(const QString& text)
     return HTMLEscapeReportText(text.toStdString());
 }
 
+// A language text as the report writes it.
+std::string Text(int id)
+{
+    return HTMLEscapeReportText(UIString(id));
+}
+
 std::string NumberText(int64_t value)
 {
     return QLocale().toString(static_cast<qlonglong>(value)).toStdString();
@@ -74,6 +80,7 @@ std::string HTMLEscapeReportText(const std::string& text)
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
+        case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
@@ -97,9 +104,10 @@ std::string GetReportStyleSheet()
 
 std::string TJobResultsReportData::BuildReportHeader() const
 {
-    return "<HTML><HEAD><TITLE>" + UIString(363) + " - " + HTMLEscapeReportText(Job.JobName) + "</TITLE>" +
-           GetReportStyleSheet() + "<META HTTP-EQUIV=\"content-type\" CONTENT=\"" + UIString(364) + "\">" +
-           "</HEAD>" + "<BODY>" + "<H1>" + UIString(363) + "</H1>";
+    const std::string heading = Text(363);
+    return "<HTML><HEAD><TITLE>" + heading + " - " + HTMLEscapeReportText(Job.JobName) + "</TITLE>" +
+           GetReportStyleSheet() + "<META HTTP-EQUIV=\"content-type\" CONTENT=\"" + Text(364) + "\">" +
+           "</HEAD>" + "<BODY>" + "<H1>" + heading + "</H1>";
 }
 
 std::string TJobResultsReportData::BuildJobDetails() const
@@ -114,21 +122,21 @@ std::string TJobResultsReportData::BuildJobDetails() const
         {64, HTMLEscapeReportText(start.GetFullURL())},
         {65, HTMLEscapeReportText(Job.GetDestinationPath())},
         {365, HTMLEscapeReportText(StatusText)},
-        {366, FormatDateAndTime(StartTime).toStdString()},
-        {367, FormatDateAndTime(EndTime).toStdString()},
-        {368, NumberText(FilesDownloaded)},
-        {369, NumberText(BytesDownloaded)},
+        {366, Escaped(FormatDateAndTime(StartTime))},
+        {367, Escaped(FormatDateAndTime(EndTime))},
+        {368, HTMLEscapeReportText(NumberText(FilesDownloaded))},
+        {369, HTMLEscapeReportText(NumberText(BytesDownloaded))},
     };
     std::string line = "<DIV CLASS=\"JobDetails\"><TABLE CLASS=\"JobDetails\">";
     for (const auto& [id, value] : rows)
-        line += "<TR>" + NameCell(UIString(id)) + ValueCell(value) + "</TR>";
+        line += "<TR>" + NameCell(Text(id)) + ValueCell(value) + "</TR>";
     return line + "</TABLE></DIV>";
 }
 
 std::string TJobResultsReportData::BuildResultsList(const std::string& folder) const
 {
     SaveImageListAsBMPs(Images, folder, "list");
-    std::string line = "<DIV CLASS=\"ResultsList\"><H2>" + UIString(239) + "</H2>" + "<TABLE CLASS=\"" +
+    std::string line = "<DIV CLASS=\"ResultsList\"><H2>" + Text(239) + "</H2>" + "<TABLE CLASS=\"" +
                        "ResultsList" + "\">" + "<TR>";
     const TCompletedFilesModel* list = ResultsListView;
     const int columns = list ? list->columnCount() : 0;
@@ -151,7 +159,7 @@ std::string TJobResultsReportData::BuildSiteMap(const std::string& folder) const
 {
     SaveImageListAsBMPs(Images, folder, "tree");
     Create16x16SpacerBMP(folder + "/" + "indent.bmp");
-    std::string line = "<DIV CLASS=\"SiteMap\"><H2>" + UIString(240) + "</H2>" + "<TABLE BORDER=\"0\" CLASS=\"" +
+    std::string line = "<DIV CLASS=\"SiteMap\"><H2>" + Text(240) + "</H2>" + "<TABLE BORDER=\"0\" CLASS=\"" +
                        "SiteMap" + "\">";
     const std::string spacer = ImageTag("indent.bmp");
     // Depth first, children in tree order; an explicit stack keeps deep paths off the call stack.
@@ -176,9 +184,16 @@ std::string TJobResultsReportData::BuildReportFooter() const
     std::string product = AppProductName();
     if (product.empty())
         product = "Gleanery";
-    std::string link = std::string("<A HREF=\"") + kMakerHomePage + "\">" + product + " " +
-                       ReplaceFirst(UIString(345), "XXX", ReportVersion()) + "</A>";
-    return "<BR /><DIV CLASS=\"Footer\">" + ReplaceFirst(UIString(370), "XXX", link) + "</DIV></BODY></HTML>";
+    std::string link = std::string("<A HREF=\"") + kMakerHomePage + "\">" + HTMLEscapeReportText(product) + " " +
+                       HTMLEscapeReportText(ReplaceFirst(UIString(345), "XXX", ReportVersion())) + "</A>";
+    // The text around the link is escaped; the link goes in whole.
+    const std::string text = UIString(370);
+    const size_t at = text.find("XXX");
+    const std::string footer = at == std::string::npos
+                                   ? HTMLEscapeReportText(text)
+                                   : HTMLEscapeReportText(text.substr(0, at)) + link +
+                                         HTMLEscapeReportText(text.substr(at + 3));
+    return "<BR /><DIV CLASS=\"Footer\">" + footer + "</DIV></BODY></HTML>";
 }
 
 std::string MakeSafeFileName(const std::string& text, char replacement)

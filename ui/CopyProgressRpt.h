@@ -46,7 +46,7 @@ std::string GetReportStyleSheet();
 // Every byte that may not stand in a file name, and "/" and "\", becomes replacement; the
 // bytes of multi-byte characters stay.
 std::string MakeSafeFileName(const std::string& text, char replacement);
-// "<", ">" and '"' as character references.
+// "&", "<", ">" and '"' as character references.
 std::string HTMLEscapeReportText(const std::string& text);
 
 // A 24-bit BMP file of a 16 x 16 image; pixel(x, y) gives 0xRRGGBB.

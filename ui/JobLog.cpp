@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSet>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -43,6 +44,19 @@ int CompareReadable(bool okA, const T& a, bool okB, const T& b)
         return 0;
     return a < b ? -1 : (b < a ? 1 : 0);
 }
+
+// Only the job name can be edited in place; the other columns record what happened.
+class TNameEditDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        if (index.column() != jlName)
+            return nullptr;
+        return QStyledItemDelegate::createEditor(parent, option, index);
+    }
+};
 
 }  // namespace
 
@@ -87,6 +101,7 @@ TJobLogFrame::TJobLogFrame(QWidget* parent) : QFrame(parent)
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
+    list_->setItemDelegate(new TNameEditDelegate(list_));
     list_->setColumnWidth(jlName, 120);
     list_->setColumnWidth(jlStart, 140);
     list_->setColumnWidth(jlEnd, 140);

@@ -3,6 +3,9 @@
 #include "ui/DateTimeText.h"
 #include "ui/JobLog.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -139,4 +142,30 @@ TEST(JobLog, EndedJobsAreLoggedSavedAndReadBack)
     EXPECT_EQ(ReadTextFile(file), "");
     TJobScript(again).Run(6, "Quiet", {}, 1, "");
     EXPECT_EQ(again.CompletedJobsList()->topLevelItemCount(), 0);
+}
+
+TEST(JobLog, OnlyTheNameCanBeEditedInPlace)
+{
+    TTempFolder temp;
+    const std::string file = temp / "JobLog.csv";
+    TJobLogFrame log;
+    log.Initialize(nullptr, file);
+    TJobScript(log).Run(7, "Mine", {}, 1, "");
+    QTreeWidget* list = log.CompletedJobsList();
+    log.show();
+    for (int column = jlStart; column < jlColumnCount; ++column) {
+        list->edit(list->model()->index(0, column));
+        EXPECT_EQ(list->findChild<QLineEdit*>(), nullptr) << "column " << column;
+    }
+    list->edit(list->model()->index(0, jlName));
+    auto* editor = list->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText("Renamed");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(editor, &enter);
+    // The editor commits, then the page saves: each a step of the event loop.
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+    EXPECT_EQ(Cell(log, 0, jlName), "Renamed");
+    EXPECT_NE(ReadTextFile(file).find("\"Renamed\", "), std::string::npos);
 }

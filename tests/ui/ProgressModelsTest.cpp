@@ -1,5 +1,7 @@
 #include "ui/CopyProgressModels.h"
 
+#include <QTextDocument>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -127,4 +129,22 @@ TEST(SiteMapModel, DeepAndWideTreesStayCheap)
     EXPECT_EQ(tree.Root()->Children[0]->Children.size(), 20001u);
     EXPECT_NE(tree.FindNode({"http://h", "f19999.htm"}), nullptr);
     tree.Clear();  // no recursion through 5000 levels
+}
+
+TEST(CompletedFilesModel, ToolTipsShowServerTextsAsWritten)
+{
+    TCompletedFilesModel list;
+    list.AddRow("Not <b>Found</b> & gone", 5, "http://example.com/a?x=<i>1</i>");
+    for (int column : {0, 1}) {
+        const QModelIndex index = list.index(0, column);
+        const QString shown = list.data(index, Qt::DisplayRole).toString();
+        const QString tip = list.data(index, Qt::ToolTipRole).toString();
+        // However the tool tip is rendered, the words and marks are those of the text.
+        QTextDocument rendered;
+        if (Qt::mightBeRichText(tip))
+            rendered.setHtml(tip);
+        else
+            rendered.setPlainText(tip);
+        EXPECT_EQ(rendered.toPlainText(), shown);
+    }
 }

@@ -220,3 +220,32 @@ TEST(ReportImages, SpacerIsA24BitBmpWithABlackPlus)
     for (auto [x, y] : {std::pair{7, 6}, {6, 7}, {7, 7}, {8, 7}, {7, 8}})
         EXPECT_EQ(pixel(x, y), 0) << x << "," << y;
 }
+
+TEST(Report, AmpersandsAreEscapedFirstEverywhere)
+{
+    EXPECT_EQ(HTMLEscapeReportText("a&amp;b <c> \"d\""), "a&amp;amp;b &lt;c&gt; &quot;d&quot;");
+
+    TUSLocale us;
+    TReportFixture f;
+    f.data.Job.JobName = "R&D";
+    f.data.Job.DestinationFolder = "/tmp/a&b";
+    int32_t a = f.list.AddRow("OK", 0, "http://example.com/page.html?x=1&notify=2&copy=3");
+    f.tree.AddAddress({"http://example.com", "page.html?x=1&notify=2&copy=3"}, "R&D", 0, a);
+    f.list.AddRow("OK", 0, "/tmp/a&b/a&amp;b.html");
+    TTempFolder folder;
+    std::string path;
+    ASSERT_TRUE(f.data.CreateJobResultsReport(folder.Path(), path));
+    const std::string text = ReadTextFile(path);
+    EXPECT_NE(text.find("<TITLE>Gleanery Job Report - R&amp;D</TITLE>"), std::string::npos);
+    EXPECT_NE(text.find("<TD>http://example.com/page.html?x=1&amp;notify=2&amp;copy=3</TD>"), std::string::npos);
+    EXPECT_NE(text.find(">page.html?x=1&amp;notify=2&amp;copy=3</TD>"), std::string::npos);
+    EXPECT_NE(text.find("<TD>/tmp/a&amp;b/a&amp;amp;b.html</TD>"), std::string::npos);
+    EXPECT_NE(text.find("> /tmp/a&amp;b</SPAN>"), std::string::npos);
+    // Every "&" left in the file starts a reference the report wrote itself.
+    for (size_t p = text.find('&'); p != std::string::npos; p = text.find('&', p + 1)) {
+        const std::string rest = text.substr(p, 6);
+        EXPECT_TRUE(rest.rfind("&amp;", 0) == 0 || rest.rfind("&lt;", 0) == 0 || rest.rfind("&gt;", 0) == 0 ||
+                    rest.rfind("&quot;", 0) == 0)
+            << text.substr(p, 20);
+    }
+}
