@@ -218,6 +218,8 @@ void TCopyProgressFrame::CreateControls()
     processedTreeView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(processedTreeView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TCopyProgressFrame::ProcessedTreeViewChange);
+    connect(processedTreeView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TCopyProgressFrame::UpdateViewButtons);
     connect(processedTreeView_, &QTreeView::doubleClicked, this, &TCopyProgressFrame::ProcessedTreeViewDblClick);
     expandButton_ = new QPushButton(treePanel_);
     connect(expandButton_, &QPushButton::clicked, this, &TCopyProgressFrame::ExpandButtonClick);
@@ -938,6 +940,11 @@ void TCopyProgressFrame::ProcessedFilesListColumnClick(int column)
 
 int TCopyProgressFrame::FocusedCompletedRow() const
 {
+    // In the site map, the row of the selected file's node.
+    if (views_->currentWidget() != processedFilesList_) {
+        const TSiteMapNode* node = siteMapModel_->NodeAt(processedTreeView_->currentIndex());
+        return node && node->Data != -1 ? RowIndexFromTreeData(node->Data) : -1;
+    }
     QModelIndex index = processedFilesList_->currentIndex();
     return index.isValid() ? index.row() : -1;
 }
@@ -953,7 +960,7 @@ std::string TCopyProgressFrame::FocusedExistingFile() const
 
 void TCopyProgressFrame::UpdateViewButtons()
 {
-    bool enabled = !jobRunning_ && views_->currentWidget() == processedFilesList_ && !FocusedExistingFile().empty();
+    bool enabled = !jobRunning_ && !FocusedExistingFile().empty();
     viewFileButton_->setEnabled(enabled);
 }
 

@@ -482,3 +482,37 @@ TEST_F(CopyProgressFrameTest, SavesPicturesWhenAsked)
     EXPECT_TRUE(report->grab().save(QString::fromStdString(out + "/report.png")));
     EXPECT_TRUE(std::filesystem::exists(report->ReportPath()));
 }
+
+TEST_F(CopyProgressFrameTest, ViewActsOnTheFileSelectedInEitherView)
+{
+    std::string page = temp / "index.htm";
+    WriteTextFile(page, "x");
+    Send(s.JobStarted(9, "Demo"));
+    Send(Ended(s, 1, "http://example.com/index.htm", page, 200, true));
+    Send(Ended(s, 2, "http://example.com/missing.htm", "", 404, false));
+    Send(s.JobEnded(JOB_END_COMPLETED));
+    EXPECT_TRUE(frame->ViewFileButton()->isEnabled());  // the first row, a file
+
+    frame->SetListVisible(false);
+    QTreeView* tree = frame->ProcessedTreeView();
+    const TSiteMapModel& map = frame->SiteMap();
+    auto select = [&](const std::vector<std::string>& parts) {
+        const TSiteMapNode* node = map.FindNode(parts);
+        ASSERT_NE(node, nullptr);
+        tree->setCurrentIndex(map.IndexOf(node));
+    };
+    select({"http://example.com", "index.htm"});
+    EXPECT_TRUE(frame->ViewFileButton()->isEnabled());
+    frame->BuildCompletedFileMenu();
+    EXPECT_NE(frame->CompletedFileMenu()->findChild<QAction*>("BrowseFolder"), nullptr);
+    select({"http://example.com"});
+    EXPECT_FALSE(frame->ViewFileButton()->isEnabled());  // a host has no file
+    select({"http://example.com", "missing.htm"});
+    EXPECT_FALSE(frame->ViewFileButton()->isEnabled());  // an address has none either
+    select({"http://example.com", "index.htm"});
+    EXPECT_TRUE(frame->ViewFileButton()->isEnabled());
+
+    // A running job leaves the command off in both views.
+    Send(s.JobStarted(10, "Next"));
+    EXPECT_FALSE(frame->ViewFileButton()->isEnabled());
+}
