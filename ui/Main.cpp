@@ -172,8 +172,12 @@ void TMainForm::FormCreate(const QStringList& args)
     tabBar_ = new QTabBar(central);
     tabBar_->setExpanding(false);
     tabBar_->setDrawBase(false);
-    top->addWidget(tabBar_);
-    top->addStretch(1);
+    // The bar takes the row's width, so every tab shows whole once the captions fit; only a
+    // narrower window scrolls the tabs, and a caption is never cut.
+    tabBar_->setElideMode(Qt::ElideNone);
+    tabBar_->setUsesScrollButtons(true);
+    tabBar_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    top->addWidget(tabBar_, 1);
     feedbackIcon_ = new QToolButton(central);
     feedbackIcon_->setAutoRaise(true);
     feedbackIcon_->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));

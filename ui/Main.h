@@ -122,6 +122,7 @@ public:
     void SendFeedback();
 
     QWidget* Page(int index) const { return pages_.at(index); }
+    QTabBar* TabBar() const { return tabBar_; }
     TStartFrame* StartPage() const { return startFrame_; }
     TJobQueueFrame* JobQueue() const { return jobQueueFrame_; }
     TPreferencesFrame* Preferences() const { return preferencesFrame_; }

@@ -5,7 +5,10 @@
 #include "ui/UISettings.h"
 #include "ui/UIStrings.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QTabBar>
+#include <QToolButton>
 #include <QPixmap>
 #include <gtest/gtest.h>
 
@@ -152,3 +155,58 @@ TEST(MainFormPicture, SavesScreenshotWhenAsked)
 }
 
 }  // namespace
+
+namespace {
+
+// Tabs of the bar that are shown but lie partly outside it or show a cut caption.
+QStringList CutTabs(const QTabBar* bar)
+{
+    QStringList cut;
+    for (int i = 0; i < bar->count(); ++i) {
+        if (!bar->isTabVisible(i))
+            continue;
+        const QRect r = bar->tabRect(i);
+        const int textWidth = bar->fontMetrics().horizontalAdvance(bar->tabText(i));
+        if (r.left() < 0 || r.right() >= bar->width() || r.width() < textWidth)
+            cut.append(bar->tabText(i));
+    }
+    return cut;
+}
+
+bool ScrollButtonsShown(const QTabBar* bar)
+{
+    for (const QToolButton* button : bar->findChildren<QToolButton*>())
+        if (button->isVisible())
+            return true;
+    return false;
+}
+
+}  // namespace
+
+TEST_F(MainFormTest, AllTabsShowWholeWhenTheWindowIsWideEnough)
+{
+    // As at start-up: the Job Queue and Progress tabs appear once the window is on screen.
+    form.SetJobQueueVisible(false);
+    form.SetProgressTabVisible(false);
+    form.show();
+    QApplication::processEvents();
+    form.SetJobQueueVisible(true);
+    form.SetProgressTabVisible(true);
+    QTabBar* bar = form.TabBar();
+    for (int width : {1600, 900}) {
+        form.resize(width, 600);
+        QApplication::processEvents();
+        EXPECT_TRUE(CutTabs(bar).isEmpty()) << width << ": " << CutTabs(bar).join(", ").toStdString();
+        EXPECT_FALSE(ScrollButtonsShown(bar)) << width;
+    }
+    // Narrower than the captions: the tabs scroll, but the current caption is never cut.
+    form.setMinimumSize(0, 0);
+    form.resize(260, 600);
+    QApplication::processEvents();
+    for (int page : {pgStart, pgBrowse, pgProgress}) {
+        form.MoveFocusToPage(page);
+        QApplication::processEvents();
+        const QRect r = bar->tabRect(page);
+        EXPECT_GE(r.width(), bar->fontMetrics().horizontalAdvance(bar->tabText(page))) << page;
+    }
+}
