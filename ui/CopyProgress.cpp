@@ -1050,11 +1050,7 @@ void TCopyProgressFrame::ShowReportButtonClick()
 {
     if (!reportWindow_) {
         reportWindow_ = std::make_unique<TReportViewForm>();
-        // Centred on the main window.
-        QRect owner = window()->frameGeometry();
-        QRect own = reportWindow_->frameGeometry();
-        own.moveCenter(owner.center());
-        reportWindow_->move(own.topLeft());
+        reportWindow_->PlaceOn(window());
     }
     reportWindow_->CreateAndDisplayReport(reportData_);
 }

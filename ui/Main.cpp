@@ -660,4 +660,9 @@ void TMainForm::closeEvent(QCloseEvent* event)
     FormCloseQuery();
     FormClose();
     event->accept();
+    // The program ends with its main window: windows of its own (the report viewer, the
+    // message view) close with it rather than keep it running.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != this && window->isVisible())
+            window->close();
 }

@@ -16,6 +16,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -24,6 +25,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -90,6 +92,19 @@ std::string CopyFolderContents(const std::string& source, const std::string& tar
     return error;
 }
 
+QRect PlaceReportWindow(const QSize& frameSize, const QRect& ownerFrame, const QRect& available)
+{
+    QRect r(QPoint(0, 0), frameSize);
+    r.moveCenter(ownerFrame.center());
+    if (!available.isValid())
+        return r;
+    r.setWidth(std::min(r.width(), available.width()));
+    r.setHeight(std::min(r.height(), available.height()));
+    r.moveLeft(std::clamp(r.left(), available.left(), available.right() + 1 - r.width()));
+    r.moveTop(std::clamp(r.top(), available.top(), available.bottom() + 1 - r.height()));
+    return r;
+}
+
 TReportViewForm::TReportViewForm(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setMinimumSize(431, 246);
@@ -138,6 +153,27 @@ TReportViewForm::~TReportViewForm()
     }
     DeleteFolderAndContents(reportFolder_);
     reportLoaded_ = false;
+}
+
+void TReportViewForm::PlaceOn(const QWidget* owner)
+{
+    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    const QRect ownerFrame = owner ? owner->frameGeometry() : available;
+    // Before it is first shown the window has no frame yet: the owner's tells its size.
+    QMargins frame(0, 0, 0, 0);
+    if (isVisible())
+        frame = QMargins(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    else if (owner && owner->isVisible())
+        frame = QMargins(owner->geometry().left() - ownerFrame.left(), owner->geometry().top() - ownerFrame.top(),
+                         ownerFrame.right() - owner->geometry().right(),
+                         ownerFrame.bottom() - owner->geometry().bottom());
+    const QSize frameSize = size().grownBy(frame);
+    const QRect placed = PlaceReportWindow(frameSize, ownerFrame, available);
+    resize(placed.size().shrunkBy(frame).expandedTo(minimumSize()));
+    move(placed.topLeft());
 }
 
 void TReportViewForm::UpdateLanguageLabels()

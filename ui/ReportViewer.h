@@ -1,6 +1,7 @@
 #pragma once
 // The report window: shows a job report from the report folder in a web view that runs no
 // script, and saves (copies) it to a folder, prints it, previews it or sets up the page.
+#include <QRect>
 #include <QWidget>
 
 #include <memory>
@@ -17,6 +18,10 @@ void DeleteFolderAndContents(const std::string& folder);
 // of the last failure, empty when every copy worked.
 std::string CopyFolderContents(const std::string& source, const std::string& target);
 
+// Where the report window goes: its frame of frameSize centred on the owner's frame, made no
+// larger than the available screen area and moved inside it, so its title bar stays in reach.
+QRect PlaceReportWindow(const QSize& frameSize, const QRect& ownerFrame, const QRect& available);
+
 class TReportViewForm : public QWidget {
     Q_OBJECT
 public:
@@ -24,6 +29,8 @@ public:
     ~TReportViewForm() override;
 
     void UpdateLanguageLabels();
+    // Centres the window on owner, inside the screen area available to owner.
+    void PlaceOn(const QWidget* owner);
     // Writes the report into the report folder (emptied first) and shows it. Refused while the
     // previous report is still loading.
     void CreateAndDisplayReport(const TJobResultsReportData& data);
