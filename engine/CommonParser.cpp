@@ -1,8 +1,11 @@
 #include "engine/CommonParser.h"
 
+#include "engine/CharacterReferences.h"
+#include "engine/JobDownloadFilter.h"
 #include "engine/ThreadSafeFileOps.h"
 #include "engine/URLType.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <unordered_map>
 
@@ -35,16 +38,104 @@ std::string FolderOf(const std::string& fileName)
     return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
 }
 
-// A value of a local page: the file it names when that exists or when the value is no address.
-void ResolveLocalValue(const std::string& text, const std::string& folder, TURL& url)
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Every percent escape decoded: a rewritten page names its files percent-encoded.
+std::string PercentDecoded(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        int hi = -1, lo = -1;
+        if (s[i] == '%' && i + 2 < s.size() && (hi = HexDigit(s[i + 1])) >= 0 && (lo = HexDigit(s[i + 2])) >= 0) {
+            out += static_cast<char>(hi * 16 + lo);
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+// Control bytes in a value (a reference such as "&#1;" gives them) are percent-encoded, as a
+// browser does when it reads the value as an address; tabs and line breaks are dropped later.
+void EscapeControlBytes(std::string& text)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    auto control = [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return (b < 0x20 && c != '\t' && c != '\r' && c != '\n') || b == 0x7F;
+    };
+    if (std::none_of(text.begin(), text.end(), control))
+        return;
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        if (control(c)) {
+            const auto b = static_cast<unsigned char>(c);
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        } else {
+            out += c;
+        }
+    }
+    text = std::move(out);
+}
+
+// A value of a page already on disk, as a browser reads it there: an absolute address is taken
+// as it is (a file: address is not taken at all); a relative one names a file by its path relative to folder (percent escapes decoded,
+// query and fragment not part of the name; the fragment is kept). When no such file exists the
+// value is read as on the server, against base; it never becomes a link to a missing local file.
+void ResolveLocalValue(const std::string& text, const std::string& folder, const TURL& base, TURL& url)
 {
     namespace fs = std::filesystem;
-    const std::string fullPath = (fs::path(folder) / fs::path(text)).lexically_normal().string();
+    url.Clear();
     TURL parsed;
-    if (SafeFileExists(fullPath) || !parsed.SetFullURL(text))
-        url.SetFullURL("file://" + fullPath);
-    else
-        url.Assign(parsed);
+    if (parsed.SetFullURL(text)) {
+        // A file: address written in a page is content, not one of the copy's own links.
+        if (parsed.GetScheme() != usFile)
+            url.Assign(parsed);
+        return;
+    }
+    const size_t hash = text.find('#');
+    const std::string_view beforeHash = std::string_view(text).substr(0, hash);
+    const std::string path = PercentDecoded(beforeHash.substr(0, beforeHash.find('?')));
+    if (!path.empty() && path.front() != '/' && path.find('\0') == std::string::npos) {
+        const std::string fullPath = (fs::path(folder) / fs::path(path)).lexically_normal().string();
+        if (IsPlainFileNoFollow(fullPath)) {
+            const std::string fragment = hash == std::string::npos ? std::string() : text.substr(hash);
+            if (url.SetFullURL("file://" + fullPath + fragment))
+                return;
+        }
+    }
+    if (base.IsValid() && url.SetRelativeURL(text, base) && url.GetScheme() == usFile)
+        url.Clear();
+}
+
+// CODE or DATA named under an address CODEBASE (the rewrite writes them absolute): the copy of
+// that address when it is on disk, else the address.
+void ResolveUnderRemoteCodebase(const std::string& text, const TURL& codebase, TURL& url)
+{
+    if (!url.SetRelativeURL(text, codebase) || url.GetScheme() == usFile) {
+        url.Clear();
+        return;
+    }
+    std::string local;
+    if (TDownloadFilter* filter = TDownloadFilter::Instance())
+        filter->MapURLToLocalFile(url, std::string(), local);
+    TURL file;
+    if (!local.empty() && IsPlainFileNoFollow(local) && file.SetFullURL("file://" + local))
+        url.Assign(file);
 }
 
 // A CODEBASE names a folder; without a closing "/" its last segment would be dropped when the
@@ -88,23 +179,34 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
             if (link.FAttribName != "CONTENT" || link.FURLPartLength <= 0 || link.FURLPartPos < 0 ||
                 link.FURLPartPos + link.FURLPartLength > static_cast<int64_t>(written.size()))
                 continue;
-            text = written.substr(static_cast<size_t>(link.FURLPartPos), static_cast<size_t>(link.FURLPartLength));
+            text = DecodeCharacterReferences(
+                written.substr(static_cast<size_t>(link.FURLPartPos), static_cast<size_t>(link.FURLPartLength)));
         } else {
             text = link.FValue;
         }
         if (text.empty())
             continue;
+        EscapeControlBytes(text);
+        const bool codeOrData = IsHTMLLink(link, "APPLET", "CODE") || IsHTMLLink(link, "OBJECT", "DATA");
+        const auto codebaseOf = codeOrData ? codebases.find(link.FTagIndex) : codebases.end();
         if (FLocalMode) {
-            ResolveLocalValue(text, folder, link.FURL);
+            // A CODEBASE on disk names a folder beside the page; one written as an address (the
+            // rewrite writes them absolute) is resolved as on the server.
+            TURL remote;
+            if (codebaseOf != codebases.end() && remote.SetFullURL(AsFolder(*codebaseOf->second)) &&
+                remote.GetScheme() != usFile) {
+                ResolveUnderRemoteCodebase(text, remote, link.FURL);
+            } else if (codebaseOf != codebases.end()) {
+                ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), base, link.FURL);
+            } else {
+                ResolveLocalValue(text, folder, base, link.FURL);
+            }
             continue;
         }
         const TURL* linkBase = &base;
         TURL codebase;
-        if (IsHTMLLink(link, "APPLET", "CODE") || IsHTMLLink(link, "OBJECT", "DATA")) {
-            auto it = codebases.find(link.FTagIndex);
-            if (it != codebases.end() && codebase.SetRelativeURL(AsFolder(*it->second), base))
-                linkBase = &codebase;
-        }
+        if (codebaseOf != codebases.end() && codebase.SetRelativeURL(AsFolder(*codebaseOf->second), base))
+            linkBase = &codebase;
         link.FURL.SetRelativeURL(text, *linkBase);
         // A page from the network never leads to a local file.
         if (link.FURL.GetScheme() == usFile)

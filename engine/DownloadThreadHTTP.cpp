@@ -138,9 +138,10 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
     const bool rangeSent = !update.Range.empty();
     if (rangeSent)
         request.HeaderText += update.Range + "\r\n";
-    request.ObjectName = DecodeHTMLEntities(url.GetURLPath() + url.GetExtraInfo());
+    // Character references were decoded when the link was found; the address is sent as it is.
+    request.ObjectName = url.GetURLPath() + url.GetExtraInfo();
     if (FReferrer.IsValid() && job.UseReferrer)
-        request.Referrer = DecodeHTMLEntities(FReferrer.GetURLWithoutUserInfo());
+        request.Referrer = FReferrer.GetURLWithoutUserInfo();
 
     if (!session.SendHttpRequest(request)) {
         LogAPIError("HTTPSendRequest " + FURL.GetURLWithoutUserInfo() + "\r\n" + HeadersForLog(request.HeaderText),

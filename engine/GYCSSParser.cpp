@@ -60,10 +60,9 @@ void AddPotentialURLToList(std::string_view written, int64_t filePos, int64_t ta
     }
 }
 
-}  // namespace
-
-bool FindCSSLinks(std::string_view css, TWebLinkList& list, int64_t tagNumber, int64_t fileSize, int64_t position,
-                  const TParserProgressCallback& progress)
+// The url( ) references; True when the progress callback asked to stop.
+bool FindURLReferences(std::string_view css, TWebLinkList& list, int64_t tagNumber, int64_t fileSize,
+                       int64_t position, const TParserProgressCallback& progress)
 {
     const size_t n = css.size();
     const int64_t origin = position - 1;  // file offset of css[0]
@@ -117,6 +116,66 @@ bool FindCSSLinks(std::string_view css, TWebLinkList& list, int64_t tagNumber, i
             AddPotentialURLToList(css.substr(start, end - start), origin + static_cast<int64_t>(start), tagNumber,
                                   list);
     }
+}
+
+// "@import" followed by a quoted string (the form without url( ), which the url( ) search finds).
+void FindImportStrings(std::string_view css, TWebLinkList& list, int64_t tagNumber, int64_t position)
+{
+    constexpr std::string_view kImport = "import";
+    const size_t n = css.size();
+    const int64_t origin = position - 1;
+    size_t from = 0;
+    for (;;) {
+        const void* hit = from < n ? std::memchr(css.data() + from, '@', n - from) : nullptr;
+        if (!hit)
+            return;
+        size_t p = static_cast<size_t>(static_cast<const char*>(hit) - css.data()) + 1;
+        from = p;
+        if (n - p < kImport.size())
+            return;
+        bool match = true;
+        for (size_t i = 0; i < kImport.size() && match; ++i)
+            match = (css[p + i] | 0x20) == kImport[i];
+        if (!match)
+            continue;
+        p += kImport.size();
+        size_t q = p;
+        while (q < n && IsBlank(static_cast<unsigned char>(css[q])))
+            ++q;
+        if (q >= n || (css[q] != '"' && css[q] != '\''))
+            continue;
+        // The string runs to its closing quote; a backslash escapes the next byte, and a line
+        // break ends an unclosed string.
+        const char quote = css[q];
+        size_t e = q + 1;
+        while (e < n && css[e] != quote && css[e] != '\n') {
+            if (css[e] == '\\' && e + 1 < n)
+                ++e;
+            ++e;
+        }
+        from = e;
+        if (e >= n || css[e] != quote)
+            continue;
+        size_t a = q + 1;
+        size_t b = e;
+        while (a < b && IsBlank(static_cast<unsigned char>(css[a])))
+            ++a;
+        while (b > a && IsBlank(static_cast<unsigned char>(css[b - 1])))
+            --b;
+        if (b > a)
+            AddPotentialURLToList(css.substr(a, b - a), origin + static_cast<int64_t>(a), tagNumber, list);
+    }
+}
+
+}  // namespace
+
+bool FindCSSLinks(std::string_view css, TWebLinkList& list, int64_t tagNumber, int64_t fileSize, int64_t position,
+                  const TParserProgressCallback& progress)
+{
+    if (FindURLReferences(css, list, tagNumber, fileSize, position, progress))
+        return true;
+    FindImportStrings(css, list, tagNumber, position);
+    return false;
 }
 
 bool TCSSParser::GetLinksInCSSCode(std::string_view css, TWebLinkList& list, int64_t tagNumber, int64_t fileSize,

@@ -1,5 +1,5 @@
 #pragma once
-// Finds the url( ) references of style sheets and STYLE blocks.
+// Finds the url( ) references and the @import strings of style sheets and STYLE blocks.
 #include "engine/CommonParser.h"
 #include "platform/Singleton.h"
 
@@ -19,7 +19,7 @@ public:
     // Never raises: failures are logged and the links found so far stay.
     void GetLinksInCSSFile(const std::string& fileName, const std::string& baseURL, TWebLinkList& list,
                            uint8_t localMode);
-    // Appends the url( ) links of a piece of CSS that stands at the 1-based position of a file of
+    // Appends the url( ) and @import links of a piece of CSS that stands at the 1-based position of a file of
     // fileSize bytes. True when the read-progress callback asked to stop.
     bool GetLinksInCSSCode(std::string_view css, TWebLinkList& list, int64_t tagNumber, int64_t fileSize,
                            int64_t position);

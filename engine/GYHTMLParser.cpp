@@ -1,6 +1,7 @@
 #include "engine/GYHTMLParser.h"
 
 #include "engine/AppTraceLog.h"
+#include "engine/CharacterReferences.h"
 #include "engine/GYCSSParser.h"
 #include "engine/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
@@ -119,55 +120,61 @@ bool THTMLParser::GetAttribValue(std::string_view inner, size_t tagNameLength, s
     const size_t m = attribName.size();
     if (m == 0)
         return false;
+    auto blank = [&](size_t i) { return IsBlank(static_cast<unsigned char>(inner[i])); };
+    // The attributes one by one, as a browser reads them: a name runs up to a blank, "/" or "=";
+    // a value follows "=" and is quoted or runs up to a blank. Only a whole name matches, and
+    // the first attribute of that name decides.
     size_t p = tagNameLength < n ? tagNameLength : n;
-    size_t found = std::string_view::npos;
-    while (p < n) {
-        const char c = inner[p];
-        if (c == '"' || c == '\'') {
-            const void* close = std::memchr(inner.data() + p + 1, c, n - p - 1);
-            if (!close)
+    for (;;) {
+        while (p < n && (blank(p) || inner[p] == '/'))
+            ++p;
+        if (p >= n)
+            return false;
+        const size_t nameStart = p++;
+        while (p < n && !blank(p) && inner[p] != '/' && inner[p] != '=')
+            ++p;
+        const bool match = p - nameStart == m && MatchesAt(inner, nameStart, attribName);
+        size_t q = p;
+        while (q < n && blank(q))
+            ++q;
+        if (q >= n || inner[q] != '=') {
+            if (match)
                 return false;
-            p = static_cast<size_t>(static_cast<const char*>(close) - inner.data()) + 1;
+            p = q;
             continue;
         }
-        if (AsciiUpper(c) == attribName[0] && p + m < n && MatchesAt(inner, p, attribName) &&
-            (IsBlank(static_cast<unsigned char>(inner[p + m])) || inner[p + m] == '=')) {
-            found = p;
-            break;
+        ++q;
+        while (q < n && blank(q))
+            ++q;
+        size_t end = q;  // the value as written is [q, end)
+        bool closed = false;
+        if (q < n && (inner[q] == '"' || inner[q] == '\'')) {
+            const void* close = std::memchr(inner.data() + q + 1, inner[q], n - q - 1);
+            closed = close != nullptr;
+            end = closed ? static_cast<size_t>(static_cast<const char*>(close) - inner.data()) + 1 : n;
+        } else {
+            while (end < n && !blank(end))
+                ++end;
         }
-        ++p;
-    }
-    if (found == std::string_view::npos)
-        return false;
-    size_t q = found + m;
-    while (q < n && IsBlank(static_cast<unsigned char>(inner[q])))
-        ++q;
-    if (q >= n || inner[q] != '=')
-        return false;
-    ++q;
-    while (q < n && IsBlank(static_cast<unsigned char>(inner[q])))
-        ++q;
-    if (q >= n)
-        return false;
-
-    attrib.Name = std::string(attribName);
-    attrib.ValueOffset = static_cast<int64_t>(q) + 1;  // the tag text starts with "<"
-    std::string_view value;
-    const char first = inner[q];
-    if (first == '"' || first == '\'') {
-        const void* close = std::memchr(inner.data() + q + 1, first, n - q - 1);
-        size_t end = close ? static_cast<size_t>(static_cast<const char*>(close) - inner.data()) : n;
-        value = inner.substr(q + 1, end - q - 1);
-        attrib.ValueLength = static_cast<int64_t>((close ? end + 1 : n) - q);
-    } else {
-        size_t end = q;
-        while (end < n && !IsBlank(static_cast<unsigned char>(inner[end])))
-            ++end;
-        value = inner.substr(q, end - q);
+        if (!match) {
+            p = end;
+            continue;
+        }
+        if (q >= n)
+            return false;
+        attrib.Name = std::string(attribName);
+        attrib.ValueOffset = static_cast<int64_t>(q) + 1;  // the tag text starts with "<"
         attrib.ValueLength = static_cast<int64_t>(end - q);
+        std::string_view value = inner.substr(q, end - q);
+        if (value.front() == '"' || value.front() == '\'') {
+            value.remove_prefix(1);
+            if (closed)
+                value.remove_suffix(1);
+        }
+        // A browser decodes character references before it uses the value.
+        attrib.Value = std::string(Trim(DecodeCharacterReferences(value)));
+        return true;
     }
-    attrib.Value = std::string(Trim(value));
-    return true;
 }
 
 void THTMLParser::ClearPageState()
@@ -228,6 +235,9 @@ bool THTMLParser::ScanTags()
     int64_t tagNumber = 0;
     bool inTag = false;
     bool inComment = false;
+    bool afterEquals = false;
+    bool noDoubleQuote = false;  // no double quote after the current position: none will close
+    bool noSingleQuote = false;
     while (i < size) {
         const int64_t limit = nextReport < size ? nextReport : size;
         while (i < limit) {
@@ -241,20 +251,47 @@ bool THTMLParser::ScanTags()
                 inTag = true;
                 tagStart = i;
                 inComment = i + 3 < size && data[i + 1] == '!' && data[i + 2] == '-' && data[i + 3] == '-';
+                afterEquals = false;
                 ++i;
                 continue;
             }
-            const void* hit = std::memchr(data + i, '>', static_cast<size_t>(limit - i));
-            if (!hit) {
-                i = limit;
-                break;
-            }
-            i = static_cast<const char*>(hit) - data;
-            // A comment closes at "-->"; the "--" may share bytes with its opening "<!--", so
-            // "<!-->" and "<!--->" are whole comments.
-            if (inComment && !(data[i - 1] == '-' && data[i - 2] == '-')) {
-                ++i;
-                continue;
+            if (inComment) {
+                const void* hit = std::memchr(data + i, '>', static_cast<size_t>(limit - i));
+                if (!hit) {
+                    i = limit;
+                    break;
+                }
+                i = static_cast<const char*>(hit) - data;
+                // A comment closes at "-->"; the "--" may share bytes with its opening "<!--", so
+                // "<!-->" and "<!--->" are whole comments.
+                if (!(data[i - 1] == '-' && data[i - 2] == '-')) {
+                    ++i;
+                    continue;
+                }
+            } else {
+                // A ">" inside a quoted attribute value does not end the tag. A quote opens a
+                // value only right after "=" (blanks between); one never closed is an ordinary byte.
+                while (i < limit && data[i] != '>') {
+                    const char c = data[i];
+                    if ((c == '"' || c == '\'') && afterEquals) {
+                        afterEquals = false;
+                        bool& none = c == '"' ? noDoubleQuote : noSingleQuote;
+                        const void* close =
+                            none ? nullptr : std::memchr(data + i + 1, c, static_cast<size_t>(size - i - 1));
+                        if (close) {
+                            i = static_cast<const char*>(close) - data + 1;
+                            continue;
+                        }
+                        none = true;
+                    } else if (c == '=') {
+                        afterEquals = true;
+                    } else if (!IsBlank(static_cast<unsigned char>(c))) {
+                        afterEquals = false;
+                    }
+                    ++i;
+                }
+                if (i >= limit)
+                    break;
             }
             inTag = false;
             TTagData tag;
@@ -376,7 +413,13 @@ void THTMLParser::ApplyMetaRefresh()
             const char first = written[0];
             if ((first == '"' || first == '\'') && !rest.empty() && rest.back() == first)
                 rest.remove_suffix(1);
-            const std::string_view part = Trim(rest);
+            std::string_view part = Trim(rest);
+            // url='page.html': the address inside its quotes, up to the matching one.
+            if (!part.empty() && (part.front() == '"' || part.front() == '\'')) {
+                const char quote = part.front();
+                part.remove_prefix(1);
+                part = Trim(part.substr(0, part.find(quote)));
+            }
             if (part.empty())
                 continue;
             link.FURLPartPos = static_cast<int64_t>(part.data() - written.data());

@@ -210,8 +210,11 @@ uint8_t TDownloadFilter::CheckBeforeLocked(const TURL& address, int32_t depth) c
     if (job_.MaxFileCount != -1 && fileCount_ >= job_.MaxFileCount)
         return FILTER_FILE_COUNT;
     const int32_t scheme = address.GetScheme();
+    // The scheme of the job's own starting address is always allowed for the job.
     const bool allowed = (scheme == usFTP && job_.DownloadFTP) || (scheme == usHTTP && job_.DownloadHTTP) ||
-                         (scheme == usHTTPS && job_.DownloadHTTPS);
+                         (scheme == usHTTPS && job_.DownloadHTTPS) ||
+                         (address.IsDownloadableScheme() && job_.StartingWebAddress.IsValid() &&
+                          scheme == job_.StartingWebAddress.GetScheme());
     if (!allowed)
         return FILTER_PROTOCOL;
     if (job_.MaxDistance != -1 && depth > job_.MaxDistance)

@@ -1,5 +1,6 @@
 #include "engine/LinkRewrite.h"
 
+#include "engine/CharacterReferences.h"
 #include "engine/CommonParser.h"
 #include "engine/FileRewrite.h"
 #include "engine/LinkType.h"
@@ -85,17 +86,27 @@ std::string EscapeForValue(const std::string& address, bool css)
     });
 }
 
-// The new text of a rewritable link.
-std::string NewLinkText(const TCommonParser& parser, const std::string& pageFile, const TWebLinkInfo& link)
+// The new text of a rewritable link; false when the link is to stay as written (a local file
+// with no copy to link to: a copy never links into file: space, which would break when its
+// folder moves).
+bool NewLinkText(const TCommonParser& parser, const std::string& pageFile, const TWebLinkInfo& link,
+                 std::string& text)
 {
     // The callback names only a copy that is there to link to.
     std::string local = parser.OnAddressToFile ? parser.OnAddressToFile(link.FURL) : std::string();
     bool available = !local.empty();
     if (available && TakesFileNameOnly(link))
-        return EncodeRelativeLink(FileNamePart(local));
-    if (available && !parser.ForceAbsoluteLink(link))
-        return EncodeRelativeLink(MakeRelativeLink(pageFile, local)) + link.FURL.GetFragment();
-    return EscapeForValue(link.FURL.GetURL(false, true, true, true, true), link.FKind == lkCSSURL);
+        text = EncodeRelativeLink(FileNamePart(local));
+    else if (available && !parser.ForceAbsoluteLink(link))
+        text = EncodeRelativeLink(MakeRelativeLink(pageFile, local)) + link.FURL.GetFragment();
+    else if (link.FURL.GetScheme() == usFile)
+        return false;
+    else
+        text = EscapeForValue(link.FURL.GetURL(false, true, true, true, true), link.FKind == lkCSSURL);
+    // A browser decodes character references in attribute values before it reads the address.
+    if (link.FKind == lkHTMLAttribute)
+        text = EscapeForAttribute(text);
+    return true;
 }
 
 }  // namespace
@@ -169,9 +180,10 @@ void ReplaceLinksInStream(TFileRewrite& io, const TCommonParser& parser, const s
         if (start < io.SourcePosition() || length < 0 || start + length > size)
             continue;
         // Other links (mailto, javascript, unresolved) are copied with the text around them.
-        if (link.FURL.IsValid() && IsRewritableScheme(link.FURL.GetScheme())) {
+        std::string text;
+        if (link.FURL.IsValid() && IsRewritableScheme(link.FURL.GetScheme()) &&
+            NewLinkText(parser, io.FileName(), link, text)) {
             io.CopySource(start - io.SourcePosition());
-            std::string text = NewLinkText(parser, io.FileName(), link);
             if (link.FKind == lkHTMLAttribute && !partOnly)
                 text = "\"" + text + "\"";
             io.Write(text);

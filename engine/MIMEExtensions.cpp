@@ -2,7 +2,7 @@
 
 #include "platform/TextUtils.h"
 
-#include <cctype>
+#include <string_view>
 
 namespace {
 
@@ -15,10 +15,38 @@ std::string FileExtension(const std::string& fileName)
     return fileName.substr(dot);
 }
 
-bool StartsWith(const std::string& s, const char* prefix)
+bool StartsWith(std::string_view s, std::string_view prefix)
 {
-    return s.rfind(prefix, 0) == 0;
+    return s.substr(0, prefix.size()) == prefix;
 }
+
+// The type without its parameters and surrounding blanks ("text/css; charset=utf-8" -> "text/css").
+std::string_view MediaTypeOf(std::string_view type)
+{
+    type = type.substr(0, type.find(';'));
+    while (!type.empty() && static_cast<unsigned char>(type.front()) <= ' ')
+        type.remove_prefix(1);
+    while (!type.empty() && static_cast<unsigned char>(type.back()) <= ' ')
+        type.remove_suffix(1);
+    return type;
+}
+
+struct TTypeEnding {
+    std::string_view Type;
+    std::string_view Ending;
+};
+
+// Types whose files a browser reading from disk recognises only by their ending.
+constexpr TTypeEnding kEndings[] = {
+    {"text/css", ".css"},
+    {"application/javascript", ".js"},
+    {"text/javascript", ".js"},
+    {"application/x-javascript", ".js"},
+    {"image/svg+xml", ".svg"},
+    {"image/webp", ".webp"},
+    {"image/x-icon", ".ico"},
+    {"image/vnd.microsoft.icon", ".ico"},
+};
 
 }  // namespace
 
@@ -34,5 +62,9 @@ std::string AddExtensionForMIMEType(const std::string& fileName, const std::stri
         return ext == ".jpg" ? fileName : fileName + ".jpg";
     if (StartsWith(type, "image/png"))
         return ext == ".png" ? fileName : fileName + ".png";
+    const std::string_view media = MediaTypeOf(type);
+    for (const TTypeEnding& entry : kEndings)
+        if (media == entry.Type)
+            return ext == entry.Ending ? fileName : fileName + std::string(entry.Ending);
     return fileName;
 }

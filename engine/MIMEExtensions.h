@@ -2,7 +2,7 @@
 // Extensions added to local file names so that saved files open by their type.
 #include <string>
 
-// The name with ".htm", ".gif", ".jpg" or ".png" appended when the MIME type says the body is
-// HTML, GIF, JPEG or PNG and the name does not already carry that extension; otherwise the
-// name unchanged. The extension is added after the whole name (photo.jpeg -> photo.jpeg.jpg).
+// The name with the ending of its type appended when the name does not already carry it:
+// ".htm" (HTML), ".gif", ".jpg", ".png", ".css", ".js" (the JavaScript types), ".svg", ".webp",
+// ".ico"; otherwise the name unchanged. The extension is added after the whole name (photo.jpeg -> photo.jpeg.jpg).
 std::string AddExtensionForMIMEType(const std::string& fileName, const std::string& mimeType);

@@ -9,6 +9,7 @@
 #include "engine/SpiderDestObject.h"
 #include "engine/SpiderOutputMsgQueue.h"
 #include "engine/SpiderOutputMsgTypes.h"
+#include "engine/ThreadSafeFileOps.h"
 #include "platform/TextUtils.h"
 
 #include <exception>
@@ -43,6 +44,9 @@ void PostProcessFile(const TSpiderDestObject& dest, const TCopyJob& job, TSpider
     if (!tasks && !header && !footer)
         return;
     const std::string& file = dest.FFileName;
+    // A page removed after it was read (ROBOTS NOINDEX) has nothing to edit.
+    if (!SafeFileExists(file))
+        return;
     TFileTime created = 0, written = 0;
     const bool timesRead = GetExistingFileDate(file, created, written);
 

@@ -36,7 +36,7 @@ TEST(CSSParser, UrlForms)
     EXPECT_FALSE(parser.GetLinksInCSSCode(css, list, 7, 1000, 1));
     EXPECT_EQ(Found(css, list), (std::vector<std::string>{"print.css|print.css", "a.gif|a.gif", "b c.gif|b c.gif",
                                                            "it's.gif|it\\'s.gif", "q\"uote.gif|q\\\"uote.gif",
-                                                           "data:x|data:x", "j.gif|j.gif"}));
+                                                           "data:x|data:x", "j.gif|j.gif", "bare.css|bare.css"}));
     EXPECT_EQ(list.Get(0)->FTagIndex, 7);
     EXPECT_EQ(list.Get(0)->FValuePos, 13);
     EXPECT_EQ(list.Get(0)->FValueLength, 9);

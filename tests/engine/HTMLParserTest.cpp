@@ -159,10 +159,12 @@ TEST_F(HTMLParserTest, EveryTableTagIsRead)
 
 TEST_F(HTMLParserTest, AttributeLookupRules)
 {
-    // LOWSRC before SRC: the SRC lookup matches the end of LOWSRC.
+    // Only a whole attribute name matches: LOWSRC before SRC, data-src before src.
     Parse("<img lowsrc=\"low.gif\" src=\"high.gif\">");
-    EXPECT_EQ(Values(), (std::vector<std::string>{"IMG SRC=low.gif", "IMG LOWSRC=low.gif"}));
-    EXPECT_EQ(list.Get(0)->FValuePos, list.Get(1)->FValuePos);
+    EXPECT_EQ(Values(), (std::vector<std::string>{"IMG SRC=high.gif", "IMG LOWSRC=low.gif"}));
+    EXPECT_NE(list.Get(0)->FValuePos, list.Get(1)->FValuePos);
+    Parse("<img data-src=\"lazy.png\" src=\"real.png\"><img alt=\"x\"src=\"tight.png\">");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"IMG SRC=real.png", "IMG SRC=tight.png"}));
 
     // A name inside a quoted value of another attribute is not taken.
     Parse("<a title=\"see href=wrong.html\" alt='href = x' href=\"right.html\">");
@@ -203,6 +205,29 @@ TEST_F(HTMLParserTest, MetaRefreshAddressPart)
     EXPECT_EQ(list.Get(5)->FURLPartPos, 0);  // no "="
     EXPECT_EQ(list.Get(7)->FURLPartPos, 0);  // not a refresh
     EXPECT_EQ(list.Get(7)->FURLPartLength, 0);
+}
+
+TEST_F(HTMLParserTest, QuotedValuesAndReferencesAsABrowserReadsThem)
+{
+    // A ">" inside a quoted value does not end the tag; a quote not after "=" opens nothing.
+    Parse("<a title=\"a > b\" href=\"gt.html\"><a title=it's href=x.html><p class=\"x\"><a href='y>z.html'>");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"A HREF=gt.html", "A HREF=x.html", "A HREF=y>z.html"}));
+    EXPECT_EQ(Written(page_, *list.Get(0)), "\"gt.html\"");
+
+    // Values are decoded once, here; positions and lengths stay those of the text as written.
+    Parse("<a href=\"q.html?x=1&amp;y=2\"><img src=b&#46;gif>");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"A HREF=q.html?x=1&y=2", "IMG SRC=b.gif"}));
+    EXPECT_EQ(Written(page_, *list.Get(0)), "\"q.html?x=1&amp;y=2\"");
+    EXPECT_EQ(Written(page_, *list.Get(1)), "b&#46;gif");
+
+    // META refresh: one pair of quotes around the address is not part of it.
+    Parse("<meta http-equiv=refresh content=\"600; url='refresh.html'\">"
+          "<meta http-equiv=refresh content='1;URL=\"r2.html\"'>");
+    ASSERT_EQ(list.Count(), 4);
+    for (int i : {1, 3}) {
+        const TWebLinkInfo& link = *list.Get(i);
+        EXPECT_EQ(Written(page_, link).substr(link.FURLPartPos, link.FURLPartLength), i == 1 ? "refresh.html" : "r2.html");
+    }
 }
 
 TEST_F(HTMLParserTest, RobotsDirectives)

@@ -239,3 +239,22 @@ TEST_F(DownloadFilter, FileCountAndJobSizeHoldUnderConcurrentDownloads)
     filter.EndAcceptedDownload(600, 0, false);
     EXPECT_EQ(filter.AcceptDownloadAfterResponse(Url("http://s.com/b"), "", 1, 600), FILTER_ACCEPTED);
 }
+
+TEST_F(DownloadFilter, TheStartingAddressSchemeIsAlwaysAllowed)
+{
+    job.StartingWebAddress.SetFullURL("https://s.com/docs/");
+    job.DownloadHTTPS = false;
+    job.DownloadHTTP = false;
+    job.DownloadFTP = false;
+    Load();
+    EXPECT_EQ(Before("https://s.com/docs/", -1), FILTER_ACCEPTED);
+    EXPECT_EQ(Before("https://s.com/docs/a.html", 1), FILTER_ACCEPTED);
+    EXPECT_EQ(Before("http://s.com/docs/a.html", 1), FILTER_PROTOCOL);
+    EXPECT_EQ(Before("ftp://s.com/f", 1), FILTER_PROTOCOL);
+    EXPECT_EQ(Before("mailto:a@s.com", 1), FILTER_PROTOCOL);
+    // A redirected start brings its own scheme.
+    TURL redirected;
+    redirected.SetFullURL("http://s.com/docs/");
+    filter.SetStartURL(redirected);
+    EXPECT_EQ(Before("http://s.com/docs/a.html", 1), FILTER_ACCEPTED);
+}

@@ -98,9 +98,9 @@ TEST_F(ReplaceLinksTest, DeeperPageBaseTagAndMetaRefresh)
 TEST_F(ReplaceLinksTest, OverlappingValuesAreWrittenOnce)
 {
     Saved("http://h/lo.gif", "pics/lo.gif");
-    // SRC is also found at the end of LOWSRC: two links over one value at one place.
+    // Each attribute is found by its whole name: SRC is not taken from the end of LOWSRC.
     std::string out = Rewrite("p.htm", "<img lowsrc=\"lo.gif\" src=\"hi.gif\">", "http://h/p.htm");
-    EXPECT_EQ(out, "<img lowsrc=\"pics/lo.gif\" src=\"hi.gif\">");
+    EXPECT_EQ(out, "<img lowsrc=\"pics/lo.gif\" src=\"http://h/hi.gif\">");
 }
 
 TEST_F(ReplaceLinksTest, AppletCodeTakesTheFileNameCodebaseStaysAbsolute)

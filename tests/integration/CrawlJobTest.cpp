@@ -140,12 +140,13 @@ TEST_F(CrawlJobTest, PauseResumeAndStopDuringADownload)
 
 TEST_F(CrawlJobTest, RefusedStartAddressEndsTheJobNormally)
 {
-    job_.DownloadHTTP = false;
+    // (Its own scheme is always allowed; the file count still applies to it.)
+    job_.MaxFileCount = 0;
     ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
     const auto ended = engine_.OfType(OUTMSG_DOWNLOAD_ENDED);
     ASSERT_EQ(ended.size(), 1u);
     EXPECT_EQ(ended[0].filtered, 1);
-    EXPECT_EQ(ended[0].filterCode, FILTER_PROTOCOL);
+    EXPECT_EQ(ended[0].filterCode, FILTER_FILE_COUNT);
     EXPECT_TRUE(Seen().empty());
     std::vector<uint8_t> types;
     for (const TReportRecord& r : engine_.Reports())

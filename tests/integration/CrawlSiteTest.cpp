@@ -242,9 +242,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFilterCase{"Query", [](TCopyJob& j) { j.SaveQueryResults = false; }, "/docs/q.htm?x=1", FILTER_QUERY},
         TFilterCase{"FileCount", [](TCopyJob& j) { j.MaxFileCount = 1; }, "/docs/page.htm", FILTER_FILE_COUNT},
         TFilterCase{"JobSize", [](TCopyJob& j) { j.MaxJobDownloadSize = 20000; }, "/docs/big.gif", FILTER_JOB_SIZE},
-        TFilterCase{"JobTime", [](TCopyJob& j) { j.MaxSecondsForAllDownloads = 0; }, "/docs/", FILTER_JOB_TIME},
-        TFilterCase{"Protocol", [](TCopyJob& j) { j.DownloadHTTP = false; j.DownloadHTTPS = true; }, "/docs/",
-                    FILTER_PROTOCOL}),
+        TFilterCase{"JobTime", [](TCopyJob& j) { j.MaxSecondsForAllDownloads = 0; }, "/docs/", FILTER_JOB_TIME}),
     [](const ::testing::TestParamInfo<TFilterCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
