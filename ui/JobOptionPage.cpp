@@ -8,9 +8,15 @@
 
 #include <charconv>
 
+TJobOptionPage::~TJobOptionPage()
+{
+    // A window closed while it is destroyed moves the focus, when the page can save no more.
+    disconnect(saveOnExit_);
+}
+
 void TJobOptionPage::SaveOnFocusExit()
 {
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+    saveOnExit_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         if (old && isAncestorOf(old) && !(now && isAncestorOf(now)))
             SaveToCopyJob();
     });

@@ -16,6 +16,7 @@ class TJobOptionPage : public QFrame {
     Q_OBJECT
 public:
     explicit TJobOptionPage(TCopyJob& job, QWidget* parent = nullptr) : QFrame(parent), job_(job) {}
+    ~TJobOptionPage() override;
 
     virtual void LoadFromCopyJob() = 0;
     virtual void SaveToCopyJob() = 0;
@@ -26,6 +27,9 @@ protected:
     void SaveOnFocusExit();
 
     TCopyJob& job_;
+
+private:
+    QMetaObject::Connection saveOnExit_;
 };
 
 // A whole number typed into a page: blanks around it allowed, an optional sign, decimal digits,

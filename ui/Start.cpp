@@ -306,6 +306,8 @@ bool TStartFrame::LoadJobFile(const std::string& path, bool addToRecent, bool sh
 void TStartFrame::EditCopyJob(const TCopyJob& job)
 {
     job_.Assign(job);
+    // A run's subfolder stays with that run; the edited job goes to the folder the user chose.
+    job_.SetDestinationFolder(job_.DestinationFolder);
     LoadPagesFromJob();
     jobShown_ = true;
     ShowFirstPageForEdit();

@@ -175,14 +175,14 @@ TStartingAddressFrame::TStartingAddressFrame(TCopyJob& job, QWidget* parent)
     connect(browseDestinationButton_, &QToolButton::clicked, this, &TStartingAddressFrame::BrowseDestinationButtonClick);
     connect(exploreDestinationButton_, &QToolButton::clicked, this, &TStartingAddressFrame::ExploreDestinationButtonClick);
     connect(passwordButton_, &QToolButton::clicked, this, &TStartingAddressFrame::PasswordButtonClick);
-    connect(destinationFolderHistory_->lineEdit(), &QLineEdit::editingFinished, this,
-            &TStartingAddressFrame::DestinationFolderExit);
-    // The edited job follows the page while the user moves around the Start page.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        if (old && isAncestorOf(old) && !(now && isAncestorOf(now)))
-            SaveToCopyJob();
-    });
+    focusConnection_ = connect(qApp, &QApplication::focusChanged, this, &TStartingAddressFrame::FocusChanged);
     UpdateLanguageLabels();
+}
+
+TStartingAddressFrame::~TStartingAddressFrame()
+{
+    // Closing the window while it is destroyed moves the focus; the page is gone by then.
+    disconnect(focusConnection_);
 }
 
 void TStartingAddressFrame::UpdateLanguageLabels()
@@ -235,7 +235,9 @@ void TStartingAddressFrame::LoadFromCopyJob()
         } else {
             startingAddressHistory_->setEditText(QString());
         }
-        std::string path = job_.GetDestinationPath();
+        // The folder the user chose: a run's dated subfolder is the queue's business, and
+        // showing it here would nest another one at every edit.
+        const std::string& path = job_.DestinationFolder;
         if (!path.empty()) {
             std::vector<std::string> items = ReadHistory(THistoryKind::SaveFolder);
             MoveToTopOfList(path, items);
@@ -322,20 +324,42 @@ void TStartingAddressFrame::ClearHistories()
     EraseHistory(THistoryKind::SaveFolder);
 }
 
+void TStartingAddressFrame::FocusChanged(QWidget* old, QWidget* now)
+{
+    if (!old || !isAncestorOf(old))
+        return;
+    // The folder is checked when the focus goes elsewhere in this window: not for the box's own
+    // drop-down, a dialog or a message box, nor when the window merely loses activation.
+    auto inFolderBox = [this](QWidget* w) {
+        return w == destinationFolderHistory_ || destinationFolderHistory_->isAncestorOf(w);
+    };
+    if (inFolderBox(old) && now && !inFolderBox(now) && now->window() == window())
+        DestinationFolderExit();
+    // The edited job follows the page while the user moves around the Start page.
+    if (!(now && isAncestorOf(now)))
+        SaveToCopyJob();
+}
+
 void TStartingAddressFrame::DestinationFolderExit()
 {
-    std::string text = Trim(StdStr(destinationFolderHistory_->currentText()));
-    if (text.empty())
+    // The boxes below move the focus; the text they leave behind is not checked again.
+    if (checkingFolder_ || destinationFolderHistory_->currentText() == checkedFolder_)
         return;
-    if (text.size() > 1 && text.back() == '/')
-        text.pop_back();
-    if (text.size() < 4) {
-        ShowMessageBox(this, QUIString(77), QString(), TBoxIcon::Information);
-        text = GetMyDocumentsFolder() + "/My Copied Sites";
+    checkingFolder_ = true;
+    std::string text = Trim(StdStr(destinationFolderHistory_->currentText()));
+    if (!text.empty()) {
+        if (text.size() > 1 && text.back() == '/')
+            text.pop_back();
+        if (text.size() < 4) {
+            ShowMessageBox(this, QUIString(77), QString(), TBoxIcon::Information);
+            text = GetMyDocumentsFolder() + "/My Copied Sites";
+        }
+        destinationFolderHistory_->setEditText(QStr(text));
+        if (!TryToEnsureFolderExists(this, text))
+            destinationFolderHistory_->setEditText(QString());
     }
-    destinationFolderHistory_->setEditText(QStr(text));
-    if (!TryToEnsureFolderExists(this, text))
-        destinationFolderHistory_->setEditText(QString());
+    checkedFolder_ = destinationFolderHistory_->currentText();
+    checkingFolder_ = false;
 }
 
 void TStartingAddressFrame::BrowseDestinationButtonClick()

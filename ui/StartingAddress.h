@@ -3,6 +3,8 @@
 // drop-down histories, and the folder helpers the queue shares.
 #include "ui/JobOptionPage.h"
 
+#include <QString>
+
 #include <string>
 
 class QCheckBox;
@@ -26,6 +28,7 @@ class TStartingAddressFrame : public TJobOptionPage {
     Q_OBJECT
 public:
     explicit TStartingAddressFrame(TCopyJob& job, QWidget* parent = nullptr);
+    ~TStartingAddressFrame() override;
 
     void LoadFromCopyJob() override;
     void SaveToCopyJob() override;
@@ -40,7 +43,8 @@ public:
     void PopulateHistoryLists();
     void PopulateHistoryListsWithDefaults();
 
-    // The checks when the folder box is left: drive roots, missing folders.
+    // The checks when the focus leaves the folder box: drive roots, missing folders. A text
+    // already checked is not checked again.
     void DestinationFolderExit();
 
     QLineEdit* JobName() const { return jobName_; }
@@ -52,6 +56,7 @@ public:
     QCheckBox* UpdateOldFiles() const { return updateOldFiles_; }
 
 private:
+    void FocusChanged(QWidget* old, QWidget* now);
     void FlatDestinationFolderClick();
     void TreeDestinationFolderClick();
     void BrowseDestinationButtonClick();
@@ -71,4 +76,7 @@ private:
     QRadioButton* treeDestinationFolder_;
     QCheckBox* fixLinks_;
     QCheckBox* updateOldFiles_;
+    QString checkedFolder_;  // the folder box's text after its last check
+    bool checkingFolder_ = false;
+    QMetaObject::Connection focusConnection_;
 };

@@ -110,6 +110,28 @@ TEST_F(StartPageTest, StartingAJobQueuesItAndKeepsHistoriesWithoutCredentials)
     EXPECT_EQ(start_->StartJobForAddress("http://127.0.0.1:9/b/", "other"), 1);
 }
 
+TEST_F(StartPageTest, EditingAQueuedJobKeepsTheChosenFolderWithoutItsRunSubfolder)
+{
+    const std::string folder = TestHomeFolder() + "/chosen";
+    TCopyJob queued;
+    queued.Clear();
+    queued.StartingWebAddress.SetFullURL("http://127.0.0.1:9/a/");
+    queued.SetDestinationFolder(folder);
+    ASSERT_TRUE(queued.SelectUniqueDestinationSubfolder());  // as the queue does for a run
+    for (int edit = 0; edit < 2; ++edit) {
+        start_->EditCopyJob(queued);
+        EXPECT_EQ(start_->StartingAddressPage()->DestinationFolderHistory()->currentText().toStdString(), folder);
+        ASSERT_EQ(start_->StartJob(), 0);
+        queued = form_->JobQueue()->Slot(form_->JobQueue()->JobCount() - 1).FJob;
+        EXPECT_EQ(queued.DestinationFolder, folder);
+        EXPECT_FALSE(queued.HasDestinationSubfolder());
+        Report(OUTMSG_JOB_STARTED, edit + 1);
+        Report(OUTMSG_JOB_ENDED, edit + 1, JOB_END_COMPLETED);
+        ASSERT_TRUE(queued.SelectUniqueDestinationSubfolder());
+    }
+    EXPECT_EQ(start_->Job().GetDestinationPath(), folder);
+}
+
 TEST(Startup, PagesRegisterTheirListenersThenTheDestinationIsSet)
 {
     TSpiderInputMessageQueue input;

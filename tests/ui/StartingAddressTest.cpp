@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
@@ -70,6 +71,67 @@ TEST(StartingAddressPage, ShortFolderIsReplacedAndAMissingOneOffered)
     std::string substitute = GetMyDocumentsFolder() + "/My Copied Sites";
     EXPECT_EQ(page.DestinationFolderHistory()->currentText().toStdString(), substitute);
     EXPECT_TRUE(QFileInfo(QString::fromStdString(substitute)).isDir());
+}
+
+// Shows the page as the active window, so that focus changes are real.
+void ShowActive(QWidget& page)
+{
+    page.show();
+    QApplication::setActiveWindow(&page);
+    QApplication::processEvents();
+}
+
+void FocusAndSettle(QWidget* widget)
+{
+    widget->setFocus(Qt::OtherFocusReason);
+    QApplication::processEvents();
+}
+
+TEST(StartingAddressPage, FolderIsCheckedOnceWhenTheFocusLeavesTheBoxForGood)
+{
+    TCopyJob job;
+    TStartingAddressFrame page(job);
+    ShowActive(page);
+    QComboBox* box = page.DestinationFolderHistory();
+    box->addItem(QString::fromStdString(TestHomeFolder()));
+    FocusAndSettle(box->lineEdit());
+    ASSERT_TRUE(box->lineEdit()->hasFocus());
+    const QString missing = QString::fromStdString(TestHomeFolder() + "/typed/not/yet");
+    box->setEditText(missing);
+
+    TBoxRecorder no(false);
+    // The box's own drop-down takes the focus: no question, and the text stays.
+    box->showPopup();
+    QApplication::processEvents();
+    EXPECT_FALSE(box->lineEdit()->hasFocus());
+    box->hidePopup();
+    QApplication::processEvents();
+    EXPECT_TRUE(no.captions.empty());
+    EXPECT_EQ(box->currentText(), missing);
+
+    // Leaving for another control asks once; No empties the box.
+    FocusAndSettle(page.JobName());
+    EXPECT_EQ(no.captions, std::vector<std::string>{"Folder Does Not Exist"});
+    EXPECT_TRUE(box->currentText().isEmpty());
+    FocusAndSettle(box->lineEdit());
+    FocusAndSettle(page.JobName());
+    EXPECT_EQ(no.captions.size(), 1u);
+
+    // Focus moving in and out while the question is up does not ask again.
+    int asked = 0;
+    TBoxHandler old = SetMessageBoxHandler([&](const TBoxRequest&) {
+        ++asked;
+        FocusAndSettle(box->lineEdit());
+        FocusAndSettle(page.FixLinks());
+        return true;
+    });
+    FocusAndSettle(box->lineEdit());
+    box->setEditText(missing);
+    FocusAndSettle(page.JobName());
+    SetMessageBoxHandler(old);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(QFileInfo(missing).isDir());
+    EXPECT_EQ(box->currentText(), missing);
 }
 
 TEST(StartingAddressPage, FlatFolderTurnsOffLinkOptions)
