@@ -139,7 +139,10 @@ void TAdditionalOptionsFrame::LoadFromCopyJob()
 
         referrerAddress_->setText(QStr(job_.StartingReferrer));
         pauseUpDown_->setValue(job_.PauseBetweenDownloads);
-        simultaneousDownloadsUpDown_->setValue(job_.DownloadOptions.MaxSimultaneousDownloads);
+        // Outside 1 to 4 the job uses all four download threads.
+        const int32_t threads = job_.DownloadOptions.MaxSimultaneousDownloads;
+        simultaneousDownloadsUpDown_->setValue(threads >= 1 && threads <= 4 ? threads : 4);
+        loaded_ = TLoaded{PauseSeconds()->text(), job_.PauseBetweenDownloads, SimultaneousDownloads()->text(), threads};
 
         honorMetaNoFollowTags_->setChecked(job_.HonorRobotNoFollowTags);
         saveQueryResults_->setChecked(job_.SaveQueryResults);
@@ -159,12 +162,20 @@ void TAdditionalOptionsFrame::SaveToCopyJob()
     job_.DownloadOptions.HTTPAgentName = StdStr(agentNameHistory_->currentText());
     job_.StartingReferrer = StdStr(referrerAddress_->text());
 
-    std::optional<int32_t> pause = ReadIntegerText(PauseSeconds()->text());
-    int64_t seconds = std::min<int64_t>(pause.value_or(0), kLongestPause);
-    job_.PauseBetweenDownloads = static_cast<int32_t>(std::min<int64_t>(std::llabs(seconds), INT32_MAX));
-
-    job_.DownloadOptions.MaxSimultaneousDownloads =
-        static_cast<int32_t>(std::clamp<int64_t>(LeadingDigits(SimultaneousDownloads()->text()), 1, 4));
+    // Numbers left as the last load showed them keep the job's own values, also those the
+    // controls cannot show.
+    if (loaded_ && PauseSeconds()->text() == loaded_->pause) {
+        job_.PauseBetweenDownloads = loaded_->pauseSeconds;
+    } else {
+        std::optional<int32_t> pause = ReadIntegerText(PauseSeconds()->text());
+        int64_t seconds = std::min<int64_t>(pause.value_or(0), kLongestPause);
+        job_.PauseBetweenDownloads = static_cast<int32_t>(std::min<int64_t>(std::llabs(seconds), INT32_MAX));
+    }
+    if (loaded_ && SimultaneousDownloads()->text() == loaded_->threads)
+        job_.DownloadOptions.MaxSimultaneousDownloads = loaded_->threadCount;
+    else
+        job_.DownloadOptions.MaxSimultaneousDownloads =
+            static_cast<int32_t>(std::clamp<int64_t>(LeadingDigits(SimultaneousDownloads()->text()), 1, 4));
 
     job_.HonorRobotNoFollowTags = honorMetaNoFollowTags_->isChecked();
     job_.SaveQueryResults = saveQueryResults_->isChecked();

@@ -3,6 +3,10 @@
 // the remaining switches of a job.
 #include "ui/JobOptionPage.h"
 
+#include <QString>
+
+#include <cstdint>
+#include <optional>
 #include <string>
 
 class QComboBox;
@@ -59,4 +63,12 @@ private:
     QCheckBox* keepRewrittenInputFiles_;
     QCheckBox* assumeWWW_;
     QCheckBox* addShellExtensions_;
+    // The numbers the last load showed, and the job's values behind them.
+    struct TLoaded {
+        QString pause;
+        int32_t pauseSeconds;
+        QString threads;
+        int32_t threadCount;
+    };
+    std::optional<TLoaded> loaded_;
 };

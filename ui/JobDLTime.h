@@ -1,6 +1,12 @@
 #pragma once
-// Job option page: the time limit of the whole job and the time-out of one download.
+// Job option page: the time limit of the whole job (in hours, minutes or seconds) and the
+// time-out of one download.
 #include "ui/JobOptionPage.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -26,6 +32,14 @@ private:
     QComboBox* timeSpans_;
     QLabel* fileDLTimeoutLabel_;
     QLineEdit* fileDLTimeout_;
-    QString minutesWord_;
-    QString hoursWord_;
+    // What the last load showed, and the values it came from.
+    struct TLoaded {
+        bool limited;
+        QString span;
+        int unit;
+        QString timeout;
+        int32_t seconds;
+        int32_t timeoutMs;
+    };
+    std::optional<TLoaded> loaded_;
 };

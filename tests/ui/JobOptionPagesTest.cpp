@@ -221,10 +221,12 @@ TEST(TimeoutsPage, SpansLoadInMinutesOrHoursAndTimeoutsAreClamped)
     page.SaveToCopyJob();
     EXPECT_EQ(job.MaxSecondsForAllDownloads, 7200);
 
-    job.DownloadOptions.Timeout = 0;  // leaves the edit as it was
+    job.DownloadOptions.Timeout = 0;  // shown as it is, not as the previous job's value
     page.FileDLTimeout()->setText("45");
     page.LoadFromCopyJob();
-    EXPECT_EQ(Text(page.FileDLTimeout()), "45");
+    EXPECT_EQ(Text(page.FileDLTimeout()), "0");
+    job.DownloadOptions.Timeout = 60000;
+    page.LoadFromCopyJob();
     for (auto [text, ms] : {std::pair{"0", 1000}, {"5000", 900000}, {"abc", 60000}, {"99999999", 900000}}) {
         page.FileDLTimeout()->setText(text);
         page.SaveToCopyJob();
@@ -244,6 +246,72 @@ TEST(TimeoutsPage, SpansLoadInMinutesOrHoursAndTimeoutsAreClamped)
     EXPECT_FALSE(page.UseJobDLTimeSpan()->isChecked());
     EXPECT_EQ(Text(page.SpanCount()), "1");
     EXPECT_EQ(page.TimeSpans()->currentText(), "minutes");
+}
+
+TEST(TimeoutsPage, ValuesRoundTripUnchangedUnlessEdited)
+{
+    TCopyJob job = DefaultJob();
+    TJobDLTimeFrame page(job);
+    struct Case {
+        int32_t seconds;
+        const char* span;
+        const char* unit;
+    };
+    for (Case c : {Case{30, "30", "seconds"}, Case{3599, "3599", "seconds"}, Case{5400, "90", "minutes"},
+                   Case{7200, "2", "hours"}, Case{0, "0", "hours"}, Case{-7, "-7", "seconds"}}) {
+        job.MaxSecondsForAllDownloads = c.seconds;
+        page.LoadFromCopyJob();
+        EXPECT_EQ(Text(page.SpanCount()), c.span) << c.seconds;
+        EXPECT_EQ(page.TimeSpans()->currentText(), c.unit) << c.seconds;
+        job.MaxSecondsForAllDownloads = 1;
+        page.SaveToCopyJob();
+        EXPECT_EQ(job.MaxSecondsForAllDownloads, c.seconds);
+    }
+    // Time-outs the edit cannot show exactly, or that the editor would clamp, stay as they are.
+    for (int32_t ms : {0, 1500, 500, 1000000}) {
+        job.DownloadOptions.Timeout = ms;
+        page.LoadFromCopyJob();
+        job.DownloadOptions.Timeout = 1;
+        page.SaveToCopyJob();
+        EXPECT_EQ(job.DownloadOptions.Timeout, ms);
+    }
+    // An edit is saved as typed, in the unit chosen.
+    job.MaxSecondsForAllDownloads = 30;
+    page.LoadFromCopyJob();
+    page.SpanCount()->setText("45");
+    page.SaveToCopyJob();
+    EXPECT_EQ(job.MaxSecondsForAllDownloads, 45);
+    page.TimeSpans()->setCurrentIndex(0);  // minutes
+    page.SaveToCopyJob();
+    EXPECT_EQ(job.MaxSecondsForAllDownloads, 2700);
+    page.FileDLTimeout()->setText("1");
+    page.SaveToCopyJob();
+    EXPECT_EQ(job.DownloadOptions.Timeout, 1000);
+    page.UseJobDLTimeSpan()->setChecked(false);
+    page.SaveToCopyJob();
+    EXPECT_EQ(job.MaxSecondsForAllDownloads, -1);
+}
+
+TEST(AdditionalOptionsPage, NumbersOutsideTheControlsRoundTripUnchanged)
+{
+    TCopyJob job = DefaultJob();
+    TAdditionalOptionsFrame page(job);
+    for (int32_t threads : {0, -1, 9}) {
+        job.DownloadOptions.MaxSimultaneousDownloads = threads;
+        job.PauseBetweenDownloads = 700;
+        page.LoadFromCopyJob();
+        EXPECT_EQ(Text(page.SimultaneousDownloads()), "4") << threads;  // all four threads
+        job.DownloadOptions.MaxSimultaneousDownloads = 1;
+        job.PauseBetweenDownloads = 1;
+        page.SaveToCopyJob();
+        EXPECT_EQ(job.DownloadOptions.MaxSimultaneousDownloads, threads);
+        EXPECT_EQ(job.PauseBetweenDownloads, 700);
+    }
+    page.SimultaneousDownloads()->setText("3");
+    page.PauseSeconds()->setText("900");
+    page.SaveToCopyJob();
+    EXPECT_EQ(job.DownloadOptions.MaxSimultaneousDownloads, 3);
+    EXPECT_EQ(job.PauseBetweenDownloads, 600);
 }
 
 TEST(SimplePages, ProtocolsAndHeaderFooterRoundTrip)
