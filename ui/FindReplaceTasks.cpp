@@ -111,7 +111,8 @@ void TAddFindReplaceForm::FindTextChange()
 void TAddFindReplaceForm::ReplaceTipsMenuPopup()
 {
     for (int i = 0; i < 3; ++i)
-        highlightItems_[i]->setText(QReplaceFirst(QUIString(kHighlightCaptionIds[i]), "XXX", findText_->text()));
+        highlightItems_[i]->setText(
+            QReplaceFirst(QUIString(kHighlightCaptionIds[i]), "XXX", QString(findText_->text()).replace('&', "&&")));
 }
 
 void TAddFindReplaceForm::HighlightItemClick(int preset)

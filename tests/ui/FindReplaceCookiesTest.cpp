@@ -7,11 +7,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -126,6 +128,24 @@ TEST(FindReplaceDialog, OKNeedsTwoDifferentTexts)
     EXPECT_TRUE(dialog.OKButton()->isEnabled());
     dialog.ReplaceText()->setText(" ");
     EXPECT_FALSE(dialog.OKButton()->isEnabled());
+}
+
+TEST(FindReplaceDialog, HighlightCaptionsShowAnAmpersandAsTyped)
+{
+    TAddFindReplaceForm dialog;
+    dialog.FormShow();
+    dialog.FindText()->setText("A&B && C");
+    // The captions are set as the preset menu opens.
+    QList<QObject*> holders = dialog.HighlightItem(0)->associatedObjects();
+    auto menu = std::find_if(holders.begin(), holders.end(), [](QObject* o) { return qobject_cast<QMenu*>(o); });
+    ASSERT_NE(menu, holders.end());
+    emit qobject_cast<QMenu*>(*menu)->aboutToShow();
+    EXPECT_EQ(dialog.HighlightItem(0)->text(), "Highlight \"A&&B &&&& C\" in yellow");
+    EXPECT_EQ(dialog.HighlightItem(2)->iconText(), "Highlight \"A&B && C\" in green");
+    // The preset itself takes the text unescaped.
+    dialog.HighlightItem(0)->trigger();
+    EXPECT_NE(dialog.ReplaceText()->text().indexOf("A&B && C"), -1);
+    EXPECT_EQ(dialog.ReplaceText()->text().indexOf("A&&B"), -1);
 }
 
 TEST(CookiesPage, AllowingCookiesEnablesTheListAndRowsRoundTrip)
