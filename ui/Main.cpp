@@ -446,6 +446,8 @@ void TMainForm::GetProxySettings(TProxyServerInfo& http, TProxyServerInfo& ftp) 
 void TMainForm::ClearHistory()
 {
     startFrame_->ClearHistory();
+    if (auto* log = qobject_cast<TJobLogFrame*>(pages_[pgLog]))
+        log->ClearLog();
     std::string lastJob = LastJobFileName();
     if (SafeFileExists(lastJob))
         SafeDeleteFile(lastJob);

@@ -8,15 +8,52 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+namespace {
+
+// A spin box that takes a number above its maximum as typed and lowers it to the maximum when
+// the editing ends, instead of refusing the last digit ("250" would stay "25").
+class TClampingSpinBox : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+    QLineEdit* Editor() const { return lineEdit(); }
+
+protected:
+    QValidator::State validate(QString& input, int& pos) const override
+    {
+        QValidator::State state = QSpinBox::validate(input, pos);
+        if (state == QValidator::Invalid && AboveMaximum(input))
+            return QValidator::Intermediate;
+        return state;
+    }
+    void fixup(QString& input) const override
+    {
+        if (AboveMaximum(input))
+            input = QString::number(maximum());
+        else
+            QSpinBox::fixup(input);
+    }
+
+private:
+    bool AboveMaximum(const QString& input) const
+    {
+        bool ok = false;
+        const int value = input.trimmed().toInt(&ok);
+        return ok && value > maximum();
+    }
+};
+
+}  // namespace
 
 TPreferencesHistoryFrame::TPreferencesHistoryFrame(QWidget* parent)
     : QFrame(parent),
       enableHistory_(new QCheckBox(this)),
       historyLengthLabel_(new QLabel(this)),
-      historyLength_(new QSpinBox(this)),
+      historyLength_(new TClampingSpinBox(this)),
       clearHistoryButton_(new QPushButton(this))
 {
     historyLength_->setRange(1, TSavedOptions::MaxMaxHistoryLength);
@@ -34,7 +71,14 @@ TPreferencesHistoryFrame::TPreferencesHistoryFrame(QWidget* parent)
     layout->addStretch(1);
 
     connect(enableHistory_, &QCheckBox::toggled, this, &TPreferencesHistoryFrame::EnableHistoryClick);
-    connect(historyLength_, &QSpinBox::valueChanged, this, &TPreferencesHistoryFrame::HistoryLengthChange);
+    connect(historyLength_, &QSpinBox::valueChanged, this,
+            [this](int value) { HistoryLengthChange(QString::number(value)); });
+    // A number above the maximum, while it is typed, is no value of the box yet but counts.
+    connect(static_cast<TClampingSpinBox*>(historyLength_)->Editor(), &QLineEdit::textChanged, this,
+            [this](const QString& text) {
+                if (!historyLength_->hasAcceptableInput())
+                    HistoryLengthChange(text);
+            });
     connect(clearHistoryButton_, &QPushButton::clicked, this, &TPreferencesHistoryFrame::ClearHistoryButtonClick);
 }
 
@@ -60,10 +104,15 @@ void TPreferencesHistoryFrame::EnableHistoryClick()
             main->ClearHistory();
 }
 
-void TPreferencesHistoryFrame::HistoryLengthChange(int value)
+void TPreferencesHistoryFrame::HistoryLengthChange(const QString& text)
 {
     if (loading_)
         return;
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok)
+        return;
+    // Above 99 stores 99; 0 and less keep the stored length.
     if (TSavedOptions* options = TSavedOptions::Instance())
         options->SetMaxHistoryLength(value);
 }

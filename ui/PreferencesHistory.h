@@ -7,6 +7,7 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
+class QString;
 
 class TPreferencesHistoryFrame : public QFrame {
     Q_OBJECT
@@ -24,7 +25,7 @@ public:
 
 private:
     void EnableHistoryClick();
-    void HistoryLengthChange(int value);
+    void HistoryLengthChange(const QString& text);
 
     bool loading_ = false;
     QCheckBox* enableHistory_;

@@ -7,30 +7,18 @@
 #include <dirent.h>
 #include <sys/resource.h>
 
-namespace {
-
-bool NiceOfClass(int32_t priorityClass, int& nice)
+int NiceOfPriorityClass(int32_t priorityClass)
 {
     switch (priorityClass) {
-    case 64: nice = 19; return true;
-    case 16384: nice = 10; return true;
-    case 32: nice = 0; return true;
-    case 32768: nice = -5; return true;
-    case 128: nice = -10; return true;
-    case 256: nice = -20; return true;
-    default: return false;
+    case kPriorityNormal: return 0;
+    case kPriorityBelowNormal: return 10;
+    default: return 19;
     }
 }
 
-}  // namespace
-
 bool SetProcessPriorityClass(int32_t priorityClass)
 {
-    int nice = 0;
-    if (!NiceOfClass(priorityClass, nice)) {
-        SetLastErrorFromErrno(EINVAL);
-        return false;
-    }
+    const int nice = NiceOfPriorityClass(priorityClass);
     DIR* tasks = ::opendir("/proc/self/task");
     if (!tasks) {
         if (::setpriority(PRIO_PROCESS, 0, nice) != 0) {

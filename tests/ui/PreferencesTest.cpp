@@ -9,6 +9,7 @@
 #include "engine/SpiderOutputMsgQueue.h"
 #include "platform/IniFile.h"
 #include "ui/AddPassword.h"
+#include "ui/JobLog.h"
 #include "ui/JobQueue.h"
 #include "ui/Main.h"
 #include "ui/Passwords.h"
@@ -21,10 +22,13 @@
 #include "ui/PreferencesSlideshow.h"
 #include "ui/PreferencesSounds.h"
 #include "ui/PreferencesSpeech.h"
+#include "ui/ProcessPriority.h"
 #include "ui/Speech.h"
 #include "ui/UISettings.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -37,7 +41,11 @@
 
 #include <fstream>
 #include <sstream>
+#include <cerrno>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -372,6 +380,30 @@ TEST_F(PreferencesTest, GeneralPageLoadsAppliesPriorityAndSavesEveryKey)
     EXPECT_TRUE(ReadSettingBool("Preferences", "StayOnTop", false));
 }
 
+TEST(ProcessPriority, EveryClassButNormalLowersThePriority)
+{
+    EXPECT_EQ(NiceOfPriorityClass(kPriorityNormal), 0);
+    EXPECT_EQ(NiceOfPriorityClass(kPriorityIdle), 19);
+    EXPECT_EQ(NiceOfPriorityClass(kPriorityBelowNormal), 10);
+    // Above normal, high and real time show as Background: they lower it too.
+    for (int32_t raising : {32768, 128, 256, 12345})
+        EXPECT_EQ(NiceOfPriorityClass(raising), 19) << raising;
+
+    // In a child process, so that this one keeps its priority.
+    pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        errno = 0;
+        bool set = SetProcessPriorityClass(128);
+        int nice = ::getpriority(PRIO_PROCESS, 0);
+        ::_exit(set && errno == 0 ? nice : 100);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 19);
+}
+
 TEST_F(PreferencesTest, AutomationPageClipboardHotkeyAndQueueOptions)
 {
     WriteSettingInteger("Options", "ClipboardResponse", 3);
@@ -430,6 +462,65 @@ TEST_F(PreferencesTest, HistoryPageLengthAndClearing)
     options.SetEnableHistory(true);
     EXPECT_TRUE(ReadHistory(THistoryKind::StartingAddress).empty());  // cleared at once
     options.SetMaxHistoryLength(8);
+}
+
+TEST_F(PreferencesTest, HistoryLengthTypedAboveTheMaximumStoresTheMaximum)
+{
+    TSavedOptions& options = *TSavedOptions::Instance();
+    options.SetMaxHistoryLength(5);
+    TPreferencesHistoryFrame page;
+    page.LoadHistoryPreferences();
+    auto press = [&page](Qt::Key key, const QString& text = QString()) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QCoreApplication::sendEvent(page.HistoryLength(), &down);
+    };
+    press(Qt::Key_Backspace);
+    for (QChar c : QString("250"))
+        press(Qt::Key(c.unicode()), QString(c));
+    EXPECT_EQ(options.GetMaxHistoryLength(), 99);
+    EXPECT_EQ(ReadSettingInteger("Options", "MaxHistoryLength", 0), 99);
+    press(Qt::Key_Return);
+    EXPECT_EQ(page.HistoryLength()->value(), 99);
+    EXPECT_EQ(page.HistoryLength()->text(), "99");
+    // A shorter length typed in full is stored as it is.
+    press(Qt::Key_Backspace);
+    press(Qt::Key_Backspace);
+    press(Qt::Key_1, "1");
+    press(Qt::Key_2, "2");
+    EXPECT_EQ(options.GetMaxHistoryLength(), 12);
+    options.SetMaxHistoryLength(8);
+}
+
+TEST_F(PreferencesTest, ClearingHistoryEmptiesTheJobLog)
+{
+    TMainForm form;
+    InitAfterFormsCreated(form, nullptr);
+    auto* log = qobject_cast<TJobLogFrame*>(form.Page(pgLog));
+    ASSERT_NE(log, nullptr);
+    TSpiderOutputMsg ended;
+    ended.FMsgType = OUTMSG_JOB_ENDED;
+    ended.FJob.JobName = "copied site";
+    ended.FJob.StartingWebAddress.SetFullURL("http://site.test/");
+    auto logOneJob = [&] {
+        log->OnSpiderOutput(ended, 1);
+        ASSERT_EQ(log->CompletedJobsList()->topLevelItemCount(), 1);
+        ASSERT_NE(FileText(log->LogFile()).find("site.test"), std::string::npos);
+    };
+    TSavedOptions::Instance()->SetEnableHistory(true);
+    TPreferencesHistoryFrame& page = *form.Preferences()->History();
+    page.LoadHistoryPreferences();
+
+    logOneJob();
+    TBoxRecorder yes(true);
+    page.ClearHistoryButtonClick();
+    EXPECT_EQ(log->CompletedJobsList()->topLevelItemCount(), 0);
+    EXPECT_EQ(FileText(log->LogFile()), "");
+
+    logOneJob();
+    page.EnableHistory()->setChecked(false);  // clears at once, without asking
+    EXPECT_EQ(yes.boxes.size(), 1u);
+    EXPECT_EQ(FileText(log->LogFile()), "");
+    TSavedOptions::Instance()->SetEnableHistory(true);
 }
 
 TEST_F(PreferencesTest, TreeShowsOnePageAtATimeAndNoneWhenNothingIsSelected)
