@@ -1,11 +1,10 @@
 #include "ui/Speech.h"
 
 #include "engine/AppTraceLog.h"
+#include "ui/SpeechWait.h"
 #include "ui/UIStrings.h"
 
-#include <QEventLoop>
 #include <QTextToSpeech>
-#include <QTimer>
 
 namespace {
 
@@ -49,16 +48,10 @@ void Speak(const std::string& text, bool wait)
         engine->stop(QTextToSpeech::BoundaryHint::Immediate);
         if (text.empty())
             return;
-        engine->say(QStr(text));
-        if (!wait || engine->state() != QTextToSpeech::Speaking)
-            return;
-        QEventLoop loop;
-        QTimer::singleShot(kMaxWaitMs, &loop, &QEventLoop::quit);
-        QObject::connect(engine, &QTextToSpeech::stateChanged, &loop, [&loop](QTextToSpeech::State state) {
-            if (state != QTextToSpeech::Speaking)
-                loop.quit();
-        });
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        if (wait)
+            SayAndWait(*engine, QStr(text), kMaxWaitMs);
+        else
+            engine->say(QStr(text));
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "Speak", kUnit);
     }
