@@ -1,13 +1,15 @@
 #include "ui/About.h"
 
+#include "engine/AppTraceLog.h"
 #include "ui/Main.h"
 #include "ui/MessageBoxes.h"
 #include "ui/MiniAbout.h"
-#include "ui/TryShellExe.h"
 #include "ui/UIStrings.h"
 
+#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -18,14 +20,21 @@ const char* const kUpgradeHost = "www.brindlesoft.com";
 
 std::string UpgradeCheckAddress(const std::string& version)
 {
-    return std::string("http://") + kUpgradeHost + "/upgrade/check.php?p=gleanery&v=" + version;
+    return std::string("http://") + kUpgradeHost + "/upgrade/check.php?p=gleanery&v=" +
+           QUrl::toPercentEncoding(QString::fromStdString(version)).toStdString();
+}
+
+bool OpenUpgradePage(const std::string& address)
+{
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(address), QUrl::StrictMode));
 }
 
 TAboutForm::TAboutForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       miniAbout_(new TMiniAboutFrame(this)),
       okButton_(new QPushButton(this)),
-      upgradeCheckButton_(new QPushButton(this))
+      upgradeCheckButton_(new QPushButton(this)),
+      openAddress_(OpenUpgradePage)
 {
     okButton_->setDefault(true);
     upgradeCheckButton_->setAutoDefault(false);
@@ -61,6 +70,9 @@ void TAboutForm::showEvent(QShowEvent* event)
 void TAboutForm::UpgradeCheckButtonClick()
 {
     const std::string address = UpgradeCheckAddress(AppVersion());
-    if (!TryShellExecute(this, address, "open"))
-        ShowMessageBox(this, QStr("Please go to " + address), QString(), TBoxIcon::None);
+    if (openAddress_ && openAddress_(address))
+        return;
+    // One box: the address to go to, instead of an error box followed by it.
+    LogEvent(etWarning, "ShellExecute " + address, "UpgradeCheckButtonClick", "About");
+    ShowMessageBox(this, QStr("Please go to " + address), QString(), TBoxIcon::None);
 }

@@ -53,8 +53,13 @@ void TSimpleTimer::SetInterval(int32_t ms)
 void TSimpleTimer::SetOnTimer(TTimerEvent onTimer)
 {
     onTimer_ = std::move(onTimer);
-    if (!onTimer_ && enabled_)
+    if (!enabled_)
+        return;
+    // A handler set again on a timer that stayed enabled resumes its ticks.
+    if (!onTimer_)
         Stop(false);
+    else if (!timer_.isActive() && interval_ > 0)
+        Start();
 }
 
 void TSimpleTimer::Tick()

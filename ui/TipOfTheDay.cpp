@@ -89,7 +89,7 @@ QString ExpandTipText(QString tip)
     return tip.replace("\\r\\n", "\n", Qt::CaseInsensitive);
 }
 
-int WrapTipIndex(int index, int count)
+int WrapTipIndex(int64_t index, int count)
 {
     if (count <= 0)
         return -1;
@@ -97,7 +97,7 @@ int WrapTipIndex(int index, int count)
         return count - 1;
     if (index >= count)
         return 0;
-    return index;
+    return static_cast<int>(index);
 }
 
 bool IsEnglishLanguageName(const QString& name)
@@ -220,7 +220,7 @@ void TTipOfTheDayForm::PlaceBesideMainWindow()
         move(mainFrame.left(), mainFrame.top() - height);
 }
 
-void TTipOfTheDayForm::ShowTip(int index)
+void TTipOfTheDayForm::ShowTip(int64_t index)
 {
     if (tips_.isEmpty())
         return;
@@ -231,13 +231,13 @@ void TTipOfTheDayForm::ShowTip(int index)
 void TTipOfTheDayForm::NextTipBtnClick()
 {
     StopSpeaking();
-    ShowTip(tipIndex_ + 1);
+    ShowTip(int64_t{tipIndex_} + 1);  // a stored index may be the largest number
 }
 
 void TTipOfTheDayForm::PrevTipBtnClick()
 {
     StopSpeaking();
-    ShowTip(tipIndex_ - 1);
+    ShowTip(int64_t{tipIndex_} - 1);
 }
 
 void TTipOfTheDayForm::SpeakBtnClick()

@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include <cstdint>
+
 class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
@@ -22,7 +24,7 @@ QStringList ReadTipsFile(const QString& path);
 // "\r\n" in any letter case becomes a line break.
 QString ExpandTipText(QString tip);
 // An index below 0 wraps to the last tip, one at or past the end to the first; -1 without tips.
-int WrapTipIndex(int index, int count);
+int WrapTipIndex(int64_t index, int count);
 // Speech is offered only in a language named "English..." (any case).
 bool IsEnglishLanguageName(const QString& name);
 
@@ -56,7 +58,7 @@ protected:
 private:
     void FormShow();
     void PlaceBesideMainWindow();
-    void ShowTip(int index);
+    void ShowTip(int64_t index);
     void UpdateSpeakButton();
     void OnBlinkTimer();
 

@@ -60,6 +60,24 @@ TEST(SimpleTimer, ZeroIntervalNeverTicksButKeepsItsState)
     EXPECT_FALSE(single.Enabled());
 }
 
+TEST(SimpleTimer, AHandlerSetAgainResumesTheTicks)
+{
+    int ticks = 0;
+    TSimpleTimer timer(5, [&](TSimpleTimer&) { ++ticks; });
+    EXPECT_TRUE(timer.Start());
+    timer.SetOnTimer({});  // ticks stop, still enabled
+    EXPECT_TRUE(timer.Enabled());
+    EXPECT_FALSE(timer.Running());
+    timer.SetOnTimer([&](TSimpleTimer&) { ++ticks; });
+    EXPECT_TRUE(timer.Running());
+    Wait(60);
+    EXPECT_GT(ticks, 0);
+    // A disabled timer stays off when it gets a handler.
+    timer.SetEnabled(false);
+    timer.SetOnTimer([&](TSimpleTimer&) { ++ticks; });
+    EXPECT_FALSE(timer.Running());
+}
+
 TEST(CoolTrayIcon, TipIsTheHintCutTo127)
 {
     QWidget owner;

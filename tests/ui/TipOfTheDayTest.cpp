@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <deque>
 #include <fstream>
 #include <memory>
@@ -67,6 +68,8 @@ TEST_F(TipOfTheDayTest, TipFileLinesSplitAtEveryLineEndKeepingEmptyLines)
     EXPECT_EQ(WrapTipIndex(3, 3), 0);
     EXPECT_EQ(WrapTipIndex(1, 3), 1);
     EXPECT_EQ(WrapTipIndex(0, 0), -1);
+    EXPECT_EQ(WrapTipIndex(int64_t{INT_MAX} + 1, 3), 0);
+    EXPECT_EQ(WrapTipIndex(int64_t{INT_MIN} - 1, 3), 2);
     EXPECT_TRUE(IsEnglishLanguageName("english (UK)"));
     EXPECT_FALSE(IsEnglishLanguageName("Deutsch (English menu)"));
 }
@@ -100,6 +103,45 @@ TEST_F(TipOfTheDayTest, ShowingContinuesAfterTheLastTipAndWrapsBothWays)
         EXPECT_EQ(tips.TipMemo()->toPlainText(), "third");
         EXPECT_FALSE(tips.ShowOnStartup()->isChecked());
     }
+}
+
+TEST_F(TipOfTheDayTest, StoredIndexAtTheLimitsWrapsInsteadOfOverflowing)
+{
+    WriteTips("first\nsecond\nthird\n");
+    WriteSettingInteger("Tips", "NextTipIndex", INT_MAX);
+    {
+        TTipOfTheDayForm tips;
+        tips.SetTipsFolder(TipsFolder());
+        tips.show();
+        EXPECT_EQ(tips.TipMemo()->toPlainText(), "first");
+        tips.hide();
+    }
+    WriteSettingInteger("Tips", "NextTipIndex", INT_MIN);
+    TTipOfTheDayForm tips;
+    tips.SetTipsFolder(TipsFolder());
+    tips.show();
+    EXPECT_EQ(tips.TipMemo()->toPlainText(), "third");  // one on is still below 0: the last
+    tips.hide();
+}
+
+TEST_F(TipOfTheDayTest, FailedUpgradeCheckShowsOneBoxWithTheAddress)
+{
+    EXPECT_EQ(UpgradeCheckAddress("1.2 beta&x=1#2"),
+              "http://www.brindlesoft.com/upgrade/check.php?p=gleanery&v=1.2%20beta%26x%3D1%232");
+    TAboutForm about;
+    std::vector<std::string> opened;
+    about.SetAddressOpener([&opened](const std::string& address) {
+        opened.push_back(address);
+        return false;
+    });
+    TBoxRecorder boxes;
+    about.UpgradeCheckButtonClick();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], UpgradeCheckAddress(AppVersion()));
+    EXPECT_EQ(boxes.boxes, std::vector<std::string>{": Please go to " + opened[0]});
+    about.SetAddressOpener([](const std::string&) { return true; });
+    about.UpgradeCheckButtonClick();
+    EXPECT_EQ(boxes.boxes.size(), 1u);
 }
 
 TEST_F(TipOfTheDayTest, NoTipsOrNoShowLeavesEverythingAlone)
