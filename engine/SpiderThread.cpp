@@ -265,6 +265,8 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
     TSpiderOutputMsg report;
     TDownloadOptions options;
     FJob.Assign(job);
+    // However the job arrived, it runs normalised (a flattened copy is never rewritten).
+    FJob.Normalize();
     FJobID = jobID;
     report.FJobID = jobID;
     int32_t endCode = JOB_END_COMPLETED;

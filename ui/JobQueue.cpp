@@ -261,6 +261,9 @@ bool TJobQueueFrame::AddJobFile(const std::string& fileName)
         ShowMessageBox(this, QUIString(233) + "\n" + QStr(fileName), QUIString(233), TBoxIcon::Warning);
         return false;
     }
+    // A job file may have been written by hand or by another version: every job arrives the
+    // same way the Start page sends it.
+    job.Normalize();
     return AddNewJob(job) == 0;
 }
 

@@ -464,6 +464,16 @@ void TStartFrame::OpenJobClick()
         LoadJobFile(dialog.selectedFiles().first().toStdString(), true, true);
 }
 
+bool TStartFrame::SaveJobToFile(const std::string& fileName)
+{
+    SavePagesToJob();
+    // Saved as Download Now would send it: "only these" with an empty list is stored as unused.
+    TCopyJob saved;
+    saved.Assign(job_);
+    saved.Normalize();
+    return saved.WriteJobFile(fileName);
+}
+
 void TStartFrame::SaveJobClick()
 {
     QFileDialog dialog(this);
@@ -472,8 +482,7 @@ void TStartFrame::SaveJobClick()
     dialog.setNameFilter(kJobFileFilter);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    SavePagesToJob();
-    if (!job_.WriteJobFile(dialog.selectedFiles().first().toStdString()))
+    if (!SaveJobToFile(dialog.selectedFiles().first().toStdString()))
         ShowMessageBox(this, QUIString(234), QUIString(234), TBoxIcon::Warning);
     startingAddress_->AddToHistories();
     additionalOptions_->AddAgentNameToHistory();

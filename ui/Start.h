@@ -40,6 +40,8 @@ public:
     int StartJobForAddress(const std::string& address, const std::string& jobName);
     bool LoadJobFile(const std::string& path, bool addToRecent, bool showForEditing);
     void EditCopyJob(const TCopyJob& job);
+    // Save Job without its file dialog: the pages' values, normalised as a started job is.
+    bool SaveJobToFile(const std::string& fileName);
     // Saves the pages into the job and hands a copy to the queue; the queue's answer.
     int StartJob();
     void ClearHistory();

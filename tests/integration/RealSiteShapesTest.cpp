@@ -344,3 +344,19 @@ TEST_F(RealSiteShapesTest, NoIndexPageIsRemovedAndNotPostProcessed)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RealSiteShapesTest, TheEngineRunsEveryJobNormalised)
+{
+    Page("/", "<html><body><a href=\"sub/a.html\">a</a></body></html>");
+    Page("/sub/a.html", "<html><body><a href=\"../\">home</a></body></html>");
+    // "Only these" hosts with an empty list means no host list.
+    job_.Hosts.clear();
+    job_.HostsPurpose = lpOnlyThese;
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    EXPECT_TRUE(Exists(Local("/sub/a.html")));
+    EXPECT_NE(ReadTextFile(Local("/sub/a.html")).find("href=\"../index.html\""), std::string::npos);
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 #include "tests/ui/UITestEnvironment.h"
 
+#include "common/TempFolder.h"
 #include "engine/SpiderInputMsg.h"
 #include "engine/SpiderOutputMsgQueue.h"
 #include "engine/SpiderOutputMsgTypes.h"
@@ -217,6 +218,26 @@ TEST_F(JobQueueTest, RemovingAndRequeueing)
     frame_->RemoveIdleJobs();
     ASSERT_EQ(frame_->JobCount(), 1);
     EXPECT_EQ(frame_->Slot(0).FJob.JobName, "c");
+}
+
+TEST_F(JobQueueTest, JobFilesAreNormalisedWhenAdded)
+{
+    TCopyJob job = Job("from file");
+    job.Hosts.clear();
+    job.HostsPurpose = lpOnlyThese;
+    const std::string file = dataFolder_ + "hand.GCJ";
+    ASSERT_TRUE(job.WriteJobFile(file));
+    // A file without the flattening key: read as flattening, which rewriting must not precede.
+    std::string text = ReadTextFile(file);
+    const size_t key = text.find("FlattenDestinationFolders=");
+    ASSERT_NE(key, std::string::npos);
+    text.erase(key, text.find('\n', key) + 1 - key);
+    WriteTextFile(file, text);
+    ASSERT_TRUE(frame_->AddJobFile(file));
+    const TCopyJob& queued = frame_->Slot(0).FJob;
+    EXPECT_EQ(queued.HostsPurpose, lpUnused);
+    EXPECT_TRUE(queued.FlattenDestinationFolders);
+    EXPECT_FALSE(queued.RewriteLinks);
 }
 
 TEST_F(JobQueueTest, SavedQueueRoundTrip)

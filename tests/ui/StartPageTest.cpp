@@ -132,6 +132,26 @@ TEST_F(StartPageTest, EditingAQueuedJobKeepsTheChosenFolderWithoutItsRunSubfolde
     EXPECT_EQ(start_->Job().GetDestinationPath(), folder);
 }
 
+TEST_F(StartPageTest, SavedJobNeverKeepsOnlyTheseWithAnEmptyList)
+{
+    TCopyJob job;
+    job.Clear();
+    job.StartingWebAddress.SetFullURL("http://127.0.0.1:9/");
+    job.SetDestinationFolder(TestHomeFolder() + "/saved-target");
+    job.Hosts.clear();
+    job.HostsPurpose = lpOnlyThese;
+    job.Extensions = ".gif";
+    job.ExtensionsPurpose = lpOnlyThese;
+    start_->EditCopyJob(job);
+    const std::string file = TestHomeFolder() + "/saved.GCJ";
+    ASSERT_TRUE(start_->SaveJobToFile(file));
+    TCopyJob back;
+    ASSERT_TRUE(back.ReadJobFile(file));
+    EXPECT_EQ(back.HostsPurpose, lpUnused);
+    EXPECT_EQ(back.ExtensionsPurpose, lpOnlyThese);
+    EXPECT_EQ(back.Extensions, ".gif");
+}
+
 TEST(Startup, PagesRegisterTheirListenersThenTheDestinationIsSet)
 {
     TSpiderInputMessageQueue input;
