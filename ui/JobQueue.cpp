@@ -272,8 +272,10 @@ int TJobQueueFrame::AddCopyJob(const TCopyJob& job, int32_t status, bool askToCr
     try {
         TMainForm* main = TMainForm::Instance();
         if (GetShowJobQueue()) {
-            if (interactive && main && GetFocusQueueOnJobAdd())
+            if (interactive && main && GetFocusQueueOnJobAdd() && !(batchDepth_ > 0 && batchFocused_)) {
                 main->MoveFocusToPageByStringId(20);
+                batchFocused_ = batchDepth_ > 0;
+            }
             if (JobCount() > MaxJobs - 1) {
                 if (interactive)
                     ShowMessageBox(this, QUIString(179), QUIString(176), TBoxIcon::Warning);
@@ -305,7 +307,9 @@ int TJobQueueFrame::AddCopyJob(const TCopyJob& job, int32_t status, bool askToCr
             slot->FJob.JobName = ReplaceFirst(UIString(63), "XXX", std::to_string(slot->FJobID));
         slots_.push_back(std::move(slot));
         QueueChanged(true);
-        if (interactive)
+        if (interactive && batchDepth_ > 0)
+            batchAdded_ = true;
+        else if (interactive)
             AfterAdd();
         return 0;
     } catch (const std::exception& e) {
@@ -317,7 +321,9 @@ int TJobQueueFrame::AddCopyJob(const TCopyJob& job, int32_t status, bool askToCr
 bool TJobQueueFrame::CheckJobCanRun(TCopyJob& job, bool askToCreateFolder, bool interactive)
 {
     auto refuse = [&](const QString& text) {
-        if (interactive)
+        if (interactive && batchDepth_ > 0)
+            batchRefusals_.push_back(text);
+        else if (interactive)
             ShowMessageBox(this, text, QUIString(176), TBoxIcon::Warning);
         else
             LogEvent(etWarning, text.toStdString(), "CheckJobCanRun", kUnit);
@@ -339,9 +345,48 @@ bool TJobQueueFrame::CheckJobCanRun(TCopyJob& job, bool askToCreateFolder, bool 
     if (IsRootFolder(job.DestinationFolder))
         return refuse(QUIString(77));
     std::string path = job.GetDestinationPath();
-    if (askToCreateFolder)
-        return TryToEnsureFolderExists(this, path);
+    if (askToCreateFolder) {
+        // A folder the user chose not to create is not offered again for the rest of a lot.
+        if (batchDepth_ > 0 && batchRefusedFolders_.count(path))
+            return false;
+        bool exists = TryToEnsureFolderExists(this, path);
+        if (!exists && batchDepth_ > 0)
+            batchRefusedFolders_.insert(path);
+        return exists;
+    }
     return QFileInfo(QStr(path)).isDir();
+}
+
+void TJobQueueFrame::BeginAddBatch()
+{
+    if (batchDepth_++ == 0) {
+        batchAdded_ = false;
+        batchFocused_ = false;
+        batchRefusals_.clear();
+        batchRefusedFolders_.clear();
+    }
+}
+
+void TJobQueueFrame::EndAddBatch()
+{
+    if (--batchDepth_ > 0)
+        return;
+    batchRefusedFolders_.clear();
+    if (batchAdded_) {
+        batchAdded_ = false;
+        AfterAdd();
+    }
+    if (batchRefusals_.empty())
+        return;
+    // One box for the lot; a very long list is cut.
+    constexpr size_t kMostLines = 20;
+    QStringList lines;
+    for (size_t i = 0; i < batchRefusals_.size() && i < kMostLines; ++i)
+        lines << batchRefusals_[i];
+    if (batchRefusals_.size() > kMostLines)
+        lines << QString("... (+%1)").arg(batchRefusals_.size() - kMostLines);
+    batchRefusals_.clear();
+    ShowMessageBox(this, lines.join("\n"), QUIString(176), TBoxIcon::Warning);
 }
 
 void TJobQueueFrame::AfterAdd()
@@ -422,6 +467,7 @@ void TJobQueueFrame::SelectIndex(int32_t index)
 
 void TJobQueueFrame::RefreshJobsList()
 {
+    ++listRebuilds_;
     int32_t selected = SelectedIndex();
     jobsListView_->setUpdatesEnabled(false);
     {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,20 @@ public:
     int AddNewJob(const TCopyJob& job);
     bool AddJobFile(const std::string& fileName);
     int AddCopyJob(const TCopyJob& job, int32_t status, bool askToCreateFolder, bool interactive);
+
+    // Jobs added while one lives are added as a lot: the list is rebuilt and the automation
+    // started once at its end, a missing folder is offered once, and the jobs that cannot run are
+    // listed in one box.
+    class TAddBatch {
+    public:
+        explicit TAddBatch(TJobQueueFrame& frame) : frame_(frame) { frame_.BeginAddBatch(); }
+        ~TAddBatch() { frame_.EndAddBatch(); }
+        TAddBatch(const TAddBatch&) = delete;
+        TAddBatch& operator=(const TAddBatch&) = delete;
+
+    private:
+        TJobQueueFrame& frame_;
+    };
     // May change job: an empty destination becomes the documents folder, a relative one is
     // taken inside it. interactive: refusals are shown in a box, else only logged.
     bool CheckJobCanRun(TCopyJob& job, bool askToCreateFolder, bool interactive = true);
@@ -119,6 +134,8 @@ public:
     bool IsQueueIdle() const;
     bool IsShuttingDown() const { return shuttingDown_; }
     QString GetQueueStatusText() const;
+    // How often the list has been filled from the queue.
+    int32_t ListRebuilds() const { return listRebuilds_; }
     const std::string& QueueFolder() const { return queueFolder_; }
     QTreeWidget* JobsListView() const { return jobsListView_; }
     QToolButton* StartJobBtn() const { return startJobBtn_; }
@@ -131,6 +148,8 @@ protected:
 private:
     friend class TJobQueueAutomation;
 
+    void BeginAddBatch();
+    void EndAddBatch();
     int32_t IndexOfJob(int32_t jobID) const;
     // The selected job when it may be removed or edited (not running, no command pending); else -1.
     int32_t SelectedIdleJob() const;
@@ -170,6 +189,12 @@ private:
     uint64_t contentVersion_ = 1;
     bool queueDirty_ = false;
     bool autoSaveReady_ = false;  // the saved queue has been read (or was not to be read)
+    int32_t listRebuilds_ = 0;
+    int batchDepth_ = 0;
+    bool batchAdded_ = false;
+    bool batchFocused_ = false;
+    std::vector<QString> batchRefusals_;
+    std::set<std::string> batchRefusedFolders_;
     std::function<void()> terminateCrawlThread_;
     std::function<bool()> crawlThreadFinished_;
 

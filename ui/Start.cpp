@@ -1,6 +1,7 @@
 #include "ui/Start.h"
 
 #include "engine/AppTraceLog.h"
+#include "engine/SavedOptions.h"
 #include "engine/SpiderOutputMsgTypes.h"
 #include "engine/ThreadSafeFileOps.h"
 #include "ui/AdditionalOptions.h"
@@ -22,6 +23,7 @@
 #include "ui/TryShellExe.h"
 #include "ui/UISettings.h"
 #include "ui/UIStrings.h"
+#include "platform/TextUtils.h"
 
 #include <QCursor>
 #include <QDir>
@@ -330,6 +332,38 @@ int TStartFrame::StartJobForAddress(const std::string& address, const std::strin
     startingAddress_->SetJobName(jobName);
     startingAddress_->SetStartingAddress(address, false);
     return StartJob();
+}
+
+int TStartFrame::StartJobsForAddresses(const std::vector<std::string>& addresses)
+{
+    TMainForm* main = TMainForm::Instance();
+    TJobQueueFrame* queue = main ? main->JobQueue() : nullptr;
+    if (!queue || addresses.empty())
+        return 2;
+    // The histories end as one start per address would leave them: only the most recent
+    // addresses stay, so only those are added.
+    size_t keep = TSavedOptions::MaxMaxHistoryLength;
+    if (TSavedOptions* options = TSavedOptions::Instance(); options && options->GetMaxHistoryLength() > 0)
+        keep = static_cast<size_t>(options->GetMaxHistoryLength());
+    startingAddress_->SetJobName("");
+    for (size_t i = addresses.size() > keep ? addresses.size() - keep : 0; i + 1 < addresses.size(); ++i) {
+        startingAddress_->SetStartingAddress(addresses[i], false);
+        startingAddress_->AddToHistories();
+    }
+    startingAddress_->SetStartingAddress(addresses.back(), false);
+    PrepareJob();
+    const TCopyJob pageJob = job_;
+    TJobQueueFrame::TAddBatch batch(*queue);
+    int result = 2;
+    for (const std::string& address : addresses) {
+        TCopyJob job = pageJob;
+        job.StartingWebAddress.SetFullURL(TrimText(address));
+        job.Normalize();
+        result = queue->AddNewJob(job);
+        if (result == 1)
+            break;
+    }
+    return result;
 }
 
 void TStartFrame::PrepareJob()

@@ -38,6 +38,9 @@ public:
 
     void SetAddressForEdit(const std::string& address);
     int StartJobForAddress(const std::string& address, const std::string& jobName);
+    // A job for each address, in order, as StartJobForAddress with no name would make it, added
+    // as one lot; stops at the first refusal because the queue is full. The last answer.
+    int StartJobsForAddresses(const std::vector<std::string>& addresses);
     bool LoadJobFile(const std::string& path, bool addToRecent, bool showForEditing);
     void EditCopyJob(const TCopyJob& job);
     // Save Job without its file dialog: the pages' values, normalised as a started job is.

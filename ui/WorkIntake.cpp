@@ -252,9 +252,7 @@ void TWorkIntake::OpenURLList(const std::vector<std::string>& addresses, int mod
     } else if (addresses.size() > 1 && mode == omDropped) {
         TWaitCursor cursor;
         QCoreApplication::processEvents();
-        for (const std::string& address : addresses)
-            if (form_.StartPage()->StartJobForAddress(address, "") == 1)
-                break;
+        form_.StartPage()->StartJobsForAddresses(addresses);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "ui/Start.h"
 #include "ui/StartingAddress.h"
 #include "ui/UISettings.h"
+#include "ui/URLRanges.h"
 #include "ui/WorkIntake.h"
 
 #include <QClipboard>
@@ -228,6 +229,27 @@ TEST_F(WorkIntakeTest, TextFilesOfAddressesCountOnlyOnTheJobQueuePage)
     form_->MoveFocusToPage(pgJobQueue);
     Drop({QString::fromStdString(list)});
     EXPECT_EQ(QueuedAddresses(), (std::vector<std::string>{"http://127.0.0.1:9/one/", "http://127.0.0.1:9/two/"}));
+}
+
+TEST_F(WorkIntakeTest, ManyAddressesAreAddedAsOneLotWithOneBoxForTheLinesThatCannotRun)
+{
+    QStringList lines;
+    for (int i = 0; i < 400; ++i)
+        lines << (i % 100 == 50 ? QString("bad line %1").arg(i) : QString("http://127.0.0.1:9/p%1/").arg(i));
+    lines << "";
+    form_->MoveFocusToPage(pgPreferences);
+    const int32_t rebuilds = form_->JobQueue()->ListRebuilds();
+    CreateJobsForAddresses(lines);  // the address range generator's Create Jobs
+    ASSERT_EQ(form_->JobQueue()->JobCount(), 396);
+    EXPECT_EQ(QueuedAddresses()[0], "http://127.0.0.1:9/p0/");
+    EXPECT_EQ(QueuedAddresses()[395], "http://127.0.0.1:9/p399/");
+    EXPECT_EQ(form_->JobQueue()->Slot(395).FJob.JobName, "Untitled Job 396");
+    EXPECT_LE(form_->JobQueue()->ListRebuilds() - rebuilds, 2);
+    ASSERT_EQ(recorder_.boxes.size(), 1u);
+    for (int i : {50, 150, 250, 350})
+        EXPECT_NE(recorder_.boxes[0].find(QString("bad line %1").arg(i).toStdString()), std::string::npos);
+    // The Start page is left as the last single start would have left it.
+    EXPECT_EQ(EditedAddress(), "http://127.0.0.1:9/p399/");
 }
 
 TEST_F(WorkIntakeTest, ClipboardAddressesFollowTheChosenResponse)
