@@ -76,17 +76,6 @@ QString FileSizeText(const std::string& path)
     return ThreadSafeFileByteSize(path, size) ? QStr(FormatByteCount(size)) : QStringLiteral("?");
 }
 
-QString StatusTextOfEndCode(int32_t code)
-{
-    switch (code) {
-    case JOB_END_COMPLETED: return QUIString(164);
-    case JOB_END_STOPPED: return QUIString(167);
-    case JOB_END_CANCELLED: return QUIString(168);
-    case JOB_END_ERROR: return QUIString(166);
-    default: return QString();
-    }
-}
-
 TSpiderInputMessageQueue* InputQueue()
 {
     return TSpiderInputMessageQueue::Instance();
@@ -405,6 +394,7 @@ void TCopyProgressFrame::OnJobStarted(const TSpiderOutputMsg& msg)
     reportData_.FilesDownloaded = 0;
     reportData_.BytesDownloaded = 0;
     reportData_.StatusText.clear();
+    endRule_.Reset();
     showFriendlyResults_ = GetShowFriendlyDownloadResults();
 }
 
@@ -445,7 +435,8 @@ void TCopyProgressFrame::OnJobEnded(const TSpiderOutputMsg& msg)
     }
     UpdateViewButtons();
     reportData_.EndTime = QDateTime::currentDateTime();
-    reportData_.StatusText = StdStr(StatusTextOfEndCode(msg.FResultCode));
+    // The same word as the queue and the window caption.
+    reportData_.StatusText = StdStr(JobStatusText(endRule_.EndStatus(msg.FResultCode)));
     ShowInProgressGroup(false);
 }
 
@@ -483,6 +474,8 @@ void TCopyProgressFrame::AddToCompleted(const TSpiderOutputMsg& msg)
 {
     const TFileDownloadMsg& download = msg.FDownload;
     const TFileDownloadResults& results = download.FResults;
+    endRule_.OnDownloadEnded(results.FFileWritten != 0, results.FFiltered != 0, results.FFilterCode,
+                             results.FErrorCodeValid != 0, results.FErrorCode);
     DeleteInProgressRow(download.FDownloadNumber, ipDownload);
     if (!(results.FFiltered && results.FFilterCode == kFilterSameFileElsewhere)) {
         try {

@@ -4,6 +4,7 @@
 // completed file, and the data of the job report.
 #include "ui/CopyProgressModels.h"
 #include "ui/CopyProgressRpt.h"
+#include "ui/JobStatus.h"
 
 #include <QFrame>
 
@@ -204,5 +205,6 @@ private:
     std::vector<std::string> shellVerbs_;
     std::array<TDownloadSlot, 4> slots_{};
     TJobResultsReportData reportData_;
+    TJobEndRule endRule_;  // the report's status, by the rule the queue uses
     std::unique_ptr<TReportViewForm> reportWindow_;
 };

@@ -47,7 +47,6 @@ constexpr int kShutdownWaitMs = 3000;
 // Changes are gathered this long before the queue is written.
 constexpr int kQueueSaveDelayMs = 300;
 
-const int kStatusStringIds[] = {162, 163, 164, 167, 168, 166, 169, 165};
 const QColor kStatusColours[] = {QColor(0x90, 0xa4, 0xae), QColor(0x1e, 0x88, 0xe5), QColor(0x43, 0xa0, 0x47),
                                  QColor(0x75, 0x75, 0x75), QColor(0xe5, 0x39, 0x35), QColor(0xb7, 0x1c, 0x1c),
                                  QColor(0xfb, 0xc0, 0x2d), QColor(0x9e, 0x9d, 0x24)};
@@ -87,58 +86,11 @@ std::string JobDisplayName(const TCopyJob& job)
 
 }  // namespace
 
-QString JobStatusText(int32_t status)
-{
-    if (status < 0 || status > 7)
-        return "?";
-    return QUIString(kStatusStringIds[status]);
-}
-
-bool IsEndedStatus(int32_t status)
-{
-    return status == jsComplete || status == jsStopped || status == jsAborted || status == jsError ||
-           status == jsCompleteWithConnectionErrors;
-}
-
 void TCopyJobAndStatus::Assign(const TCopyJobAndStatus& source)
 {
     FJob.Assign(source.FJob);
     FJobStatus = source.FJobStatus;
     FJobID = source.FJobID;
-}
-
-void TJobEndRule::Reset()
-{
-    FFilesWritten = 0;
-    FLastFilePreviouslyDownloaded = false;
-    FConnectionFailureSeen = false;
-}
-
-void TJobEndRule::OnDownloadEnded(bool fileWritten, bool filtered, uint8_t filterCode, bool errorCodeValid,
-                                  int32_t errorCode)
-{
-    if (fileWritten)
-        ++FFilesWritten;
-    FLastFilePreviouslyDownloaded = filtered && filterCode == 14;
-    if (errorCodeValid &&
-        (errorCode == static_cast<int32_t>(errc::InternetTimeout) ||
-         errorCode == static_cast<int32_t>(errc::InternetCannotConnect) ||
-         errorCode == static_cast<int32_t>(errc::InternetConnectionAborted) ||
-         errorCode == static_cast<int32_t>(errc::InternetConnectionReset)))
-        FConnectionFailureSeen = true;
-}
-
-int32_t TJobEndRule::EndStatus(int32_t endCode) const
-{
-    switch (endCode) {
-    case JOB_END_COMPLETED:
-        if (FFilesWritten <= 0 && !FLastFilePreviouslyDownloaded)
-            return jsStopped;
-        return FConnectionFailureSeen ? jsCompleteWithConnectionErrors : jsComplete;
-    case JOB_END_STOPPED: return jsStopped;
-    case JOB_END_CANCELLED: return jsAborted;
-    default: return jsError;
-    }
 }
 
 TJobQueueFrame::TJobQueueFrame(QWidget* parent) : QFrame(parent)

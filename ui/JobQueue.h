@@ -2,6 +2,7 @@
 // The job queue page: every job the user added, with its status. The only place that starts
 // jobs; follows them through the output reports and keeps the queue between runs.
 #include "engine/JobTypes.h"
+#include "ui/JobStatus.h"
 
 #include <QFrame>
 
@@ -23,21 +24,6 @@ class TJobQueueAutomation;
 class TQueueFolderWriter;
 struct TQueueSnapshot;
 
-enum TJobStatus : int32_t {
-    jsQueued = 0,
-    jsBusy = 1,
-    jsComplete = 2,
-    jsStopped = 3,
-    jsAborted = 4,
-    jsError = 5,
-    jsPaused = 6,
-    jsCompleteWithConnectionErrors = 7,
-};
-
-// The status column's text: "?" for a value outside 0-7.
-QString JobStatusText(int32_t status);
-bool IsEndedStatus(int32_t status);  // Complete, Stopped, Aborted, Error, CompleteWithConnectionErrors
-
 class TCopyJobAndStatus {
 public:
     TCopyJob FJob;
@@ -45,19 +31,6 @@ public:
     int32_t FJobStatus = -1;
 
     void Assign(const TCopyJobAndStatus& source);
-};
-
-// What the running job's download reports decide about its end status.
-class TJobEndRule {
-public:
-    void Reset();
-    void OnDownloadEnded(bool fileWritten, bool filtered, uint8_t filterCode, bool errorCodeValid, int32_t errorCode);
-    // The status for a job-ended report with this end code.
-    int32_t EndStatus(int32_t endCode) const;
-
-    int32_t FFilesWritten = 0;
-    bool FLastFilePreviouslyDownloaded = false;
-    bool FConnectionFailureSeen = false;
 };
 
 class TJobQueueFrame : public QFrame {

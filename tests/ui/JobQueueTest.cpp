@@ -5,7 +5,9 @@
 #include "engine/SpiderOutputMsgQueue.h"
 #include "engine/SpiderOutputMsgTypes.h"
 #include "platform/IniFile.h"
+#include "ui/CopyProgress.h"
 #include "ui/JobQueue.h"
+#include "ui/Main.h"
 #include "ui/MessageBoxes.h"
 #include "ui/UISettings.h"
 
@@ -78,7 +80,8 @@ TEST(JobEndRule, EndStatusFollowsTheDownloads)
     rule.OnDownloadEnded(false, true, 14, false, 0);
     EXPECT_EQ(rule.EndStatus(JOB_END_COMPLETED), jsComplete);  // all previously downloaded
     rule.OnDownloadEnded(false, true, 8, false, 0);
-    EXPECT_EQ(rule.EndStatus(JOB_END_COMPLETED), jsStopped);  // the last one decides
+    // A later refusal of another kind does not undo it: the files were found on disk.
+    EXPECT_EQ(rule.EndStatus(JOB_END_COMPLETED), jsComplete);
     rule.OnDownloadEnded(true, false, 0, true, 12002);
     EXPECT_EQ(rule.EndStatus(JOB_END_COMPLETED), jsCompleteWithConnectionErrors);
     rule.OnDownloadEnded(true, false, 0, true, 404);
@@ -92,6 +95,49 @@ TEST(JobEndRule, EndStatusFollowsTheDownloads)
     EXPECT_EQ(rule.EndStatus(JOB_END_COMPLETED), jsComplete);
     EXPECT_EQ(JobStatusText(jsCompleteWithConnectionErrors), JobStatusText(jsComplete));
     EXPECT_EQ(JobStatusText(8), "?");
+}
+
+TEST_F(JobQueueTest, TitleQueueAndReportAgreeOnARunThatFoundEveryFileOnDisk)
+{
+    WriteSettingBool("Automation", "FocusQueueOnJobAdd", false);
+    TMainForm form;
+    InitAfterFormsCreated(form, nullptr);
+    auto* progress = qobject_cast<TCopyProgressFrame*>(form.Page(pgProgress));
+    ASSERT_NE(progress, nullptr);
+    TJobQueueFrame* queue = form.JobQueue();
+    ASSERT_EQ(queue->AddNewJob(Job("again")), 0);
+    auto both = [&](const TSpiderOutputMsg& msg) {
+        queue->OnSpiderOutput(msg, 1);
+        progress->OnSpiderOutput(msg, 1);
+    };
+    TSpiderOutputMsg msg;
+    msg.FMsgType = OUTMSG_JOB_STARTED;
+    msg.FJobID = 1;
+    msg.FJob = Job("again");
+    both(msg);
+    msg.FMsgType = OUTMSG_DOWNLOAD_ENDED;
+    msg.FDownload.FResults.FFiltered = 1;
+    for (int i = 0; i < 3; ++i) {
+        msg.FDownload.FDownloadNumber = i + 1;
+        msg.FDownload.FResults.FFilterCode = 14;  // previously downloaded
+        both(msg);
+    }
+    msg.FDownload.FDownloadNumber = 4;
+    msg.FDownload.FResults.FFilterCode = 4;  // a link to another host, refused last
+    both(msg);
+    both(ReportOf(OUTMSG_JOB_ENDED, 1, JOB_END_COMPLETED));
+
+    EXPECT_EQ(queue->Slot(0).FJobStatus, jsComplete);
+    EXPECT_NE(form.windowTitle().toStdString().find("[Complete]"), std::string::npos);
+    EXPECT_EQ(progress->ReportData().StatusText, "Complete");
+
+    // A completed run that wrote nothing and found nothing on disk is Stopped in all three.
+    msg.FMsgType = OUTMSG_JOB_STARTED;
+    both(msg);
+    both(ReportOf(OUTMSG_JOB_ENDED, 1, JOB_END_COMPLETED));
+    EXPECT_EQ(queue->Slot(0).FJobStatus, jsStopped);
+    EXPECT_NE(form.windowTitle().toStdString().find("[Stopped]"), std::string::npos);
+    EXPECT_EQ(progress->ReportData().StatusText, "Stopped");
 }
 
 TEST_F(JobQueueTest, FullQueueRefusesTheThousandAndFirst)
