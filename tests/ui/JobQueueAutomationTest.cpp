@@ -14,6 +14,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -274,6 +275,9 @@ TEST_F(JobQueueAutomationTest, CompletionProgramGetsItsArgumentsWithoutAShellAnd
               script + " " + hostile + " " + destination_ + "/x.txt /127.0.0.1/start.htm");
     EXPECT_EQ(frame_->JobCount(), 2);  // the after-job step waits for the program
 
+    // The script's last step makes the file; on a loaded machine that may take a while.
+    for (int i = 0; i < 300 && !QFileInfo::exists(QString::fromStdString(out)); ++i)
+        QThread::msleep(100);
     int ticks = 0;
     while (automation_->CountdownKind() == ckWaitForProcess && ticks < 30) {
         QThread::msleep(100);
