@@ -10,9 +10,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <exception>
 #include <sys/stat.h>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -117,6 +119,58 @@ void TCopyJob::SetDestinationFolder(const std::string& folder)
     while (DestinationFolder.size() > 1 && DestinationFolder.back() == '/')
         DestinationFolder.pop_back();
     DestinationSubfolder.clear();
+}
+
+std::string NormalFolderPath(const std::string& folder, const std::string& base)
+{
+    if (folder.empty())
+        return {};
+    std::string joined;
+    if (folder == "~" || folder.rfind("~/", 0) == 0) {
+        const char* home = std::getenv("HOME");
+        if (!home || home[0] != '/')
+            return {};
+        joined = std::string(home) + "/" + folder.substr(1);
+    } else if (folder[0] == '/') {
+        joined = folder;
+    } else {
+        if (base.empty() || base[0] != '/')
+            return {};
+        joined = base + "/" + folder;
+    }
+    std::vector<std::string_view> segments;
+    const std::string_view text(joined);
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('/', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view segment = text.substr(start, end - start);
+        if (segment == "..") {
+            if (!segments.empty())
+                segments.pop_back();
+        } else if (!segment.empty() && segment != ".") {
+            segments.push_back(segment);
+        }
+        start = end + 1;
+    }
+    if (segments.empty())
+        return "/";
+    std::string out;
+    for (std::string_view segment : segments) {
+        out += '/';
+        out += segment;
+    }
+    return out;
+}
+
+bool TCopyJob::NormalizeDestinationFolder(const std::string& base)
+{
+    const std::string normal = NormalFolderPath(DestinationFolder, base);
+    if (normal.empty() || normal == "/")
+        return false;
+    DestinationFolder = normal;
+    return true;
 }
 
 std::string TCopyJob::GetDestinationPath() const

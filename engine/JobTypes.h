@@ -13,6 +13,11 @@ constexpr int32_t lpOnlyThese = 1;
 constexpr int32_t lpNotThese = 2;
 constexpr int32_t lpUnused = 3;
 
+// The folder as an absolute path without ".", "..", empty segments or a trailing "/". A relative
+// folder is taken below base, "~" and "~/..." below $HOME; ".." never climbs above "/". Empty
+// when the folder is empty or no absolute base is at hand.
+std::string NormalFolderPath(const std::string& folder, const std::string& base);
+
 class TCopyJob {
 public:
     // The zero state: a usable job needs Clear or ReadJobFile.
@@ -27,6 +32,10 @@ public:
     bool Normalize();
 
     void SetDestinationFolder(const std::string& folder);
+    // Makes DestinationFolder absolute and lexically normal (NormalFolderPath; a relative
+    // folder lies below base). False, with the folder unchanged, when the result would be
+    // empty or the file-system root.
+    bool NormalizeDestinationFolder(const std::string& base);
     // The folder downloads go to: the destination folder, plus the subfolder of this run.
     std::string GetDestinationPath() const;
     bool HasDestinationSubfolder() const { return !DestinationSubfolder.empty(); }

@@ -17,6 +17,7 @@
 #include <exception>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -25,15 +26,22 @@ const char* const kUnit = "SpiderThread";
 constexpr int64_t kCommandPollMs = 100;
 
 // Pages from the network never make the crawl read or write outside the job's folder.
+// Both sides are compared in their normal forms.
 bool IsInsideDestination(const std::string& fileName, const TCopyJob& job)
 {
-    std::string folder = job.GetDestinationPath();
-    if (folder.empty())
+    std::string folder = NormalFolderPath(job.GetDestinationPath(), {});
+    const std::string name = NormalFolderPath(fileName, {});
+    if (folder.empty() || name.empty())
         return false;
     if (folder.back() != '/')
         folder += '/';
-    return fileName.size() > folder.size() && fileName.compare(0, folder.size(), folder) == 0 &&
-           fileName.find("/../") == std::string::npos;
+    return name.size() > folder.size() && name.compare(0, folder.size(), folder) == 0;
+}
+
+std::string CurrentFolder()
+{
+    std::vector<char> buffer(4096);
+    return ::getcwd(buffer.data(), buffer.size()) ? std::string(buffer.data()) : std::string();
 }
 
 // Helper threads that prepare rewritten pages: the download threads rest meanwhile.
@@ -269,6 +277,19 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
     FJob.Normalize();
     FJobID = jobID;
     report.FJobID = jobID;
+    // The destination in its one normal form, for the file names and the checks against them.
+    // A folder that cannot be made one ends the job with an error before anything is fetched.
+    if (!FJob.NormalizeDestinationFolder(CurrentFolder())) {
+        FJobID = 0;
+        LogEvent(etWarning, "Unusable destination folder \"" + job.DestinationFolder + "\"", "RunJob", kUnit);
+        report.FJob.Assign(FJob);
+        report.FMsgType = OUTMSG_JOB_STARTED;
+        TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);
+        report.FMsgType = OUTMSG_JOB_ENDED;
+        report.FResultCode = JOB_END_ERROR;
+        TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);
+        return;
+    }
     int32_t endCode = JOB_END_COMPLETED;
     struct TIdleAtEnd {
         TSpiderThread& thread;
@@ -280,7 +301,7 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
     } idleAtEnd{*this};
 
     try {
-        report.FJob.Assign(job);
+        report.FJob.Assign(FJob);
         report.FMsgType = OUTMSG_JOB_STARTED;
         TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);
         FStopRequested = false;

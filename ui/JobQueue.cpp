@@ -289,12 +289,10 @@ bool TJobQueueFrame::CheckJobCanRun(TCopyJob& job, bool askToCreateFolder, bool 
             return refuse(QUIString(178));
         return refuse(QStr(ReplaceFirst(UIString(177), "XXX", text)));
     }
-    std::string folder = job.DestinationFolder;
-    if (folder.empty())
+    if (job.DestinationFolder.empty())
         job.SetDestinationFolder(GetMyDocumentsFolder());
-    else if (folder.front() != '/')
-        job.SetDestinationFolder(GetMyDocumentsFolder() + "/" + folder);
-    if (IsRootFolder(job.DestinationFolder))
+    // Relative folders lie below the documents folder; "." and ".." are resolved once, here.
+    if (!job.NormalizeDestinationFolder(GetMyDocumentsFolder()) || IsRootFolder(job.DestinationFolder))
         return refuse(QUIString(77));
     std::string path = job.GetDestinationPath();
     if (askToCreateFolder) {

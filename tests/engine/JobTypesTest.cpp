@@ -3,6 +3,7 @@
 #include "engine/LanguageStrings.h"
 #include "engine/ThreadSafeFileOps.h"
 
+#include <cstdlib>
 #include <regex>
 
 TEST(JobTemplates, WrittenOnceAndNeverOverwritten)
@@ -78,6 +79,34 @@ TEST(JobFolders, DestinationPathAndUniqueSubfolders)
     EXPECT_FALSE(job.HasDestinationSubfolder());
     EXPECT_FALSE(job.SelectUniqueDestinationSubfolder());
     EXPECT_FALSE(TCopyJob().SelectUniqueDestinationSubfolder());
+}
+
+TEST(JobFolders, DestinationIsMadeAbsoluteAndNormalOnce)
+{
+    EXPECT_EQ(NormalFolderPath("/a/b/../c/./d//", ""), "/a/c/d");
+    EXPECT_EQ(NormalFolderPath("//x", ""), "/x");
+    EXPECT_EQ(NormalFolderPath("/a/b/../../..", ""), "/");
+    EXPECT_EQ(NormalFolderPath("Sites", "/home/u/Documents"), "/home/u/Documents/Sites");
+    EXPECT_EQ(NormalFolderPath("../Sites", "/home/u/Documents/"), "/home/u/Sites");
+    EXPECT_EQ(NormalFolderPath(".", "/home/u/Documents"), "/home/u/Documents");
+    EXPECT_EQ(NormalFolderPath("Sites", ""), "");  // no base to stand on
+    EXPECT_EQ(NormalFolderPath("", "/home/u"), "");
+    const char* home = std::getenv("HOME");
+    if (home && home[0] == '/') {
+        EXPECT_EQ(NormalFolderPath("~", "/b"), NormalFolderPath(home, ""));
+        EXPECT_EQ(NormalFolderPath("~/Sites/..", "/b"), NormalFolderPath(home, ""));
+    }
+    EXPECT_EQ(NormalFolderPath("~user", "/b"), "/b/~user");  // only the user's own home is known
+
+    TCopyJob job;
+    job.SetDestinationFolder("Documents/../Sites");
+    ASSERT_TRUE(job.NormalizeDestinationFolder("/home/u"));
+    EXPECT_EQ(job.DestinationFolder, "/home/u/Sites");
+    for (const char* unusable : {"", "/", "/a/..", "x/../..", "/a/b/../../.."}) {
+        job.DestinationFolder = unusable;
+        EXPECT_FALSE(job.NormalizeDestinationFolder("/")) << unusable;
+        EXPECT_EQ(job.DestinationFolder, unusable);
+    }
 }
 
 TEST(JobNormalize, EmptyListsBecomeUnusedAndFlatteningWins)
