@@ -190,6 +190,11 @@ TEST_F(JobQueueTest, RelativeAndEmptyDestinationsLandInTheDocumentsFolder)
     job.SetDestinationFolder("mirror");
     EXPECT_TRUE(frame_->CheckJobCanRun(job, false));
     EXPECT_EQ(job.DestinationFolder, QDir::homePath().toStdString() + "/Documents/mirror");
+    job.SetDestinationFolder("./x/../mirror/.");
+    EXPECT_TRUE(frame_->CheckJobCanRun(job, false));
+    EXPECT_EQ(job.DestinationFolder, QDir::homePath().toStdString() + "/Documents/mirror");
+    job.SetDestinationFolder("../../../../../../../..");
+    EXPECT_FALSE(frame_->CheckJobCanRun(job, false));
 }
 
 TEST_F(JobQueueTest, StartSendsOneCommandAndStatusFollowsTheReports)
