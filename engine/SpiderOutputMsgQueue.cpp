@@ -41,14 +41,16 @@ void TSpiderOutputMessageQueue::SetRetryTimes(const TRetryTimes& times)
 bool TSpiderOutputMessageQueue::PostMessage(const TSpiderOutputMsg& message)
 {
     uint64_t generation = 0;
-    return PostUnderLock(message, generation);
+    bool full = false;
+    return PostUnderLock(message, generation, full);
 }
 
-bool TSpiderOutputMessageQueue::PostUnderLock(const TSpiderOutputMsg& message, uint64_t& generation)
+bool TSpiderOutputMessageQueue::PostUnderLock(const TSpiderOutputMsg& message, uint64_t& generation, bool& full)
 {
     std::lock_guard<std::mutex> guard(lock_);
     generation = changes_;
-    if (order_.Full())
+    full = order_.Full();
+    if (full)
         return false;
     if (!sink_) {
         LogEvent(etWarning, "No destination window", "PostMessage", kUnit);
@@ -83,8 +85,9 @@ bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& message
 {
     using Clock = std::chrono::steady_clock;
     uint64_t generation = 0;
+    bool full = false;
     // Most reports find a free slot at once: one lock, nothing else.
-    if (PostUnderLock(message, generation))
+    if (PostUnderLock(message, generation, full))
         return true;
     TRetryTimes times;
     {
@@ -108,14 +111,16 @@ bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& message
         if (now - first > times.giveUp)
             throw std::runtime_error("Spider output msg queue full");
         {
-            // Woken early once enough slots are free or the sink changes.
+            // Woken early once the sink changes or, when the queue was full, enough slots are
+            // free. A post refused for another reason waits the whole retry time.
             std::unique_lock<std::mutex> guard(lock_);
             ++waitingSenders_;
-            slotFreed_.wait_for(guard, times.retry,
-                                [&] { return changes_ != generation || order_.Count() <= kWakeSendersAt; });
+            slotFreed_.wait_for(guard, times.retry, [&] {
+                return changes_ != generation || (full && order_.Count() <= kWakeSendersAt);
+            });
             --waitingSenders_;
         }
-        if (PostUnderLock(message, generation))
+        if (PostUnderLock(message, generation, full))
             return true;
     }
 }

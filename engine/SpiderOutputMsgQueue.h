@@ -54,8 +54,9 @@ public:
 
 private:
     bool Abandoned();
-    // One attempt under the lock; generation is the change count seen.
-    bool PostUnderLock(const TSpiderOutputMsg& message, uint64_t& generation);
+    // One attempt under the lock; generation is the change count seen, full whether the
+    // queue was full.
+    bool PostUnderLock(const TSpiderOutputMsg& message, uint64_t& generation, bool& full);
 
     mutable std::mutex lock_;
     std::condition_variable slotFreed_;

@@ -149,6 +149,21 @@ TEST_F(SpiderOutputQueue, SenderGivesUpAfterTheTimeLimitOrAtShutdown)
     EXPECT_FALSE(queue.TryToPostMessage(Report(1)));
 }
 
+TEST_F(SpiderOutputQueue, RefusedOrUnsentPostsAreRetriedAtTheRetryPace)
+{
+    // 200 ms of retries at 20 ms apart: about ten attempts each, never a spinning sender.
+    queue.SetRetryTimes({20ms, 1000ms, 200ms});
+    sink.SetRefusing(true);
+    EXPECT_THROW(queue.TryToPostMessage(Report(1)), std::runtime_error);
+    EXPECT_GE(log.CountOf("Windows.PostMessage"), 2u);
+    EXPECT_LE(log.CountOf("Windows.PostMessage"), 15u);
+
+    queue.SetDestinationWindow(nullptr);
+    EXPECT_THROW(queue.TryToPostMessage(Report(2)), std::runtime_error);
+    EXPECT_GE(log.CountOf("No destination window"), 2u);
+    EXPECT_LE(log.CountOf("No destination window"), 15u);
+}
+
 TEST(SpiderOutputMsg, QueueCarriesTheFieldsOfTheType)
 {
     TSpiderOutputMsg ended;
