@@ -110,13 +110,11 @@ void TSpiderThread::CheckPauseRequests()
     TSpiderInputMessageQueue* input = TSpiderInputMessageQueue::Instance();
     if (!input)
         return;
-    if (input->TakeMessage({INMSG_PAUSE_JOB}, FJobID, nullptr)) {
-        FPaused = true;
-        PostJobReport(OUTMSG_JOB_PAUSED);
-    }
-    if (input->TakeMessage({INMSG_RESUME_JOB}, FJobID, nullptr)) {
-        FPaused = false;
-        PostJobReport(OUTMSG_JOB_RESUMED);
+    // In the order they were posted: a resume followed by a pause leaves the job paused.
+    while (input->TakeMessage({INMSG_PAUSE_JOB, INMSG_RESUME_JOB}, FJobID, &pauseCommand_)) {
+        const bool pause = pauseCommand_.FMsgType == INMSG_PAUSE_JOB;
+        FPaused = pause;
+        PostJobReport(pause ? OUTMSG_JOB_PAUSED : OUTMSG_JOB_RESUMED);
     }
 }
 

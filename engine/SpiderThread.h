@@ -3,6 +3,7 @@
 // report to the job-ended report: downloads through the dispatcher, parses the pages for links,
 // then rewrites links and post-processes pages and folders.
 #include "engine/DownloadOptionTypes.h"
+#include "engine/SpiderInputMsg.h"
 #include "engine/SpiderOutputMsgTypes.h"
 #include "platform/Thread.h"
 
@@ -38,7 +39,7 @@ public:
 
     // Take a cancel, then a stop command of the running job.
     void CheckStopRequests() override;
-    // Take a pause, then a resume command of the running job, and report them.
+    // Take the pause and resume commands of the running job in the order posted, and report them.
     void CheckPauseRequests() override;
     bool Paused() const override { return FPaused.load(); }
     bool StopRequested() const override { return FStopRequested.load(); }
@@ -71,4 +72,5 @@ private:
     // Destinations that may need parsing, by index: the parse driver always takes the lowest.
     std::set<int32_t> parseCandidates_;
     TSpiderOutputMsg pauseReport_;
+    TSpiderInputMsg pauseCommand_;
 };

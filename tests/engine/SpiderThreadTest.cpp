@@ -203,6 +203,25 @@ TEST_F(ParseDriverTest, APausedParseWaitsForResumeEvenAfterAStop)
     EXPECT_FALSE(a->FParsed);
 }
 
+TEST_F(ParseDriverTest, PauseAndResumeAreTakenInTheOrderPosted)
+{
+    engine.Input().PostPauseJob(9);
+    crawler.CheckPauseRequests();
+    ASSERT_TRUE(crawler.Paused());
+    // A resume quickly followed by a pause: the job stays paused.
+    engine.Input().PostResumeJob(9);
+    engine.Input().PostPauseJob(9);
+    crawler.CheckPauseRequests();
+    EXPECT_TRUE(crawler.Paused());
+    engine.Input().PostPauseJob(9);
+    engine.Input().PostResumeJob(9);
+    crawler.CheckPauseRequests();
+    EXPECT_FALSE(crawler.Paused());
+    ASSERT_TRUE(engine.WaitForCount(OUTMSG_JOB_PAUSED, 3));
+    ASSERT_TRUE(engine.WaitForCount(OUTMSG_JOB_RESUMED, 2));
+    EXPECT_EQ(JobReportTypes(), (std::vector<uint8_t>{2, 3, 2, 2, 3}));
+}
+
 TEST_F(ParseDriverTest, MappingGivesTheFirstAddressTheFileAndSkipsUnsafeNames)
 {
     TURL first;
