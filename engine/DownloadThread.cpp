@@ -588,6 +588,13 @@ void TFileDownloadThread::DetermineParseKind()
     if ((code != FILTER_ACCEPTED && code != FILTER_PREVIOUSLY_DOWNLOADED) || FLocalFileName.empty() ||
         !SafeFileExists(FLocalFileName))
         return;
+    // A copy on disk counts only when this run wrote it, kept it, or the server confirmed it
+    // unchanged; after an error answer it is stale and its links are not followed.
+    const int32_t scheme = FURL.GetScheme();
+    const bool confirmedUnchanged =
+        (scheme == usHTTP || scheme == usHTTPS) && FResults.FStatusValid && FResults.FStatusCode == 304;
+    if (code == FILTER_ACCEPTED && !FResults.FFileWritten && !confirmedUnchanged)
+        return;
     const std::string& mime = FResults.FMimeType;
     const std::string localExt = FileExtension(FLocalFileName);
     const std::string urlExt = LowerText(FURL.GetPathExtension());
