@@ -156,7 +156,11 @@ int32_t TSpiderThread::AddSpiderObjectToList(TSpiderObjectList& spiders, const T
 void TSpiderThread::AddStartingAddress(TSpiderObjectList& spiders, const TCopyJob& job)
 {
     bool isNew = false;
-    const int32_t id = AddSpiderObjectToList(spiders, job.StartingWebAddress, isNew, nullptr, -1);
+    // The job's referrer goes with the starting address only.
+    TURL referrer;
+    const bool hasReferrer = !job.StartingReferrer.empty() && referrer.SetFullURL(job.StartingReferrer);
+    const int32_t id =
+        AddSpiderObjectToList(spiders, job.StartingWebAddress, isNew, hasReferrer ? &referrer : nullptr, -1);
     if (id == 0 || !isNew)
         LogEvent(etWarning, "", "AddSpiderObjectToList", kUnit);
 }
