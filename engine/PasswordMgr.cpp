@@ -1,6 +1,32 @@
 #include "engine/PasswordMgr.h"
 
+#include "engine/URLType.h"
 #include "platform/TextUtils.h"
+
+std::string PasswordKeyOf(const TURL& address)
+{
+    // The authority of the built address: the port is written only when it is not the default.
+    const std::string text = address.GetURLWithoutUserInfo();
+    const size_t start = text.find("://");
+    if (start == std::string::npos)
+        return AsciiLowerCase(address.GetHostName());
+    const size_t end = text.find('/', start + 3);
+    return AsciiLowerCase(text.substr(start + 3, end == std::string::npos ? std::string::npos : end - start - 3));
+}
+
+bool TPasswordManager::FindPasswordFor(const TURL& address, TPasswordRec& rec)
+{
+    const std::string key = PasswordKeyOf(address);
+    if (FindPassword(key, rec))
+        return true;
+    const std::string portSuffix = ":" + std::to_string(address.GetPort());
+    const bool portInKey =
+        key.size() > portSuffix.size() && key.compare(key.size() - portSuffix.size(), portSuffix.size(), portSuffix) == 0;
+    if (!portInKey)
+        return FindPassword(key + portSuffix, rec);
+    // A site on its own port without an entry of its own: the host's entry, as before.
+    return FindPassword(key.substr(0, key.size() - portSuffix.size()), rec);
+}
 
 int TPasswordManager::IndexOfHost(const std::string& host) const
 {

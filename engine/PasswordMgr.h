@@ -14,6 +14,12 @@ struct TPasswordRec {
     std::string Password;
 };
 
+class TURL;
+
+// The key a site's credentials are stored under: the host in lower case, followed by ":" and
+// the port only when that is not the scheme's default port ("localhost:8080", "example.com").
+std::string PasswordKeyOf(const TURL& address);
+
 class TPasswordManager : public TSingleton<TPasswordManager> {
 public:
     static constexpr int MaxPasswords = 100;
@@ -23,6 +29,10 @@ public:
 
     // True and a copy of the host's record.
     bool FindPassword(const std::string& host, TPasswordRec& rec);
+    // The credentials of the address's site: its key (PasswordKeyOf); for the scheme's default
+    // port also a key that names that port, and for another port the bare host's key, as
+    // older password files hold them.
+    bool FindPasswordFor(const TURL& address, TPasswordRec& rec);
     // Replaces the record of the same host or appends it; False when the host is new and the
     // table is full (the table is then unchanged).
     bool PutPassword(const TPasswordRec& rec);

@@ -53,12 +53,24 @@ std::string Key(const char* name, int index)
 std::string SiteToHostKey(const std::string& site)
 {
     std::string key = StdStr(QStr(site).toLower());
-    size_t scheme = key.find("://");
-    if (scheme != std::string::npos)
-        key.erase(0, scheme + 3);
+    std::string scheme;
+    size_t schemeEnd = key.find("://");
+    if (schemeEnd != std::string::npos) {
+        scheme = key.substr(0, schemeEnd);
+        key.erase(0, schemeEnd + 3);
+    }
     size_t slash = key.find('/');
     if (slash != std::string::npos)
         key.erase(slash);
+    // The download threads look sites up without the scheme's default port.
+    static const std::pair<const char*, const char*> kDefaultPorts[] = {{"http", ":80"}, {"https", ":443"},
+                                                                       {"ftp", ":21"}};
+    for (const auto& [name, port] : kDefaultPorts) {
+        const std::string suffix = port;
+        if (scheme == name && key.size() > suffix.size() &&
+            key.compare(key.size() - suffix.size(), suffix.size(), suffix) == 0)
+            key.erase(key.size() - suffix.size());
+    }
     return key;
 }
 
@@ -168,6 +180,8 @@ bool TPasswordsFrame::SavePasswords()
                 throw std::runtime_error("Unable to keep the unread password file " + passwordFileName_);
             fileNotReadWhole_ = false;
         }
+        // Read again and written under the lock file, as another instance may be saving.
+        TFileLock lock(passwordFileName_);
         TIniFile ini;
         if (!ini.Load(passwordFileName_))
             throw std::runtime_error("Unable to read " + passwordFileName_ + ": " +

@@ -1,5 +1,7 @@
 #include "engine/PasswordMgr.h"
 
+#include "engine/URLType.h"
+
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -59,4 +61,39 @@ TEST(PasswordMgr, ReadersSeeWholeRecordsWhileTheTableChanges)
         }
     }
     writer.join();
+}
+
+TEST(PasswordMgr, SitesAreLookedUpByHostAndNonDefaultPort)
+{
+    auto url = [](const char* text) {
+        TURL u;
+        u.SetFullURL(text);
+        return u;
+    };
+    EXPECT_EQ(PasswordKeyOf(url("http://LocalHost:19701/a")), "localhost:19701");
+    EXPECT_EQ(PasswordKeyOf(url("http://user:pw@Example.com:80/")), "example.com");
+    EXPECT_EQ(PasswordKeyOf(url("https://example.com/")), "example.com");
+    EXPECT_EQ(PasswordKeyOf(url("https://example.com:80/")), "example.com:80");
+    EXPECT_EQ(PasswordKeyOf(url("ftp://files.example:2121/x")), "files.example:2121");
+
+    TPasswordManager pm;
+    pm.PutPassword({"localhost:19701", "on-port", "1"});
+    pm.PutPassword({"example.com", "plain", "2"});
+    pm.PutPassword({"old.example:443", "old-form", "3"});
+    TPasswordRec rec;
+    ASSERT_TRUE(pm.FindPasswordFor(url("http://localhost:19701/"), rec));
+    EXPECT_EQ(rec.Username, "on-port");
+    EXPECT_FALSE(pm.FindPasswordFor(url("http://localhost/"), rec));
+    ASSERT_TRUE(pm.FindPasswordFor(url("https://EXAMPLE.com/"), rec));
+    EXPECT_EQ(rec.Username, "plain");
+    // The host's entry serves its other ports unless they have their own.
+    ASSERT_TRUE(pm.FindPasswordFor(url("http://example.com:8080/"), rec));
+    EXPECT_EQ(rec.Username, "plain");
+    pm.PutPassword({"example.com:8080", "own-port", "4"});
+    ASSERT_TRUE(pm.FindPasswordFor(url("http://example.com:8080/"), rec));
+    EXPECT_EQ(rec.Username, "own-port");
+    // A key written with the default port, as older files may hold, still serves that port.
+    ASSERT_TRUE(pm.FindPasswordFor(url("https://old.example/"), rec));
+    EXPECT_EQ(rec.Username, "old-form");
+    EXPECT_FALSE(pm.FindPasswordFor(url("http://old.example/"), rec));
 }

@@ -184,6 +184,11 @@ TEST(SiteToHostKey, KeepsTheHostInLowerCase)
     EXPECT_EQ(SiteToHostKey("ftp://user@Files.example:2121"), "user@files.example:2121");
     EXPECT_EQ(SiteToHostKey("example.org/a"), "example.org");
     EXPECT_EQ(SiteToHostKey("https://"), "");
+    // The key form the download threads look up: a default port is left out, others kept.
+    EXPECT_EQ(SiteToHostKey("http://LocalHost:80/x"), "localhost");
+    EXPECT_EQ(SiteToHostKey("https://localhost:443"), "localhost");
+    EXPECT_EQ(SiteToHostKey("https://localhost:80"), "localhost:80");
+    EXPECT_EQ(SiteToHostKey("http://localhost:19701/"), "localhost:19701");
 }
 
 class PasswordsTest : public ::testing::Test {
