@@ -132,6 +132,10 @@ void TFileDownloadThread::DownloadFTPCERNProxy(TInternetSession& session)
     request.Password = url.GetPassword();
     request.AllowCookies = job.AllowCookies;
     request.PassiveFTP = job.UsePassiveFTP;
+    // The proxy's credentials answer its challenge, within the one request.
+    const TProxyServerInfo& proxy = FJobOptions.FTPProxy;
+    request.ProxyUsername = proxy.Username;
+    request.ProxyPassword = proxy.Password;
     if (!session.SendHttpRequest(request)) {
         LogAPIError("InternetOpenURL " + FURL.GetURLWithoutUserInfo(), "DownloadFTPCERNProxy", kUnit);
         RecordLastError();
@@ -143,25 +147,6 @@ void TFileDownloadThread::DownloadFTPCERNProxy(TInternetSession& session)
         if (!GetHTTPStatus(session)) {
             session.CloseRequest();
             return;
-        }
-        const TProxyServerInfo& proxy = FJobOptions.FTPProxy;
-        if (FResults.FStatusCode == 407) {
-            if (proxy.Username.empty()) {
-                session.CloseRequest();
-                return;
-            }
-            request.ProxyUsername = proxy.Username;
-            request.ProxyPassword = proxy.Password;
-            if (!session.SendHttpRequest(request)) {
-                LogAPIError("HttpSendRequest " + FURL.GetURLWithoutUserInfo(), "DownloadFTPCERNProxy", kUnit);
-                RecordLastError();
-                CancelSeen();
-                return;
-            }
-            if (!GetHTTPStatus(session)) {
-                session.CloseRequest();
-                return;
-            }
         }
         // Only the file itself is kept, never a proxy's error page.
         if (FResults.FStatusCode < 200 || FResults.FStatusCode > 299) {

@@ -22,6 +22,11 @@ constexpr int kPollMs = 1000;
 // What closing a request may still read to keep its connection.
 constexpr int kDrainMs = 200;
 constexpr size_t kDrainBytes = 64 * 1024;
+// The schemes offered credentials may answer: those a server or proxy asks for by challenge
+// (NTLM only where libcurl was built with it). Negotiate and bearer tokens are left out: they
+// need more than a user name and password.
+constexpr size_t kChallengeBodyHeld = 64 * 1024;
+constexpr long kChallengeAuth = static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST | CURLAUTH_NTLM);
 
 std::string_view Trim(std::string_view s)
 {
@@ -387,6 +392,8 @@ bool TInternetSession::SendHttpRequest(const TInternetRequest& request)
     }
 
     ApplyCommonOptions(request.AllowCookies);
+    siteCredentials_ = scheme != "ftp" && !request.Username.empty();
+    proxyCredentials_ = viaProxy && !request.ProxyUsername.empty();
     std::string userInfo;
     if (scheme == "ftp" && !request.Username.empty())
         userInfo = EscapeUserInfo(request.Username) + ":" + EscapeUserInfo(request.Password) + "@";
@@ -398,8 +405,10 @@ bool TInternetSession::SendHttpRequest(const TInternetRequest& request)
     const std::string referrer = HeaderSafe(request.Referrer);
     if (!referrer.empty())
         curl_easy_setopt(easy_, CURLOPT_REFERER, referrer.c_str());
+    // Credentials answer the server's challenge with the strongest scheme it offers; they are
+    // never sent ahead of it. Redirects are not followed here, so they reach no other host.
     if (scheme != "ftp" && !request.Username.empty()) {
-        curl_easy_setopt(easy_, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+        curl_easy_setopt(easy_, CURLOPT_HTTPAUTH, kChallengeAuth);
         curl_easy_setopt(easy_, CURLOPT_USERNAME, request.Username.c_str());
         curl_easy_setopt(easy_, CURLOPT_PASSWORD, request.Password.c_str());
     }
@@ -408,7 +417,7 @@ bool TInternetSession::SendHttpRequest(const TInternetRequest& request)
         curl_easy_setopt(easy_, CURLOPT_PROXY, proxyUrl.c_str());
         curl_easy_setopt(easy_, CURLOPT_PROXYTYPE, static_cast<long>(CURLPROXY_HTTP));
         if (!request.ProxyUsername.empty()) {
-            curl_easy_setopt(easy_, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+            curl_easy_setopt(easy_, CURLOPT_PROXYAUTH, kChallengeAuth);
             curl_easy_setopt(easy_, CURLOPT_PROXYUSERNAME, request.ProxyUsername.c_str());
             curl_easy_setopt(easy_, CURLOPT_PROXYPASSWORD, request.ProxyPassword.c_str());
         }
@@ -670,6 +679,8 @@ size_t TInternetSession::OnHeader(char* data, size_t size, size_t count, void* s
         session->headers_.clear();
         session->rawHeaders_.clear();
         session->headersDone_ = false;
+        session->body_.clear();  // a challenge's body, if libcurl passed it on
+        session->bodyPos_ = 0;
         std::string_view rest = line.substr(line.find(' ') == std::string_view::npos ? line.size() : line.find(' ') + 1);
         size_t digits = 0;
         int32_t code = 0;
@@ -684,7 +695,9 @@ size_t TInternetSession::OnHeader(char* data, size_t size, size_t count, void* s
         return length;  // trailers
     if (Trim(line).empty()) {
         session->rawHeaders_ += "\r\n";
-        if (session->status_ >= 200)
+        const bool challenge = (session->status_ == 401 && session->siteCredentials_) ||
+                               (session->status_ == 407 && session->proxyCredentials_);
+        if (session->status_ >= 200 && !challenge)
             session->headersDone_ = true;
         return length;
     }
@@ -699,6 +712,10 @@ size_t TInternetSession::OnBody(char* data, size_t size, size_t count, void* sel
 {
     auto* session = static_cast<TInternetSession*>(self);
     session->body_.append(data, size * count);
+    // A challenge that libcurl does not answer is the final response: past a few kilobytes its
+    // body is read like any other instead of being held whole.
+    if (!session->headersDone_ && session->status_ >= 200 && session->body_.size() > kChallengeBodyHeld)
+        session->headersDone_ = true;
     return size * count;
 }
 

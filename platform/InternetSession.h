@@ -37,9 +37,9 @@ struct TInternetRequest {
     std::string Host;
     int Port = 0;                 // 0: the scheme's default
     std::string ObjectName = "/"; // path and query, without host and fragment
-    std::string Username;         // site credentials (basic authentication; FTP login)
+    std::string Username;         // site credentials (answer to a challenge; FTP login)
     std::string Password;
-    std::string ProxyUsername;    // proxy credentials (basic authentication)
+    std::string ProxyUsername;    // proxy credentials (answer to a challenge)
     std::string ProxyPassword;
     std::string Referrer;         // empty: none
     std::string HeaderText;       // extra header lines, each ended by CR LF, sent in this order
@@ -149,6 +149,10 @@ private:
     int result_ = 0;
     bool headersDone_ = false;
     bool httpResponse_ = false;
+    // Credentials were given: a 401 (site) or 407 (proxy) may be followed by libcurl's answer
+    // to the challenge in the same transfer, so such a response is final only at its end.
+    bool siteCredentials_ = false;
+    bool proxyCredentials_ = false;
     std::string url_;
     struct curl_slist* headerList_ = nullptr;
     std::string body_;

@@ -303,10 +303,12 @@ TEST_F(HttpDownloadTest, CookiesGoOnlyWithAllowCookies)
 TEST_F(HttpDownloadTest, StoredPasswordAnswersBasicAuthenticationAndNeverReachesTheLog)
 {
     server_.Get("/private.htm", [](const httplib::Request& req, httplib::Response& res) {
-        if (req.get_header_value("Authorization") == "Basic " + StrToBase64("user:s3cr3t-pw"))
+        if (req.get_header_value("Authorization") == "Basic " + StrToBase64("user:s3cr3t-pw")) {
             res.set_content("private", "text/html");
-        else
+        } else {
             res.status = 401;
+            res.set_header("WWW-Authenticate", "Basic realm=\"private\"");
+        }
     });
     ASSERT_TRUE(passwords_.PutPassword({"127.0.0.1", "user", "s3cr3t-pw"}));
 
@@ -400,15 +402,18 @@ TEST_F(HttpDownloadTest, TerminationEndsARunningDownloadAndTheThread)
 
 TEST_F(HttpDownloadTest, NamedProxyGetsTheAddressAndItsOwnCredentials)
 {
-    nettest::TRawServer proxy({Reply("200 OK", "Content-Type: text/html\r\n", "proxied")});
+    // The proxy's credentials answer its challenge; they are not sent before it.
+    nettest::TRawServer proxy({Reply("407 Proxy Authentication Required", "Proxy-Authenticate: Basic realm=\"p\"\r\n", "no"),
+                               Reply("200 OK", "Content-Type: text/html\r\n", "proxied")});
     options_.HTTPProxy = {true, "127.0.0.1", proxy.Port(), "proxy-user", "proxy-pw", ""};
     const TFileDownloadCompleteData r = Download("http://site.example/p.htm");
     ExpectWritten(r);
     EXPECT_EQ("proxied", ReadTextFile(LocalName("/p.htm")));
     const auto requests = proxy.Requests();
-    ASSERT_EQ(1u, requests.size());
+    ASSERT_EQ(2u, requests.size());
     EXPECT_EQ(0u, requests[0].rfind("GET http://site.example/p.htm HTTP/1.1\r\n", 0)) << requests[0];
-    EXPECT_NE(std::string::npos, requests[0].find("Proxy-Authorization: Basic " + StrToBase64("proxy-user:proxy-pw")));
+    EXPECT_EQ(std::string::npos, requests[0].find("Proxy-Authorization"));
+    EXPECT_NE(std::string::npos, requests[1].find("Proxy-Authorization: Basic " + StrToBase64("proxy-user:proxy-pw")));
 }
 
 TEST_F(HttpDownloadTest, SecureAddressUsesItsOwnSession)
