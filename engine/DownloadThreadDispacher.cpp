@@ -95,6 +95,7 @@ void TDownloadThreadDispacher::ClearStartPageName()
     // Called once when a job starts: downloads still running from earlier jobs keep theirs.
     startPageName_.clear();
     redirectChain_.clear();
+    nextStart_ = 0;
     ++jobSerial_;
 }
 
@@ -268,7 +269,7 @@ void TDownloadThreadDispacher::PostDownloadInProgressMsgs()
 }
 
 bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests,
-                                                             const TCopyJob& job, TSpiderThread& crawler,
+                                                             TCopyJob& job, TSpiderThread& crawler,
                                                              bool& newObjectAdded)
 {
     bool collected = false;
@@ -283,7 +284,7 @@ bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderObjectList& 
 
         // A download of an earlier job (its thread was given up then) only reports its end.
         const bool thisJob = s.jobSerial == jobSerial_;
-        const bool added = thisJob && TakeFinishedDownload(i, spiders, dests, crawler, outcome);
+        const bool added = thisJob && TakeFinishedDownload(i, spiders, dests, job, crawler, outcome);
         newObjectAdded = newObjectAdded || added;
         PostDownloadStoppedMsg(i, outcome, progress, added, crawler.CancelRequested());
 
@@ -303,8 +304,8 @@ bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderObjectList& 
 }
 
 bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectList& spiders,
-                                                    TSpiderDestObjectList& dests, TSpiderThread& crawler,
-                                                    const TFileDownloadCompleteData& outcome)
+                                                    TSpiderDestObjectList& dests, TCopyJob& job,
+                                                    TSpiderThread& crawler, const TFileDownloadCompleteData& outcome)
 {
     const TSlot& s = slots_[slot];
     TSpiderObject* object = spiders.Get(spiders.IndexOfID(s.objectID));
@@ -344,8 +345,11 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
             object->FRedirectedToID = targetID;
             if (targetID > 0 && added)
                 redirectChain_[targetID] = length;
-            if (s.depth == -1)
+            if (s.depth == -1) {
+                // Kept in the running job too: a later reload of the filter's lists keeps it.
+                job.StartingWebAddress.Assign(outcome.FRedirectURL);
                 TDownloadFilter::Instance()->SetStartURL(outcome.FRedirectURL);
+            }
         }
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "ResetCompletedDownloadThreads", kUnit);
@@ -506,7 +510,6 @@ void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderD
         throw std::runtime_error("No download threads");
     jobID_ = jobID;
     stopping_ = false;
-    int64_t nextStart = 0;
     int32_t next = FindFirstUndispatched(spiders);
     try {
         while (!AllThreadsIdle() || next != -1) {
@@ -529,11 +532,11 @@ void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderD
                 if (!stopping_ && !crawler.Paused() && next != -1) {
                     const int32_t slot = FindIdleThread(job.DownloadOptions.MaxSimultaneousDownloads);
                     now = Now();
-                    if (slot != -1 && now >= nextStart) {
+                    if (slot != -1 && now >= nextStart_) {
                         TSpiderObject* object = spiders.Get(next);
                         StartDownload(*object, slot);
                         object->FDispatched = true;
-                        nextStart = now + int64_t{job.PauseBetweenDownloads} * 1000;
+                        nextStart_ = now + int64_t{job.PauseBetweenDownloads} * 1000;
                         next = FindFirstUndispatched(spiders);
                         progressed = true;
                     }
@@ -546,7 +549,7 @@ void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderD
             if (added && !stopping_)
                 next = FindFirstUndispatched(spiders);
             if (!progressed)
-                signal_->WaitForChange(seen, WaitBound(Now(), nextStart, next != -1 && !stopping_));
+                signal_->WaitForChange(seen, WaitBound(Now(), nextStart_, next != -1 && !stopping_));
         }
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "RunDownloads", kUnit);
@@ -557,7 +560,7 @@ void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderD
 }
 
 void TDownloadThreadDispacher::WaitUntilThreadsRest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests,
-                                                    const TCopyJob& job, TSpiderThread& crawler)
+                                                    TCopyJob& job, TSpiderThread& crawler)
 {
     stopping_ = true;
     while (!AllThreadsIdle()) {

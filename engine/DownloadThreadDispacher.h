@@ -97,9 +97,10 @@ private:
     void PostDownloadStartedMessage(int32_t slot);
     bool AssignWaitingFilenames(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TSpiderThread& crawler);
     void PostDownloadInProgressMsgs();
-    bool ResetCompletedDownloadThreads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job,
+    bool ResetCompletedDownloadThreads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
                                        TSpiderThread& crawler, bool& newObjectAdded);
-    bool TakeFinishedDownload(int32_t slot, TSpiderObjectList& spiders, TSpiderDestObjectList& dests,
+    // A redirect of the starting address makes its target the job's start, in the job and the filter.
+    bool TakeFinishedDownload(int32_t slot, TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
                               TSpiderThread& crawler, const TFileDownloadCompleteData& outcome);
     void PostDownloadStoppedMsg(int32_t slot, const TFileDownloadCompleteData& outcome, const TFileDownloadProgress& progress,
                                 bool redirectAdded, bool jobCancelled);
@@ -108,7 +109,7 @@ private:
     void ProcessDownloadCancelRequests(TCopyJob& job);
     void CheckForHungDownloadThreads(int32_t timeoutMs, bool jobCancelled);
     std::chrono::milliseconds WaitBound(int64_t now, int64_t nextStart, bool startWaiting) const;
-    void WaitUntilThreadsRest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job,
+    void WaitUntilThreadsRest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
                               TSpiderThread& crawler);
 
     TWorkers workers_;
@@ -123,6 +124,9 @@ private:
     TSpiderInputMsg cancelMsg_;
     std::string startPageName_;
     bool stopping_ = false;
+    // The earliest tick of the next download start: one start per PauseBetweenDownloads over
+    // the whole job, across the calls of RunDownloads.
+    int64_t nextStart_ = 0;
     // Redirects that led to an address of the running job (object id -> chain length).
     std::unordered_map<int32_t, int32_t> redirectChain_;
 
