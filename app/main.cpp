@@ -109,6 +109,8 @@ int main(int argc, char** argv)
                        success ? TBoxIcon::Information : TBoxIcon::Warning);
     };
     TApplicationTraceLog traceLog(args, ctrlShift, GetDataFolder(), hooks);
+    if (!GetDataFolderNote().empty())
+        LogEvent(etWarning, GetDataFolderNote(), "main", "Gleanery");
     TSpiderInputMessageQueue inputQueue;
     TSpiderOutputMessageQueue outputQueue;
     TPasswordManager passwordManager;

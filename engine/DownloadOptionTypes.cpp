@@ -235,5 +235,8 @@ void WriteCookies(TIniFile& ini, const TCookies& cookies)
 
 mode_t JobFileMode(const TIniFile& ini)
 {
-    return ini.ValueExists("Start", "SU") || ini.ValueExists("Start", "SP") ? 0600 : 0644;
+    // Start-address credentials and cookie values are both secrets.
+    const bool credentials = ini.ValueExists("Start", "SU") || ini.ValueExists("Start", "SP") ||
+                             ini.ReadInteger("Cookies", "CookieCount", 0) > 0;
+    return credentials ? 0600 : 0644;
 }

@@ -375,12 +375,19 @@ bool TCopyJob::WriteJobFile(const std::string& fileName) const
 
 void AddToTypeList(std::string& list, int32_t& purpose, const std::string& value)
 {
-    if (value.empty() || value.size() > kMaxTypeListValue)
+    if (value.empty())
         return;
+    auto refuse = [&value](const char* why) {
+        LogEvent(etWarning, std::string("Exclusion of \"") + value + "\" ignored: " + why, "AddToTypeList", "JobTypes");
+    };
+    if (value.size() > kMaxTypeListValue)
+        return refuse("longer than 64 characters");
     const std::vector<std::string> upper = SplitCommaList(AsciiUpperCase(list));
     if (upper.size() > kMaxTypeListMembers)
-        return;
+        return refuse("the list has more than 64 members");
     const auto found = std::find(upper.begin(), upper.end(), AsciiUpperCase(value));
+    if (purpose == lpNotThese && found == upper.end() && upper.size() >= kMaxTypeListMembers)
+        return refuse("the list already has 64 members");
     switch (purpose) {
     case lpOnlyThese:
         if (found != upper.end()) {

@@ -141,6 +141,18 @@ void TSavedOptions::Save(const TIniFile& ini) const
                                  SystemErrorMessage(GetLastErrorCode()));
 }
 
+template <class Change>
+void TSavedOptions::Update(Change&& change) const
+{
+    if (iniFileName_.empty())
+        throw std::runtime_error("No settings file");
+    TFileLock lock(iniFileName_);
+    TIniFile ini;
+    Open(ini);
+    change(ini);
+    Save(ini);
+}
+
 bool TSavedOptions::ReadString(const std::string& section, const std::string& key, std::string& value,
                                const std::string& def)
 {
@@ -156,10 +168,7 @@ bool TSavedOptions::WriteValue(const char* routine, const std::string& section, 
                                const std::string& value)
 {
     return Guarded(routine, false, [&] {
-        TIniFile ini;
-        Open(ini);
-        ini.WriteString(section, key, value);
-        Save(ini);
+        Update([&](TIniFile& ini) { ini.WriteString(section, key, value); });
         return true;
     });
 }
@@ -257,12 +266,19 @@ void TSavedOptions::ReadHistory(const std::string& section, std::vector<std::str
     Guarded("ReadHistory", false, [&] {
         TIniFile ini;
         Open(ini);
-        const int32_t count = ini.ReadInteger(section, "Count", 0);
-        const size_t limit = maxHistoryLength_ > 0 ? static_cast<size_t>(maxHistoryLength_) : 0;
-        for (int32_t i = 0; i < count && list.size() < limit; ++i)
-            list.push_back(TrimText(ini.ReadString(section, "Item" + std::to_string(i), "")));
+        ReadHistoryFrom(ini, section, list);
         return true;
     });
+}
+
+void TSavedOptions::ReadHistoryFrom(const TIniFile& ini, const std::string& section,
+                                    std::vector<std::string>& list) const
+{
+    list.clear();
+    const int32_t count = ini.ReadInteger(section, "Count", 0);
+    const size_t limit = maxHistoryLength_ > 0 ? static_cast<size_t>(maxHistoryLength_) : 0;
+    for (int32_t i = 0; i < count && list.size() < limit; ++i)
+        list.push_back(TrimText(ini.ReadString(section, "Item" + std::to_string(i), "")));
 }
 
 void TSavedOptions::AddToHistory(const std::string& section, const std::string& text)
@@ -271,27 +287,17 @@ void TSavedOptions::AddToHistory(const std::string& section, const std::string& 
     if (!enableHistory_ || trimmed.empty() || maxHistoryLength_ < 1)
         return;
     Guarded("AddToHistory", false, [&] {
-        std::vector<std::string> list;
-        ReadHistory(section, list);
-        MoveToTopOfList(trimmed, list);
-        if (list.size() > static_cast<size_t>(maxHistoryLength_))
-            list.resize(static_cast<size_t>(maxHistoryLength_));
-        WriteHistory(section, list);
-        return true;
-    });
-}
-
-void TSavedOptions::WriteHistory(const std::string& section, const std::vector<std::string>& list)
-{
-    if (!enableHistory_)
-        return;
-    Guarded("WriteHistory", false, [&] {
-        TIniFile ini;
-        Open(ini);
-        ini.WriteInteger(section, "Count", static_cast<int64_t>(list.size()));
-        for (size_t i = 0; i < list.size(); ++i)
-            ini.WriteString(section, "Item" + std::to_string(i), list[i]);
-        Save(ini);
+        // Read and written under one hold of the lock.
+        Update([&](TIniFile& ini) {
+            std::vector<std::string> list;
+            ReadHistoryFrom(ini, section, list);
+            MoveToTopOfList(trimmed, list);
+            if (list.size() > static_cast<size_t>(maxHistoryLength_))
+                list.resize(static_cast<size_t>(maxHistoryLength_));
+            ini.WriteInteger(section, "Count", static_cast<int64_t>(list.size()));
+            for (size_t i = 0; i < list.size(); ++i)
+                ini.WriteString(section, "Item" + std::to_string(i), list[i]);
+        });
         return true;
     });
 }
@@ -299,10 +305,7 @@ void TSavedOptions::WriteHistory(const std::string& section, const std::vector<s
 void TSavedOptions::ClearHistorySection(const std::string& section)
 {
     Guarded("ClearHistorySection", false, [&] {
-        TIniFile ini;
-        Open(ini);
-        ini.EraseSection(section);
-        Save(ini);
+        Update([&](TIniFile& ini) { ini.EraseSection(section); });
         return true;
     });
 }
@@ -327,6 +330,7 @@ bool ProbeDataFolder(const std::string& folder)
 {
     try {
         const std::string path = WithSlash(folder) + "Gleanery.INI";
+        TFileLock lock(path);
         TIniFile ini;
         if (!ini.Load(path))
             return false;  // present but unreadable: never replace it
@@ -368,7 +372,23 @@ TDataFolderChoice ChooseDataFolder(const std::string& programFolder)
     const std::string program = WithSlash(programFolder);
     if (!program.empty() && IsFolder(program) && ProbeDataFolder(program))
         return {program, true};
-    return {PrivateTempFolder(), false};
+    TDataFolderChoice choice{PrivateTempFolder(), false};
+    if (choice.folder.empty()) {
+        // Not even the temporary folder: a fresh private folder under /tmp, never the current
+        // directory.
+        std::string pattern = "/tmp/gleanery-" + std::to_string(::getuid()) + "-XXXXXX";
+        if (::mkdtemp(pattern.data())) {
+            choice.folder = pattern + "/";
+            choice.note = "No usable data folder: settings, logs and queue go to " + pattern;
+            LogEvent(etWarning, choice.note, "GetDataFolder", "SavedOptions");
+        }
+    }
+    return choice;
+}
+
+std::string GetDataFolderNote()
+{
+    return DecidedDataFolder().note;
 }
 
 std::string GetDataFolder()

@@ -5,6 +5,7 @@
 #include "platform/Singleton.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,7 +61,12 @@ public:
     void ClearHistorySection(const std::string& section);
 
 private:
-    void WriteHistory(const std::string& section, const std::vector<std::string>& list);
+    void ReadHistoryFrom(const TIniFile& ini, const std::string& section, std::vector<std::string>& list) const;
+    // One read-modify-write of the settings file under its lock file, so that several
+    // instances writing at once keep each other's keys: the file is read again under the
+    // lock, changed by change and written back. Throws on failure.
+    template <class Change>
+    void Update(Change&& change) const;
     bool WriteValue(const char* routine, const std::string& section, const std::string& key,
                     const std::string& value);
     // Loads the settings file; throws when it exists but cannot be read.
@@ -84,7 +90,10 @@ bool IsDataFolderPersistent();
 struct TDataFolderChoice {
     std::string folder;  // with a trailing "/"
     bool persistent = false;
+    std::string note;    // why an unusual folder was taken, for the event log; usually empty
 };
+// The note of the data folder decided for this process (empty when there is nothing to say).
+std::string GetDataFolderNote();
 // Decides a data folder from the environment now: $XDG_DATA_HOME/Gleanery (else
 // ~/.local/share/Gleanery), else programFolder, each accepted after a successful probe; else the
 // per-user temporary folder, which is not persistent.

@@ -7,6 +7,7 @@
 #include <climits>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,7 +58,8 @@ void TIniFile::Parse(const std::string& text)
     sections_.clear();
     sectionIndex_.clear();
     sections_.push_back(Section{});  // lines before the first header
-    size_t pos = 0;
+    // A UTF-8 byte-order mark at the start is not part of the first line.
+    size_t pos = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (pos < text.size()) {
         size_t nl = text.find('\n', pos);
         size_t end = nl == std::string::npos ? text.size() : nl;
@@ -364,6 +366,29 @@ bool ReadWholeFile(const std::string& path, std::string& data)
     }
     ::close(fd);
     return true;
+}
+
+TFileLock::TFileLock(const std::string& path)
+{
+    if (path.empty())
+        return;
+    const std::string lockName = path + ".lock";
+    fd_ = ::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ < 0)
+        return;
+    while (::flock(fd_, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            ::close(fd_);
+            fd_ = -1;
+            return;
+        }
+    }
+}
+
+TFileLock::~TFileLock()
+{
+    if (fd_ >= 0)
+        ::close(fd_);  // releases the lock
 }
 
 bool AtomicWriteFile(const std::string& path, const std::string& data, mode_t mode)

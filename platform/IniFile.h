@@ -77,6 +77,22 @@ private:
     std::unordered_map<std::string, size_t> sectionIndex_;  // lower-case name -> first section
 };
 
+// An advisory lock (flock) on the file path + ".lock", held for the object's life, that orders
+// the read-modify-write cycles of several processes on one file. Waits for the lock; without
+// a usable lock file it holds nothing (Locked() False) and the caller goes on unguarded. The
+// lock is per open file: one thread must not take a second lock on the same path meanwhile.
+class TFileLock {
+public:
+    explicit TFileLock(const std::string& path);
+    ~TFileLock();
+    TFileLock(const TFileLock&) = delete;
+    TFileLock& operator=(const TFileLock&) = delete;
+    bool Locked() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
 // Writes data to path through a temp file in the same folder, fsync and a rename.
 // Sets the thread's last error and returns False on failure; the old file then stays.
 bool AtomicWriteFile(const std::string& path, const std::string& data, mode_t mode = 0644);

@@ -1,5 +1,6 @@
 #include "JobTestSupport.h"
 
+#include <algorithm>
 #include <climits>
 
 using namespace std::string_literals;
@@ -54,7 +55,7 @@ TEST(JobFile, LayoutIsPinnedAndRoundTripsByteForByte)
     const std::string rewritten = FileText(first);
     EXPECT_EQ(rewritten.find("\r\nSU="), std::string::npos);
     EXPECT_EQ(rewritten.find("\r\nSP="), std::string::npos);
-    EXPECT_EQ(FileMode(first), 0644u);
+    EXPECT_EQ(FileMode(first), 0600u);  // its cookies are still credentials
 }
 
 TEST(JobFile, DefaultsOfClearAndOfMissingKeys)
@@ -114,6 +115,38 @@ TEST(JobFile, Credentials)
     // Only one of the two keys: no user is set.
     const size_t sp = text.find("SP=");
     EXPECT_TRUE(ReadText(text.substr(0, sp) + text.substr(sp + 9)).StartingWebAddress.IsUserInfoEmpty());
+}
+
+TEST(JobFile, CookiesMakeTheFilePrivateAndAMarkIsSkipped)
+{
+    TTempFolder tmp;
+    TCopyJob job;
+    job.Clear();
+    job.StartingWebAddress.SetFullURL("http://h.example/");
+    ASSERT_TRUE(job.WriteJobFile(tmp / "plain.GCJ"));
+    EXPECT_EQ(FileMode(tmp / "plain.GCJ"), 0644u);
+    job.DownloadOptions.Cookies.Cookies[0] = {"http://h.example/", "session", "s3cret"};
+    job.DownloadOptions.Cookies.Count = 1;
+    ASSERT_TRUE(job.WriteJobFile(tmp / "cookies.GCJ"));
+    EXPECT_EQ(FileMode(tmp / "cookies.GCJ"), 0600u);
+
+    // A byte-order mark before the first section, with CR LF or LF line ends.
+    for (const char* end : {"\r\n", "\n"}) {
+        std::string text = "\xEF\xBB\xBF" + FileText(tmp / "cookies.GCJ");
+        if (std::string(end) == "\n")
+            text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+        WriteTextFile(tmp / "marked.GCJ", text);
+        TCopyJob back;
+        ASSERT_TRUE(back.ReadJobFile(tmp / "marked.GCJ")) << "line end " << (end[0] == '\r' ? "CR LF" : "LF");
+        EXPECT_EQ(back.StartingWebAddress.GetFullURL(), "http://h.example/");
+        EXPECT_EQ(back.DownloadOptions.Cookies.Count, 1);
+    }
+    // Cut short in the middle of a line: what is there is read, nothing more.
+    const std::string whole = FileText(tmp / "plain.GCJ");
+    WriteTextFile(tmp / "cut.GCJ", whole.substr(0, whole.find("DestinationFolder") + 5));
+    TCopyJob cut;
+    EXPECT_TRUE(cut.ReadJobFile(tmp / "cut.GCJ"));
+    EXPECT_EQ(cut.StartingWebAddress.GetFullURL(), "http://h.example/");
 }
 
 TEST(JobFile, RefusedFilesLeaveTheJobUnchanged)

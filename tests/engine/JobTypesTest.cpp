@@ -1,4 +1,6 @@
 #include "JobTestSupport.h"
+#include "TestLog.h"
+#include "engine/CSVMaskList.h"
 
 #include "engine/LanguageStrings.h"
 #include "engine/ThreadSafeFileOps.h"
@@ -166,6 +168,26 @@ TEST(TypeLists, ExclusionsByPurpose)
     purpose = lpNotThese;
     AddToTypeList(many, purpose, ".new");
     EXPECT_EQ(many, before);
+}
+
+TEST(TypeLists, ExclusionsPastTheLimitsAreLoggedByValue)
+{
+    TTestLog log;
+    std::string list;
+    int32_t purpose = lpUnused;
+    const std::string tooLong(65, 'x');
+    AddToTypeList(list, purpose, tooLong);
+    EXPECT_EQ(list, "");
+    EXPECT_TRUE(log.Contains(tooLong));
+    for (int i = 0; i < 64; ++i)
+        AddToTypeList(list, purpose, "ext" + std::to_string(i));
+    EXPECT_EQ(purpose, lpNotThese);
+    EXPECT_EQ(SplitCommaList(list).size(), 64u);
+    AddToTypeList(list, purpose, "one-more");
+    EXPECT_EQ(SplitCommaList(list).size(), 64u);
+    EXPECT_TRUE(log.Contains("one-more"));
+    AddToTypeList(list, purpose, "EXT3");  // already there: nothing to refuse
+    EXPECT_FALSE(log.Contains("EXT3"));
 }
 
 TEST(TypeLists, NormalizeListCleansAndCaps)

@@ -8,12 +8,20 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 namespace {
+
+unsigned FileMode(const std::string& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0);
+    return st.st_mode & 0777;
+}
 
 class SavedOptionsTest : public ::testing::Test {
 protected:
@@ -170,6 +178,36 @@ TEST_F(SavedOptionsTest, SharedOptionKeys)
     EXPECT_EQ(TIniFile(ini).ReadString("Options", "ClipboardResponse", ""), "2");
 }
 
+TEST_F(SavedOptionsTest, TwoProcessesWritingAtOnceKeepEachOthersKeys)
+{
+    Start("");
+    constexpr int kKeys = 200;
+    std::vector<pid_t> children;
+    for (int p = 0; p < 2; ++p) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            bool ok = true;
+            for (int i = 0; i < kKeys; ++i)
+                ok = opts.WriteString("P" + std::to_string(p), "K" + std::to_string(i), std::to_string(i)) && ok;
+            ::_exit(ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    TIniFile back(ini);
+    int kept = 0;
+    for (int p = 0; p < 2; ++p)
+        for (int i = 0; i < kKeys; ++i)
+            kept += back.ReadString("P" + std::to_string(p), "K" + std::to_string(i), "") == std::to_string(i);
+    EXPECT_EQ(kept, 2 * kKeys);
+    EXPECT_EQ(FileMode(ini + ".lock"), 0600u);
+}
+
 TEST(SavedOptionsList, MoveToTopOfList)
 {
     std::vector<std::string> list{"One", "two", "ONE", "three"};
@@ -281,6 +319,22 @@ TEST_F(DataFolderTest, UnreadableSettingsFileRejectsTheCandidate)
     TDataFolderChoice c = ChooseDataFolder(tmp / "prog");
     EXPECT_EQ(c.folder, tmp / "prog/");
     EXPECT_TRUE(std::filesystem::is_directory(tmp / "xdg/Gleanery/Gleanery.INI"));
+}
+
+TEST_F(DataFolderTest, NothingUsableGivesAFreshPrivateFolderUnderTmp)
+{
+    ::setenv("XDG_DATA_HOME", (tmp / "blocker/share").c_str(), 1);
+    ::setenv("TMPDIR", (tmp / "missing").c_str(), 1);
+    TDataFolderChoice c = ChooseDataFolder(tmp / "blocker");
+    ASSERT_FALSE(c.folder.empty());
+    EXPECT_FALSE(c.persistent);
+    EXPECT_EQ(c.folder.rfind("/tmp/gleanery-" + std::to_string(::getuid()) + "-", 0), 0u) << c.folder;
+    EXPECT_THAT(c.note, HasSubstr(c.folder.substr(0, c.folder.size() - 1)));
+    struct stat st {};
+    ASSERT_EQ(::lstat(c.folder.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    std::filesystem::remove_all(c.folder);
 }
 
 TEST_F(DataFolderTest, DecidedOncePerProcess)

@@ -132,6 +132,20 @@ TEST(IniFile, HostileInputParsesWithoutLoss)
     EXPECT_FALSE(again.SectionExists("hist"));
 }
 
+TEST(IniFile, ByteOrderMarkIsNotPartOfTheFirstSection)
+{
+    TIniFile ini;
+    ini.Parse("\xEF\xBB\xBF[Options]\r\nA=1\r\n");
+    EXPECT_TRUE(ini.SectionExists("Options"));
+    EXPECT_EQ(ini.ReadInteger("Options", "A", 0), 1);
+    ini.Parse("\xEF\xBB\xBF[S]\nB=3\n");
+    EXPECT_EQ(ini.ReadInteger("S", "B", 0), 3);
+    EXPECT_EQ(ini.ToText().find("\xEF\xBB\xBF"), std::string::npos);
+    // Elsewhere the bytes are text like any other.
+    ini.Parse("[S]\nV=\xEF\xBB\xBFx\n");
+    EXPECT_EQ(ini.ReadString("S", "V", ""), "\xEF\xBB\xBFx");
+}
+
 TEST(IniFile, IntegerEdgeValues)
 {
     int64_t v = 0;
