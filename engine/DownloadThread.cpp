@@ -423,7 +423,7 @@ void TFileDownloadThread::ApplyStoredPassword(TURL& url) const
         return;
     TPasswordManager* passwords = TPasswordManager::Instance();
     TPasswordRec rec;
-    if (passwords && passwords->FindPassword(url.GetHostName(), rec))
+    if (passwords && passwords->FindPasswordFor(url, rec))
         url.SetUserAndPassword(rec.Username, rec.Password);
 }
 

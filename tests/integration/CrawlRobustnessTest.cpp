@@ -2,6 +2,7 @@
 #include "integration/CrawlTestSupport.h"
 
 #include <chrono>
+#include <map>
 
 namespace {
 
@@ -53,6 +54,148 @@ TEST_F(CrawlRobustnessTest, DestinationThatClimbsToTheRootEndsWithAnErrorAndFetc
     EXPECT_TRUE(Seen().empty());
     EXPECT_TRUE(engine_.OfType(OUTMSG_DOWNLOAD_STARTED).empty());
     EXPECT_NE(EventLog().find("Unusable destination folder"), std::string::npos);
+}
+
+TEST_F(CrawlRobustnessTest, StartingReferrerIsSentWithTheStartingAddressOnly)
+{
+    Page("/", "<html><body><a href=\"a.htm\">a</a></body></html>");
+    Page("/a.htm", "<html></html>");
+    job_.StartingReferrer = "http://portal.example/links.htm";
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    std::map<std::string, std::string> referrers;
+    for (const TRequest& r : Seen())
+        referrers[r.path] = r.headers.count("Referer") ? r.headers.find("Referer")->second : "";
+    EXPECT_EQ(referrers["/"], "http://portal.example/links.htm");
+    EXPECT_EQ(referrers["/a.htm"], Url("/"));
+}
+
+// "reader:s3cret" in Base64.
+const char kReaderAuth[] = "Basic cmVhZGVyOnMzY3JldA==";
+
+TEST_F(CrawlRobustnessTest, StoredPasswordOfASiteOnItsOwnPortIsUsed)
+{
+    server_.Get("/", [](const httplib::Request& req, httplib::Response& res) {
+        if (req.get_header_value("Authorization") != kReaderAuth) {
+            res.status = 401;
+            res.set_header("WWW-Authenticate", "Basic realm=\"test\"");
+            return;
+        }
+        res.set_content("<html>members</html>", "text/html");
+    });
+    ASSERT_TRUE(passwords_.PutPassword({"127.0.0.1:" + std::to_string(port_), "reader", "s3cret"}));
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    EXPECT_EQ(EndedFor("/").statusCode, 200);
+    EXPECT_EQ(ReadTextFile(Local("/index.html")), "<html>members</html>");
+    EXPECT_EQ(EventLog().find("s3cret"), std::string::npos);
+}
+
+TEST_F(CrawlRobustnessTest, RedirectedStartSurvivesARequestToStopAllDownloadsOfAnExtension)
+{
+    const std::string other = "http://localhost:" + std::to_string(port_);
+    server_.Get("/", [other](const httplib::Request&, httplib::Response& res) {
+        res.status = 302;
+        res.set_header("Location", other + "/home.htm");
+    });
+    Page("/home.htm", "<html><body><a href=\"slow.bin\">s</a> <a href=\"next.htm\">n</a></body></html>");
+    Page("/next.htm", "<html><body><a href=\"last.htm\">l</a></body></html>");
+    Page("/last.htm", "<html></html>");
+    server_.Get("/slow.bin", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("application/octet-stream", [this](size_t offset, httplib::DataSink& sink) {
+            if (release_ || offset > 2000000)
+                return false;
+            std::this_thread::sleep_for(10ms);
+            sink.write(std::string(1000, 'x').data(), 1000);
+            return true;
+        });
+    });
+    job_.RestrictLocation = 2;  // the same server as the start
+    job_.DownloadOptions.MaxSimultaneousDownloads = 1;
+    StartJob();
+    ASSERT_TRUE(engine_.WaitFor([&](const TReportRecord& r) {
+        return r.type == OUTMSG_DOWNLOAD_PROGRESS && r.url == other + "/slow.bin";
+    }));
+    int32_t number = 0;
+    for (const TReportRecord& r : engine_.OfType(OUTMSG_DOWNLOAD_STARTED))
+        if (r.url == other + "/slow.bin")
+            number = r.number;
+    ASSERT_TRUE(engine_.Input().PostDownloadStopRequest(kJobID, number, INMSG_STOP_EXTENSION_DOWNLOADS));
+    ASSERT_TRUE(engine_.WaitForType(OUTMSG_JOB_ENDED, 30s));
+    EXPECT_EQ(engine_.OfType(OUTMSG_JOB_ENDED)[0].resultCode, JOB_END_COMPLETED);
+
+    for (const char* page : {"/next.htm", "/last.htm"}) {
+        const TReportRecord* ended = nullptr;
+        const auto all = engine_.OfType(OUTMSG_DOWNLOAD_ENDED);
+        for (const TReportRecord& r : all)
+            if (r.url == other + page)
+                ended = &r;
+        ASSERT_NE(ended, nullptr) << page;
+        EXPECT_EQ(ended->filtered, 0) << page << " filter code " << int(ended->filterCode);
+        EXPECT_EQ(ended->fileWritten, 1) << page;
+    }
+}
+
+TEST_F(CrawlRobustnessTest, PauseBetweenDownloadsHoldsAcrossParseRounds)
+{
+    std::mutex lock;
+    std::vector<std::chrono::steady_clock::time_point> times;
+    auto page = [&](const std::string& path, const std::string& body) {
+        server_.Get(path, [&, body](const httplib::Request&, httplib::Response& res) {
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                times.push_back(std::chrono::steady_clock::now());
+            }
+            res.set_content(body, "text/html");
+        });
+    };
+    // Each page is found only by parsing the one before: every start follows a parse round.
+    page("/", "<html><body><a href=\"a.htm\">a</a></body></html>");
+    page("/a.htm", "<html><body><a href=\"b.htm\">b</a></body></html>");
+    page("/b.htm", "<html></html>");
+    job_.PauseBetweenDownloads = 1;
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    std::lock_guard<std::mutex> guard(lock);
+    ASSERT_EQ(times.size(), 3u);
+    for (size_t i = 1; i < times.size(); ++i)
+        EXPECT_GE(times[i] - times[i - 1], 900ms) << "between request " << i << " and the one before";
+}
+
+TEST_F(CrawlRobustnessTest, DigestSiteIsAnsweredAndCredentialsNeverFollowARedirectElsewhere)
+{
+    const std::string other = "http://localhost:" + std::to_string(port_);
+    std::mutex lock;
+    std::vector<std::string> elsewhere;
+    server_.Get("/", [other](const httplib::Request& req, httplib::Response& res) {
+        const std::string auth = req.get_header_value("Authorization");
+        if (auth.rfind("Digest ", 0) != 0 || auth.find("username=\"reader\"") == std::string::npos) {
+            res.status = 401;
+            res.set_header("WWW-Authenticate", "Digest realm=\"site\", nonce=\"abc123\", qop=\"auth\"");
+            return;
+        }
+        res.status = 302;
+        res.set_header("Location", other + "/elsewhere.htm");
+    });
+    server_.Get("/elsewhere.htm", [&](const httplib::Request& req, httplib::Response& res) {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            elsewhere.push_back(req.get_header_value("Host") + " " + req.get_header_value("Authorization"));
+        }
+        if (!req.has_header("Authorization")) {
+            res.status = 401;
+            res.set_header("WWW-Authenticate", "Basic realm=\"harvest\"");
+            return;
+        }
+        res.set_content("<html>got it</html>", "text/html");
+    });
+    job_.StartingWebAddress.SetFullURL(Url("/"));
+    job_.StartingWebAddress.SetUserAndPassword("reader", "s3cret");
+    job_.RestrictLocation = 3;
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+
+    EXPECT_EQ(EndedFor("/").statusCode, 302);
+    std::lock_guard<std::mutex> guard(lock);
+    ASSERT_EQ(elsewhere.size(), 1u);  // asked once, not answered, not asked again
+    EXPECT_EQ(elsewhere[0], "localhost:" + std::to_string(port_) + " ");
+    EXPECT_EQ(EventLog().find("s3cret"), std::string::npos);
 }
 
 class StaleCopyTest : public CrawlRobustnessTest, public ::testing::WithParamInterface<int> {};
