@@ -122,8 +122,17 @@ int main(int argc, char** argv)
     QStringList params = QCoreApplication::arguments();
     if (!params.isEmpty())
         params.removeFirst();
-    if (!singleInstance.CanStartApp(params))
-        return 0;
+    // "/runonce" and "/uninstall" are this start's own work, also while another instance runs.
+    const bool ownWork = params.contains("/runonce") || params.contains("/uninstall");
+    if (!ownWork && !singleInstance.CanStartApp(params)) {
+        if (!singleInstance.HandOffTimedOut())
+            return 0;
+        ShowMessageBox(nullptr,
+                       QStringLiteral("Gleanery is already running but did not answer within %1 seconds.")
+                           .arg(TSingleInst::kHandOffWaitMs / 1000),
+                       "Gleanery", TBoxIcon::Warning);
+        return 1;
+    }
 
     // The voice exists before any window and outlives them: the Speech page speaks at exit.
     TSpeechVoice speechVoice;
@@ -143,9 +152,15 @@ int main(int argc, char** argv)
                                                     [&crawler] { return crawler.Finished(); });
         singleInstance.OnParam = [form = mainForm.get()](const QString& param) { form->AddCachedParam(param); };
         // Parameters handed over before the saved queue is read wait for the start-up's own turn.
+        // Worked off after the answer, so the later start never waits on a box this shows.
         singleInstance.OnAllParamsCached = [form = mainForm.get()] {
-            if (form->StartupComplete())
-                form->ProcessCommandLine();
+            QMetaObject::invokeMethod(
+                form,
+                [form] {
+                    if (form->StartupComplete())
+                        form->ProcessCommandLine();
+                },
+                Qt::QueuedConnection);
         };
         InitAfterFormsCreated(*mainForm, splitter.get());
         if (!mainForm->Uninstalling())

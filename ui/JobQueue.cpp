@@ -959,6 +959,48 @@ void TJobQueueFrame::DeleteQueueFromDisk()
     }
 }
 
+void TJobQueueFrame::PrepareForSessionEnd()
+{
+    if (shuttingDown_)
+        return;
+    BusyCursor(true);
+    shuttingDown_ = true;
+    queueSaveTimer_->stop();
+    try {
+        automation_->StopCountdown();
+        if (auto* input = TSpiderInputMessageQueue::Instance()) {
+            input->Clear();
+            for (int32_t i = 0; i < JobCount(); ++i)
+                if (slots_[i]->FJobStatus == jsBusy || slots_[i]->FJobStatus == jsPaused)
+                    input->PostAbortJob(slots_[i]->FJobID);
+            if (!IsAnyJobRunning() && waitingForEngine_ && pendingJobID_ > 0)
+                input->PostAbortJob(pendingJobID_);
+        }
+        if (IsAnyJobRunning() || waitingForEngine_) {
+            // The job's end report arrives through the event loop.
+            QEventLoop loop;
+            QTimer poll;
+            poll.setInterval(50);
+            connect(&poll, &QTimer::timeout, &loop, [&] {
+                if (!IsAnyJobRunning() && !waitingForEngine_)
+                    loop.quit();
+            });
+            QTimer::singleShot(kShutdownWaitMs, &loop, &QEventLoop::quit);
+            poll.start();
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        }
+        if (GetSaveQueueBetweenRuns())
+            SaveQueueToDisk();
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "PrepareForSessionEnd", kUnit);
+    }
+    shuttingDown_ = false;
+    BusyCursor(false);
+    // The session went on: the queue carries on where the cancelled job left it.
+    if (GetShowJobQueue() && automation_->StartJobsAutomatically() && !IsAnyJobRunning() && FirstQueuedIndex() >= 0)
+        automation_->StartCountdown(ckStartNextJob);
+}
+
 void TJobQueueFrame::PrepareForAppShutdown()
 {
     BusyCursor(true);

@@ -81,6 +81,10 @@ public:
     // Waits until the queue folder holds the queue as it is now.
     void FlushQueueSaves();
     void PrepareForAppShutdown();
+    // The session asks whether it may end: the running job is cancelled (waiting as a shut-down
+    // does) and the queue saved, but the crawl thread stays and, should the session go on, the
+    // queue works on as before.
+    void PrepareForSessionEnd();
 
     void RemoveIdleJobs();
     void RemoveFinishedJobs(bool alsoStoppedAndAborted);

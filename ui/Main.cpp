@@ -511,7 +511,8 @@ void TMainForm::LoadWindowPlacement()
 
 void TMainForm::SaveWindowPlacement()
 {
-    int state = isMaximized() ? 2 : isMinimized() ? 1 : 0;
+    // Closed while minimised: saved as normal, so the next start does not open out of sight.
+    int state = isMaximized() ? 2 : 0;
     WriteSettingInteger("Window", "WindowState", state);
     if (state == 2)
         return;
@@ -526,10 +527,9 @@ void TMainForm::SaveWindowPlacement()
 
 void TMainForm::ShowInStoredState()
 {
+    // A stored minimised state opens normal: the window would start out of sight.
     if (storedState_ == 2)
         showMaximized();
-    else if (storedState_ == 1)
-        showMinimized();
     else
         show();
 }
@@ -540,6 +540,12 @@ void TMainForm::FormCloseQuery()
         return;
     closePrepared_ = true;
     jobQueueFrame_->PrepareForAppShutdown();
+}
+
+void TMainForm::QueryEndSession()
+{
+    if (!closePrepared_)
+        jobQueueFrame_->PrepareForSessionEnd();
 }
 
 void TMainForm::FormClose()

@@ -133,8 +133,9 @@ public:
     void GetProxySettings(TProxyServerInfo& http, TProxyServerInfo& ftp) const;
     // Empties the Start page's histories and deletes "LastJob.GCJ".
     void ClearHistory();
-    // The session is ending: prepares the shut-down as a close does.
-    void QueryEndSession() { FormCloseQuery(); }
+    // The session may end: the running job is cancelled and the queue saved, but the crawl
+    // thread keeps running, so a cancelled log-out leaves the program able to run jobs.
+    void QueryEndSession();
     // Activates the Preferences page at its site passwords.
     void ShowPasswordsPreferences();
 

@@ -4,6 +4,7 @@
 #include "engine/SavedOptions.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
@@ -99,6 +100,8 @@ QByteArray TSingleInst::BuildParamBlock(const QStringList& params)
 {
     QByteArray block;
     for (const QString& param : params) {
+        if (param.isEmpty())
+            continue;  // it would end the block
         block.append(param.toUtf8());
         block.append('\0');
     }
@@ -128,16 +131,36 @@ int32_t TSingleInst::Request(QLocalSocket& socket, uint32_t kind, uint32_t id, c
     PutU32(message, static_cast<uint32_t>(data.size()));
     message.append(data);
     socket.write(message);
+    auto wait = [&](bool (QLocalSocket::*step)(int)) {
+        const int left = static_cast<int>(deadline_.remainingTime());
+        if (left > 0 && (socket.*step)(left))
+            return true;
+        if (deadline_.hasExpired())
+            timedOut_ = true;
+        return false;
+    };
     while (socket.bytesToWrite() > 0)
-        if (!socket.waitForBytesWritten(-1))
+        if (!wait(&QLocalSocket::waitForBytesWritten))
             return 0;
     while (socket.bytesAvailable() < 4)
-        if (!socket.waitForReadyRead(-1))
+        if (!wait(&QLocalSocket::waitForReadyRead))
             return 0;
     char answer[4];
     if (socket.read(answer, 4) != 4)
         return 0;
     return static_cast<int32_t>(GetU32(answer));
+}
+
+QStringList TSingleInst::HandOffParams(const QStringList& params)
+{
+    QStringList out;
+    for (const QString& param : params) {
+        if (param.trimmed().isEmpty())
+            continue;
+        const QFileInfo file(param);
+        out.append(file.isRelative() && file.isFile() ? file.absoluteFilePath() : param);
+    }
+    return out;
 }
 
 bool TSingleInst::FindPrevInstanceWindow(QLocalSocket& socket) const
@@ -149,7 +172,7 @@ bool TSingleInst::FindPrevInstanceWindow(QLocalSocket& socket) const
     return socket.waitForConnected(2000);
 }
 
-bool TSingleInst::SendParamsToPrevInstance(QLocalSocket& socket, const QStringList& params) const
+bool TSingleInst::SendParamsToPrevInstance(QLocalSocket& socket, const QStringList& params)
 {
     const QByteArray block = BuildParamBlock(params);
     if (static_cast<size_t>(block.size()) > kMaxBlockBytes)
@@ -157,20 +180,24 @@ bool TSingleInst::SendParamsToPrevInstance(QLocalSocket& socket, const QStringLi
     return Request(socket, kKindParams, CopyDataId(), block) == 1;
 }
 
-bool TSingleInst::SendParamsAndRestore(QLocalSocket& socket, const QStringList& params) const
+bool TSingleInst::SendParamsAndRestore(QLocalSocket& socket, const QStringList& params)
 {
+    timedOut_ = false;
+    deadline_ = QDeadlineTimer(kHandOffWaitMs);
     const bool handedOff = params.isEmpty() || SendParamsToPrevInstance(socket, params);
-    if (handedOff)
+    if (handedOff && !timedOut_)
         Request(socket, kKindRestore, 0, QByteArray());
     return handedOff;
 }
 
 bool TSingleInst::CanStartApp(const QStringList& params)
 {
+    timedOut_ = false;
     QLocalSocket socket;
     if (!FindPrevInstanceWindow(socket))
         return true;
-    return !SendParamsAndRestore(socket, params);
+    const bool handedOff = SendParamsAndRestore(socket, HandOffParams(params));
+    return !handedOff && !timedOut_;
 }
 
 bool TSingleInst::IsListening() const

@@ -6,6 +6,7 @@
 // bits, then length bytes; parameters are a block of NUL-terminated strings ended by an empty
 // one. Every request is answered with a 32-bit result, 1 when accepted.
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QStringList>
 
@@ -24,6 +25,8 @@ class TSingleInst : public QObject {
 public:
     // Requests larger than this are refused unread.
     static constexpr uint32_t kMaxBlockBytes = 64 * 1024;
+    // How long a later start waits for the running instance to answer.
+    static constexpr int kHandOffWaitMs = 10000;
 
     // runtimeFolder: where the socket lives (empty: DefaultRuntimeFolder()); allowedPeer: the
     // one user whose requests are accepted.
@@ -36,14 +39,19 @@ public:
     virtual std::string WindowClassName() const { return "SingleInst.MainWdw"; }
     virtual uint32_t CopyDataId() const { return 0; }
 
-    // False when a running instance took over this start's parameters.
+    // False when a running instance took over this start's parameters, or did not answer in
+    // time (HandOffTimedOut tells).
     virtual bool CanStartApp(const QStringList& params);
+    bool HandOffTimedOut() const { return timedOut_; }
+    // What a later start hands over: empty parameters dropped, and paths of existing files made
+    // absolute here, since the running instance has a folder of its own.
+    static QStringList HandOffParams(const QStringList& params);
     // Connects socket to the running instance; False when there is none.
     virtual bool FindPrevInstanceWindow(QLocalSocket& socket) const;
     // Sends the parameters; True when the running instance answered 1. Usable from any thread.
-    virtual bool SendParamsToPrevInstance(QLocalSocket& socket, const QStringList& params) const;
+    virtual bool SendParamsToPrevInstance(QLocalSocket& socket, const QStringList& params);
     // Parameters (if any) then the restore request; True when the hand-off was accepted.
-    bool SendParamsAndRestore(QLocalSocket& socket, const QStringList& params) const;
+    bool SendParamsAndRestore(QLocalSocket& socket, const QStringList& params);
 
     // Starts answering later starts; False when the socket cannot be made.
     bool Listen();
@@ -68,10 +76,12 @@ private:
     struct TConnection;
     void OnNewConnection();
     void OnReadyRead(QLocalSocket* socket, TConnection& connection);
-    // Sends one request and waits for its answer without a time limit.
-    static int32_t Request(QLocalSocket& socket, uint32_t kind, uint32_t id, const QByteArray& data);
+    // Sends one request and waits for its answer until the hand-off's deadline; sets timedOut_.
+    int32_t Request(QLocalSocket& socket, uint32_t kind, uint32_t id, const QByteArray& data);
 
     std::string runtimeFolder_;
     uid_t allowedPeer_;
     QLocalServer* server_ = nullptr;
+    bool timedOut_ = false;
+    QDeadlineTimer deadline_;
 };

@@ -66,9 +66,12 @@ std::vector<TCommandLineStep> PlanCommandLine(const QStringList& params,
         if (param.compare("/edit", Qt::CaseInsensitive) == 0)
             mode = omEdit;
     for (const QString& param : params) {
+        const QString trimmed = param.trimmed();
+        if (trimmed.isEmpty())
+            continue;
         if (isFile(param))
             steps.push_back({TCommandLineStep::OpenFile, param, mode});
-        else if (param.startsWith('/'))
+        else if (trimmed.startsWith('/'))
             continue;
         else if (!IsValidURL(param.toStdString()))
             steps.push_back({TCommandLineStep::Invalid, param});
@@ -180,16 +183,24 @@ void TWorkIntake::OnURLScrapeHotkey()
 
 void TWorkIntake::ProcessCommandLine()
 {
-    // Taken first: a hand-off arriving while a box below is open has its own turn.
+    // Taken first. A hand-off that arrives while a box below is open queues its steps behind
+    // the ones still waiting, so jobs are added in the order their starts arrived.
     const QStringList params = form_.TakeCachedParams();
     const auto steps = PlanCommandLine(params, [](const QString& p) { return QFileInfo(p).isFile(); });
-    for (const TCommandLineStep& step : steps) {
+    pendingSteps_.insert(pendingSteps_.end(), steps.begin(), steps.end());
+    if (workingOffSteps_)
+        return;
+    workingOffSteps_ = true;
+    while (!pendingSteps_.empty()) {
+        const TCommandLineStep step = pendingSteps_.front();
+        pendingSteps_.pop_front();
         switch (step.kind) {
         case TCommandLineStep::Speak:
             if (!step.param.isEmpty())
                 Speak(step.param.toStdString(), true);
+            pendingSteps_.clear();
             QMetaObject::invokeMethod(&form_, &QWidget::close, Qt::QueuedConnection);
-            return;
+            break;
         case TCommandLineStep::OpenFile:
             OpenFiles({step.param}, step.mode);
             break;
@@ -204,6 +215,7 @@ void TWorkIntake::ProcessCommandLine()
             break;
         }
     }
+    workingOffSteps_ = false;
 }
 
 void TWorkIntake::OpenFiles(const QStringList& files, int mode)

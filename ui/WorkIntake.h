@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -71,5 +72,7 @@ private:
     TMainForm& form_;
     TURLScrapeHotkey* hotkey_ = nullptr;
     bool suppressNextClipboardChange_ = false;
+    std::deque<TCommandLineStep> pendingSteps_;
+    bool workingOffSteps_ = false;
     std::string lastSingleClipboardAddress_;
 };

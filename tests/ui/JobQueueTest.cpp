@@ -485,6 +485,32 @@ TEST_F(JobQueueTest, ShutdownAbortsTheRunningJobAndIsBounded)
     EXPECT_EQ(ini.ReadInteger("Queue", "JobCount", -1), 1);
 }
 
+TEST_F(JobQueueTest, ACancelledLogOutLeavesTheQueueAbleToRunJobs)
+{
+    frame_->AddNewJob(Job("running"));
+    frame_->AddNewJob(Job("next"));
+    Report(OUTMSG_JOB_STARTED, 1);
+    bool terminated = false;
+    frame_->SetCrawlThreadControl([&] { terminated = true; }, [] { return false; });
+    QTimer::singleShot(50, [&] { Report(OUTMSG_JOB_ENDED, 1, JOB_END_CANCELLED); });
+    frame_->PrepareForSessionEnd();
+    EXPECT_FALSE(terminated);  // the crawl thread stays
+    EXPECT_FALSE(frame_->IsShuttingDown());
+    EXPECT_EQ(frame_->Slot(0).FJobStatus, jsAborted);
+    TSpiderInputMsg sent;
+    ASSERT_TRUE(input_.PopMessage(sent));
+    EXPECT_EQ(sent.FMsgType, INMSG_ABORT_JOB);
+    TIniFile ini(dataFolder_ + "Queue/Queue.ini");
+    EXPECT_EQ(ini.ReadInteger("Queue", "JobCount", -1), 2);
+
+    // The log-out did not happen: the next job starts as before.
+    frame_->SelectIndex(1);
+    frame_->StartJobBtnClick();
+    ASSERT_TRUE(input_.PopMessage(sent));
+    EXPECT_EQ(sent.FMsgType, INMSG_START_JOB);
+    EXPECT_EQ(sent.FJobID, 2);
+}
+
 TEST_F(JobQueueTest, ShutdownReturnsAsSoonAsTheThreadHasFinished)
 {
     bool finished = false;

@@ -141,6 +141,17 @@ TEST(MainFormPlacement, PlacementRoundTripAndMaximisedWritesOnlyState)
     }
     EXPECT_EQ(ReadSettingInteger("Window", "WindowState", -5), 2);
     EXPECT_EQ(ReadSettingInteger("Window", "Width", -5), 999);
+
+    // A stored minimised state opens the window normal, and closing minimised stores normal.
+    WriteSettingInteger("Window", "WindowState", 1);
+    {
+        TMainForm form;
+        form.ShowInStoredState();
+        EXPECT_FALSE(form.isMinimized());
+        form.showMinimized();
+        form.SaveWindowPlacement();
+    }
+    EXPECT_EQ(ReadSettingInteger("Window", "WindowState", -5), 0);
 }
 
 // Saves a picture of the main window for a person to look at: GLEANERY_SCREENSHOT=/tmp/x.png.

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QDir>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <gtest/gtest.h>
 
@@ -117,6 +119,35 @@ TEST_F(SingleInstTest, WithoutARunningInstanceThisOneStarts)
     EXPECT_FALSE(ServeWhile([&] { return later.CanStartApp({"http://example.com/"}); }));
     EXPECT_EQ(received_, QStringList{"http://example.com/"});
     WriteSettingBool("Options", "AllowMultipleInstances", true);
+}
+
+TEST_F(SingleInstTest, ALaterStartHandsOverAbsolutePathsAndNoEmptyParameters)
+{
+    TSingleInst receiver(folder_);
+    Watch(receiver);
+    ASSERT_TRUE(receiver.Listen());
+    const QString relative = "handoff-test.GCJ";
+    QFile file(QDir::current().filePath(relative));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    TSingleInst later(folder_);
+    EXPECT_FALSE(ServeWhile([&] {
+        return later.CanStartApp({"", relative, "  ", "missing.GCJ", "http://example.com/"});
+    }));
+    file.remove();
+    EXPECT_FALSE(later.HandOffTimedOut());
+    EXPECT_EQ(received_, (QStringList{QDir::current().filePath(relative), "missing.GCJ", "http://example.com/"}));
+    EXPECT_EQ(TSingleInst::ParseParamBlock(TSingleInst::BuildParamBlock({"a", "", "b"})), (QStringList{"a", "b"}));
+}
+
+TEST_F(SingleInstTest, ARunningInstanceThatDoesNotAnswerIsWaitedForTenSecondsAtMost)
+{
+    TSingleInst probe(folder_);
+    QLocalServer silent;  // accepts the connection, never answers
+    ASSERT_TRUE(silent.listen(QString::fromStdString(probe.ServerPath())));
+    TSingleInst later(folder_);
+    EXPECT_FALSE(ServeWhile([&] { return later.CanStartApp({"http://example.com/"}); }));
+    EXPECT_TRUE(later.HandOffTimedOut());
 }
 
 TEST_F(SingleInstTest, OversizedForeignAndUnknownRequestsAreRefused)

@@ -61,6 +61,11 @@ TEST(CommandLinePlan, SwitchesFilesAndAddresses)
     ASSERT_EQ(plan.size(), 2u);
     EXPECT_EQ(plan[1].kind, TCommandLineStep::Invalid);
     EXPECT_TRUE(PlanCommandLine({}, isFile).empty());
+
+    // Empty parameters are skipped, and a switch with blanks around it is still a switch.
+    plan = PlanCommandLine({"", " /eventlog ", "  ", "http://a.example/"}, isFile);
+    ASSERT_EQ(plan.size(), 1u);
+    EXPECT_EQ(plan[0].kind, TCommandLineStep::StartAddress);
 }
 
 TEST(AddressLists, LinesAreSplitCutAndFiltered)
@@ -176,6 +181,28 @@ TEST_F(WorkIntakeTest, CommandLineStartsJobsAndWarnsOfBadParameters)
     ASSERT_EQ(recorder_.boxes.size(), 1u);
     EXPECT_EQ(recorder_.boxes[0], "Invalid Command Line Parameter: no address");
     EXPECT_TRUE(form_->CachedParams().isEmpty());
+}
+
+TEST_F(WorkIntakeTest, AHandOffArrivingInsideABoxIsWorkedOffInArrivalOrder)
+{
+    // The first start's box is open when the second start's parameters arrive.
+    bool nested = false;
+    TBoxHandler recorder = SetMessageBoxHandler([&](const TBoxRequest&) {
+        if (!nested) {
+            nested = true;
+            form_->AddCachedParam("http://127.0.0.1:9/second/");
+            form_->ProcessCommandLine();
+        }
+        return false;
+    });
+    for (const char* p : {"http://127.0.0.1:9/first/", "not an address", "http://127.0.0.1:9/first-after-box/"})
+        form_->AddCachedParam(p);
+    form_->ProcessCommandLine();
+    SetMessageBoxHandler(recorder);
+    EXPECT_EQ(QueuedAddresses(), (std::vector<std::string>{"http://127.0.0.1:9/first/",
+                                                           "http://127.0.0.1:9/first-after-box/",
+                                                           "http://127.0.0.1:9/second/"}));
+    EXPECT_EQ(form_->JobQueue()->Slot(2).FJobID, 3);
 }
 
 TEST_F(WorkIntakeTest, EditSwitchPutsTheWorkIntoTheStartPage)
