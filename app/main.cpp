@@ -23,6 +23,7 @@
 #include "ui/SpiderIOMsgView.h"
 #include "ui/SpiderOutputSplitter.h"
 #include "ui/Speech.h"
+#include "ui/TraceLogHooks.h"
 
 #include <QGuiApplication>
 #include <QSocketNotifier>
@@ -103,12 +104,8 @@ int main(int argc, char** argv)
     TSavedOptions savedOptions;
     bool ctrlShift = (QGuiApplication::queryKeyboardModifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) ==
                      (Qt::ControlModifier | Qt::ShiftModifier);
-    TApplicationTraceLog::Hooks hooks;
-    hooks.showStartupBox = [](const std::string& text, bool success) {
-        ShowMessageBox(nullptr, QString::fromStdString(text), "Gleanery",
-                       success ? TBoxIcon::Information : TBoxIcon::Warning);
-    };
-    TApplicationTraceLog traceLog(args, ctrlShift, GetDataFolder(), hooks);
+    // At exit the log closes its file and shows the folder; the application object outlives it.
+    TApplicationTraceLog traceLog(args, ctrlShift, GetDataFolder(), DesktopTraceLogHooks(&app));
     if (!GetDataFolderNote().empty())
         LogEvent(etWarning, GetDataFolderNote(), "main", "Gleanery");
     TSpiderInputMessageQueue inputQueue;

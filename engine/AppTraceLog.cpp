@@ -71,17 +71,44 @@ TApplicationTraceLog::TApplicationTraceLog(const std::vector<std::string>& args,
 TApplicationTraceLog::~TApplicationTraceLog()
 {
     ReleaseInstance();
-    if (fileOpen_) {
-        LogMessage("Application stopped at " + NowText());
+    if (fileOpen_)
+        CloseAndShowFolder();
+}
+
+void TApplicationTraceLog::CloseAndShowFolder()
+{
+    LogMessage("Application stopped at " + NowText());
+    {
         std::lock_guard<std::mutex> guard(lock_);
         std::fclose(file_);
         file_ = nullptr;
         fileOpen_ = false;
-        if (hooks_.exploreFolder) {
-            std::string folder = filePath_.substr(0, filePath_.find_last_of('/') + 1);
-            hooks_.exploreFolder(folder);
-        }
     }
+    if (!hooks_.exploreFolder)
+        return;
+    const std::string folder = filePath_.substr(0, filePath_.find_last_of('/') + 1);
+    bool shown = false;
+    try {
+        shown = hooks_.exploreFolder(folder);
+    } catch (...) {
+        // the exit goes on regardless
+    }
+    if (!shown)
+        AppendAfterClose(etWarning, "No file manager to show " + folder, "CloseAndShowFolder", "AppTraceLog");
+}
+
+void TApplicationTraceLog::AppendAfterClose(uint8_t type, const std::string& message, const std::string& routine,
+                                            const std::string& unit)
+{
+    int fd = ::open(filePath_.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        std::string row = FormatRow(ElapsedMs(), CurrentThreadId(), type, message, routine, unit, -1, 0) + "\r\n";
+        [[maybe_unused]] ssize_t n = ::write(fd, row.data(), row.size());
+    }
+    ::close(fd);
 }
 
 bool TApplicationTraceLog::IsLogSwitch(const std::vector<std::string>& args)
@@ -157,8 +184,13 @@ void TApplicationTraceLog::Write(uint8_t type, const std::string& message, const
         std::fwrite(row.data(), 1, row.size(), file_);
         std::fflush(file_);
     }
-    if ((type == etAssertion || type == etException) && hooks_.beep)
-        hooks_.beep();
+    if ((type == etAssertion || type == etException) && hooks_.beep) {
+        try {
+            hooks_.beep();
+        } catch (...) {
+            // logging never raises
+        }
+    }
 }
 
 void TApplicationTraceLog::LogEvent(uint8_t type, const std::string& message, const std::string& routine,

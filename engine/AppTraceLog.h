@@ -22,11 +22,13 @@ enum TTraceEventType : uint8_t {
 class TApplicationTraceLog : public TSingleton<TApplicationTraceLog> {
 public:
     // What the log needs of the desktop: a message box, the exclamation beep and opening a
-    // folder in the file manager. Any of them may be empty (headless runs).
+    // folder in the file manager. Any of them may be empty (headless runs). The beep is called
+    // from whichever thread logs; exploreFolder at exit returns False when nothing can show the
+    // folder, and must not wait for the file manager.
     struct Hooks {
         std::function<void(const std::string& text, bool success)> showStartupBox;
         std::function<void()> beep;
-        std::function<void(const std::string& folder)> exploreFolder;
+        std::function<bool(const std::string& folder)> exploreFolder;
     };
 
     // args: the command-line arguments after the program name; dataFolder ends with "/".
@@ -55,6 +57,10 @@ private:
     void Write(uint8_t type, const std::string& message, const std::string& routine, const std::string& unit,
                int line, uintptr_t address);
     int64_t ElapsedMs() const;
+    // At exit: the stop row, the file closed, then its folder shown.
+    void CloseAndShowFolder();
+    void AppendAfterClose(uint8_t type, const std::string& message, const std::string& routine,
+                          const std::string& unit);
 
     std::mutex lock_;
     bool logRequested_ = false;

@@ -39,6 +39,11 @@ int VirtualKeyToHotkeyIndex(int key)
     return key >= kFirstKey && key <= kLastKey ? key - kFirstKey + 1 : 0;
 }
 
+int HotkeyToRegister(int storedKey)
+{
+    return VirtualKeyToHotkeyIndex(storedKey) != 0 ? storedKey : 0;
+}
+
 TPreferencesAutomationFrame::TPreferencesAutomationFrame(QWidget* parent)
     : QFrame(parent),
       clipboardGroup_(new QGroupBox(this)),

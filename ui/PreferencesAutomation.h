@@ -15,6 +15,9 @@ class TURLRangesForm;
 int HotkeyTextToVirtualKey(const QString& text);
 // 113 ... 122 give rows 1 ... 10 of the hotkey list; any other code row 0 ("None").
 int VirtualKeyToHotkeyIndex(int key);
+// The key the quick-copy hotkey grabs for a stored ScrapeHotkey: only one the list can show, so
+// a key the page shows as "None" is never grabbed; 0 for none.
+int HotkeyToRegister(int storedKey);
 
 class TPreferencesAutomationFrame : public QFrame {
     Q_OBJECT

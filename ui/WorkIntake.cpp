@@ -9,6 +9,7 @@
 #include "ui/Main.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PreferenceGetters.h"
+#include "ui/PreferencesAutomation.h"
 #include "ui/ScrapeURL.h"
 #include "ui/Speech.h"
 #include "ui/Start.h"
@@ -158,7 +159,7 @@ TWorkIntake::TWorkIntake(TMainForm& form) : QObject(&form), form_(form)
 void TWorkIntake::RegisterURLScrapeHotkey()
 {
     UnregisterURLScrapeHotkey();
-    const int key = GetScrapeHotkey();
+    const int key = HotkeyToRegister(GetScrapeHotkey());
     if (key != 0 && !hotkey_->Register(key))
         LogAPIError("RegisterHotKey", "RegisterURLScrapeHotkey", kUnit);
 }

@@ -58,7 +58,8 @@ public:
     void SuppressNextClipboardChange() { suppressNextClipboardChange_ = true; }
     void OnClipboardChanged();
 
-    // The quick-copy hotkey of the preferences; 0 means none. A key that cannot be had is logged.
+    // The quick-copy hotkey of the preferences; 0, or a key the page cannot show, means none.
+    // A key that cannot be had is logged.
     void RegisterURLScrapeHotkey();
     void UnregisterURLScrapeHotkey();
     bool IsHotkeyRegistered() const;

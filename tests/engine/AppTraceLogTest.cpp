@@ -29,6 +29,18 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
+// True when this process holds a descriptor open on path.
+bool IsOpenInProcess(const std::string& path)
+{
+    const std::filesystem::path target = std::filesystem::canonical(path);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (std::filesystem::read_symlink(entry.path(), ec) == target)
+            return true;
+    }
+    return false;
+}
+
 const char kHeader[] = "\"Time\", \"Thread ID\", \"Type\", \"Message\", \"Function\", \"Filename\", \"Line\", \"Address\"";
 
 }  // namespace
@@ -92,7 +104,10 @@ TEST(AppTraceLog, FileHasHeaderStartStopAndIsEmptiedAtEachStart)
     std::string explored;
     TApplicationTraceLog::Hooks hooks;
     hooks.showStartupBox = [&](const std::string& text, bool ok) { boxText = text + (ok ? "|ok" : "|fail"); };
-    hooks.exploreFolder = [&](const std::string& folder) { explored = folder; };
+    hooks.exploreFolder = [&](const std::string& folder) {
+        explored = folder;
+        return true;
+    };
     {
         TApplicationTraceLog log({"/eventlog"}, false, tmp.Slash(), hooks);
         ASSERT_TRUE(log.FileOpen());
@@ -177,4 +192,66 @@ TEST(AppTraceLog, ConcurrentWritersGiveWholeRowsInOrderPerThread)
         all.insert(*tids[t].begin());
     }
     EXPECT_EQ(all.size(), static_cast<size_t>(kThreads));
+}
+
+TEST(AppTraceLog, ExitWritesStopRowClosesFileThenAsksForFolderOnce)
+{
+    TTempFolder tmp;
+    const std::string path = tmp / "GleaneryEventLog.csv";
+    std::vector<std::string> asked;
+    std::string lastRowWhenAsked;
+    bool openWhenAsked = true;
+    TApplicationTraceLog::Hooks hooks;
+    hooks.exploreFolder = [&](const std::string& folder) {
+        asked.push_back(folder);
+        lastRowWhenAsked = Lines(ReadTextFile(path)).back();
+        openWhenAsked = IsOpenInProcess(path);
+        return true;
+    };
+    {
+        TApplicationTraceLog log({"/eventlog"}, false, tmp.Slash(), hooks);
+        ASSERT_TRUE(log.FileOpen());
+        EXPECT_TRUE(IsOpenInProcess(path));
+        EXPECT_TRUE(asked.empty());
+    }
+    EXPECT_EQ(asked, std::vector<std::string>{tmp.Slash()});
+    EXPECT_THAT(lastRowWhenAsked, ::testing::HasSubstr("\",\"Message\",\"Application stopped at "));
+    EXPECT_FALSE(openWhenAsked);
+    EXPECT_EQ(Lines(ReadTextFile(path)).size(), 3u);  // header, started, stopped
+
+    // No log file asked for: nothing is shown at exit.
+    asked.clear();
+    { TApplicationTraceLog log({}, false, tmp.Slash(), hooks); }
+    EXPECT_TRUE(asked.empty());
+}
+
+TEST(AppTraceLog, ExitWithoutFileManagerLeavesOneWarningRowAndGoesOn)
+{
+    TTempFolder tmp;
+    const std::string path = tmp / "GleaneryEventLog.csv";
+    int calls = 0;
+    TApplicationTraceLog::Hooks hooks;
+    hooks.exploreFolder = [&](const std::string&) {
+        ++calls;
+        return false;
+    };
+    { TApplicationTraceLog log({"/eventlog"}, false, tmp.Slash(), hooks); }
+    EXPECT_EQ(calls, 1);
+    auto lines = Lines(ReadTextFile(path));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_THAT(lines[2], ::testing::HasSubstr("\"Application stopped at "));
+    EXPECT_THAT(lines[3], ::testing::HasSubstr("\",\"Warning\",\"No file manager to show " + tmp.Slash() + "\""));
+    EXPECT_FALSE(IsOpenInProcess(path));
+
+    // A file manager hook that throws counts as none; the exit still completes.
+    hooks.exploreFolder = [&](const std::string&) -> bool {
+        ++calls;
+        throw std::runtime_error("no session bus");
+    };
+    { TApplicationTraceLog log({"/eventlog"}, false, tmp.Slash(), hooks); }
+    EXPECT_EQ(calls, 2);
+    lines = Lines(ReadTextFile(path));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_THAT(lines[3], ::testing::HasSubstr("\"No file manager to show "));
+    EXPECT_EQ(TApplicationTraceLog::Instance(), nullptr);
 }

@@ -1,11 +1,14 @@
 #include "tests/ui/UITestEnvironment.h"
 
+#include "tests/engine/TestLog.h"
+
 #include "engine/JobTypes.h"
 #include "engine/SavedOptions.h"
 #include "engine/SpiderInputMsg.h"
 #include "engine/SpiderOutputMsgQueue.h"
 #include "ui/JobQueue.h"
 #include "ui/Main.h"
+#include "ui/PreferencesAutomation.h"
 #include "ui/ScrapeURL.h"
 #include "ui/Start.h"
 #include "ui/StartingAddress.h"
@@ -316,6 +319,26 @@ TEST_F(WorkIntakeTest, ClipboardAddressesFollowTheChosenResponse)
 }  // namespace
 
 namespace {
+
+TEST_F(WorkIntakeTest, HotkeyPageAndGrabAgreeForEveryStoredKey)
+{
+    TTestLog log;
+    TPreferencesAutomationFrame page;
+    size_t tried = 0;
+    for (int stored = 0; stored <= 255; ++stored) {
+        WriteSettingInteger("Automation", "ScrapeHotkey", stored);
+        page.LoadAutomationPreferences();
+        const int shown = HotkeyTextToVirtualKey(page.ScrapeHotkey()->currentText());
+        EXPECT_EQ(HotkeyToRegister(stored), shown) << stored;
+        // Without an X11 desktop every grab tried fails and is logged, so a row marks a try.
+        form_->Intake()->RegisterURLScrapeHotkey();
+        const size_t now = log.CountOf("\"RegisterHotKey = ");
+        EXPECT_EQ(now - tried, shown != 0 ? 1u : 0u) << stored;
+        tried = now;
+    }
+    EXPECT_EQ(tried, 10u);  // F2 ... F11
+    WriteSettingInteger("Automation", "ScrapeHotkey", 117);
+}
 
 TEST(ScrapeURL, FunctionKeysBrowsersAndTitles)
 {
