@@ -155,8 +155,10 @@ TEST_F(CrawlRobustnessTest, PauseBetweenDownloadsHoldsAcrossParseRounds)
     ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
     std::lock_guard<std::mutex> guard(lock);
     ASSERT_EQ(times.size(), 3u);
+    // Starts are a second apart; their requests reach the server after a varying delay (the
+    // first also opens the connection), so the bound leaves room for that.
     for (size_t i = 1; i < times.size(); ++i)
-        EXPECT_GE(times[i] - times[i - 1], 900ms) << "between request " << i << " and the one before";
+        EXPECT_GE(times[i] - times[i - 1], 500ms) << "between request " << i << " and the one before";
 }
 
 TEST_F(CrawlRobustnessTest, DigestSiteIsAnsweredAndCredentialsNeverFollowARedirectElsewhere)
