@@ -8,6 +8,7 @@
 #include "platform/IniFile.h"
 #include "platform/TextUtils.h"
 
+#include <cctype>
 #include <cstring>
 #include <exception>
 #include <stdexcept>
@@ -98,6 +99,34 @@ std::span<const char* const> THTMLParser::GetLinkAttribNames(std::string_view ta
     return {};
 }
 
+std::string CharsetOfContentType(std::string_view contentType)
+{
+    constexpr std::string_view kKey = "charset";
+    for (size_t at = 0; at + kKey.size() <= contentType.size(); ++at) {
+        if (!SameTextIgnoringCase(contentType.substr(at, kKey.size()), kKey))
+            continue;
+        size_t p = at + kKey.size();
+        while (p < contentType.size() && IsBlank(static_cast<unsigned char>(contentType[p])))
+            ++p;
+        if (p >= contentType.size() || contentType[p] != '=')
+            continue;
+        ++p;
+        while (p < contentType.size() && IsBlank(static_cast<unsigned char>(contentType[p])))
+            ++p;
+        if (p < contentType.size() && (contentType[p] == '"' || contentType[p] == '\''))
+            ++p;
+        std::string name;
+        while (p < contentType.size() && name.size() < 40) {
+            const char c = contentType[p++];
+            if (!std::isalnum(static_cast<unsigned char>(c)) && std::string_view("-_.:()").find(c) == std::string_view::npos)
+                break;
+            name += c;
+        }
+        return name;
+    }
+    return std::string();
+}
+
 bool THTMLParser::IsPageRequisite(const TWebLinkInfo& link)
 {
     if (link.FKind == lkCSSURL)
@@ -185,6 +214,7 @@ void THTMLParser::ClearPageState()
     FTitleStart = 0;
     FStyleStart = 0;
     FTitle.clear();
+    FCharset.clear();
 }
 
 void THTMLParser::GetLinksInHTMLFile(const std::string& fileName, const std::string& baseURL, TWebLinkList& list,
@@ -339,6 +369,9 @@ bool THTMLParser::OnHTMLTagFound(TTagData& tag)
         ExtractLinkAttributes(tag, attribs);
     }
 
+    if (tag.Name == "META" && FCharset.empty())
+        ReadMetaCharset(tag);
+
     if (tag.Name == "STYLE") {
         FStyleStart = after;
     } else if (tag.Name == "/STYLE") {
@@ -426,6 +459,23 @@ void THTMLParser::ApplyMetaRefresh()
             link.FURLPartLength = static_cast<int64_t>(part.size());
         }
     });
+}
+
+void THTMLParser::ReadMetaCharset(const TTagData& tag)
+{
+    if (tag.Text.size() < 2)
+        return;
+    const std::string_view inner = tag.Text.substr(1, tag.Text.size() - 2);
+    const size_t nameLength = tag.Name.size();
+    TTagAttribData attrib;
+    if (GetAttribValue(inner, nameLength, "CHARSET", attrib)) {
+        FCharset = CharsetOfContentType("charset=" + attrib.Value);
+        return;
+    }
+    TTagAttribData content;
+    if (GetAttribValue(inner, nameLength, "HTTP-EQUIV", attrib) && SameTextIgnoringCase(attrib.Value, "Content-Type") &&
+        GetAttribValue(inner, nameLength, "CONTENT", content))
+        FCharset = CharsetOfContentType(content.Value);
 }
 
 void THTMLParser::ReadRobotsMeta()

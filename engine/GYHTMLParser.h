@@ -10,6 +10,10 @@
 #include <string>
 #include <string_view>
 
+// The character set named by a Content-Type value ("text/html; charset=ISO-8859-1" gives
+// "ISO-8859-1"), else empty. Only a plain name is taken: letters, digits and "-_.:()".
+std::string CharsetOfContentType(std::string_view contentType);
+
 // One tag while it is handled.
 struct TTagData {
     int64_t Start = 0;      // offset of "<"
@@ -59,6 +63,7 @@ public:
     int64_t FTitleStart = 0;  // 1-based position after the TITLE tag, 0 none
     int64_t FStyleStart = 0;  // 1-based position after the STYLE tag, 0 none
     std::string FTitle;
+    std::string FCharset;     // of the first META that declares one, else empty
 
 private:
     void ClearPageState();
@@ -69,6 +74,7 @@ private:
     void OnAttribValueFound(const TTagData& tag, const TTagAttribData& attrib);
     void ApplyMetaRefresh();
     void ReadRobotsMeta();
+    void ReadMetaCharset(const TTagData& tag);
 
     TWebLinkList* FLinkList = nullptr;
     std::string_view page_;

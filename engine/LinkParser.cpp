@@ -218,7 +218,7 @@ void TLinkParser::ClearCallbacks()
 void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fileName, bool localMode,
                                      bool honorNoIndex, bool honorNoFollow, int32_t pageDepth,
                                      TSpiderDestObjectList& destList, TSpiderObjectList& spiderList, int kind,
-                                     const TURL& pageURL)
+                                     const TURL& pageURL, const std::string& contentType)
 {
     (void)destList;
     if (auto* mapper = TURLToFilenameMapper::Instance())
@@ -234,6 +234,7 @@ void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fi
 
     bool failed = false;
     std::string title;
+    std::string charset = CharsetOfContentType(contentType);
     try {
         SetReadCallbacks();
         TWebLinkList list;
@@ -241,6 +242,8 @@ void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fi
         if (kind != 2) {
             THTMLParser& html = HTMLParser();
             title = html.FTitle;
+            if (charset.empty())
+                charset = html.FCharset;
             if (honorNoFollow && html.FNoFollow) {
                 LogMessage("Honored NOFOLLOW tag at " + address);
                 list.Clear();
@@ -274,6 +277,7 @@ void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fi
     }
     ClearCallbacks();
     msg_.FReadWrite.FPageTitle = kind == 1 ? title : std::string();
+    msg_.FReadWrite.FPageCharset = kind == 1 ? charset : std::string();
     msg_.FReadWrite.FStatus = EndStatus(failed, control);
     Post(OUTMSG_READ_ENDED);
 }

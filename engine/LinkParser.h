@@ -70,11 +70,13 @@ private:
 
 class TLinkParser : public TSingleton<TLinkParser> {
 public:
-    // kind 2: a style sheet; anything else a page. localMode: the file was not written by this
+    // kind 2: a style sheet; anything else a page. contentType: the server's Content-Type of the
+    // page, whose character set the page's report names before its own META. localMode: the file was not written by this
     // job (its values are local paths, and it is never deleted). A missing file gives no report.
     void ParseLinksIntoList(TJobControl& control, const std::string& fileName, bool localMode, bool honorNoIndex,
                             bool honorNoFollow, int32_t pageDepth, TSpiderDestObjectList& destList,
-                            TSpiderObjectList& spiderList, int kind, const TURL& pageURL);
+                            TSpiderObjectList& spiderList, int kind, const TURL& pageURL,
+                            const std::string& contentType = std::string());
     // kind 2: a style sheet, 1 a page.
     void RewriteLinksInFile(TJobControl& control, const std::string& fileName, bool localMode, const TCopyJob& job,
                             TSpiderDestObjectList& destList, TSpiderObjectList& spiderList, int kind,

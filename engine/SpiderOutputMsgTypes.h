@@ -102,7 +102,8 @@ public:
     int32_t FLinkCount = 0;
     int64_t FSize = 0;
     int32_t FPercent = 0;
-    std::string FPageTitle;
+    std::string FPageTitle;    // as written in the page: its bytes, character references and all
+    std::string FPageCharset;  // declared by the server or the page's META, else empty
 
     void Assign(const TFileReadWriteMsg& source) { *this = source; }
 };

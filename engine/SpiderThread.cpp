@@ -221,7 +221,7 @@ void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestOb
         if (TLinkParser* parser = TLinkParser::Instance())
             parser->ParseLinksIntoList(*this, dest->FFileName, dest->FLocalSource, job.HonorRobotNoIndexTags,
                                        job.HonorRobotNoFollowTags, owner->FDepth, dests, spiders, dest->FParseKind,
-                                       owner->FURL);
+                                       owner->FURL, owner->FMimeType);
     }
 }
 

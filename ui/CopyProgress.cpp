@@ -8,6 +8,7 @@
 #include "ui/FileCountAndSize.h"
 #include "ui/Main.h"
 #include "ui/MessageBoxes.h"
+#include "ui/PageTexts.h"
 #include "ui/PreferenceGetters.h"
 #include "ui/ProgressImages.h"
 #include "ui/ReportViewer.h"
@@ -537,7 +538,7 @@ void TCopyProgressFrame::OnReadEnded(const TSpiderOutputMsg& msg)
         if (row >= 0)
             completedModel_->SetResult(row, QUIString(271), riError);
     }
-    AddPageTitleToTree(rw.FPageTitle, rw.FURL);
+    AddPageTitleToTree(StdStr(PageTitleText(rw.FPageTitle, rw.FPageCharset)), rw.FURL);
 }
 
 void TCopyProgressFrame::OnWriteStarted(const TSpiderOutputMsg& msg)

@@ -5,6 +5,7 @@
 #include "engine/ThreadSafeFileOps.h"
 #include "engine/URLType.h"
 #include "ui/FileCountAndSize.h"
+#include "ui/PageTexts.h"
 #include "ui/UIStrings.h"
 
 #include <cmath>
@@ -67,7 +68,9 @@ namespace {
 // An address as the lists show it: without user name and password; an e-mail address bare.
 std::string ShownAddress(const TURL& url)
 {
-    return url.GetScheme() == usMailto ? url.GetMailtoAddress() : url.GetURLWithoutUserInfo();
+    if (url.GetScheme() == usMailto)
+        return StdStr(MailAddressText(url.GetMailtoAddress()));
+    return url.GetURLWithoutUserInfo();
 }
 
 constexpr uint8_t kFilterPreviouslyDownloaded = 14;

@@ -4,6 +4,7 @@
 #include "engine/SpiderOutputMsgTypes.h"
 #include "ui/CopyProgressRules.h"
 #include "ui/DateTimeText.h"
+#include "ui/PageTexts.h"
 #include "ui/SerializeListView.h"
 #include "ui/SpiderOutputSplitter.h"
 #include "ui/TryShellExe.h"
@@ -185,7 +186,8 @@ void TJobLogFrame::OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t)
             break;
         case OUTMSG_READ_ENDED:
             if (msg.FReadWrite.FStatus == RW_STATUS_FINISHED && firstPageTitle_.empty())
-                firstPageTitle_ = Trimmed(FoldToOneLine(msg.FReadWrite.FPageTitle));
+                firstPageTitle_ = Trimmed(
+                    FoldToOneLine(StdStr(PageTitleText(msg.FReadWrite.FPageTitle, msg.FReadWrite.FPageCharset))));
             break;
         case OUTMSG_JOB_ENDED:
             if (loggingEnabled_)

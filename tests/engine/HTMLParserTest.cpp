@@ -104,6 +104,33 @@ TEST_F(HTMLParserTest, TitleAndTagNamesEndingAtCloseOrSlash)
     EXPECT_EQ(parser.FTitle, "A");
 }
 
+TEST_F(HTMLParserTest, FirstMetaCharsetIsKept)
+{
+    Parse("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1251\"><title>x</title>"
+          "<meta charset=\"utf-8\">");
+    EXPECT_EQ(parser.FCharset, "windows-1251");
+    Parse("<head><META CHARSET='ISO-8859-2'><meta name=robots content=\"charset=koi8-r\">");
+    EXPECT_EQ(parser.FCharset, "ISO-8859-2");
+    Parse("<meta name=\"description\" content=\"charset=koi8-r\"><p>");
+    EXPECT_EQ(parser.FCharset, "");
+    // The META links are found as before.
+    Parse("<meta http-equiv=refresh content=\"0; url=next.html\">");
+    const auto without = Values();
+    Parse("<meta http-equiv=refresh content=\"0; url=next.html\"><meta charset=big5>");
+    EXPECT_EQ(parser.FCharset, "big5");
+    EXPECT_EQ(Values(), without);
+}
+
+TEST(ContentTypeCharset, PlainNamesOnly)
+{
+    EXPECT_EQ(CharsetOfContentType("text/html; charset=ISO-8859-1"), "ISO-8859-1");
+    EXPECT_EQ(CharsetOfContentType("text/html;Charset = \"Shift_JIS\"; x=1"), "Shift_JIS");
+    EXPECT_EQ(CharsetOfContentType("text/html"), "");
+    EXPECT_EQ(CharsetOfContentType("text/html; charset"), "");
+    EXPECT_EQ(CharsetOfContentType("text/html; charset=utf-8<script>"), "utf-8");
+    EXPECT_EQ(CharsetOfContentType("charset=" + std::string(100, 'a')).size(), 40u);
+}
+
 TEST_F(HTMLParserTest, StyleBlockLinksCarryClosingTagNumberAndFileOffsets)
 {
     const std::string css = "body{background:url( 'img/a b.gif' )}\nh1{background:URL(logo.gif)}";

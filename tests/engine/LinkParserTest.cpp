@@ -107,6 +107,24 @@ TEST_F(LinkParserTest, StartPageRequisitesAtDepthZeroOtherLinksAtOne)
     const TSpiderOutputMsg& ended = *reports.OfType(OUTMSG_READ_ENDED)[0];
     EXPECT_EQ(ended.FReadWrite.FStatus, RW_STATUS_FINISHED);
     EXPECT_EQ(ended.FReadWrite.FPageTitle, "Home");
+    EXPECT_EQ(ended.FReadWrite.FPageCharset, "");
+}
+
+TEST_F(LinkParserTest, TitleComesWithTheDeclaredCharacterSet)
+{
+    std::string file = tree.Write("c.htm", "<meta charset=koi8-r><title>\xF0\xD2\xC9</title>");
+    parser.ParseLinksIntoList(control, file, false, false, false, 0, dests, spider, 1, Address("http://h/c.htm"));
+    parser.ParseLinksIntoList(control, file, false, false, false, 0, dests, spider, 1, Address("http://h/c.htm"),
+                              "text/html; charset=windows-1251");
+    std::string sheet = tree.Write("s.css", "x{}");
+    parser.ParseLinksIntoList(control, sheet, false, false, false, 0, dests, spider, 2, Address("http://h/s.css"),
+                              "text/css; charset=utf-8");
+    auto ended = reports.OfType(OUTMSG_READ_ENDED);
+    ASSERT_EQ(ended.size(), 3u);
+    EXPECT_EQ(ended[0]->FReadWrite.FPageTitle, "\xF0\xD2\xC9");
+    EXPECT_EQ(ended[0]->FReadWrite.FPageCharset, "koi8-r");
+    EXPECT_EQ(ended[1]->FReadWrite.FPageCharset, "windows-1251");  // the server's word first
+    EXPECT_EQ(ended[2]->FReadWrite.FPageCharset, "");
 }
 
 TEST_F(LinkParserTest, DeeperPagesAndStyleSheets)

@@ -516,3 +516,27 @@ TEST_F(CopyProgressFrameTest, ViewActsOnTheFileSelectedInEitherView)
     Send(s.JobStarted(10, "Next"));
     EXPECT_FALSE(frame->ViewFileButton()->isEnabled());
 }
+
+TEST_F(CopyProgressFrameTest, TitlesAndMailAddressesAreShownDecoded)
+{
+    std::string page = temp / "about.htm";
+    WriteTextFile(page, "x");
+    Send(s.JobStarted(11, "Docs"));
+    Send(Ended(s, 1, "http://example.com/about.htm", page, 200, true));
+    TSpiderOutputMsg& mail = Ended(s, 2, "mailto:docs&#37;&#52;&#48;python&#46;org", "", 0, false);
+    mail.FDownload.FResults.FFiltered = 1;
+    mail.FDownload.FResults.FFilterCode = 12;
+    Send(mail);
+    TSpiderOutputMsg& read = s.ReadWrite(OUTMSG_READ_ENDED, RW_KIND_PARSE, 1, page);
+    read.FReadWrite.FStatus = RW_STATUS_FINISHED;
+    read.FReadWrite.FURL.SetFullURL("http://example.com/about.htm");
+    read.FReadWrite.FPageTitle = "About these documents &#8212; Python \x96 docs";
+    read.FReadWrite.FPageCharset = "";
+    Send(read);
+    const TSiteMapNode* leaf = frame->SiteMap().FindNode({"http://example.com", "about.htm"});
+    ASSERT_NE(leaf, nullptr);
+    EXPECT_EQ(leaf->Text().toStdString(),
+              "about.htm (About these documents \xE2\x80\x94 Python \xE2\x80\x93 docs)");
+    ASSERT_EQ(frame->CompletedFiles().Count(), 2);
+    EXPECT_EQ(frame->CompletedFiles().Row(1).Location, "docs@python.org");
+}

@@ -169,3 +169,26 @@ TEST(JobLog, OnlyTheNameCanBeEditedInPlace)
     EXPECT_EQ(Cell(log, 0, jlName), "Renamed");
     EXPECT_NE(ReadTextFile(file).find("\"Renamed\", "), std::string::npos);
 }
+
+TEST(JobLog, TitlesAreDecodedBeforeTheyAreLoggedAndSaved)
+{
+    TTempFolder temp;
+    const std::string file = temp / "JobLog.csv";
+    TJobLogFrame log;
+    log.Initialize(nullptr, file);
+    TSpiderOutputMsg msg;
+    msg.FMsgType = OUTMSG_JOB_STARTED;
+    msg.FJobID = 1;
+    log.OnSpiderOutput(msg, 1);
+    msg.FMsgType = OUTMSG_READ_ENDED;
+    msg.FReadWrite.FStatus = RW_STATUS_FINISHED;
+    msg.FReadWrite.FPageTitle = "\xCF\xF0\xE8 &#8212; Caf&eacute;";
+    msg.FReadWrite.FPageCharset = "windows-1251";
+    log.OnSpiderOutput(msg, 1);
+    msg.FMsgType = OUTMSG_JOB_ENDED;
+    msg.FJob.JobName = "";
+    log.OnSpiderOutput(msg, 1);
+    const std::string expected = "\xD0\x9F\xD1\x80\xD0\xB8 \xE2\x80\x94 Caf\xC3\xA9";
+    EXPECT_EQ(Cell(log, 0, jlName).toStdString(), expected);
+    EXPECT_EQ(ReadTextFile(file).rfind("\"" + expected + "\", ", 0), 0u);
+}
