@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QDirIterator>
 #include <QFileDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -24,6 +25,7 @@
 #include <QPointer>
 #include <QSlider>
 #include <QSplitter>
+#include <QTemporaryDir>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
@@ -37,6 +39,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -47,8 +50,6 @@ constexpr int kDefaultSlideDelay = 5;
 constexpr int kMinTopPanelHeight = 150;
 constexpr int kMinSlideshowHeight = 130;
 constexpr int kPumpEvery = 20;
-// Larger images are not decoded: a few bytes of header can ask for gigabytes.
-constexpr int64_t kMaxDecodedPixels = 32'000'000;
 // JPEG can decode at a fraction of its size, which still reads the whole stream.
 constexpr int kCheckDecodeSide = 256;
 
@@ -90,13 +91,24 @@ QString AddressText(const QUrl& url)
 // pages are kept from the network by the view's settings.
 class TViewerPage : public QWebEnginePage {
 public:
-    explicit TViewerPage(QObject* parent) : QWebEnginePage(parent) {}
+    TViewerPage(QObject* parent, std::function<void(const QUrl&)> onRefusedLink)
+        : QWebEnginePage(parent), onRefusedLink_(std::move(onRefusedLink))
+    {
+    }
 
 protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool) override
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override
     {
-        return !IsBlockedViewerRequest(url, type == NavigationTypeTyped, this->url());
+        if (!IsBlockedViewerRequest(url, type == NavigationTypeTyped, this->url()))
+            return true;
+        // A click that leads nowhere says so; refreshes and frames are refused quietly.
+        if (type == NavigationTypeLinkClicked && isMainFrame && onRefusedLink_)
+            onRefusedLink_(url);
+        return false;
     }
+
+private:
+    std::function<void(const QUrl&)> onRefusedLink_;
 };
 
 // The hourglass and a list that does not repaint for the lifetime of the object.
@@ -148,9 +160,11 @@ bool GetImageSize(const std::string& path, int& height, int& width)
         const QSize size = reader.size();
         if (!size.isValid() || size.isEmpty())
             throw std::runtime_error(StdStr(reader.errorString()) + ": " + path);
-        if (int64_t(size.width()) * size.height() > kMaxDecodedPixels)
+        // Beyond the limit only a reader that decodes at a reduced size will do.
+        const bool scaled = reader.supportsOption(QImageIOHandler::ScaledSize);
+        if (int64_t(size.width()) * size.height() > kMaxFullDecodePixels && !scaled)
             throw std::runtime_error("Image too large to decode: " + path);
-        if (reader.supportsOption(QImageIOHandler::ScaledSize))
+        if (scaled)
             reader.setScaledSize(size.scaled(kCheckDecodeSide, kCheckDecodeSide, Qt::KeepAspectRatio)
                                      .expandedTo(QSize(1, 1)));
         if (reader.read().isNull())
@@ -183,6 +197,18 @@ bool ShrunkImageSize(int width, int height, int viewWidth, int viewHeight, int& 
         newWidth = int(std::nearbyint(rh * float(width)));
     }
     return true;
+}
+
+bool WriteScaledImage(const std::string& path, int width, int height, const std::string& target)
+{
+    if (width <= 0 || height <= 0 || int64_t(width) * height > kMaxFullDecodePixels)
+        return false;
+    QImageReader reader(QStr(path));
+    if (!reader.supportsOption(QImageIOHandler::ScaledSize))
+        return false;  // it would decode the whole image first
+    reader.setScaledSize(QSize(width, height));
+    const QImage image = reader.read();
+    return !image.isNull() && image.save(QStr(target), "PNG");
 }
 
 std::string BuildImagePage(const std::string& path, int width, int height)
@@ -237,6 +263,18 @@ TIEViewFrame::TIEViewFrame(QWidget* parent) : QFrame(parent)
     addressRow->addWidget(addressEdit_, 1);
     addressRow->addWidget(addressToolbar);
     topLayout->addLayout(addressRow);
+    messageBar_ = new QLabel(topPanel_);
+    messageBar_->setObjectName("MessageBar");
+    messageBar_->setTextFormat(Qt::PlainText);
+    messageBar_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    messageBar_->setWordWrap(true);
+    messageBar_->setFrameShape(QFrame::StyledPanel);
+    messageBar_->setAutoFillBackground(true);
+    messageBar_->setBackgroundRole(QPalette::ToolTipBase);
+    messageBar_->setForegroundRole(QPalette::ToolTipText);
+    messageBar_->setContentsMargins(4, 2, 4, 2);
+    messageBar_->hide();
+    topLayout->addWidget(messageBar_);
     browserHolder_ = new QWidget(topPanel_);
     auto* holderLayout = new QVBoxLayout(browserHolder_);
     holderLayout->setContentsMargins(0, 0, 0, 0);
@@ -634,34 +672,65 @@ void TIEViewFrame::EnsureBrowser()
     if (browser_)
         return;
     browser_ = new QWebEngineView(browserHolder_);
-    browser_->setPage(new TViewerPage(browser_));
+    browser_->setPage(new TViewerPage(browser_, [this](const QUrl& url) { OnRefusedLink(url); }));
     QWebEngineSettings* settings = browser_->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     connect(browser_, &QWebEngineView::loadStarted, this, [this] { loadingDocument_ = true; });
+    // A refused link leaves the page as it was; the note goes once another page is shown.
+    connect(browser_, &QWebEngineView::urlChanged, messageBar_, &QLabel::hide);
     connect(browser_, &QWebEngineView::loadFinished, this, &TIEViewFrame::IEBDocumentComplete);
     browserHolder_->layout()->addWidget(browser_);
+    // Shown and sized now, not at the next layout pass: the first image is measured against it.
+    browser_->show();
     topPanel_->layout()->activate();
+    browserHolder_->layout()->activate();
 }
 
 void TIEViewFrame::ShowAndLoadInBrowser(const std::string& address)
 {
     try {
         EnsureBrowser();
+        messageBar_->hide();
         int height = 0, width = 0;
         if (shrinkLarge_ && IsImageExtension(address) && GetImageSize(address, height, width)) {
             int newWidth = 0, newHeight = 0;
             if (ShrunkImageSize(width, height, browser_->width(), browser_->height(), newWidth, newHeight)) {
-                LoadHTMLIntoBrowser(BuildImagePage(address, newWidth, newHeight), address);
-                return;
+                // The view would decode a very large image at full size: it gets a scaled copy.
+                std::string shown = address;
+                if (int64_t(width) * height > kMaxFullDecodePixels)
+                    shown = ScaledImageFile(address, newWidth, newHeight);
+                if (!shown.empty()) {
+                    LoadHTMLIntoBrowser(BuildImagePage(shown, newWidth, newHeight), address);
+                    return;
+                }
             }
         }
         browser_->load(AddressToUrl(address));
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "ShowAndLoadInBrowser", kUnit);
     }
+}
+
+std::string TIEViewFrame::ScaledImageFile(const std::string& path, int width, int height)
+{
+    if (!scaledImages_)
+        scaledImages_ = std::make_unique<QTemporaryDir>();
+    if (!scaledImages_->isValid())
+        return std::string();
+    // A new name for each copy, so the view never shows an older one from its cache; the one
+    // before is removed.
+    const std::string folder = StdStr(scaledImages_->path());
+    if (scaledImageCount_ > 0)
+        QFile::remove(QStr(folder + "/slide" + std::to_string(scaledImageCount_) + ".png"));
+    const std::string target = folder + "/slide" + std::to_string(++scaledImageCount_) + ".png";
+    if (!WriteScaledImage(path, width, height, target)) {
+        LogEvent(etWarning, "Cannot scale " + path, "ShowAndLoadInBrowser", kUnit);
+        return std::string();
+    }
+    return target;
 }
 
 void TIEViewFrame::LoadHTMLIntoBrowser(const std::string& html, const std::string& baseFile)
@@ -683,6 +752,12 @@ void TIEViewFrame::IEBDocumentComplete(bool)
         lastSlideTick_ = TickCount();
     }
     emit DocumentComplete();
+}
+
+void TIEViewFrame::OnRefusedLink(const QUrl& address)
+{
+    messageBar_->setText("Not copied, so not shown here: " + address.toDisplayString());
+    messageBar_->show();
 }
 
 void TIEViewFrame::GoBtnClick()

@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class QCheckBox;
@@ -14,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QSlider;
+class QTemporaryDir;
 class QSplitter;
 class QTimer;
 class QToolButton;
@@ -40,6 +42,12 @@ std::string BuildImagePage(const std::string& path, int width, int height);
 // Whether the viewer refuses a navigation: a page shown from a local file leads nowhere on the
 // network, neither by links nor by refreshes or frames; an address typed in is always loaded.
 bool IsBlockedViewerRequest(const QUrl& url, bool typed, const QUrl& documentUrl);
+
+// An image of more pixels than this is decoded only at a reduced size.
+constexpr int64_t kMaxFullDecodePixels = 32'000'000;
+// Writes the image at path decoded straight to width x height (never at full size) as a PNG
+// file at target; false when it cannot be read that way.
+bool WriteScaledImage(const std::string& path, int width, int height, const std::string& target);
 
 class TIEViewFrame : public QFrame {
     Q_OBJECT
@@ -71,6 +79,10 @@ public:
     void ShowAndLoadInBrowser(const std::string& address);
 
     QLineEdit* AddressEdit() const { return addressEdit_; }
+    // The line above the view that says why a link led nowhere; hidden when there is nothing to say.
+    QLabel* MessageBar() const { return messageBar_; }
+    // A link of a local page to an address that was not copied: said in the message bar.
+    void OnRefusedLink(const QUrl& address);
     QToolButton* StartBtn() const { return startBtn_; }
     QToolButton* StopBtn() const { return stopBtn_; }
     QToolButton* AddFromFolderBtn() const { return addFromFolderBtn_; }
@@ -109,6 +121,8 @@ private:
     bool ImageListFull() const;
     void EnsureBrowser();
     void LoadHTMLIntoBrowser(const std::string& html, const std::string& baseFile);
+    // A copy of a large image scaled to width x height in a scratch folder, or empty.
+    std::string ScaledImageFile(const std::string& path, int width, int height);
     void FocusImageList();
     void ClearLogEntriesMenu();
     void LogEntryClick(const QString& entry);
@@ -130,6 +144,9 @@ private:
     QToolButton* showSlidePanelBtn_ = nullptr;
     QMenu* logEntriesMenu_ = nullptr;
     QWidget* browserHolder_ = nullptr;
+    QLabel* messageBar_ = nullptr;
+    std::unique_ptr<QTemporaryDir> scaledImages_;
+    int scaledImageCount_ = 0;
     QWebEngineView* browser_ = nullptr;
     QSplitter* splitter1_ = nullptr;
     QWidget* slideshowPanel_ = nullptr;

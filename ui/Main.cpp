@@ -42,7 +42,9 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <QLineEdit>
 
 #include <algorithm>
 
@@ -430,6 +432,16 @@ void TMainForm::SetJobQueueVisible(bool on)
         jobQueueFrame_->RemoveIdleJobs();
     startFrame_->UpdateLanguageLabels();
     startFrame_->UpdateStartButton();
+}
+
+bool TMainForm::ShowInBrowsePage(const QUrl& address)
+{
+    auto* browse = qobject_cast<TIEViewFrame*>(pages_[pgBrowse]);
+    if (!browse || !MoveFocusToPage(pgBrowse))
+        return false;
+    browse->AddressEdit()->setText(address.isLocalFile() ? address.toLocalFile() : address.toString());
+    browse->GoBtnClick();
+    return true;
 }
 
 void TMainForm::EditQueuedJob(const TCopyJob& job)

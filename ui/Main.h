@@ -26,6 +26,7 @@ class TWorkIntake;
 struct TProxyServerInfo;
 class QTabBar;
 class QTimer;
+class QUrl;
 class QToolButton;
 
 // Page indexes, in tab order.
@@ -127,6 +128,9 @@ public:
     TJobQueueFrame* JobQueue() const { return jobQueueFrame_; }
     TPreferencesFrame* Preferences() const { return preferencesFrame_; }
 
+    // Activates the Browse page and shows address (a local file or a web page) there; false
+    // while a modal window keeps the pages from changing.
+    bool ShowInBrowsePage(const QUrl& address);
     // Shows the Start page with a copy of a queued job for editing.
     void EditQueuedJob(const TCopyJob& job);
     // The HTTP and FTP proxies of the preferences.

@@ -4,6 +4,7 @@
 #include "ui/IEView.h"
 #include "ui/Main.h"
 #include "ui/SpiderOutputSplitter.h"
+#include "ui/TryShellExe.h"
 #include "ui/UISettings.h"
 
 #include <QAction>
@@ -11,6 +12,8 @@
 #include <QCheckBox>
 #include <QEventLoop>
 #include <QImage>
+#include <QImageReader>
+#include <QWebEnginePage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -416,11 +419,16 @@ TEST_F(BrowsePageTest, LocalPagesCannotReachTheNetworkButTypedAddressesLoad)
     QTimer::singleShot(1500, &settle, &QEventLoop::quit);
     settle.exec();
     EXPECT_TRUE(requested().isEmpty()) << requested().join(' ').toStdString();
+    // ... and says so, with the address.
+    EXPECT_TRUE(frame_->MessageBar()->isVisibleTo(frame_.get()));
+    EXPECT_TRUE(frame_->MessageBar()->text().contains(QString::fromStdString(base + "/clicked.htm")))
+        << frame_->MessageBar()->text().toStdString();
 
     frame_->AddressEdit()->setText(QString::fromStdString(base + "/typed.htm"));
     frame_->GoBtnClick();
     EXPECT_TRUE(WaitFor(*frame_));
     EXPECT_TRUE(requested().contains("/typed.htm"));
+    EXPECT_FALSE(frame_->MessageBar()->isVisibleTo(frame_.get()));  // gone with the next page
     EXPECT_FALSE(requested().contains("/refresh.htm"));
     server.stop();
     serverThread.join();
@@ -466,4 +474,84 @@ TEST(BrowsePicture, SavesScreenshotWhenAsked)
     form.MoveFocusToPage(pgBrowse);
     form.show();
     EXPECT_TRUE(form.grab().save(path));
+}
+
+TEST(BrowseImages, VeryLargeImagesAreShrunkByScaledDecoding)
+{
+    SkipUnderAddressSanitizer();
+    ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    TTempFolder temp;
+    // 40 megapixels: over the limit for decoding at full size.
+    {
+        QImage image(8000, 5000, QImage::Format_Grayscale8);
+        image.fill(90);
+        ASSERT_TRUE(image.save(QString::fromStdString(temp / "huge.jpg"), "JPEG", 50));
+    }
+    int h = 0, w = 0;
+    ASSERT_TRUE(GetImageSize(temp / "huge.jpg", h, w));
+    EXPECT_EQ(w, 8000);
+    EXPECT_EQ(h, 5000);
+    ASSERT_TRUE(WriteScaledImage(temp / "huge.jpg", 800, 500, temp / "small.png"));
+    EXPECT_EQ(QImageReader(QString::fromStdString(temp / "small.png")).size(), QSize(800, 500));
+    EXPECT_FALSE(WriteScaledImage(temp / "huge.jpg", 8000, 5000, temp / "full.png"));  // never at full size
+
+    SetSlideshowPreferences(0, 0, true, false);
+    TSpiderOutputSplitterForm splitter;
+    TIEViewFrame frame;
+    frame.Initialize(&splitter);
+    frame.resize(900, 700);
+    frame.show();
+    frame.ShowAndLoadInBrowser(temp / "huge.jpg");
+    ASSERT_TRUE(WaitFor(frame));
+    // A generated page (the address line stays empty) showing a scaled copy, not the file.
+    EXPECT_TRUE(frame.AddressEdit()->text().isEmpty()) << frame.AddressEdit()->text().toStdString();
+    QString html;
+    QEventLoop loop;
+    frame.Browser()->page()->toHtml([&](const QString& text) {
+        html = text;
+        loop.quit();
+    });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_TRUE(html.contains("slide1.png")) << html.toStdString();
+    EXPECT_FALSE(html.contains("huge.jpg")) << html.toStdString();
+    splitter.Close();
+}
+
+TEST(BrowseInMainWindow, PagesTheDesktopCannotOpenShowOnTheBrowsePage)
+{
+    SkipUnderAddressSanitizer();
+    ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    TTempFolder temp;
+    const std::string page = temp / "index.htm";
+    WriteTextFile(page, "<html><body>copy</body></html>");
+    TMainForm form;
+    TShellOpener old = SetShellOpener([](const QUrl&) { return false; });
+    TBoxRecorder boxes;
+    EXPECT_TRUE(TryShellExecute(&form, page, ""));
+    EXPECT_EQ(form.ActivePage(), pgBrowse);
+    auto* browse = qobject_cast<TIEViewFrame*>(form.Page(pgBrowse));
+    ASSERT_NE(browse, nullptr);
+    EXPECT_EQ(browse->AddressEdit()->text().toStdString(), page);
+    EXPECT_TRUE(boxes.boxes.empty());
+
+    // A folder and an e-mail address cannot be shown there: a plain box, a short caption.
+    EXPECT_FALSE(TryShellExecute(&form, temp.Path(), "explore"));
+    EXPECT_FALSE(TryShellExecute(&form, "mailto:bob@example.com", ""));
+    // A missing file is named as missing.
+    EXPECT_FALSE(TryShellExecute(&form, temp / "gone.htm", ""));
+    ASSERT_EQ(boxes.boxes.size(), 3u);
+    for (const std::string& caption : boxes.captions)
+        EXPECT_EQ(caption, "Gleanery");
+    EXPECT_NE(boxes.boxes[0].find(temp.Path()), std::string::npos);
+    EXPECT_EQ(boxes.boxes[0].find("Error"), std::string::npos) << boxes.boxes[0];
+    EXPECT_NE(boxes.boxes[1].find("bob@example.com"), std::string::npos);
+    EXPECT_NE(boxes.boxes[2].find("Missing file " + temp / "gone.htm"), std::string::npos) << boxes.boxes[2];
+
+    // A desktop that opens it: nothing else happens.
+    form.MoveFocusToPage(pgStart);
+    SetShellOpener([](const QUrl&) { return true; });
+    EXPECT_TRUE(TryShellExecute(&form, page, ""));
+    EXPECT_EQ(form.ActivePage(), pgStart);
+    SetShellOpener(old);
 }
