@@ -523,7 +523,7 @@ TEST_F(CopyProgressFrameTest, TitlesAndMailAddressesAreShownDecoded)
     WriteTextFile(page, "x");
     Send(s.JobStarted(11, "Docs"));
     Send(Ended(s, 1, "http://example.com/about.htm", page, 200, true));
-    TSpiderOutputMsg& mail = Ended(s, 2, "mailto:docs&#37;&#52;&#48;python&#46;org", "", 0, false);
+    TSpiderOutputMsg& mail = Ended(s, 2, "mailto:docs%40python.org", "", 0, false);
     mail.FDownload.FResults.FFiltered = 1;
     mail.FDownload.FResults.FFilterCode = 12;
     Send(mail);

@@ -11,21 +11,22 @@ std::string Utf8(const QString& text)
 
 }  // namespace
 
-TEST(PageTexts, CharacterReferencesNamedAndNumeric)
+TEST(PageTexts, TitleCharacterReferencesNamedAndNumeric)
 {
-    EXPECT_EQ(Utf8(DecodeCharacterReferences("About these documents &#8212; Python 3.11.2 documentation")),
+    EXPECT_EQ(Utf8(PageTitleText("About these documents &#8212; Python 3.11.2 documentation", "")),
               "About these documents \xE2\x80\x94 Python 3.11.2 documentation");
-    EXPECT_EQ(Utf8(DecodeCharacterReferences("&amp; &lt;b&gt; caf&eacute;&hellip; &apos;x&apos; &#x2014;&#X41;")),
+    EXPECT_EQ(Utf8(PageTitleText("&amp; &lt;b&gt; caf&eacute;&hellip; &apos;x&apos; &#x2014;&#X41;", "")),
               "& <b> caf\xC3\xA9\xE2\x80\xA6 'x' \xE2\x80\x94" "A");
-    // Left as written: no reference, an unknown name, a name without ";", "&#" without digits.
-    EXPECT_EQ(Utf8(DecodeCharacterReferences("AT&T &bogus; &amp &#; &#x; &")), "AT&T &bogus; &amp &#; &#x; &");
+    // Left as written: no reference, an unknown name, "&#" without digits; a legacy name before
+    // a blank is read without its ";", as browsers do.
+    EXPECT_EQ(Utf8(PageTitleText("AT&T &bogus; &amp &#; &#x; &", "")), "AT&T &bogus; & &#; &#x; &");
     // Numbers as browsers read them: 128-159 by Windows-1252, the impossible ones as U+FFFD,
     // the ";" optional.
-    EXPECT_EQ(Utf8(DecodeCharacterReferences("&#150;&#0;&#xD800;&#99999999999;&#38x")),
+    EXPECT_EQ(Utf8(PageTitleText("&#150;&#0;&#xD800;&#99999999999;&#38x", "")),
               "\xE2\x80\x93\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD&x");
-    EXPECT_EQ(Utf8(DecodeCharacterReferences("&#x1F600;")), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(Utf8(PageTitleText("&#x1F600;", "")), "\xF0\x9F\x98\x80");
     // Decoded once: "&amp;lt;" is the text "&lt;".
-    EXPECT_EQ(Utf8(DecodeCharacterReferences("&amp;lt;")), "&lt;");
+    EXPECT_EQ(Utf8(PageTitleText("&amp;lt;", "")), "&lt;");
 }
 
 TEST(PageTexts, BytesByDeclaredSetElseUtf8ElseWindows1252)
@@ -44,7 +45,7 @@ TEST(PageTexts, BytesByDeclaredSetElseUtf8ElseWindows1252)
 
 TEST(PageTexts, MailAddresses)
 {
-    EXPECT_EQ(Utf8(MailAddressText("docs&#37;&#52;&#48;python&#46;org")), "docs@python.org");
+    EXPECT_EQ(Utf8(MailAddressText("docs%40python.org")), "docs@python.org");
     EXPECT_EQ(Utf8(MailAddressText("bob@example.com")), "bob@example.com");
     EXPECT_EQ(Utf8(MailAddressText("j%C3%BCrgen@example.com")), "j\xC3\xBCrgen@example.com");
     // Escapes that stand for no readable text stay escaped.
