@@ -5,20 +5,40 @@
 # The tools take turns over GLEANERY_BENCH_ROUNDS rounds (default 3), the order swapped every
 # round, and medians are compared: on some file systems a run pays for files the run before it
 # deleted, so a single run in a fixed order favours whoever goes first.
+#
+# crawl.sh --site DIR [PORT] — the same for a real site: serves DIR with nginx, copies it with
+# gleanery-crawl and with wget2 (four threads, `-r -l inf -k -p`), both kept to that server, and
+# compares the best of GLEANERY_BENCH_ROUNDS alternating rounds (default 2) of each.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-pages=${1:-10000}
-port=${2:-18080}
-rounds=${GLEANERY_BENCH_ROUNDS:-3}
+site=
+if [ "${1:-}" = "--site" ]; then
+  site=$(realpath "${2:?crawl.sh --site DIR [PORT]}")
+  shift 2
+  pages=0
+  port=${1:-18081}
+  rounds=${GLEANERY_BENCH_ROUNDS:-2}
+else
+  pages=${1:-10000}
+  port=${2:-18080}
+  rounds=${GLEANERY_BENCH_ROUNDS:-3}
+fi
 kit=${GLEANERY_BENCH_KIT:-$top/../shared/bench}
+[ -d "$kit" ] || kit=$top/../../shared/bench  # from a worktree
 crawl=${GLEANERY_CRAWL:-$top/build/tools/gleanery-crawl}
 work=$(mktemp -d /tmp/gleanery-bench.XXXXXX)
 chmod a+rx "$work"  # nginx workers read the site as another user
 host=127.0.0.1:$port
 url=http://$host/
 
-python3 "$kit/gensite.py" "$work/site" "$pages" "$host" >/dev/null
-pidfile=$(bash "$kit/serve.sh" "$work/site" "$port")
+if [ -z "$site" ]; then
+  python3 "$kit/gensite.py" "$work/site" "$pages" "$host" >/dev/null
+  site=$work/site
+  real=0
+else
+  real=1
+fi
+pidfile=$(bash "$kit/serve.sh" "$site" "$port")
 trap 'kill $(cat "$pidfile") 2>/dev/null || true' EXIT
 
 run_gleanery() {  # round
@@ -35,6 +55,9 @@ FlattenDestinationFolders=0
 [LocationRestrictions]
 RestrictLocation=2
 MaxDistance=-1
+[Hostnames]
+Hosts=$([ "$real" = 1 ] && echo 127.0.0.1)
+HostsPurpose=$([ "$real" = 1 ] && echo 1 || echo 3)
 [DownloadOptions]
 MaxSimultaneousDownloads=4
 JOB
@@ -43,13 +66,26 @@ JOB
   /usr/bin/time -f "%U %S %M" -o "$work/gleanery-$1.time" "$crawl" --data-folder "$work/data-$1" \
     "$work/job-$1.GCJ" >"$work/gleanery-$1.log" 2>&1 || echo "gleanery-crawl exited with $?"
   t1=$(date +%s.%N)
-  read -r u s m <"$work/gleanery-$1.time"
+  read -r u s m < <(tail -n 1 "$work/gleanery-$1.time")
   printf "%-8s wall %7.2f s  cpu %7.2f s  rss %7d KiB  files %d\n" gleanery "$(echo "$t1 - $t0" | bc)" \
     "$(echo "$u + $s" | bc)" "$m" "$(find "$dest" -type f | wc -l)" | tee -a "$work/results.txt"
 }
 
 run_peers() {  # round
+  if [ "$real" = 1 ]; then run_wget2 "$1"; return; fi
   bash "$kit/peers.sh" "$url" "$work/peers-$1" | tee -a "$work/results.txt"
+}
+
+run_wget2() {  # round; wget2 alone, as peers.sh runs it (it stays on the server by itself)
+  local dest=$work/peers-$1/wget2 t0 t1 u s m
+  mkdir -p "$dest"
+  t0=$(date +%s.%N)
+  /usr/bin/time -f "%U %S %M" -o "$work/wget2-$1.time" wget2 -q --max-threads=4 -r -l inf -k -p -e robots=off \
+    -P "$dest" "$url" >"$work/wget2-$1.log" 2>&1 || true
+  t1=$(date +%s.%N)
+  read -r u s m < <(tail -n 1 "$work/wget2-$1.time")  # a failed request adds a line before it
+  printf "%-8s wall %7.2f s  cpu %7.2f s  rss %7d KiB  files %d\n" wget2 "$(echo "$t1 - $t0" | bc)" \
+    "$(echo "$u + $s" | bc)" "$m" "$(find "$dest" -type f | wc -l)" | tee -a "$work/results.txt"
 }
 
 for round in $(seq "$rounds"); do
@@ -57,16 +93,18 @@ for round in $(seq "$rounds"); do
   if [ $((round % 2)) -eq 1 ]; then run_gleanery "$round"; run_peers "$round"; else run_peers "$round"; run_gleanery "$round"; fi
 done
 
-# Medians of each tool, and the ratios against the peer with the lowest median wall time.
-python3 - "$work/results.txt" <<'PY'
+# Medians (real sites: the best) of each tool, and the ratios against the peer with the lowest
+# wall time.
+python3 - "$work/results.txt" "$real" <<'PY'
 import statistics, sys
+pick, word = (min, "best") if sys.argv[2] == "1" else (statistics.median, "median")
 runs = {}
 for line in open(sys.argv[1]):
     f = line.split()
     runs.setdefault(f[0], []).append((float(f[2]), float(f[5]), float(f[8])))
-med = {name: [statistics.median(column) for column in zip(*rows)] for name, rows in runs.items()}
+med = {name: [pick(column) for column in zip(*rows)] for name, rows in runs.items()}
 for name, (wall, cpu, rss) in med.items():
-    print(f"median {name:<8} wall {wall:7.2f} s  cpu {cpu:7.2f} s  rss {rss:9.0f} KiB  ({len(runs[name])} runs)")
+    print(f"{word:<6} {name:<8} wall {wall:7.2f} s  cpu {cpu:7.2f} s  rss {rss:9.0f} KiB  ({len(runs[name])} runs)")
 peers = {name: m for name, m in med.items() if name != "gleanery"}
 if "gleanery" in med and peers:
     best = min(peers, key=lambda name: peers[name][0])
