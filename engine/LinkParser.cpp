@@ -170,18 +170,27 @@ void TLinkParser::Post(uint8_t type)
         queue->TryToPostMessage(msg_);
 }
 
-bool TLinkParser::OnReadProgress(int64_t position, int64_t size)
+void TLinkParser::PostProgress(uint8_t type, int64_t size, int32_t percent)
 {
+    // The parsers call back for every block or link; most calls move the percentage by nothing.
+    if (type == lastProgressType_ && size == lastProgressSize_ && percent == lastProgressPercent_)
+        return;
+    lastProgressType_ = type;
+    lastProgressSize_ = size;
+    lastProgressPercent_ = percent;
     msg_.FReadWrite.FSize = size;
     msg_.FReadWrite.FStatus = RW_STATUS_RUNNING;
-    int32_t percent = WholePercent(position, size);
-    if (mode_ == 0) {
-        msg_.FReadWrite.FPercent = percent;
-        Post(OUTMSG_READ_PROGRESS);
-    } else {
-        msg_.FReadWrite.FPercent = percent / 2;
-        Post(OUTMSG_WRITE_PROGRESS);
-    }
+    msg_.FReadWrite.FPercent = percent;
+    Post(type);
+}
+
+bool TLinkParser::OnReadProgress(int64_t position, int64_t size)
+{
+    const int32_t percent = WholePercent(position, size);
+    if (mode_ == 0)
+        PostProgress(OUTMSG_READ_PROGRESS, size, percent);
+    else
+        PostProgress(OUTMSG_WRITE_PROGRESS, size, percent / 2);
     // A pause only takes effect between files; a stop lets this file finish.
     control_->CheckPauseRequests();
     control_->CheckStopRequests();
@@ -190,10 +199,7 @@ bool TLinkParser::OnReadProgress(int64_t position, int64_t size)
 
 bool TLinkParser::OnRewriteProgress(int64_t position, int64_t size)
 {
-    msg_.FReadWrite.FSize = size;
-    msg_.FReadWrite.FStatus = RW_STATUS_RUNNING;
-    msg_.FReadWrite.FPercent = WholePercent(position, size) / 2 + 50;
-    Post(OUTMSG_WRITE_PROGRESS);
+    PostProgress(OUTMSG_WRITE_PROGRESS, size, WholePercent(position, size) / 2 + 50);
     control_->CheckStopRequests();
     return control_->CancelRequested();
 }
@@ -230,6 +236,7 @@ void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fi
     control_ = &control;
     mode_ = 0;
     const std::string address = pageURL.GetURLWithoutUserInfo();
+    ForgetProgress();
     PostStarted(msg_, OUTMSG_READ_STARTED, RW_KIND_PARSE, fileName, &pageURL);
 
     bool failed = false;
@@ -267,8 +274,11 @@ void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fi
             bool isNew = false;
             control.AddSpiderObjectToList(spiderList, link.FURL, isNew, &pageURL, requisite ? depth : depth + 1);
             link.FNewAddress = isNew;
-            msg_.FLinkInfo = std::move(link);  // the list is not used again
-            Post(OUTMSG_LINK_FOUND);
+            // The link goes into the queue as it is, without a copy: the list is not used again.
+            msg_.FLinkInfo = std::move(link);
+            msg_.FMsgType = OUTMSG_LINK_FOUND;
+            if (auto* queue = TSpiderOutputMessageQueue::Instance())
+                queue->TryToHandOverMessage(msg_);
         }
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "ParseLinksIntoList " + address, "LinkParser");
@@ -308,6 +318,7 @@ void TLinkParser::CommitPreparedRewrite(TJobControl& control, TPreparedRewrite& 
         return;
     control_ = &control;
     mode_ = 1;
+    ForgetProgress();
     PostStarted(msg_, OUTMSG_WRITE_STARTED, RW_KIND_REWRITE, fileName, &pageURL);
     // The parsers' progress calls, reported as they would have been while rewriting; a cancel
     // ends the page there and leaves it as it was.

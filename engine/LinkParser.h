@@ -91,10 +91,18 @@ private:
     bool OnReadProgress(int64_t position, int64_t size);
     bool OnRewriteProgress(int64_t position, int64_t size);
     void Post(uint8_t type);
+    // Posts a progress report unless it repeats the last one of the same file.
+    void PostProgress(uint8_t type, int64_t size, int32_t percent);
+    // A new file: its first progress report is always posted.
+    void ForgetProgress() { lastProgressType_ = 0; }
     void SetReadCallbacks();
     void ClearCallbacks();
 
     TSpiderOutputMsg msg_;
     uint8_t mode_ = 0;  // 0 reading links, 1 rewriting
+    // The last progress report of the current file: one with the same values tells nothing new.
+    uint8_t lastProgressType_ = 0;
+    int64_t lastProgressSize_ = 0;
+    int32_t lastProgressPercent_ = 0;
     TJobControl* control_ = nullptr;
 };

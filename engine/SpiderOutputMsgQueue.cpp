@@ -42,10 +42,11 @@ bool TSpiderOutputMessageQueue::PostMessage(const TSpiderOutputMsg& message)
 {
     uint64_t generation = 0;
     bool full = false;
-    return PostUnderLock(message, generation, full);
+    return PostUnderLock(message, nullptr, generation, full);
 }
 
-bool TSpiderOutputMessageQueue::PostUnderLock(const TSpiderOutputMsg& message, uint64_t& generation, bool& full)
+bool TSpiderOutputMessageQueue::PostUnderLock(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver,
+                                              uint64_t& generation, bool& full)
 {
     std::lock_guard<std::mutex> guard(lock_);
     generation = changes_;
@@ -57,13 +58,17 @@ bool TSpiderOutputMessageQueue::PostUnderLock(const TSpiderOutputMsg& message, u
         return false;
     }
     TLabeledSpiderOutputMsg& slot = *slots_[order_.NextFree()];
-    slot.FMsg.AssignUsedFields(message);
     slot.FLabel = nextLabel_++;
-    // Announced under the lock, so the label is in its slot before anyone can ask for it.
+    // Announced under the lock, so the report is in its slot before anyone can ask for it. A
+    // refused announcement leaves the message whole for the next attempt.
     if (!sink_->post(slot.FLabel)) {
         LogAPIError("Windows.PostMessage", "PostMessage", kUnit);
         return false;
     }
+    if (handOver)
+        slot.FMsg.SwapUsedFields(*handOver);
+    else
+        slot.FMsg.AssignUsedFields(message);
     order_.Append();
     return true;
 }
@@ -83,11 +88,21 @@ bool TSpiderOutputMessageQueue::Abandoned()
 
 bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& message)
 {
+    return TryToPost(message, nullptr);
+}
+
+bool TSpiderOutputMessageQueue::TryToHandOverMessage(TSpiderOutputMsg& message)
+{
+    return TryToPost(message, &message);
+}
+
+bool TSpiderOutputMessageQueue::TryToPost(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver)
+{
     using Clock = std::chrono::steady_clock;
     uint64_t generation = 0;
     bool full = false;
     // Most reports find a free slot at once: one lock, nothing else.
-    if (PostUnderLock(message, generation, full))
+    if (PostUnderLock(message, handOver, generation, full))
         return true;
     TRetryTimes times;
     {
@@ -120,7 +135,7 @@ bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& message
             });
             --waitingSenders_;
         }
-        if (PostUnderLock(message, generation, full))
+        if (PostUnderLock(message, handOver, generation, full))
             return true;
     }
 }
@@ -142,7 +157,8 @@ int32_t TSpiderOutputMessageQueue::RetrieveMessages(const int32_t* labels, int32
                 ++pos;
             if (pos == order_.Count())
                 continue;
-            messages[taken++].AssignUsedFields(slots_[order_.SlotAt(pos)]->FMsg);
+            // The slot is free once taken: its parts are swapped out, not copied.
+            messages[taken++].SwapUsedFields(slots_[order_.SlotAt(pos)]->FMsg);
             order_.RemoveAt(pos);
         }
         // A waiting sender is woken once a batch of slots is free, not for every single one:

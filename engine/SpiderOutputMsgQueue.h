@@ -43,7 +43,12 @@ public:
     // or the crawl thread is terminating; throws "Spider output msg queue full" after the
     // give-up time.
     bool TryToPostMessage(const TSpiderOutputMsg& message);
-    // Takes the report with this label out of the queue; False when no slot has it.
+    // The same, but the parts the report's type fills are moved into the queue, not copied;
+    // once posted, message holds in their place whatever the slot held. For a producer that
+    // fills those parts anew for every report of the type (a found link).
+    bool TryToHandOverMessage(TSpiderOutputMsg& message);
+    // Takes the report with this label out of the queue; False when no slot has it. The parts
+    // of its type are swapped out of the slot, the rest of message keeps its contents.
     bool RetrieveMessage(int32_t label, TSpiderOutputMsg& message);
     // Takes the reports with these labels in one go, in the order given, into messages (room
     // for count); labels no slot has are passed over. Returns how many were taken.
@@ -54,9 +59,12 @@ public:
 
 private:
     bool Abandoned();
+    bool TryToPost(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver);
     // One attempt under the lock; generation is the change count seen, full whether the
-    // queue was full.
-    bool PostUnderLock(const TSpiderOutputMsg& message, uint64_t& generation, bool& full);
+    // queue was full. With handOver (the message itself), its parts are swapped into the slot
+    // once the post has succeeded.
+    bool PostUnderLock(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver, uint64_t& generation,
+                       bool& full);
 
     mutable std::mutex lock_;
     std::condition_variable slotFreed_;

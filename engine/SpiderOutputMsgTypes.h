@@ -136,6 +136,9 @@ public:
     // old contents. The queues move reports with this, so a job copy travels only with the
     // reports that carry one.
     void AssignUsedFields(const TSpiderOutputMsg& source);
+    // The same, but the parts the source's type fills are swapped with this report's instead
+    // of copied: the source is left holding what this report held.
+    void SwapUsedFields(TSpiderOutputMsg& source);
 };
 
 class TLabeledSpiderOutputMsg {

@@ -371,3 +371,58 @@ TEST_F(LinkParserTest, TakingFarAheadPassesOverTheRest)
 }
 
 }  // namespace
+
+// The parsers call back per block read and per link written; a report that would repeat the
+// last one of the same file is left out, and every change of percentage is still reported, in
+// order. The stop and cancel checks still run at every call.
+TEST_F(LinkParserTest, ProgressReportsRepeatNothing)
+{
+    std::string text;
+    for (int i = 0; i < 400; ++i)
+        text += "<a href=\"p" + std::to_string(i % 7) + ".htm\">link</a>" + std::string(2000, ' ');
+    for (int i = 0; i < 7; ++i)
+        Map("http://h/p" + std::to_string(i) + ".htm", "p" + std::to_string(i) + ".htm", &text);
+    const std::string file = tree.Path("p0.htm");
+    const TURL page = Address("http://h/p0.htm");
+
+    // What the parsers ask for, one call at a time.
+    TPreparedRewrite recorded;
+    {
+        THTMLParser html2{THTMLParser::TPrivateInstance{}};
+        TCSSParser css2{TCSSParser::TPrivateInstance{}};
+        mapper.SetLists(&spider, &dests);
+        PrepareRewrite({file, page.GetURLWithoutUserInfo(), false, 1}, RewriteOptionsOf(job), html2, css2,
+                       [&](const TURL& url) { return mapper.MapURLToAvailableFile(url); }, recorded);
+        mapper.ClearLists();
+    }
+    std::vector<int32_t> expected;
+    for (const TRecordedProgress& call : recorded.progress) {
+        const int32_t percent = static_cast<int32_t>(call.position * 100 / call.size);
+        const int32_t value = call.rewriting ? percent / 2 + 50 : percent / 2;
+        if (expected.empty() || expected.back() != value)
+            expected.push_back(value);
+    }
+    ASSERT_GT(recorded.progress.size(), expected.size() + 100);  // the calls repeat themselves
+
+    parser.ParseLinksIntoList(control, file, false, false, false, 0, dests, spider, 1, page);
+    const int checksBefore = control.StopChecks;
+    parser.RewriteLinksInFile(control, file, false, job, dests, spider, 1, page);
+    EXPECT_EQ(control.StopChecks - checksBefore, static_cast<int>(recorded.progress.size()));
+
+    std::vector<int32_t> read;
+    std::vector<int32_t> written;
+    for (const auto& report : reports.Reports()) {
+        if (report->FMsgType == OUTMSG_READ_PROGRESS)
+            read.push_back(report->FReadWrite.FPercent);
+        if (report->FMsgType == OUTMSG_WRITE_PROGRESS) {
+            written.push_back(report->FReadWrite.FPercent);
+            EXPECT_EQ(report->FReadWrite.FSize, static_cast<int64_t>(text.size()));
+        }
+    }
+    EXPECT_EQ(written, expected);
+    ASSERT_FALSE(read.empty());
+    EXPECT_EQ(read.front(), 0);
+    for (size_t i = 1; i < read.size(); ++i)
+        EXPECT_GT(read[i], read[i - 1]);
+    EXPECT_GE(read.size(), 99u);  // every percent, once
+}

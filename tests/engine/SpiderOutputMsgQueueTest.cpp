@@ -181,3 +181,51 @@ TEST(SpiderOutputMsg, QueueCarriesTheFieldsOfTheType)
     EXPECT_EQ(got.FDownload.FProgress.FBytesReceived, int64_t(3) << 31);
     EXPECT_EQ(got.FJob.JobName, "job");  // left from before, as in a reused report
 }
+
+// A found link is moved into the queue and out of it without a copy, and arrives whole; a
+// refused announcement leaves the producer's report intact for the next attempt; retrieval
+// leaves the fields of other types as the consumer had them.
+TEST_F(SpiderOutputQueue, HandedOverLinksArriveWholeAndRetrievalSwapsOnlyTheirType)
+{
+    TSpiderOutputMsg progress;
+    progress.FMsgType = OUTMSG_READ_PROGRESS;
+    progress.FReadWrite.FLocalFile = "/d/page.htm";
+    progress.FReadWrite.FPercent = 40;
+    ASSERT_TRUE(queue.TryToPostMessage(progress));
+
+    TSpiderOutputMsg link;
+    link.FMsgType = OUTMSG_LINK_FOUND;
+    link.FLinkInfo.FTagText = "<a href=\"b.htm\" class=\"long-enough-to-live-on-the-heap\">";
+    link.FLinkInfo.FValue = "b.htm";
+    ASSERT_TRUE(link.FLinkInfo.FURL.SetFullURL("http://h/b.htm"));
+    link.FLinkInfo.FValuePos = 8;
+    link.FLinkInfo.FNewAddress = true;
+    const char* tagBuffer = link.FLinkInfo.FTagText.data();
+
+    sink.SetRefusing(true);
+    EXPECT_FALSE(queue.PostMessage(link));
+    sink.SetRefusing(false);
+    EXPECT_EQ(link.FLinkInfo.FValue, "b.htm");
+    ASSERT_TRUE(queue.TryToHandOverMessage(link));
+    EXPECT_EQ(queue.Count(), 2);
+
+    std::vector<int32_t> labels;
+    ASSERT_TRUE(sink.WaitForLabels(labels, 3, 0us, 0ms));
+    ASSERT_EQ(labels.size(), 2u);
+    EXPECT_EQ(labels[1], labels[0] + 2);  // the refused attempt used up a label
+    std::vector<TSpiderOutputMsg> got(2);
+    got[1].FReadWrite.FLocalFile = "consumer's own";
+    const int32_t wanted[] = {labels[0], labels[1]};
+    ASSERT_EQ(queue.RetrieveMessages(wanted, 2, got.data()), 2);
+    EXPECT_EQ(got[0].FReadWrite.FLocalFile, "/d/page.htm");
+    EXPECT_EQ(got[0].FReadWrite.FPercent, 40);
+    const TWebLinkInfo& arrived = got[1].FLinkInfo;
+    EXPECT_EQ(got[1].FMsgType, OUTMSG_LINK_FOUND);
+    EXPECT_EQ(arrived.FTagText.data(), tagBuffer);  // the same buffer: never copied
+    EXPECT_EQ(arrived.FValue, "b.htm");
+    EXPECT_EQ(arrived.FURL.GetFullURL(), "http://h/b.htm");
+    EXPECT_EQ(arrived.FValuePos, 8);
+    EXPECT_TRUE(arrived.FNewAddress);
+    EXPECT_EQ(got[1].FReadWrite.FLocalFile, "consumer's own");
+    EXPECT_EQ(progress.FReadWrite.FLocalFile, "/d/page.htm");  // a copied report stays with its producer
+}
