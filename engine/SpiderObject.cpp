@@ -35,6 +35,33 @@ std::string TSpiderObjectList::KeyOf(const TURL& url)
     return key;
 }
 
+void TSpiderObjectList::MeetAgain(int32_t index, int32_t depth, const TURL* referrer, bool& requeued)
+{
+    TSpiderObject& entry = *objects_[index];
+    if (depth >= entry.FDepth)
+        return;
+    entry.FDepth = depth;
+    if (referrer)
+        entry.FReferrer.Assign(*referrer);
+    else
+        entry.FReferrer.Clear();
+    requeued = entry.FDispatched;
+    entry.FDispatched = false;
+    undispatched_.insert(index);
+}
+
+TSpiderObject& TSpiderObjectList::Append(std::string key, std::unique_ptr<TSpiderObject> object)
+{
+    object->FID = Count() + 1;
+    const int32_t index = Count();
+    keys_.push_back(std::move(key));
+    objects_.push_back(std::move(object));
+    byKey_.emplace(keys_.back(), index);
+    if (!objects_.back()->FDispatched)
+        undispatched_.insert(index);
+    return *objects_.back();
+}
+
 bool TSpiderObjectList::AddIfNotPresent(const TSpiderObject& candidate, TSpiderObject*& listObject, bool& requeued)
 {
     try {
@@ -42,28 +69,39 @@ bool TSpiderObjectList::AddIfNotPresent(const TSpiderObject& candidate, TSpiderO
         std::string key = KeyOf(candidate.FURL);
         auto found = byKey_.find(key);
         if (found != byKey_.end()) {
-            const int32_t index = found->second;
-            TSpiderObject& entry = *objects_[index];
-            listObject = &entry;
-            if (candidate.FDepth < entry.FDepth) {
-                entry.FDepth = candidate.FDepth;
-                entry.FReferrer.Assign(candidate.FReferrer);
-                requeued = entry.FDispatched;
-                entry.FDispatched = false;
-                undispatched_.insert(index);
-            }
+            listObject = objects_[found->second].get();
+            MeetAgain(found->second, candidate.FDepth, &candidate.FReferrer, requeued);
             return false;
         }
         auto object = std::make_unique<TSpiderObject>();
         object->Assign(candidate);
-        object->FID = Count() + 1;
-        const int32_t index = Count();
-        keys_.push_back(std::move(key));
-        objects_.push_back(std::move(object));
-        byKey_.emplace(keys_.back(), index);
-        if (!objects_.back()->FDispatched)
-            undispatched_.insert(index);
-        listObject = objects_.back().get();
+        listObject = &Append(std::move(key), std::move(object));
+        return true;
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "AddIfNotPresent", "SpiderObject");
+        throw;
+    }
+}
+
+bool TSpiderObjectList::AddAddressIfNotPresent(const TURL& url, const TURL* referrer, int32_t depth,
+                                               TSpiderObject*& listObject, bool& requeued)
+{
+    try {
+        requeued = false;
+        std::string key = KeyOf(url);
+        auto found = byKey_.find(key);
+        if (found != byKey_.end()) {
+            listObject = objects_[found->second].get();
+            MeetAgain(found->second, depth, referrer, requeued);
+            return false;
+        }
+        auto object = std::make_unique<TSpiderObject>();
+        object->FURL.Assign(url);
+        if (referrer)
+            object->FReferrer.Assign(*referrer);
+        object->FDepth = depth;
+        object->FDispatched = false;
+        listObject = &Append(std::move(key), std::move(object));
         return true;
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "AddIfNotPresent", "SpiderObject");

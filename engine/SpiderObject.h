@@ -49,6 +49,10 @@ public:
     // (False). A present object met again at a smaller depth takes that depth and the
     // candidate's referrer and is undispatched; requeued tells whether it had been dispatched.
     bool AddIfNotPresent(const TSpiderObject& candidate, TSpiderObject*& listObject, bool& requeued);
+    // The same for a candidate made of the address, the referrer (none: empty) and the depth,
+    // undispatched; nothing is copied for an address already present.
+    bool AddAddressIfNotPresent(const TURL& url, const TURL* referrer, int32_t depth, TSpiderObject*& listObject,
+                                bool& requeued);
     // Index of the object with the candidate's key, -1 when absent.
     int32_t IndexOf(const TSpiderObject& object) const;
     // The same for an address; safe from several threads while the list does not change.
@@ -80,6 +84,9 @@ private:
     };
 
     void RecordOwner(int32_t destID, int32_t index) const;
+    // The present object of the key met again at depth: takes a smaller depth and the referrer.
+    void MeetAgain(int32_t index, int32_t depth, const TURL* referrer, bool& requeued);
+    TSpiderObject& Append(std::string key, std::unique_ptr<TSpiderObject> object);
 
     std::vector<std::unique_ptr<TSpiderObject>> objects_;
     std::deque<std::string> keys_;  // keys_[i] is the key of objects_[i]; a deque never moves them

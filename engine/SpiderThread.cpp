@@ -140,15 +140,9 @@ void TSpiderThread::SetJobCookies(const TCookies& cookies)
 int32_t TSpiderThread::AddSpiderObjectToList(TSpiderObjectList& spiders, const TURL& address, bool& isNew,
                                              const TURL* referrer, int32_t depth)
 {
-    TSpiderObject candidate;
-    candidate.FURL.Assign(address);
-    if (referrer)
-        candidate.FReferrer.Assign(*referrer);
-    candidate.FDepth = depth;
-    candidate.FDispatched = false;
     TSpiderObject* listObject = nullptr;
     bool requeued = false;
-    const bool added = spiders.AddIfNotPresent(candidate, listObject, requeued);
+    const bool added = spiders.AddAddressIfNotPresent(address, referrer, depth, listObject, requeued);
     isNew = added || requeued;
     return listObject ? listObject->FID : 0;
 }

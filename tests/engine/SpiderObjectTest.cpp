@@ -105,3 +105,51 @@ TEST(SpiderObjectList, FirstMappedOwnsADestinationAndKeepsItWhenRequeued)
     EXPECT_EQ(list.IndexOfDestOwner(5), 1);
     EXPECT_EQ(list.IndexOfDestOwner(6), -1);
 }
+
+// Adding an address directly gives what adding a candidate object of it gives: the same ids,
+// new and requeued flags, depths, referrers and order of dispatch.
+TEST(SpiderObjectList, AddingAnAddressMatchesAddingACandidate)
+{
+    struct TStep {
+        const char* address;
+        int32_t depth;
+        const char* referrer;  // nullptr: none
+        bool dispatchAfter;
+    };
+    const TStep steps[] = {
+        {"http://s.com/", -1, nullptr, true},           {"http://s.com/b", 1, "http://s.com/", false},
+        {"http://S.com/a#x", 1, "http://s.com/", true}, {"http://s.com/a", 2, "http://s.com/b", false},
+        {"http://s.com/a", 0, nullptr, false},          {"http://u:p@s.com/b", 0, "http://s.com/a", true},
+        {"http://s.com/c", 3, "http://s.com/b", false},
+    };
+    TSpiderObjectList byCandidate;
+    TSpiderObjectList byAddress;
+    for (const TStep& step : steps) {
+        TAdd a = Add(byCandidate, step.address, step.depth, step.referrer ? step.referrer : "");
+        TURL url;
+        ASSERT_TRUE(url.SetFullURL(step.address));
+        TURL referrer;
+        if (step.referrer) {
+            ASSERT_TRUE(referrer.SetFullURL(step.referrer));
+        }
+        TAdd b {};
+        b.added = byAddress.AddAddressIfNotPresent(url, step.referrer ? &referrer : nullptr, step.depth, b.object,
+                                                   b.requeued);
+        EXPECT_EQ(a.added, b.added) << step.address;
+        EXPECT_EQ(a.requeued, b.requeued) << step.address;
+        EXPECT_EQ(a.object->FID, b.object->FID) << step.address;
+        a.object->FDispatched = a.object->FDispatched || step.dispatchAfter;
+        b.object->FDispatched = b.object->FDispatched || step.dispatchAfter;
+    }
+    ASSERT_EQ(byCandidate.Count(), byAddress.Count());
+    for (int32_t i = 0; i < byCandidate.Count(); ++i) {
+        const TSpiderObject& a = *byCandidate.Get(i);
+        const TSpiderObject& b = *byAddress.Get(i);
+        EXPECT_EQ(a.FURL.GetFullURL(), b.FURL.GetFullURL()) << i;
+        EXPECT_EQ(a.FReferrer.GetFullURL(), b.FReferrer.GetFullURL()) << i;
+        EXPECT_EQ(a.FReferrer.IsValid(), b.FReferrer.IsValid()) << i;
+        EXPECT_EQ(a.FDepth, b.FDepth) << i;
+        EXPECT_EQ(a.FDispatched, b.FDispatched) << i;
+    }
+    EXPECT_EQ(byCandidate.FindFirstUndispatched(), byAddress.FindFirstUndispatched());
+}
