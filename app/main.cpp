@@ -13,6 +13,7 @@
 #include "engine/SpiderInputMsg.h"
 #include "engine/SpiderOutputMsgQueue.h"
 #include "engine/SpiderThread.h"
+#include "platform/Thread.h"
 #include "engine/EngineServices.h"
 #include "platform/InternetLibrary.h"
 #include "ui/Application.h"
@@ -93,6 +94,7 @@ void CloseOnTerminateSignals(TMainForm* form, QObject* owner)
 
 int main(int argc, char** argv)
 {
+    LimitMemoryArenas();
     // The report window's web view shares GL contexts; this must precede the application object.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TGleaneryApplication app(argc, argv);

@@ -407,8 +407,11 @@ void THTMLParser::ExtractLinkAttributes(const TTagData& tag, std::span<const cha
 
 void THTMLParser::OnAttribValueFound(const TTagData& tag, const TTagAttribData& attrib)
 {
+    // Filled where it is kept: a link is a large record, and most pages have many.
+    TWebLinkInfo* added = nullptr;
     try {
-        TWebLinkInfo link;
+        added = &FLinkList->AddNew();
+        TWebLinkInfo& link = *added;
         link.FKind = lkHTMLAttribute;
         link.FTagName = tag.Name;
         link.FAttribName = attrib.Name;
@@ -419,8 +422,9 @@ void THTMLParser::OnAttribValueFound(const TTagData& tag, const TTagAttribData& 
         link.FTagPos = tag.Start;
         link.FTagLength = tag.Length;
         link.FTagIndex = tag.Number;
-        FLinkList->AddLink(std::move(link));
     } catch (const std::exception& e) {
+        if (added)
+            FLinkList->RemoveLast();
         LogEvent(etException, e.what(), "OnAttribValueFound", "GYHTMLParser");
     }
 }

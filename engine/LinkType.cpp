@@ -34,6 +34,16 @@ void TWebLinkList::AddLink(TWebLinkInfo&& link)
     }
 }
 
+TWebLinkInfo& TWebLinkList::AddNew()
+{
+    try {
+        return items_.emplace_back();
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "AddLink", "LinkType");
+        throw;
+    }
+}
+
 TWebLinkInfo* TWebLinkList::Get(int64_t index)
 {
     if (index < 0 || index >= Count())

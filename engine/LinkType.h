@@ -43,6 +43,9 @@ public:
     // Appends a copy; a failure is logged and raised again.
     void AddLink(const TWebLinkInfo& link);
     void AddLink(TWebLinkInfo&& link);
+    // Appends an empty link to be filled in place; RemoveLast takes it back.
+    TWebLinkInfo& AddNew();
+    void RemoveLast() { items_.pop_back(); }
     int64_t Count() const { return static_cast<int64_t>(items_.size()); }
     // The entry, or nullptr outside 0..Count-1. Valid until the list changes.
     TWebLinkInfo* Get(int64_t index);

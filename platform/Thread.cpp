@@ -1,5 +1,7 @@
 #include "platform/Thread.h"
 
+#include <malloc.h>
+
 #include <chrono>
 #include <exception>
 #include <sys/syscall.h>
@@ -79,4 +81,9 @@ void TThread::Run()
         finished_.store(true, std::memory_order_release);
     }
     changed_.notify_all();
+}
+
+void LimitMemoryArenas()
+{
+    ::mallopt(M_ARENA_MAX, 2);
 }

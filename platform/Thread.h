@@ -53,3 +53,8 @@ private:
     std::condition_variable changed_;
     std::string fatalText_;
 };
+
+// Lets the process's threads share two memory arenas instead of one each: the crawl passes its
+// pages and reports from thread to thread, and an arena per thread keeps freed memory reserved
+// where it was freed. Called once at the start of main(), before any thread exists.
+void LimitMemoryArenas();

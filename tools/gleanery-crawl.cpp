@@ -13,6 +13,7 @@
 #include "engine/SpiderOutputMsgQueue.h"
 #include "engine/SpiderOutputSink.h"
 #include "engine/SpiderThread.h"
+#include "platform/Thread.h"
 #include "engine/ThreadSafeFileOps.h"
 
 #include <algorithm>
@@ -182,6 +183,7 @@ int32_t DrainReports(THeadlessOutputSink& sink, TSpiderOutputMessageQueue& outpu
 
 int main(int argc, char** argv)
 {
+    LimitMemoryArenas();
     TArguments arguments;
     TSpiderInputMsg start;
     start.FMsgType = INMSG_START_JOB;
