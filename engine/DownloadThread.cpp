@@ -332,7 +332,8 @@ void TFileDownloadThread::DownloadAssignedURL()
         FResults.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
         FLocalFileName = FURL.URLToLocalFileName("/", true, false);
     } else {
-        FResults.FFilterCode = Filter().CheckURLBeforeDownload(FURL, FDepth);
+        // A location the response cannot change is refused before the request.
+        FResults.FFilterCode = Filter().CheckURLBeforeRequest(FURL, FDepth);
     }
     if (FResults.FFilterCode == FILTER_ACCEPTED) {
         EnsureBaseDownloadHandlesCreated();

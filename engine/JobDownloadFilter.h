@@ -53,6 +53,10 @@ public:
     bool IsJobTimeOver();
 
     uint8_t CheckURLBeforeDownload(const TURL& address, int32_t depth);
+    // CheckURLBeforeDownload, then the location check of CheckDownloadAfterResponse when its
+    // verdict cannot depend on the response: the location restriction applies to every file, or
+    // the address names a web page by its extension. An address refused there costs no request.
+    uint8_t CheckURLBeforeRequest(const TURL& address, int32_t depth);
     // size: bytes the server announced, 0 when it gave none.
     uint8_t CheckDownloadAfterResponse(const TURL& address, const std::string& mimeType, int32_t depth, int64_t size);
     uint8_t CheckLocalFileForParsing(const std::string& localFile, int32_t depth, bool isWebPage);

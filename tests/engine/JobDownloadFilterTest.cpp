@@ -258,3 +258,50 @@ TEST_F(DownloadFilter, TheStartingAddressSchemeIsAlwaysAllowed)
     filter.SetStartURL(redirected);
     EXPECT_EQ(Before("http://s.com/docs/a.html", 1), FILTER_ACCEPTED);
 }
+
+// An address is refused before its request only where every possible response would be refused
+// for its location, and with the code the response would have got.
+TEST_F(DownloadFilter, LocationIsRefusedBeforeTheRequestOnlyWhenNoResponseCouldChangeIt)
+{
+    const char* const addresses[] = {"http://s.com/docs/a.html", "http://s.com/docsx/b.html", "http://s.com/docsx/b",
+                                     "http://s.com/docsx/i.png", "http://cdn.s.com/x.htm",   "http://cdn.s.com/x.gif",
+                                     "http://cdn.s.com/page"};
+    const char* const types[] = {"text/html", "image/png", "text/css", ""};
+    int refusedEarly = 0;
+    for (int restrict = 1; restrict <= 3; ++restrict) {
+        for (bool pagesOnly : {true, false}) {
+            job.RestrictLocation = restrict;
+            job.RestrictLocationOfWebPagesOnly = pagesOnly;
+            Load();
+            for (const char* address : addresses) {
+                const uint8_t early = filter.CheckURLBeforeRequest(Url(address), 1);
+                bool everyResponseRefused = true;
+                for (const char* type : types)
+                    everyResponseRefused = everyResponseRefused && After(address, type) == FILTER_LOCATION;
+                if (early == FILTER_LOCATION) {
+                    ++refusedEarly;
+                    EXPECT_TRUE(everyResponseRefused) << address << " " << restrict << pagesOnly;
+                } else {
+                    EXPECT_EQ(early, FILTER_ACCEPTED) << address;
+                    // Left to the response only where the response decides.
+                    EXPECT_FALSE(everyResponseRefused && (!pagesOnly || Url(address).IsHTML(std::string())))
+                        << address << " " << restrict << pagesOnly;
+                }
+            }
+        }
+    }
+    EXPECT_GT(refusedEarly, 0);
+
+    // Web pages only, folder restriction: a page outside the folder costs no request; a file
+    // without a page extension is left to its response.
+    job.RestrictLocation = 1;
+    job.RestrictLocationOfWebPagesOnly = true;
+    Load();
+    EXPECT_EQ(filter.CheckURLBeforeRequest(Url("http://s.com/docsx/b.html"), 1), FILTER_LOCATION);
+    EXPECT_EQ(filter.CheckURLBeforeRequest(Url("http://s.com/docsx/b"), 1), FILTER_ACCEPTED);
+    EXPECT_EQ(After("http://s.com/docsx/b", "text/html"), FILTER_LOCATION);
+    // The checks before it keep their order and codes.
+    job.MaxDistance = 0;
+    Load();
+    EXPECT_EQ(filter.CheckURLBeforeRequest(Url("http://s.com/docsx/b.html"), 1), FILTER_DEPTH);
+}
