@@ -310,6 +310,7 @@ void TIniFile::EraseSection(const std::string& section)
 
 std::string TIniFile::ToText() const
 {
+    static const std::string kByteOrderMark = "\xEF\xBB\xBF";
     std::string out;
     for (const Section& s : sections_) {
         if (s.hasHeader)
@@ -321,6 +322,9 @@ std::string TIniFile::ToText() const
                 out += e.key + "=" + e.value + "\r\n";
         }
     }
+    // Text that itself starts with a byte-order mark keeps it: the reader drops one leading mark.
+    if (out.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0)
+        out.insert(0, kByteOrderMark);
     return out;
 }
 

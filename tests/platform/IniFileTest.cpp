@@ -144,6 +144,11 @@ TEST(IniFile, ByteOrderMarkIsNotPartOfTheFirstSection)
     // Elsewhere the bytes are text like any other.
     ini.Parse("[S]\nV=\xEF\xBB\xBFx\n");
     EXPECT_EQ(ini.ReadString("S", "V", ""), "\xEF\xBB\xBFx");
+    // A first line whose own text starts with the mark survives a write and a read.
+    ini.Parse("\r\xEF\xBB\xBFkey=v");
+    TIniFile again;
+    again.Parse(ini.ToText());
+    EXPECT_EQ(again.ToText(), ini.ToText());
 }
 
 TEST(IniFile, IntegerEdgeValues)
