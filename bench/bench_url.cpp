@@ -1,5 +1,5 @@
 // Address work done for every link of every page of a crawl.
-#include "engine/URLType.h"
+#include "engine/job/URLType.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // The spider and destination lists at the size of a large site, and the filter's checks.
-#include "engine/JobDownloadFilter.h"
-#include "engine/SpiderDestObject.h"
-#include "engine/SpiderObject.h"
+#include "engine/crawl/JobDownloadFilter.h"
+#include "engine/crawl/SpiderDestObject.h"
+#include "engine/crawl/SpiderObject.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Link extraction throughput. The corpus is the site folder given as the first argument or in
 // GLEANERY_BENCH_SITE (e.g. made by gensite.py); without one, pages are generated in memory.
 // Reports bytes per second over all pages and style sheets.
-#include "engine/GYCSSParser.h"
-#include "engine/GYHTMLParser.h"
+#include "engine/parse/GYCSSParser.h"
+#include "engine/parse/GYHTMLParser.h"
 #include "platform/IniFile.h"
 
 #include <benchmark/benchmark.h>

@@ -1,12 +1,12 @@
 // Link rewriting of a generated site: every page re-read and its links replaced through a
 // temporary file, as after a crawl. Reports are not posted (no output queue exists here).
-#include "engine/GYCSSParser.h"
-#include "engine/GYHTMLParser.h"
-#include "engine/JobControl.h"
-#include "engine/JobTypes.h"
-#include "engine/LinkParser.h"
-#include "engine/SpiderDestObject.h"
-#include "engine/SpiderObject.h"
+#include "engine/parse/GYCSSParser.h"
+#include "engine/parse/GYHTMLParser.h"
+#include "engine/job/JobControl.h"
+#include "engine/job/JobTypes.h"
+#include "engine/parse/LinkParser.h"
+#include "engine/crawl/SpiderDestObject.h"
+#include "engine/crawl/SpiderObject.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // Translation files and CSV lines from arbitrary bytes.
-#include "engine/LanguageStrings.h"
-#include "engine/ParseCSV.h"
+#include "engine/services/LanguageStrings.h"
+#include "engine/services/ParseCSV.h"
 
 #include <cstddef>
 #include <cstdint>

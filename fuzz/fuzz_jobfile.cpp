@@ -1,6 +1,6 @@
 // Job-file reader: any bytes must read without crashing, and a job that was read must write a
 // file that reads back to the same job.
-#include "engine/JobTypes.h"
+#include "engine/job/JobTypes.h"
 #include "platform/IniFile.h"
 
 #include <cstdint>

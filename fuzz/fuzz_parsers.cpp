@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to both link parsers: no crash, no read outside the buffer (ASan), and
 // every position they report lies inside the buffer and matches the text it names.
-#include "engine/GYCSSParser.h"
-#include "engine/GYHTMLParser.h"
+#include "engine/parse/GYCSSParser.h"
+#include "engine/parse/GYHTMLParser.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,10 +1,10 @@
 // Arbitrary pages through link rewriting and find and replace: no crash, no read outside a
 // buffer (ASan), the text after the last link copied unchanged, and the find-and-replace
 // invariants (positions kept by case folding, nothing found means nothing changed).
-#include "engine/FileFindReplace.h"
-#include "engine/FileRewrite.h"
-#include "engine/GYHTMLParser.h"
-#include "engine/LinkRewrite.h"
+#include "engine/post/FileFindReplace.h"
+#include "engine/post/FileRewrite.h"
+#include "engine/parse/GYHTMLParser.h"
+#include "engine/parse/LinkRewrite.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Address parsing, resolving and local file names must never crash, must rebuild to a text that
 // parses back to itself, and must never name a file outside the destination folder.
-#include "engine/URLType.h"
+#include "engine/job/URLType.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -3,18 +3,18 @@
 // with its end code.
 //
 //   gleanery-crawl [--data-folder DIR] [--http-proxy HOST:PORT] JOBFILE
-#include "engine/AppInfo.h"
-#include "engine/AppTraceLog.h"
-#include "engine/EngineServices.h"
-#include "engine/LanguageStrings.h"
-#include "engine/PasswordMgr.h"
-#include "engine/SavedOptions.h"
-#include "engine/SpiderInputMsg.h"
-#include "engine/SpiderOutputMsgQueue.h"
-#include "engine/SpiderOutputSink.h"
-#include "engine/SpiderThread.h"
+#include "engine/services/AppInfo.h"
+#include "engine/services/AppTraceLog.h"
+#include "engine/crawl/EngineServices.h"
+#include "engine/services/LanguageStrings.h"
+#include "engine/services/PasswordMgr.h"
+#include "engine/services/SavedOptions.h"
+#include "engine/messages/SpiderInputMsg.h"
+#include "engine/messages/SpiderOutputMsgQueue.h"
+#include "engine/messages/SpiderOutputSink.h"
+#include "engine/crawl/SpiderThread.h"
 #include "platform/Thread.h"
-#include "engine/ThreadSafeFileOps.h"
+#include "engine/services/ThreadSafeFileOps.h"
 
 #include <algorithm>
 #include <chrono>

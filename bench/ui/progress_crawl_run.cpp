@@ -3,22 +3,22 @@
 // with gleanery-crawl on the same job to see what the pages cost.
 //
 //   progress_crawl_run JOBFILE
-#include "engine/DownloadThreadDispacher.h"
-#include "engine/GYCSSParser.h"
-#include "engine/GYHTMLParser.h"
-#include "engine/JobDownloadFilter.h"
-#include "engine/LanguageStrings.h"
-#include "engine/LinkParser.h"
-#include "engine/PasswordMgr.h"
-#include "engine/SpiderInputMsg.h"
-#include "engine/SpiderOutputMsgQueue.h"
-#include "engine/SpiderOutputSink.h"
-#include "engine/SpiderThread.h"
-#include "engine/EngineServices.h"
+#include "engine/crawl/DownloadThreadDispacher.h"
+#include "engine/parse/GYCSSParser.h"
+#include "engine/parse/GYHTMLParser.h"
+#include "engine/crawl/JobDownloadFilter.h"
+#include "engine/services/LanguageStrings.h"
+#include "engine/parse/LinkParser.h"
+#include "engine/services/PasswordMgr.h"
+#include "engine/messages/SpiderInputMsg.h"
+#include "engine/messages/SpiderOutputMsgQueue.h"
+#include "engine/messages/SpiderOutputSink.h"
+#include "engine/crawl/SpiderThread.h"
+#include "engine/crawl/EngineServices.h"
 #include "platform/InternetLibrary.h"
-#include "ui/CopyProgress.h"
-#include "ui/JobLog.h"
-#include "ui/SpiderOutputSplitter.h"
+#include "ui/progress/CopyProgress.h"
+#include "ui/log/JobLog.h"
+#include "ui/main/SpiderOutputSplitter.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

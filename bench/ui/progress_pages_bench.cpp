@@ -1,9 +1,9 @@
 // The cost of the Progress and Log pages for a job's reports: a whole job of N files replayed
 // into both listeners, with the window on screen (offscreen platform) and painting between
 // batches as the event loop would.
-#include "engine/SpiderOutputMsgTypes.h"
-#include "ui/CopyProgress.h"
-#include "ui/JobLog.h"
+#include "engine/messages/SpiderOutputMsgTypes.h"
+#include "ui/progress/CopyProgress.h"
+#include "ui/log/JobLog.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -3,16 +3,16 @@
 // prints the wall time. Every tenth line is not an address when --invalid is given.
 //
 //   queue_intake_run [N] [--invalid]
-#include "engine/LanguageStrings.h"
-#include "engine/SavedOptions.h"
-#include "engine/SpiderInputMsg.h"
-#include "engine/SpiderOutputMsgQueue.h"
-#include "ui/JobQueue.h"
-#include "ui/Main.h"
-#include "ui/MessageBoxes.h"
-#include "ui/Start.h"
-#include "ui/StartingAddress.h"
-#include "ui/UISettings.h"
+#include "engine/services/LanguageStrings.h"
+#include "engine/services/SavedOptions.h"
+#include "engine/messages/SpiderInputMsg.h"
+#include "engine/messages/SpiderOutputMsgQueue.h"
+#include "ui/queue/JobQueue.h"
+#include "ui/main/Main.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/start/Start.h"
+#include "ui/start/StartingAddress.h"
+#include "ui/common/UISettings.h"
 
 #include <QApplication>
 #include <QComboBox>

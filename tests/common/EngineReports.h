@@ -1,11 +1,11 @@
 #pragma once
 // The engine's queues and download filter for one test, with a consumer thread that takes every
 // report out of the output queue as the user interface would, and keeps the fields that matter.
-#include "engine/AppTraceLog.h"
-#include "engine/JobDownloadFilter.h"
-#include "engine/SpiderInputMsg.h"
-#include "engine/SpiderOutputMsgQueue.h"
-#include "engine/SpiderOutputSink.h"
+#include "engine/services/AppTraceLog.h"
+#include "engine/crawl/JobDownloadFilter.h"
+#include "engine/messages/SpiderInputMsg.h"
+#include "engine/messages/SpiderOutputMsgQueue.h"
+#include "engine/messages/SpiderOutputSink.h"
 
 #include <algorithm>
 #include <atomic>

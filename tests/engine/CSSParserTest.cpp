@@ -1,4 +1,4 @@
-#include "engine/GYCSSParser.h"
+#include "engine/parse/GYCSSParser.h"
 
 #include <gtest/gtest.h>
 

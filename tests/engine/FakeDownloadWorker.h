@@ -1,9 +1,9 @@
 #pragma once
 // A download thread without a network: each address follows a scripted behaviour, chosen by its
 // path, through the same hand-off states as a real download thread.
-#include "engine/DownloadWorker.h"
-#include "engine/JobDownloadFilter.h"
-#include "engine/SpiderDestObject.h"
+#include "engine/crawl/DownloadWorker.h"
+#include "engine/crawl/JobDownloadFilter.h"
+#include "engine/crawl/SpiderDestObject.h"
 
 #include <algorithm>
 #include <atomic>

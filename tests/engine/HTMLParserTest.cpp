@@ -1,4 +1,4 @@
-#include "engine/GYHTMLParser.h"
+#include "engine/parse/GYHTMLParser.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // Shared helpers of the job tests: file text, and the sample job that the
 // pinned file data/job/sample.GCJ holds.
 #include "common/TempFolder.h"
-#include "engine/JobTypes.h"
+#include "engine/job/JobTypes.h"
 #include "platform/IniFile.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "engine/GYCSSParser.h"
-#include "engine/GYHTMLParser.h"
+#include "engine/parse/GYCSSParser.h"
+#include "engine/parse/GYHTMLParser.h"
 
 #include <gtest/gtest.h>
 

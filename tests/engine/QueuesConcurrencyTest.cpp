@@ -1,6 +1,6 @@
 // Both queues under several producer and consumer threads: every message arrives exactly once.
-#include "engine/SpiderInputMsg.h"
-#include "engine/SpiderOutputMsgQueue.h"
+#include "engine/messages/SpiderInputMsg.h"
+#include "engine/messages/SpiderOutputMsgQueue.h"
 
 #include <gtest/gtest.h>
 

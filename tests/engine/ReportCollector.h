@@ -1,8 +1,8 @@
 #pragma once
 // The output queue with a headless sink, and a consumer thread that takes every report out as
 // it is announced, so producers never block on a full queue.
-#include "engine/SpiderOutputMsgQueue.h"
-#include "engine/SpiderOutputSink.h"
+#include "engine/messages/SpiderOutputMsgQueue.h"
+#include "engine/messages/SpiderOutputSink.h"
 
 #include <chrono>
 #include <memory>

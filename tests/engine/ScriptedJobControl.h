@@ -1,7 +1,7 @@
 #pragma once
 // Job control for tests, driven by a script: cancels after a number of cancel checks, stays
 // paused for a number of waits, and counts what it was asked.
-#include "engine/JobControl.h"
+#include "engine/job/JobControl.h"
 
 class ScriptedJobControl : public TJobControl {
 public:

@@ -1,6 +1,6 @@
 #pragma once
 // An event log written to a fresh temporary folder, so tests can read what was logged.
-#include "engine/AppTraceLog.h"
+#include "engine/services/AppTraceLog.h"
 #include "platform/IniFile.h"
 
 #include <cstdlib>

@@ -11,11 +11,11 @@
 #include <string>
 
 #include "common/TempFolder.h"
-#include "engine/AppTraceLog.h"
-#include "engine/DownloadThread.h"
-#include "engine/JobDownloadFilter.h"
-#include "engine/JobTypes.h"
-#include "engine/PasswordMgr.h"
+#include "engine/services/AppTraceLog.h"
+#include "engine/crawl/DownloadThread.h"
+#include "engine/crawl/JobDownloadFilter.h"
+#include "engine/job/JobTypes.h"
+#include "engine/services/PasswordMgr.h"
 #include "platform/InternetLibrary.h"
 #include "platform/NetTestSupport.h"
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "DownloadTestSupport.h"
-#include "engine/Base64.h"
+#include "engine/job/Base64.h"
 #include "platform/ErrorCodes.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "DownloadTestSupport.h"
-#include "engine/Base64.h"
+#include "engine/job/Base64.h"
 #include "platform/ErrorCodes.h"
 
 namespace {

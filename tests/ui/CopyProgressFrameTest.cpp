@@ -1,9 +1,9 @@
-#include "engine/SpiderInputMsg.h"
-#include "engine/SpiderOutputMsgTypes.h"
+#include "engine/messages/SpiderInputMsg.h"
+#include "engine/messages/SpiderOutputMsgTypes.h"
 #include "tests/common/TempFolder.h"
-#include "ui/CopyProgress.h"
-#include "ui/CopyProgressRules.h"
-#include "ui/ReportViewer.h"
+#include "ui/progress/CopyProgress.h"
+#include "ui/progress/CopyProgressRules.h"
+#include "ui/progress/ReportViewer.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

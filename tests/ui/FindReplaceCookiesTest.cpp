@@ -1,8 +1,8 @@
 #include "tests/ui/UITestEnvironment.h"
 
-#include "engine/JobTypes.h"
-#include "ui/Cookies.h"
-#include "ui/FindReplaceTasks.h"
+#include "engine/job/JobTypes.h"
+#include "ui/options/Cookies.h"
+#include "ui/options/FindReplaceTasks.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,16 +1,16 @@
 #include "tests/ui/UITestEnvironment.h"
 
-#include "engine/JobTypes.h"
-#include "engine/LanguageStrings.h"
-#include "ui/AdditionalOptions.h"
-#include "ui/FileCountAndSize.h"
-#include "ui/FindReplaceTasks.h"
-#include "ui/HTMLHeader.h"
-#include "ui/JobDLTime.h"
-#include "ui/JobProtocols.h"
-#include "ui/ListRestrictions.h"
-#include "ui/LocationRestrictions.h"
-#include "ui/UISettings.h"
+#include "engine/job/JobTypes.h"
+#include "engine/services/LanguageStrings.h"
+#include "ui/options/AdditionalOptions.h"
+#include "ui/options/FileCountAndSize.h"
+#include "ui/options/FindReplaceTasks.h"
+#include "ui/options/HTMLHeader.h"
+#include "ui/options/JobDLTime.h"
+#include "ui/options/JobProtocols.h"
+#include "ui/options/ListRestrictions.h"
+#include "ui/options/LocationRestrictions.h"
+#include "ui/common/UISettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>

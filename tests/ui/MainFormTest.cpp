@@ -1,9 +1,9 @@
 #include "tests/ui/UITestEnvironment.h"
-#include "engine/AppInfo.h"
-#include "ui/Main.h"
-#include "ui/MessageBoxes.h"
-#include "ui/UISettings.h"
-#include "ui/UIStrings.h"
+#include "engine/services/AppInfo.h"
+#include "ui/main/Main.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/common/UISettings.h"
+#include "ui/common/UIStrings.h"
 
 #include <QApplication>
 #include <QDir>

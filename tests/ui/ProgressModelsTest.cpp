@@ -1,4 +1,4 @@
-#include "ui/CopyProgressModels.h"
+#include "ui/progress/CopyProgressModels.h"
 
 #include <QTextDocument>
 

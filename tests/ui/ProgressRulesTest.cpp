@@ -1,6 +1,6 @@
-#include "engine/URLType.h"
-#include "ui/CopyProgressRules.h"
-#include "ui/FileCountAndSize.h"
+#include "engine/job/URLType.h"
+#include "ui/progress/CopyProgressRules.h"
+#include "ui/options/FileCountAndSize.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "tests/common/TempFolder.h"
-#include "ui/CopyProgressModels.h"
-#include "ui/CopyProgressRpt.h"
-#include "ui/DateTimeText.h"
-#include "ui/Main.h"
-#include "ui/ProgressImages.h"
+#include "ui/progress/CopyProgressModels.h"
+#include "ui/progress/CopyProgressRpt.h"
+#include "ui/common/DateTimeText.h"
+#include "ui/main/Main.h"
+#include "ui/progress/ProgressImages.h"
 
 #include <QLocale>
 

@@ -1,6 +1,6 @@
 #include "tests/ui/UITestEnvironment.h"
-#include "ui/SingleGleaneryInstance.h"
-#include "ui/UISettings.h"
+#include "ui/intake/SingleGleaneryInstance.h"
+#include "ui/common/UISettings.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,15 +1,15 @@
 #include "tests/ui/UITestEnvironment.h"
 
-#include "engine/SpiderInputMsg.h"
-#include "engine/SpiderOutputMsgQueue.h"
-#include "engine/SpiderOutputMsgTypes.h"
-#include "ui/JobQueue.h"
-#include "ui/Main.h"
-#include "ui/MessageBoxes.h"
-#include "ui/SpiderOutputSplitter.h"
-#include "ui/Start.h"
-#include "ui/StartingAddress.h"
-#include "ui/UISettings.h"
+#include "engine/messages/SpiderInputMsg.h"
+#include "engine/messages/SpiderOutputMsgQueue.h"
+#include "engine/messages/SpiderOutputMsgTypes.h"
+#include "ui/queue/JobQueue.h"
+#include "ui/main/Main.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/main/SpiderOutputSplitter.h"
+#include "ui/start/Start.h"
+#include "ui/start/StartingAddress.h"
+#include "ui/common/UISettings.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

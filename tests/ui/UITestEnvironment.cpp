@@ -2,8 +2,8 @@
 // folder so nothing reads or writes the user's own settings. Message boxes are answered "No".
 #include "tests/ui/UITestEnvironment.h"
 
-#include "engine/SavedOptions.h"
-#include "ui/MessageBoxes.h"
+#include "engine/services/SavedOptions.h"
+#include "ui/common/MessageBoxes.h"
 
 #include <QApplication>
 

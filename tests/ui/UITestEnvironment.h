@@ -4,8 +4,8 @@
 
 const std::string& TestHomeFolder();
 
-#include "engine/SpiderOutputMsgTypes.h"
-#include "ui/MessageBoxes.h"
+#include "engine/messages/SpiderOutputMsgTypes.h"
+#include "ui/common/MessageBoxes.h"
 
 #include <vector>
 

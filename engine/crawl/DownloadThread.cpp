@@ -1,0 +1,622 @@
+#include "engine/crawl/DownloadThread.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <exception>
+#include <stdexcept>
+
+#include "engine/services/AppTraceLog.h"
+#include "engine/crawl/JobDownloadFilter.h"
+#include "engine/services/PasswordMgr.h"
+#include "engine/services/ThreadSafeFileOps.h"
+#include "platform/ErrorCodes.h"
+#include "platform/InternetLibrary.h"
+#include "platform/InternetSession.h"
+#include "platform/TextUtils.h"
+
+namespace {
+
+const char* const kUnit = "DownloadThread";
+constexpr size_t kReadBlock = 5000;
+
+std::string LowerText(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// The extension of a local file name, dot included, in lower case.
+std::string FileExtension(const std::string& name)
+{
+    const size_t slash = name.rfind('/');
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return std::string();
+    return LowerText(name.substr(dot));
+}
+
+std::string FolderOf(const std::string& name)
+{
+    const size_t slash = name.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : name.substr(0, slash);
+}
+
+bool WriteAll(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Closes a file descriptor at the end of a scope unless it was closed before.
+class TFileCloser {
+public:
+    explicit TFileCloser(int fd) : fd_(fd) {}
+    ~TFileCloser()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    TFileCloser(const TFileCloser&) = delete;
+    TFileCloser& operator=(const TFileCloser&) = delete;
+    // Closes now; False (errno set) when the system reports a failure of the last writes.
+    bool Close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Sets an open file's length, leaving one that already has it untouched: truncating a new, empty
+// file would make some file systems write it out at once when it is closed.
+bool CutToLength(int fd, int64_t length)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<int64_t>(st.st_size) == length)
+        return true;
+    return ::ftruncate(fd, static_cast<off_t>(length)) == 0;
+}
+
+// Replaces newName with oldName in one step, so that a good copy stays until the new one is in
+// place. False with the last error set.
+bool ReplaceFile(const std::string& oldName, const std::string& newName)
+{
+    std::lock_guard<std::mutex> guard(FileOpsLock());
+    if (::rename(oldName.c_str(), newName.c_str()) == 0)
+        return true;
+    SetLastErrorFromErrno(errno);
+    return false;
+}
+
+}  // namespace
+
+std::string FormatIfModifiedSinceLine(time_t utc)
+{
+    static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    struct tm t {};
+    if (!gmtime_r(&utc, &t))
+        return std::string();
+    char text[64];
+    std::snprintf(text, sizeof text, "If-Modified-Since: %s, %02d %s %04d %02d:%02d:%02d GMT", days[t.tm_wday % 7],
+                  t.tm_mday, months[t.tm_mon % 12], t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
+    return text;
+}
+
+int64_t ContentRangeStart(const std::string& value)
+{
+    std::string text = TrimText(value);
+    if (LowerText(text.substr(0, 6)) != "bytes ")
+        return -1;
+    size_t pos = 6;
+    while (pos < text.size() && text[pos] == ' ')
+        ++pos;
+    int64_t start = 0;
+    size_t digits = 0;
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos, ++digits) {
+        if (digits >= 18)
+            return -1;
+        start = start * 10 + (text[pos] - '0');
+    }
+    if (digits == 0 || pos >= text.size() || text[pos] != '-')
+        return -1;
+    return start;
+}
+
+void SetMaxWininetDLThreads(int32_t n)
+{
+    TInternetLibrary* library = TInternetLibrary::Instance();
+    const int limit = n < 1 ? 4 : n;
+    if (!library || !library->SetMaxConnectionsPerServer(limit)) {
+        if (!library)
+            SetLastErrorCode(errc::InternetNotInitialized);
+        LogEvent(etWarning, "InternetSetOption (max connections)", "SetMaxWininetDLThreads", kUnit);
+        LogEvent(etWarning, "InternetSetOption (max 1.0 connections)", "SetMaxWininetDLThreads", kUnit);
+    }
+}
+
+bool ProxyInUse(const TProxyServerInfo& proxy)
+{
+    return proxy.UseProxyServer && !TrimText(proxy.Address).empty();
+}
+
+TFileTime TFileDownloadThread::FileTimeFromUtc(time_t utc)
+{
+    struct timespec ts {utc, 0};
+    return TimespecToFileTime(ts);
+}
+
+TFileTime TFileDownloadThread::CurrentFileTime()
+{
+    return FileTimeFromUtc(std::time(nullptr));
+}
+
+TDownloadFilter& TFileDownloadThread::Filter()
+{
+    TDownloadFilter* filter = TDownloadFilter::Instance();
+    if (!filter)
+        throw std::runtime_error("Download filter not available");
+    return *filter;
+}
+
+void TFileDownloadInProgressData::Reset()
+{
+    FValid.store(0);
+    FExpectedSize.store(0);
+    FMimeType.clear();
+    FBytesReceived.store(0);
+    FResumeOffset.store(0);
+    FElapsedMs.store(0);
+}
+
+void TFileDownloadThread::TEvent::Set()
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        set_ = true;
+    }
+    changed_.notify_all();
+}
+
+void TFileDownloadThread::TEvent::Wait(const std::function<bool()>& stop)
+{
+    std::unique_lock<std::mutex> lock(lock_);
+    changed_.wait(lock, [&] { return set_ || stop(); });
+    set_ = false;
+}
+
+TFileDownloadThread::TFileDownloadThread() = default;
+
+TFileDownloadThread::~TFileDownloadThread()
+{
+    TerminateDownloadThread();
+    TerminateAndJoin();
+    std::lock_guard<std::mutex> guard(FLock);
+    FRunningHandle.reset();
+    FHTTPSession.reset();
+    FFTPSession.reset();
+    FHTTPSSession.reset();
+}
+
+// ---- Dispatcher side ------------------------------------------------------------------------
+
+void TFileDownloadThread::AssignDownload(const TURL& url, const TURL& referrer, int32_t depth)
+{
+    if (FState.load(std::memory_order_acquire) != DL_IDLE)
+        return;
+    FURL.Assign(url);
+    FLocalFileName.clear();
+    FAnswer.store(ANSWER_NONE, std::memory_order_relaxed);
+    if (referrer.IsValid() && (referrer.GetScheme() == usHTTP || referrer.GetScheme() == usHTTPS))
+        FReferrer.Assign(referrer);
+    else
+        FReferrer.Clear();
+    FDepth = depth;
+    FResults.Reset();
+    FProgress.Reset();
+    FCancelRequested.store(0, std::memory_order_relaxed);
+    FState.store(DL_ASSIGNED, std::memory_order_release);
+    FEvent.Set();
+}
+
+void TFileDownloadThread::SetDownloadFilename(const std::string& name, bool skip)
+{
+    // Only a worker that waits for its name is answered: one that gave up meanwhile (cancelled)
+    // has set DL_FINISHED, which must not be overwritten.
+    uint8_t expected = DL_WAITING_FOR_NAME;
+    if (!FState.compare_exchange_strong(expected, DL_RUNNING, std::memory_order_acq_rel))
+        return;
+    FLocalFileName = name;
+    FAnswer.store(skip ? ANSWER_SKIP : ANSWER_GO, std::memory_order_release);
+    FEvent.Set();
+}
+
+void TFileDownloadThread::RequestDownloadCancellation()
+{
+    FCancelRequested.store(1, std::memory_order_release);
+    {
+        std::lock_guard<std::mutex> guard(FLock);
+        if (FRunningHandle)
+            FRunningHandle->Interrupt();
+    }
+    FEvent.Set();
+}
+
+void TFileDownloadThread::SetIdle()
+{
+    FState.store(DL_IDLE, std::memory_order_release);
+}
+
+void TFileDownloadThread::TerminateDownloadThread()
+{
+    Terminate();
+    RequestDownloadCancellation();
+}
+
+void TFileDownloadThread::SetNewOptions(const TDownloadOptions& options)
+{
+    std::lock_guard<std::mutex> guard(FLock);
+    FOptions.Assign(options);
+    FHTTPSession.reset();
+    FFTPSession.reset();
+    FHTTPSSession.reset();
+}
+
+// ---- Worker ---------------------------------------------------------------------------------
+
+void TFileDownloadThread::SetState(uint8_t state)
+{
+    FState.store(state, std::memory_order_release);
+    if (FStateNotifier)
+        FStateNotifier();
+}
+
+void TFileDownloadThread::Execute()
+{
+    while (!Terminated()) {
+        FEvent.Wait([this] { return Terminated(); });
+        if (Terminated() || FState.load(std::memory_order_acquire) != DL_ASSIGNED)
+            continue;
+        FResults.FURL.Assign(FURL);
+        FResults.FReferrer.Assign(FReferrer);
+        std::string text = "Start download of " + FURL.GetURLWithoutUserInfo();
+        if (FReferrer.IsValid())
+            text += " via " + FReferrer.GetURLWithoutUserInfo();
+        LogMessage(text);
+        try {
+            DownloadAssignedURL();
+        } catch (const std::exception& e) {
+            FResults.FExceptionText = e.what();
+            FResults.FExceptionRaised = 1;
+            LogEvent(etException, e.what(), "Execute", kUnit);
+        } catch (...) {
+            FResults.FExceptionText = "Unknown exception";
+            FResults.FExceptionRaised = 1;
+            LogEvent(etException, FResults.FExceptionText, "Execute", kUnit);
+        }
+        SetRunningSession(nullptr);
+        LogMessage("Stop download of " + FURL.GetURLWithoutUserInfo() + " (" + std::to_string(FResults.FStatusCode) +
+                   ")");
+        SetState(DL_FINISHED);
+    }
+}
+
+void TFileDownloadThread::DownloadAssignedURL()
+{
+    {
+        std::lock_guard<std::mutex> guard(FLock);
+        FJobOptions.Assign(FOptions);
+    }
+    if (FURL.GetScheme() == usFile) {
+        FResults.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
+        FLocalFileName = FURL.URLToLocalFileName("/", true, false);
+    } else {
+        // A location the response cannot change is refused before the request.
+        FResults.FFilterCode = Filter().CheckURLBeforeRequest(FURL, FDepth);
+    }
+    if (FResults.FFilterCode == FILTER_ACCEPTED) {
+        EnsureBaseDownloadHandlesCreated();
+        FResults.FFileWritten = 0;
+        switch (FURL.GetScheme()) {
+        case usFTP:
+            DownloadFTPFile();
+            break;
+        case usHTTP:
+        case usHTTPS:
+            DownloadHTTPOrHTTPS();
+            break;
+        default:
+            break;
+        }
+    }
+    FResults.FMimeType = FProgress.FMimeType;
+    DetermineParseKind();
+    FResults.FLocalFileName = FLocalFileName;
+}
+
+std::shared_ptr<TInternetSession> TFileDownloadThread::OpenWininetHandle(const TProxyServerInfo* proxy,
+                                                                        const std::string& callName,
+                                                                        const std::string& routine)
+{
+    TInternetProxy named;
+    if (proxy && ProxyInUse(*proxy)) {
+        named.Use = true;
+        named.Address = proxy->Address;
+        named.Port = proxy->Port;
+        named.BypassList = proxy->BypassList;
+    }
+    std::shared_ptr<TInternetSession> session = TInternetSession::Open(FOptions.JobOptions.HTTPAgentName, named);
+    if (!session) {
+        LogAPIError(callName, routine, kUnit);
+        return nullptr;
+    }
+    SetTimeoutAndRetries(*session);
+    session->SetCancelFlag(&FCancelRequested);
+    return session;
+}
+
+void TFileDownloadThread::SetTimeoutAndRetries(TInternetSession& session) const
+{
+    session.SetTimeouts(FOptions.JobOptions.Timeout, FOptions.JobOptions.ConnectRetries);
+}
+
+void TFileDownloadThread::EnsureBaseDownloadHandlesCreated()
+{
+    std::lock_guard<std::mutex> guard(FLock);
+    if (!FFTPSession)
+        FFTPSession = OpenWininetHandle(&FOptions.FTPProxy, "InternetOpen", "OpenWininetHandle");
+    if (!FHTTPSession)
+        FHTTPSession = OpenWininetHandle(&FOptions.HTTPProxy, "InternetOpen", "OpenWininetHandle");
+    if (!FHTTPSSession)
+        FHTTPSSession = OpenWininetHandle(nullptr, "InternetOpen (HTTPS)", "EnsureBaseDownloadHandlesCreated");
+}
+
+std::shared_ptr<TInternetSession> TFileDownloadThread::TakeSession(
+    std::shared_ptr<TInternetSession> TFileDownloadThread::*session)
+{
+    std::lock_guard<std::mutex> guard(FLock);
+    FRunningHandle = this->*session;
+    return FRunningHandle;
+}
+
+void TFileDownloadThread::SetRunningSession(const std::shared_ptr<TInternetSession>& session)
+{
+    std::lock_guard<std::mutex> guard(FLock);
+    FRunningHandle = session;
+}
+
+bool TFileDownloadThread::CancelSeen()
+{
+    if (FCancelRequested.load(std::memory_order_acquire) == 0 && !Terminated())
+        return false;
+    FResults.FCancelled = 1;
+    return true;
+}
+
+void TFileDownloadThread::ApplyStoredPassword(TURL& url) const
+{
+    if (!FJobOptions.JobOptions.AllowAuthentication) {
+        url.ClearUserInfo();
+        return;
+    }
+    if (!url.GetUserName().empty())
+        return;
+    TPasswordManager* passwords = TPasswordManager::Instance();
+    TPasswordRec rec;
+    if (passwords && passwords->FindPasswordFor(url, rec))
+        url.SetUserAndPassword(rec.Username, rec.Password);
+}
+
+void TFileDownloadThread::RecordLastError()
+{
+    const uint32_t code = GetLastErrorCode();
+    if (code == errc::InternetExtendedError) {
+        FResults.FStatusValid = 1;
+        FResults.FStatusCode = static_cast<int32_t>(GetLastResponseError());
+        FResults.FStatusText = GetLastResponseText();
+    } else {
+        FResults.FErrorCodeValid = 1;
+        FResults.FErrorCode = code;
+    }
+}
+
+bool TFileDownloadThread::WaitForFilenameOrCancellation()
+{
+    SetState(DL_WAITING_FOR_NAME);
+    for (;;) {
+        const uint8_t answer = FAnswer.load(std::memory_order_acquire);
+        if (answer != ANSWER_NONE)
+            return answer == ANSWER_GO;
+        if (CancelSeen()) {
+            LogMessage("Cancelled WaitForFilenameOrCancellation");
+            return false;
+        }
+        FEvent.Wait([this] {
+            return FAnswer.load(std::memory_order_acquire) != ANSWER_NONE ||
+                   FCancelRequested.load(std::memory_order_acquire) != 0 || Terminated();
+        });
+    }
+}
+
+bool TFileDownloadThread::DeleteIfExists(const std::string& name, const std::string& routine)
+{
+    if (!SafeFileExists(name) || SafeDeleteFile(name))
+        return true;
+    LogAPIError("DeleteFile " + name, routine, kUnit);
+    RecordLastError();
+    return false;
+}
+
+// ---- Finishing a body -----------------------------------------------------------------------
+
+void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t resumeOffset, int64_t bodyLength,
+                                            bool keepPartOnFailure, TFileTime lastModified, int64_t acceptedSize)
+{
+    const std::string part = FLocalFileName + ".part";
+    FProgress.FResumeOffset.store(0);
+    FProgress.FBytesReceived.store(0);
+    FProgress.FValid.store(1);
+    bool written = false;
+    try {
+        const std::string folder = FolderOf(FLocalFileName);
+        if (!SafeForceDirectories(folder)) {
+            LogAPIError("ForceDirectories " + folder, "FinishFileDownload", kUnit);
+            RecordLastError();
+        } else {
+            const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+            TFileCloser closer(fd);
+            bool opened = fd >= 0 && CutToLength(fd, resumeOffset) && ::lseek(fd, 0, SEEK_END) >= 0;
+            if (!opened) {
+                SetLastErrorFromErrno(errno);
+                LogAPIError("CreateFile " + part, "FinishFileDownload", kUnit);
+                RecordLastError();
+            } else {
+                FProgress.FResumeOffset.store(resumeOffset);
+                FProgress.FBytesReceived.store(resumeOffset);
+                bool lastReadOk = ReadFileFromWininetHandle(session, fd);
+                if (!closer.Close() && lastReadOk) {
+                    SetLastErrorFromErrno(errno);
+                    LogAPIError("CloseHandle " + part, "FinishFileDownload", kUnit);
+                    RecordLastError();
+                    lastReadOk = false;
+                }
+                const int64_t bodyBytes = FProgress.FBytesReceived.load() - resumeOffset;
+                bool complete = lastReadOk && !FResults.FCancelled && FResults.FFilterCode != FILTER_JOB_TIME;
+                if (complete && bodyLength > 0 && bodyBytes != bodyLength) {
+                    LogEvent(etWarning,
+                             "Body of " + FURL.GetURLWithoutUserInfo() + " ended after " + std::to_string(bodyBytes) +
+                                 " of " + std::to_string(bodyLength) + " bytes",
+                             "FinishFileDownload", kUnit);
+                    SetLastErrorCode(errc::InternetConnectionAborted);
+                    RecordLastError();
+                    complete = false;
+                }
+                if (complete) {
+                    if (ReplaceFile(part, FLocalFileName)) {
+                        SetFileCreationDate(FLocalFileName, lastModified);
+                        written = true;
+                    } else {
+                        LogAPIError("MoveFile " + part, "FinishFileDownload", kUnit);
+                        RecordLastError();
+                    }
+                }
+            }
+        }
+        if (!written && !keepPartOnFailure)
+            DeleteIfExists(part, "FinishFileDownload");
+    } catch (const std::exception& e) {
+        FResults.FExceptionText = e.what();
+        FResults.FExceptionRaised = 1;
+        LogEvent(etException, e.what(), "FinishFileDownload " + part, kUnit);
+    }
+    FResults.FFileWritten = written ? 1 : 0;
+    if (written) {
+        if (!FResults.FStatusValid) {
+            FResults.FStatusValid = 1;
+            FResults.FStatusCode = 200;
+            FResults.FStatusText = "OK";
+        }
+    }
+    Filter().EndAcceptedDownload(acceptedSize, FProgress.FBytesReceived.load(), written);
+}
+
+bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, int fd)
+{
+    FProgress.FElapsedMs.store(0);
+    FProgress.FValid.store(1);
+    // Nothing waits for this state: the dispatcher is not woken for it.
+    FState.store(DL_RUNNING, std::memory_order_release);
+    const auto start = std::chrono::steady_clock::now();
+    char block[kReadBlock];
+    for (;;) {
+        size_t count = 0;
+        const bool ok = session.ReadData(block, sizeof block, count);
+        if (FCancelRequested.load(std::memory_order_acquire) != 0 || Terminated()) {
+            FResults.FCancelled = 1;
+            LogMessage("Cancelled ReadFileFromWininetHandle");
+            return ok;
+        }
+        if (!ok) {
+            LogAPIError("InternetReadFile", "ReadFileFromWininetHandle", kUnit);
+            RecordLastError();
+            return false;
+        }
+        if (count == 0)
+            return true;
+        if (!WriteAll(fd, block, count)) {
+            SetLastErrorFromErrno(errno);
+            LogAPIError("WriteFile " + FLocalFileName + ".part", "ReadFileFromWininetHandle", kUnit);
+            RecordLastError();
+            return false;
+        }
+        FProgress.FBytesReceived.fetch_add(static_cast<int64_t>(count));
+        FProgress.FElapsedMs.store(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+        if (Filter().IsJobTimeOver()) {
+            FResults.FFilterCode = FILTER_JOB_TIME;
+            return true;
+        }
+    }
+}
+
+void TFileDownloadThread::DetermineParseKind()
+{
+    FResults.FParseable = 0;
+    FResults.FParseKind = 0;
+    // Only an accepted download with a file on disk is parsed.
+    const uint8_t code = FResults.FFilterCode;
+    if ((code != FILTER_ACCEPTED && code != FILTER_PREVIOUSLY_DOWNLOADED) || FLocalFileName.empty() ||
+        !SafeFileExists(FLocalFileName))
+        return;
+    // A copy on disk counts only when this run wrote it, kept it, or the server confirmed it
+    // unchanged; after an error answer it is stale and its links are not followed.
+    const int32_t scheme = FURL.GetScheme();
+    const bool confirmedUnchanged =
+        (scheme == usHTTP || scheme == usHTTPS) && FResults.FStatusValid && FResults.FStatusCode == 304;
+    if (code == FILTER_ACCEPTED && !FResults.FFileWritten && !confirmedUnchanged)
+        return;
+    const std::string& mime = FResults.FMimeType;
+    const std::string localExt = FileExtension(FLocalFileName);
+    const std::string urlExt = LowerText(FURL.GetPathExtension());
+    uint8_t kind = 0;
+    if (FURL.IsHTML(mime))
+        kind = PARSE_KIND_PAGE;
+    else if (FURL.IsCSS(mime))
+        kind = PARSE_KIND_STYLE_SHEET;
+    else if (localExt == ".htm" || localExt == ".html")
+        kind = PARSE_KIND_PAGE;
+    else if (urlExt == ".htm" || urlExt == ".html")
+        kind = PARSE_KIND_PAGE;
+    else if (localExt == ".css" || urlExt == ".css")
+        kind = PARSE_KIND_STYLE_SHEET;
+    if (kind == 0)
+        return;
+    FResults.FParseable = 1;
+    FResults.FParseKind = kind;
+    if (FJobOptions.JobOptions.ApplyParsingFilter && code == FILTER_PREVIOUSLY_DOWNLOADED &&
+        Filter().CheckLocalFileForParsing(FLocalFileName, FDepth, kind == PARSE_KIND_PAGE) != FILTER_ACCEPTED) {
+        FResults.FParseable = 0;
+        LogMessage("Skipped parsing " + FURL.GetURLWithoutUserInfo());
+    }
+}

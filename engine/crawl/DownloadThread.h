@@ -1,0 +1,195 @@
+#pragma once
+// A download worker: fetches one address at a time over HTTP, HTTPS or FTP for the dispatcher,
+// writes the body to the local file name + ".part" and moves it into place when complete.
+//
+// Hand-off with the dispatcher (crawl thread), without a lock:
+//   DL_IDLE -AssignDownload-> DL_ASSIGNED -worker-> DL_WAITING_FOR_NAME (headers are in)
+//   -SetDownloadFilename-> DL_RUNNING -worker-> DL_FINISHED (FResults complete) -SetIdle-> DL_IDLE.
+// A download that ends before asking for its name goes from DL_ASSIGNED to DL_FINISHED.
+// FProgress may be read while DL_RUNNING, FResults once DL_FINISHED is seen.
+// The worker calls the state notifier after each change of FState it makes, so that the
+// dispatcher can wait on its own condition instead of polling.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/job/DownloadOptionTypes.h"
+#include "engine/services/FileDateTime.h"
+#include "engine/job/URLType.h"
+#include "platform/Thread.h"
+
+class TDownloadFilter;
+class TInternetSession;
+
+constexpr uint8_t DL_ASSIGNED = 0;
+constexpr uint8_t DL_RUNNING = 1;
+constexpr uint8_t DL_WAITING_FOR_NAME = 2;
+constexpr uint8_t DL_FINISHED = 3;
+constexpr uint8_t DL_IDLE = 4;
+
+constexpr uint8_t ANSWER_NONE = 0;
+constexpr uint8_t ANSWER_GO = 1;
+constexpr uint8_t ANSWER_SKIP = 2;
+
+// Live values of the running download; the worker writes them, the dispatcher reads them.
+struct TFileDownloadInProgressData {
+    std::atomic<uint8_t> FValid{0};         // 1 once the body starts
+    std::atomic<int64_t> FExpectedSize{0};  // Content-Length (+ bytes resumed); 0 unknown
+    std::string FMimeType;                  // set before DL_WAITING_FOR_NAME, not changed after it
+    std::atomic<int64_t> FBytesReceived{0}; // bytes in the ".part" file, resumed ones included
+    std::atomic<int64_t> FResumeOffset{0};  // bytes already in the ".part" file when writing began
+    std::atomic<int64_t> FElapsedMs{0};     // since the body began to arrive
+
+    void Reset();
+};
+
+// The outcome of one download, complete when the worker sets DL_FINISHED.
+struct TFileDownloadCompleteData {
+    TURL FURL;
+    TURL FReferrer;
+    std::string FLocalFileName;
+    uint32_t FErrorCode = 0;
+    int32_t FStatusCode = 0;
+    std::string FStatusText;
+    uint8_t FStatusValid = 0;
+    uint8_t FErrorCodeValid = 0;
+    TURL FRedirectURL;  // valid only after a redirect answer
+    uint8_t FCancelled = 0;
+    uint8_t FFilterCode = 0;
+    uint8_t FParseable = 0;
+    std::string FMimeType;
+    uint8_t FParseKind = 0;  // 1 web page, 2 style sheet
+    uint8_t FExceptionRaised = 0;
+    std::string FExceptionText;
+    uint8_t FFileWritten = 0;
+
+    void Reset() { *this = TFileDownloadCompleteData(); }
+};
+
+constexpr uint8_t PARSE_KIND_PAGE = 1;
+constexpr uint8_t PARSE_KIND_STYLE_SHEET = 2;
+
+class TFileDownloadThread : public TThread {
+public:
+    using TStateNotifier = std::function<void()>;
+
+    // Created idle; Resume() starts it.
+    TFileDownloadThread();
+    ~TFileDownloadThread() override;
+
+    // Dispatcher side; none of them blocks.
+    // Only when DL_IDLE: takes the address, the referrer (kept when HTTP or HTTPS) and the depth,
+    // resets the records and wakes the worker.
+    void AssignDownload(const TURL& url, const TURL& referrer, int32_t depth);
+    // Answers DL_WAITING_FOR_NAME; ignored in any other state.
+    void SetDownloadFilename(const std::string& name, bool skip);
+    // Stops the running download: a blocked network call returns at once.
+    void RequestDownloadCancellation();
+    const TFileDownloadCompleteData& GetResults() const { return FResults; }
+    TFileDownloadCompleteData& GetResults() { return FResults; }
+    void SetIdle();
+    // Ends the thread after the running download (which is cancelled).
+    void TerminateDownloadThread();
+    // Takes a copy of the options; the sessions are reopened with them by the next download.
+    void SetNewOptions(const TDownloadOptions& options);
+    // Called on the worker thread after each FState change it makes. Set before Resume().
+    void SetStateNotifier(TStateNotifier notifier) { FStateNotifier = std::move(notifier); }
+
+    // Hand-off fields (see the top of this file).
+    TURL FURL;
+    TURL FReferrer;
+    std::string FLocalFileName;
+    int32_t FDepth = 0;
+    std::atomic<uint8_t> FState{DL_IDLE};
+    std::atomic<uint8_t> FCancelRequested{0};
+    std::atomic<uint8_t> FAnswer{ANSWER_NONE};
+    TFileDownloadInProgressData FProgress;
+    TFileDownloadCompleteData FResults;
+
+protected:
+    void Execute() override;
+
+private:
+    // Auto-reset wake-up event.
+    class TEvent {
+    public:
+        void Set();
+        // Waits until set, or until stop() is true; clears the event.
+        void Wait(const std::function<bool()>& stop);
+
+    private:
+        std::mutex lock_;
+        std::condition_variable changed_;
+        bool set_ = false;
+    };
+
+    // What one HTTP attempt asks for next.
+    enum class TAttemptEnd { Done, Retry, RetryWithoutConditions };
+
+    void SetState(uint8_t state);
+    void DownloadAssignedURL();
+    void EnsureBaseDownloadHandlesCreated();
+    std::shared_ptr<TInternetSession> OpenWininetHandle(const TProxyServerInfo* proxy, const std::string& callName,
+                                                       const std::string& routine);
+    void SetTimeoutAndRetries(TInternetSession& session) const;
+    std::shared_ptr<TInternetSession> TakeSession(std::shared_ptr<TInternetSession> TFileDownloadThread::*session);
+    void SetRunningSession(const std::shared_ptr<TInternetSession>& session);
+    bool CancelSeen();
+    void ApplyStoredPassword(TURL& url) const;
+
+    void DownloadHTTPOrHTTPS();
+    TAttemptEnd DownloadHTTPAttempt(TInternetSession& session, bool secure, bool useIfModifiedSince, bool canRetry);
+    TAttemptEnd HandleHTTPBody(TInternetSession& session, bool rangeSent, int64_t partSize, bool canRetry);
+    TAttemptEnd DropPartFileAndRetry(TInternetSession& session, bool canRetry);
+    void HandleRedirect(TInternetSession& session);
+    bool GetHTTPStatus(TInternetSession& session);
+    int64_t GetHTTPContentLength(TInternetSession& session);
+    TFileTime GetHTTPLastModifiedTime(TInternetSession& session);
+    void LogAllHTTPResponseHeaders(TInternetSession& session);
+    bool WaitForFilenameOrCancellation();
+
+    void DownloadFTPFile();
+    void DownloadFTPNoProxy(TInternetSession& session);
+    void DownloadFTPCERNProxy(TInternetSession& session);
+
+    // Reads the body into "<local name>.part" and moves it into place when complete.
+    // resumeOffset: bytes of the ".part" file to keep (0 starts it afresh); bodyLength: the
+    // announced length (0 unknown); keepPartOnFailure: an incomplete body stays for a later
+    // Range request (HTTP), else it is deleted (FTP). The file was counted by the filter with
+    // acceptedSize reserved; the end settles it.
+    void FinishFileDownload(TInternetSession& session, int64_t resumeOffset, int64_t bodyLength,
+                            bool keepPartOnFailure, TFileTime lastModified, int64_t acceptedSize);
+    bool ReadFileFromWininetHandle(TInternetSession& session, int fd);
+    bool DeleteIfExists(const std::string& name, const std::string& routine);
+    void RecordLastError();
+    void DetermineParseKind();
+    static TDownloadFilter& Filter();
+    static TFileTime FileTimeFromUtc(time_t utc);
+    static TFileTime CurrentFileTime();
+
+    TEvent FEvent;
+    TDownloadOptions FOptions;        // guarded by FLock
+    TDownloadOptions FJobOptions;     // the worker's copy for the download in progress
+    std::shared_ptr<TInternetSession> FHTTPSession;
+    std::shared_ptr<TInternetSession> FFTPSession;
+    std::shared_ptr<TInternetSession> FHTTPSSession;
+    std::shared_ptr<TInternetSession> FRunningHandle;  // the session a cancel interrupts
+    std::mutex FLock;                                  // guards the sessions and FOptions
+    TStateNotifier FStateNotifier;
+};
+
+// Sets the per-server connection limit of every session opened from now on to n (the job's
+// MaxSimultaneousDownloads; values below 1 stand for all four download threads).
+void SetMaxWininetDLThreads(int32_t n);
+
+// A proxy record names a proxy to use (an empty address names none).
+bool ProxyInUse(const TProxyServerInfo& proxy);
+// "If-Modified-Since: Tue, 15 Nov 1994 08:12:31 GMT" for a UTC time.
+std::string FormatIfModifiedSinceLine(time_t utc);
+// The first byte position of a "bytes first-last/length" Content-Range value; -1 when unusable.
+int64_t ContentRangeStart(const std::string& value);

@@ -1,0 +1,137 @@
+#pragma once
+// The download dispatcher: owns the four download threads and, on the crawl thread, hands them
+// the running job's addresses, answers their file-name requests, reports their progress and
+// results, collects redirect targets, applies the user's cancel requests and gives up threads
+// that do not answer a cancellation.
+#include "engine/job/DownloadOptionTypes.h"
+#include "engine/crawl/DownloadWorker.h"
+#include "engine/messages/SpiderInputMsg.h"
+#include "engine/messages/SpiderOutputMsgTypes.h"
+#include "platform/Singleton.h"
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+class TCopyJob;
+class TSpiderDestObjectList;
+class TSpiderObject;
+class TSpiderObjectList;
+class TSpiderThread;
+
+class TDownloadThreadDispacher : public TSingleton<TDownloadThreadDispacher> {
+public:
+    static constexpr int32_t ThreadCount = 4;
+    // Redirects followed from one address before the chain is refused.
+    static constexpr int32_t MaxRedirectChain = 20;
+
+    using TWorkers = std::array<std::unique_ptr<TDownloadWorker>, ThreadCount>;
+    // Sets the process-wide connections-per-server limit.
+    using TConnectionLimiter = std::function<void(int32_t)>;
+
+    // The four download threads of the program.
+    TDownloadThreadDispacher();
+    // Given threads (they notify Signal() on every change of state).
+    TDownloadThreadDispacher(TWorkers workers, TConnectionLimiter limiter);
+    ~TDownloadThreadDispacher();
+
+    TDownloadStateSignal& Signal() { return *signal_; }
+
+    // Gives the options to the threads when they differ from those last given; a thread that
+    // is busy takes them when it is idle again.
+    void ApplyDownloadOptions(const TDownloadOptions& options);
+    // Runs downloads until no address waits and no thread is busy (or, after a stop or cancel,
+    // until every thread is idle or given up). job is the crawl thread's copy; cancel requests
+    // for a host, extension or MIME type change its lists.
+    void RunDownloads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job, int32_t jobID,
+                      TSpiderThread& crawler);
+    bool HasUndispatchedObjects(TSpiderObjectList& spiders);
+    static int32_t FindFirstUndispatched(TSpiderObjectList& spiders);
+
+    // The local file of the job's starting address; emptied when a job starts.
+    const std::string& GetStartPageName() const { return startPageName_; }
+    void ClearStartPageName();
+
+    // The usable threads for a MaxSimultaneousDownloads value: 1 to 4 as given, anything else 4.
+    static int32_t UsableThreadCount(int32_t maxSimultaneousDownloads);
+    // The last download number given (counts on from job to job).
+    int32_t DownloadCounter() const { return downloadCounter_; }
+
+private:
+    using TClock = std::chrono::steady_clock;
+
+    struct TSlot {
+        int32_t objectID = 0;
+        int32_t downloadNumber = 0;
+        int64_t lastProgressTick = 0;
+        bool pausing = false;
+        int64_t pauseUntil = 0;
+        bool cancelRequested = false;
+        int64_t cancelTick = 0;
+        bool hung = false;
+        // What the dispatcher gave the thread, kept for the reports.
+        TURL url;
+        TURL referrer;
+        int32_t depth = 0;
+        std::string localFileName;  // the name answered
+        int32_t jobID = 0;
+        uint64_t jobSerial = 0;     // the job the download belongs to
+        uint64_t optionsSerial = 0; // the options the thread has
+    };
+
+    static int64_t Now();
+    bool IsBusy(int32_t slot) const;
+    bool AllThreadsIdle() const;
+    int32_t FindIdleThread(int32_t maxSimultaneousDownloads) const;
+    bool IsFileBeingWritten(const std::string& name) const;
+    void ApplyOptionsToIdleThreads();
+
+    void EndDownloadPauses(int64_t now);
+    void StartDownload(TSpiderObject& object, int32_t slot);
+    // Type, job, download number and addresses of a report about the slot's download.
+    void FillDownloadReport(uint8_t type, int32_t slot);
+    void PostDownloadStartedMessage(int32_t slot);
+    bool AssignWaitingFilenames(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TSpiderThread& crawler);
+    void PostDownloadInProgressMsgs();
+    bool ResetCompletedDownloadThreads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
+                                       TSpiderThread& crawler, bool& newObjectAdded);
+    // A redirect of the starting address makes its target the job's start, in the job and the filter.
+    bool TakeFinishedDownload(int32_t slot, TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
+                              TSpiderThread& crawler, const TFileDownloadCompleteData& outcome);
+    void PostDownloadStoppedMsg(int32_t slot, const TFileDownloadCompleteData& outcome, const TFileDownloadProgress& progress,
+                                bool redirectAdded, bool jobCancelled);
+    void CancelDownload(int32_t slot);
+    void CancelAllDownloads();
+    void ProcessDownloadCancelRequests(TCopyJob& job);
+    void CheckForHungDownloadThreads(int32_t timeoutMs, bool jobCancelled);
+    std::chrono::milliseconds WaitBound(int64_t now, int64_t nextStart, bool startWaiting) const;
+    void WaitUntilThreadsRest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
+                              TSpiderThread& crawler);
+
+    TWorkers workers_;
+    TConnectionLimiter limiter_;
+    std::array<TSlot, ThreadCount> slots_;
+    // Shared with the threads: one given up may still notify after the dispatcher is gone.
+    std::shared_ptr<TDownloadStateSignal> signal_ = std::make_shared<TDownloadStateSignal>();
+    int32_t downloadCounter_ = 0;
+    int32_t jobID_ = -1;
+    uint64_t jobSerial_ = 0;
+    TSpiderOutputMsg report_;
+    TSpiderInputMsg cancelMsg_;
+    std::string startPageName_;
+    bool stopping_ = false;
+    // The earliest tick of the next download start: one start per PauseBetweenDownloads over
+    // the whole job, across the calls of RunDownloads.
+    int64_t nextStart_ = 0;
+    // Redirects that led to an address of the running job (object id -> chain length).
+    std::unordered_map<int32_t, int32_t> redirectChain_;
+
+    bool haveOptions_ = false;
+    std::string optionsText_;  // the options last given, as comparable text
+    TDownloadOptions options_;
+    uint64_t optionsSerial_ = 0;
+};

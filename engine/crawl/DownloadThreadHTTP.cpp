@@ -1,0 +1,309 @@
+// The HTTP and HTTPS download of TFileDownloadThread.
+#include "engine/crawl/DownloadThread.h"
+
+#include "engine/services/AppTraceLog.h"
+#include "engine/crawl/JobDownloadFilter.h"
+#include "engine/services/ThreadSafeFileOps.h"
+#include "platform/ErrorCodes.h"
+#include "platform/InternetSession.h"
+#include "platform/TextUtils.h"
+
+namespace {
+
+const char* const kUnit = "DownloadThread";
+constexpr size_t kMaxMimeType = 100;
+constexpr size_t kMaxRawHeaders = 3000;
+constexpr int kLastAttempt = 5;  // attempts are numbered 0..5
+
+// The conditional headers for a file that is (partly) on disk.
+struct TUpdateHeaders {
+    std::string IfModifiedSince;  // empty: none
+    std::string Range;            // empty: none
+    int64_t PartSize = 0;         // the ".part" file's size when a Range line was made
+};
+
+std::string IfModifiedSinceLineFor(const std::string& name)
+{
+    TFileTime creation = 0, lastWrite = 0;
+    struct timespec ts {};
+    // POSIX file times are UTC on every file system.
+    if (!GetExistingFileDate(name, creation, lastWrite) || !FileTimeToTimespec(lastWrite, ts)) {
+        LogEvent(etWarning, "Unable to create If Modified Since header for " + name, "CreateUpdateDLHeaders", kUnit);
+        return std::string();
+    }
+    return FormatIfModifiedSinceLine(ts.tv_sec);
+}
+
+TUpdateHeaders CreateUpdateDLHeaders(const std::string& localName, const std::string& partName)
+{
+    TUpdateHeaders headers;
+    if (SafeFileExists(partName)) {
+        headers.IfModifiedSince = IfModifiedSinceLineFor(partName);
+        if (ThreadSafeFileByteSize(partName, headers.PartSize))
+            headers.Range = "Range: bytes=" + std::to_string(headers.PartSize) + "-";
+    } else if (SafeFileExists(localName)) {
+        headers.IfModifiedSince = IfModifiedSinceLineFor(localName);
+    }
+    return headers;
+}
+
+// Header lines for the event log: the values of lines that carry credentials are left out.
+std::string HeadersForLog(const std::string& text)
+{
+    static const char* const secret[] = {"authorization", "proxy-authorization", "cookie", "set-cookie"};
+    std::string out;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        end = end == std::string::npos ? text.size() : end + 1;
+        std::string line = text.substr(pos, end - pos);
+        const size_t colon = line.find(':');
+        if (colon != std::string::npos) {
+            const std::string name = TrimText(line.substr(0, colon));
+            for (const char* s : secret)
+                if (SameTextIgnoringCase(name, s)) {
+                    line = name + ": ***\r\n";
+                    break;
+                }
+        }
+        out += line;
+        pos = end;
+    }
+    return out;
+}
+
+std::string WithLineEnd(const std::string& text)
+{
+    if (text.empty() || (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0))
+        return text;
+    return text + "\r\n";
+}
+
+}  // namespace
+
+void TFileDownloadThread::DownloadHTTPOrHTTPS()
+{
+    const bool secure = FURL.GetScheme() == usHTTPS;
+    std::shared_ptr<TInternetSession> session = TakeSession(secure ? &TFileDownloadThread::FHTTPSSession
+                                                                   : &TFileDownloadThread::FHTTPSession);
+    if (!session) {
+        RecordLastError();
+        return;
+    }
+    bool useIfModifiedSince = true;
+    for (int attempt = 0; attempt <= kLastAttempt; ++attempt) {
+        if (CancelSeen())
+            return;  // no further connection after a cancel
+        const TAttemptEnd end = DownloadHTTPAttempt(*session, secure, useIfModifiedSince, attempt < kLastAttempt);
+        if (end == TAttemptEnd::Done)
+            return;
+        if (end == TAttemptEnd::RetryWithoutConditions)
+            useIfModifiedSince = false;
+    }
+}
+
+TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInternetSession& session, bool secure,
+                                                                         bool useIfModifiedSince, bool canRetry)
+{
+    const TCopyJobDownloadOptions& job = FJobOptions.JobOptions;
+    const bool nameKnown = FAnswer.load(std::memory_order_acquire) == ANSWER_GO;
+    const std::string partName = FLocalFileName + ".part";
+    if (nameKnown && SafeFileExists(FLocalFileName) && !job.UpdateOldFiles) {
+        FResults.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
+        return TAttemptEnd::Done;
+    }
+
+    TURL url;
+    url.Assign(FURL);
+    ApplyStoredPassword(url);
+    TInternetRequest request;
+    request.Scheme = secure ? "https" : "http";
+    request.Host = url.GetHostName();
+    request.Port = url.GetPort();
+    request.Username = url.GetUserName();
+    request.Password = url.GetPassword();
+    request.AllowCookies = job.AllowCookies;
+    const TProxyServerInfo& proxy = FJobOptions.HTTPProxy;
+    if (!secure && ProxyInUse(proxy) && !proxy.Username.empty()) {
+        request.ProxyUsername = proxy.Username;
+        request.ProxyPassword = proxy.Password;
+    }
+
+    TUpdateHeaders update;
+    if (nameKnown)
+        update = CreateUpdateDLHeaders(FLocalFileName, partName);
+    request.HeaderText = WithLineEnd(job.HTTPHeaders);
+    if (useIfModifiedSince && !update.IfModifiedSince.empty())
+        request.HeaderText += update.IfModifiedSince + "\r\n";
+    const bool rangeSent = !update.Range.empty();
+    if (rangeSent)
+        request.HeaderText += update.Range + "\r\n";
+    // Character references were decoded when the link was found; the address is sent as it is.
+    request.ObjectName = url.GetURLPath() + url.GetExtraInfo();
+    if (FReferrer.IsValid() && job.UseReferrer)
+        request.Referrer = FReferrer.GetURLWithoutUserInfo();
+
+    if (!session.SendHttpRequest(request)) {
+        LogAPIError("HTTPSendRequest " + FURL.GetURLWithoutUserInfo() + "\r\n" + HeadersForLog(request.HeaderText),
+                    "DownloadHTTPOrHTTPS", kUnit);
+        RecordLastError();
+        CancelSeen();
+        return TAttemptEnd::Done;
+    }
+    if (!GetHTTPStatus(session)) {
+        session.CloseRequest();
+        return TAttemptEnd::Done;
+    }
+
+    if (!nameKnown) {
+        std::string mimeType;
+        if (session.QueryHeader("Content-Type", mimeType))
+            FProgress.FMimeType = mimeType.substr(0, kMaxMimeType);
+        const bool go = WaitForFilenameOrCancellation();
+        if (FAnswer.load(std::memory_order_acquire) == ANSWER_SKIP) {
+            FResults.FFilterCode = FILTER_SKIPPED;
+            session.CloseRequest();
+            return TAttemptEnd::Done;
+        }
+        if (!go) {
+            session.CloseRequest();
+            return TAttemptEnd::Done;
+        }
+        if (FLocalFileName.empty()) {
+            LogEvent(etWarning, "No local file name for " + FURL.GetURLWithoutUserInfo(), "DownloadHTTPOrHTTPS", kUnit);
+            session.CloseRequest();
+            return TAttemptEnd::Done;
+        }
+        if (SafeFileExists(FLocalFileName) || SafeFileExists(FLocalFileName + ".part")) {
+            // Ask again, now with the conditional headers of the copy on disk.
+            session.CloseRequest();
+            return canRetry ? TAttemptEnd::Retry : TAttemptEnd::Done;
+        }
+    }
+
+    switch (FResults.FStatusCode) {
+    case 200:
+    case 205:
+    case 206:
+        return HandleHTTPBody(session, rangeSent, update.PartSize, canRetry);
+    case 201:
+    case 301:
+    case 302:
+    case 303:
+    case 307:
+    case 308:
+        HandleRedirect(session);
+        session.CloseRequest();
+        return TAttemptEnd::Done;
+    case 304:
+        session.CloseRequest();
+        // Not modified since the ".part" was written: fetch the rest of it unconditionally.
+        return rangeSent && canRetry ? TAttemptEnd::RetryWithoutConditions : TAttemptEnd::Done;
+    case 412:
+    case 416:
+        LogAllHTTPResponseHeaders(session);
+        // The ".part" no longer fits; the local copy stays until a new one is complete.
+        return DropPartFileAndRetry(session, canRetry);
+    default:
+        LogAllHTTPResponseHeaders(session);
+        session.CloseRequest();
+        return TAttemptEnd::Done;
+    }
+}
+
+TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleHTTPBody(TInternetSession& session, bool rangeSent,
+                                                                    int64_t partSize, bool canRetry)
+{
+    const int64_t length = GetHTTPContentLength(session);
+    int64_t resumeOffset = 0;
+    if (FResults.FStatusCode == 206) {
+        // Only a range that starts where the ".part" ends continues it.
+        std::string range;
+        const int64_t start = session.QueryHeader("Content-Range", range) ? ContentRangeStart(range) : -1;
+        if (!rangeSent || start != partSize) {
+            LogEvent(etWarning,
+                     "Partial answer \"" + range + "\" does not continue " + std::to_string(partSize) + " bytes of " +
+                         FURL.GetURLWithoutUserInfo(),
+                     "DownloadHTTPOrHTTPS", kUnit);
+            return DropPartFileAndRetry(session, canRetry);
+        }
+        resumeOffset = partSize;
+    }
+    FProgress.FExpectedSize.store(length != 0 ? length + resumeOffset : 0);
+    const TFileTime lastModified = GetHTTPLastModifiedTime(session);
+    const int64_t expected = FProgress.FExpectedSize.load();
+    FResults.FFilterCode = Filter().AcceptDownloadAfterResponse(FURL, FProgress.FMimeType, FDepth, expected);
+    if (FResults.FFilterCode == FILTER_ACCEPTED)
+        FinishFileDownload(session, resumeOffset, length, true, lastModified, expected);
+    session.CloseRequest();
+    return TAttemptEnd::Done;
+}
+
+TFileDownloadThread::TAttemptEnd TFileDownloadThread::DropPartFileAndRetry(TInternetSession& session, bool canRetry)
+{
+    session.CloseRequest();
+    if (!DeleteIfExists(FLocalFileName + ".part", "DownloadHTTPOrHTTPS"))
+        return TAttemptEnd::Done;
+    return canRetry ? TAttemptEnd::Retry : TAttemptEnd::Done;
+}
+
+void TFileDownloadThread::HandleRedirect(TInternetSession& session)
+{
+    std::string location;
+    session.QueryHeader("Location", location);
+    TURL target;
+    if (!target.SetFullURL(location) && !target.SetRelativeURL(location, FURL)) {
+        LogEvent(etWarning, "Redirected to bad URI " + location + " from " + FURL.GetURLWithoutUserInfo(),
+                 "DownloadHTTPOrHTTPS", kUnit);
+        return;
+    }
+    // A server may not send the crawl to local files or other schemes.
+    const int32_t scheme = target.GetScheme();
+    if (scheme != usHTTP && scheme != usHTTPS && scheme != usFTP) {
+        LogEvent(etWarning, "Redirected to unsupported URI " + location + " from " + FURL.GetURLWithoutUserInfo(),
+                 "DownloadHTTPOrHTTPS", kUnit);
+        return;
+    }
+    FResults.FRedirectURL.Assign(target);
+}
+
+bool TFileDownloadThread::GetHTTPStatus(TInternetSession& session)
+{
+    const int32_t code = session.StatusCode();
+    if (code <= 0) {
+        SetLastErrorCode(errc::HttpInvalidServerResponse);
+        FResults.FErrorCodeValid = 1;
+        FResults.FErrorCode = errc::HttpInvalidServerResponse;
+        LogAPIError("HttpQueryInfo (status code)", "DownloadFTPCERNProxy", kUnit);
+        return false;
+    }
+    FResults.FStatusCode = code;
+    FResults.FStatusValid = 1;
+    FResults.FStatusText = TrimText(session.StatusText().substr(0, 300));
+    if (FResults.FStatusText.empty())
+        FResults.FStatusText = std::to_string(code);
+    return true;
+}
+
+int64_t TFileDownloadThread::GetHTTPContentLength(TInternetSession& session)
+{
+    int64_t length = 0;
+    if (session.QueryContentLength(length))
+        return length;
+    LogAPIError("HTTPQueryInfo (content length)", "GetHTTPContentLength", kUnit);
+    return 0;
+}
+
+TFileTime TFileDownloadThread::GetHTTPLastModifiedTime(TInternetSession& session)
+{
+    time_t utc = 0;
+    if (session.QueryLastModified(utc))
+        return FileTimeFromUtc(utc);
+    LogAPIError("HTTPQueryInfo (last modified date)", "GetHTTPLastModifiedTime", kUnit);
+    return CurrentFileTime();
+}
+
+void TFileDownloadThread::LogAllHTTPResponseHeaders(TInternetSession& session)
+{
+    LogMessage("Response headers...\r\n" + HeadersForLog(session.RawHeaders().substr(0, kMaxRawHeaders)));
+}

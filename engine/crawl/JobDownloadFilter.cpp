@@ -1,0 +1,374 @@
+#include "engine/crawl/JobDownloadFilter.h"
+
+#include "engine/crawl/MIMEExtensions.h"
+#include "platform/TextUtils.h"
+
+namespace {
+
+bool StartsWith(const std::string& s, const std::string& prefix)
+{
+    return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string WithSlash(const std::string& folder)
+{
+    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+}
+
+// Up to and including the last "/"; empty when there is none.
+std::string FolderPart(const std::string& name)
+{
+    size_t slash = name.rfind('/');
+    return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+}
+
+// From the last "." of the last segment, dot included.
+std::string ExtensionOf(const std::string& name)
+{
+    size_t dot = name.find_last_of("./");
+    return dot == std::string::npos || name[dot] != '.' ? std::string() : name.substr(dot);
+}
+
+// The media type without parameters: "text/html; charset=utf-8" -> "text/html".
+std::string MediaType(const std::string& mimeType)
+{
+    std::string type = mimeType.substr(0, mimeType.find(';'));
+    size_t end = type.find_last_not_of(" \t");
+    return end == std::string::npos ? std::string() : type.substr(0, end + 1);
+}
+
+// The name lies below the folder and no "." or ".." segment leads out of it.
+bool LiesInFolder(const std::string& name, const std::string& folder)
+{
+    const std::string prefix = WithSlash(folder);
+    if (name.size() <= prefix.size() || !StartsWith(name, prefix))
+        return false;
+    size_t start = prefix.size();
+    while (start <= name.size()) {
+        size_t end = name.find('/', start);
+        if (end == std::string::npos)
+            end = name.size();
+        const std::string_view segment(name.data() + start, end - start);
+        if (segment == "." || segment == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+bool AllowsAuthentication(const TCopyJob& job)
+{
+    return job.DownloadOptions.AllowAuthentication;
+}
+
+bool AddsFileExtensions(const TCopyJob& job)
+{
+    return job.DownloadOptions.AddFileExtensions;
+}
+
+}  // namespace
+
+std::string LowerCaseBelowFolder(const std::string& name, const std::string& folder)
+{
+    const std::string prefix = WithSlash(folder);
+    if (!StartsWith(name, prefix))
+        return name;
+    return prefix + AsciiLowerCase(name.substr(prefix.size()));
+}
+
+TDownloadFilter::TDownloadFilter()
+    : startTime_(std::chrono::steady_clock::now())
+{
+}
+
+TDownloadFilter::~TDownloadFilter() = default;
+
+void TDownloadFilter::LoadJob(const TCopyJob& job, bool resetCounters, bool computeFolders)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    job_.Assign(job);
+    PrepareLists();
+    if (computeFolders)
+        ComputeFoldersLocked();
+    if (resetCounters) {
+        startTime_ = std::chrono::steady_clock::now();
+        byteTotal_ = 0;
+        reservedBytes_ = 0;
+        fileCount_ = 0;
+    }
+}
+
+void TDownloadFilter::PrepareLists()
+{
+    addresses_ = {TCSVMaskList(job_.AddressStrings), job_.AddressStringsPurpose};
+    hosts_ = {TCSVMaskList(job_.Hosts), job_.HostsPurpose};
+    extensions_ = {TCSVMaskList(job_.Extensions), job_.ExtensionsPurpose};
+    types_ = {TCSVMaskList(job_.Types), job_.TypesPurpose};
+    destinationPath_ = job_.GetDestinationPath();
+}
+
+void TDownloadFilter::SetStartURL(const TURL& address)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    job_.StartingWebAddress.Assign(address);
+    ComputeFoldersLocked();
+}
+
+void TDownloadFilter::ComputeRestrictionFolders()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    ComputeFoldersLocked();
+}
+
+std::string TDownloadFilter::LocalFolderOf(const TURL& address) const
+{
+    const std::string name =
+        address.URLToLocalFileName(destinationPath_, true, job_.AssumeWWWWhenNoThirdLevelDomain);
+    return FolderPart(LowerCaseBelowFolder(name, destinationPath_));
+}
+
+void TDownloadFilter::ComputeFoldersLocked()
+{
+    startFolder_ = LocalFolderOf(job_.StartingWebAddress);
+    TURL root;
+    if (root.SetRelativeURL("/home", job_.StartingWebAddress))
+        siteRootFolder_ = LocalFolderOf(root);
+    else
+        siteRootFolder_.clear();
+}
+
+void TDownloadFilter::AddDownloadedBytes(int64_t count)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    byteTotal_ += count;
+}
+
+void TDownloadFilter::IncrementFileCount()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    ++fileCount_;
+}
+
+void TDownloadFilter::DecrementFileCount()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    --fileCount_;
+}
+
+bool TDownloadFilter::IsJobTimeOver()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return IsJobTimeOverLocked();
+}
+
+bool TDownloadFilter::IsJobTimeOverLocked() const
+{
+    if (job_.MaxSecondsForAllDownloads == -1)
+        return false;
+    const auto elapsed = std::chrono::steady_clock::now() - startTime_;
+    const int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+    const int64_t secondsRoundedUp = (ms + 999) / 1000;
+    return secondsRoundedUp >= job_.MaxSecondsForAllDownloads;
+}
+
+bool TDownloadFilter::RefusedByEquals(const TPreparedList& list, const std::string& value)
+{
+    if (list.purpose == 1)
+        return !list.items.MemberEquals(value);
+    if (list.purpose == 2)
+        return list.items.MemberEquals(value);
+    return false;
+}
+
+bool TDownloadFilter::RefusedByFoundIn(const TPreparedList& list, const std::string& value)
+{
+    if (list.purpose == 1)
+        return !list.items.MemberFoundIn(value);
+    if (list.purpose == 2)
+        return list.items.MemberFoundIn(value);
+    return false;
+}
+
+uint8_t TDownloadFilter::CheckURLBeforeDownload(const TURL& address, int32_t depth)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return CheckBeforeLocked(address, depth);
+}
+
+uint8_t TDownloadFilter::CheckURLBeforeRequest(const TURL& address, int32_t depth)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    const uint8_t before = CheckBeforeLocked(address, depth);
+    if (before != FILTER_ACCEPTED)
+        return before;
+    // With no MIME type the page test goes by the extension alone: a page by its extension is
+    // a page whatever type the server sends.
+    const bool knownAlready = !job_.RestrictLocationOfWebPagesOnly || address.IsHTML(std::string());
+    return knownAlready && IsOutsideLocation(address, std::string()) ? FILTER_LOCATION : FILTER_ACCEPTED;
+}
+
+uint8_t TDownloadFilter::CheckBeforeLocked(const TURL& address, int32_t depth) const
+{
+    if (depth >= 0) {
+        if (RefusedByFoundIn(addresses_, address.GetURL(false, true, false, true, true)))
+            return FILTER_ADDRESS;
+        if (RefusedByEquals(hosts_, address.GetHostName()))
+            return FILTER_HOST;
+        if (RefusedByEquals(extensions_, address.GetPathExtension()))
+            return FILTER_EXTENSION;
+        if (!job_.SaveQueryResults && !address.GetExtraInfo().empty())
+            return FILTER_QUERY;
+    }
+    if (job_.MaxFileCount != -1 && fileCount_ >= job_.MaxFileCount)
+        return FILTER_FILE_COUNT;
+    const int32_t scheme = address.GetScheme();
+    // The scheme of the job's own starting address is always allowed for the job.
+    const bool allowed = (scheme == usFTP && job_.DownloadFTP) || (scheme == usHTTP && job_.DownloadHTTP) ||
+                         (scheme == usHTTPS && job_.DownloadHTTPS) ||
+                         (address.IsDownloadableScheme() && job_.StartingWebAddress.IsValid() &&
+                          scheme == job_.StartingWebAddress.GetScheme());
+    if (!allowed)
+        return FILTER_PROTOCOL;
+    if (job_.MaxDistance != -1 && depth > job_.MaxDistance)
+        return FILTER_DEPTH;
+    if (IsJobTimeOverLocked())
+        return FILTER_JOB_TIME;
+    return FILTER_ACCEPTED;
+}
+
+bool TDownloadFilter::IsOutsideLocation(const TURL& address, const std::string& mimeType) const
+{
+    if (!address.IsHTML(mimeType) && job_.RestrictLocationOfWebPagesOnly)
+        return false;
+    switch (job_.RestrictLocation) {
+    case 1:
+        return !StartsWith(LocalFolderOf(address), startFolder_);
+    case 2:
+        return !SameTextIgnoringCase(address.GetHostName(), job_.StartingWebAddress.GetHostName());
+    default:
+        return false;
+    }
+}
+
+uint8_t TDownloadFilter::CheckDownloadAfterResponse(const TURL& address, const std::string& mimeType, int32_t depth,
+                                                     int64_t size)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return CheckAfterLocked(address, mimeType, depth, size);
+}
+
+uint8_t TDownloadFilter::CheckAfterLocked(const TURL& address, const std::string& mimeType, int32_t depth,
+                                           int64_t size) const
+{
+    const uint8_t before = CheckBeforeLocked(address, depth);
+    if (before != FILTER_ACCEPTED)
+        return before;
+    if (IsOutsideLocation(address, mimeType))
+        return FILTER_LOCATION;
+    if (depth >= 0) {
+        if (size != 0 && ((job_.MinFileSize != -1 && size < job_.MinFileSize) ||
+                          (job_.MaxFileSize != -1 && size > job_.MaxFileSize)))
+            return FILTER_FILE_SIZE;
+        if (job_.MaxJobDownloadSize != -1 && byteTotal_ + reservedBytes_ + size > job_.MaxJobDownloadSize)
+            return FILTER_JOB_SIZE;
+        if (RefusedByEquals(types_, MediaType(mimeType)))
+            return FILTER_MIME_TYPE;
+    }
+    if (!AllowsAuthentication(job_) && !address.IsUserInfoEmpty())
+        return FILTER_PASSWORD;
+    return FILTER_ACCEPTED;
+}
+
+uint8_t TDownloadFilter::AcceptDownloadAfterResponse(const TURL& address, const std::string& mimeType, int32_t depth,
+                                                      int64_t size)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    const uint8_t code = CheckAfterLocked(address, mimeType, depth, size);
+    if (code == FILTER_ACCEPTED) {
+        ++fileCount_;
+        reservedBytes_ += size;
+    }
+    return code;
+}
+
+void TDownloadFilter::EndAcceptedDownload(int64_t acceptedSize, int64_t bytesWritten, bool kept)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    reservedBytes_ -= acceptedSize;
+    if (kept)
+        byteTotal_ += bytesWritten;
+    else
+        --fileCount_;
+}
+
+uint8_t TDownloadFilter::CheckLocalFileForParsing(const std::string& localFile, int32_t depth, bool isWebPage)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (RefusedByFoundIn(addresses_, localFile))
+        return FILTER_ADDRESS;
+    if (RefusedByEquals(extensions_, ExtensionOf(localFile)))
+        return FILTER_EXTENSION;
+    if (job_.MaxDistance != -1 && depth > job_.MaxDistance)
+        return FILTER_DEPTH;
+    if (!isWebPage && job_.RestrictLocationOfWebPagesOnly)
+        return FILTER_ACCEPTED;
+    const std::string* folder = job_.RestrictLocation == 1   ? &startFolder_
+                                : job_.RestrictLocation == 2 ? &siteRootFolder_
+                                                             : nullptr;
+    if (folder && !StartsWith(LowerCaseBelowFolder(localFile, destinationPath_), *folder))
+        return FILTER_LOCATION;
+    return FILTER_ACCEPTED;
+}
+
+uint8_t TDownloadFilter::MapURLToLocalFile(const TURL& address, const std::string& mimeType, std::string& fileName)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    fileName = address.URLToLocalFileName(destinationPath_, job_.RecreateFolderStructure,
+                                          job_.AssumeWWWWhenNoThirdLevelDomain);
+    if (fileName.empty()) {
+        // Addresses with a file name whose name would be unsafe are refused; others have none.
+        const bool refused = address.GetScheme() == usFile || address.IsDownloadableScheme();
+        return refused ? FILTER_LOCATION : FILTER_ACCEPTED;
+    }
+    if (AddsFileExtensions(job_))
+        fileName = AddExtensionForMIMEType(fileName, mimeType);
+    if (!LiesInFolder(fileName, destinationPath_)) {
+        fileName.clear();
+        return FILTER_LOCATION;
+    }
+    return FILTER_ACCEPTED;
+}
+
+bool TDownloadFilter::CSVMemberFoundInString(const std::string& value, const std::string& list)
+{
+    return TCSVMaskList(list).MemberFoundIn(value);
+}
+
+bool TDownloadFilter::CSVMemberEqualsString(const std::string& value, const std::string& list)
+{
+    return TCSVMaskList(list).MemberEquals(value);
+}
+
+int64_t TDownloadFilter::ByteTotal()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return byteTotal_;
+}
+
+int32_t TDownloadFilter::FileCount()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return fileCount_;
+}
+
+std::string TDownloadFilter::StartFolder()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return startFolder_;
+}
+
+std::string TDownloadFilter::SiteRootFolder()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return siteRootFolder_;
+}

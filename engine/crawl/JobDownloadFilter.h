@@ -1,0 +1,118 @@
+#pragma once
+// The running job's download filter: whether an address may be fetched, whether a response
+// may be kept, the job's running totals, and the local file name of an address. Download
+// threads and the crawl thread call it concurrently; every operation holds its lock.
+#include "engine/crawl/CSVMaskList.h"
+#include "engine/job/JobTypes.h"
+#include "engine/job/URLType.h"
+#include "platform/Singleton.h"
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+// Filter status codes: the verdict shared with the download threads, the download-ended
+// report and the progress page.
+constexpr uint8_t FILTER_LOCATION = 1;
+constexpr uint8_t FILTER_DEPTH = 2;
+constexpr uint8_t FILTER_ADDRESS = 3;
+constexpr uint8_t FILTER_HOST = 4;
+constexpr uint8_t FILTER_FILE_COUNT = 5;
+constexpr uint8_t FILTER_FILE_SIZE = 6;
+constexpr uint8_t FILTER_JOB_SIZE = 7;
+constexpr uint8_t FILTER_EXTENSION = 8;
+constexpr uint8_t FILTER_MIME_TYPE = 9;
+constexpr uint8_t FILTER_QUERY = 10;
+constexpr uint8_t FILTER_PASSWORD = 11;
+constexpr uint8_t FILTER_PROTOCOL = 12;
+constexpr uint8_t FILTER_JOB_TIME = 13;
+constexpr uint8_t FILTER_PREVIOUSLY_DOWNLOADED = 14;
+constexpr uint8_t FILTER_ACCEPTED = 15;
+constexpr uint8_t FILTER_SKIPPED = 16;
+
+// The name with everything after folder lower-cased; the folder keeps its case. A name that
+// does not lie in the folder is returned as it is.
+std::string LowerCaseBelowFolder(const std::string& name, const std::string& folder);
+
+class TDownloadFilter : public TSingleton<TDownloadFilter> {
+public:
+    TDownloadFilter();
+    ~TDownloadFilter();
+
+    // Copies the job and prepares its lists; with computeFolders the restriction folders are
+    // worked out again, with resetCounters the start time, byte total and file count restart.
+    void LoadJob(const TCopyJob& job, bool resetCounters, bool computeFolders);
+    // The starting address was redirected: it becomes the job's start and the folders follow.
+    void SetStartURL(const TURL& address);
+    void ComputeRestrictionFolders();
+
+    void AddDownloadedBytes(int64_t count);
+    void IncrementFileCount();
+    void DecrementFileCount();
+    bool IsJobTimeOver();
+
+    uint8_t CheckURLBeforeDownload(const TURL& address, int32_t depth);
+    // CheckURLBeforeDownload, then the location check of CheckDownloadAfterResponse when its
+    // verdict cannot depend on the response: the location restriction applies to every file, or
+    // the address names a web page by its extension. An address refused there costs no request.
+    uint8_t CheckURLBeforeRequest(const TURL& address, int32_t depth);
+    // size: bytes the server announced, 0 when it gave none.
+    uint8_t CheckDownloadAfterResponse(const TURL& address, const std::string& mimeType, int32_t depth, int64_t size);
+    uint8_t CheckLocalFileForParsing(const std::string& localFile, int32_t depth, bool isWebPage);
+
+    // CheckDownloadAfterResponse and, when the file is accepted, counting it and reserving
+    // its announced size, all under one hold of the lock, so that MaxFileCount and
+    // MaxJobDownloadSize hold with several download threads. Each accepted file is later
+    // settled with EndAcceptedDownload.
+    uint8_t AcceptDownloadAfterResponse(const TURL& address, const std::string& mimeType, int32_t depth,
+                                        int64_t size);
+    // Releases the reservation of an accepted file: a kept file adds its bytes to the total,
+    // a discarded one is no longer counted.
+    void EndAcceptedDownload(int64_t acceptedSize, int64_t bytesWritten, bool kept);
+
+    // The local file name of an address in the job's destination, with an extension for its
+    // MIME type when the job adds them. FILTER_ACCEPTED, or FILTER_LOCATION with an empty
+    // name when the name would lie outside the destination folder.
+    uint8_t MapURLToLocalFile(const TURL& address, const std::string& mimeType, std::string& fileName);
+
+    static bool CSVMemberFoundInString(const std::string& value, const std::string& list);
+    static bool CSVMemberEqualsString(const std::string& value, const std::string& list);
+
+    // Read-only views for the progress display and tests.
+    int64_t ByteTotal();
+    int32_t FileCount();
+    std::string StartFolder();
+    std::string SiteRootFolder();
+
+private:
+    struct TPreparedList {
+        TCSVMaskList items;
+        int32_t purpose = 3;
+    };
+
+    void PrepareLists();
+    void ComputeFoldersLocked();
+    bool IsJobTimeOverLocked() const;
+    uint8_t CheckBeforeLocked(const TURL& address, int32_t depth) const;
+    uint8_t CheckAfterLocked(const TURL& address, const std::string& mimeType, int32_t depth, int64_t size) const;
+    bool IsOutsideLocation(const TURL& address, const std::string& mimeType) const;
+    std::string LocalFolderOf(const TURL& address) const;
+    static bool RefusedByEquals(const TPreparedList& list, const std::string& value);
+    static bool RefusedByFoundIn(const TPreparedList& list, const std::string& value);
+
+    std::mutex lock_;
+    TCopyJob job_;
+    std::string startFolder_;
+    std::string siteRootFolder_;
+    std::chrono::steady_clock::time_point startTime_;
+    int64_t byteTotal_ = 0;
+    int64_t reservedBytes_ = 0;  // announced sizes of accepted files not yet settled
+    int32_t fileCount_ = 0;
+
+    TPreparedList addresses_;
+    TPreparedList hosts_;
+    TPreparedList extensions_;
+    TPreparedList types_;
+    std::string destinationPath_;
+};

@@ -1,0 +1,199 @@
+#include "engine/crawl/SpiderObject.h"
+
+#include "engine/services/AppTraceLog.h"
+#include "engine/crawl/SpiderDestObject.h"
+
+#include <exception>
+
+void TSpiderObject::Assign(const TSpiderObject& source)
+{
+    FReferrer.Assign(source.FReferrer);
+    FDepth = source.FDepth;
+    FID = 0;
+    FRedirectedToID = source.FRedirectedToID;
+    FDestID = source.FDestID;
+    FOwnsDest = source.FOwnsDest;
+    FURL.Assign(source.FURL);
+    FMimeType = source.FMimeType;
+    FDispatched = source.FDispatched;
+}
+
+TSpiderObjectList::TSpiderObjectList() : undispatched_(TKeyOrder{&keys_}) {}
+
+TSpiderObjectList::~TSpiderObjectList()
+{
+    Clear();
+}
+
+std::string TSpiderObjectList::KeyOf(const TURL& url)
+{
+    std::string key = url.GetURLWithoutUserInfo();
+    // Letters compare equal in either case; other bytes by value.
+    for (char& c : key)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return key;
+}
+
+void TSpiderObjectList::MeetAgain(int32_t index, int32_t depth, const TURL* referrer, bool& requeued)
+{
+    TSpiderObject& entry = *objects_[index];
+    if (depth >= entry.FDepth)
+        return;
+    entry.FDepth = depth;
+    if (referrer)
+        entry.FReferrer.Assign(*referrer);
+    else
+        entry.FReferrer.Clear();
+    requeued = entry.FDispatched;
+    entry.FDispatched = false;
+    undispatched_.insert(index);
+}
+
+TSpiderObject& TSpiderObjectList::Append(std::string key, std::unique_ptr<TSpiderObject> object)
+{
+    object->FID = Count() + 1;
+    const int32_t index = Count();
+    keys_.push_back(std::move(key));
+    objects_.push_back(std::move(object));
+    byKey_.emplace(keys_.back(), index);
+    if (!objects_.back()->FDispatched)
+        undispatched_.insert(index);
+    return *objects_.back();
+}
+
+bool TSpiderObjectList::AddIfNotPresent(const TSpiderObject& candidate, TSpiderObject*& listObject, bool& requeued)
+{
+    try {
+        requeued = false;
+        std::string key = KeyOf(candidate.FURL);
+        auto found = byKey_.find(key);
+        if (found != byKey_.end()) {
+            listObject = objects_[found->second].get();
+            MeetAgain(found->second, candidate.FDepth, &candidate.FReferrer, requeued);
+            return false;
+        }
+        auto object = std::make_unique<TSpiderObject>();
+        object->Assign(candidate);
+        listObject = &Append(std::move(key), std::move(object));
+        return true;
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "AddIfNotPresent", "SpiderObject");
+        throw;
+    }
+}
+
+bool TSpiderObjectList::AddAddressIfNotPresent(const TURL& url, const TURL* referrer, int32_t depth,
+                                               TSpiderObject*& listObject, bool& requeued)
+{
+    try {
+        requeued = false;
+        std::string key = KeyOf(url);
+        auto found = byKey_.find(key);
+        if (found != byKey_.end()) {
+            listObject = objects_[found->second].get();
+            MeetAgain(found->second, depth, referrer, requeued);
+            return false;
+        }
+        auto object = std::make_unique<TSpiderObject>();
+        object->FURL.Assign(url);
+        if (referrer)
+            object->FReferrer.Assign(*referrer);
+        object->FDepth = depth;
+        object->FDispatched = false;
+        listObject = &Append(std::move(key), std::move(object));
+        return true;
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "AddIfNotPresent", "SpiderObject");
+        throw;
+    }
+}
+
+int32_t TSpiderObjectList::IndexOf(const TSpiderObject& object) const
+{
+    return IndexOfURL(object.FURL);
+}
+
+int32_t TSpiderObjectList::IndexOfURL(const TURL& url) const
+{
+    auto found = byKey_.find(KeyOf(url));
+    return found == byKey_.end() ? -1 : found->second;
+}
+
+TSpiderObject* TSpiderObjectList::Get(int32_t index) const
+{
+    if (index < 0 || index >= Count())
+        return nullptr;
+    return objects_[index].get();
+}
+
+int32_t TSpiderObjectList::IndexOfID(int32_t id) const
+{
+    // Ids are given 1, 2, 3 ... and objects never leave the list, so id - 1 is the index.
+    const int32_t index = id - 1;
+    return index >= 0 && index < Count() && objects_[index]->FID == id ? index : -1;
+}
+
+int32_t TSpiderObjectList::IndexOfDestOwner(int32_t destID) const
+{
+    auto recorded = [&]() -> int32_t {
+        if (destID <= 0 || destID >= static_cast<int32_t>(ownerByDest_.size()))
+            return -1;
+        const int32_t index = ownerByDest_[destID];
+        const bool owns = index >= 0 && objects_[index]->FDestID == destID && objects_[index]->FOwnsDest;
+        return owns ? index : -1;
+    };
+    int32_t index = recorded();
+    if (index < 0 && destID > 0) {
+        // Ownership written into the objects directly: record every owner in one pass
+        // (backwards, so that the first of several claimants is kept).
+        for (int32_t i = Count() - 1; i >= 0; --i) {
+            const TSpiderObject& object = *objects_[i];
+            if (object.FOwnsDest && object.FDestID > 0)
+                RecordOwner(object.FDestID, i);
+        }
+        index = recorded();
+    }
+    return index;
+}
+
+void TSpiderObjectList::RecordOwner(int32_t destID, int32_t index) const
+{
+    if (destID >= static_cast<int32_t>(ownerByDest_.size()))
+        ownerByDest_.resize(destID + 1, -1);
+    ownerByDest_[destID] = index;
+}
+
+int32_t TSpiderObjectList::FindFirstUndispatched()
+{
+    while (!undispatched_.empty()) {
+        const int32_t index = *undispatched_.begin();
+        if (!objects_[index]->FDispatched)
+            return index;
+        undispatched_.erase(undispatched_.begin());
+    }
+    return -1;
+}
+
+bool TSpiderObjectList::SetDestination(TSpiderObject& object, TSpiderDestObject& destination, bool added)
+{
+    if (!added && object.FOwnsDest && object.FDestID == destination.FID) {
+        destination.FParsed = false;
+        return true;
+    }
+    object.FDestID = destination.FID;
+    object.FOwnsDest = added;
+    const int32_t index = IndexOfID(object.FID);
+    if (added && index >= 0 && destination.FID > 0)
+        RecordOwner(destination.FID, index);
+    return added;
+}
+
+void TSpiderObjectList::Clear()
+{
+    undispatched_.clear();
+    byKey_.clear();
+    objects_.clear();
+    keys_.clear();
+    ownerByDest_.clear();
+}

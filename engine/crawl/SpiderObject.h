@@ -1,0 +1,96 @@
+#pragma once
+// The addresses a running job has met, one object per distinct address, with ids from 1.
+// Used by the crawl thread alone (no lock).
+#include "engine/job/URLType.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class TSpiderDestObject;
+
+class TSpiderObject {
+public:
+    TURL FReferrer;
+    int32_t FDepth = -2;
+    int32_t FID = 0;
+    int32_t FRedirectedToID = 0;
+    int32_t FDestID = 0;
+    bool FOwnsDest = false;
+    TURL FURL;
+    std::string FMimeType;
+    bool FDispatched = false;
+
+    TSpiderObject() = default;
+    TSpiderObject(const TSpiderObject&) = delete;
+    TSpiderObject& operator=(const TSpiderObject&) = delete;
+
+    // Every field but FID, which becomes 0.
+    void Assign(const TSpiderObject& source);
+};
+
+// Objects are kept in order of addition (index = id - 1). Addresses are found through a hash
+// of their key: the address without user information and fragment, ASCII letters folded, so
+// that addresses differing only in those are one object. The undispatched objects are kept
+// in key order, which decides which address is fetched next.
+class TSpiderObjectList {
+public:
+    TSpiderObjectList();
+    ~TSpiderObjectList();
+    TSpiderObjectList(const TSpiderObjectList&) = delete;
+    TSpiderObjectList& operator=(const TSpiderObjectList&) = delete;
+
+    // Adds a copy of the candidate with the next id (True), or finds the present object
+    // (False). A present object met again at a smaller depth takes that depth and the
+    // candidate's referrer and is undispatched; requeued tells whether it had been dispatched.
+    bool AddIfNotPresent(const TSpiderObject& candidate, TSpiderObject*& listObject, bool& requeued);
+    // The same for a candidate made of the address, the referrer (none: empty) and the depth,
+    // undispatched; nothing is copied for an address already present.
+    bool AddAddressIfNotPresent(const TURL& url, const TURL* referrer, int32_t depth, TSpiderObject*& listObject,
+                                bool& requeued);
+    // Index of the object with the candidate's key, -1 when absent.
+    int32_t IndexOf(const TSpiderObject& object) const;
+    // The same for an address; safe from several threads while the list does not change.
+    int32_t IndexOfURL(const TURL& url) const;
+    int32_t Count() const { return static_cast<int32_t>(objects_.size()); }
+    // nullptr outside 0..Count()-1.
+    TSpiderObject* Get(int32_t index) const;
+    int32_t IndexOfID(int32_t id) const;
+    // Index of the object that owns the destination, -1 when none.
+    int32_t IndexOfDestOwner(int32_t destID) const;
+    // Index of the first undispatched object in key order, -1 when none. Objects may be
+    // marked dispatched directly through FDispatched.
+    int32_t FindFirstUndispatched();
+    bool HasUndispatchedObjects() { return FindFirstUndispatched() >= 0; }
+    // Points the object at the destination it maps to; added tells whether that mapping
+    // created the destination. The creator owns it. An owner that maps again to its own
+    // destination (an address fetched again at a smaller depth) keeps it, and the destination
+    // is parsed again. Returns the object's FOwnsDest.
+    bool SetDestination(TSpiderObject& object, TSpiderDestObject& destination, bool added);
+    void Clear();
+
+    // The list key of an address: ASCII letters folded, user information and fragment left out.
+    static std::string KeyOf(const TURL& url);
+
+private:
+    struct TKeyOrder {
+        const std::deque<std::string>* keys;
+        bool operator()(int32_t a, int32_t b) const { return (*keys)[a] < (*keys)[b]; }
+    };
+
+    void RecordOwner(int32_t destID, int32_t index) const;
+    // The present object of the key met again at depth: takes a smaller depth and the referrer.
+    void MeetAgain(int32_t index, int32_t depth, const TURL* referrer, bool& requeued);
+    TSpiderObject& Append(std::string key, std::unique_ptr<TSpiderObject> object);
+
+    std::vector<std::unique_ptr<TSpiderObject>> objects_;
+    std::deque<std::string> keys_;  // keys_[i] is the key of objects_[i]; a deque never moves them
+    std::unordered_map<std::string_view, int32_t> byKey_;
+    std::set<int32_t, TKeyOrder> undispatched_;
+    mutable std::vector<int32_t> ownerByDest_;  // destination id -> owner index, -1 none
+};

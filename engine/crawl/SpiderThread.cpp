@@ -1,0 +1,343 @@
+#include "engine/crawl/SpiderThread.h"
+
+#include "engine/services/AppTraceLog.h"
+#include "engine/crawl/DownloadThreadDispacher.h"
+#include "engine/crawl/JobDownloadFilter.h"
+#include "engine/crawl/SpiderDestObject.h"
+#include "engine/messages/SpiderInputMsg.h"
+#include "engine/crawl/SpiderObject.h"
+#include "engine/messages/SpiderOutputMsgQueue.h"
+
+#include "engine/parse/LinkParser.h"
+#include "engine/post/PostProcess.h"
+#include "engine/parse/RewriteAhead.h"
+#include "platform/InternetLibrary.h"
+
+#include <algorithm>
+#include <exception>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char* const kUnit = "SpiderThread";
+constexpr int64_t kCommandPollMs = 100;
+
+// Pages from the network never make the crawl read or write outside the job's folder.
+// Both sides are compared in their normal forms.
+bool IsInsideDestination(const std::string& fileName, const TCopyJob& job)
+{
+    std::string folder = NormalFolderPath(job.GetDestinationPath(), {});
+    const std::string name = NormalFolderPath(fileName, {});
+    if (folder.empty() || name.empty())
+        return false;
+    if (folder.back() != '/')
+        folder += '/';
+    return name.size() > folder.size() && name.compare(0, folder.size(), folder) == 0;
+}
+
+std::string CurrentFolder()
+{
+    std::vector<char> buffer(4096);
+    return ::getcwd(buffer.data(), buffer.size()) ? std::string(buffer.data()) : std::string();
+}
+
+// Helper threads that prepare rewritten pages: the download threads rest meanwhile.
+int32_t RewriteHelperCount()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int32_t>(std::clamp<unsigned>(cores > 1 ? cores - 1 : 1, 1, 4));
+}
+
+std::string NoURLFor(const TSpiderDestObject& dest)
+{
+    return "No URL for " + std::to_string(dest.FID) + " " + dest.FFileName;
+}
+
+}  // namespace
+
+TSpiderThread::TSpiderThread() = default;
+
+TSpiderThread::~TSpiderThread()
+{
+    TerminateAndJoin();
+}
+
+void TSpiderThread::Execute()
+{
+    TSpiderInputMsg message;
+    while (!Terminated()) {
+        try {
+            TSpiderInputMessageQueue* input = TSpiderInputMessageQueue::Instance();
+            if (!input || !input->PopMessage(message)) {
+                WaitForTermination(kCommandPollMs);
+                continue;
+            }
+            if (message.FMsgType == INMSG_START_JOB)
+                RunJob(message.FJobID, message.FJob, message.FHTTPProxy, message.FFTPProxy);
+            else
+                LogEvent(etWarning, "Ignored spider input msg " + std::to_string(message.FMsgType), "Execute",
+                         kUnit);
+        } catch (const std::exception& e) {
+            LogEvent(etException, e.what(), "Execute", kUnit);
+        } catch (...) {
+            LogEvent(etException, "Unknown exception", "Execute", kUnit);
+        }
+    }
+    FFinished = true;
+}
+
+void TSpiderThread::WaitForCommand()
+{
+    WaitForTermination(kCommandPollMs);
+}
+
+void TSpiderThread::CheckStopRequests()
+{
+    TSpiderInputMessageQueue* input = TSpiderInputMessageQueue::Instance();
+    if (!input)
+        return;
+    if (input->TakeMessage({INMSG_ABORT_JOB}, FJobID, nullptr))
+        FCancelRequested = true;
+    if (input->TakeMessage({INMSG_STOP_JOB}, FJobID, nullptr))
+        FStopRequested = true;
+}
+
+void TSpiderThread::CheckPauseRequests()
+{
+    TSpiderInputMessageQueue* input = TSpiderInputMessageQueue::Instance();
+    if (!input)
+        return;
+    // In the order they were posted: a resume followed by a pause leaves the job paused.
+    while (input->TakeMessage({INMSG_PAUSE_JOB, INMSG_RESUME_JOB}, FJobID, &pauseCommand_)) {
+        const bool pause = pauseCommand_.FMsgType == INMSG_PAUSE_JOB;
+        FPaused = pause;
+        PostJobReport(pause ? OUTMSG_JOB_PAUSED : OUTMSG_JOB_RESUMED);
+    }
+}
+
+void TSpiderThread::PostJobReport(uint8_t type)
+{
+    pauseReport_.FMsgType = type;
+    pauseReport_.FJobID = FJobID;
+    TSpiderOutputMessageQueue::Instance()->TryToPostMessage(pauseReport_);
+}
+
+void TSpiderThread::SetJobCookies(const TCookies& cookies)
+{
+    const int32_t count = std::min<int32_t>(cookies.Count, static_cast<int32_t>(cookies.Cookies.size()));
+    for (int32_t i = 0; i < count; ++i) {
+        const TCookie& cookie = cookies.Cookies[i];
+        TInternetLibrary* library = TInternetLibrary::Instance();
+        if (library && library->SetCookie(cookie.URL, cookie.Name, cookie.Data))
+            continue;
+        LogAPIError("InternetSetCookie " + cookie.URL, "SetJobCookies", kUnit);
+    }
+}
+
+int32_t TSpiderThread::AddSpiderObjectToList(TSpiderObjectList& spiders, const TURL& address, bool& isNew,
+                                             const TURL* referrer, int32_t depth)
+{
+    TSpiderObject* listObject = nullptr;
+    bool requeued = false;
+    const bool added = spiders.AddAddressIfNotPresent(address, referrer, depth, listObject, requeued);
+    isNew = added || requeued;
+    return listObject ? listObject->FID : 0;
+}
+
+void TSpiderThread::AddStartingAddress(TSpiderObjectList& spiders, const TCopyJob& job)
+{
+    bool isNew = false;
+    // The job's referrer goes with the starting address only.
+    TURL referrer;
+    const bool hasReferrer = !job.StartingReferrer.empty() && referrer.SetFullURL(job.StartingReferrer);
+    const int32_t id =
+        AddSpiderObjectToList(spiders, job.StartingWebAddress, isNew, hasReferrer ? &referrer : nullptr, -1);
+    if (id == 0 || !isNew)
+        LogEvent(etWarning, "", "AddSpiderObjectToList", kUnit);
+}
+
+bool TSpiderThread::MapSpiderObjectToDest(TSpiderObject& object, TSpiderDestObjectList& dests,
+                                          TSpiderObjectList& spiders)
+{
+    std::string name;
+    TDownloadFilter::Instance()->MapURLToLocalFile(object.FURL, object.FMimeType, name);
+    if (name.empty())
+        return false;  // no safe local name: the address gets no destination
+    TSpiderDestObject candidate;
+    candidate.FFileName = name;
+    TSpiderDestObject* dest = nullptr;
+    const bool added = dests.AddIfNotPresent(candidate, dest);
+    const bool owns = spiders.SetDestination(object, *dest, added);
+    // A page fetched again at a smaller depth is parsed again by its owner.
+    if (dest->FParseNeeded && !dest->FParsed)
+        NoteParseCandidate(dests.IndexOfID(dest->FID));
+    return owns;
+}
+
+void TSpiderThread::MapAllSpiderObjectsToDest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests)
+{
+    for (int32_t i = 0; i < spiders.Count(); ++i) {
+        TSpiderObject* object = spiders.Get(i);
+        if (object->FDestID == 0)
+            MapSpiderObjectToDest(*object, dests, spiders);
+    }
+}
+
+void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job)
+{
+    // The pages are taken lowest index first, as repeated passes from index 0 would take them.
+    while (!parseCandidates_.empty()) {
+        ::WaitWhilePaused(*this);
+        if (CancelRequested()) {
+            LogMessage("Cancelled parsing");
+            return;
+        }
+        if (StopRequested())
+            return;  // the page being parsed when the stop came has been finished
+        const int32_t index = *parseCandidates_.begin();
+        parseCandidates_.erase(parseCandidates_.begin());
+        TSpiderDestObject* dest = dests.Get(index);
+        if (!dest || !dest->FParseNeeded || dest->FParsed)
+            continue;
+        dest->FParsed = true;
+        TSpiderObject* owner = spiders.Get(spiders.IndexOfDestOwner(dest->FID));
+        if (!owner) {
+            LogEvent(etWarning, NoURLFor(*dest), "ParseFileListItems", kUnit);
+            continue;
+        }
+        if (!IsInsideDestination(dest->FFileName, job)) {
+            LogEvent(etWarning, "Not parsed outside the destination: " + dest->FFileName, "ParseFileListItems", kUnit);
+            continue;
+        }
+        if (TLinkParser* parser = TLinkParser::Instance())
+            parser->ParseLinksIntoList(*this, dest->FFileName, dest->FLocalSource, job.HonorRobotNoIndexTags,
+                                       job.HonorRobotNoFollowTags, owner->FDepth, dests, spiders, dest->FParseKind,
+                                       owner->FURL, owner->FMimeType);
+    }
+}
+
+void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests,
+                                            const TCopyJob& job)
+{
+    TSpiderOutputMsg report;
+    report.FJobID = 0;
+    TLinkParser* parser = TLinkParser::Instance();
+    const int32_t count = dests.Count();
+    // The pages to rewrite, with their owners, found before helpers start on them.
+    std::vector<TRewriteTask> tasks;
+    std::vector<int32_t> taskOf(static_cast<size_t>(count), -1);
+    std::vector<int32_t> ownerOf(static_cast<size_t>(count), -1);
+    for (int32_t i = 0; i < count && job.RewriteLinks && parser; ++i) {
+        const TSpiderDestObject* dest = dests.Get(i);
+        if (!dest->FParseNeeded || !IsInsideDestination(dest->FFileName, job))
+            continue;
+        ownerOf[i] = spiders.IndexOfDestOwner(dest->FID);
+        if (const TSpiderObject* owner = spiders.Get(ownerOf[i])) {
+            taskOf[i] = static_cast<int32_t>(tasks.size());
+            tasks.push_back({dest->FFileName, owner->FURL.GetURLWithoutUserInfo(), dest->FLocalSource,
+                             dest->FParseKind});
+        }
+    }
+    TRewriteAhead ahead(std::move(tasks), spiders, dests, RewriteOptionsOf(job), RewriteHelperCount());
+    for (int32_t i = 0; i < count; ++i) {
+        ::WaitWhilePaused(*this);
+        if (CancelRequested()) {
+            LogMessage("Cancelled rewriting");
+            return;
+        }
+        TSpiderDestObject* dest = dests.Get(i);
+        if (!IsInsideDestination(dest->FFileName, job))
+            continue;
+        if (job.RewriteLinks && dest->FParseNeeded) {
+            if (taskOf[i] >= 0) {
+                TPreparedRewrite prepared = ahead.Take(static_cast<size_t>(taskOf[i]));
+                parser->CommitPreparedRewrite(*this, prepared, dest->FFileName, job, spiders.Get(ownerOf[i])->FURL);
+            } else if (ownerOf[i] < 0) {
+                LogEvent(etWarning, NoURLFor(*dest), "RewriteLinksInListItems", kUnit);
+            }
+        }
+        PostProcessFile(*dest, job, report);
+    }
+}
+
+void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServerInfo& httpProxy,
+                           const TProxyServerInfo& ftpProxy)
+{
+    TSpiderOutputMsg report;
+    TDownloadOptions options;
+    FJob.Assign(job);
+    // However the job arrived, it runs normalised (a flattened copy is never rewritten).
+    FJob.Normalize();
+    FJobID = jobID;
+    report.FJobID = jobID;
+    // The destination in its one normal form, for the file names and the checks against them.
+    // A folder that cannot be made one ends the job with an error before anything is fetched.
+    if (!FJob.NormalizeDestinationFolder(CurrentFolder())) {
+        FJobID = 0;
+        LogEvent(etWarning, "Unusable destination folder \"" + job.DestinationFolder + "\"", "RunJob", kUnit);
+        report.FJob.Assign(FJob);
+        report.FMsgType = OUTMSG_JOB_STARTED;
+        TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);
+        report.FMsgType = OUTMSG_JOB_ENDED;
+        report.FResultCode = JOB_END_ERROR;
+        TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);
+        return;
+    }
+    int32_t endCode = JOB_END_COMPLETED;
+    struct TIdleAtEnd {
+        TSpiderThread& thread;
+        ~TIdleAtEnd()
+        {
+            thread.FJobID = 0;
+            thread.parseCandidates_.clear();
+        }
+    } idleAtEnd{*this};
+
+    try {
+        report.FJob.Assign(FJob);
+        report.FMsgType = OUTMSG_JOB_STARTED;
+        TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);
+        FStopRequested = false;
+        FCancelRequested = false;
+        FPaused = false;
+        parseCandidates_.clear();
+        if (FJob.DownloadOptions.AllowCookies)
+            SetJobCookies(FJob.DownloadOptions.Cookies);
+        TDownloadFilter::Instance()->LoadJob(FJob, true, true);
+
+        TSpiderObjectList spiders;
+        TSpiderDestObjectList dests;
+        AddStartingAddress(spiders, FJob);
+        TDownloadThreadDispacher& dispatcher = *TDownloadThreadDispacher::Instance();
+        dispatcher.ClearStartPageName();
+        options.HTTPProxy = httpProxy;
+        options.FTPProxy = ftpProxy;
+        options.JobOptions.Assign(FJob.DownloadOptions);
+
+        for (;;) {
+            dispatcher.ApplyDownloadOptions(options);
+            dispatcher.RunDownloads(spiders, dests, FJob, jobID, *this);
+            ParseFileListItems(spiders, dests, FJob);
+            if (StopRequested() || CancelRequested())
+                break;
+            if (!dispatcher.HasUndispatchedObjects(spiders))
+                break;
+        }
+        if (FJob.RewriteLinks)
+            MapAllSpiderObjectsToDest(spiders, dests);
+        RewriteLinksInListItems(spiders, dests, FJob);
+        report.FStartPageFile = dispatcher.GetStartPageName();
+        PostProcessFolders(*this, jobID, FJob, dests, report);
+        endCode = CancelRequested() ? JOB_END_CANCELLED : StopRequested() ? JOB_END_STOPPED : JOB_END_COMPLETED;
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "RunJob", kUnit);
+        TSpiderOutputMessageQueue::Instance()->ClearMessageQueue();
+        endCode = JOB_END_ERROR;
+    }
+    report.FMsgType = OUTMSG_JOB_ENDED;
+    report.FResultCode = endCode;
+    TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);
+}

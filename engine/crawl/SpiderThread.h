@@ -1,0 +1,76 @@
+#pragma once
+// The crawl thread: waits for start commands and runs one job at a time, from the job-started
+// report to the job-ended report: downloads through the dispatcher, parses the pages for links,
+// then rewrites links and post-processes pages and folders.
+#include "engine/job/DownloadOptionTypes.h"
+#include "engine/messages/SpiderInputMsg.h"
+#include "engine/messages/SpiderOutputMsgTypes.h"
+#include "platform/Thread.h"
+
+#include "engine/job/JobControl.h"
+#include "engine/job/JobTypes.h"
+
+#include <atomic>
+#include <cstdint>
+#include <set>
+
+class TSpiderDestObject;
+class TSpiderDestObjectList;
+class TSpiderObject;
+class TSpiderObjectList;
+class TURL;
+
+class TSpiderThread : public TThread, public TJobControl {
+public:
+    // Created suspended; Resume() starts it.
+    TSpiderThread();
+    ~TSpiderThread() override;
+
+    // Written by this thread only; others may read them.
+    std::atomic<bool> FStopRequested{false};
+    std::atomic<bool> FCancelRequested{false};
+    std::atomic<bool> FPaused{false};
+    TCopyJob FJob;  // this thread's copy of the running job
+    std::atomic<int32_t> FJobID{0};
+    std::atomic<bool> FFinished{false};
+
+    void RunJob(int32_t jobID, const TCopyJob& job, const TProxyServerInfo& httpProxy,
+                const TProxyServerInfo& ftpProxy);
+
+    // Take a cancel, then a stop command of the running job.
+    void CheckStopRequests() override;
+    // Take the pause and resume commands of the running job in the order posted, and report them.
+    void CheckPauseRequests() override;
+    bool Paused() const override { return FPaused.load(); }
+    bool StopRequested() const override { return FStopRequested.load(); }
+    // A cancel command, or the thread is being ended.
+    bool CancelRequested() const override { return FCancelRequested.load() || Terminated(); }
+    // Waits until a command may have arrived, at most 100 ms.
+    void WaitForCommand() override;
+
+    static void SetJobCookies(const TCookies& cookies);
+    // Adds the address (or finds it); isNew tells whether it was added or requeued at a smaller
+    // depth. Returns the list object's id (0 when it could not be added).
+    int32_t AddSpiderObjectToList(TSpiderObjectList& spiders, const TURL& address, bool& isNew, const TURL* referrer,
+                                  int32_t depth) override;
+    void AddStartingAddress(TSpiderObjectList& spiders, const TCopyJob& job);
+    // Gives the object its destination (the local file it maps to); True when it owns it.
+    bool MapSpiderObjectToDest(TSpiderObject& object, TSpiderDestObjectList& dests, TSpiderObjectList& spiders);
+    void MapAllSpiderObjectsToDest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests);
+    // The destination at this index may now need parsing.
+    void NoteParseCandidate(int32_t destIndex) { parseCandidates_.insert(destIndex); }
+
+    void ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job);
+    void RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job);
+
+protected:
+    void Execute() override;
+
+private:
+    void PostJobReport(uint8_t type);
+
+    // Destinations that may need parsing, by index: the parse driver always takes the lowest.
+    std::set<int32_t> parseCandidates_;
+    TSpiderOutputMsg pauseReport_;
+    TSpiderInputMsg pauseCommand_;
+};

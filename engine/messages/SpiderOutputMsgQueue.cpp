@@ -1,0 +1,189 @@
+#include "engine/messages/SpiderOutputMsgQueue.h"
+
+#include "engine/services/AppTraceLog.h"
+
+#include <stdexcept>
+
+namespace {
+const char kUnit[] = "SpiderOutputMsgQueue";
+}
+
+TSpiderOutputMessageQueue::TSpiderOutputMessageQueue()
+{
+    for (auto& slot : slots_)
+        slot = std::make_unique<TLabeledSpiderOutputMsg>();
+}
+
+TSpiderOutputMessageQueue::~TSpiderOutputMessageQueue() = default;
+
+void TSpiderOutputMessageQueue::SetDestinationWindow(TSpiderOutputSink* sink)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        sink_ = sink;
+        ++changes_;
+    }
+    slotFreed_.notify_all();
+}
+
+void TSpiderOutputMessageQueue::SetTerminatingCheck(std::function<bool()> terminating)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    terminating_ = std::move(terminating);
+}
+
+void TSpiderOutputMessageQueue::SetRetryTimes(const TRetryTimes& times)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    times_ = times;
+}
+
+bool TSpiderOutputMessageQueue::PostMessage(const TSpiderOutputMsg& message)
+{
+    uint64_t generation = 0;
+    bool full = false;
+    return PostUnderLock(message, nullptr, generation, full);
+}
+
+bool TSpiderOutputMessageQueue::PostUnderLock(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver,
+                                              uint64_t& generation, bool& full)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    generation = changes_;
+    full = order_.Full();
+    if (full)
+        return false;
+    if (!sink_) {
+        LogEvent(etWarning, "No destination window", "PostMessage", kUnit);
+        return false;
+    }
+    TLabeledSpiderOutputMsg& slot = *slots_[order_.NextFree()];
+    slot.FLabel = nextLabel_++;
+    // Announced under the lock, so the report is in its slot before anyone can ask for it. A
+    // refused announcement leaves the message whole for the next attempt.
+    if (!sink_->post(slot.FLabel)) {
+        LogAPIError("Windows.PostMessage", "PostMessage", kUnit);
+        return false;
+    }
+    if (handOver)
+        slot.FMsg.SwapUsedFields(*handOver);
+    else
+        slot.FMsg.AssignUsedFields(message);
+    order_.Append();
+    return true;
+}
+
+bool TSpiderOutputMessageQueue::Abandoned()
+{
+    std::function<bool()> terminating;
+    {
+        // The sink is asked under the lock: once taken away with SetDestinationWindow it may go.
+        std::lock_guard<std::mutex> guard(lock_);
+        if (sink_ && sink_->closed())
+            return true;
+        terminating = terminating_;
+    }
+    return terminating && terminating();
+}
+
+bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& message)
+{
+    return TryToPost(message, nullptr);
+}
+
+bool TSpiderOutputMessageQueue::TryToHandOverMessage(TSpiderOutputMsg& message)
+{
+    return TryToPost(message, &message);
+}
+
+bool TSpiderOutputMessageQueue::TryToPost(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver)
+{
+    using Clock = std::chrono::steady_clock;
+    uint64_t generation = 0;
+    bool full = false;
+    // Most reports find a free slot at once: one lock, nothing else.
+    if (PostUnderLock(message, handOver, generation, full))
+        return true;
+    TRetryTimes times;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        times = times_;
+    }
+    const Clock::time_point first = Clock::now();
+    Clock::time_point lastWarning;
+    bool warned = false;
+    for (;;) {
+        if (Abandoned()) {
+            LogEvent(etWarning, "Post message abandoned: output closed", "TryToPostMessage", kUnit);
+            return false;
+        }
+        const Clock::time_point now = Clock::now();
+        if (!warned || now - lastWarning > times.warnEvery) {
+            LogEvent(etWarning, "Post message failed", "TryToPostMessage", kUnit);
+            lastWarning = now;
+            warned = true;
+        }
+        if (now - first > times.giveUp)
+            throw std::runtime_error("Spider output msg queue full");
+        {
+            // Woken early once the sink changes or, when the queue was full, enough slots are
+            // free. A post refused for another reason waits the whole retry time.
+            std::unique_lock<std::mutex> guard(lock_);
+            ++waitingSenders_;
+            slotFreed_.wait_for(guard, times.retry, [&] {
+                return changes_ != generation || (full && order_.Count() <= kWakeSendersAt);
+            });
+            --waitingSenders_;
+        }
+        if (PostUnderLock(message, handOver, generation, full))
+            return true;
+    }
+}
+
+bool TSpiderOutputMessageQueue::RetrieveMessage(int32_t label, TSpiderOutputMsg& message)
+{
+    return RetrieveMessages(&label, 1, &message) == 1;
+}
+
+int32_t TSpiderOutputMessageQueue::RetrieveMessages(const int32_t* labels, int32_t count, TSpiderOutputMsg* messages)
+{
+    int32_t taken = 0;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        for (int32_t i = 0; i < count; ++i) {
+            // Labels are handed out in order, so the one asked for is nearly always the oldest.
+            int32_t pos = 0;
+            while (pos < order_.Count() && slots_[order_.SlotAt(pos)]->FLabel != labels[i])
+                ++pos;
+            if (pos == order_.Count())
+                continue;
+            // The slot is free once taken: its parts are swapped out, not copied.
+            messages[taken++].SwapUsedFields(slots_[order_.SlotAt(pos)]->FMsg);
+            order_.RemoveAt(pos);
+        }
+        // A waiting sender is woken once a batch of slots is free, not for every single one:
+        // a consumer that keeps pace would otherwise cost a wake-up per report.
+        if (taken == 0 || waitingSenders_ == 0 || order_.Count() > kWakeSendersAt)
+            return taken;
+        ++changes_;
+    }
+    slotFreed_.notify_all();
+    return taken;
+}
+
+void TSpiderOutputMessageQueue::ClearMessageQueue()
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        order_.Clear();
+        ++changes_;
+        LogEvent(etWarning, "Spider output msg queue cleared", "ClearMessageQueue", kUnit);
+    }
+    slotFreed_.notify_all();
+}
+
+int32_t TSpiderOutputMessageQueue::Count() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return order_.Count();
+}

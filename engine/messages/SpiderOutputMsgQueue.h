@@ -1,0 +1,80 @@
+#pragma once
+// The output queue: 100 numbered slots of reports from the crawl thread to the user
+// interface. Each accepted report is announced to the sink with its label; the user-interface
+// thread takes it out by that label.
+#include "engine/messages/SlotOrder.h"
+#include "engine/messages/SpiderOutputMsgTypes.h"
+#include "engine/messages/SpiderOutputSink.h"
+#include "platform/Singleton.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class TSpiderOutputMessageQueue : public TSingleton<TSpiderOutputMessageQueue> {
+public:
+    static constexpr int32_t Capacity = 100;
+
+    // How TryToPostMessage waits; tests shorten them.
+    struct TRetryTimes {
+        std::chrono::milliseconds retry{200};
+        std::chrono::milliseconds warnEvery{1000};
+        std::chrono::milliseconds giveUp{60000};
+    };
+
+    TSpiderOutputMessageQueue();
+    ~TSpiderOutputMessageQueue();
+
+    // The receiver of the announcements; nullptr takes it away (posts fail until set again).
+    // Once this returns, the queue no longer uses the previous sink.
+    void SetDestinationWindow(TSpiderOutputSink* sink);
+    // Asked while TryToPostMessage waits: True makes it give up at once (the crawl thread is
+    // being terminated).
+    void SetTerminatingCheck(std::function<bool()> terminating);
+    void SetRetryTimes(const TRetryTimes& times);
+
+    // One attempt; False when the queue is full, no sink is set or the announcement failed.
+    bool PostMessage(const TSpiderOutputMsg& message);
+    // Retries until the report is queued. Gives up with False (logged) once the sink is closed
+    // or the crawl thread is terminating; throws "Spider output msg queue full" after the
+    // give-up time.
+    bool TryToPostMessage(const TSpiderOutputMsg& message);
+    // The same, but the parts the report's type fills are moved into the queue, not copied;
+    // once posted, message holds in their place whatever the slot held. For a producer that
+    // fills those parts anew for every report of the type (a found link).
+    bool TryToHandOverMessage(TSpiderOutputMsg& message);
+    // Takes the report with this label out of the queue; False when no slot has it. The parts
+    // of its type are swapped out of the slot, the rest of message keeps its contents.
+    bool RetrieveMessage(int32_t label, TSpiderOutputMsg& message);
+    // Takes the reports with these labels in one go, in the order given, into messages (room
+    // for count); labels no slot has are passed over. Returns how many were taken.
+    int32_t RetrieveMessages(const int32_t* labels, int32_t count, TSpiderOutputMsg* messages);
+    void ClearMessageQueue();
+
+    int32_t Count() const;
+
+private:
+    bool Abandoned();
+    bool TryToPost(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver);
+    // One attempt under the lock; generation is the change count seen, full whether the
+    // queue was full. With handOver (the message itself), its parts are swapped into the slot
+    // once the post has succeeded.
+    bool PostUnderLock(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver, uint64_t& generation,
+                       bool& full);
+
+    mutable std::mutex lock_;
+    std::condition_variable slotFreed_;
+    TSpiderOutputSink* sink_ = nullptr;
+    std::array<std::unique_ptr<TLabeledSpiderOutputMsg>, Capacity> slots_;
+    TSlotOrder<Capacity> order_;
+    int32_t nextLabel_ = 1;
+    static constexpr int32_t kWakeSendersAt = Capacity / 2;
+    uint64_t changes_ = 0;  // raised whenever a waiting sender should try again
+    int32_t waitingSenders_ = 0;
+    std::function<bool()> terminating_;
+    TRetryTimes times_;
+};

@@ -1,0 +1,215 @@
+#include "engine/parse/CommonParser.h"
+
+#include "engine/parse/CharacterReferences.h"
+#include "engine/crawl/JobDownloadFilter.h"
+#include "engine/services/ThreadSafeFileOps.h"
+#include "engine/job/URLType.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <unordered_map>
+
+namespace parsertext {
+
+std::string_view Trim(std::string_view s)
+{
+    size_t b = 0;
+    size_t e = s.size();
+    while (b < e && IsBlank(static_cast<unsigned char>(s[b])))
+        ++b;
+    while (e > b && IsBlank(static_cast<unsigned char>(s[e - 1])))
+        --e;
+    return s.substr(b, e - b);
+}
+
+}  // namespace parsertext
+
+namespace {
+
+bool IsHTMLLink(const TWebLinkInfo& link, const char* tag, const char* attrib)
+{
+    return link.FKind == lkHTMLAttribute && link.FTagName == tag && link.FAttribName == attrib;
+}
+
+// The folder part of a file name ("" when it has none).
+std::string FolderOf(const std::string& fileName)
+{
+    const size_t slash = fileName.rfind('/');
+    return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Every percent escape decoded: a rewritten page names its files percent-encoded.
+std::string PercentDecoded(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        int hi = -1, lo = -1;
+        if (s[i] == '%' && i + 2 < s.size() && (hi = HexDigit(s[i + 1])) >= 0 && (lo = HexDigit(s[i + 2])) >= 0) {
+            out += static_cast<char>(hi * 16 + lo);
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+// Control bytes in a value (a reference such as "&#1;" gives them) are percent-encoded, as a
+// browser does when it reads the value as an address; tabs and line breaks are dropped later.
+void EscapeControlBytes(std::string& text)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    auto control = [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return (b < 0x20 && c != '\t' && c != '\r' && c != '\n') || b == 0x7F;
+    };
+    if (std::none_of(text.begin(), text.end(), control))
+        return;
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        if (control(c)) {
+            const auto b = static_cast<unsigned char>(c);
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        } else {
+            out += c;
+        }
+    }
+    text = std::move(out);
+}
+
+// A value of a page already on disk, as a browser reads it there: an absolute address is taken
+// as it is (a file: address is not taken at all); a relative one names a file by its path relative to folder (percent escapes decoded,
+// query and fragment not part of the name; the fragment is kept). When no such file exists the
+// value is read as on the server, against base; it never becomes a link to a missing local file.
+void ResolveLocalValue(const std::string& text, const std::string& folder, const TURL& base, TURL& url)
+{
+    namespace fs = std::filesystem;
+    url.Clear();
+    TURL parsed;
+    if (parsed.SetFullURL(text)) {
+        // A file: address written in a page is content, not one of the copy's own links.
+        if (parsed.GetScheme() != usFile)
+            url.Assign(parsed);
+        return;
+    }
+    const size_t hash = text.find('#');
+    const std::string_view beforeHash = std::string_view(text).substr(0, hash);
+    const std::string path = PercentDecoded(beforeHash.substr(0, beforeHash.find('?')));
+    if (!path.empty() && path.front() != '/' && path.find('\0') == std::string::npos) {
+        const std::string fullPath = (fs::path(folder) / fs::path(path)).lexically_normal().string();
+        if (IsPlainFileNoFollow(fullPath)) {
+            const std::string fragment = hash == std::string::npos ? std::string() : text.substr(hash);
+            if (url.SetFullURL("file://" + fullPath + fragment))
+                return;
+        }
+    }
+    if (base.IsValid() && url.SetRelativeURL(text, base) && url.GetScheme() == usFile)
+        url.Clear();
+}
+
+// CODE or DATA named under an address CODEBASE (the rewrite writes them absolute): the copy of
+// that address when it is on disk, else the address.
+void ResolveUnderRemoteCodebase(const std::string& text, const TURL& codebase, TURL& url)
+{
+    if (!url.SetRelativeURL(text, codebase) || url.GetScheme() == usFile) {
+        url.Clear();
+        return;
+    }
+    std::string local;
+    if (TDownloadFilter* filter = TDownloadFilter::Instance())
+        filter->MapURLToLocalFile(url, std::string(), local);
+    TURL file;
+    if (!local.empty() && IsPlainFileNoFollow(local) && file.SetFullURL("file://" + local))
+        url.Assign(file);
+}
+
+// A CODEBASE names a folder; without a closing "/" its last segment would be dropped when the
+// CODE or DATA value is resolved against it.
+std::string AsFolder(const std::string& codebase)
+{
+    if (codebase.empty() || codebase.back() == '/' || codebase.find_first_of("?#") != std::string::npos)
+        return codebase;
+    return codebase + "/";
+}
+
+}  // namespace
+
+void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebLinkList& list)
+{
+    TURL base;
+    bool hasCodebase = false;
+    for (const TWebLinkInfo& link : list) {
+        if (IsHTMLLink(link, "BASE", "HREF"))
+            base.SetFullURL(link.FValue);
+        hasCodebase = hasCodebase || link.FAttribName == "CODEBASE";
+    }
+    if (!base.IsValid())
+        base.SetFullURL(FBaseURL);
+    if (!base.IsValid())
+        return;
+
+    // CODEBASE values by tag number: APPLET CODE and OBJECT DATA resolve against them.
+    std::unordered_map<int64_t, const std::string*> codebases;
+    if (hasCodebase)
+        for (const TWebLinkInfo& link : list)
+            if ((IsHTMLLink(link, "APPLET", "CODEBASE") || IsHTMLLink(link, "OBJECT", "CODEBASE")) &&
+                !link.FValue.empty())
+                codebases.emplace(link.FTagIndex, &link.FValue);
+
+    const std::string folder = FolderOf(fileName);
+    for (TWebLinkInfo& link : list) {
+        std::string text;
+        if (link.FKind == lkHTMLAttribute && link.FTagName == "META") {
+            const std::string written = link.ValueAsWritten();
+            if (link.FAttribName != "CONTENT" || link.FURLPartLength <= 0 || link.FURLPartPos < 0 ||
+                link.FURLPartPos + link.FURLPartLength > static_cast<int64_t>(written.size()))
+                continue;
+            text = DecodeCharacterReferences(
+                written.substr(static_cast<size_t>(link.FURLPartPos), static_cast<size_t>(link.FURLPartLength)));
+        } else {
+            text = link.FValue;
+        }
+        if (text.empty())
+            continue;
+        EscapeControlBytes(text);
+        const bool codeOrData = IsHTMLLink(link, "APPLET", "CODE") || IsHTMLLink(link, "OBJECT", "DATA");
+        const auto codebaseOf = codeOrData ? codebases.find(link.FTagIndex) : codebases.end();
+        if (FLocalMode) {
+            // A CODEBASE on disk names a folder beside the page; one written as an address (the
+            // rewrite writes them absolute) is resolved as on the server.
+            TURL remote;
+            if (codebaseOf != codebases.end() && remote.SetFullURL(AsFolder(*codebaseOf->second)) &&
+                remote.GetScheme() != usFile) {
+                ResolveUnderRemoteCodebase(text, remote, link.FURL);
+            } else if (codebaseOf != codebases.end()) {
+                ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), base, link.FURL);
+            } else {
+                ResolveLocalValue(text, folder, base, link.FURL);
+            }
+            continue;
+        }
+        const TURL* linkBase = &base;
+        TURL codebase;
+        if (codebaseOf != codebases.end() && codebase.SetRelativeURL(AsFolder(*codebaseOf->second), base))
+            linkBase = &codebase;
+        link.FURL.SetRelativeURL(text, *linkBase);
+        // A page from the network never leads to a local file.
+        if (link.FURL.GetScheme() == usFile)
+            link.FURL.Clear();
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+// What the HTML and CSS parsers share: the page's address, the callbacks the parse driver sets
+// before each use, and the resolution of found values to absolute addresses.
+#include "engine/parse/LinkType.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+class TURL;
+
+// (position, size) -> True to stop.
+using TParserProgressCallback = std::function<bool(int64_t position, int64_t size)>;
+// An address -> its local file name, empty when none.
+using TAddressToFileCallback = std::function<std::string(const TURL& address)>;
+
+class TCommonParser {
+public:
+    TCommonParser() = default;
+    virtual ~TCommonParser() = default;
+    TCommonParser(const TCommonParser&) = delete;
+    TCommonParser& operator=(const TCommonParser&) = delete;
+
+    // True when the link must always be written as an absolute address.
+    virtual bool ForceAbsoluteLink(const TWebLinkInfo& link) const = 0;
+
+    // Gives every link its FURL. fileName locates the page: its folder is the base of local paths
+    // (the process's current directory is never used or changed).
+    void SetAbsoluteURLsInLinkList(const std::string& fileName, TWebLinkList& list);
+
+    std::string FBaseURL;   // address of the file being read, without user info
+    uint8_t FLocalMode = 0; // 1: values are local file paths
+    TParserProgressCallback OnReadProgress;
+    TParserProgressCallback OnRewriteProgress;
+    TAddressToFileCallback OnAddressToFile;
+
+    void ClearCallbacks()
+    {
+        OnReadProgress = nullptr;
+        OnRewriteProgress = nullptr;
+        OnAddressToFile = nullptr;
+    }
+};
+
+// Byte-level text helpers of the parsers (ASCII case rules; "blank" is any byte up to 32).
+namespace parsertext {
+
+inline bool IsBlank(unsigned char c) { return c <= 32; }
+inline bool IsAlnum(unsigned char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+std::string_view Trim(std::string_view s);
+
+}  // namespace parsertext

@@ -1,0 +1,510 @@
+#include "engine/parse/GYHTMLParser.h"
+
+#include "engine/services/AppTraceLog.h"
+#include "engine/parse/CharacterReferences.h"
+#include "engine/parse/GYCSSParser.h"
+#include "engine/services/ThreadSafeFileOps.h"
+#include "platform/ErrorCodes.h"
+#include "platform/IniFile.h"
+#include "platform/TextUtils.h"
+
+#include <cctype>
+#include <cstring>
+#include <exception>
+#include <stdexcept>
+
+using parsertext::IsBlank;
+using parsertext::Trim;
+
+namespace {
+
+constexpr int64_t kProgressStep = 3001;
+constexpr int64_t kMarkZone = 2048;
+constexpr std::string_view kMarkStart = "<!-- saved from url=";
+
+// The link attribute table, in lookup order.
+constexpr const char* kHref[] = {"HREF"};
+constexpr const char* kApplet[] = {"CODE", "CODEBASE"};
+constexpr const char* kCite[] = {"CITE"};
+constexpr const char* kSrc[] = {"SRC"};
+constexpr const char* kBackground[] = {"BACKGROUND"};
+constexpr const char* kEmbed[] = {"SRC", "PLUGINURL", "HREF"};
+constexpr const char* kForm[] = {"ACTION"};
+constexpr const char* kFrame[] = {"SRC", "LONGDESC"};
+constexpr const char* kImage[] = {"SRC", "LONGDESC", "LOWSRC", "USEMAP"};
+constexpr const char* kMeta[] = {"NAME", "HTTP-EQUIV", "CONTENT"};
+constexpr const char* kObject[] = {"CODEBASE", "DATA", "USEMAP"};
+
+struct TLinkTag {
+    std::string_view Tag;
+    std::span<const char* const> Attribs;
+};
+
+const TLinkTag kLinkTags[] = {
+    {"A", kHref},          {"AREA", kHref},   {"APPLET", kApplet},   {"BASE", kHref},    {"BLOCKQUOTE", kCite},
+    {"BGSOUND", kSrc},     {"BODY", kBackground}, {"DEL", kCite},    {"EMBED", kEmbed},  {"FORM", kForm},
+    {"FRAME", kFrame},     {"IFRAME", kFrame}, {"IMAGE", kImage},    {"IMG", kImage},    {"INPUT", kSrc},
+    {"INS", kCite},        {"LINK", kHref},   {"META", kMeta},       {"OBJECT", kObject}, {"Q", kCite},
+    {"SCRIPT", kSrc},      {"TABLE", kBackground}, {"TD", kBackground}, {"TH", kBackground},
+};
+
+constexpr std::string_view kRequisiteTags[] = {"APPLET", "BGSOUND", "BODY",   "EMBED", "FRAME", "IFRAME", "IMAGE",
+                                               "IMG",    "INPUT",   "OBJECT", "TABLE", "TD",    "TH"};
+
+bool MatchesAt(std::string_view text, size_t pos, std::string_view upperName)
+{
+    if (pos + upperName.size() > text.size())
+        return false;
+    for (size_t i = 0; i < upperName.size(); ++i)
+        if (AsciiUpper(text[pos + i]) != upperName[i])
+            return false;
+    return true;
+}
+
+bool EndsWithText(std::string_view s, std::string_view suffix)
+{
+    return s.size() >= suffix.size() && SameTextIgnoringCase(s.substr(s.size() - suffix.size()), suffix);
+}
+
+bool IsSavedFromMark(const TTagData& tag)
+{
+    return tag.Start + tag.Length < kMarkZone && tag.Text.size() >= kMarkStart.size() &&
+           SameTextIgnoringCase(tag.Text.substr(0, kMarkStart.size()), kMarkStart) && tag.Text.ends_with("-->");
+}
+
+// Runs of consecutive links of one META tag: the parser appends the links of a tag together.
+template <class F>
+void ForEachMetaTag(TWebLinkList& list, F&& handle)
+{
+    const int64_t n = list.Count();
+    int64_t b = 0;
+    while (b < n) {
+        int64_t e = b + 1;
+        const int64_t tagIndex = list.Get(b)->FTagIndex;
+        while (e < n && list.Get(e)->FTagIndex == tagIndex)
+            ++e;
+        if (list.Get(b)->FKind == lkHTMLAttribute && list.Get(b)->FTagName == "META")
+            handle(b, e);
+        b = e;
+    }
+}
+
+}  // namespace
+
+std::span<const char* const> THTMLParser::GetLinkAttribNames(std::string_view tagName)
+{
+    for (const TLinkTag& entry : kLinkTags)
+        if (entry.Tag == tagName)
+            return entry.Attribs;
+    return {};
+}
+
+std::string CharsetOfContentType(std::string_view contentType)
+{
+    constexpr std::string_view kKey = "charset";
+    for (size_t at = 0; at + kKey.size() <= contentType.size(); ++at) {
+        if (!SameTextIgnoringCase(contentType.substr(at, kKey.size()), kKey))
+            continue;
+        size_t p = at + kKey.size();
+        while (p < contentType.size() && IsBlank(static_cast<unsigned char>(contentType[p])))
+            ++p;
+        if (p >= contentType.size() || contentType[p] != '=')
+            continue;
+        ++p;
+        while (p < contentType.size() && IsBlank(static_cast<unsigned char>(contentType[p])))
+            ++p;
+        if (p < contentType.size() && (contentType[p] == '"' || contentType[p] == '\''))
+            ++p;
+        std::string name;
+        while (p < contentType.size() && name.size() < 40) {
+            const char c = contentType[p++];
+            if (!std::isalnum(static_cast<unsigned char>(c)) && std::string_view("-_.:()").find(c) == std::string_view::npos)
+                break;
+            name += c;
+        }
+        return name;
+    }
+    return std::string();
+}
+
+bool THTMLParser::IsPageRequisite(const TWebLinkInfo& link)
+{
+    if (link.FKind == lkCSSURL)
+        return true;
+    for (std::string_view tag : kRequisiteTags)
+        if (link.FTagName == tag)
+            return true;
+    return link.FTagName == "LINK" && link.FAttribName == "HREF" && EndsWithText(link.FValue, ".css");
+}
+
+bool THTMLParser::ForceAbsoluteLink(const TWebLinkInfo& link) const
+{
+    return link.FAttribName == "CODEBASE";
+}
+
+bool THTMLParser::GetAttribValue(std::string_view inner, size_t tagNameLength, std::string_view attribName,
+                                 TTagAttribData& attrib)
+{
+    const size_t n = inner.size();
+    const size_t m = attribName.size();
+    if (m == 0)
+        return false;
+    auto blank = [&](size_t i) { return IsBlank(static_cast<unsigned char>(inner[i])); };
+    // The attributes one by one, as a browser reads them: a name runs up to a blank, "/" or "=";
+    // a value follows "=" and is quoted or runs up to a blank. Only a whole name matches, and
+    // the first attribute of that name decides.
+    size_t p = tagNameLength < n ? tagNameLength : n;
+    for (;;) {
+        while (p < n && (blank(p) || inner[p] == '/'))
+            ++p;
+        if (p >= n)
+            return false;
+        const size_t nameStart = p++;
+        while (p < n && !blank(p) && inner[p] != '/' && inner[p] != '=')
+            ++p;
+        const bool match = p - nameStart == m && MatchesAt(inner, nameStart, attribName);
+        size_t q = p;
+        while (q < n && blank(q))
+            ++q;
+        if (q >= n || inner[q] != '=') {
+            if (match)
+                return false;
+            p = q;
+            continue;
+        }
+        ++q;
+        while (q < n && blank(q))
+            ++q;
+        size_t end = q;  // the value as written is [q, end)
+        bool closed = false;
+        if (q < n && (inner[q] == '"' || inner[q] == '\'')) {
+            const void* close = std::memchr(inner.data() + q + 1, inner[q], n - q - 1);
+            closed = close != nullptr;
+            end = closed ? static_cast<size_t>(static_cast<const char*>(close) - inner.data()) + 1 : n;
+        } else {
+            while (end < n && !blank(end))
+                ++end;
+        }
+        if (!match) {
+            p = end;
+            continue;
+        }
+        if (q >= n)
+            return false;
+        attrib.Name = std::string(attribName);
+        attrib.ValueOffset = static_cast<int64_t>(q) + 1;  // the tag text starts with "<"
+        attrib.ValueLength = static_cast<int64_t>(end - q);
+        std::string_view value = inner.substr(q, end - q);
+        if (value.front() == '"' || value.front() == '\'') {
+            value.remove_prefix(1);
+            if (closed)
+                value.remove_suffix(1);
+        }
+        // A browser decodes character references before it uses the value.
+        attrib.Value = std::string(Trim(DecodeCharacterReferences(value)));
+        return true;
+    }
+}
+
+void THTMLParser::ClearPageState()
+{
+    FNoFollow = false;
+    FNoIndex = false;
+    FMarked = false;
+    FTitleStart = 0;
+    FStyleStart = 0;
+    FTitle.clear();
+    FCharset.clear();
+}
+
+void THTMLParser::GetLinksInHTMLFile(const std::string& fileName, const std::string& baseURL, TWebLinkList& list,
+                                     uint8_t localMode)
+{
+    try {
+        list.Clear();
+        ClearPageState();
+        FLinkList = &list;
+        if (!SafeFileExists(fileName))
+            return;
+        std::string data;
+        if (!ReadWholeFile(fileName, data)) {
+            std::string reason = SystemErrorMessage(GetLastErrorCode());
+            throw std::runtime_error(reason.empty() ? "Cannot read the file" : reason);
+        }
+        GetLinksInHTMLCode(data, fileName, baseURL, list, localMode);
+    } catch (const std::exception& e) {
+        page_ = {};
+        LogEvent(etException, fileName + " " + e.what(), "GetLinksInHTMLFile", "GYHTMLParser");
+        throw std::runtime_error(e.what());
+    }
+}
+
+void THTMLParser::GetLinksInHTMLCode(std::string_view html, const std::string& fileName, const std::string& baseURL,
+                                     TWebLinkList& list, uint8_t localMode)
+{
+    list.Clear();
+    ClearPageState();
+    FLinkList = &list;
+    FBaseURL = baseURL;
+    FLocalMode = localMode;
+    page_ = html;
+    ScanTags();
+    ApplyMetaRefresh();
+    ReadRobotsMeta();
+    page_ = {};
+    SetAbsoluteURLsInLinkList(fileName, list);
+}
+
+bool THTMLParser::ScanTags()
+{
+    const char* const data = page_.data();
+    const int64_t size = static_cast<int64_t>(page_.size());
+    int64_t nextReport = OnReadProgress ? 1 : size;  // bytes done at which progress is reported
+    int64_t i = 0;
+    int64_t tagStart = 0;
+    int64_t tagNumber = 0;
+    bool inTag = false;
+    bool inComment = false;
+    bool afterEquals = false;
+    bool noDoubleQuote = false;  // no double quote after the current position: none will close
+    bool noSingleQuote = false;
+    while (i < size) {
+        const int64_t limit = nextReport < size ? nextReport : size;
+        while (i < limit) {
+            if (!inTag) {
+                const void* hit = std::memchr(data + i, '<', static_cast<size_t>(limit - i));
+                if (!hit) {
+                    i = limit;
+                    break;
+                }
+                i = static_cast<const char*>(hit) - data;
+                inTag = true;
+                tagStart = i;
+                inComment = i + 3 < size && data[i + 1] == '!' && data[i + 2] == '-' && data[i + 3] == '-';
+                afterEquals = false;
+                ++i;
+                continue;
+            }
+            if (inComment) {
+                const void* hit = std::memchr(data + i, '>', static_cast<size_t>(limit - i));
+                if (!hit) {
+                    i = limit;
+                    break;
+                }
+                i = static_cast<const char*>(hit) - data;
+                // A comment closes at "-->"; the "--" may share bytes with its opening "<!--", so
+                // "<!-->" and "<!--->" are whole comments.
+                if (!(data[i - 1] == '-' && data[i - 2] == '-')) {
+                    ++i;
+                    continue;
+                }
+            } else {
+                // A ">" inside a quoted attribute value does not end the tag. A quote opens a
+                // value only right after "=" (blanks between); one never closed is an ordinary byte.
+                while (i < limit && data[i] != '>') {
+                    const char c = data[i];
+                    if ((c == '"' || c == '\'') && afterEquals) {
+                        afterEquals = false;
+                        bool& none = c == '"' ? noDoubleQuote : noSingleQuote;
+                        const void* close =
+                            none ? nullptr : std::memchr(data + i + 1, c, static_cast<size_t>(size - i - 1));
+                        if (close) {
+                            i = static_cast<const char*>(close) - data + 1;
+                            continue;
+                        }
+                        none = true;
+                    } else if (c == '=') {
+                        afterEquals = true;
+                    } else if (!IsBlank(static_cast<unsigned char>(c))) {
+                        afterEquals = false;
+                    }
+                    ++i;
+                }
+                if (i >= limit)
+                    break;
+            }
+            inTag = false;
+            TTagData tag;
+            tag.Start = tagStart;
+            tag.Length = i - tagStart + 1;
+            tag.Text = page_.substr(static_cast<size_t>(tagStart), static_cast<size_t>(tag.Length));
+            tag.Number = ++tagNumber;
+            ++i;
+            if (!OnHTMLTagFound(tag))
+                return false;
+        }
+        if (OnReadProgress && i >= nextReport) {
+            if (OnReadProgress(nextReport, size))
+                return false;
+            nextReport += kProgressStep;
+        }
+    }
+    return true;
+}
+
+bool THTMLParser::OnHTMLTagFound(TTagData& tag)
+{
+    const std::string_view text = tag.Text;
+    size_t k = 1;
+    if (k < text.size() && text[k] == '/')
+        ++k;
+    while (k < text.size() && !IsBlank(static_cast<unsigned char>(text[k])) && text[k] != '>' && text[k] != '/')
+        ++k;
+    if (k == 1)
+        return true;
+    tag.Name = AsciiUpperCase(text.substr(1, k - 1));
+    const int64_t after = tag.Start + tag.Length + 1;  // 1-based position of the byte after the tag
+
+    if (tag.Name == "TITLE") {
+        FTitleStart = after;
+    } else if (tag.Name == "/TITLE" && FTitleStart > 0) {
+        // The title ends at the first close; later ones would copy the page again and again.
+        if (FTitleStart - 1 <= tag.Start)
+            FTitle = std::string(page_.substr(static_cast<size_t>(FTitleStart - 1),
+                                              static_cast<size_t>(tag.Start - (FTitleStart - 1))));
+        FTitleStart = 0;
+    } else if (IsSavedFromMark(tag)) {
+        FMarked = true;
+    } else if (auto attribs = GetLinkAttribNames(tag.Name); !attribs.empty()) {
+        ExtractLinkAttributes(tag, attribs);
+    }
+
+    if (tag.Name == "META" && FCharset.empty())
+        ReadMetaCharset(tag);
+
+    if (tag.Name == "STYLE") {
+        FStyleStart = after;
+    } else if (tag.Name == "/STYLE") {
+        if (FStyleStart > 0) {
+            const int64_t from = FStyleStart - 1;
+            const int64_t start = FStyleStart;
+            FStyleStart = 0;
+            if (from <= tag.Start) {
+                std::string_view css =
+                    page_.substr(static_cast<size_t>(from), static_cast<size_t>(tag.Start - from));
+                if (FindCSSLinks(css, *FLinkList, tag.Number, static_cast<int64_t>(page_.size()), start,
+                                 OnReadProgress))
+                    return false;
+            }
+        } else {
+            LogEvent(etWarning, "Missing style open tag", "OnHTMLTagFound", "GYHTMLParser");
+        }
+    }
+    return true;
+}
+
+void THTMLParser::ExtractLinkAttributes(const TTagData& tag, std::span<const char* const> attribs)
+{
+    const std::string_view inner = tag.Text.substr(1, tag.Text.size() - 2);
+    // The name as written (its length is that of the upper-cased name).
+    const size_t nameLength = tag.Name.size();
+    TTagAttribData attrib;
+    for (const char* name : attribs) {
+        if (GetAttribValue(inner, nameLength, name, attrib) && !attrib.Value.empty())
+            OnAttribValueFound(tag, attrib);
+    }
+}
+
+void THTMLParser::OnAttribValueFound(const TTagData& tag, const TTagAttribData& attrib)
+{
+    // Filled where it is kept: a link is a large record, and most pages have many.
+    TWebLinkInfo* added = nullptr;
+    try {
+        added = &FLinkList->AddNew();
+        TWebLinkInfo& link = *added;
+        link.FKind = lkHTMLAttribute;
+        link.FTagName = tag.Name;
+        link.FAttribName = attrib.Name;
+        link.FTagText = std::string(tag.Text);
+        link.FValue = attrib.Value;
+        link.FValuePos = tag.Start + attrib.ValueOffset;
+        link.FValueLength = attrib.ValueLength;
+        link.FTagPos = tag.Start;
+        link.FTagLength = tag.Length;
+        link.FTagIndex = tag.Number;
+    } catch (const std::exception& e) {
+        if (added)
+            FLinkList->RemoveLast();
+        LogEvent(etException, e.what(), "OnAttribValueFound", "GYHTMLParser");
+    }
+}
+
+void THTMLParser::ApplyMetaRefresh()
+{
+    TWebLinkList& list = *FLinkList;
+    ForEachMetaTag(list, [&](int64_t b, int64_t e) {
+        bool refresh = false;
+        for (int64_t i = b; i < e; ++i)
+            refresh = refresh || SameTextIgnoringCase(list.Get(i)->FValue, "REFRESH");
+        if (!refresh)
+            return;
+        for (int64_t i = b; i < e; ++i) {
+            TWebLinkInfo& link = *list.Get(i);
+            if (link.FAttribName != "CONTENT")
+                continue;
+            const std::string written = link.ValueAsWritten();
+            const size_t eq = written.find('=');
+            if (eq == std::string::npos)
+                continue;
+            std::string_view rest = std::string_view(written).substr(eq + 1);
+            const char first = written[0];
+            if ((first == '"' || first == '\'') && !rest.empty() && rest.back() == first)
+                rest.remove_suffix(1);
+            std::string_view part = Trim(rest);
+            // url='page.html': the address inside its quotes, up to the matching one.
+            if (!part.empty() && (part.front() == '"' || part.front() == '\'')) {
+                const char quote = part.front();
+                part.remove_prefix(1);
+                part = Trim(part.substr(0, part.find(quote)));
+            }
+            if (part.empty())
+                continue;
+            link.FURLPartPos = static_cast<int64_t>(part.data() - written.data());
+            link.FURLPartLength = static_cast<int64_t>(part.size());
+        }
+    });
+}
+
+void THTMLParser::ReadMetaCharset(const TTagData& tag)
+{
+    if (tag.Text.size() < 2)
+        return;
+    const std::string_view inner = tag.Text.substr(1, tag.Text.size() - 2);
+    const size_t nameLength = tag.Name.size();
+    TTagAttribData attrib;
+    if (GetAttribValue(inner, nameLength, "CHARSET", attrib)) {
+        FCharset = CharsetOfContentType("charset=" + attrib.Value);
+        return;
+    }
+    TTagAttribData content;
+    if (GetAttribValue(inner, nameLength, "HTTP-EQUIV", attrib) && SameTextIgnoringCase(attrib.Value, "Content-Type") &&
+        GetAttribValue(inner, nameLength, "CONTENT", content))
+        FCharset = CharsetOfContentType(content.Value);
+}
+
+void THTMLParser::ReadRobotsMeta()
+{
+    TWebLinkList& list = *FLinkList;
+    ForEachMetaTag(list, [&](int64_t b, int64_t e) {
+        bool robots = false;
+        for (int64_t i = b; i < e; ++i) {
+            const TWebLinkInfo& link = *list.Get(i);
+            robots = robots || ((link.FAttribName == "NAME" || link.FAttribName == "HTTP-EQUIV") &&
+                                SameTextIgnoringCase(link.FValue, "ROBOTS"));
+        }
+        if (!robots)
+            return;
+        for (int64_t i = b; i < e; ++i) {
+            const TWebLinkInfo& link = *list.Get(i);
+            if (link.FAttribName != "CONTENT")
+                continue;
+            const std::string directives = AsciiUpperCase(link.FValue);
+            if (directives.find("ALL") != std::string::npos)
+                continue;
+            if (directives.find("NOINDEX") != std::string::npos)
+                FNoIndex = true;
+            if (directives.find("NOFOLLOW") != std::string::npos)
+                FNoFollow = true;
+        }
+    });
+}

@@ -1,0 +1,350 @@
+#include "engine/parse/LinkParser.h"
+
+#include "engine/services/AppTraceLog.h"
+#include "engine/parse/GYCSSParser.h"
+#include "engine/parse/GYHTMLParser.h"
+#include "engine/job/JobControl.h"
+#include "engine/job/JobTypes.h"
+#include "engine/parse/LinkRewrite.h"
+#include "engine/parse/LinkType.h"
+#include "engine/parse/RewriteAhead.h"
+#include "engine/crawl/SpiderDestObject.h"
+#include "engine/messages/SpiderOutputMsgQueue.h"
+#include "engine/services/ThreadSafeFileOps.h"
+#include "engine/job/URLType.h"
+
+#include <exception>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+int32_t WholePercent(int64_t position, int64_t size)
+{
+    if (size <= 0)
+        return 0;
+    return static_cast<int32_t>(position * 100 / size);
+}
+
+uint8_t EndStatus(bool failed, const TJobControl& control)
+{
+    return failed ? RW_STATUS_ERROR : control.CancelRequested() ? RW_STATUS_CANCELLED : RW_STATUS_FINISHED;
+}
+
+THTMLParser& HTMLParser()
+{
+    THTMLParser* parser = THTMLParser::Instance();
+    if (parser == nullptr)
+        throw std::runtime_error("No HTML parser");
+    return *parser;
+}
+
+TCSSParser& CSSParser()
+{
+    TCSSParser* parser = TCSSParser::Instance();
+    if (parser == nullptr)
+        throw std::runtime_error("No CSS parser");
+    return *parser;
+}
+
+// Reads the file's links into list with the parser of its kind.
+void ReadLinks(int kind, const std::string& fileName, const std::string& base, TWebLinkList& list, bool localMode)
+{
+    if (kind == 2)
+        CSSParser().GetLinksInCSSFile(fileName, base, list, localMode ? 1 : 0);
+    else
+        HTMLParser().GetLinksInHTMLFile(fileName, base, list, localMode ? 1 : 0);
+}
+
+}  // namespace
+
+bool TReadWriteOutputMessenger::PostNumbered(TSpiderOutputMsg& msg, bool numberIt)
+{
+    if (numberIt && msg.FMsgType == OUTMSG_READ_STARTED)
+        msg.FReadWrite.FNumber = ++reads_;
+    else if (numberIt && msg.FMsgType == OUTMSG_WRITE_STARTED)
+        msg.FReadWrite.FNumber = ++writes_;
+    TSpiderOutputMessageQueue* queue = TSpiderOutputMessageQueue::Instance();
+    return queue != nullptr && queue->TryToPostMessage(msg);
+}
+
+void PostStarted(TSpiderOutputMsg& msg, uint8_t type, uint8_t kind, const std::string& fileName, const TURL* pageURL)
+{
+    msg.FJobID = 0;
+    msg.FMsgType = type;
+    msg.FReadWrite.FKind = kind;
+    msg.FReadWrite.FStatus = RW_STATUS_STARTED;
+    msg.FReadWrite.FErrorText.clear();
+    msg.FReadWrite.FNumber = 0;
+    // Reports never carry credentials.
+    if (pageURL != nullptr)
+        msg.FReadWrite.FURL.Assign(*pageURL);
+    else
+        msg.FReadWrite.FURL.Clear();
+    msg.FReadWrite.FURL.ClearUserInfo();
+    msg.FReadWrite.FLocalFile = fileName;
+    msg.FReadWrite.FLinkCount = 0;
+    if (auto* messenger = TReadWriteOutputMessenger::Instance())
+        messenger->PostNumbered(msg, true);
+}
+
+void TURLToFilenameMapper::SetLists(TSpiderObjectList* spiderList, TSpiderDestObjectList* destList)
+{
+    spiderList_ = spiderList;
+    destList_ = destList;
+    int32_t count = destList != nullptr ? destList->Count() : 0;
+    if (spiderList != presentSpiderList_ || destList != presentDestList_ || count != presentDestCount_) {
+        ForgetFiles();
+        presentSpiderList_ = spiderList;
+        presentDestList_ = destList;
+        presentDestCount_ = count;
+    }
+}
+
+void TURLToFilenameMapper::ClearLists()
+{
+    spiderList_ = nullptr;
+    destList_ = nullptr;
+}
+
+void TURLToFilenameMapper::ForgetFiles()
+{
+    present_.clear();
+    presentSpiderList_ = nullptr;
+    presentDestList_ = nullptr;
+    presentDestCount_ = 0;
+}
+
+TLinkReplaceOptions RewriteOptionsOf(const TCopyJob& job)
+{
+    TLinkReplaceOptions options;
+    options.FKeepInputFile = job.KeepRewriteInputFiles;
+    options.FAddMark = job.AddMarkOfWebOnRewrite;
+    return options;
+}
+
+int32_t DestIDOfAddress(const TSpiderObjectList& spiders, const TURL& address)
+{
+    const TSpiderObject* object = spiders.Get(spiders.IndexOfURL(address));
+    if (object != nullptr && object->FRedirectedToID != 0)
+        object = spiders.Get(spiders.IndexOfID(object->FRedirectedToID));
+    return object != nullptr ? object->FDestID : 0;
+}
+
+int32_t TURLToFilenameMapper::DestIDOf(const TURL& address)
+{
+    if (spiderList_ == nullptr || destList_ == nullptr)
+        return 0;
+    return DestIDOfAddress(*spiderList_, address);
+}
+
+std::string TURLToFilenameMapper::MapURLToFilename(const TURL& address)
+{
+    std::string name;
+    if (int32_t id = DestIDOf(address); id > 0)
+        destList_->GetFileName(id, name);
+    return name;
+}
+
+std::string TURLToFilenameMapper::MapURLToAvailableFile(const TURL& address)
+{
+    int32_t id = DestIDOf(address);
+    if (id <= 0)
+        return std::string();
+    std::string name;
+    destList_->GetFileName(id, name);
+    if (name.empty())
+        return name;
+    if (present_.size() <= static_cast<size_t>(id))
+        present_.resize(static_cast<size_t>(id) + 1, 0);
+    uint8_t& known = present_[static_cast<size_t>(id)];
+    if (known == 0)
+        known = SafeFileExists(name) ? 1 : 2;
+    return known == 1 ? name : std::string();
+}
+
+void TLinkParser::Post(uint8_t type)
+{
+    msg_.FMsgType = type;
+    if (auto* queue = TSpiderOutputMessageQueue::Instance())
+        queue->TryToPostMessage(msg_);
+}
+
+void TLinkParser::PostProgress(uint8_t type, int64_t size, int32_t percent)
+{
+    // The parsers call back for every block or link; most calls move the percentage by nothing.
+    if (type == lastProgressType_ && size == lastProgressSize_ && percent == lastProgressPercent_)
+        return;
+    lastProgressType_ = type;
+    lastProgressSize_ = size;
+    lastProgressPercent_ = percent;
+    msg_.FReadWrite.FSize = size;
+    msg_.FReadWrite.FStatus = RW_STATUS_RUNNING;
+    msg_.FReadWrite.FPercent = percent;
+    Post(type);
+}
+
+bool TLinkParser::OnReadProgress(int64_t position, int64_t size)
+{
+    const int32_t percent = WholePercent(position, size);
+    if (mode_ == 0)
+        PostProgress(OUTMSG_READ_PROGRESS, size, percent);
+    else
+        PostProgress(OUTMSG_WRITE_PROGRESS, size, percent / 2);
+    // A pause only takes effect between files; a stop lets this file finish.
+    control_->CheckPauseRequests();
+    control_->CheckStopRequests();
+    return control_->CancelRequested();
+}
+
+bool TLinkParser::OnRewriteProgress(int64_t position, int64_t size)
+{
+    PostProgress(OUTMSG_WRITE_PROGRESS, size, WholePercent(position, size) / 2 + 50);
+    control_->CheckStopRequests();
+    return control_->CancelRequested();
+}
+
+void TLinkParser::SetReadCallbacks()
+{
+    auto read = [this](int64_t position, int64_t size) { return OnReadProgress(position, size); };
+    HTMLParser().OnReadProgress = read;
+    CSSParser().OnReadProgress = read;
+}
+
+void TLinkParser::ClearCallbacks()
+{
+    for (TCommonParser* parser : {static_cast<TCommonParser*>(THTMLParser::Instance()),
+                                  static_cast<TCommonParser*>(TCSSParser::Instance())}) {
+        if (parser != nullptr)
+            parser->ClearCallbacks();
+    }
+    control_ = nullptr;
+}
+
+void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fileName, bool localMode,
+                                     bool honorNoIndex, bool honorNoFollow, int32_t pageDepth,
+                                     TSpiderDestObjectList& destList, TSpiderObjectList& spiderList, int kind,
+                                     const TURL& pageURL, const std::string& contentType)
+{
+    (void)destList;
+    if (auto* mapper = TURLToFilenameMapper::Instance())
+        mapper->ForgetFiles();
+    // Only a plain file is read: a missing one, a folder or a symbolic link (which could lead out
+    // of the destination folder) is passed over.
+    if (!IsPlainFileNoFollow(fileName))
+        return;
+    control_ = &control;
+    mode_ = 0;
+    const std::string address = pageURL.GetURLWithoutUserInfo();
+    ForgetProgress();
+    PostStarted(msg_, OUTMSG_READ_STARTED, RW_KIND_PARSE, fileName, &pageURL);
+
+    bool failed = false;
+    std::string title;
+    std::string charset = CharsetOfContentType(contentType);
+    try {
+        SetReadCallbacks();
+        TWebLinkList list;
+        ReadLinks(kind, fileName, address, list, localMode);
+        if (kind != 2) {
+            THTMLParser& html = HTMLParser();
+            title = html.FTitle;
+            if (charset.empty())
+                charset = html.FCharset;
+            if (honorNoFollow && html.FNoFollow) {
+                LogMessage("Honored NOFOLLOW tag at " + address);
+                list.Clear();
+            }
+            if (honorNoIndex && html.FNoIndex) {
+                LogMessage("Honored NOINDEX tag at " + address);
+                // Only a file this job wrote is removed.
+                if (!localMode && !SafeDeleteFile(fileName))
+                    LogAPIError("DeleteFile " + fileName, "ParseLinksIntoList", "LinkParser");
+            }
+        }
+        msg_.FReadWrite.FLinkCount = static_cast<int32_t>(list.Count());
+        const int32_t depth = pageDepth < 0 ? 0 : pageDepth;
+        for (TWebLinkInfo& link : list) {
+            if (!link.FURL.IsValid())
+                continue;
+            // A page from the network never leads to a local file.
+            if (!localMode && link.FURL.GetScheme() == usFile)
+                continue;
+            const bool requisite = kind == 2 || THTMLParser::IsPageRequisite(link);
+            bool isNew = false;
+            control.AddSpiderObjectToList(spiderList, link.FURL, isNew, &pageURL, requisite ? depth : depth + 1);
+            link.FNewAddress = isNew;
+            // The link goes into the queue as it is, without a copy: the list is not used again.
+            msg_.FLinkInfo = std::move(link);
+            msg_.FMsgType = OUTMSG_LINK_FOUND;
+            if (auto* queue = TSpiderOutputMessageQueue::Instance())
+                queue->TryToHandOverMessage(msg_);
+        }
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "ParseLinksIntoList " + address, "LinkParser");
+        msg_.FReadWrite.FErrorText = e.what();
+        failed = true;
+    }
+    ClearCallbacks();
+    msg_.FReadWrite.FPageTitle = kind == 1 ? title : std::string();
+    msg_.FReadWrite.FPageCharset = kind == 1 ? charset : std::string();
+    msg_.FReadWrite.FStatus = EndStatus(failed, control);
+    Post(OUTMSG_READ_ENDED);
+}
+
+void TLinkParser::RewriteLinksInFile(TJobControl& control, const std::string& fileName, bool localMode,
+                                     const TCopyJob& job, TSpiderDestObjectList& destList,
+                                     TSpiderObjectList& spiderList, int kind, const TURL& pageURL)
+{
+    TURLToFilenameMapper* mapper = TURLToFilenameMapper::Instance();
+    if (mapper != nullptr)
+        mapper->SetLists(&spiderList, &destList);
+    TRewriteTask task{fileName, pageURL.GetURLWithoutUserInfo(), localMode, kind};
+    TPreparedRewrite prepared;
+    PrepareRewrite(task, RewriteOptionsOf(job), HTMLParser(), CSSParser(),
+                   [mapper](const TURL& url) {
+                       return mapper != nullptr ? mapper->MapURLToAvailableFile(url) : std::string();
+                   },
+                   prepared);
+    if (mapper != nullptr)
+        mapper->ClearLists();
+    CommitPreparedRewrite(control, prepared, fileName, job, pageURL);
+}
+
+void TLinkParser::CommitPreparedRewrite(TJobControl& control, TPreparedRewrite& prepared, const std::string& fileName,
+                                        const TCopyJob& job, const TURL& pageURL)
+{
+    if (prepared.missing)
+        return;
+    control_ = &control;
+    mode_ = 1;
+    ForgetProgress();
+    PostStarted(msg_, OUTMSG_WRITE_STARTED, RW_KIND_REWRITE, fileName, &pageURL);
+    // The parsers' progress calls, reported as they would have been while rewriting; a cancel
+    // ends the page there and leaves it as it was.
+    bool cancelled = false;
+    for (const TRecordedProgress& call : prepared.progress) {
+        cancelled = call.rewriting ? OnRewriteProgress(call.position, call.size)
+                                   : OnReadProgress(call.position, call.size);
+        if (cancelled)
+            break;
+    }
+    bool failed = false;
+    std::string error = prepared.errorText;
+    if (!cancelled && !prepared.failed && prepared.copy) {
+        try {
+            prepared.copy->Commit(job.KeepRewriteInputFiles ? KeptInputFileName(fileName) : std::string());
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+    }
+    prepared.copy.reset();
+    if (!cancelled && (prepared.failed || !error.empty())) {
+        LogEvent(etException, error, "RewriteLinksInFile " + fileName, "LinkParser");
+        msg_.FReadWrite.FErrorText = error;
+        failed = true;
+    }
+    control_ = nullptr;
+    msg_.FReadWrite.FStatus = EndStatus(failed, control);
+    Post(OUTMSG_WRITE_ENDED);
+}

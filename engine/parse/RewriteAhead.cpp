@@ -1,0 +1,145 @@
+#include "engine/parse/RewriteAhead.h"
+
+#include "engine/parse/GYCSSParser.h"
+#include "engine/parse/GYHTMLParser.h"
+#include "engine/parse/LinkParser.h"
+#include "engine/crawl/SpiderDestObject.h"
+#include "engine/crawl/SpiderObject.h"
+#include "engine/services/ThreadSafeFileOps.h"
+
+#include <algorithm>
+#include <exception>
+
+void PrepareRewrite(const TRewriteTask& task, const TLinkReplaceOptions& options, THTMLParser& html,
+                    TCSSParser& css, const TAddressToFileCallback& addressToFile, TPreparedRewrite& out,
+                    TRewriteSpares* spares)
+{
+    if (!IsPlainFileNoFollow(task.fileName)) {
+        out.missing = true;
+        return;
+    }
+    TCommonParser& parser = task.kind == 2 ? static_cast<TCommonParser&>(css) : static_cast<TCommonParser&>(html);
+    auto record = [&out](bool rewriting) {
+        return [&out, rewriting](int64_t position, int64_t size) {
+            out.progress.push_back({rewriting, position, size});
+            return false;
+        };
+    };
+    html.OnReadProgress = record(false);
+    css.OnReadProgress = record(false);
+    try {
+        TWebLinkList list;
+        const uint8_t localMode = task.localMode ? 1 : 0;
+        if (task.kind == 2)
+            css.GetLinksInCSSFile(task.fileName, task.pageAddress, list, localMode);
+        else
+            html.GetLinksInHTMLFile(task.fileName, task.pageAddress, list, localMode);
+        // A file without links is left untouched.
+        if (list.Count() > 0) {
+            parser.OnRewriteProgress = record(true);
+            parser.OnAddressToFile = addressToFile;
+            const bool marked = task.kind != 2 && html.FMarked;
+            out.copy =
+                PrepareReplacedLinks(parser, task.fileName, task.pageAddress, options, list, task.kind, marked, spares);
+        }
+    } catch (const std::exception& e) {
+        out.failed = true;
+        out.errorText = e.what();
+        out.copy.reset();
+    }
+    html.ClearCallbacks();
+    css.ClearCallbacks();
+}
+
+TRewriteAhead::TRewriteAhead(std::vector<TRewriteTask> tasks, const TSpiderObjectList& spiders,
+                             const TSpiderDestObjectList& dests, const TLinkReplaceOptions& options, int32_t helpers)
+    : spiders_(spiders), dests_(dests), options_(options), tasks_(std::move(tasks)), results_(tasks_.size()),
+      ready_(tasks_.size(), 0)
+{
+    presentCount_ = static_cast<size_t>(dests.Count()) + 1;
+    present_ = std::make_unique<std::atomic<uint8_t>[]>(presentCount_);
+    const int32_t count = std::max<int32_t>(1, std::min<int32_t>(helpers, static_cast<int32_t>(tasks_.size())));
+    if (tasks_.empty())
+        return;
+    helpers_.reserve(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i)
+        helpers_.emplace_back([this] { Work(); });
+}
+
+TRewriteAhead::~TRewriteAhead()
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        stopping_ = true;
+    }
+    windowMoved_.notify_all();
+    for (std::thread& helper : helpers_)
+        helper.join();
+}
+
+std::string TRewriteAhead::AvailableFile(const TURL& address)
+{
+    const int32_t id = DestIDOfAddress(spiders_, address);
+    if (id <= 0 || static_cast<size_t>(id) >= presentCount_)
+        return std::string();
+    std::string name;
+    dests_.GetFileName(id, name);
+    if (name.empty())
+        return name;
+    // Two helpers may both look: the answer is the same.
+    uint8_t known = present_[static_cast<size_t>(id)].load(std::memory_order_relaxed);
+    if (known == 0) {
+        known = SafeFileExists(name) ? 1 : 2;
+        present_[static_cast<size_t>(id)].store(known, std::memory_order_relaxed);
+    }
+    return known == 1 ? name : std::string();
+}
+
+void TRewriteAhead::Work()
+{
+    THTMLParser html{THTMLParser::TPrivateInstance{}};
+    TCSSParser css{TCSSParser::TPrivateInstance{}};
+    const TAddressToFileCallback addressToFile = [this](const TURL& url) { return AvailableFile(url); };
+    std::unique_lock<std::mutex> guard(lock_);
+    for (;;) {
+        // A helper that found the window full waits until half of it is free again, so that the
+        // crawl thread wakes the helpers once per half window rather than for every page.
+        if (next_ >= taken_ + Window) {
+            ++helpersWaiting_;
+            windowMoved_.wait(guard,
+                              [&] { return stopping_ || next_ >= tasks_.size() || next_ + Window / 2 <= taken_ + Window; });
+            --helpersWaiting_;
+        }
+        if (stopping_ || next_ >= tasks_.size())
+            return;
+        const size_t index = next_++;
+        guard.unlock();
+        TPreparedRewrite result;
+        PrepareRewrite(tasks_[index], options_, html, css, addressToFile, result, &spares_);
+        guard.lock();
+        results_[index] = std::move(result);
+        ready_[index] = 1;
+        if (awaited_ == index)
+            resultReady_.notify_one();
+    }
+}
+
+TPreparedRewrite TRewriteAhead::Take(size_t index)
+{
+    std::unique_lock<std::mutex> guard(lock_);
+    if (index >= tasks_.size())
+        return TPreparedRewrite{};
+    // Tasks before this one are passed over: the window starts here.
+    const auto moveWindow = [&](size_t taken) {
+        taken_ = std::max(taken_, taken);
+        if (helpersWaiting_ > 0 && next_ + Window / 2 <= taken_ + Window)
+            windowMoved_.notify_all();
+    };
+    moveWindow(index);
+    awaited_ = index;
+    resultReady_.wait(guard, [&] { return ready_[index] != 0; });
+    awaited_ = SIZE_MAX;
+    TPreparedRewrite result = std::move(results_[index]);
+    moveWindow(index + 1);
+    return result;
+}

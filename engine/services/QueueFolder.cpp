@@ -1,0 +1,256 @@
+#include "engine/services/QueueFolder.h"
+
+#include "engine/services/AppTraceLog.h"
+#include "engine/services/ThreadSafeFileOps.h"
+#include "platform/ErrorCodes.h"
+#include "platform/IniFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kUnit = "JobQueue";
+const char* const kRoutine = "SaveQueueToDisk";
+
+std::string JobFileName(const std::string& folder, size_t n)
+{
+    return folder + "/" + std::to_string(n) + ".GCJ";
+}
+
+std::string ParentOf(const std::string& folder)
+{
+    size_t slash = folder.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : folder.substr(0, slash);
+}
+
+// Makes a rename or an exchange inside folder durable.
+void SyncFolder(const std::string& folder)
+{
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+std::vector<std::string> SubFolders(const std::string& folder)
+{
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return names;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat st {};
+        if (::lstat((folder + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            names.push_back(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+bool LogFailure(const std::string& call)
+{
+    SetLastErrorFromErrno(errno);
+    LogAPIError(call, kRoutine, kUnit);
+    return false;
+}
+
+std::string StatusesText(const std::vector<TQueueSnapshotEntry>& entries)
+{
+    TIniFile ini;
+    ini.WriteInteger("Queue", "JobCount", static_cast<int32_t>(entries.size()));
+    for (size_t n = 1; n <= entries.size(); ++n)
+        ini.WriteInteger("Queue", "JobStatus" + std::to_string(n), entries[n - 1].status);
+    return ini.ToText();
+}
+
+bool WriteFolderContents(const std::string& folder, const std::vector<TQueueSnapshotEntry>& entries)
+{
+    if (!SafeForceDirectories(folder))
+        return LogFailure("ForceDirectories " + folder);
+    DeleteQueueFiles(folder, kRoutine);
+    for (size_t n = 1; n <= entries.size(); ++n)
+        if (!entries[n - 1].job.WriteJobFile(JobFileName(folder, n)))
+            return LogFailure("WriteJobFile " + JobFileName(folder, n));
+    if (!AtomicWriteFile(folder + "/Queue.ini", StatusesText(entries)))
+        return LogFailure("WriteFile " + folder + "/Queue.ini");
+    SyncFolder(folder);
+    return true;
+}
+
+// Empties and removes a folder that held an old queue; its sub-folders go to keepIn first.
+void DisposeOldFolder(const std::string& old, const std::string& keepIn)
+{
+    for (const std::string& name : SubFolders(old))
+        if (::renameat2(AT_FDCWD, (old + "/" + name).c_str(), AT_FDCWD, (keepIn + "/" + name).c_str(),
+                        RENAME_NOREPLACE) != 0)
+            LogFailure("rename " + old + "/" + name);
+    DeleteQueueFiles(old, kRoutine);
+    if (::rmdir(old.c_str()) != 0 && errno != ENOENT)
+        LogFailure("RemoveDirectory " + old);
+}
+
+}  // namespace
+
+void DeleteQueueFiles(const std::string& folder, const char* routine)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string path = folder + "/" + entry->d_name;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+            continue;
+        if (!SafeDeleteFile(path))
+            LogAPIError("DeleteFile " + path, routine, kUnit);
+    }
+    ::closedir(dir);
+}
+
+bool WriteQueueStatuses(const std::string& folder, const std::vector<TQueueSnapshotEntry>& entries)
+{
+    if (!AtomicWriteFile(folder + "/Queue.ini", StatusesText(entries)))
+        return LogFailure("WriteFile " + folder + "/Queue.ini");
+    return true;
+}
+
+bool WriteQueueFolder(const std::string& folder, const std::vector<TQueueSnapshotEntry>& entries, bool keepOld)
+{
+    const std::string fresh = folder + ".new";
+    if (!WriteFolderContents(fresh, entries))
+        return false;
+    const std::string parent = ParentOf(folder);
+    if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE) == 0) {
+        SyncFolder(parent);
+        // The old queue is now at fresh.
+        if (keepOld) {
+            std::string damaged = folder + ".damaged";
+            for (int n = 2; ::access(damaged.c_str(), F_OK) == 0 && n < 1000; ++n)
+                damaged = folder + ".damaged" + std::to_string(n);
+            if (::rename(fresh.c_str(), damaged.c_str()) == 0)
+                LogEvent(etWarning, "Unreadable queue kept as " + damaged, kRoutine, kUnit);
+            else
+                LogFailure("rename " + fresh);
+        } else {
+            DisposeOldFolder(fresh, folder);
+        }
+        return true;
+    }
+    if (errno == ENOENT && ::rename(fresh.c_str(), folder.c_str()) == 0) {
+        SyncFolder(parent);
+        return true;  // there was no queue folder yet
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return LogFailure("rename " + fresh);
+    // No atomic exchange on this file system: the old folder aside, then the new one in.
+    const std::string old = folder + ".old";
+    DisposeOldFolder(old, folder);
+    if (::rename(folder.c_str(), old.c_str()) != 0)
+        return LogFailure("rename " + folder);
+    if (::rename(fresh.c_str(), folder.c_str()) != 0) {
+        LogFailure("rename " + fresh);
+        ::rename(old.c_str(), folder.c_str());
+        return false;
+    }
+    SyncFolder(parent);
+    if (!keepOld)
+        DisposeOldFolder(old, folder);
+    return true;
+}
+
+TQueueFolderWriter::TQueueFolderWriter(std::string folder) : folder_(std::move(folder))
+{
+    thread_ = std::thread([this] { Run(); });
+}
+
+TQueueFolderWriter::~TQueueFolderWriter()
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void TQueueFolderWriter::SetWrittenContentVersion(uint64_t contentVersion)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    writtenVersion_ = contentVersion;
+}
+
+void TQueueFolderWriter::KeepOldFolderOnce()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    keepOld_ = true;
+}
+
+void TQueueFolderWriter::Post(TQueueSnapshot snapshot)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        pending_ = std::move(snapshot);
+    }
+    wake_.notify_all();
+}
+
+bool TQueueFolderWriter::Flush()
+{
+    std::unique_lock<std::mutex> guard(lock_);
+    idle_.wait(guard, [this] { return !pending_ && !writing_; });
+    return lastResult_;
+}
+
+void TQueueFolderWriter::Run()
+{
+    std::unique_lock<std::mutex> guard(lock_);
+    for (;;) {
+        wake_.wait(guard, [this] { return stop_ || pending_; });
+        if (!pending_)
+            return;  // stopping with nothing left to write
+        TQueueSnapshot snapshot = std::move(*pending_);
+        pending_.reset();
+        writing_ = true;
+        guard.unlock();
+        bool ok = Write(snapshot);
+        guard.lock();
+        writing_ = false;
+        lastResult_ = ok;
+        if (!pending_)
+            idle_.notify_all();
+    }
+}
+
+bool TQueueFolderWriter::Write(const TQueueSnapshot& snapshot)
+{
+    bool statusesOnly, keepOld;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        statusesOnly = writtenVersion_ == snapshot.contentVersion && !keepOld_;
+        keepOld = keepOld_;
+    }
+    try {
+        if (statusesOnly && WriteQueueStatuses(folder_, snapshot.entries))
+            return true;
+        if (!WriteQueueFolder(folder_, snapshot.entries, keepOld))
+            return false;
+        std::lock_guard<std::mutex> guard(lock_);
+        writtenVersion_ = snapshot.contentVersion;
+        keepOld_ = false;
+        return true;
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), kRoutine, kUnit);
+        return false;
+    }
+}

@@ -1,0 +1,69 @@
+#pragma once
+// The saved job queue: a folder holding "Queue.ini" ([Queue] JobCount, JobStatus<n>) and one job
+// file "<n>.GCJ" per job. A new folder is written beside the old one and exchanged with it, so a
+// crash at any moment leaves one whole queue on disk.
+#include "engine/job/JobTypes.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct TQueueSnapshotEntry {
+    TCopyJob job;
+    int32_t status = 0;
+};
+
+struct TQueueSnapshot {
+    std::vector<TQueueSnapshotEntry> entries;
+    // Changes whenever a job is added, removed or moved; equal versions hold the same job files.
+    uint64_t contentVersion = 0;
+};
+
+// Writes snapshot into folder by way of folder + ".new" and an exchange. Sub-folders of the old
+// folder move into the new one. keepOld: the old folder is kept as folder + ".damaged" (it held
+// files that could not be read back) instead of being emptied. Errors are logged; False leaves
+// the old folder as it was.
+bool WriteQueueFolder(const std::string& folder, const std::vector<TQueueSnapshotEntry>& entries, bool keepOld);
+// Rewrites only the folder's "Queue.ini", for status changes of a folder whose job files are current.
+bool WriteQueueStatuses(const std::string& folder, const std::vector<TQueueSnapshotEntry>& entries);
+// Deletes the plain files of folder; sub-folders stay. Each failure is logged under routine.
+void DeleteQueueFiles(const std::string& folder, const char* routine);
+
+// Writes queue snapshots on a thread of its own: the latest snapshot wins, and only the statuses
+// are written when the job files on disk are already those of the snapshot.
+class TQueueFolderWriter {
+public:
+    explicit TQueueFolderWriter(std::string folder);
+    ~TQueueFolderWriter();
+    TQueueFolderWriter(const TQueueFolderWriter&) = delete;
+    TQueueFolderWriter& operator=(const TQueueFolderWriter&) = delete;
+
+    // The folder on disk holds the job files of contentVersion (it was just read back whole).
+    void SetWrittenContentVersion(uint64_t contentVersion);
+    // The next full write keeps the old folder aside as ".damaged".
+    void KeepOldFolderOnce();
+    void Post(TQueueSnapshot snapshot);
+    // Waits until every posted snapshot is written; the result of the last write.
+    bool Flush();
+    const std::string& Folder() const { return folder_; }
+
+private:
+    void Run();
+    bool Write(const TQueueSnapshot& snapshot);
+
+    const std::string folder_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::optional<TQueueSnapshot> pending_;
+    bool writing_ = false;
+    bool stop_ = false;
+    bool lastResult_ = true;
+    bool keepOld_ = false;
+    std::optional<uint64_t> writtenVersion_;
+    std::thread thread_;
+};

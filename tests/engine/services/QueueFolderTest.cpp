@@ -1,0 +1,96 @@
+#include "tests/engine/TempTree.h"
+
+#include "engine/services/QueueFolder.h"
+#include "platform/IniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+TQueueSnapshot Queue(std::vector<std::pair<std::string, int32_t>> jobs, uint64_t version)
+{
+    TQueueSnapshot snapshot;
+    snapshot.contentVersion = version;
+    for (const auto& [address, status] : jobs) {
+        TQueueSnapshotEntry entry;
+        entry.job.Clear();
+        entry.job.StartingWebAddress.SetFullURL(address);
+        entry.status = status;
+        snapshot.entries.push_back(std::move(entry));
+    }
+    return snapshot;
+}
+
+std::string AddressOf(const std::string& file)
+{
+    TCopyJob job;
+    return job.ReadJobFile(file) ? job.StartingWebAddress.GetFullURL() : "(unreadable)";
+}
+
+TEST(QueueFolder, WriterExchangesWholeFoldersAndRewritesOnlyStatusesWhenJobsAreUnchanged)
+{
+    TempTree tree;
+    const std::string folder = tree.Path("Queue");
+    TQueueFolderWriter writer(folder);
+    writer.Post(Queue({{"http://a.test/", 0}, {"http://b.test/", 0}}, 1));
+    ASSERT_TRUE(writer.Flush());
+    EXPECT_EQ(AddressOf(folder + "/2.GCJ"), "http://b.test/");
+
+    // Same jobs, new status: only Queue.ini is replaced, a file of the folder stays.
+    tree.Write("Queue/mark", "x");
+    writer.Post(Queue({{"http://a.test/", 1}, {"http://b.test/", 0}}, 1));
+    ASSERT_TRUE(writer.Flush());
+    EXPECT_EQ(TIniFile(folder + "/Queue.ini").ReadInteger("Queue", "JobStatus1", -1), 1);
+    EXPECT_TRUE(std::filesystem::exists(tree.Path("Queue/mark")));
+
+    // Jobs moved: a new folder; sub-folders of the old one come along and nothing is left beside it.
+    tree.MakeFolder("Queue/keep/inner");
+    writer.Post(Queue({{"http://b.test/", 0}}, 2));
+    writer.Post(Queue({{"http://b.test/", 0}, {"http://a.test/", 4}}, 3));  // the latest wins
+    ASSERT_TRUE(writer.Flush());
+    EXPECT_EQ(tree.Listing(), (std::set<std::string>{"Queue/", "Queue/1.GCJ", "Queue/2.GCJ", "Queue/Queue.ini",
+                                                     "Queue/keep/", "Queue/keep/inner/"}));
+    EXPECT_EQ(AddressOf(folder + "/1.GCJ"), "http://b.test/");
+    EXPECT_EQ(TIniFile(folder + "/Queue.ini").ReadInteger("Queue", "JobStatus2", -1), 4);
+}
+
+TEST(QueueFolder, UnreadableQueueIsKeptAsideAndAFailedWriteLeavesTheOldOne)
+{
+    TempTree tree;
+    const std::string folder = tree.Path("Queue");
+    tree.Write("Queue/Queue.ini", "[Queue]\r\nJob");  // cut short
+    tree.Write("Queue/1.GCJ", "[Start]\r\n");
+    {
+        TQueueFolderWriter writer(folder);
+        writer.KeepOldFolderOnce();
+        writer.Post(Queue({{"http://c.test/", 0}}, 1));
+        ASSERT_TRUE(writer.Flush());
+    }
+    EXPECT_EQ(TempTree::Read(tree.Path("Queue.damaged/Queue.ini")), "[Queue]\r\nJob");
+    EXPECT_TRUE(std::filesystem::exists(tree.Path("Queue.damaged/1.GCJ")));
+    EXPECT_EQ(AddressOf(folder + "/1.GCJ"), "http://c.test/");
+
+    // A plain file where the new folder must go: the write fails and the queue stays.
+    tree.Write("Queue.new", "");
+    TQueueFolderWriter writer(folder);
+    writer.Post(Queue({}, 5));
+    EXPECT_FALSE(writer.Flush());
+    EXPECT_EQ(AddressOf(folder + "/1.GCJ"), "http://c.test/");
+}
+
+TEST(QueueFolder, WriterFinishesWhatWasPostedBeforeItEnds)
+{
+    TempTree tree;
+    {
+        TQueueFolderWriter writer(tree.Path("Queue"));
+        for (uint64_t v = 1; v <= 20; ++v)
+            writer.Post(Queue({{"http://v" + std::to_string(v) + ".test/", 0}}, v));
+    }
+    EXPECT_EQ(AddressOf(tree.Path("Queue/1.GCJ")), "http://v20.test/");
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+#include "engine/services/ThreadSafeFileOps.h"
+
+#include "common/TempFolder.h"
+#include "platform/ErrorCodes.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+TEST(ThreadSafeFileOps, MoveNeverOverwrites)
+{
+    TTempFolder tmp;
+    WriteTextFile(tmp / "a.part", "new");
+    WriteTextFile(tmp / "a", "old");
+    EXPECT_FALSE(SafeMoveFile(tmp / "a.part", tmp / "a"));
+    EXPECT_EQ(GetLastErrorCode(), errc::AlreadyExists);
+    EXPECT_EQ(ReadTextFile(tmp / "a"), "old");
+    EXPECT_EQ(ReadTextFile(tmp / "a.part"), "new");
+    ASSERT_TRUE(SafeDeleteFile(tmp / "a"));
+    EXPECT_TRUE(SafeMoveFile(tmp / "a.part", tmp / "a"));
+    EXPECT_EQ(ReadTextFile(tmp / "a"), "new");
+    EXPECT_FALSE(SafeFileExists(tmp / "a.part"));
+    EXPECT_FALSE(SafeMoveFile(tmp / "missing", tmp / "b"));
+    EXPECT_EQ(GetLastErrorCode(), errc::FileNotFound);
+}
+
+TEST(ThreadSafeFileOps, ExistsAndDeleteOnlyForFiles)
+{
+    TTempFolder tmp;
+    ASSERT_TRUE(SafeForceDirectories(tmp / "d"));
+    EXPECT_FALSE(SafeFileExists(tmp / "d"));
+    EXPECT_FALSE(SafeDeleteFile(tmp / "d"));
+    EXPECT_TRUE(std::filesystem::is_directory(tmp / "d"));
+    WriteTextFile(tmp / "f", "x");
+    EXPECT_TRUE(SafeFileExists(tmp / "f"));
+    EXPECT_FALSE(SafeDeleteFile(tmp / "missing"));
+    EXPECT_EQ(GetLastErrorCode(), errc::FileNotFound);
+}
+
+TEST(ThreadSafeFileOps, ForceDirectoriesCreatesEveryLevel)
+{
+    TTempFolder tmp;
+    EXPECT_TRUE(SafeForceDirectories(tmp / "a//b/c/"));
+    EXPECT_TRUE(std::filesystem::is_directory(tmp / "a/b/c"));
+    EXPECT_TRUE(SafeForceDirectories(tmp / "a/b/c"));  // already there
+    WriteTextFile(tmp / "file", "x");
+    EXPECT_FALSE(SafeForceDirectories(tmp / "file"));
+    EXPECT_FALSE(SafeForceDirectories(tmp / "file/sub"));
+    EXPECT_FALSE(SafeForceDirectories(""));
+    // A very deep path fails cleanly instead of exhausting the stack.
+    std::string deep = tmp.Path();
+    for (int i = 0; i < 200000; ++i)
+        deep += "/x";
+    EXPECT_FALSE(SafeForceDirectories(deep));
+}
+
+TEST(ThreadSafeFileOps, SizesAreSixtyFourBit)
+{
+    TTempFolder tmp;
+    const std::string path = tmp / "sparse";
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    const int64_t big = 5LL * 1024 * 1024 * 1024 + 3;
+    ASSERT_EQ(::ftruncate(fd, big), 0);
+    ::close(fd);
+    int64_t size = -1;
+    EXPECT_TRUE(ThreadSafeFileByteSize(path, size));
+    EXPECT_EQ(size, big);
+    WriteTextFile(tmp / "empty", "");
+    EXPECT_TRUE(ThreadSafeFileByteSize(tmp / "empty", size));
+    EXPECT_EQ(size, 0);
+    size = 7;
+    EXPECT_FALSE(ThreadSafeFileByteSize(tmp / "missing", size));
+    EXPECT_EQ(size, 0);
+    EXPECT_FALSE(ThreadSafeFileByteSize(tmp.Path(), size));
+    // A named pipe must not block the caller.
+    ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
+    EXPECT_TRUE(ThreadSafeFileByteSize(tmp / "fifo", size));
+    EXPECT_EQ(size, 0);
+}

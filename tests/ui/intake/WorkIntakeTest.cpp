@@ -1,0 +1,369 @@
+#include "tests/ui/UITestEnvironment.h"
+
+#include "tests/engine/TestLog.h"
+
+#include "engine/job/JobTypes.h"
+#include "engine/services/SavedOptions.h"
+#include "engine/messages/SpiderInputMsg.h"
+#include "engine/messages/SpiderOutputMsgQueue.h"
+#include "ui/queue/JobQueue.h"
+#include "ui/main/Main.h"
+#include "ui/preferences/PreferencesAutomation.h"
+#include "ui/intake/ScrapeURL.h"
+#include "ui/start/Start.h"
+#include "ui/start/StartingAddress.h"
+#include "ui/common/UISettings.h"
+#include "ui/dialogs/URLRanges.h"
+#include "ui/intake/WorkIntake.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+TEST(CommandLinePlan, SwitchesFilesAndAddresses)
+{
+    auto isFile = [](const QString& p) { return p.endsWith(".GCJ"); };
+    auto plan = PlanCommandLine({"http://a.example/", "/runonce", "/unknown", "not an address", "job.GCJ"}, isFile);
+    ASSERT_EQ(plan.size(), 3u);
+    EXPECT_EQ(plan[0].kind, TCommandLineStep::StartAddress);
+    EXPECT_EQ(plan[1].kind, TCommandLineStep::Invalid);
+    EXPECT_EQ(plan[1].param, "not an address");
+    EXPECT_EQ(plan[2].kind, TCommandLineStep::OpenFile);
+    EXPECT_EQ(plan[2].mode, omStart);
+
+    // "/edit" anywhere and in any case turns everything into editing.
+    plan = PlanCommandLine({"job.GCJ", "http://a.example/", "/EDIT"}, isFile);
+    ASSERT_EQ(plan.size(), 2u);
+    EXPECT_EQ(plan[0].mode, omEdit);
+    EXPECT_EQ(plan[1].kind, TCommandLineStep::EditAddress);
+
+    // "/speak" counts only first, and then nothing else is done.
+    plan = PlanCommandLine({"/Speak", "hello there", "http://a.example/"}, isFile);
+    ASSERT_EQ(plan.size(), 1u);
+    EXPECT_EQ(plan[0].kind, TCommandLineStep::Speak);
+    EXPECT_EQ(plan[0].param, "hello there");
+    plan = PlanCommandLine({"http://a.example/", "/speak", "x y"}, isFile);
+    ASSERT_EQ(plan.size(), 2u);
+    EXPECT_EQ(plan[1].kind, TCommandLineStep::Invalid);
+    EXPECT_TRUE(PlanCommandLine({}, isFile).empty());
+
+    // Empty parameters are skipped, and a switch with blanks around it is still a switch.
+    plan = PlanCommandLine({"", " /eventlog ", "  ", "http://a.example/"}, isFile);
+    ASSERT_EQ(plan.size(), 1u);
+    EXPECT_EQ(plan[0].kind, TCommandLineStep::StartAddress);
+}
+
+TEST(AddressLists, LinesAreSplitCutAndFiltered)
+{
+    EXPECT_EQ(SplitTextLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(SplitTextLines("a\n\nb\r\n"), (std::vector<std::string>{"a", "", "b"}));
+    const std::vector<std::string> lines{"http://one.example/ the first site", " http://indented.example/",
+                                         "\thttp://tab.example/x\t", "mailto:me@example.com", "just words",
+                                         "", "ftp://files.example/pub/"};
+    EXPECT_EQ(CleanURLList(lines), (std::vector<std::string>{"http://one.example/", "http://tab.example/x",
+                                                             "ftp://files.example/pub/"}));
+}
+
+TEST(AddressLists, InternetShortcutFiles)
+{
+    const std::string folder = TestHomeFolder() + "/shortcuts/";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    WriteText(folder + "site.url", "[InternetShortcut]\r\nURL=http://site.example/page.htm\r\nIconIndex=0\r\n");
+    WriteText(folder + "empty.url", "[InternetShortcut]\r\nIconIndex=0\r\n");
+    WriteText(folder + "other.url", "[Other]\r\nURL=http://no.example/\r\n");
+    EXPECT_EQ(ExtractURLFromShortcutFile(folder + "site.url"), "http://site.example/page.htm");
+    EXPECT_EQ(ExtractURLFromShortcutFile(folder + "empty.url"), "");
+    EXPECT_EQ(ExtractURLFromShortcutFile(folder + "other.url"), "");
+    EXPECT_EQ(ExtractURLFromShortcutFile(folder + "missing.url"), "");
+}
+
+class WorkIntakeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WriteSettingBool("Automation", "ShowJobQueue", true);
+        WriteSettingBool("Automation", "FocusQueueOnJobAdd", false);
+        folder_ = TestHomeFolder() + "/intake/";
+        QDir(QString::fromStdString(folder_)).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder_ + "out")));
+        form_ = std::make_unique<TMainForm>();
+        InitAfterFormsCreated(*form_, nullptr);
+        form_->StartPage()->StartingAddressPage()->DestinationFolderHistory()->setEditText(QString::fromStdString(folder_));
+    }
+    void TearDown() override
+    {
+        SetClipboardMode(0);
+        form_.reset();
+        WriteSettingBool("Automation", "ShowJobQueue", false);
+    }
+
+    std::vector<std::string> QueuedAddresses() const
+    {
+        std::vector<std::string> out;
+        for (int32_t i = 0; i < form_->JobQueue()->JobCount(); ++i)
+            out.push_back(form_->JobQueue()->Slot(i).FJob.StartingWebAddress.GetURLWithoutUserInfo());
+        return out;
+    }
+
+    std::string JobFile(const std::string& name, const std::string& address)
+    {
+        TCopyJob job;
+        job.Clear();
+        job.StartingWebAddress.SetFullURL(address);
+        job.DestinationFolder = folder_ + "out";
+        const std::string path = folder_ + name;
+        EXPECT_TRUE(job.WriteJobFile(path));
+        return path;
+    }
+
+    void Drop(const QStringList& files)
+    {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const QString& f : files)
+            urls.append(QUrl::fromLocalFile(f));
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form_.get(), &enter);  // a drop is taken only after its enter
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form_.get(), &drop);
+    }
+
+    void SetClipboardMode(int mode)
+    {
+        if (TSavedOptions* options = TSavedOptions::Instance())
+            options->SetClipboardResponse(mode);
+    }
+
+    void Copy(const QString& text)
+    {
+        QGuiApplication::clipboard()->setText(text);
+        QCoreApplication::processEvents();
+    }
+
+    QString EditedAddress() const
+    {
+        return form_->StartPage()->StartingAddressPage()->StartingAddressHistory()->currentText();
+    }
+
+    TSpiderInputMessageQueue input_;
+    TSpiderOutputMessageQueue output_;
+    TBoxRecorder recorder_;
+    std::string folder_;
+    std::unique_ptr<TMainForm> form_;
+};
+
+TEST_F(WorkIntakeTest, CommandLineStartsJobsAndWarnsOfBadParameters)
+{
+    WriteText(folder_ + "site.url", "[InternetShortcut]\r\nURL=http://127.0.0.1:9/short/\r\n");
+    for (const char* p : {"http://127.0.0.1:9/a/", "no address", "/runonce", "/eventlog"})
+        form_->AddCachedParam(p);
+    form_->AddCachedParam(QString::fromStdString(folder_ + "site.url"));
+    form_->AddCachedParam(QString::fromStdString(JobFile("one.GCJ", "http://127.0.0.1:9/job/")));
+    form_->ProcessCommandLine();
+    EXPECT_EQ(QueuedAddresses(), (std::vector<std::string>{"http://127.0.0.1:9/a/", "http://127.0.0.1:9/short/",
+                                                           "http://127.0.0.1:9/job/"}));
+    ASSERT_EQ(recorder_.boxes.size(), 1u);
+    EXPECT_EQ(recorder_.boxes[0], "Invalid Command Line Parameter: no address");
+    EXPECT_TRUE(form_->CachedParams().isEmpty());
+}
+
+TEST_F(WorkIntakeTest, AHandOffArrivingInsideABoxIsWorkedOffInArrivalOrder)
+{
+    // The first start's box is open when the second start's parameters arrive.
+    bool nested = false;
+    TBoxHandler recorder = SetMessageBoxHandler([&](const TBoxRequest&) {
+        if (!nested) {
+            nested = true;
+            form_->AddCachedParam("http://127.0.0.1:9/second/");
+            form_->ProcessCommandLine();
+        }
+        return false;
+    });
+    for (const char* p : {"http://127.0.0.1:9/first/", "not an address", "http://127.0.0.1:9/first-after-box/"})
+        form_->AddCachedParam(p);
+    form_->ProcessCommandLine();
+    SetMessageBoxHandler(recorder);
+    EXPECT_EQ(QueuedAddresses(), (std::vector<std::string>{"http://127.0.0.1:9/first/",
+                                                           "http://127.0.0.1:9/first-after-box/",
+                                                           "http://127.0.0.1:9/second/"}));
+    EXPECT_EQ(form_->JobQueue()->Slot(2).FJobID, 3);
+}
+
+TEST_F(WorkIntakeTest, EditSwitchPutsTheWorkIntoTheStartPage)
+{
+    form_->AddCachedParam("/Edit");
+    form_->AddCachedParam("http://127.0.0.1:9/edit-me/");
+    form_->ProcessCommandLine();
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 0);
+    EXPECT_EQ(EditedAddress(), "http://127.0.0.1:9/edit-me/");
+    EXPECT_EQ(form_->ActivePage(), pgStart);
+
+    form_->AddCachedParam(QString::fromStdString(JobFile("edit.GCJ", "http://127.0.0.1:9/from-file/")));
+    form_->AddCachedParam("/EDIT");
+    form_->ProcessCommandLine();
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 0);
+    EXPECT_EQ(EditedAddress(), "http://127.0.0.1:9/from-file/");
+}
+
+TEST_F(WorkIntakeTest, DroppedJobFilesAreEditedOnTheStartPageAndQueuedElsewhere)
+{
+    const QString first = QString::fromStdString(JobFile("first.gcj", "http://127.0.0.1:9/first/"));
+    const QString second = QString::fromStdString(JobFile("second.GCJ", "http://127.0.0.1:9/second/"));
+    form_->MoveFocusToPage(pgStart);
+    Drop({first});
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 0);
+    EXPECT_EQ(EditedAddress(), "http://127.0.0.1:9/first/");
+
+    Drop({first, second});
+    EXPECT_EQ(QueuedAddresses(),
+              (std::vector<std::string>{"http://127.0.0.1:9/first/", "http://127.0.0.1:9/second/"}));
+    form_->MoveFocusToPage(pgPreferences);
+    Drop({second});
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 3);
+
+    // A job file that cannot be read ends the list.
+    WriteText(folder_ + "broken.GCJ", "not a job");
+    recorder_.boxes.clear();
+    Drop({QString::fromStdString(folder_ + "broken.GCJ"), first});
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 3);
+    EXPECT_EQ(recorder_.boxes.size(), 1u);
+}
+
+TEST_F(WorkIntakeTest, TextFilesOfAddressesCountOnlyOnTheJobQueuePage)
+{
+    const std::string list = folder_ + "sites.TXT";
+    WriteText(list, "http://127.0.0.1:9/one/ first site\r\nnot an address\r\n http://127.0.0.1:9/skipped/\r\n"
+                    "http://127.0.0.1:9/two/\n");
+    form_->MoveFocusToPage(pgStart);
+    form_->OpenFiles({QString::fromStdString(list)}, omStart);
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 0);
+    form_->MoveFocusToPage(pgJobQueue);
+    Drop({QString::fromStdString(list)});
+    EXPECT_EQ(QueuedAddresses(), (std::vector<std::string>{"http://127.0.0.1:9/one/", "http://127.0.0.1:9/two/"}));
+}
+
+TEST_F(WorkIntakeTest, ManyAddressesAreAddedAsOneLotWithOneBoxForTheLinesThatCannotRun)
+{
+    QStringList lines;
+    for (int i = 0; i < 400; ++i)
+        lines << (i % 100 == 50 ? QString("bad line %1").arg(i) : QString("http://127.0.0.1:9/p%1/").arg(i));
+    lines << "";
+    form_->MoveFocusToPage(pgPreferences);
+    const int32_t rebuilds = form_->JobQueue()->ListRebuilds();
+    CreateJobsForAddresses(lines);  // the address range generator's Create Jobs
+    ASSERT_EQ(form_->JobQueue()->JobCount(), 396);
+    EXPECT_EQ(QueuedAddresses()[0], "http://127.0.0.1:9/p0/");
+    EXPECT_EQ(QueuedAddresses()[395], "http://127.0.0.1:9/p399/");
+    EXPECT_EQ(form_->JobQueue()->Slot(395).FJob.JobName, "Untitled Job 396");
+    EXPECT_LE(form_->JobQueue()->ListRebuilds() - rebuilds, 2);
+    ASSERT_EQ(recorder_.boxes.size(), 1u);
+    for (int i : {50, 150, 250, 350})
+        EXPECT_NE(recorder_.boxes[0].find(QString("bad line %1").arg(i).toStdString()), std::string::npos);
+    // The Start page is left as the last single start would have left it.
+    EXPECT_EQ(EditedAddress(), "http://127.0.0.1:9/p399/");
+}
+
+TEST_F(WorkIntakeTest, ClipboardAddressesFollowTheChosenResponse)
+{
+    SetClipboardMode(0);
+    Copy("http://127.0.0.1:9/ignored/");
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 0);
+
+    SetClipboardMode(2);
+    Copy("http://127.0.0.1:9/c1/");
+    Copy("http://127.0.0.1:9/c1/");
+    EXPECT_EQ(QueuedAddresses(), (std::vector<std::string>{"http://127.0.0.1:9/c1/"}));
+    Copy("http://127.0.0.1:9/c2/");
+    Copy("http://127.0.0.1:9/c1/");
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 3);
+    Copy("plain words, no address");
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 3);
+    Copy("http://127.0.0.1:9/l1/\r\nhttp://127.0.0.1:9/l2/ second");
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 5);
+
+    // The program's own copy is not taken as work.
+    form_->SuppressNextClipboardChange();
+    Copy("http://127.0.0.1:9/own/");
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 5);
+
+    // Prompting: one address is put into the Start page; several are left alone.
+    SetClipboardMode(1);
+    form_->MoveFocusToPage(pgPreferences);
+    Copy("http://127.0.0.1:9/p1/\nhttp://127.0.0.1:9/p2/");
+    EXPECT_EQ(form_->ActivePage(), pgPreferences);
+    Copy("http://127.0.0.1:9/prompt/");
+    EXPECT_EQ(form_->ActivePage(), pgStart);
+    EXPECT_EQ(EditedAddress(), "http://127.0.0.1:9/prompt/");
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 5);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WorkIntakeTest, HotkeyPageAndGrabAgreeForEveryStoredKey)
+{
+    TTestLog log;
+    TPreferencesAutomationFrame page;
+    size_t tried = 0;
+    for (int stored = 0; stored <= 255; ++stored) {
+        WriteSettingInteger("Automation", "ScrapeHotkey", stored);
+        page.LoadAutomationPreferences();
+        const int shown = HotkeyTextToVirtualKey(page.ScrapeHotkey()->currentText());
+        EXPECT_EQ(HotkeyToRegister(stored), shown) << stored;
+        // Without an X11 desktop every grab tried fails and is logged, so a row marks a try.
+        form_->Intake()->RegisterURLScrapeHotkey();
+        const size_t now = log.CountOf("\"RegisterHotKey = ");
+        EXPECT_EQ(now - tried, shown != 0 ? 1u : 0u) << stored;
+        tried = now;
+    }
+    EXPECT_EQ(tried, 10u);  // F2 ... F11
+    WriteSettingInteger("Automation", "ScrapeHotkey", 117);
+}
+
+TEST(ScrapeURL, FunctionKeysBrowsersAndTitles)
+{
+    EXPECT_EQ(VirtualKeyToKeysym(117), 0xffc3u);  // F6
+    EXPECT_EQ(VirtualKeyToKeysym(112), 0xffbeu);  // F1
+    EXPECT_EQ(VirtualKeyToKeysym(0), 0u);
+    EXPECT_EQ(VirtualKeyToKeysym(65), 0u);
+    EXPECT_TRUE(IsBrowserWindowClass("Firefox"));
+    EXPECT_TRUE(IsBrowserWindowClass("chromium"));
+    EXPECT_FALSE(IsBrowserWindowClass("xterm"));
+    EXPECT_EQ(PageTitleFromWindowTitle("News - Today \xE2\x80\x94 Mozilla Firefox"), "News - Today");
+    EXPECT_EQ(PageTitleFromWindowTitle("Docs - Chromium"), "Docs");
+    EXPECT_EQ(PageTitleFromWindowTitle("Plain title"), "Plain title");
+    EXPECT_EQ(PageTitleFromWindowTitle(" - Chromium"), " - Chromium");
+}
+
+TEST(ScrapeURL, WithoutAnX11DesktopNoKeyIsHadAndNothingIsTaken)
+{
+    TURLScrapeHotkey hotkey;
+    EXPECT_FALSE(hotkey.Register(117));
+    EXPECT_FALSE(hotkey.IsRegistered());
+    EXPECT_FALSE(hotkey.Unregister());
+    std::string address = "left over", title;
+    EXPECT_FALSE(ScrapeBrowserURL(address, title));
+    EXPECT_TRUE(address.empty());
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+#pragma once
+// Receives the output queue's announcements on the user-interface thread and hands each report
+// to the listeners whose mask holds its type, in the order they registered.
+#include "engine/messages/SpiderOutputSink.h"
+
+#include <QEvent>
+#include <QObject>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class TSpiderOutputMsg;
+
+using TSpiderOutputListener = std::function<void(const TSpiderOutputMsg& msg, int32_t label)>;
+
+// Listener masks of the pages: bit n set means report type n is wanted.
+constexpr uint32_t kStartPageOutputMask = 0x12;        // 1, 4
+constexpr uint32_t kJobQueueOutputMask = 0x9E;         // 1, 2, 3, 4, 7
+constexpr uint32_t kSoundsOutputMask = 0x92;           // 1, 4, 7
+constexpr uint32_t kSpeechOutputMask = 0x12;           // 1, 4
+constexpr uint32_t kProgressOutputMask = 0x7FFEFE;     // 1-7, 9-22
+constexpr uint32_t kJobLogOutputMask = 0x1092;         // 1, 4, 7, 12
+constexpr uint32_t kBrowseOutputMask = 0x92;           // 1, 4, 7
+
+class TSpiderOutputSplitterForm : public QObject, public TSpiderOutputSink {
+    Q_OBJECT
+public:
+    static constexpr int MaxListeners = 10;
+    static const QEvent::Type AnnouncementEvent;
+
+    explicit TSpiderOutputSplitterForm(QObject* parent = nullptr);
+    ~TSpiderOutputSplitterForm() override;
+
+    static TSpiderOutputSplitterForm* Instance() { return instance_; }
+
+    // False (logged "Array full") when ten listeners are registered.
+    bool RegisterForSpiderOutput(uint32_t mask, TSpiderOutputListener listener);
+    int ListenerCount() const { return count_; }
+
+    // Makes this object the output queue's destination. Called once all listeners registered.
+    void SetAsOutputDestination();
+    // Refuses further announcements and leaves the output queue (shut-down).
+    void Close();
+
+    // Takes the report with this label out of the output queue and hands it to the listeners.
+    void OnSpiderOutput(int32_t label);
+    // Hands msg to every listener that wants its type, in registration order.
+    void Deliver(const TSpiderOutputMsg& msg, int32_t label);
+
+    // Output queue side, any thread: posts an announcement event to this object.
+    bool post(int32_t label) override;
+    bool closed() const override { return closed_.load(); }
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    static inline TSpiderOutputSplitterForm* instance_ = nullptr;
+
+    std::array<TSpiderOutputListener, MaxListeners> listeners_;
+    std::array<uint32_t, MaxListeners> masks_{};
+    int count_ = 0;
+    std::unique_ptr<TSpiderOutputMsg> msg_;
+    std::atomic<bool> closed_{false};
+    bool destination_ = false;
+    int delivering_ = 0;
+};

@@ -1,0 +1,297 @@
+#include "ui/progress/ReportViewer.h"
+
+#include "engine/services/AppTraceLog.h"
+#include "engine/services/LanguageStrings.h"
+#include "engine/services/ThreadSafeFileOps.h"
+#include "platform/ErrorCodes.h"
+#include "ui/progress/CopyProgressRpt.h"
+#include "ui/common/MessageBoxes.h"
+#include "ui/common/UISettings.h"
+#include "ui/common/UIStrings.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QScreen>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include <algorithm>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+namespace {
+
+const char* const kUnit = "ReportViewer";
+
+// The hourglass for the lifetime of the object.
+class TWaitCursor {
+public:
+    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+}  // namespace
+
+void DeleteFolderAndContents(const std::string& folder)
+{
+    namespace fs = std::filesystem;
+    try {
+        std::error_code ec;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+            std::error_code typeError;
+            if (!entry.is_regular_file(typeError) && !entry.is_symlink(typeError))
+                continue;
+            if (!SafeDeleteFile(entry.path().string()))
+                LogAPIError("DeleteFile " + entry.path().string(), "DeleteFolderAndContents", kUnit);
+        }
+        if (!fs::exists(folder, ec))
+            return;
+        if (!fs::remove(folder, ec) || ec) {
+            SetLastErrorFromErrno(ec.value());
+            LogAPIError("RemoveDirectory " + folder, "DeleteFolderAndContents", kUnit);
+        }
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "DeleteFolderAndContents", kUnit);
+    }
+}
+
+std::string CopyFolderContents(const std::string& source, const std::string& target)
+{
+    namespace fs = std::filesystem;
+    std::string error;
+    try {
+        for (const fs::directory_entry& entry : fs::directory_iterator(source)) {
+            if (!entry.is_regular_file())
+                continue;
+            std::string to = target + "/" + entry.path().filename().string();
+            std::error_code ec;
+            fs::copy_file(entry.path(), to, fs::copy_options::overwrite_existing, ec);
+            if (ec) {
+                SetLastErrorFromErrno(ec.value());
+                LogAPIError("CopyFile " + entry.path().string() + " " + to, "CopyFolderContents", kUnit);
+                error = GetLastErrorText();
+            }
+        }
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "CopyFolderContents", kUnit);
+        error = e.what();
+    }
+    return error;
+}
+
+QRect PlaceReportWindow(const QSize& frameSize, const QRect& ownerFrame, const QRect& available)
+{
+    QRect r(QPoint(0, 0), frameSize);
+    r.moveCenter(ownerFrame.center());
+    if (!available.isValid())
+        return r;
+    r.setWidth(std::min(r.width(), available.width()));
+    r.setHeight(std::min(r.height(), available.height()));
+    r.moveLeft(std::clamp(r.left(), available.left(), available.right() + 1 - r.width()));
+    r.moveTop(std::clamp(r.top(), available.top(), available.bottom() + 1 - r.height()));
+    return r;
+}
+
+TReportViewForm::TReportViewForm(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setMinimumSize(431, 246);
+    resize(760, 560);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* toolBar = new QToolBar(this);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    auto addButton = [&](QStyle::StandardPixmap icon, void (TReportViewForm::*handler)()) {
+        auto* button = new QToolButton(toolBar);
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setIcon(style()->standardIcon(icon));
+        button->setMinimumSize(93, 39);
+        connect(button, &QToolButton::clicked, this, handler);
+        toolBar->addWidget(button);
+        return button;
+    };
+    saveButton_ = addButton(QStyle::SP_DialogSaveButton, &TReportViewForm::SaveButtonClick);
+    pageSetupButton_ = addButton(QStyle::SP_FileDialogDetailedView, &TReportViewForm::PageSetupButtonClick);
+    printPreviewButton_ = addButton(QStyle::SP_FileDialogContentsView, &TReportViewForm::PrintPreviewButtonClick);
+    printButton_ = addButton(QStyle::SP_ComputerIcon, &TReportViewForm::PrintButtonClick);
+    layout->addWidget(toolBar);
+
+    webBrowser_ = new QWebEngineView(this);
+    QWebEngineSettings* settings = webBrowser_->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    settings->setDefaultTextEncoding("utf-8");
+    connect(webBrowser_, &QWebEngineView::loadStarted, this, [this] { loading_ = true; });
+    connect(webBrowser_, &QWebEngineView::loadFinished, this, [this](bool) { loading_ = false; });
+    layout->addWidget(webBrowser_, 1);
+    UpdateLanguageLabels();
+}
+
+TReportViewForm::~TReportViewForm()
+{
+    if (!reportLoaded_)
+        return;
+    if (loading_) {
+        // Stop the load so the files can go; nothing else will remove them.
+        webBrowser_->stop();
+        LogEvent(etWarning, "Report deleted while loading", "FormDestroy", kUnit);
+    }
+    DeleteFolderAndContents(reportFolder_);
+    reportLoaded_ = false;
+}
+
+void TReportViewForm::PlaceOn(const QWidget* owner)
+{
+    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    const QRect ownerFrame = owner ? owner->frameGeometry() : available;
+    // Before it is first shown the window has no frame yet: the owner's tells its size.
+    QMargins frame(0, 0, 0, 0);
+    if (isVisible())
+        frame = QMargins(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    else if (owner && owner->isVisible())
+        frame = QMargins(owner->geometry().left() - ownerFrame.left(), owner->geometry().top() - ownerFrame.top(),
+                         ownerFrame.right() - owner->geometry().right(),
+                         ownerFrame.bottom() - owner->geometry().bottom());
+    const QSize frameSize = size().grownBy(frame);
+    const QRect placed = PlaceReportWindow(frameSize, ownerFrame, available);
+    resize(placed.size().shrunkBy(frame).expandedTo(minimumSize()));
+    move(placed.topLeft());
+}
+
+void TReportViewForm::UpdateLanguageLabels()
+{
+    setWindowTitle(QUIString(372));
+    saveButton_->setText(QUIString(373).remove('&'));
+    pageSetupButton_->setText(QUIString(374));
+    printPreviewButton_->setText(QUIString(375));
+    printButton_->setText(QUIString(376).remove('&'));
+    ApplyLanguageFont(this);
+}
+
+void TReportViewForm::CreateAndDisplayReport(const TJobResultsReportData& data)
+{
+    TWaitCursor wait;
+    try {
+        if (reportFolder_.empty())
+            reportFolder_ = UIDataFolder() + "Report";
+        if (loading_)
+            throw std::runtime_error("Previous report load incomplete");
+        // The folder is emptied of whatever an earlier report (or run) left there.
+        DeleteFolderAndContents(reportFolder_);
+        reportLoaded_ = false;
+        SafeForceDirectories(reportFolder_);
+        if (data.CreateJobResultsReport(reportFolder_, reportPath_)) {
+            saveFolderDefault_ = data.Job.GetDestinationPath();
+            loading_ = true;
+            webBrowser_->load(QUrl::fromLocalFile(QString::fromStdString(reportPath_)));
+            reportLoaded_ = true;
+            show();
+            raise();
+        } else {
+            ShowMessageBox(this, QUIString(371) + "\r\n" + QStr(reportPath_), QUIString(371), TBoxIcon::Warning);
+        }
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "CreateAndDisplayReport", kUnit);
+    }
+}
+
+void TReportViewForm::SaveButtonClick()
+{
+    QString folder = QFileDialog::getExistingDirectory(this, QUIString(72), QStr(saveFolderDefault_));
+    if (folder.isEmpty())
+        return;
+    while (folder.size() > 1 && folder.endsWith('/'))
+        folder.chop(1);
+    std::string error = CopyFolderContents(reportFolder_, StdStr(folder));
+    if (!error.empty())
+        ShowMessageBox(this, QStr(error), windowTitle(), TBoxIcon::Error);
+}
+
+bool TReportViewForm::HasDocument() const
+{
+    return reportLoaded_ && !webBrowser_->url().isEmpty();
+}
+
+bool TReportViewForm::PrintAndWait(QPrinter* printer)
+{
+    QEventLoop loop;
+    bool ok = false;
+    auto connection = connect(webBrowser_, &QWebEngineView::printFinished, &loop, [&](bool success) {
+        ok = success;
+        loop.quit();
+    });
+    webBrowser_->print(printer);
+    loop.exec();
+    disconnect(connection);
+    return ok;
+}
+
+void TReportViewForm::WBPrintWithDialog()
+{
+    if (!printer_)
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(printer_.get(), this);
+    if (dialog.exec() == QDialog::Accepted && !PrintAndWait(printer_.get()))
+        throw std::runtime_error("Printing failed");
+}
+
+void TReportViewForm::WBPrintPreview()
+{
+    if (!printer_)
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintPreviewDialog dialog(printer_.get(), this);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) { PrintAndWait(printer); });
+    dialog.exec();
+}
+
+void TReportViewForm::WBPrintPageSetup()
+{
+    if (!printer_)
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPageSetupDialog dialog(printer_.get(), this);
+    dialog.exec();
+}
+
+void TReportViewForm::RunPrintCommand(void (TReportViewForm::*command)(), const char* routine)
+{
+    if (!HasDocument())
+        return;
+    try {
+        (this->*command)();
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), routine, kUnit);
+    }
+}
+
+void TReportViewForm::PrintButtonClick()
+{
+    RunPrintCommand(&TReportViewForm::WBPrintWithDialog, "WBPrintWithDialog");
+}
+
+void TReportViewForm::PrintPreviewButtonClick()
+{
+    RunPrintCommand(&TReportViewForm::WBPrintPreview, "WBPrintPreview");
+}
+
+void TReportViewForm::PageSetupButtonClick()
+{
+    RunPrintCommand(&TReportViewForm::WBPrintPageSetup, "WBPrintPageSetup");
+}
