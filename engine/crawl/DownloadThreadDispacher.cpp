@@ -319,6 +319,8 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
             crawler.MapSpiderObjectToDest(*object, dests, spiders);
         const int32_t destIndex = dests.IndexOfID(object->FDestID);
         if (TSpiderDestObject* dest = dests.Get(destIndex)) {
+            if (outcome.FFileWritten)
+                dest->FLocalSource = false;
             // Only a file the filter accepted (fetched now or already on disk) is parsed.
             const bool accepted =
                 outcome.FFilterCode == FILTER_ACCEPTED || outcome.FFilterCode == FILTER_PREVIOUSLY_DOWNLOADED;
@@ -327,8 +329,6 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
                 dest->FParseKind = outcome.FParseKind;
                 crawler.NoteParseCandidate(destIndex);
             }
-            if (outcome.FFileWritten)
-                dest->FLocalSource = false;
         }
         if (outcome.FRedirectURL.IsValid()) {
             const auto chain = redirectChain_.find(object->FID);

@@ -9,6 +9,7 @@
 #include "engine/messages/SpiderOutputMsgQueue.h"
 
 #include "engine/parse/LinkParser.h"
+#include "engine/parse/ParseAhead.h"
 #include "engine/post/PostProcess.h"
 #include "engine/parse/RewriteAhead.h"
 #include "platform/InternetLibrary.h"
@@ -44,8 +45,8 @@ std::string CurrentFolder()
     return ::getcwd(buffer.data(), buffer.size()) ? std::string(buffer.data()) : std::string();
 }
 
-// Helper threads that prepare rewritten pages: the download threads rest meanwhile.
-int32_t RewriteHelperCount()
+// Helper threads that read pages ahead, and later prepare rewritten ones.
+int32_t HelperCount()
 {
     const unsigned cores = std::thread::hardware_concurrency();
     return static_cast<int32_t>(std::clamp<unsigned>(cores > 1 ? cores - 1 : 1, 1, 4));
@@ -147,6 +148,43 @@ int32_t TSpiderThread::AddSpiderObjectToList(TSpiderObjectList& spiders, const T
     return listObject ? listObject->FID : 0;
 }
 
+void TSpiderThread::NoteParseCandidate(int32_t destIndex)
+{
+    parseCandidates_.insert(destIndex);
+    OfferParse(destIndex);
+}
+
+bool TSpiderThread::ParseTaskOf(const TSpiderDestObject& dest, const TSpiderObject& owner, TParseTask& task) const
+{
+    if (!IsInsideDestination(dest.FFileName, FJob))
+        return false;
+    task.fileName = dest.FFileName;
+    task.pageAddress = owner.FURL.GetURLWithoutUserInfo();
+    task.localMode = dest.FLocalSource;
+    task.kind = dest.FParseKind;
+    return true;
+}
+
+void TSpiderThread::OfferParse(int32_t destIndex)
+{
+    if (!parseAhead_ || !jobSpiders_ || !jobDests_)
+        return;
+    const TSpiderDestObject* dest = jobDests_->Get(destIndex);
+    if (!dest || !dest->FParseNeeded || dest->FParsed)
+        return;
+    const TSpiderObject* owner = jobSpiders_->Get(jobSpiders_->IndexOfDestOwner(dest->FID));
+    TParseTask task;
+    if (owner && ParseTaskOf(*dest, *owner, task))
+        parseAhead_->Offer(destIndex, std::move(task));
+}
+
+void TSpiderThread::EndParsingAhead()
+{
+    parseAhead_.reset();
+    jobSpiders_ = nullptr;
+    jobDests_ = nullptr;
+}
+
 void TSpiderThread::AddStartingAddress(TSpiderObjectList& spiders, const TCopyJob& job)
 {
     bool isNew = false;
@@ -200,8 +238,11 @@ void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestOb
         const int32_t index = *parseCandidates_.begin();
         parseCandidates_.erase(parseCandidates_.begin());
         TSpiderDestObject* dest = dests.Get(index);
-        if (!dest || !dest->FParseNeeded || dest->FParsed)
+        if (!dest || !dest->FParseNeeded || dest->FParsed) {
+            if (parseAhead_)
+                parseAhead_->Drop(index);
             continue;
+        }
         dest->FParsed = true;
         TSpiderObject* owner = spiders.Get(spiders.IndexOfDestOwner(dest->FID));
         if (!owner) {
@@ -212,7 +253,16 @@ void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestOb
             LogEvent(etWarning, "Not parsed outside the destination: " + dest->FFileName, "ParseFileListItems", kUnit);
             continue;
         }
-        if (TLinkParser* parser = TLinkParser::Instance())
+        TLinkParser* parser = TLinkParser::Instance();
+        if (!parser)
+            continue;
+        TParseTask task;
+        TPreparedParse prepared;
+        if (parseAhead_ && ParseTaskOf(*dest, *owner, task) && parseAhead_->Take(index, task, prepared))
+            parser->CommitPreparedParse(*this, prepared, dest->FFileName, dest->FLocalSource,
+                                        job.HonorRobotNoIndexTags, job.HonorRobotNoFollowTags, owner->FDepth, spiders,
+                                        dest->FParseKind, owner->FURL, owner->FMimeType);
+        else
             parser->ParseLinksIntoList(*this, dest->FFileName, dest->FLocalSource, job.HonorRobotNoIndexTags,
                                        job.HonorRobotNoFollowTags, owner->FDepth, dests, spiders, dest->FParseKind,
                                        owner->FURL, owner->FMimeType);
@@ -241,7 +291,7 @@ void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderD
                              dest->FParseKind});
         }
     }
-    TRewriteAhead ahead(std::move(tasks), spiders, dests, RewriteOptionsOf(job), RewriteHelperCount());
+    TRewriteAhead ahead(std::move(tasks), spiders, dests, RewriteOptionsOf(job), HelperCount());
     for (int32_t i = 0; i < count; ++i) {
         ::WaitWhilePaused(*this);
         if (CancelRequested()) {
@@ -293,6 +343,7 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         {
             thread.FJobID = 0;
             thread.parseCandidates_.clear();
+            thread.EndParsingAhead();
         }
     } idleAtEnd{*this};
 
@@ -310,6 +361,9 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
 
         TSpiderObjectList spiders;
         TSpiderDestObjectList dests;
+        jobSpiders_ = &spiders;
+        jobDests_ = &dests;
+        parseAhead_ = std::make_unique<TParseAhead>(HelperCount());
         AddStartingAddress(spiders, FJob);
         TDownloadThreadDispacher& dispatcher = *TDownloadThreadDispacher::Instance();
         dispatcher.ClearStartPageName();
@@ -326,6 +380,8 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
             if (!dispatcher.HasUndispatchedObjects(spiders))
                 break;
         }
+        // Every page has been read: the rewrite's helpers take the cores.
+        EndParsingAhead();
         if (FJob.RewriteLinks)
             MapAllSpiderObjectsToDest(spiders, dests);
         RewriteLinksInListItems(spiders, dests, FJob);

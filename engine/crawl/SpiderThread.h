@@ -12,12 +12,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <set>
 
 class TSpiderDestObject;
 class TSpiderDestObjectList;
 class TSpiderObject;
 class TSpiderObjectList;
+class TParseAhead;
+struct TParseTask;
 class TURL;
 
 class TSpiderThread : public TThread, public TJobControl {
@@ -57,8 +60,9 @@ public:
     // Gives the object its destination (the local file it maps to); True when it owns it.
     bool MapSpiderObjectToDest(TSpiderObject& object, TSpiderDestObjectList& dests, TSpiderObjectList& spiders);
     void MapAllSpiderObjectsToDest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests);
-    // The destination at this index may now need parsing.
-    void NoteParseCandidate(int32_t destIndex) { parseCandidates_.insert(destIndex); }
+    // The destination at this index may now need parsing; while a job runs, helpers start
+    // reading it.
+    void NoteParseCandidate(int32_t destIndex);
 
     void ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job);
     void RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job);
@@ -68,9 +72,18 @@ protected:
 
 private:
     void PostJobReport(uint8_t type);
+    // The task of reading the destination's links as the parse driver would; False when it
+    // would not be read.
+    bool ParseTaskOf(const TSpiderDestObject& dest, const TSpiderObject& owner, TParseTask& task) const;
+    void OfferParse(int32_t destIndex);
+    void EndParsingAhead();
 
     // Destinations that may need parsing, by index: the parse driver always takes the lowest.
     std::set<int32_t> parseCandidates_;
+    // The running job's lists and the helpers reading its pages ahead (none between jobs).
+    TSpiderObjectList* jobSpiders_ = nullptr;
+    TSpiderDestObjectList* jobDests_ = nullptr;
+    std::unique_ptr<TParseAhead> parseAhead_;
     TSpiderOutputMsg pauseReport_;
     TSpiderInputMsg pauseCommand_;
 };

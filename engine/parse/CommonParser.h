@@ -15,6 +15,14 @@ using TParserProgressCallback = std::function<bool(int64_t position, int64_t siz
 // An address -> its local file name, empty when none.
 using TAddressToFileCallback = std::function<std::string(const TURL& address)>;
 
+// One call of a parser's progress callback, recorded by a helper thread to be replayed by the
+// crawl thread.
+struct TRecordedProgress {
+    bool rewriting = false;  // the rewrite-progress callback, else read-progress
+    int64_t position = 0;
+    int64_t size = 0;
+};
+
 class TCommonParser {
 public:
     TCommonParser() = default;

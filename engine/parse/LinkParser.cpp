@@ -7,6 +7,7 @@
 #include "engine/job/JobTypes.h"
 #include "engine/parse/LinkRewrite.h"
 #include "engine/parse/LinkType.h"
+#include "engine/parse/ParseAhead.h"
 #include "engine/parse/RewriteAhead.h"
 #include "engine/crawl/SpiderDestObject.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
@@ -227,6 +228,56 @@ void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fi
                                      const TURL& pageURL, const std::string& contentType)
 {
     (void)destList;
+    ReadLinksIntoList(control, nullptr, fileName, localMode, honorNoIndex, honorNoFollow, pageDepth, spiderList, kind,
+                      pageURL, contentType);
+}
+
+void TLinkParser::CommitPreparedParse(TJobControl& control, TPreparedParse& prepared, const std::string& fileName,
+                                      bool localMode, bool honorNoIndex, bool honorNoFollow, int32_t pageDepth,
+                                      TSpiderObjectList& spiderList, int kind, const TURL& pageURL,
+                                      const std::string& contentType)
+{
+    ReadLinksIntoList(control, &prepared, fileName, localMode, honorNoIndex, honorNoFollow, pageDepth, spiderList,
+                      kind, pageURL, contentType);
+}
+
+void TLinkParser::ReplayPreparedRead(TPreparedParse& prepared, int kind, const std::string& fileName,
+                                     const std::string& address, bool localMode, TWebLinkList& list)
+{
+    for (size_t call = 0; call < prepared.progress.size(); ++call) {
+        const TRecordedProgress& recorded = prepared.progress[call];
+        if (!OnReadProgress(recorded.position, recorded.size))
+            continue;
+        // A cancel taken here ended the reading at this call: read the page again up to it,
+        // silently, for the links found before it.
+        size_t calls = 0;
+        auto upToCancel = [&calls, call](int64_t, int64_t) { return calls++ == call; };
+        HTMLParser().OnReadProgress = upToCancel;
+        CSSParser().OnReadProgress = upToCancel;
+        ReadLinks(kind, fileName, address, list, localMode);
+        if (kind != 2)
+            TakePageFacts(prepared);
+        return;
+    }
+    if (prepared.failed)
+        throw std::runtime_error(prepared.errorText);
+    list = std::move(prepared.list);
+}
+
+void TLinkParser::TakePageFacts(TPreparedParse& facts)
+{
+    const THTMLParser& html = HTMLParser();
+    facts.title = html.FTitle;
+    facts.charset = html.FCharset;
+    facts.noFollow = html.FNoFollow;
+    facts.noIndex = html.FNoIndex;
+}
+
+void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepared, const std::string& fileName,
+                                    bool localMode, bool honorNoIndex, bool honorNoFollow, int32_t pageDepth,
+                                    TSpiderObjectList& spiderList, int kind, const TURL& pageURL,
+                                    const std::string& contentType)
+{
     if (auto* mapper = TURLToFilenameMapper::Instance())
         mapper->ForgetFiles();
     // Only a plain file is read: a missing one, a folder or a symbolic link (which could lead out
@@ -240,22 +291,27 @@ void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fi
     PostStarted(msg_, OUTMSG_READ_STARTED, RW_KIND_PARSE, fileName, &pageURL);
 
     bool failed = false;
-    std::string title;
+    TPreparedParse read;  // what reading the page told besides its links
+    TPreparedParse& facts = prepared != nullptr ? *prepared : read;
     std::string charset = CharsetOfContentType(contentType);
     try {
         SetReadCallbacks();
         TWebLinkList list;
-        ReadLinks(kind, fileName, address, list, localMode);
+        if (prepared != nullptr) {
+            ReplayPreparedRead(*prepared, kind, fileName, address, localMode, list);
+        } else {
+            ReadLinks(kind, fileName, address, list, localMode);
+            if (kind != 2)
+                TakePageFacts(read);
+        }
         if (kind != 2) {
-            THTMLParser& html = HTMLParser();
-            title = html.FTitle;
             if (charset.empty())
-                charset = html.FCharset;
-            if (honorNoFollow && html.FNoFollow) {
+                charset = facts.charset;
+            if (honorNoFollow && facts.noFollow) {
                 LogMessage("Honored NOFOLLOW tag at " + address);
                 list.Clear();
             }
-            if (honorNoIndex && html.FNoIndex) {
+            if (honorNoIndex && facts.noIndex) {
                 LogMessage("Honored NOINDEX tag at " + address);
                 // Only a file this job wrote is removed.
                 if (!localMode && !SafeDeleteFile(fileName))
@@ -286,7 +342,7 @@ void TLinkParser::ParseLinksIntoList(TJobControl& control, const std::string& fi
         failed = true;
     }
     ClearCallbacks();
-    msg_.FReadWrite.FPageTitle = kind == 1 ? title : std::string();
+    msg_.FReadWrite.FPageTitle = kind == 1 ? facts.title : std::string();
     msg_.FReadWrite.FPageCharset = kind == 1 ? charset : std::string();
     msg_.FReadWrite.FStatus = EndStatus(failed, control);
     Post(OUTMSG_READ_ENDED);

@@ -15,7 +15,9 @@ class TCopyJob;
 class TJobControl;
 class TSpiderDestObjectList;
 class TURL;
+struct TPreparedParse;
 struct TPreparedRewrite;
+class TWebLinkList;
 
 // Posts reports through the output queue, numbering page reads and file writes apart.
 class TReadWriteOutputMessenger : public TSingleton<TReadWriteOutputMessenger> {
@@ -77,6 +79,12 @@ public:
                             bool honorNoFollow, int32_t pageDepth, TSpiderDestObjectList& destList,
                             TSpiderObjectList& spiderList, int kind, const TURL& pageURL,
                             const std::string& contentType = std::string());
+    // Adds the links of a page read ahead (TParseAhead) and reports them as ParseLinksIntoList
+    // would have; a cancel taken while its progress is replayed ends the reading there.
+    void CommitPreparedParse(TJobControl& control, TPreparedParse& prepared, const std::string& fileName,
+                             bool localMode, bool honorNoIndex, bool honorNoFollow, int32_t pageDepth,
+                             TSpiderObjectList& spiderList, int kind, const TURL& pageURL,
+                             const std::string& contentType = std::string());
     // kind 2: a style sheet, 1 a page.
     void RewriteLinksInFile(TJobControl& control, const std::string& fileName, bool localMode, const TCopyJob& job,
                             TSpiderDestObjectList& destList, TSpiderObjectList& spiderList, int kind,
@@ -88,6 +96,16 @@ public:
                                const TCopyJob& job, const TURL& pageURL);
 
 private:
+    // Reads the page, or takes what was read ahead, and adds and reports its links.
+    void ReadLinksIntoList(TJobControl& control, TPreparedParse* prepared, const std::string& fileName,
+                           bool localMode, bool honorNoIndex, bool honorNoFollow, int32_t pageDepth,
+                           TSpiderObjectList& spiderList, int kind, const TURL& pageURL,
+                           const std::string& contentType);
+    // Replays the recorded progress calls and takes the links read ahead.
+    void ReplayPreparedRead(TPreparedParse& prepared, int kind, const std::string& fileName,
+                            const std::string& address, bool localMode, TWebLinkList& list);
+    // Title, charset and robots flags of the page the HTML parser read last.
+    static void TakePageFacts(TPreparedParse& facts);
     bool OnReadProgress(int64_t position, int64_t size);
     bool OnRewriteProgress(int64_t position, int64_t size);
     void Post(uint8_t type);

@@ -30,13 +30,6 @@ struct TRewriteTask {
     int kind = 1;  // 2 a style sheet, else a page
 };
 
-// One call of a parser's progress callback.
-struct TRecordedProgress {
-    bool rewriting = false;  // the rewrite-progress callback, else read-progress
-    int64_t position = 0;
-    int64_t size = 0;
-};
-
 struct TPreparedRewrite {
     bool missing = false;  // no plain file under the name: nothing is reported
     std::vector<TRecordedProgress> progress;

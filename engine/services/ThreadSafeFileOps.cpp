@@ -117,6 +117,18 @@ bool IsPlainFileNoFollow(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool PlainFileStamp(const std::string& path, TFileStamp& stamp)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    stamp.device = static_cast<uint64_t>(st.st_dev);
+    stamp.inode = static_cast<uint64_t>(st.st_ino);
+    stamp.size = static_cast<int64_t>(st.st_size);
+    stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
 bool SafeDeleteFile(const std::string& path)
 {
     std::lock_guard<std::mutex> guard(FileOpsLock());

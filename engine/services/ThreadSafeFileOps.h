@@ -18,3 +18,14 @@ bool SafeFileExists(const std::string& path);
 // A regular file under the name itself (a symbolic link, folder or missing name gives False).
 bool IsPlainFileNoFollow(const std::string& path);
 bool SafeDeleteFile(const std::string& path);
+
+// What identifies one version of a plain file: a file replaced or written again gets another.
+struct TFileStamp {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = 0;
+    int64_t modifiedNs = 0;
+    bool operator==(const TFileStamp&) const = default;
+};
+// The stamp of a regular file under the name itself; False for anything else.
+bool PlainFileStamp(const std::string& path, TFileStamp& stamp);

@@ -3,6 +3,7 @@
 #include "engine/parse/GYCSSParser.h"
 #include "engine/parse/GYHTMLParser.h"
 #include "engine/job/JobTypes.h"
+#include "engine/parse/ParseAhead.h"
 #include "engine/parse/RewriteAhead.h"
 #include "engine/crawl/SpiderDestObject.h"
 #include "engine/services/ThreadSafeFileOps.h"
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <unistd.h>
 
@@ -425,4 +427,193 @@ TEST_F(LinkParserTest, ProgressReportsRepeatNothing)
     for (size_t i = 1; i < read.size(); ++i)
         EXPECT_GT(read[i], read[i - 1]);
     EXPECT_GE(read.size(), 99u);  // every percent, once
+}
+
+namespace {
+
+// What a reading leaves in the reports: everything but the read numbers, which count on.
+std::vector<std::string> ReadTrace(const std::vector<std::unique_ptr<TSpiderOutputMsg>>& all, size_t from, size_t to)
+{
+    std::vector<std::string> trace;
+    for (size_t i = from; i < to; ++i) {
+        const TSpiderOutputMsg& m = *all[i];
+        const TFileReadWriteMsg& rw = m.FReadWrite;
+        std::string line = std::to_string(m.FMsgType);
+        if (m.FMsgType == OUTMSG_LINK_FOUND)
+            line += " " + m.FLinkInfo.FValue + " " + m.FLinkInfo.FURL.GetFullURL() + (m.FLinkInfo.FNewAddress ? " new" : "");
+        else
+            line += " " + rw.FLocalFile + " " +
+                    (m.FMsgType == OUTMSG_READ_PROGRESS ? std::to_string(rw.FPercent) : std::string()) + " " +
+                    std::to_string(rw.FStatus) + " " +
+                    std::to_string(rw.FLinkCount) + " " + rw.FPageTitle + " " + rw.FPageCharset;
+        trace.push_back(line);
+    }
+    return trace;
+}
+
+std::vector<std::string> ListTrace(const TSpiderObjectList& list)
+{
+    std::vector<std::string> trace;
+    for (int32_t i = 0; i < list.Count(); ++i) {
+        const TSpiderObject& object = *list.Get(i);
+        trace.push_back(object.FURL.GetFullURL() + " " + std::to_string(object.FDepth) + " " +
+                        object.FReferrer.GetFullURL());
+    }
+    return trace;
+}
+
+}  // namespace
+
+// Pages read by helpers ahead and committed later add the same addresses and post the same
+// reports as pages read on the spot; a file that is gone is read on the spot (no report).
+TEST_F(LinkParserTest, PagesReadAheadMatchPagesReadOnTheSpot)
+{
+    std::string big = "<meta charset=koi8-r><title>Big</title><link rel=stylesheet href=s.css>"
+                      "<meta http-equiv=refresh content=\"5; url=next.htm\">";
+    for (int i = 0; i < 300; ++i)
+        big += "<a href=\"p" + std::to_string(i % 11) + ".htm\">x</a><img src=\"i" + std::to_string(i % 5) +
+               ".gif\">" + std::string(500, ' ');
+    const std::vector<std::pair<std::string, std::string>> pages = {
+        {"big.htm", big},
+        {"s.css", "a{background:url(bg.png)} @import \"more.css\";"},
+        {"robots.htm", "<meta name=robots content=nofollow><a href=hidden.htm>h</a>"},
+        {"gone.htm", ""},
+        {"small.htm", "<a href=\"big.htm#top\">b</a><a href=\"javascript:x()\">j</a><a href=\"http://o/\">o</a>"},
+    };
+    std::vector<TParseTask> tasks;
+    for (const auto& [name, text] : pages) {
+        if (name != "gone.htm")
+            tree.Write(name, text);
+        tasks.push_back({tree.Path(name), "http://h/" + name, false, name == "s.css" ? 2 : 1});
+    }
+    auto read = [&](TSpiderObjectList& list, TParseAhead* ahead) {
+        int taken = 0;
+        for (size_t i = 0; i < tasks.size(); ++i) {
+            const TParseTask& task = tasks[i];
+            const TURL page = Address(task.pageAddress);
+            TPreparedParse prepared;
+            if (ahead != nullptr && ahead->Take(static_cast<int32_t>(i), task, prepared)) {
+                ++taken;
+                parser.CommitPreparedParse(control, prepared, task.fileName, false, false, true, 1, list, task.kind,
+                                           page, "text/html");
+            } else {
+                parser.ParseLinksIntoList(control, task.fileName, false, false, true, 1, dests, list, task.kind, page,
+                                          "text/html");
+            }
+        }
+        return taken;
+    };
+    TSpiderObjectList onTheSpot;
+    read(onTheSpot, nullptr);
+    TSpiderObjectList ahead;
+    {
+        TParseAhead helpers(3);
+        for (size_t i = 0; i < tasks.size(); ++i)
+            helpers.Offer(static_cast<int32_t>(i), tasks[i]);
+        helpers.WaitWhileQueued();
+        EXPECT_EQ(read(ahead, &helpers), 4);
+    }
+    EXPECT_EQ(ListTrace(ahead), ListTrace(onTheSpot));
+    EXPECT_GT(onTheSpot.Count(), 18);
+
+    const auto& all = reports.Reports();
+    ASSERT_EQ(all.size() % 2, 0u);
+    const size_t half = all.size() / 2;
+    const std::vector<std::string> first = ReadTrace(all, 0, half);
+    EXPECT_EQ(ReadTrace(all, half, all.size()), first);
+    EXPECT_GT(std::count_if(first.begin(), first.end(), [](const std::string& l) { return l.rfind("10 ", 0) == 0; }),
+              50);
+    const std::string ended = "12 " + tasks[0].fileName;
+    EXPECT_TRUE(std::any_of(first.begin(), first.end(), [&](const std::string& l) {
+        return l.rfind(ended, 0) == 0 && l.ends_with(" 603 Big koi8-r");
+    }));
+}
+
+// A cancel taken while a page's progress is replayed ends its reading at that very call: the
+// links found before it are added, as when the page is read on the spot.
+TEST_F(LinkParserTest, CancelWhileCommittingAPageReadAheadStopsWhereReadingWouldHave)
+{
+    std::string text;
+    for (int i = 0; i < 400; ++i)
+        text += "<a href=\"p" + std::to_string(i) + ".htm\">link</a>" + std::string(2000, ' ');
+    const std::string file = tree.Write("p.htm", text);
+    const TURL page = Address("http://h/p.htm");
+    const TParseTask task{file, "http://h/p.htm", false, 1};
+
+    ListJobControl spot;
+    spot.CancelAfterChecks = 40;
+    TSpiderObjectList onTheSpot;
+    parser.ParseLinksIntoList(spot, file, false, false, false, 0, dests, onTheSpot, 1, page);
+
+    ListJobControl committing;
+    committing.CancelAfterChecks = 40;
+    TSpiderObjectList ahead;
+    {
+        TParseAhead helpers(1);
+        helpers.Offer(7, task);
+        helpers.WaitWhileQueued();
+        TPreparedParse prepared;
+        ASSERT_TRUE(helpers.Take(7, task, prepared));
+        EXPECT_EQ(prepared.list.Count(), 400);
+        parser.CommitPreparedParse(committing, prepared, file, false, false, false, 0, ahead, 1, page);
+    }
+    EXPECT_EQ(ListTrace(ahead), ListTrace(onTheSpot));
+    EXPECT_GT(onTheSpot.Count(), 0);
+    EXPECT_LT(onTheSpot.Count(), 400);
+    const auto& all = reports.Reports();
+    const size_t half = all.size() / 2;
+    EXPECT_EQ(ReadTrace(all, half, all.size()), ReadTrace(all, 0, half));
+    EXPECT_EQ(all.back()->FReadWrite.FStatus, RW_STATUS_CANCELLED);
+}
+
+// A result is handed over only for the very task and file it was read from; pages taken in any
+// order, beyond the window, come out whole.
+TEST_F(LinkParserTest, ReadingAheadHandsOverOnlyWhatStillFits)
+{
+    const std::string file = tree.Write("a.htm", "<a href=b.htm>b</a>");
+    const TParseTask task{file, "http://h/a.htm", false, 1};
+    THTMLParser html2{THTMLParser::TPrivateInstance{}};
+    TCSSParser css2{TCSSParser::TPrivateInstance{}};
+    TPreparedParse prepared;
+    PrepareParse(task, html2, css2, prepared);
+    EXPECT_TRUE(StillFits(prepared, task));
+    EXPECT_FALSE(StillFits(prepared, {file, "http://h/other/a.htm", false, 1}));
+    EXPECT_FALSE(StillFits(prepared, {file, "http://h/a.htm", true, 1}));
+    tree.Write("a.htm.new", "<a href=c.htm>c</a>");
+    ASSERT_EQ(::rename(tree.Path("a.htm.new").c_str(), file.c_str()), 0);
+    EXPECT_FALSE(StillFits(prepared, task));  // replaced since
+
+    TPreparedParse missing;
+    PrepareParse({tree.Path("none.htm"), "http://h/none.htm", false, 1}, html2, css2, missing);
+    EXPECT_FALSE(missing.usable);
+
+    TParseAhead helpers(2);
+    TPreparedParse out;
+    EXPECT_FALSE(helpers.Take(1, task, out));  // never offered
+    helpers.Offer(2, task);
+    helpers.Drop(2);
+    EXPECT_FALSE(helpers.Take(2, task, out));
+    helpers.Offer(3, {file, "http://h/x.htm", false, 1});
+    helpers.Offer(3, task);  // the later offer holds
+    const bool taken = helpers.Take(3, task, out);
+    if (taken)
+        EXPECT_EQ(out.list.Get(0)->FURL.GetFullURL(), "http://h/c.htm");
+
+    const int pages = static_cast<int>(TParseAhead::Window) * 3;
+    std::vector<TParseTask> tasks;
+    for (int i = 0; i < pages; ++i) {
+        const std::string name = "p" + std::to_string(i) + ".htm";
+        tasks.push_back({tree.Write(name, "<img src=i" + std::to_string(i) + ".gif>"), "http://h/" + name, false, 1});
+        helpers.Offer(100 + i, tasks.back());
+    }
+    int handed = 0;
+    for (int i = pages - 1; i >= 0; --i) {
+        TPreparedParse page;
+        if (!helpers.Take(100 + i, tasks[static_cast<size_t>(i)], page))
+            continue;
+        ++handed;
+        ASSERT_EQ(page.list.Count(), 1);
+        EXPECT_EQ(page.list.Get(0)->FURL.GetFullURL(), "http://h/i" + std::to_string(i) + ".gif");
+    }
+    EXPECT_GT(handed, 0);
 }

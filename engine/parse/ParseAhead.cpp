@@ -1,0 +1,165 @@
+#include "engine/parse/ParseAhead.h"
+
+#include "engine/parse/GYCSSParser.h"
+#include "engine/parse/GYHTMLParser.h"
+
+#include <exception>
+#include <utility>
+
+void PrepareParse(const TParseTask& task, THTMLParser& html, TCSSParser& css, TPreparedParse& out)
+{
+    out.task = task;
+    out.usable = false;
+    if (!PlainFileStamp(task.fileName, out.stamp))
+        return;
+    auto record = [&out](int64_t position, int64_t size) {
+        out.progress.push_back({false, position, size});
+        return false;
+    };
+    html.OnReadProgress = record;
+    css.OnReadProgress = record;
+    const uint8_t localMode = task.localMode ? 1 : 0;
+    try {
+        if (task.kind == 2) {
+            css.GetLinksInCSSFile(task.fileName, task.pageAddress, out.list, localMode);
+        } else {
+            html.GetLinksInHTMLFile(task.fileName, task.pageAddress, out.list, localMode);
+            out.title = html.FTitle;
+            out.charset = html.FCharset;
+            out.noFollow = html.FNoFollow;
+            out.noIndex = html.FNoIndex;
+        }
+    } catch (const std::exception& e) {
+        out.failed = true;
+        out.errorText = e.what();
+    }
+    html.ClearCallbacks();
+    css.ClearCallbacks();
+    // A file replaced while it was read may have been read half old, half new.
+    TFileStamp after;
+    out.usable = PlainFileStamp(task.fileName, after) && after == out.stamp;
+}
+
+bool StillFits(const TPreparedParse& prepared, const TParseTask& task)
+{
+    TFileStamp now;
+    return prepared.usable && prepared.task == task && PlainFileStamp(task.fileName, now) && now == prepared.stamp;
+}
+
+TParseAhead::TParseAhead(int32_t helpers)
+{
+    const int32_t count = helpers < 1 ? 1 : helpers;
+    helpers_.reserve(static_cast<size_t>(count));
+    for (int32_t i = 0; i < count; ++i)
+        helpers_.emplace_back([this] { Work(); });
+}
+
+TParseAhead::~TParseAhead()
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        stopping_ = true;
+    }
+    workWaiting_.notify_all();
+    for (std::thread& helper : helpers_)
+        helper.join();
+}
+
+void TParseAhead::Offer(int32_t index, TParseTask task)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (const auto held = held_.find(index); held != held_.end()) {
+            // Read again under the new task: the one held is dropped when its helper is done.
+            if (held->second.ready)
+                held_.erase(held);
+            else
+                held->second.dropped = true;
+        }
+        queued_.insert_or_assign(index, std::move(task));
+    }
+    workWaiting_.notify_one();
+}
+
+bool TParseAhead::Take(int32_t index, const TParseTask& task, TPreparedParse& out)
+{
+    {
+        std::unique_lock<std::mutex> guard(lock_);
+        if (queued_.erase(index) > 0)
+            return false;
+        const auto held = held_.find(index);
+        if (held == held_.end() || held->second.dropped)
+            return false;
+        resultReady_.wait(guard, [&] { return held->second.ready; });
+        out = std::move(held->second.result);
+        held_.erase(held);
+    }
+    workWaiting_.notify_one();
+    return StillFits(out, task);
+}
+
+void TParseAhead::Drop(int32_t index)
+{
+    bool freed = false;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        queued_.erase(index);
+        if (const auto held = held_.find(index); held != held_.end()) {
+            if (held->second.ready) {
+                held_.erase(held);
+                freed = true;
+            } else {
+                held->second.dropped = true;
+            }
+        }
+    }
+    if (freed)
+        workWaiting_.notify_one();
+}
+
+std::map<int32_t, TParseTask>::iterator TParseAhead::NextQueued()
+{
+    // An index still being read under an older offer waits until that reading is done.
+    auto next = queued_.begin();
+    while (next != queued_.end() && held_.count(next->first) > 0)
+        ++next;
+    return next;
+}
+
+void TParseAhead::WaitWhileQueued()
+{
+    std::unique_lock<std::mutex> guard(lock_);
+    resultReady_.wait(guard, [&] { return stopping_ || held_.size() >= Window || NextQueued() == queued_.end(); });
+}
+
+void TParseAhead::Work()
+{
+    THTMLParser html{THTMLParser::TPrivateInstance{}};
+    TCSSParser css{TCSSParser::TPrivateInstance{}};
+    std::unique_lock<std::mutex> guard(lock_);
+    for (;;) {
+        workWaiting_.wait(guard,
+                          [&] { return stopping_ || (held_.size() < Window && NextQueued() != queued_.end()); });
+        if (stopping_)
+            return;
+        const auto next = NextQueued();
+        const int32_t index = next->first;
+        const TParseTask task = std::move(next->second);
+        queued_.erase(next);
+        held_[index];
+        resultReady_.notify_all();
+        guard.unlock();
+        TPreparedParse result;
+        PrepareParse(task, html, css, result);
+        guard.lock();
+        THeld& slot = held_[index];
+        if (slot.dropped) {
+            held_.erase(index);
+            workWaiting_.notify_all();
+            continue;
+        }
+        slot.result = std::move(result);
+        slot.ready = true;
+        resultReady_.notify_all();
+    }
+}

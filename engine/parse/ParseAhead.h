@@ -1,0 +1,93 @@
+#pragma once
+// Reading downloaded pages' links on helper threads while the crawl thread is busy elsewhere.
+// A helper reads a page as the crawl thread would and records the progress calls the parsers
+// made; the crawl thread later takes the pages in its own order and adds their links, replaying
+// the reports (TLinkParser::CommitPreparedParse). A page whose file or reading changed since is
+// read again on the crawl thread, so what is added and reported is that of reading it then.
+#include "engine/parse/CommonParser.h"
+#include "engine/parse/LinkType.h"
+#include "engine/services/ThreadSafeFileOps.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+class TCSSParser;
+class THTMLParser;
+
+struct TParseTask {
+    std::string fileName;
+    std::string pageAddress;  // without user info: the base of the page's values
+    bool localMode = false;
+    int kind = 1;  // 2 a style sheet, else a page
+    bool operator==(const TParseTask&) const = default;
+};
+
+struct TPreparedParse {
+    TParseTask task;
+    bool usable = false;  // False: the file was missing or changed while it was read
+    TFileStamp stamp;     // the file as it was read
+    std::vector<TRecordedProgress> progress;
+    TWebLinkList list;
+    bool failed = false;  // the reading raised errorText
+    std::string errorText;
+    // Pages only.
+    std::string title;
+    std::string charset;
+    bool noFollow = false;
+    bool noIndex = false;
+};
+
+// Reads the task's links with the parser of its kind, recording the progress calls instead of
+// reporting them.
+void PrepareParse(const TParseTask& task, THTMLParser& html, TCSSParser& css, TPreparedParse& out);
+
+// True when the prepared result is that of reading the task's file now.
+bool StillFits(const TPreparedParse& prepared, const TParseTask& task);
+
+class TParseAhead {
+public:
+    explicit TParseAhead(int32_t helpers);
+    // Stops the helpers; results not taken are dropped.
+    ~TParseAhead();
+    TParseAhead(const TParseAhead&) = delete;
+    TParseAhead& operator=(const TParseAhead&) = delete;
+
+    // Queues the page at this index; helpers take the lowest index first. An offer for an index
+    // already queued or held replaces it.
+    void Offer(int32_t index, TParseTask task);
+    // Hands over the page's result, waiting while a helper reads it. False when it was never
+    // prepared, or not for this task and file: the caller reads the page itself.
+    bool Take(int32_t index, const TParseTask& task, TPreparedParse& out);
+    // Forgets the page: it will not be taken.
+    void Drop(int32_t index);
+    // Waits until helpers have started every page queued, or the window is full.
+    void WaitWhileQueued();
+
+    // Results held at once (read or being read): bounds the memory of links waiting.
+    static constexpr size_t Window = 16;
+
+private:
+    struct THeld {
+        bool ready = false;
+        bool dropped = false;
+        TPreparedParse result;
+    };
+    void Work();
+    // The lowest queued index no helper is reading; end() when none.
+    std::map<int32_t, TParseTask>::iterator NextQueued();
+
+    std::mutex lock_;
+    std::condition_variable workWaiting_;  // helpers wait here for a task and room in the window
+    std::condition_variable resultReady_;  // the crawl thread waits here for a page being read or started
+    std::map<int32_t, TParseTask> queued_;
+    std::unordered_map<int32_t, THeld> held_;
+    bool stopping_ = false;
+    std::vector<std::thread> helpers_;
+};
