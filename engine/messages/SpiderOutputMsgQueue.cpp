@@ -2,6 +2,8 @@
 
 #include "engine/services/AppTraceLog.h"
 
+#include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -12,6 +14,8 @@ TSpiderOutputMessageQueue::TSpiderOutputMessageQueue()
 {
     for (auto& slot : slots_)
         slot = std::make_unique<TLabeledSpiderOutputMsg>();
+    for (auto& spare : spares_)
+        spare = std::make_unique<TLabeledSpiderOutputMsg>();
 }
 
 TSpiderOutputMessageQueue::~TSpiderOutputMessageQueue() = default;
@@ -96,48 +100,102 @@ bool TSpiderOutputMessageQueue::TryToHandOverMessage(TSpiderOutputMsg& message)
     return TryToPost(message, &message);
 }
 
-bool TSpiderOutputMessageQueue::TryToPost(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver)
+TSpiderOutputMessageQueue::TRetryTimes TSpiderOutputMessageQueue::RetryTimes()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return times_;
+}
+
+bool TSpiderOutputMessageQueue::WaitBeforeRetry(TRetryState& retry, uint64_t generation, bool full)
 {
     using Clock = std::chrono::steady_clock;
+    if (Abandoned()) {
+        LogEvent(etWarning, "Post message abandoned: output closed", "TryToPostMessage", kUnit);
+        return false;
+    }
+    const Clock::time_point now = Clock::now();
+    if (!retry.warned || now - retry.lastWarning > retry.times.warnEvery) {
+        LogEvent(etWarning, "Post message failed", "TryToPostMessage", kUnit);
+        retry.lastWarning = now;
+        retry.warned = true;
+    }
+    if (now - retry.first > retry.times.giveUp)
+        throw std::runtime_error("Spider output msg queue full");
+    // Woken early once the sink changes or, when the queue was full, enough slots are free. A
+    // post refused for another reason waits the whole retry time.
+    std::unique_lock<std::mutex> guard(lock_);
+    ++waitingSenders_;
+    slotFreed_.wait_for(guard, retry.times.retry,
+                        [&] { return changes_ != generation || (full && order_.Count() <= kWakeSendersAt); });
+    --waitingSenders_;
+    return true;
+}
+
+bool TSpiderOutputMessageQueue::TryToPost(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver)
+{
     uint64_t generation = 0;
     bool full = false;
     // Most reports find a free slot at once: one lock, nothing else.
     if (PostUnderLock(message, handOver, generation, full))
         return true;
-    TRetryTimes times;
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        times = times_;
-    }
-    const Clock::time_point first = Clock::now();
-    Clock::time_point lastWarning;
-    bool warned = false;
+    TRetryState retry{RetryTimes()};
     for (;;) {
-        if (Abandoned()) {
-            LogEvent(etWarning, "Post message abandoned: output closed", "TryToPostMessage", kUnit);
+        if (!WaitBeforeRetry(retry, generation, full))
             return false;
-        }
-        const Clock::time_point now = Clock::now();
-        if (!warned || now - lastWarning > times.warnEvery) {
-            LogEvent(etWarning, "Post message failed", "TryToPostMessage", kUnit);
-            lastWarning = now;
-            warned = true;
-        }
-        if (now - first > times.giveUp)
-            throw std::runtime_error("Spider output msg queue full");
-        {
-            // Woken early once the sink changes or, when the queue was full, enough slots are
-            // free. A post refused for another reason waits the whole retry time.
-            std::unique_lock<std::mutex> guard(lock_);
-            ++waitingSenders_;
-            slotFreed_.wait_for(guard, times.retry, [&] {
-                return changes_ != generation || (full && order_.Count() <= kWakeSendersAt);
-            });
-            --waitingSenders_;
-        }
         if (PostUnderLock(message, handOver, generation, full))
             return true;
     }
+}
+
+int32_t TSpiderOutputMessageQueue::HandOverUnderLock(TSpiderOutputMsg* messages, int32_t count, uint64_t& generation,
+                                                     bool& full)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    generation = changes_;
+    full = order_.Full();
+    if (full)
+        return 0;
+    if (!sink_) {
+        LogEvent(etWarning, "No destination window", "PostMessage", kUnit);
+        return 0;
+    }
+    const int32_t posted = std::min(count, Capacity - order_.Count());
+    const int32_t first = nextLabel_;
+    nextLabel_ += posted;
+    // Announced under the lock, as one post is: the reports are in their slots before anyone
+    // can ask for them.
+    if (!sink_->postRange(first, posted)) {
+        LogAPIError("Windows.PostMessage", "PostMessage", kUnit);
+        return 0;
+    }
+    for (int32_t i = 0; i < posted; ++i) {
+        TLabeledSpiderOutputMsg& slot = *slots_[order_.NextFree()];
+        slot.FLabel = first + i;
+        slot.FMsg.SwapUsedFields(messages[i]);
+        order_.Append();
+    }
+    return posted;
+}
+
+int32_t TSpiderOutputMessageQueue::TryToHandOverMessages(TSpiderOutputMsg* messages, int32_t count)
+{
+    int32_t done = 0;
+    std::optional<TRetryState> retry;
+    while (done < count) {
+        uint64_t generation = 0;
+        bool full = false;
+        const int32_t posted = HandOverUnderLock(messages + done, count - done, generation, full);
+        if (posted > 0) {
+            done += posted;
+            retry.reset();  // the give-up time counts from the first refusal in a row
+            continue;
+        }
+        if (!retry)
+            retry.emplace(TRetryState{RetryTimes()});
+        if (!WaitBeforeRetry(*retry, generation, full))
+            break;
+    }
+    return done;
 }
 
 bool TSpiderOutputMessageQueue::RetrieveMessage(int32_t label, TSpiderOutputMsg& message)
@@ -147,7 +205,11 @@ bool TSpiderOutputMessageQueue::RetrieveMessage(int32_t label, TSpiderOutputMsg&
 
 int32_t TSpiderOutputMessageQueue::RetrieveMessages(const int32_t* labels, int32_t count, TSpiderOutputMsg* messages)
 {
+    // The reports are taken out of their slots by exchanging each slot's object with a spare:
+    // the queue's lock is held for the exchanges only, never while report parts are moved.
+    std::lock_guard<std::mutex> retrieving(retrieveLock_);
     int32_t taken = 0;
+    bool wakeSenders = false;
     {
         std::lock_guard<std::mutex> guard(lock_);
         for (int32_t i = 0; i < count; ++i) {
@@ -157,17 +219,19 @@ int32_t TSpiderOutputMessageQueue::RetrieveMessages(const int32_t* labels, int32
                 ++pos;
             if (pos == order_.Count())
                 continue;
-            // The slot is free once taken: its parts are swapped out, not copied.
-            messages[taken++].SwapUsedFields(slots_[order_.SlotAt(pos)]->FMsg);
+            slots_[order_.SlotAt(pos)].swap(spares_[taken++]);
             order_.RemoveAt(pos);
         }
         // A waiting sender is woken once a batch of slots is free, not for every single one:
         // a consumer that keeps pace would otherwise cost a wake-up per report.
-        if (taken == 0 || waitingSenders_ == 0 || order_.Count() > kWakeSendersAt)
-            return taken;
-        ++changes_;
+        wakeSenders = taken > 0 && waitingSenders_ > 0 && order_.Count() <= kWakeSendersAt;
+        if (wakeSenders)
+            ++changes_;
     }
-    slotFreed_.notify_all();
+    if (wakeSenders)
+        slotFreed_.notify_all();
+    for (int32_t i = 0; i < taken; ++i)
+        messages[i].SwapUsedFields(spares_[i]->FMsg);
     return taken;
 }
 

@@ -47,6 +47,10 @@ public:
     // once posted, message holds in their place whatever the slot held. For a producer that
     // fills those parts anew for every report of the type (a found link).
     bool TryToHandOverMessage(TSpiderOutputMsg& message);
+    // Hands the reports over in order (as TryToHandOverMessage does each), as many at a time
+    // as there are free slots, each group announced to the sink at once. Returns how many were
+    // posted: fewer only when the queue was abandoned.
+    int32_t TryToHandOverMessages(TSpiderOutputMsg* messages, int32_t count);
     // Takes the report with this label out of the queue; False when no slot has it. The parts
     // of its type are swapped out of the slot, the rest of message keeps its contents.
     bool RetrieveMessage(int32_t label, TSpiderOutputMsg& message);
@@ -58,7 +62,20 @@ public:
     int32_t Count() const;
 
 private:
+    // How long a sender has been refused, for its warnings and its giving up.
+    struct TRetryState {
+        TRetryTimes times;
+        std::chrono::steady_clock::time_point first = std::chrono::steady_clock::now();
+        std::chrono::steady_clock::time_point lastWarning;
+        bool warned = false;
+    };
     bool Abandoned();
+    TRetryTimes RetryTimes();
+    // Waits until a refused post may succeed; False (logged) when the queue is abandoned.
+    // Throws "Spider output msg queue full" after the give-up time.
+    bool WaitBeforeRetry(TRetryState& retry, uint64_t generation, bool full);
+    // Posts up to count reports at once under the lock, handing their parts over; how many.
+    int32_t HandOverUnderLock(TSpiderOutputMsg* messages, int32_t count, uint64_t& generation, bool& full);
     bool TryToPost(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver);
     // One attempt under the lock; generation is the change count seen, full whether the
     // queue was full. With handOver (the message itself), its parts are swapped into the slot
@@ -70,6 +87,9 @@ private:
     std::condition_variable slotFreed_;
     TSpiderOutputSink* sink_ = nullptr;
     std::array<std::unique_ptr<TLabeledSpiderOutputMsg>, Capacity> slots_;
+    // Exchanged with the slots taken out; one retrieval uses them at a time.
+    std::mutex retrieveLock_;
+    std::array<std::unique_ptr<TLabeledSpiderOutputMsg>, Capacity> spares_;
     TSlotOrder<Capacity> order_;
     int32_t nextLabel_ = 1;
     static constexpr int32_t kWakeSendersAt = Capacity / 2;

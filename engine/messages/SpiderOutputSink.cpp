@@ -2,11 +2,17 @@
 
 bool THeadlessOutputSink::post(int32_t label)
 {
+    return postRange(label, 1);
+}
+
+bool THeadlessOutputSink::postRange(int32_t first, int32_t count)
+{
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (closed_ || refusing_)
             return false;
-        labels_.push_back(label);
+        for (int32_t i = 0; i < count; ++i)
+            labels_.push_back(first + i);
         if (batchWaiter_ && labels_.size() < wakeAt_)
             return true;
         batchWaiter_ = false;

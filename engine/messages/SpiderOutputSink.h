@@ -15,6 +15,15 @@ public:
     // Announces the report with this label; False when the announcement could not be made.
     // Called with the output queue's lock held: it must not call back into the queue.
     virtual bool post(int32_t label) = 0;
+    // Announces the reports labelled first .. first + count - 1, in order, as one announcement
+    // where the receiver can take them so; False when they could not all be announced.
+    virtual bool postRange(int32_t first, int32_t count)
+    {
+        for (int32_t i = 0; i < count; ++i)
+            if (!post(first + i))
+                return false;
+        return true;
+    }
     // True once the receiver is gone for good; senders then stop retrying.
     virtual bool closed() const { return false; }
 };
@@ -23,6 +32,7 @@ public:
 class THeadlessOutputSink : public TSpiderOutputSink {
 public:
     bool post(int32_t label) override;
+    bool postRange(int32_t first, int32_t count) override;
     bool closed() const override;
 
     // Waits up to timeout for a label; False on time-out or when closed and drained.

@@ -171,6 +171,16 @@ void TLinkParser::Post(uint8_t type)
         queue->TryToPostMessage(msg_);
 }
 
+void TLinkParser::PostLinkReports()
+{
+    const size_t count = batchedLinks_;
+    batchedLinks_ = 0;
+    if (count == 0)
+        return;
+    if (auto* queue = TSpiderOutputMessageQueue::Instance())
+        queue->TryToHandOverMessages(linkReports_.data(), static_cast<int32_t>(count));
+}
+
 void TLinkParser::PostProgress(uint8_t type, int64_t size, int32_t percent)
 {
     // The parsers call back for every block or link; most calls move the percentage by nothing.
@@ -331,12 +341,17 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
             control.AddSpiderObjectToList(spiderList, link.FURL, isNew, &pageURL, requisite ? depth : depth + 1);
             link.FNewAddress = isNew;
             // The link goes into the queue as it is, without a copy: the list is not used again.
-            msg_.FLinkInfo = std::move(link);
-            msg_.FMsgType = OUTMSG_LINK_FOUND;
-            if (auto* queue = TSpiderOutputMessageQueue::Instance())
-                queue->TryToHandOverMessage(msg_);
+            TSpiderOutputMsg& report = linkReports_[batchedLinks_++];
+            report.FMsgType = OUTMSG_LINK_FOUND;
+            report.FJobID = msg_.FJobID;
+            report.FResultCode = msg_.FResultCode;
+            report.FLinkInfo = std::move(link);
+            if (batchedLinks_ == linkReports_.size())
+                PostLinkReports();
         }
+        PostLinkReports();
     } catch (const std::exception& e) {
+        PostLinkReports();
         LogEvent(etException, e.what(), "ParseLinksIntoList " + address, "LinkParser");
         msg_.FReadWrite.FErrorText = e.what();
         failed = true;

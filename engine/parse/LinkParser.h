@@ -109,6 +109,8 @@ private:
     bool OnReadProgress(int64_t position, int64_t size);
     bool OnRewriteProgress(int64_t position, int64_t size);
     void Post(uint8_t type);
+    // Hands the link reports gathered so far to the queue, in order, in as few posts as fit.
+    void PostLinkReports();
     // Posts a progress report unless it repeats the last one of the same file.
     void PostProgress(uint8_t type, int64_t size, int32_t percent);
     // A new file: its first progress report is always posted.
@@ -117,6 +119,9 @@ private:
     void ClearCallbacks();
 
     TSpiderOutputMsg msg_;
+    // A page's link reports, gathered to be posted together.
+    std::vector<TSpiderOutputMsg> linkReports_ = std::vector<TSpiderOutputMsg>(32);
+    size_t batchedLinks_ = 0;
     uint8_t mode_ = 0;  // 0 reading links, 1 rewriting
     // The last progress report of the current file: one with the same values tells nothing new.
     uint8_t lastProgressType_ = 0;

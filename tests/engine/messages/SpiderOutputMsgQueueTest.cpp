@@ -229,3 +229,89 @@ TEST_F(SpiderOutputQueue, HandedOverLinksArriveWholeAndRetrievalSwapsOnlyTheirTy
     EXPECT_EQ(got[1].FReadWrite.FLocalFile, "consumer's own");
     EXPECT_EQ(progress.FReadWrite.FLocalFile, "/d/page.htm");  // a copied report stays with its producer
 }
+
+// Reports handed over together take consecutive labels in order, as many as there are free
+// slots at a time; the rest wait for the consumer, and nothing is copied or lost.
+TEST_F(SpiderOutputQueue, ReportsHandedOverTogetherKeepTheirOrderAcrossAFullQueue)
+{
+    for (int32_t i = 0; i < 90; ++i)
+        ASSERT_TRUE(queue.PostMessage(Report(i)));
+    std::vector<TSpiderOutputMsg> links(40);
+    for (size_t i = 0; i < links.size(); ++i) {
+        links[i].FMsgType = OUTMSG_LINK_FOUND;
+        links[i].FJobID = 7;
+        links[i].FLinkInfo.FValue = "page-" + std::to_string(i) + "-with-a-name-long-enough-for-the-heap.htm";
+    }
+    struct TTaken {
+        int type;
+        int32_t jobID;
+        std::string value;
+    };
+    std::vector<TTaken> taken;
+    std::thread consumer([&] {
+        std::vector<TSpiderOutputMsg> got(TSpiderOutputMessageQueue::Capacity);
+        while (taken.size() < 130) {
+            std::vector<int32_t> labels;
+            if (!sink.WaitForLabels(labels, 1, 0us, 5000ms))
+                break;
+            const int32_t n = queue.RetrieveMessages(labels.data(), static_cast<int32_t>(labels.size()), got.data());
+            for (int32_t i = 0; i < n; ++i)
+                taken.push_back({got[static_cast<size_t>(i)].FMsgType, got[static_cast<size_t>(i)].FJobID,
+                                 got[static_cast<size_t>(i)].FLinkInfo.FValue});
+        }
+    });
+    EXPECT_EQ(queue.TryToHandOverMessages(links.data(), static_cast<int32_t>(links.size())), 40);
+    consumer.join();
+    ASSERT_EQ(taken.size(), 130u);
+    for (size_t i = 0; i < 90; ++i)
+        EXPECT_EQ(taken[i].jobID, static_cast<int32_t>(i));
+    for (size_t i = 0; i < 40; ++i) {
+        const TTaken& link = taken[90 + i];
+        EXPECT_EQ(link.type, OUTMSG_LINK_FOUND);
+        EXPECT_EQ(link.jobID, 7);
+        EXPECT_EQ(link.value, "page-" + std::to_string(i) + "-with-a-name-long-enough-for-the-heap.htm");
+    }
+    // Handed over, not copied.
+    std::vector<TSpiderOutputMsg> again(1);
+    again[0].FMsgType = OUTMSG_LINK_FOUND;
+    again[0].FLinkInfo.FValue = std::string(40, 'x');
+    const char* buffer = again[0].FLinkInfo.FValue.data();
+    ASSERT_EQ(queue.TryToHandOverMessages(again.data(), 1), 1);
+    const std::vector<int32_t> one{91 + 40};
+    std::vector<int32_t> labels;
+    ASSERT_TRUE(sink.WaitForLabels(labels, 1, 0us, 0ms));
+    ASSERT_EQ(labels, one);
+    TSpiderOutputMsg got;
+    ASSERT_EQ(queue.RetrieveMessages(labels.data(), 1, &got), 1);
+    EXPECT_EQ(got.FLinkInfo.FValue.data(), buffer);
+}
+
+// A group that cannot be announced is not queued; a sender gives up when the output closes.
+TEST_F(SpiderOutputQueue, ReportsHandedOverTogetherAreRefusedWholeOrAbandoned)
+{
+    std::vector<TSpiderOutputMsg> links(3);
+    for (auto& link : links) {
+        link.FMsgType = OUTMSG_LINK_FOUND;
+        link.FLinkInfo.FValue = "kept.htm";
+    }
+    queue.SetRetryTimes({5ms, 1000ms, 60000ms});
+    sink.SetRefusing(true);
+    std::thread unrefuse([&] {
+        std::this_thread::sleep_for(30ms);
+        sink.SetRefusing(false);
+    });
+    EXPECT_EQ(queue.TryToHandOverMessages(links.data(), 3), 3);
+    unrefuse.join();
+    EXPECT_TRUE(log.Contains("Windows.PostMessage"));
+    EXPECT_EQ(queue.Count(), 3);
+
+    for (int32_t i = 3; i < TSpiderOutputMessageQueue::Capacity; ++i)
+        ASSERT_TRUE(queue.PostMessage(Report(i)));  // full
+    std::thread closer([&] {
+        std::this_thread::sleep_for(30ms);
+        sink.Close();
+    });
+    EXPECT_EQ(queue.TryToHandOverMessages(links.data(), 3), 0);
+    closer.join();
+    EXPECT_TRUE(log.Contains("Post message abandoned: output closed"));
+}
