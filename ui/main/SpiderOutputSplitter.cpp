@@ -12,11 +12,16 @@ const char* const kUnit = "SpiderOutputSplitter";
 
 class TAnnouncement : public QEvent {
 public:
-    explicit TAnnouncement(int32_t label) : QEvent(TSpiderOutputSplitterForm::AnnouncementEvent), label_(label) {}
-    int32_t Label() const { return label_; }
+    TAnnouncement(int32_t first, int32_t count)
+        : QEvent(TSpiderOutputSplitterForm::AnnouncementEvent), first_(first), count_(count)
+    {
+    }
+    int32_t First() const { return first_; }
+    int32_t Count() const { return count_; }
 
 private:
-    int32_t label_;
+    int32_t first_;
+    int32_t count_;
 };
 
 }  // namespace
@@ -70,19 +75,40 @@ void TSpiderOutputSplitterForm::Close()
 
 bool TSpiderOutputSplitterForm::post(int32_t label)
 {
+    return postRange(label, 1);
+}
+
+bool TSpiderOutputSplitterForm::postRange(int32_t first, int32_t count)
+{
     if (closed_.load())
         return false;
-    QCoreApplication::postEvent(this, new TAnnouncement(label));
+    if (count > 0)
+        QCoreApplication::postEvent(this, new TAnnouncement(first, count));
     return true;
 }
 
 bool TSpiderOutputSplitterForm::event(QEvent* e)
 {
     if (e->type() == AnnouncementEvent) {
-        OnSpiderOutput(static_cast<TAnnouncement*>(e)->Label());
+        const auto* announcement = static_cast<TAnnouncement*>(e);
+        OnSpiderOutputRange(announcement->First(), announcement->Count());
         return true;
     }
     return QObject::event(e);
+}
+
+void TSpiderOutputSplitterForm::OnSpiderOutputRange(int32_t first, int32_t count)
+{
+    if (count <= 0)
+        return;
+    announced_.emplace_back(first, count);
+    while (!announced_.empty()) {
+        auto& [next, left] = announced_.front();
+        const int32_t label = next++;
+        if (--left == 0)
+            announced_.pop_front();
+        OnSpiderOutput(label);
+    }
 }
 
 void TSpiderOutputSplitterForm::OnSpiderOutput(int32_t label)

@@ -9,8 +9,10 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class TSpiderOutputMsg;
 
@@ -50,8 +52,14 @@ public:
     // Hands msg to every listener that wants its type, in registration order.
     void Deliver(const TSpiderOutputMsg& msg, int32_t label);
 
-    // Output queue side, any thread: posts an announcement event to this object.
+    // Takes the reports of an announcement out, in order, each as OnSpiderOutput. A listener's
+    // nested event loop that gets a later announcement finishes the earlier ones first.
+    void OnSpiderOutputRange(int32_t first, int32_t count);
+
+    // Output queue side, any thread: posts an announcement event to this object, one for a
+    // range of labels.
     bool post(int32_t label) override;
+    bool postRange(int32_t first, int32_t count) override;
     bool closed() const override { return closed_.load(); }
 
 protected:
@@ -67,4 +75,6 @@ private:
     std::atomic<bool> closed_{false};
     bool destination_ = false;
     int delivering_ = 0;
+    // Labels announced and not yet taken out: (next label, how many).
+    std::deque<std::pair<int32_t, int32_t>> announced_;
 };

@@ -117,4 +117,39 @@ TEST(SpiderOutputSplitter, ANestedAnnouncementLeavesTheOuterReportIntact)
     EXPECT_EQ(seen, (std::vector<int>{1, 4, 1}));
 }
 
+// Reports announced together arrive one by one in label order, each once; a listener's nested
+// event loop that gets a later group first finishes the group it interrupted.
+TEST(SpiderOutputSplitter, GroupsOfReportsArriveInOrderEvenThroughANestedLoop)
+{
+    TSpiderOutputMessageQueue queue;
+    TSpiderOutputSplitterForm splitter;
+    std::vector<std::string> seen;
+    bool nested = false;
+    splitter.RegisterForSpiderOutput(~0u, [&](const TSpiderOutputMsg& msg, int32_t label) {
+        seen.push_back(std::to_string(label) + ":" + msg.FLinkInfo.FValue);
+        if (label == 2 && !nested) {
+            nested = true;
+            std::vector<TSpiderOutputMsg> later(2);
+            for (size_t i = 0; i < later.size(); ++i) {
+                later[i].FMsgType = OUTMSG_LINK_FOUND;
+                later[i].FLinkInfo.FValue = "later" + std::to_string(i);
+            }
+            queue.TryToHandOverMessages(later.data(), 2);
+            QCoreApplication::processEvents();
+            seen.push_back("back");
+        }
+    });
+    splitter.SetAsOutputDestination();
+    std::vector<TSpiderOutputMsg> links(4);
+    for (size_t i = 0; i < links.size(); ++i) {
+        links[i].FMsgType = OUTMSG_LINK_FOUND;
+        links[i].FLinkInfo.FValue = "first" + std::to_string(i);
+    }
+    ASSERT_EQ(queue.TryToHandOverMessages(links.data(), 4), 4);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seen, (std::vector<std::string>{"1:first0", "2:first1", "3:first2", "4:first3", "5:later0",
+                                              "6:later1", "back"}));
+    EXPECT_EQ(queue.Count(), 0);
+}
+
 }  // namespace
