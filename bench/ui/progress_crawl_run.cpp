@@ -1,6 +1,7 @@
 // Runs one job file as gleanery-crawl does, but hands every report to the Progress and Log pages
-// on screen (offscreen platform) with the event loop running, and prints the wall time. Compare
-// with gleanery-crawl on the same job to see what the pages cost.
+// on screen (offscreen platform) the way the program does: announced to the output splitter as
+// events of the running event loop. Prints the wall time; compare with gleanery-crawl on the same
+// job to see what the pages cost.
 //
 //   progress_crawl_run JOBFILE
 #include "engine/crawl/DownloadThreadDispacher.h"
@@ -12,10 +13,10 @@
 #include "engine/services/PasswordMgr.h"
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
-#include "engine/messages/SpiderOutputSink.h"
 #include "engine/crawl/SpiderThread.h"
 #include "engine/crawl/EngineServices.h"
 #include "platform/InternetLibrary.h"
+#include "platform/Thread.h"
 #include "ui/progress/CopyProgress.h"
 #include "ui/log/JobLog.h"
 #include "ui/main/SpiderOutputSplitter.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: progress_crawl_run JOBFILE\n");
         return 64;
     }
+    LimitMemoryArenas();  // as the program does
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     QTemporaryDir dataFolder;
@@ -55,42 +57,31 @@ int main(int argc, char** argv)
     TJobLogFrame log;
     log.Initialize(nullptr, (dataFolder.path() + "/JobLog.csv").toStdString());
 
-    THeadlessOutputSink sink;
-    output.SetDestinationWindow(&sink);
+    int32_t endCode = 0;
+    TSpiderOutputSplitterForm splitter;
+    splitter.RegisterForSpiderOutput(kProgressOutputMask, [&progress](const TSpiderOutputMsg& msg, int32_t label) {
+        progress.OnSpiderOutput(msg, label);
+    });
+    splitter.RegisterForSpiderOutput(kJobLogOutputMask, [&log](const TSpiderOutputMsg& msg, int32_t label) {
+        log.OnSpiderOutput(msg, label);
+    });
+    splitter.RegisterForSpiderOutput(1u << OUTMSG_JOB_ENDED, [&endCode](const TSpiderOutputMsg& msg, int32_t) {
+        endCode = msg.FResultCode;
+        QCoreApplication::quit();
+    });
+    splitter.SetAsOutputDestination();
     TSpiderThread crawler;
     output.SetTerminatingCheck([&crawler] { return crawler.Terminated(); });
     const auto began = std::chrono::steady_clock::now();
     input.PushMessage(start);
     crawler.Resume();
-
-    TSpiderOutputMsg msg;
-    int32_t endCode = 0;
-    for (bool ended = false; !ended;) {
-        int32_t label = 0;
-        // Waiting for reports stands for the idle event loop; painting happens in between.
-        if (sink.WaitForLabel(label, std::chrono::milliseconds(15))) {
-            do {
-                if (!output.RetrieveMessage(label, msg))
-                    continue;
-                if (kProgressOutputMask & (1u << msg.FMsgType))
-                    progress.OnSpiderOutput(msg, label);
-                if (kJobLogOutputMask & (1u << msg.FMsgType))
-                    log.OnSpiderOutput(msg, label);
-                if (msg.FMsgType == OUTMSG_JOB_ENDED) {
-                    ended = true;
-                    endCode = msg.FResultCode;
-                }
-            } while (!ended && sink.WaitForLabel(label, std::chrono::milliseconds(0)));
-        }
-        QCoreApplication::processEvents();
-    }
+    QApplication::exec();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     std::printf("job ended with code %d after %.2f s; %d completed rows\n", endCode, seconds,
                 progress.CompletedFiles().Count());
     crawler.Terminate();
     crawler.WaitFor();
-    sink.Close();
-    output.SetDestinationWindow(nullptr);
+    splitter.Close();
     return endCode == JOB_END_COMPLETED ? 0 : endCode;
 }

@@ -602,6 +602,13 @@ QTreeWidgetItem* TCopyProgressFrame::AddInProgressRow(const QString& caption, in
     item->setData(colStatus, kInProgressKindRole, kind);
     for (int c : {colSize, colDone, colETA})
         item->setTextAlignment(c, Qt::AlignCenter);
+    // Every row is one line: a fixed size spares the view from laying out the row's texts
+    // again each time a figure in its first row changes.
+    if (inProgressRowHeight_ <= 0)
+        inProgressRowHeight_ = inProgressList_->sizeHintForRow(inProgressList_->indexOfTopLevelItem(item));
+    if (inProgressRowHeight_ > 0)
+        for (int c = 0; c < inProgressList_->columnCount(); ++c)
+            item->setSizeHint(c, QSize(inProgressList_->columnWidth(c), inProgressRowHeight_));
     return item;
 }
 

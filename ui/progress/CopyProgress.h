@@ -183,6 +183,7 @@ private:
     TCompletedFilesModel* completedModel_ = nullptr;
     TSiteMapModel* siteMapModel_ = nullptr;
     QList<QIcon> inProgressImages_;
+    int inProgressRowHeight_ = 0;  // of a one-line row, measured once
 
     // State.
     QString downloadProgressText_, rewriteProgressText_;
