@@ -12,16 +12,7 @@ const char* const kUnit = "SpiderOutputSplitter";
 
 class TAnnouncement : public QEvent {
 public:
-    TAnnouncement(int32_t first, int32_t count)
-        : QEvent(TSpiderOutputSplitterForm::AnnouncementEvent), first_(first), count_(count)
-    {
-    }
-    int32_t First() const { return first_; }
-    int32_t Count() const { return count_; }
-
-private:
-    int32_t first_;
-    int32_t count_;
+    TAnnouncement() : QEvent(TSpiderOutputSplitterForm::AnnouncementEvent) {}
 };
 
 }  // namespace
@@ -82,33 +73,69 @@ bool TSpiderOutputSplitterForm::postRange(int32_t first, int32_t count)
 {
     if (closed_.load())
         return false;
-    if (count > 0)
-        QCoreApplication::postEvent(this, new TAnnouncement(first, count));
+    if (count <= 0)
+        return true;
+    bool postEvent = false;
+    {
+        std::lock_guard<std::mutex> guard(announcedLock_);
+        if (!announced_.empty() && announced_.back().first + announced_.back().second == first)
+            announced_.back().second += count;
+        else
+            announced_.emplace_back(first, count);
+        postEvent = !eventQueued_;
+        eventQueued_ = true;
+    }
+    if (postEvent)
+        QCoreApplication::postEvent(this, new TAnnouncement());
     return true;
 }
 
 bool TSpiderOutputSplitterForm::event(QEvent* e)
 {
     if (e->type() == AnnouncementEvent) {
-        const auto* announcement = static_cast<TAnnouncement*>(e);
-        OnSpiderOutputRange(announcement->First(), announcement->Count());
+        TakeAnnouncedReports();
         return true;
     }
     return QObject::event(e);
 }
 
-void TSpiderOutputSplitterForm::OnSpiderOutputRange(int32_t first, int32_t count)
+bool TSpiderOutputSplitterForm::QueueAnnouncementEvent(bool started)
 {
-    if (count <= 0)
-        return;
-    announced_.emplace_back(first, count);
-    while (!announced_.empty()) {
-        auto& [next, left] = announced_.front();
-        const int32_t label = next++;
-        if (--left == 0)
-            announced_.pop_front();
-        OnSpiderOutput(label);
+    {
+        std::lock_guard<std::mutex> guard(announcedLock_);
+        if (started)
+            eventQueued_ = false;
+        if (announced_.empty() || eventQueued_)
+            return !announced_.empty();
+        eventQueued_ = true;
     }
+    QCoreApplication::postEvent(this, new TAnnouncement());
+    return true;
+}
+
+bool TSpiderOutputSplitterForm::TakeAnnouncedLabel(int32_t& label)
+{
+    std::lock_guard<std::mutex> guard(announcedLock_);
+    if (announced_.empty())
+        return false;
+    auto& [next, left] = announced_.front();
+    label = next++;
+    if (--left == 0)
+        announced_.pop_front();
+    return true;
+}
+
+void TSpiderOutputSplitterForm::TakeAnnouncedReports()
+{
+    // The next event waits in the queue from the start: a listener's nested event loop goes on
+    // with the reports, and what this turn leaves is taken in the next one.
+    if (!QueueAnnouncementEvent(true))
+        return;
+    const auto until = std::chrono::steady_clock::now() + kDeliveryTurn;
+    int32_t label = 0;
+    while (std::chrono::steady_clock::now() < until && TakeAnnouncedLabel(label))
+        OnSpiderOutput(label);
+    QueueAnnouncementEvent(false);
 }
 
 void TSpiderOutputSplitterForm::OnSpiderOutput(int32_t label)

@@ -8,10 +8,12 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 class TSpiderOutputMsg;
@@ -52,18 +54,28 @@ public:
     // Hands msg to every listener that wants its type, in registration order.
     void Deliver(const TSpiderOutputMsg& msg, int32_t label);
 
-    // Takes the reports of an announcement out, in order, each as OnSpiderOutput. A listener's
-    // nested event loop that gets a later announcement finishes the earlier ones first.
-    void OnSpiderOutputRange(int32_t first, int32_t count);
+    // Takes the announced reports out in label order, each as OnSpiderOutput, for at most
+    // about one frame's time; what is left waits for the next announcement event, so that the
+    // window paints and takes input in between. A listener's nested event loop goes on with
+    // the reports its caller left.
+    void TakeAnnouncedReports();
+    // Time one announcement event spends handing out reports.
+    static constexpr std::chrono::milliseconds kDeliveryTurn{16};
 
-    // Output queue side, any thread: posts an announcement event to this object, one for a
-    // range of labels.
+    // Output queue side, any thread: notes the labels and posts an announcement event to this
+    // object unless one is already waiting.
     bool post(int32_t label) override;
     bool postRange(int32_t first, int32_t count) override;
     bool closed() const override { return closed_.load(); }
 
 protected:
     bool event(QEvent* e) override;
+
+private:
+    // Queues an announcement event when labels wait and none is queued (started: the queued one
+    // has just been taken); True when labels wait.
+    bool QueueAnnouncementEvent(bool started);
+    bool TakeAnnouncedLabel(int32_t& label);
 
 private:
     static inline TSpiderOutputSplitterForm* instance_ = nullptr;
@@ -75,6 +87,9 @@ private:
     std::atomic<bool> closed_{false};
     bool destination_ = false;
     int delivering_ = 0;
-    // Labels announced and not yet taken out: (next label, how many).
+    // Labels announced and not yet taken out, (next label, how many), and whether an
+    // announcement event is waiting; shared with the output queue's side.
+    std::mutex announcedLock_;
     std::deque<std::pair<int32_t, int32_t>> announced_;
+    bool eventQueued_ = false;
 };

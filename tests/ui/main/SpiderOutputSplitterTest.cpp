@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -150,6 +151,30 @@ TEST(SpiderOutputSplitter, GroupsOfReportsArriveInOrderEvenThroughANestedLoop)
     EXPECT_EQ(seen, (std::vector<std::string>{"1:first0", "2:first1", "3:first2", "4:first3", "5:later0",
                                               "6:later1", "back"}));
     EXPECT_EQ(queue.Count(), 0);
+}
+
+// Handing out reports takes turns of about one frame: other events of the window (paints, input)
+// run between them, and the reports still arrive in order.
+TEST(SpiderOutputSplitter, ALongRunOfReportsLetsOtherEventsInBetween)
+{
+    TSpiderOutputMessageQueue queue;
+    TSpiderOutputSplitterForm splitter;
+    std::vector<std::string> seen;
+    splitter.RegisterForSpiderOutput(~0u, [&](const TSpiderOutputMsg& msg, int32_t) {
+        seen.push_back(msg.FLinkInfo.FValue);
+        std::this_thread::sleep_for(TSpiderOutputSplitterForm::kDeliveryTurn + std::chrono::milliseconds(4));
+    });
+    splitter.SetAsOutputDestination();
+    std::vector<TSpiderOutputMsg> links(3);
+    for (size_t i = 0; i < links.size(); ++i) {
+        links[i].FMsgType = OUTMSG_LINK_FOUND;
+        links[i].FLinkInfo.FValue = std::to_string(i + 1);
+    }
+    ASSERT_EQ(queue.TryToHandOverMessages(links.data(), 3), 3);
+    QMetaObject::invokeMethod(&splitter, [&] { seen.push_back("other"); }, Qt::QueuedConnection);
+    for (int i = 0; i < 20 && seen.size() < 4; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(seen, (std::vector<std::string>{"1", "other", "2", "3"}));
 }
 
 }  // namespace
