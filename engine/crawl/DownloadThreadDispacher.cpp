@@ -187,13 +187,41 @@ void TDownloadThreadDispacher::StartDownload(TSpiderObject& object, int32_t slot
     s.localFileName.clear();
     s.jobID = jobID_;
     s.jobSerial = jobSerial_;
-    PostDownloadStartedMessage(slot);
+    PostDownloadStartedMessage(s);
     workers_[slot]->AssignDownload(object.FURL, object.FReferrer, object.FDepth);
 }
 
-void TDownloadThreadDispacher::FillDownloadReport(uint8_t type, int32_t slot)
+bool TDownloadThreadDispacher::RefuseAtDispatch(const TSpiderObject& object)
 {
-    const TSlot& s = slots_[slot];
+    if (object.FURL.GetScheme() == usFile)
+        return false;
+    TDownloadFilter* filter = TDownloadFilter::Instance();
+    const uint8_t verdict = filter ? filter->CheckAddressRules(object.FURL, object.FDepth) : FILTER_ACCEPTED;
+    if (verdict == FILTER_ACCEPTED)
+        return false;
+    TSlot s;
+    s.objectID = object.FID;
+    s.downloadNumber = ++downloadCounter_;
+    s.url.Assign(object.FURL);
+    s.referrer.Assign(object.FReferrer);
+    s.depth = object.FDepth;
+    s.jobID = jobID_;
+    s.jobSerial = jobSerial_;
+    const std::string address = object.FURL.GetURLWithoutUserInfo();
+    LogMessage("Start download of " + address +
+               (object.FReferrer.IsValid() ? " via " + object.FReferrer.GetURLWithoutUserInfo() : std::string()));
+    PostDownloadStartedMessage(s);
+    TFileDownloadCompleteData outcome;
+    outcome.FURL.Assign(object.FURL);
+    outcome.FReferrer.Assign(object.FReferrer);
+    outcome.FFilterCode = verdict;
+    LogMessage("Stop download of " + address + " (0)");
+    PostDownloadStoppedMsg(s, outcome, TFileDownloadProgress{}, false, false);
+    return true;
+}
+
+void TDownloadThreadDispacher::FillDownloadReport(uint8_t type, const TSlot& s)
+{
     report_.FMsgType = type;
     report_.FJobID = s.jobID;
     report_.FResultCode = 1;
@@ -202,10 +230,10 @@ void TDownloadThreadDispacher::FillDownloadReport(uint8_t type, int32_t slot)
     CopyWithoutUserInfo(report_.FDownload.FReferrer, s.referrer);
 }
 
-void TDownloadThreadDispacher::PostDownloadStartedMessage(int32_t slot)
+void TDownloadThreadDispacher::PostDownloadStartedMessage(const TSlot& s)
 {
     try {
-        FillDownloadReport(OUTMSG_DOWNLOAD_STARTED, slot);
+        FillDownloadReport(OUTMSG_DOWNLOAD_STARTED, s);
         report_.FDownload.FLocalFile.clear();
         report_.FDownload.FProgress.FValid = 0;
         TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report_);
@@ -257,7 +285,7 @@ void TDownloadThreadDispacher::PostDownloadInProgressMsgs()
             workers_[i]->GetProgress(progress);
             if (!progress.FValid)
                 continue;
-            FillDownloadReport(OUTMSG_DOWNLOAD_PROGRESS, i);
+            FillDownloadReport(OUTMSG_DOWNLOAD_PROGRESS, s);
             report_.FDownload.FLocalFile = s.localFileName;
             progress.FValid = 1;
             TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report_);
@@ -286,7 +314,7 @@ bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderObjectList& 
         const bool thisJob = s.jobSerial == jobSerial_;
         const bool added = thisJob && TakeFinishedDownload(i, spiders, dests, job, crawler, outcome);
         newObjectAdded = newObjectAdded || added;
-        PostDownloadStoppedMsg(i, outcome, progress, added, crawler.CancelRequested());
+        PostDownloadStoppedMsg(s, outcome, progress, added, crawler.CancelRequested());
 
         workers_[i]->SetIdle();
         s.cancelRequested = false;
@@ -357,14 +385,14 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
     return added;
 }
 
-void TDownloadThreadDispacher::PostDownloadStoppedMsg(int32_t slot, const TFileDownloadCompleteData& outcome,
+void TDownloadThreadDispacher::PostDownloadStoppedMsg(const TSlot& s, const TFileDownloadCompleteData& outcome,
                                                       const TFileDownloadProgress& progress, bool redirectAdded,
                                                       bool jobCancelled)
 {
     try {
         TFileDownloadMsg& download = report_.FDownload;
         TFileDownloadResults& results = download.FResults;
-        FillDownloadReport(OUTMSG_DOWNLOAD_ENDED, slot);
+        FillDownloadReport(OUTMSG_DOWNLOAD_ENDED, s);
         download.FLocalFile = outcome.FLocalFileName;
         download.FProgress.FBytesReceived = progress.FBytesReceived;
         download.FProgress.FResumeOffset = progress.FResumeOffset;
@@ -488,7 +516,7 @@ void TDownloadThreadDispacher::CheckForHungDownloadThreads(int32_t timeoutMs, bo
         TFileDownloadProgress progress;
         if (workers_[i])
             workers_[i]->GetProgress(progress);
-        PostDownloadStoppedMsg(i, outcome, progress, false, jobCancelled);
+        PostDownloadStoppedMsg(s, outcome, progress, false, jobCancelled);
     }
 }
 
@@ -530,11 +558,14 @@ void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderD
                 if (!stopping_)
                     next = FindFirstUndispatched(spiders);
                 if (!stopping_ && !crawler.Paused() && next != -1) {
-                    const int32_t slot = FindIdleThread(job.DownloadOptions.MaxSimultaneousDownloads);
                     now = Now();
-                    if (slot != -1 && now >= nextStart_) {
-                        TSpiderObject* object = spiders.Get(next);
-                        StartDownload(*object, slot);
+                    TSpiderObject* object = spiders.Get(next);
+                    const bool refused = now >= nextStart_ && RefuseAtDispatch(*object);
+                    const int32_t slot =
+                        refused ? -1 : FindIdleThread(job.DownloadOptions.MaxSimultaneousDownloads);
+                    if (refused || (slot != -1 && now >= nextStart_)) {
+                        if (slot != -1)
+                            StartDownload(*object, slot);
                         object->FDispatched = true;
                         nextStart_ = now + int64_t{job.PauseBetweenDownloads} * 1000;
                         next = FindFirstUndispatched(spiders);

@@ -93,8 +93,11 @@ private:
     void EndDownloadPauses(int64_t now);
     void StartDownload(TSpiderObject& object, int32_t slot);
     // Type, job, download number and addresses of a report about the slot's download.
-    void FillDownloadReport(uint8_t type, int32_t slot);
-    void PostDownloadStartedMessage(int32_t slot);
+    void FillDownloadReport(uint8_t type, const TSlot& s);
+    void PostDownloadStartedMessage(const TSlot& s);
+    // An address the job's address rules refuse needs no download thread: it gets its number
+    // and its started and ended reports here, as a thread would have given them.
+    bool RefuseAtDispatch(const TSpiderObject& object);
     bool AssignWaitingFilenames(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TSpiderThread& crawler);
     void PostDownloadInProgressMsgs();
     bool ResetCompletedDownloadThreads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
@@ -102,8 +105,8 @@ private:
     // A redirect of the starting address makes its target the job's start, in the job and the filter.
     bool TakeFinishedDownload(int32_t slot, TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
                               TSpiderThread& crawler, const TFileDownloadCompleteData& outcome);
-    void PostDownloadStoppedMsg(int32_t slot, const TFileDownloadCompleteData& outcome, const TFileDownloadProgress& progress,
-                                bool redirectAdded, bool jobCancelled);
+    void PostDownloadStoppedMsg(const TSlot& s, const TFileDownloadCompleteData& outcome,
+                                const TFileDownloadProgress& progress, bool redirectAdded, bool jobCancelled);
     void CancelDownload(int32_t slot);
     void CancelAllDownloads();
     void ProcessDownloadCancelRequests(TCopyJob& job);

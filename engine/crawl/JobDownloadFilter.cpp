@@ -207,18 +207,31 @@ uint8_t TDownloadFilter::CheckURLBeforeRequest(const TURL& address, int32_t dept
     return knownAlready && IsOutsideLocation(address, std::string()) ? FILTER_LOCATION : FILTER_ACCEPTED;
 }
 
+uint8_t TDownloadFilter::CheckAddressRules(const TURL& address, int32_t depth)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return CheckAddressRulesLocked(address, depth);
+}
+
+uint8_t TDownloadFilter::CheckAddressRulesLocked(const TURL& address, int32_t depth) const
+{
+    if (depth < 0)
+        return FILTER_ACCEPTED;  // the starting address
+    if (RefusedByFoundIn(addresses_, address.GetURL(false, true, false, true, true)))
+        return FILTER_ADDRESS;
+    if (RefusedByEquals(hosts_, address.GetHostName()))
+        return FILTER_HOST;
+    if (RefusedByEquals(extensions_, address.GetPathExtension()))
+        return FILTER_EXTENSION;
+    if (!job_.SaveQueryResults && !address.GetExtraInfo().empty())
+        return FILTER_QUERY;
+    return FILTER_ACCEPTED;
+}
+
 uint8_t TDownloadFilter::CheckBeforeLocked(const TURL& address, int32_t depth) const
 {
-    if (depth >= 0) {
-        if (RefusedByFoundIn(addresses_, address.GetURL(false, true, false, true, true)))
-            return FILTER_ADDRESS;
-        if (RefusedByEquals(hosts_, address.GetHostName()))
-            return FILTER_HOST;
-        if (RefusedByEquals(extensions_, address.GetPathExtension()))
-            return FILTER_EXTENSION;
-        if (!job_.SaveQueryResults && !address.GetExtraInfo().empty())
-            return FILTER_QUERY;
-    }
+    if (const uint8_t refused = CheckAddressRulesLocked(address, depth); refused != FILTER_ACCEPTED)
+        return refused;
     if (job_.MaxFileCount != -1 && fileCount_ >= job_.MaxFileCount)
         return FILTER_FILE_COUNT;
     const int32_t scheme = address.GetScheme();

@@ -57,6 +57,10 @@ public:
     // verdict cannot depend on the response: the location restriction applies to every file, or
     // the address names a web page by its extension. An address refused there costs no request.
     uint8_t CheckURLBeforeRequest(const TURL& address, int32_t depth);
+    // The verdict of the rules CheckURLBeforeRequest applies first, those that depend on the
+    // address and the job's lists alone (address strings, hosts, extensions, queries): the code
+    // of the first that refuses, else FILTER_ACCEPTED.
+    uint8_t CheckAddressRules(const TURL& address, int32_t depth);
     // size: bytes the server announced, 0 when it gave none.
     uint8_t CheckDownloadAfterResponse(const TURL& address, const std::string& mimeType, int32_t depth, int64_t size);
     uint8_t CheckLocalFileForParsing(const std::string& localFile, int32_t depth, bool isWebPage);
@@ -95,6 +99,7 @@ private:
     void ComputeFoldersLocked();
     bool IsJobTimeOverLocked() const;
     uint8_t CheckBeforeLocked(const TURL& address, int32_t depth) const;
+    uint8_t CheckAddressRulesLocked(const TURL& address, int32_t depth) const;
     uint8_t CheckAfterLocked(const TURL& address, const std::string& mimeType, int32_t depth, int64_t size) const;
     bool IsOutsideLocation(const TURL& address, const std::string& mimeType) const;
     std::string LocalFolderOf(const TURL& address) const;

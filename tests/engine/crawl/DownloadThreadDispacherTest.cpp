@@ -380,3 +380,56 @@ TEST_F(DispatcherTest, PauseBetweenDownloadsSpacesTheStarts)
 }
 
 }  // namespace
+
+namespace {
+
+// An address refused by the job's address rules takes its place in the dispatch order and its
+// number, with started and ended reports one after the other, but no download thread.
+TEST_F(DispatcherTest, AddressesTheRulesRefuseNeedNoThread)
+{
+    job.Hosts = "site.test";
+    job.HostsPurpose = 1;  // only these hosts
+    job.Extensions = ".zip";
+    job.ExtensionsPurpose = 2;  // not these
+    script.Set("/a.htm", {TFakeBehaviour::Write, "text/html", 10});
+    script.Set("/c.htm", {TFakeBehaviour::Write, "text/html", 10});
+    Add("/a.htm");
+    bool isNew = false;
+    TURL elsewhere;
+    elsewhere.SetFullURL("http://other.test/b.htm");
+    crawler.AddSpiderObjectToList(spiders, elsewhere, isNew, nullptr, 0);
+    Add("/c.htm");
+    Add("/d.zip");
+    StartJob();
+    Run();
+
+    std::set<std::string> assigned;
+    for (const auto& [slot, url] : script.Assigned())
+        assigned.insert(url);
+    EXPECT_EQ(assigned, (std::set<std::string>{"http://site.test/a.htm", "http://site.test/c.htm"}));
+    const auto ended = Ended(4);
+    ASSERT_EQ(ended.size(), 4u);
+    const TReportRecord refusedHost = EndedFor("/d.zip", 4);
+    EXPECT_EQ(refusedHost.filterCode, FILTER_EXTENSION);
+    for (const TReportRecord& r : ended) {
+        if (r.url == "http://other.test/b.htm") {
+            EXPECT_EQ(r.number, 1);  // numbered in dispatch order: the list's key order
+            EXPECT_EQ(r.filterCode, FILTER_HOST);
+            EXPECT_EQ(r.filtered, 1);
+            EXPECT_EQ(r.result, DL_RESULT_FINISHED);
+            EXPECT_EQ(r.statusCode, 0);
+            EXPECT_EQ(r.fileWritten, 0);
+        }
+    }
+    EXPECT_EQ(refusedHost.number, 4);
+    // Each refused address is reported started, then ended, before anything else.
+    const auto all = engine.Reports();
+    for (size_t i = 0; i < all.size(); ++i)
+        if (all[i].type == OUTMSG_DOWNLOAD_STARTED && (all[i].number == 1 || all[i].number == 4)) {
+            ASSERT_LT(i + 1, all.size());
+            EXPECT_EQ(all[i + 1].type, OUTMSG_DOWNLOAD_ENDED);
+            EXPECT_EQ(all[i + 1].number, all[i].number);
+        }
+}
+
+}  // namespace
