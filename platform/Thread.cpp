@@ -85,5 +85,5 @@ void TThread::Run()
 
 void LimitMemoryArenas()
 {
-    ::mallopt(M_ARENA_MAX, 2);
+    ::mallopt(M_ARENA_MAX, 4);
 }

@@ -54,7 +54,8 @@ private:
     std::string fatalText_;
 };
 
-// Lets the process's threads share two memory arenas instead of one each: the crawl passes its
+// Lets the process's threads share four memory arenas instead of one each: the crawl passes its
 // pages and reports from thread to thread, and an arena per thread keeps freed memory reserved
-// where it was freed. Called once at the start of main(), before any thread exists.
+// where it was freed; fewer than four make the download and helper threads wait for each other's
+// allocations. Called once at the start of main(), before any thread exists.
 void LimitMemoryArenas();
