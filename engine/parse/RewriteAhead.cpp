@@ -41,6 +41,9 @@ void PrepareRewrite(const TRewriteTask& task, const TLinkReplaceOptions& options
             const bool marked = task.kind != 2 && html.FMarked;
             out.copy =
                 PrepareReplacedLinks(parser, task.fileName, task.pageAddress, options, list, task.kind, marked, spares);
+            // Copies wait for their turn to be put in place: they hold no buffers meanwhile.
+            if (out.copy)
+                out.copy->ReleaseBuffers();
         }
     } catch (const std::exception& e) {
         out.failed = true;

@@ -208,6 +208,13 @@ void TFileRewrite::Write(std::string_view data)
         pending_.append(data);
 }
 
+void TFileRewrite::ReleaseBuffers()
+{
+    Flush();
+    std::string().swap(pending_);
+    std::string().swap(window_);  // an empty window is filled again when needed
+}
+
 void TFileRewrite::Flush()
 {
     WriteOut(pending_);

@@ -58,6 +58,9 @@ public:
     void SkipSource(int64_t count);
     // Appends to the output; a short write (disk full) throws.
     void Write(std::string_view data);
+    // Writes out what is pending and lets the copy buffers go, for an output that is finished
+    // but waits for its Commit.
+    void ReleaseBuffers();
 
     // Replaces the original with the output. When keepAsName is given and no file of that name
     // exists, the original is kept under it first (an existing one is never replaced).

@@ -106,3 +106,27 @@ TEST(FileRewriteTest, ReadingOnlyCreatesNoFile)
 }
 
 }  // namespace
+
+// Letting the buffers go between two parts of an edit loses nothing: pending output is written
+// and the original is read again where the copy goes on.
+TEST(FileRewriteTest, ReleasedBuffersLoseNothing)
+{
+    TempTree tree;
+    std::string original;
+    for (int i = 0; i < 40000; ++i)
+        original += "line " + std::to_string(i) + "\n";
+    const std::string file = tree.Write("big.htm", original);
+    {
+        TFileRewrite edit(file, nullptr);
+        edit.CopySource(1000);
+        edit.Write("<inserted>");
+        edit.ReleaseBuffers();
+        edit.SkipSource(5);
+        edit.CopySource(300000);
+        edit.ReleaseBuffers();
+        edit.CopySource();
+        edit.ReleaseBuffers();
+        edit.Commit();
+    }
+    EXPECT_EQ(TempTree::Read(file), original.substr(0, 1000) + "<inserted>" + original.substr(1005));
+}
