@@ -165,3 +165,26 @@ TEST(IniFile, IntegerEdgeValues)
     EXPECT_EQ(ini.ReadInteger("N", "over", 3), 3);
     EXPECT_EQ(ini.ReadInteger("N", "q", 0), 12);
 }
+
+// A whole file comes back byte for byte, whatever its size; what is not a regular file is refused.
+TEST(ReadWholeFile, ReadsEveryByteOfFilesOfAnySize)
+{
+    TTempFolder folder;
+    for (size_t size : {size_t{0}, size_t{1}, size_t{65535}, size_t{65536}, size_t{200001}}) {
+        std::string text(size, '\0');
+        for (size_t i = 0; i < size; ++i)
+            text[i] = static_cast<char>(i * 7 + i / 251);
+        const std::string path = folder / ("f" + std::to_string(size));
+        FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(std::fwrite(text.data(), 1, text.size(), file), text.size());
+        std::fclose(file);
+        std::string read = "left over";
+        ASSERT_TRUE(ReadWholeFile(path, read)) << size;
+        EXPECT_EQ(read, text) << size;
+    }
+    std::string read = "left over";
+    EXPECT_FALSE(ReadWholeFile(folder.Path(), read));  // a folder
+    EXPECT_FALSE(ReadWholeFile(folder / "missing", read));
+    EXPECT_TRUE(read.empty());
+}
