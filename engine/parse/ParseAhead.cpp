@@ -90,7 +90,9 @@ bool TParseAhead::Take(int32_t index, const TParseTask& task, TPreparedParse& ou
         const auto held = held_.find(index);
         if (held == held_.end() || held->second.dropped)
             return false;
+        awaited_ = index;
         resultReady_.wait(guard, [&] { return held->second.ready; });
+        awaited_ = -1;
         out = std::move(held->second.result);
         held_.erase(held);
     }
@@ -129,7 +131,9 @@ std::map<int32_t, TParseTask>::iterator TParseAhead::NextQueued()
 void TParseAhead::WaitWhileQueued()
 {
     std::unique_lock<std::mutex> guard(lock_);
+    ++queueWatchers_;
     resultReady_.wait(guard, [&] { return stopping_ || held_.size() >= Window || NextQueued() == queued_.end(); });
+    --queueWatchers_;
 }
 
 void TParseAhead::Work()
@@ -147,7 +151,8 @@ void TParseAhead::Work()
         const TParseTask task = std::move(next->second);
         queued_.erase(next);
         held_[index];
-        resultReady_.notify_all();
+        if (queueWatchers_ > 0)
+            resultReady_.notify_all();
         guard.unlock();
         TPreparedParse result;
         PrepareParse(task, html, css, result);
@@ -160,6 +165,8 @@ void TParseAhead::Work()
         }
         slot.result = std::move(result);
         slot.ready = true;
-        resultReady_.notify_all();
+        // Only the page the crawl thread waits for wakes it.
+        if (awaited_ == index || queueWatchers_ > 0)
+            resultReady_.notify_all();
     }
 }

@@ -89,5 +89,7 @@ private:
     std::map<int32_t, TParseTask> queued_;
     std::unordered_map<int32_t, THeld> held_;
     bool stopping_ = false;
+    int32_t awaited_ = -1;       // the page Take waits for
+    int32_t queueWatchers_ = 0;  // callers of WaitWhileQueued
     std::vector<std::thread> helpers_;
 };
