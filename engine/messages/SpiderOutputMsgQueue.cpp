@@ -46,35 +46,40 @@ bool TSpiderOutputMessageQueue::PostMessage(const TSpiderOutputMsg& message)
 {
     uint64_t generation = 0;
     bool full = false;
-    return PostUnderLock(message, nullptr, generation, full);
+    return PostUnderLock(&message, nullptr, 1, generation, full) == 1;
 }
 
-bool TSpiderOutputMessageQueue::PostUnderLock(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver,
-                                              uint64_t& generation, bool& full)
+int32_t TSpiderOutputMessageQueue::PostUnderLock(const TSpiderOutputMsg* copies, TSpiderOutputMsg* handOvers,
+                                                 int32_t count, uint64_t& generation, bool& full)
 {
     std::lock_guard<std::mutex> guard(lock_);
     generation = changes_;
     full = order_.Full();
     if (full)
-        return false;
+        return 0;
     if (!sink_) {
         LogEvent(etWarning, "No destination window", "PostMessage", kUnit);
-        return false;
+        return 0;
     }
-    TLabeledSpiderOutputMsg& slot = *slots_[order_.NextFree()];
-    slot.FLabel = nextLabel_++;
-    // Announced under the lock, so the report is in its slot before anyone can ask for it. A
-    // refused announcement leaves the message whole for the next attempt.
-    if (!sink_->post(slot.FLabel)) {
+    const int32_t posted = std::min(count, Capacity - order_.Count());
+    const int32_t first = nextLabel_;
+    nextLabel_ += posted;
+    // Announced under the lock, so the reports are in their slots before anyone can ask for
+    // them. A refused announcement leaves the messages whole for the next attempt.
+    if (!sink_->postRange(first, posted)) {
         LogAPIError("Windows.PostMessage", "PostMessage", kUnit);
-        return false;
+        return 0;
     }
-    if (handOver)
-        slot.FMsg.SwapUsedFields(*handOver);
-    else
-        slot.FMsg.AssignUsedFields(message);
-    order_.Append();
-    return true;
+    for (int32_t i = 0; i < posted; ++i) {
+        TLabeledSpiderOutputMsg& slot = *slots_[order_.NextFree()];
+        slot.FLabel = first + i;
+        if (handOvers)
+            slot.FMsg.SwapUsedFields(handOvers[i]);
+        else
+            slot.FMsg.AssignUsedFields(copies[i]);
+        order_.Append();
+    }
+    return posted;
 }
 
 bool TSpiderOutputMessageQueue::Abandoned()
@@ -92,12 +97,17 @@ bool TSpiderOutputMessageQueue::Abandoned()
 
 bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& message)
 {
-    return TryToPost(message, nullptr);
+    return PostInOrder(&message, nullptr, 1) == 1;
 }
 
 bool TSpiderOutputMessageQueue::TryToHandOverMessage(TSpiderOutputMsg& message)
 {
-    return TryToPost(message, &message);
+    return PostInOrder(nullptr, &message, 1) == 1;
+}
+
+int32_t TSpiderOutputMessageQueue::TryToHandOverMessages(TSpiderOutputMsg* messages, int32_t count)
+{
+    return PostInOrder(nullptr, messages, count);
 }
 
 TSpiderOutputMessageQueue::TRetryTimes TSpiderOutputMessageQueue::RetryTimes()
@@ -131,60 +141,17 @@ bool TSpiderOutputMessageQueue::WaitBeforeRetry(TRetryState& retry, uint64_t gen
     return true;
 }
 
-bool TSpiderOutputMessageQueue::TryToPost(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver)
-{
-    uint64_t generation = 0;
-    bool full = false;
-    // Most reports find a free slot at once: one lock, nothing else.
-    if (PostUnderLock(message, handOver, generation, full))
-        return true;
-    TRetryState retry{RetryTimes()};
-    for (;;) {
-        if (!WaitBeforeRetry(retry, generation, full))
-            return false;
-        if (PostUnderLock(message, handOver, generation, full))
-            return true;
-    }
-}
-
-int32_t TSpiderOutputMessageQueue::HandOverUnderLock(TSpiderOutputMsg* messages, int32_t count, uint64_t& generation,
-                                                     bool& full)
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    generation = changes_;
-    full = order_.Full();
-    if (full)
-        return 0;
-    if (!sink_) {
-        LogEvent(etWarning, "No destination window", "PostMessage", kUnit);
-        return 0;
-    }
-    const int32_t posted = std::min(count, Capacity - order_.Count());
-    const int32_t first = nextLabel_;
-    nextLabel_ += posted;
-    // Announced under the lock, as one post is: the reports are in their slots before anyone
-    // can ask for them.
-    if (!sink_->postRange(first, posted)) {
-        LogAPIError("Windows.PostMessage", "PostMessage", kUnit);
-        return 0;
-    }
-    for (int32_t i = 0; i < posted; ++i) {
-        TLabeledSpiderOutputMsg& slot = *slots_[order_.NextFree()];
-        slot.FLabel = first + i;
-        slot.FMsg.SwapUsedFields(messages[i]);
-        order_.Append();
-    }
-    return posted;
-}
-
-int32_t TSpiderOutputMessageQueue::TryToHandOverMessages(TSpiderOutputMsg* messages, int32_t count)
+int32_t TSpiderOutputMessageQueue::PostInOrder(const TSpiderOutputMsg* copies, TSpiderOutputMsg* handOvers,
+                                               int32_t count)
 {
     int32_t done = 0;
     std::optional<TRetryState> retry;
     while (done < count) {
         uint64_t generation = 0;
         bool full = false;
-        const int32_t posted = HandOverUnderLock(messages + done, count - done, generation, full);
+        // Most reports find free slots at once: one lock, nothing else.
+        const int32_t posted = PostUnderLock(copies ? copies + done : nullptr, handOvers ? handOvers + done : nullptr,
+                                             count - done, generation, full);
         if (posted > 0) {
             done += posted;
             retry.reset();  // the give-up time counts from the first refusal in a row

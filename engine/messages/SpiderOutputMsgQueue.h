@@ -74,14 +74,14 @@ private:
     // Waits until a refused post may succeed; False (logged) when the queue is abandoned.
     // Throws "Spider output msg queue full" after the give-up time.
     bool WaitBeforeRetry(TRetryState& retry, uint64_t generation, bool full);
-    // Posts up to count reports at once under the lock, handing their parts over; how many.
-    int32_t HandOverUnderLock(TSpiderOutputMsg* messages, int32_t count, uint64_t& generation, bool& full);
-    bool TryToPost(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver);
-    // One attempt under the lock; generation is the change count seen, full whether the
-    // queue was full. With handOver (the message itself), its parts are swapped into the slot
-    // once the post has succeeded.
-    bool PostUnderLock(const TSpiderOutputMsg& message, TSpiderOutputMsg* handOver, uint64_t& generation,
-                       bool& full);
+    // Posts up to count reports under one hold of the lock, in order: copies of copies[i] or,
+    // with handOvers, their parts moved in. Returns how many; generation is the change count
+    // seen, full whether the queue was full.
+    int32_t PostUnderLock(const TSpiderOutputMsg* copies, TSpiderOutputMsg* handOvers, int32_t count,
+                          uint64_t& generation, bool& full);
+    // Posts the reports in order, as many at a time as there are free slots, waiting while
+    // refused; how many were posted.
+    int32_t PostInOrder(const TSpiderOutputMsg* copies, TSpiderOutputMsg* handOvers, int32_t count);
 
     mutable std::mutex lock_;
     std::condition_variable slotFreed_;
