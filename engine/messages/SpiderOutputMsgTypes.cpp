@@ -16,26 +16,28 @@ void TSpiderOutputMsg::Assign(const TSpiderOutputMsg& source)
     FFlattening = source.FFlattening;
 }
 
-void TSpiderOutputMsg::AssignUsedFields(const TSpiderOutputMsg& source)
+namespace {
+
+// Calls part(target's part, source's part) for each part the source's type fills, besides type,
+// job id and result code.
+template <typename Source, typename Part>
+void ForEachUsedPart(TSpiderOutputMsg& target, Source& source, Part part)
 {
-    FMsgType = source.FMsgType;
-    FJobID = source.FJobID;
-    FResultCode = source.FResultCode;
     switch (source.FMsgType) {
     case OUTMSG_JOB_STARTED:
-        FJob.Assign(source.FJob);
+        part(target.FJob, source.FJob);
         break;
     case OUTMSG_JOB_ENDED:
-        FJob.Assign(source.FJob);
-        FStartPageFile = source.FStartPageFile;
+        part(target.FJob, source.FJob);
+        part(target.FStartPageFile, source.FStartPageFile);
         break;
     case OUTMSG_DOWNLOAD_STARTED:
     case OUTMSG_DOWNLOAD_PROGRESS:
     case OUTMSG_DOWNLOAD_ENDED:
-        FDownload.Assign(source.FDownload);
+        part(target.FDownload, source.FDownload);
         break;
     case OUTMSG_LINK_FOUND:
-        FLinkInfo.Assign(source.FLinkInfo);
+        part(target.FLinkInfo, source.FLinkInfo);
         break;
     case OUTMSG_READ_STARTED:
     case OUTMSG_READ_PROGRESS:
@@ -43,56 +45,41 @@ void TSpiderOutputMsg::AssignUsedFields(const TSpiderOutputMsg& source)
     case OUTMSG_WRITE_STARTED:
     case OUTMSG_WRITE_PROGRESS:
     case OUTMSG_WRITE_ENDED:
-        FReadWrite.Assign(source.FReadWrite);
+        part(target.FReadWrite, source.FReadWrite);
         break;
     case OUTMSG_PRUNING_FOLDER:
-        FFolder = source.FFolder;
+        part(target.FFolder, source.FFolder);
         break;
     case OUTMSG_FILE_MOVED_UP:
-        FFlattening = source.FFlattening;
+        part(target.FFlattening, source.FFlattening);
         break;
     default:
         break;
     }
 }
 
-void TSpiderOutputMsg::SwapUsedFields(TSpiderOutputMsg& source)
+}  // namespace
+
+void TSpiderOutputMsg::AssignUsedFields(const TSpiderOutputMsg& source)
 {
-    using std::swap;
     FMsgType = source.FMsgType;
     FJobID = source.FJobID;
     FResultCode = source.FResultCode;
-    switch (source.FMsgType) {
-    case OUTMSG_JOB_STARTED:
-        swap(FJob, source.FJob);
-        break;
-    case OUTMSG_JOB_ENDED:
-        swap(FJob, source.FJob);
-        swap(FStartPageFile, source.FStartPageFile);
-        break;
-    case OUTMSG_DOWNLOAD_STARTED:
-    case OUTMSG_DOWNLOAD_PROGRESS:
-    case OUTMSG_DOWNLOAD_ENDED:
-        swap(FDownload, source.FDownload);
-        break;
-    case OUTMSG_LINK_FOUND:
-        swap(FLinkInfo, source.FLinkInfo);
-        break;
-    case OUTMSG_READ_STARTED:
-    case OUTMSG_READ_PROGRESS:
-    case OUTMSG_READ_ENDED:
-    case OUTMSG_WRITE_STARTED:
-    case OUTMSG_WRITE_PROGRESS:
-    case OUTMSG_WRITE_ENDED:
-        swap(FReadWrite, source.FReadWrite);
-        break;
-    case OUTMSG_PRUNING_FOLDER:
-        swap(FFolder, source.FFolder);
-        break;
-    case OUTMSG_FILE_MOVED_UP:
-        swap(FFlattening, source.FFlattening);
-        break;
-    default:
-        break;
-    }
+    ForEachUsedPart(*this, source, [](auto& to, const auto& from) {
+        if constexpr (requires { to.Assign(from); })
+            to.Assign(from);
+        else
+            to = from;
+    });
+}
+
+void TSpiderOutputMsg::SwapUsedFields(TSpiderOutputMsg& source)
+{
+    FMsgType = source.FMsgType;
+    FJobID = source.FJobID;
+    FResultCode = source.FResultCode;
+    ForEachUsedPart(*this, source, [](auto& to, auto& from) {
+        using std::swap;
+        swap(to, from);
+    });
 }
