@@ -415,7 +415,7 @@ std::string DecodeCharacterReferences(std::string_view value)
     return out;
 }
 
-std::string EscapeForAttribute(std::string_view text)
+std::string EscapeHTMLText(std::string_view text, bool singleQuote)
 {
     std::string out;
     out.reserve(text.size());
@@ -425,7 +425,12 @@ std::string EscapeForAttribute(std::string_view text)
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
+        case '\'':
+            if (singleQuote)
+                out += "&#39;";
+            else
+                out += c;
+            break;
         default: out += c;
         }
     }

@@ -12,6 +12,11 @@
 // (so "?a=1&copy=2" stays as written). Anything else is kept as written.
 std::string DecodeCharacterReferences(std::string_view value);
 
-// Text made safe inside a quoted attribute value: "&", "<", ">", the double and the single quote
-// become references.
-std::string EscapeForAttribute(std::string_view text);
+// Text made safe in HTML: "&", "<", ">" and the double quote become references, and with
+// singleQuote the single quote too.
+std::string EscapeHTMLText(std::string_view text, bool singleQuote);
+// Text made safe inside a quoted attribute value, either quote: EscapeHTMLText with the single quote.
+inline std::string EscapeForAttribute(std::string_view text)
+{
+    return EscapeHTMLText(text, true);
+}

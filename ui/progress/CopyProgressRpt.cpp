@@ -2,6 +2,7 @@
 
 #include "engine/services/AppTraceLog.h"
 #include "engine/job/URLType.h"
+#include "engine/parse/CharacterReferences.h"
 #include "platform/IniFile.h"
 #include "ui/progress/CopyProgressModels.h"
 #include "ui/common/DateTimeText.h"
@@ -76,18 +77,7 @@ std::string ReportVersion()
 
 std::string HTMLEscapeReportText(const std::string& text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
+    return EscapeHTMLText(text, false);
 }
 
 std::string GetReportStyleSheet()
