@@ -62,29 +62,9 @@ TSpiderObject& TSpiderObjectList::Append(std::string key, std::unique_ptr<TSpide
     return *objects_.back();
 }
 
-bool TSpiderObjectList::AddIfNotPresent(const TSpiderObject& candidate, TSpiderObject*& listObject, bool& requeued)
-{
-    try {
-        requeued = false;
-        std::string key = KeyOf(candidate.FURL);
-        auto found = byKey_.find(key);
-        if (found != byKey_.end()) {
-            listObject = objects_[found->second].get();
-            MeetAgain(found->second, candidate.FDepth, &candidate.FReferrer, requeued);
-            return false;
-        }
-        auto object = std::make_unique<TSpiderObject>();
-        object->Assign(candidate);
-        listObject = &Append(std::move(key), std::move(object));
-        return true;
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "AddIfNotPresent", "SpiderObject");
-        throw;
-    }
-}
-
-bool TSpiderObjectList::AddAddressIfNotPresent(const TURL& url, const TURL* referrer, int32_t depth,
-                                               TSpiderObject*& listObject, bool& requeued)
+template <typename Make>
+bool TSpiderObjectList::AddByKey(const TURL& url, int32_t depth, const TURL* referrer, Make make,
+                                 TSpiderObject*& listObject, bool& requeued)
 {
     try {
         requeued = false;
@@ -95,18 +75,35 @@ bool TSpiderObjectList::AddAddressIfNotPresent(const TURL& url, const TURL* refe
             MeetAgain(found->second, depth, referrer, requeued);
             return false;
         }
+        listObject = &Append(std::move(key), make());
+        return true;
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "AddIfNotPresent", "SpiderObject");
+        throw;
+    }
+}
+
+bool TSpiderObjectList::AddIfNotPresent(const TSpiderObject& candidate, TSpiderObject*& listObject, bool& requeued)
+{
+    return AddByKey(candidate.FURL, candidate.FDepth, &candidate.FReferrer, [&candidate] {
+        auto object = std::make_unique<TSpiderObject>();
+        object->Assign(candidate);
+        return object;
+    }, listObject, requeued);
+}
+
+bool TSpiderObjectList::AddAddressIfNotPresent(const TURL& url, const TURL* referrer, int32_t depth,
+                                               TSpiderObject*& listObject, bool& requeued)
+{
+    return AddByKey(url, depth, referrer, [&] {
         auto object = std::make_unique<TSpiderObject>();
         object->FURL.Assign(url);
         if (referrer)
             object->FReferrer.Assign(*referrer);
         object->FDepth = depth;
         object->FDispatched = false;
-        listObject = &Append(std::move(key), std::move(object));
-        return true;
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "AddIfNotPresent", "SpiderObject");
-        throw;
-    }
+        return object;
+    }, listObject, requeued);
 }
 
 int32_t TSpiderObjectList::IndexOf(const TSpiderObject& object) const

@@ -87,6 +87,11 @@ private:
     // The present object of the key met again at depth: takes a smaller depth and the referrer.
     void MeetAgain(int32_t index, int32_t depth, const TURL* referrer, bool& requeued);
     TSpiderObject& Append(std::string key, std::unique_ptr<TSpiderObject> object);
+    // The present object of the address's key, met again (False), or a new one from make(),
+    // appended (True).
+    template <typename Make>
+    bool AddByKey(const TURL& url, int32_t depth, const TURL* referrer, Make make, TSpiderObject*& listObject,
+                  bool& requeued);
 
     std::vector<std::unique_ptr<TSpiderObject>> objects_;
     std::deque<std::string> keys_;  // keys_[i] is the key of objects_[i]; a deque never moves them
