@@ -49,12 +49,10 @@ TCSSParser& CSSParser()
 }
 
 // Reads the file's links into list with the parser of its kind.
-void ReadLinks(int kind, const std::string& fileName, const std::string& base, TWebLinkList& list, bool localMode)
+void ReadLinks(int kind, const std::string& fileName, const std::string& base, TWebLinkList& list, bool localMode,
+               TPageFacts* facts)
 {
-    if (kind == 2)
-        CSSParser().GetLinksInCSSFile(fileName, base, list, localMode ? 1 : 0);
-    else
-        HTMLParser().GetLinksInHTMLFile(fileName, base, list, localMode ? 1 : 0);
+    ReadPageLinks(kind, fileName, base, localMode, HTMLParser(), CSSParser(), list, facts);
 }
 
 }  // namespace
@@ -264,23 +262,12 @@ void TLinkParser::ReplayPreparedRead(TPreparedParse& prepared, int kind, const s
         auto upToCancel = [&calls, call](int64_t, int64_t) { return calls++ == call; };
         HTMLParser().OnReadProgress = upToCancel;
         CSSParser().OnReadProgress = upToCancel;
-        ReadLinks(kind, fileName, address, list, localMode);
-        if (kind != 2)
-            TakePageFacts(prepared);
+        ReadLinks(kind, fileName, address, list, localMode, &prepared.facts);
         return;
     }
     if (prepared.failed)
         throw std::runtime_error(prepared.errorText);
     list = std::move(prepared.list);
-}
-
-void TLinkParser::TakePageFacts(TPreparedParse& facts)
-{
-    const THTMLParser& html = HTMLParser();
-    facts.title = html.FTitle;
-    facts.charset = html.FCharset;
-    facts.noFollow = html.FNoFollow;
-    facts.noIndex = html.FNoIndex;
 }
 
 void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepared, const std::string& fileName,
@@ -301,8 +288,8 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
     PostStarted(msg_, OUTMSG_READ_STARTED, RW_KIND_PARSE, fileName, &pageURL);
 
     bool failed = false;
-    TPreparedParse read;  // what reading the page told besides its links
-    TPreparedParse& facts = prepared != nullptr ? *prepared : read;
+    TPageFacts read;  // what reading the page told besides its links
+    TPageFacts& facts = prepared != nullptr ? prepared->facts : read;
     std::string charset = CharsetOfContentType(contentType);
     try {
         SetReadCallbacks();
@@ -310,9 +297,7 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
         if (prepared != nullptr) {
             ReplayPreparedRead(*prepared, kind, fileName, address, localMode, list);
         } else {
-            ReadLinks(kind, fileName, address, list, localMode);
-            if (kind != 2)
-                TakePageFacts(read);
+            ReadLinks(kind, fileName, address, list, localMode, &read);
         }
         if (kind != 2) {
             if (charset.empty())

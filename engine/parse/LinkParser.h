@@ -104,8 +104,6 @@ private:
     // Replays the recorded progress calls and takes the links read ahead.
     void ReplayPreparedRead(TPreparedParse& prepared, int kind, const std::string& fileName,
                             const std::string& address, bool localMode, TWebLinkList& list);
-    // Title, charset and robots flags of the page the HTML parser read last.
-    static void TakePageFacts(TPreparedParse& facts);
     bool OnReadProgress(int64_t position, int64_t size);
     bool OnRewriteProgress(int64_t position, int64_t size);
     void Post(uint8_t type);

@@ -6,6 +6,19 @@
 #include <exception>
 #include <utility>
 
+void ReadPageLinks(int kind, const std::string& fileName, const std::string& base, bool localMode, THTMLParser& html,
+                   TCSSParser& css, TWebLinkList& list, TPageFacts* facts)
+{
+    const uint8_t local = localMode ? 1 : 0;
+    if (kind == 2) {
+        css.GetLinksInCSSFile(fileName, base, list, local);
+        return;
+    }
+    html.GetLinksInHTMLFile(fileName, base, list, local);
+    if (facts != nullptr)
+        *facts = {html.FTitle, html.FCharset, html.FNoFollow, html.FNoIndex};
+}
+
 void PrepareParse(const TParseTask& task, THTMLParser& html, TCSSParser& css, TPreparedParse& out)
 {
     out.task = task;
@@ -18,17 +31,8 @@ void PrepareParse(const TParseTask& task, THTMLParser& html, TCSSParser& css, TP
     };
     html.OnReadProgress = record;
     css.OnReadProgress = record;
-    const uint8_t localMode = task.localMode ? 1 : 0;
     try {
-        if (task.kind == 2) {
-            css.GetLinksInCSSFile(task.fileName, task.pageAddress, out.list, localMode);
-        } else {
-            html.GetLinksInHTMLFile(task.fileName, task.pageAddress, out.list, localMode);
-            out.title = html.FTitle;
-            out.charset = html.FCharset;
-            out.noFollow = html.FNoFollow;
-            out.noIndex = html.FNoIndex;
-        }
+        ReadPageLinks(task.kind, task.fileName, task.pageAddress, task.localMode, html, css, out.list, &out.facts);
     } catch (const std::exception& e) {
         out.failed = true;
         out.errorText = e.what();
@@ -65,17 +69,25 @@ TParseAhead::~TParseAhead()
         helper.join();
 }
 
+bool TParseAhead::ForgetHeldLocked(int32_t index)
+{
+    const auto held = held_.find(index);
+    if (held == held_.end())
+        return false;
+    if (!held->second.ready) {
+        held->second.dropped = true;  // its helper lets it go when done
+        return false;
+    }
+    held_.erase(held);
+    return true;
+}
+
 void TParseAhead::Offer(int32_t index, TParseTask task)
 {
     {
         std::lock_guard<std::mutex> guard(lock_);
-        if (const auto held = held_.find(index); held != held_.end()) {
-            // Read again under the new task: the one held is dropped when its helper is done.
-            if (held->second.ready)
-                held_.erase(held);
-            else
-                held->second.dropped = true;
-        }
+        // Read again under the new task.
+        ForgetHeldLocked(index);
         queued_.insert_or_assign(index, std::move(task));
     }
     workWaiting_.notify_one();
@@ -106,14 +118,7 @@ void TParseAhead::Drop(int32_t index)
     {
         std::lock_guard<std::mutex> guard(lock_);
         queued_.erase(index);
-        if (const auto held = held_.find(index); held != held_.end()) {
-            if (held->second.ready) {
-                held_.erase(held);
-                freed = true;
-            } else {
-                held->second.dropped = true;
-            }
-        }
+        freed = ForgetHeldLocked(index);
     }
     if (freed)
         workWaiting_.notify_one();

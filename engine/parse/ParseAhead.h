@@ -29,6 +29,19 @@ struct TParseTask {
     bool operator==(const TParseTask&) const = default;
 };
 
+// What reading a page tells besides its links.
+struct TPageFacts {
+    std::string title;
+    std::string charset;
+    bool noFollow = false;
+    bool noIndex = false;
+};
+
+// Reads the file's links against base with the parser of its kind (2 a style sheet, else a
+// page); for a page, facts (when given) take its title, character set and robots flags.
+void ReadPageLinks(int kind, const std::string& fileName, const std::string& base, bool localMode, THTMLParser& html,
+                   TCSSParser& css, TWebLinkList& list, TPageFacts* facts = nullptr);
+
 struct TPreparedParse {
     TParseTask task;
     bool usable = false;  // False: the file was missing or changed while it was read
@@ -37,11 +50,7 @@ struct TPreparedParse {
     TWebLinkList list;
     bool failed = false;  // the reading raised errorText
     std::string errorText;
-    // Pages only.
-    std::string title;
-    std::string charset;
-    bool noFollow = false;
-    bool noIndex = false;
+    TPageFacts facts;  // pages only
 };
 
 // Reads the task's links with the parser of its kind, recording the progress calls instead of
@@ -80,6 +89,9 @@ private:
         TPreparedParse result;
     };
     void Work();
+    // Lets the result held for the index go (at once when read, else when its helper is done);
+    // True when a place in the window was freed.
+    bool ForgetHeldLocked(int32_t index);
     // The lowest queued index no helper is reading; end() when none.
     std::map<int32_t, TParseTask>::iterator NextQueued();
 

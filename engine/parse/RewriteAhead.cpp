@@ -3,6 +3,7 @@
 #include "engine/parse/GYCSSParser.h"
 #include "engine/parse/GYHTMLParser.h"
 #include "engine/parse/LinkParser.h"
+#include "engine/parse/ParseAhead.h"
 #include "engine/crawl/SpiderDestObject.h"
 #include "engine/crawl/SpiderObject.h"
 #include "engine/services/ThreadSafeFileOps.h"
@@ -29,11 +30,7 @@ void PrepareRewrite(const TRewriteTask& task, const TLinkReplaceOptions& options
     css.OnReadProgress = record(false);
     try {
         TWebLinkList list;
-        const uint8_t localMode = task.localMode ? 1 : 0;
-        if (task.kind == 2)
-            css.GetLinksInCSSFile(task.fileName, task.pageAddress, list, localMode);
-        else
-            html.GetLinksInHTMLFile(task.fileName, task.pageAddress, list, localMode);
+        ReadPageLinks(task.kind, task.fileName, task.pageAddress, task.localMode, html, css, list);
         // A file without links is left untouched.
         if (list.Count() > 0) {
             parser.OnRewriteProgress = record(true);
