@@ -154,15 +154,9 @@ void TSpiderThread::NoteParseCandidate(int32_t destIndex)
     OfferParse(destIndex);
 }
 
-bool TSpiderThread::ParseTaskOf(const TSpiderDestObject& dest, const TSpiderObject& owner, TParseTask& task) const
+TParseTask TSpiderThread::ParseTaskOf(const TSpiderDestObject& dest, const TSpiderObject& owner)
 {
-    if (!IsInsideDestination(dest.FFileName, FJob))
-        return false;
-    task.fileName = dest.FFileName;
-    task.pageAddress = owner.FURL.GetURLWithoutUserInfo();
-    task.localMode = dest.FLocalSource;
-    task.kind = dest.FParseKind;
-    return true;
+    return {dest.FFileName, owner.FURL.GetURLWithoutUserInfo(), dest.FLocalSource, dest.FParseKind};
 }
 
 void TSpiderThread::OfferParse(int32_t destIndex)
@@ -173,9 +167,8 @@ void TSpiderThread::OfferParse(int32_t destIndex)
     if (!dest || !dest->FParseNeeded || dest->FParsed)
         return;
     const TSpiderObject* owner = jobSpiders_->Get(jobSpiders_->IndexOfDestOwner(dest->FID));
-    TParseTask task;
-    if (owner && ParseTaskOf(*dest, *owner, task))
-        parseAhead_->Offer(destIndex, std::move(task));
+    if (owner && IsInsideDestination(dest->FFileName, FJob))
+        parseAhead_->Offer(destIndex, ParseTaskOf(*dest, *owner));
 }
 
 void TSpiderThread::EndParsingAhead()
@@ -256,9 +249,8 @@ void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestOb
         TLinkParser* parser = TLinkParser::Instance();
         if (!parser)
             continue;
-        TParseTask task;
         TPreparedParse prepared;
-        if (parseAhead_ && ParseTaskOf(*dest, *owner, task) && parseAhead_->Take(index, task, prepared))
+        if (parseAhead_ && parseAhead_->Take(index, ParseTaskOf(*dest, *owner), prepared))
             parser->CommitPreparedParse(*this, prepared, dest->FFileName, dest->FLocalSource,
                                         job.HonorRobotNoIndexTags, job.HonorRobotNoFollowTags, owner->FDepth, spiders,
                                         dest->FParseKind, owner->FURL, owner->FMimeType);

@@ -72,9 +72,8 @@ protected:
 
 private:
     void PostJobReport(uint8_t type);
-    // The task of reading the destination's links as the parse driver would; False when it
-    // would not be read.
-    bool ParseTaskOf(const TSpiderDestObject& dest, const TSpiderObject& owner, TParseTask& task) const;
+    // The task of reading the destination's links as the parse driver would.
+    static TParseTask ParseTaskOf(const TSpiderDestObject& dest, const TSpiderObject& owner);
     void OfferParse(int32_t destIndex);
     void EndParsingAhead();
 
