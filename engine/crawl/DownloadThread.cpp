@@ -156,6 +156,24 @@ void SetMaxWininetDLThreads(int32_t n)
     }
 }
 
+bool IsSentReferrer(const TURL& referrer)
+{
+    return referrer.IsValid() && (referrer.GetScheme() == usHTTP || referrer.GetScheme() == usHTTPS);
+}
+
+std::string StartDownloadLogText(const TURL& url, const TURL& sentReferrer)
+{
+    std::string text = "Start download of " + url.GetURLWithoutUserInfo();
+    if (sentReferrer.IsValid())
+        text += " via " + sentReferrer.GetURLWithoutUserInfo();
+    return text;
+}
+
+std::string StopDownloadLogText(const TURL& url, int32_t statusCode)
+{
+    return "Stop download of " + url.GetURLWithoutUserInfo() + " (" + std::to_string(statusCode) + ")";
+}
+
 bool ProxyInUse(const TProxyServerInfo& proxy)
 {
     return proxy.UseProxyServer && !TrimText(proxy.Address).empty();
@@ -228,7 +246,7 @@ void TFileDownloadThread::AssignDownload(const TURL& url, const TURL& referrer, 
     FURL.Assign(url);
     FLocalFileName.clear();
     FAnswer.store(ANSWER_NONE, std::memory_order_relaxed);
-    if (referrer.IsValid() && (referrer.GetScheme() == usHTTP || referrer.GetScheme() == usHTTPS))
+    if (IsSentReferrer(referrer))
         FReferrer.Assign(referrer);
     else
         FReferrer.Clear();
@@ -300,10 +318,7 @@ void TFileDownloadThread::Execute()
             continue;
         FResults.FURL.Assign(FURL);
         FResults.FReferrer.Assign(FReferrer);
-        std::string text = "Start download of " + FURL.GetURLWithoutUserInfo();
-        if (FReferrer.IsValid())
-            text += " via " + FReferrer.GetURLWithoutUserInfo();
-        LogMessage(text);
+        LogMessage(StartDownloadLogText(FURL, FReferrer));
         try {
             DownloadAssignedURL();
         } catch (const std::exception& e) {
@@ -316,8 +331,7 @@ void TFileDownloadThread::Execute()
             LogEvent(etException, FResults.FExceptionText, "Execute", kUnit);
         }
         SetRunningSession(nullptr);
-        LogMessage("Stop download of " + FURL.GetURLWithoutUserInfo() + " (" + std::to_string(FResults.FStatusCode) +
-                   ")");
+        LogMessage(StopDownloadLogText(FURL, FResults.FStatusCode));
         SetState(DL_FINISHED);
     }
 }

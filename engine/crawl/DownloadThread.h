@@ -187,6 +187,12 @@ private:
 // MaxSimultaneousDownloads; values below 1 stand for all four download threads).
 void SetMaxWininetDLThreads(int32_t n);
 
+// The referrer a download sends: an HTTP or HTTPS address, else none.
+bool IsSentReferrer(const TURL& referrer);
+// The event-log rows that open and close a download.
+std::string StartDownloadLogText(const TURL& url, const TURL& sentReferrer);
+std::string StopDownloadLogText(const TURL& url, int32_t statusCode);
+
 // A proxy record names a proxy to use (an empty address names none).
 bool ProxyInUse(const TProxyServerInfo& proxy);
 // "If-Modified-Since: Tue, 15 Nov 1994 08:12:31 GMT" for a UTC time.

@@ -1,6 +1,7 @@
 #include "engine/crawl/DownloadThreadDispacher.h"
 
 #include "engine/services/AppTraceLog.h"
+#include "engine/crawl/DownloadThread.h"
 #include "engine/crawl/JobDownloadFilter.h"
 #include "engine/job/JobTypes.h"
 #include "engine/crawl/SpiderDestObject.h"
@@ -174,9 +175,8 @@ void TDownloadThreadDispacher::EndDownloadPauses(int64_t now)
             slot.pausing = false;
 }
 
-void TDownloadThreadDispacher::StartDownload(TSpiderObject& object, int32_t slot)
+void TDownloadThreadDispacher::NumberDownload(TSlot& s, const TSpiderObject& object)
 {
-    TSlot& s = slots_[slot];
     ++downloadCounter_;
     s.objectID = object.FID;
     s.downloadNumber = downloadCounter_;
@@ -187,6 +187,12 @@ void TDownloadThreadDispacher::StartDownload(TSpiderObject& object, int32_t slot
     s.localFileName.clear();
     s.jobID = jobID_;
     s.jobSerial = jobSerial_;
+}
+
+void TDownloadThreadDispacher::StartDownload(TSpiderObject& object, int32_t slot)
+{
+    TSlot& s = slots_[slot];
+    NumberDownload(s, object);
     PostDownloadStartedMessage(s);
     workers_[slot]->AssignDownload(object.FURL, object.FReferrer, object.FDepth);
 }
@@ -200,22 +206,14 @@ bool TDownloadThreadDispacher::RefuseAtDispatch(const TSpiderObject& object)
     if (verdict == FILTER_ACCEPTED)
         return false;
     TSlot s;
-    s.objectID = object.FID;
-    s.downloadNumber = ++downloadCounter_;
-    s.url.Assign(object.FURL);
-    s.referrer.Assign(object.FReferrer);
-    s.depth = object.FDepth;
-    s.jobID = jobID_;
-    s.jobSerial = jobSerial_;
-    const std::string address = object.FURL.GetURLWithoutUserInfo();
-    LogMessage("Start download of " + address +
-               (object.FReferrer.IsValid() ? " via " + object.FReferrer.GetURLWithoutUserInfo() : std::string()));
+    NumberDownload(s, object);
+    LogMessage(StartDownloadLogText(object.FURL, IsSentReferrer(object.FReferrer) ? object.FReferrer : TURL()));
     PostDownloadStartedMessage(s);
     TFileDownloadCompleteData outcome;
     outcome.FURL.Assign(object.FURL);
     outcome.FReferrer.Assign(object.FReferrer);
     outcome.FFilterCode = verdict;
-    LogMessage("Stop download of " + address + " (0)");
+    LogMessage(StopDownloadLogText(object.FURL, outcome.FStatusCode));
     PostDownloadStoppedMsg(s, outcome, TFileDownloadProgress{}, false, false);
     return true;
 }

@@ -91,6 +91,8 @@ private:
     void ApplyOptionsToIdleThreads();
 
     void EndDownloadPauses(int64_t now);
+    // Gives the object's download the next number, in the slot's record.
+    void NumberDownload(TSlot& s, const TSpiderObject& object);
     void StartDownload(TSpiderObject& object, int32_t slot);
     // Type, job, download number and addresses of a report about the slot's download.
     void FillDownloadReport(uint8_t type, const TSlot& s);
