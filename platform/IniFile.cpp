@@ -353,38 +353,30 @@ bool ReadWholeFile(const std::string& path, std::string& data)
         SetLastErrorCode(errc::AccessDenied);
         return false;
     }
-    auto fail = [&] {
-        SetLastErrorFromErrno(errno);
-        ::close(fd);
-        data.clear();
-        return false;
-    };
     // The size known, the bytes go straight into place; a file that grows meanwhile is read on
-    // to its end, one that shrinks is cut where it ends.
+    // in blocks to its end, one that shrinks is cut where it ends.
     data.resize(st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0);
     size_t filled = 0;
-    while (filled < data.size()) {
-        const ssize_t n = ::read(fd, data.data() + filled, data.size() - filled);
+    char block[65536];
+    for (;;) {
+        const bool inPlace = filled < data.size();
+        const ssize_t n = inPlace ? ::read(fd, data.data() + filled, data.size() - filled)
+                                  : ::read(fd, block, sizeof block);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
-            return fail();
+        if (n < 0) {
+            SetLastErrorFromErrno(errno);
+            ::close(fd);
+            data.clear();
+            return false;
+        }
         if (n == 0)
             break;
+        if (!inPlace)
+            data.append(block, static_cast<size_t>(n));
         filled += static_cast<size_t>(n);
     }
     data.resize(filled);
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail();
-        if (n == 0)
-            break;
-        data.append(buf, static_cast<size_t>(n));
-    }
     ::close(fd);
     return true;
 }
