@@ -39,9 +39,8 @@ void PrepareParse(const TParseTask& task, THTMLParser& html, TCSSParser& css, TP
     }
     html.ClearCallbacks();
     css.ClearCallbacks();
-    // A file replaced while it was read may have been read half old, half new.
-    TFileStamp after;
-    out.usable = PlainFileStamp(task.fileName, after) && after == out.stamp;
+    // A file replaced while it was read no longer has this stamp when the result is taken.
+    out.usable = true;
 }
 
 bool StillFits(const TPreparedParse& prepared, const TParseTask& task)

@@ -44,8 +44,8 @@ void ReadPageLinks(int kind, const std::string& fileName, const std::string& bas
 
 struct TPreparedParse {
     TParseTask task;
-    bool usable = false;  // False: the file was missing or changed while it was read
-    TFileStamp stamp;     // the file as it was read
+    bool usable = false;  // False: the file was missing
+    TFileStamp stamp;     // the file as it was before it was read
     std::vector<TRecordedProgress> progress;
     TWebLinkList list;
     bool failed = false;  // the reading raised errorText

@@ -113,8 +113,8 @@ bool SafeFileExists(const std::string& path)
 
 bool IsPlainFileNoFollow(const std::string& path)
 {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    TFileStamp stamp;
+    return PlainFileStamp(path, stamp);
 }
 
 bool PlainFileStamp(const std::string& path, TFileStamp& stamp)
