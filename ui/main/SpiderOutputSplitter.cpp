@@ -75,18 +75,14 @@ bool TSpiderOutputSplitterForm::postRange(int32_t first, int32_t count)
         return false;
     if (count <= 0)
         return true;
-    bool postEvent = false;
     {
         std::lock_guard<std::mutex> guard(announcedLock_);
         if (!announced_.empty() && announced_.back().first + announced_.back().second == first)
             announced_.back().second += count;
         else
             announced_.emplace_back(first, count);
-        postEvent = !eventQueued_;
-        eventQueued_ = true;
     }
-    if (postEvent)
-        QCoreApplication::postEvent(this, new TAnnouncement());
+    QueueAnnouncementEvent(false);
     return true;
 }
 

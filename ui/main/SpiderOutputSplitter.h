@@ -77,7 +77,6 @@ private:
     bool QueueAnnouncementEvent(bool started);
     bool TakeAnnouncedLabel(int32_t& label);
 
-private:
     static inline TSpiderOutputSplitterForm* instance_ = nullptr;
 
     std::array<TSpiderOutputListener, MaxListeners> listeners_;
