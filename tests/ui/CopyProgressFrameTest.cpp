@@ -5,6 +5,7 @@
 #include "ui/progress/CopyProgressRules.h"
 #include "ui/progress/ReportViewer.h"
 
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -298,6 +299,11 @@ TEST_F(CopyProgressFrameTest, ScriptedJobFillsListsCountersAndReport)
     Send(s.ReadWrite(OUTMSG_WRITE_ENDED, RW_KIND_REWRITE, 1, page));
     EXPECT_EQ(frame->RewritesDone(), 1);
     EXPECT_TRUE(frame->WriteProgressPanel()->isVisibleTo(frame.get()));
+    // After a stop, pages fetched but never read are rewritten as well: the total keeps up.
+    for (int32_t n = 2; n <= 3; ++n)
+        Send(s.ReadWrite(OUTMSG_WRITE_ENDED, RW_KIND_REWRITE, n, page));
+    EXPECT_EQ(frame->RewriteTotal(), 3);
+    EXPECT_EQ(frame->WriteProgressBar()->toolTip(), "Rewrite Progress: 3 of 3");
 
     // Flattening renames completed rows.
     s.msg.FMsgType = OUTMSG_FLATTEN_STARTED;
@@ -353,8 +359,7 @@ TEST_F(CopyProgressFrameTest, UnknownSizesAndFullSlots)
     frame->InProgressList()->topLevelItem(4)->setText(2, "");
     Send(s.Progress(5, "http://h/f5", 4096, 2048));
     EXPECT_EQ(Cell(*frame, 4, 2), "4 KB");
-    frame->InProgressList()->setCurrentItem(frame->InProgressList()->topLevelItem(4));
-    EXPECT_EQ(frame->BuildInProgressMenu(), nullptr);
+    EXPECT_EQ(frame->BuildInProgressMenu(frame->InProgressList()->topLevelItem(4)), nullptr);
 
     // A missing row is only logged.
     Send(s.Progress(99, "http://h/none", 10, 5));
@@ -396,10 +401,19 @@ TEST_F(CopyProgressFrameTest, PerDownloadMenuActsOnItsOwnDownload)
     Send(s.Progress(11, "http://h/a", 100, 10, ""));
     Send(s.Download(OUTMSG_DOWNLOAD_STARTED, 12, "http://h/b.zip"));
     Send(s.Progress(12, "http://h/b.zip", 100, 10, "application/zip"));
+    Send(s.Download(OUTMSG_DOWNLOAD_STARTED, 13, "http://h/c.htm"));
+    Send(s.Progress(13, "http://h/c.htm", 100, 10, "text/html"));
+    frame->resize(720, 520);
+    frame->show();
+    QTreeWidget* list = frame->InProgressList();
+    list->setCurrentItem(list->topLevelItem(2));
 
-    frame->InProgressList()->setCurrentItem(frame->InProgressList()->topLevelItem(0));
-    QMenu* menu = frame->BuildInProgressMenu();
+    // The menu is for the row under the pointer, not the focused one.
+    const QPoint onFirst = list->visualItemRect(list->topLevelItem(0)).center();
+    emit list->customContextMenuRequested(onFirst);
+    QMenu* menu = frame->InProgressMenu();
     ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(menu->isVisible());
     QList<QAction*> actions = menu->actions();
     ASSERT_EQ(actions.size(), 4);
     EXPECT_EQ(actions[0]->text(), "Stop downloading file.htm");
@@ -407,9 +421,12 @@ TEST_F(CopyProgressFrameTest, PerDownloadMenuActsOnItsOwnDownload)
     EXPECT_FALSE(actions[2]->isEnabled());  // no extension
     EXPECT_FALSE(actions[3]->isEnabled());  // no MIME type
 
-    // The focus moves on; the menu still stops the download it was built for.
-    frame->InProgressList()->setCurrentItem(frame->InProgressList()->topLevelItem(1));
+    // Rows move while the menu is open: it keeps its texts and stops the download it was built for.
+    Send(Ended(s, 12, "http://h/b.zip", "", 200, false));
+    list->setCurrentItem(list->topLevelItem(1));
+    EXPECT_EQ(actions[0]->text(), "Stop downloading file.htm");
     actions[1]->trigger();
+    menu->close();
     auto commands = Commands();
     ASSERT_EQ(commands.size(), 1u);
     EXPECT_EQ(commands[0], std::make_pair(INMSG_STOP_HOST_DOWNLOADS, 11));
@@ -420,10 +437,23 @@ TEST_F(CopyProgressFrameTest, PerDownloadMenuActsOnItsOwnDownload)
     EXPECT_TRUE(Commands().empty());
     EXPECT_TRUE(frame->InProgressMenu()->actions().isEmpty());
 
-    menu = frame->BuildInProgressMenu();
+    // The menu key asks at the focused row's place, as the window system reckons it.
+    list->setCurrentItem(list->topLevelItem(0));
+    const QPoint focusedPlace = list->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, focusedPlace, list->mapToGlobal(focusedPlace));
+    QCoreApplication::sendEvent(list, &key);
+    ASSERT_TRUE(frame->InProgressMenu()->isVisible());
+    EXPECT_EQ(frame->InProgressMenu()->actions()[0]->text(), "Stop downloading file.htm");
+    frame->InProgressMenu()->close();
+
+    // No row under the pointer: no menu.
+    emit list->customContextMenuRequested(QPoint(5, list->viewport()->height() - 2));
+    EXPECT_FALSE(frame->InProgressMenu()->isVisible());
+
+    menu = frame->BuildInProgressMenu(list->topLevelItem(0));
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(menu->actions()[2]->isEnabled());
-    EXPECT_EQ(menu->actions()[3]->text(), "Stop downloading all of MIME type application/zip");
+    EXPECT_EQ(menu->actions()[3]->text(), "Stop downloading all of MIME type text/html");
 }
 
 // Pictures of the page for a person to look at: GLEANERY_PROGRESS_PICTURES=/tmp/folder.

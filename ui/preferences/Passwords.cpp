@@ -59,9 +59,13 @@ std::string SiteToHostKey(const std::string& site)
         scheme = key.substr(0, schemeEnd);
         key.erase(0, schemeEnd + 3);
     }
-    size_t slash = key.find('/');
-    if (slash != std::string::npos)
-        key.erase(slash);
+    const size_t pathStart = key.find_first_of("/?#");
+    if (pathStart != std::string::npos)
+        key.erase(pathStart);
+    // User information never belongs to the key: it would show the password and never match a lookup.
+    const size_t userInfoEnd = key.rfind('@');
+    if (userInfoEnd != std::string::npos)
+        key.erase(0, userInfoEnd + 1);
     // The download threads look sites up without the scheme's default port.
     static const std::pair<const char*, const char*> kDefaultPorts[] = {{"http", ":80"}, {"https", ":443"},
                                                                        {"ftp", ":21"}};
@@ -136,7 +140,8 @@ void TPasswordsFrame::LoadPasswords()
         TPasswordManager* store = TPasswordManager::Instance();
         for (int i = 0; i < count; ++i) {
             TPasswordRec rec;
-            rec.Host = ini.ReadString(kSection, Key("Host", i), "");
+            // Keys written before user information was dropped from them are read in today's form.
+            rec.Host = SiteToHostKey(ini.ReadString(kSection, Key("Host", i), ""));
             bool decoded = SafeBase64ToStr(ini.ReadString(kSection, Key("U", i), ""), rec.Username, Key("U", i));
             decoded = SafeBase64ToStr(ini.ReadString(kSection, Key("P", i), ""), rec.Password, Key("P", i)) && decoded;
             if (!decoded || rec.Host.empty() || rec.Username.empty() || rec.Password.empty()) {

@@ -559,7 +559,8 @@ void TCopyProgressFrame::OnWriteEnded(const TSpiderOutputMsg& msg)
 {
     DeleteInProgressRow(msg.FReadWrite.FNumber, ipWrite);
     if (msg.FReadWrite.FKind == RW_KIND_REWRITE) {
-        ++rewritesDone_;
+        // After a stop, pages fetched but never read are rewritten too: the total follows.
+        rewriteTotal_ = std::max(rewriteTotal_, ++rewritesDone_);
         UpdateRewriteProgressLabel();
     }
 }
@@ -732,7 +733,7 @@ void TCopyProgressFrame::ApplyProgressBars()
     dlProgressBar_->setRange(0, std::max(downloadTotal_, downloadsDone_));
     dlProgressBar_->setValue(downloadsDone_);
     dlProgressBar_->setFormat(dlProgressBar_->toolTip());
-    writeProgressBar_->setRange(0, std::max(rewriteTotal_, rewritesDone_));
+    writeProgressBar_->setRange(0, rewriteTotal_);
     writeProgressBar_->setValue(rewritesDone_);
     writeProgressBar_->setFormat(writeProgressBar_->toolTip());
 }
@@ -777,12 +778,11 @@ void TCopyProgressFrame::AbortJobMenuItemClick()
         SetWaitCursor(true);
 }
 
-QMenu* TCopyProgressFrame::BuildInProgressMenu()
+QMenu* TCopyProgressFrame::BuildInProgressMenu(const QTreeWidgetItem* row)
 {
-    QTreeWidgetItem* item = inProgressList_->currentItem();
-    if (!item || item->data(colStatus, kInProgressKindRole).toInt() != ipDownload)
+    if (!row || row->data(colStatus, kInProgressKindRole).toInt() != ipDownload)
         return nullptr;
-    const int32_t number = item->data(colStatus, Qt::UserRole).toInt();
+    const int32_t number = row->data(colStatus, Qt::UserRole).toInt();
     const TDownloadSlot* slot = SlotOf(number);
     if (!slot)
         return nullptr;
@@ -808,8 +808,13 @@ QMenu* TCopyProgressFrame::BuildInProgressMenu()
 void TCopyProgressFrame::InProgressListContextPopup(const QPoint& pos)
 {
     try {
-        if (QMenu* menu = BuildInProgressMenu())
+        // The row under the pointer (for the menu key, the focused row's place): rows come and go
+        // between the click and this request, so the focused row may be another download by now.
+        QTreeWidgetItem* row = inProgressList_->itemAt(pos);
+        if (QMenu* menu = BuildInProgressMenu(row)) {
+            inProgressList_->setCurrentItem(row);
             menu->popup(inProgressList_->viewport()->mapToGlobal(pos));
+        }
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "InProgressListContextPopup", kUnit);
     }

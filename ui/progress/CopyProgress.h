@@ -91,7 +91,7 @@ public:
     void SetListVisible(bool list);
     void ExpandButtonClick();
     // The per-download menu for the focused in-progress row; nullptr when it has none.
-    QMenu* BuildInProgressMenu();
+    QMenu* BuildInProgressMenu(const QTreeWidgetItem* row);
     void InProgressMenuItemClick(int tag);
     // Sorts the completed list after a job (column click).
     void ProcessedFilesListColumnClick(int column);

@@ -2,6 +2,7 @@
 
 #include "engine/job/Base64.h"
 #include "engine/job/DownloadOptionTypes.h"
+#include "engine/job/URLType.h"
 #include "engine/services/LanguageStrings.h"
 #include "engine/services/PasswordMgr.h"
 #include "engine/services/SavedOptions.h"
@@ -181,7 +182,9 @@ TEST_F(PreferencesTest, ProxyRecordsReachTheStartCommand)
 TEST(SiteToHostKey, KeepsTheHostInLowerCase)
 {
     EXPECT_EQ(SiteToHostKey("HTTP://WWW.Example.COM/private/index.html"), "www.example.com");
-    EXPECT_EQ(SiteToHostKey("ftp://user@Files.example:2121"), "user@files.example:2121");
+    EXPECT_EQ(SiteToHostKey("ftp://user@Files.example:2121"), "files.example:2121");
+    EXPECT_EQ(SiteToHostKey("http://bob:pw@example.com:8080/x"), "example.com:8080");
+    EXPECT_EQ(SiteToHostKey("http://bob:p@ss@example.com?q=1"), "example.com");
     EXPECT_EQ(SiteToHostKey("example.org/a"), "example.org");
     EXPECT_EQ(SiteToHostKey("https://"), "");
     // The key form the download threads look up: a default port is left out, others kept.
@@ -263,6 +266,24 @@ TEST_F(PasswordsTest, AddedSitesReachTheStoreAndAPrivateFile)
     again.LoadPasswords();
     EXPECT_EQ(again.PasswordsList()->topLevelItemCount(), 1);
     EXPECT_TRUE(store_.FindPassword("secure.example", rec));
+}
+
+TEST_F(PasswordsTest, UserInformationNeverBecomesPartOfTheSite)
+{
+    // An older file may hold a key with user information: it is read without it.
+    WriteFile(file_, "[Security]\r\nCount=1\r\nHost0=old:secret@Old.Example\r\nU0=" + StrToBase64("u") +
+                         "\r\nP0=" + StrToBase64("p") + "\r\n");
+    TPasswordsFrame page(nullptr, file_);
+    page.LoadPasswords();
+    Add(page, "http://bob:pw@example.com:8080/x", "bob", "pw");
+    EXPECT_EQ(Column(page, TPasswordsFrame::pcSite), (std::vector<std::string>{"old.example", "example.com:8080"}));
+    TURL address;
+    address.SetFullURL("http://example.com:8080/x");
+    TPasswordRec rec;
+    ASSERT_TRUE(store_.FindPasswordFor(address, rec));
+    EXPECT_EQ(rec.Username, "bob");
+    EXPECT_EQ(TIniFile(file_).ReadString("Security", "Host1", ""), "example.com:8080");
+    EXPECT_EQ(FileText(file_).find("secret@"), std::string::npos);
 }
 
 TEST_F(PasswordsTest, RemovingAndEditingKeepListStoreAndFileInStep)
