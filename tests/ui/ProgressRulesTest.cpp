@@ -101,6 +101,10 @@ TEST(SplitURLForSiteMap, HostFolderFileAndQuery)
               (V{"https://example.com:8443", "list.php?page=2"}));
     EXPECT_EQ(SplitURLForSiteMap(Address("ftp://files.example.com/pub/x.zip")),
               (V{"ftp://files.example.com", "pub", "x.zip"}));
+    // One file however its address is written; escapes of no readable text stay.
+    EXPECT_EQ(SplitURLForSiteMap(Address("http://h/my%20dir/my page.html")), (V{"http://h", "my dir", "my page.html"}));
+    EXPECT_EQ(SplitURLForSiteMap(Address("http://h/my%20page.html?q=a%20b")), (V{"http://h", "my page.html?q=a b"}));
+    EXPECT_EQ(SplitURLForSiteMap(Address("http://h/caf%C3%A9/%FF.png")), (V{"http://h", "caf\xC3\xA9", "%FF.png"}));
 }
 
 TEST(SiteMapTitle, TrimmedFoldedAndCutToEightyCharacters)

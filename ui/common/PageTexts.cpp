@@ -71,7 +71,7 @@ QString PageTitleText(const std::string& bytes, const std::string& charset)
     return QString::fromStdString(DecodeCharacterReferences(text.toStdString()));
 }
 
-QString MailAddressText(const std::string& address)
+QString ReadableAddressText(const std::string& address)
 {
     const QString text = DecodePageBytes(address, std::string());
     if (!text.contains('%'))

@@ -1,5 +1,5 @@
 #pragma once
-// Texts the engine takes from pages (page titles, e-mail addresses of links): bytes in the
+// Texts the engine takes from pages (page titles, addresses of links): bytes in the
 // page's character set, titles with their HTML character references. Decoded here for display.
 #include <QString>
 
@@ -11,6 +11,7 @@ QString DecodePageBytes(const std::string& bytes, const std::string& charset);
 // A page title for display: its bytes decoded as above, then its character references
 // ("&#8212;", "&mdash;") as a browser decodes them.
 QString PageTitleText(const std::string& bytes, const std::string& charset);
-// The e-mail address of a mailto link for display: percent escapes decoded when they stand for
-// readable UTF-8 text ("docs%40python.org" gives "docs@python.org").
-QString MailAddressText(const std::string& address);
+// An e-mail address or an address part (a folder, a file name) for display: percent escapes
+// decoded when they stand for readable UTF-8 text ("docs%40python.org" gives "docs@python.org",
+// "my%20page.html" gives "my page.html").
+QString ReadableAddressText(const std::string& address);

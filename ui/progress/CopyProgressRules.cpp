@@ -69,7 +69,7 @@ namespace {
 std::string ShownAddress(const TURL& url)
 {
     if (url.GetScheme() == usMailto)
-        return StdStr(MailAddressText(url.GetMailtoAddress()));
+        return StdStr(ReadableAddressText(url.GetMailtoAddress()));
     return url.GetURLWithoutUserInfo();
 }
 
@@ -207,6 +207,9 @@ std::vector<std::string> SplitURLForSiteMap(const TURL& address)
         parts.erase(parts.begin() + 1, parts.begin() + 3);
     }
     parts.back() += address.GetExtraInfo();
+    // "my page.html" and "my%20page.html" name one file: the map shows both as the first.
+    for (size_t i = 1; i < parts.size(); ++i)
+        parts[i] = StdStr(ReadableAddressText(parts[i]));
     return parts;
 }
 

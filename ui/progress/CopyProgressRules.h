@@ -58,6 +58,7 @@ std::string FilteredReasonText(uint8_t filterCode);
 
 // Host and path of address split at "/": the scheme and host form the first part, the query
 // (with its "?") is added to the last part. A path ending in "/" gives an empty last part.
+// Folder and file names are shown with readable escapes decoded.
 std::vector<std::string> SplitURLForSiteMap(const TURL& address);
 
 // A page title for the site map: one line, trimmed, at most 80 characters (UTF-8 aware).

@@ -45,10 +45,10 @@ TEST(PageTexts, BytesByDeclaredSetElseUtf8ElseWindows1252)
 
 TEST(PageTexts, MailAddresses)
 {
-    EXPECT_EQ(Utf8(MailAddressText("docs%40python.org")), "docs@python.org");
-    EXPECT_EQ(Utf8(MailAddressText("bob@example.com")), "bob@example.com");
-    EXPECT_EQ(Utf8(MailAddressText("j%C3%BCrgen@example.com")), "j\xC3\xBCrgen@example.com");
+    EXPECT_EQ(Utf8(ReadableAddressText("docs%40python.org")), "docs@python.org");
+    EXPECT_EQ(Utf8(ReadableAddressText("bob@example.com")), "bob@example.com");
+    EXPECT_EQ(Utf8(ReadableAddressText("j%C3%BCrgen@example.com")), "j\xC3\xBCrgen@example.com");
     // Escapes that stand for no readable text stay escaped.
-    EXPECT_EQ(Utf8(MailAddressText("a%0Ab@x.org")), "a%0Ab@x.org");
-    EXPECT_EQ(Utf8(MailAddressText("a%FFb@x.org")), "a%FFb@x.org");
+    EXPECT_EQ(Utf8(ReadableAddressText("a%0Ab@x.org")), "a%0Ab@x.org");
+    EXPECT_EQ(Utf8(ReadableAddressText("a%FFb@x.org")), "a%FFb@x.org");
 }
