@@ -1,9 +1,11 @@
 #include "ui/start/StartingAddress.h"
 
 #include "engine/services/AppTraceLog.h"
+#include "engine/services/LanguageStrings.h"
 #include "engine/job/JobTypes.h"
 #include "engine/services/SavedOptions.h"
 #include "engine/services/ThreadSafeFileOps.h"
+#include "platform/ErrorCodes.h"
 #include "ui/main/Main.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/common/TryShellExe.h"
@@ -70,6 +72,12 @@ QComboBox* MakeHistoryBox(QWidget* parent)
     return box;
 }
 
+// "Unable to create folder." and why.
+void ShowCreateFolderError(QWidget* owner, const std::string& reason)
+{
+    ShowMessageBox(owner, QUIString(76) + "\n\n" + QStr(reason), QUIString(75), TBoxIcon::Warning);
+}
+
 }  // namespace
 
 std::string GetMyDocumentsFolder()
@@ -81,22 +89,28 @@ bool TryToEnsureFolderExists(QWidget* owner, const std::string& folder)
 {
     if (folder.empty())
         return false;
-    if (QFileInfo(QStr(folder)).isDir())
+    const QFileInfo info(QStr(folder));
+    if (info.isDir())
         return true;
+    // A file of that name: no folder can be made there, so none is offered.
+    if (info.exists()) {
+        ShowCreateFolderError(owner, GetErrorText(errc::AlreadyExists));
+        return false;
+    }
     if (!ShowMessageBox(owner, QStr(ReplaceFirst(UIString(74), "XXX", folder)), QUIString(73), TBoxIcon::Question,
                         true))
         return false;
-    bool created = false;
     try {
-        created = SafeForceDirectories(folder);
+        if (SafeForceDirectories(folder))
+            return true;
+        const std::string reason = GetLastErrorText();
+        LogAPIError("ForceDirectories " + folder, "TryToEnsureFolderExists", kUnit);
+        ShowCreateFolderError(owner, reason);
     } catch (const std::exception& e) {
         LogEvent(etException, "Cannot create " + folder + " (" + e.what() + ")", "TryToEnsureFolderExists", kUnit);
+        ShowCreateFolderError(owner, e.what());
     }
-    if (!created) {
-        ShowMessageBox(owner, QUIString(76), QUIString(75), TBoxIcon::Warning);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 std::string AddressForHistory(const std::string& text)

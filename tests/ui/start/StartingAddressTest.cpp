@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace {
 
 TEST(EnsureFolderExists, AsksBeforeCreatingAndRespectsNo)
@@ -45,6 +47,24 @@ TEST(EnsureFolderExists, CreationFailureIsReported)
     TBoxRecorder yes(true);
     EXPECT_FALSE(TryToEnsureFolderExists(nullptr, blocker + "/sub"));
     EXPECT_EQ(yes.captions, (std::vector<std::string>{"Folder Does Not Exist", "Error"}));
+    // The box says why, in the system's words.
+    EXPECT_EQ(yes.boxes.back(), "Error: Unable to create folder.\n\nError 183 (File exists)");
+
+    // The file itself as the destination: no offer to create it, only the reason.
+    yes.captions.clear();
+    EXPECT_FALSE(TryToEnsureFolderExists(nullptr, blocker));
+    EXPECT_EQ(yes.captions, std::vector<std::string>{"Error"});
+    EXPECT_EQ(yes.boxes.back(), "Error: Unable to create folder.\n\nError 183 (File exists)");
+
+    // A folder that may not be written to.
+    if (::geteuid() != 0) {
+        const std::string locked = TestHomeFolder() + "/locked";
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(locked)));
+        QFile::setPermissions(QString::fromStdString(locked), QFile::ReadOwner | QFile::ExeOwner);
+        EXPECT_FALSE(TryToEnsureFolderExists(nullptr, locked + "/sub"));
+        EXPECT_EQ(yes.boxes.back(), "Error: Unable to create folder.\n\nError 5 (Permission denied)");
+        QFile::setPermissions(QString::fromStdString(locked), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
 }
 
 TEST(DocumentsFolder, LiesInTheHomeFolder)
