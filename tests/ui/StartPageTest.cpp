@@ -150,6 +150,19 @@ TEST_F(StartPageTest, SavedJobNeverKeepsOnlyTheseWithAnEmptyList)
     EXPECT_EQ(back.HostsPurpose, lpUnused);
     EXPECT_EQ(back.ExtensionsPurpose, lpOnlyThese);
     EXPECT_EQ(back.Extensions, ".gif");
+
+    // A flat job shows and stores both link options off, however often it is opened.
+    job.FlattenDestinationFolders = true;
+    job.RewriteLinks = true;
+    job.DownloadOptions.UpdateOldFiles = true;
+    start_->EditCopyJob(job);
+    start_->EditCopyJob(job);
+    EXPECT_FALSE(start_->StartingAddressPage()->FixLinks()->isChecked());
+    ASSERT_TRUE(start_->SaveJobToFile(file));
+    ASSERT_TRUE(back.ReadJobFile(file));
+    EXPECT_TRUE(back.FlattenDestinationFolders);
+    EXPECT_FALSE(back.RewriteLinks);
+    EXPECT_FALSE(back.DownloadOptions.UpdateOldFiles);
 }
 
 TEST(Startup, PagesRegisterTheirListenersThenTheDestinationIsSet)

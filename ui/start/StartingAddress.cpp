@@ -260,12 +260,16 @@ void TStartingAddressFrame::LoadFromCopyJob()
         } else {
             destinationFolderHistory_->setEditText(QString());
         }
-        if (job_.FlattenDestinationFolders)
-            flatDestinationFolder_->setChecked(true);
-        else
-            treeDestinationFolder_->setChecked(true);
         fixLinks_->setChecked(job_.RewriteLinks);
         updateOldFiles_->setChecked(job_.DownloadOptions.UpdateOldFiles);
+        // The layout's rule applies also when its button was checked already (no toggle then).
+        if (job_.FlattenDestinationFolders) {
+            flatDestinationFolder_->setChecked(true);
+            FlatDestinationFolderClick();
+        } else {
+            treeDestinationFolder_->setChecked(true);
+            TreeDestinationFolderClick();
+        }
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "TStartingAddressFrame.LoadFromCopyJob", kUnit);
     }

@@ -161,15 +161,28 @@ TEST(StartingAddressPage, FlatFolderTurnsOffLinkOptions)
     TStartingAddressFrame page(job);
     job.FlattenDestinationFolders = true;
     job.RewriteLinks = true;
-    page.LoadFromCopyJob();
-    EXPECT_TRUE(page.FlatDestinationFolder()->isChecked());
-    EXPECT_FALSE(page.FixLinks()->isEnabled());
-    EXPECT_TRUE(page.FixLinks()->isChecked());  // the job's value, shown disabled
+    job.DownloadOptions.UpdateOldFiles = true;
+    // Loaded twice: the second time the flat button is checked already and does not toggle.
+    for (int load = 0; load < 2; ++load) {
+        page.LoadFromCopyJob();
+        EXPECT_TRUE(page.FlatDestinationFolder()->isChecked());
+        EXPECT_FALSE(page.FixLinks()->isEnabled());
+        EXPECT_FALSE(page.FixLinks()->isChecked());
+        EXPECT_FALSE(page.UpdateOldFiles()->isChecked());
+    }
+    page.SaveToCopyJob();
+    EXPECT_FALSE(job.RewriteLinks);
+    EXPECT_FALSE(job.DownloadOptions.UpdateOldFiles);
+
     page.TreeDestinationFolder()->setChecked(true);
     EXPECT_TRUE(page.FixLinks()->isEnabled());
+    page.FixLinks()->setChecked(true);
     page.SaveToCopyJob();
     EXPECT_FALSE(job.FlattenDestinationFolders);
     EXPECT_TRUE(job.RewriteLinks);
+    page.LoadFromCopyJob();  // a tree job keeps its marks
+    EXPECT_TRUE(page.FixLinks()->isEnabled());
+    EXPECT_TRUE(page.FixLinks()->isChecked());
 }
 
 TEST(StartingAddressPage, LoadAndSaveKeepTheJobAndItsCredentials)
