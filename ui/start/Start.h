@@ -80,6 +80,8 @@ private:
     void LoadPagesFromJob();
     void SavePagesToJob();
     void PrepareJob();
+    // The address, folder and agent-name texts go to their histories.
+    void AddToHistories();
     void OpenJobClick();
     void SaveJobClick();
     void TemplatesButtonClick();
