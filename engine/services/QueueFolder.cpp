@@ -100,22 +100,48 @@ void DisposeOldFolder(const std::string& old, const std::string& keepIn)
         LogFailure("RemoveDirectory " + old);
 }
 
-}  // namespace
-
-void DeleteQueueFiles(const std::string& folder, const char* routine)
+// Calls visit with the name of every entry of folder that is not a folder.
+template <typename Visit>
+void ForEachPlainFile(const std::string& folder, Visit visit)
 {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
         return;
     while (dirent* entry = ::readdir(dir)) {
-        std::string path = folder + "/" + entry->d_name;
+        const std::string name = entry->d_name;
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        if (::lstat((folder + "/" + name).c_str(), &st) != 0 || S_ISDIR(st.st_mode))
             continue;
-        if (!SafeDeleteFile(path))
-            LogAPIError("DeleteFile " + path, routine, kUnit);
+        visit(name);
     }
     ::closedir(dir);
+}
+
+}  // namespace
+
+void DeleteQueueFiles(const std::string& folder, const char* routine)
+{
+    ForEachPlainFile(folder, [&](const std::string& name) {
+        const std::string path = folder + "/" + name;
+        if (!SafeDeleteFile(path))
+            LogAPIError("DeleteFile " + path, routine, kUnit);
+    });
+}
+
+bool QueueFolderHoldsOnly(const std::string& folder, size_t jobCount)
+{
+    bool only = true;
+    ForEachPlainFile(folder, [&](const std::string& name) {
+        if (name == "Queue.ini")
+            return;
+        const size_t digits = name.find_first_not_of("0123456789");
+        const bool jobFile = digits > 0 && digits != std::string::npos && name[0] != '0' &&
+                             name.compare(digits, std::string::npos, ".GCJ") == 0 &&
+                             digits <= 4 && std::stoul(name.substr(0, digits)) <= jobCount;
+        if (!jobFile)
+            only = false;
+    });
+    return only;
 }
 
 bool WriteQueueStatuses(const std::string& folder, const std::vector<TQueueSnapshotEntry>& entries)

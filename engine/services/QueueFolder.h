@@ -32,6 +32,8 @@ bool WriteQueueFolder(const std::string& folder, const std::vector<TQueueSnapsho
 bool WriteQueueStatuses(const std::string& folder, const std::vector<TQueueSnapshotEntry>& entries);
 // Deletes the plain files of folder; sub-folders stay. Each failure is logged under routine.
 void DeleteQueueFiles(const std::string& folder, const char* routine);
+// True when the plain files of folder are "Queue.ini" and job files "1.GCJ" to "<jobCount>.GCJ" alone.
+bool QueueFolderHoldsOnly(const std::string& folder, size_t jobCount);
 
 // Writes queue snapshots on a thread of its own: the latest snapshot wins, and only the statuses
 // are written when the job files on disk are already those of the snapshot.

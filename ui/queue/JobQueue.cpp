@@ -859,11 +859,14 @@ void TJobQueueFrame::LoadQueueFromDisk()
         const bool wasEmpty = JobCount() == 0;
         const bool whole = ReadQueueFolder(queueFolder_);
         if (queueWriter_) {
-            if (whole && wasEmpty) {
+            if (whole && wasEmpty && QueueFolderHoldsOnly(queueFolder_, static_cast<size_t>(JobCount()))) {
                 // The folder holds exactly this queue: nothing to write until it changes.
                 queueWriter_->SetWrittenContentVersion(contentVersion_);
                 queueDirty_ = false;
-            } else if (!whole) {
+            } else if (whole) {
+                // Other files lie beside the queue: the next save writes the folder afresh.
+                queueDirty_ = true;
+            } else {
                 // What could not be read stays on disk beside the queue written next.
                 queueWriter_->KeepOldFolderOnce();
                 queueDirty_ = true;

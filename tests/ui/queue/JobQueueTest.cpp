@@ -4,6 +4,7 @@
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 #include "engine/messages/SpiderOutputMsgTypes.h"
+#include "engine/services/QueueFolder.h"
 #include "platform/IniFile.h"
 #include "ui/progress/CopyProgress.h"
 #include "ui/queue/JobQueue.h"
@@ -430,6 +431,28 @@ TEST_F(JobQueueTest, SubfoldersOfTheQueueFolderStayAndNothingIsLeftBesideIt)
     frame_->SaveQueueToDisk();
     EXPECT_TRUE(QFileInfo(QString::fromStdString(dataFolder_ + "Queue/notes")).isDir());
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dataFolder_ + "Queue.new")));
+}
+
+TEST_F(JobQueueTest, AnyLoadedQueueSaveLeavesExactlyTheSavedJobs)
+{
+    frame_->AddNewJob(Job("one"));
+    frame_->AddNewJob(Job("two"));
+    frame_->SaveQueueToDisk();
+    const std::string folder = dataFolder_ + "Queue/";
+    for (const char* stray : {"stray.txt", "9.GCJ", "01.GCJ", "2.gcj"})
+        WriteTextFile(folder + stray, "x");
+    EXPECT_FALSE(QueueFolderHoldsOnly(folder, 2));
+
+    // Read back whole and saved unchanged: the stray files go, the jobs stay.
+    TJobQueueFrame again;
+    again.Initialize(nullptr, dataFolder_);
+    again.LoadSavedQueue();
+    ASSERT_EQ(again.JobCount(), 2);
+    again.SaveQueueToDisk();
+    const QStringList left = QDir(QString::fromStdString(folder)).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(left, (QStringList{"1.GCJ", "2.GCJ", "Queue.ini"}));
+    EXPECT_TRUE(QueueFolderHoldsOnly(folder, 2));
+    EXPECT_FALSE(QueueFolderHoldsOnly(folder, 1));
 }
 
 TEST_F(JobQueueTest, UnreadableSavedQueueIsNeverWrittenOverWithLess)
