@@ -148,11 +148,17 @@ void CSVFileToListView(QTreeWidget* list, const std::string& fileName)
     if (!ReadWholeFile(fileName, text))
         return;
     const int columns = list->columnCount();
+    // Rows read back are aligned as their columns are, like rows the list's owner adds.
+    const QTreeWidgetItem* header = list->headerItem();
     QList<QTreeWidgetItem*> items;
     for (const TCSVRow& row : CSVTextToRows(text, static_cast<size_t>(columns))) {
         auto* item = new QTreeWidgetItem;
-        for (int c = 0; c < columns; ++c)
+        for (int c = 0; c < columns; ++c) {
             item->setText(c, QStr(row[static_cast<size_t>(c)]));
+            const QVariant alignment = header->data(c, Qt::TextAlignmentRole);
+            if (alignment.isValid())
+                item->setData(c, Qt::TextAlignmentRole, alignment);
+        }
         items.append(item);
     }
     list->setUpdatesEnabled(false);

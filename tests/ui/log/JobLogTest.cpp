@@ -142,6 +142,18 @@ TEST(JobLog, EndedJobsAreLoggedSavedAndReadBack)
     EXPECT_EQ(ReadTextFile(file), "");
     TJobScript(again).Run(6, "Quiet", {}, 1, "");
     EXPECT_EQ(again.CompletedJobsList()->topLevelItemCount(), 0);
+
+    // A row read back is aligned as a row added in this session.
+    again.SetLoggingEnabled(true);
+    TJobScript(again).Run(7, "Earlier", {}, 1, "");
+    TJobLogFrame third;
+    third.Initialize(nullptr, file);
+    TJobScript(third).Run(8, "Now", {}, 1, "");
+    const QTreeWidget* list = third.CompletedJobsList();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    for (int c = 0; c < list->columnCount(); ++c)
+        EXPECT_EQ(list->topLevelItem(0)->textAlignment(c), list->topLevelItem(1)->textAlignment(c)) << c;
+    EXPECT_EQ(list->topLevelItem(0)->textAlignment(jlDownloaded), Qt::AlignCenter);
 }
 
 TEST(JobLog, OnlyTheNameCanBeEditedInPlace)
