@@ -87,8 +87,10 @@ TPreferencesAutomationFrame::TPreferencesAutomationFrame(QWidget* parent)
 
     for (QRadioButton* radio : {ignoreClipboard_, promptOnClipboardChange_, createJobOnClipboardChange_})
         connect(radio, &QRadioButton::toggled, this, &TPreferencesAutomationFrame::OnOptionChanged);
-    for (QCheckBox* box : {saveQueue_, focusProgressOnJobStart_, focusQueueOnJobAdd_})
-        connect(box, &QCheckBox::toggled, this, &TPreferencesAutomationFrame::SaveUnlessLoading);
+    for (auto [box, key] : {std::pair{saveQueue_, "SaveQueueBetweenRuns"},
+                            std::pair{focusProgressOnJobStart_, "FocusProgressOnJobStart"},
+                            std::pair{focusQueueOnJobAdd_, "FocusQueueOnJobAdd"}})
+        connect(box, &QCheckBox::toggled, this, [this, box = box, key = key] { SaveBox(key, box); });
     connect(showJobQueue_, &QCheckBox::toggled, this, &TPreferencesAutomationFrame::ShowJobQueueClick);
     connect(scrapeHotkey_, &QComboBox::currentIndexChanged, this, &TPreferencesAutomationFrame::ScrapeHotkeySelect);
     connect(showURLRangeForm_, &QPushButton::clicked, this, &TPreferencesAutomationFrame::ShowURLRangeFormClick);
@@ -131,26 +133,20 @@ void TPreferencesAutomationFrame::OnOptionChanged(bool checked)
         options->SetClipboardResponse(response);
 }
 
-void TPreferencesAutomationFrame::SaveAutomationPreferences()
+void TPreferencesAutomationFrame::SaveBox(const char* key, const QCheckBox* box)
 {
-    WriteSettingBool("Automation", "ShowJobQueue", showJobQueue_->isChecked());
-    WriteSettingBool("Automation", "SaveQueueBetweenRuns", saveQueue_->isChecked());
-    WriteSettingBool("Automation", "FocusProgressOnJobStart", focusProgressOnJobStart_->isChecked());
-    WriteSettingBool("Automation", "FocusQueueOnJobAdd", focusQueueOnJobAdd_->isChecked());
-    WriteSettingInteger("Automation", "ScrapeHotkey", HotkeyTextToVirtualKey(scrapeHotkey_->currentText()));
-}
-
-void TPreferencesAutomationFrame::SaveUnlessLoading()
-{
+    // Only the key of the box that changed: another instance may have changed the others.
     if (!loading_)
-        SaveAutomationPreferences();
+        WriteSettingBool("Automation", key, box->isChecked());
 }
 
 void TPreferencesAutomationFrame::ShowJobQueueClick()
 {
     const bool on = showJobQueue_->isChecked();
     if (!loading_) {
-        SaveAutomationPreferences();
+        SaveBox("ShowJobQueue", showJobQueue_);
+        if (!on)
+            WriteSettingBool("Automation", "FocusProgressOnJobStart", true);  // forced on below
         if (TMainForm* main = TMainForm::Instance())
             main->SetJobQueueVisible(on);
         urlRangesForm_->SetCreateJobsVisible(on);
@@ -166,7 +162,7 @@ void TPreferencesAutomationFrame::ScrapeHotkeySelect()
 {
     if (loading_)
         return;
-    SaveAutomationPreferences();
+    WriteSettingInteger("Automation", "ScrapeHotkey", HotkeyTextToVirtualKey(scrapeHotkey_->currentText()));
     if (TMainForm* main = TMainForm::Instance())
         main->RegisterURLScrapeHotkey();
 }

@@ -25,7 +25,6 @@ public:
     explicit TPreferencesAutomationFrame(QWidget* parent = nullptr);
 
     void LoadAutomationPreferences();
-    void SaveAutomationPreferences();
     void UpdateQueueControls();
     void FillHotkeyCombo();
     void UpdateLanguageLabels();
@@ -43,7 +42,8 @@ public:
 
 private:
     void OnOptionChanged(bool checked);
-    void SaveUnlessLoading();
+    // Stores the state of box under key unless the page is loading.
+    void SaveBox(const char* key, const QCheckBox* box);
     void ShowJobQueueClick();
     void ScrapeHotkeySelect();
     void ShowURLRangeFormClick();

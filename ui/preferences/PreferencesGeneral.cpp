@@ -81,37 +81,33 @@ void TPreferencesGeneralFrame::LoadGeneralPreferences()
     loading_ = false;
 }
 
-void TPreferencesGeneralFrame::SaveGeneralPreferences()
+void TPreferencesGeneralFrame::SaveBox(const char* key, const QCheckBox* box)
 {
-    WriteSettingBool("Preferences", "MinimizeToTaskbar", minimizeToTaskbar_->isChecked());
-    WriteSettingBool("Preferences", "StayOnTop", stayOnTop_->isChecked());
-    WriteSettingBool("Preferences", "ShowFriendlyDownloadResults", showFriendlyDownloadResults_->isChecked());
-    WriteSettingBool("Preferences", "LogCompletedJobs", jobLoggingEnabled_->isChecked());
-    WriteSettingInteger("Preferences", "Priority",
-                        processPriorityCombo_->currentIndex() == 0 ? kPriorityNormal : kPriorityIdle);
+    // Only the key of the box that changed: another instance may have changed the others.
+    if (!loading_)
+        WriteSettingBool("Preferences", key, box->isChecked());
 }
 
 void TPreferencesGeneralFrame::StayOnTopClick()
 {
     if (TMainForm* main = TMainForm::Instance())
         main->SetStayOnTop(stayOnTop_->isChecked());
-    if (!loading_)
-        SaveGeneralPreferences();
+    SaveBox("StayOnTop", stayOnTop_);
 }
 
 void TPreferencesGeneralFrame::MinimizeToTaskbarClick()
 {
     if (TMainForm* main = TMainForm::Instance())
         main->SetMinimizeToTray(minimizeToTaskbar_->isChecked());
-    if (!loading_)
-        SaveGeneralPreferences();
+    SaveBox("MinimizeToTaskbar", minimizeToTaskbar_);
 }
 
 void TPreferencesGeneralFrame::ProcessPriorityComboChange()
 {
     if (loading_)
         return;
-    SaveGeneralPreferences();
+    WriteSettingInteger("Preferences", "Priority",
+                        processPriorityCombo_->currentIndex() == 0 ? kPriorityNormal : kPriorityIdle);
     if (setPriority_ && !setPriority_(GetPriority()))
         LogAPIError("SetPriorityClass", "ProcessPriorityComboChange", kUnit);
 }
@@ -120,15 +116,14 @@ void TPreferencesGeneralFrame::JobLoggingEnabledClick()
 {
     if (loading_)
         return;
-    SaveGeneralPreferences();
+    SaveBox("LogCompletedJobs", jobLoggingEnabled_);
     if (TMainForm* main = TMainForm::Instance())
         main->SetJobLogVisible(jobLoggingEnabled_->isChecked());
 }
 
 void TPreferencesGeneralFrame::ShowFriendlyDownloadResultsClick()
 {
-    if (!loading_)
-        SaveGeneralPreferences();
+    SaveBox("ShowFriendlyDownloadResults", showFriendlyDownloadResults_);
 }
 
 void TPreferencesGeneralFrame::ShowTipOfTheDayBtnClick()

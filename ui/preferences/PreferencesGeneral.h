@@ -23,7 +23,6 @@ public:
     void SetPrioritySetter(TPrioritySetter setter) { setPriority_ = std::move(setter); }
 
     void LoadGeneralPreferences();
-    void SaveGeneralPreferences();
     void UpdateLanguageLabels();
 
     QComboBox* ProcessPriorityCombo() const { return processPriorityCombo_; }
@@ -34,6 +33,8 @@ public:
     QPushButton* ShowTipOfTheDayBtn() const { return showTipOfTheDayBtn_; }
 
 private:
+    // Stores the state of box under key unless the page is loading.
+    void SaveBox(const char* key, const QCheckBox* box);
     void StayOnTopClick();
     void MinimizeToTaskbarClick();
     void ProcessPriorityComboChange();

@@ -71,9 +71,14 @@ TPreferencesProxyFrame::TPreferencesProxyFrame(QWidget* parent)
         w->setEnabled(false);
 
     connect(useProxyServer_, &QCheckBox::toggled, this, &TPreferencesProxyFrame::UseProxyServerClick);
-    for (QLineEdit* edit : {address_, port_, username_, password_})
-        connect(edit, &QLineEdit::textChanged, this, &TPreferencesProxyFrame::OnEditBoxChange);
-    connect(allowLocalProxyBypass_, &QCheckBox::toggled, this, &TPreferencesProxyFrame::OnEditBoxChange);
+    for (auto [edit, key] : {std::pair{address_, "Address"}, std::pair{port_, "Port"},
+                             std::pair{username_, "Username"}, std::pair{password_, "Password"}})
+        connect(edit, &QLineEdit::textChanged, this, [this, edit = edit, key = key] {
+            if (saveEnabled_ && !section_.empty())
+                WriteSettingString(section_, key, StdStr(edit->text()));
+        });
+    connect(allowLocalProxyBypass_, &QCheckBox::toggled, this,
+            [this] { SaveBox("AllowLocalBypass", allowLocalProxyBypass_); });
 }
 
 void TPreferencesProxyFrame::SetProxyKind(int kind)
@@ -102,22 +107,11 @@ void TPreferencesProxyFrame::LoadProxyPreferences()
     saveEnabled_ = true;
 }
 
-void TPreferencesProxyFrame::SaveProxyPreferences()
+void TPreferencesProxyFrame::SaveBox(const char* key, const QCheckBox* box)
 {
-    if (section_.empty())
-        return;
-    WriteSettingBool(section_, "UseProxyServer", useProxyServer_->isChecked());
-    WriteSettingString(section_, "Address", StdStr(address_->text()));
-    WriteSettingString(section_, "Port", StdStr(port_->text()));
-    WriteSettingString(section_, "Username", StdStr(username_->text()));
-    WriteSettingString(section_, "Password", StdStr(password_->text()));
-    WriteSettingBool(section_, "AllowLocalBypass", allowLocalProxyBypass_->isChecked());
-}
-
-void TPreferencesProxyFrame::OnEditBoxChange()
-{
-    if (saveEnabled_)
-        SaveProxyPreferences();
+    // Only the key of the control that changed: another instance may have changed the others.
+    if (saveEnabled_ && !section_.empty())
+        WriteSettingBool(section_, key, box->isChecked());
 }
 
 void TPreferencesProxyFrame::UseProxyServerClick()
@@ -127,8 +121,7 @@ void TPreferencesProxyFrame::UseProxyServerClick()
                        static_cast<QWidget*>(username_), static_cast<QWidget*>(password_),
                        static_cast<QWidget*>(allowLocalProxyBypass_)})
         w->setEnabled(on);
-    if (saveEnabled_)
-        SaveProxyPreferences();
+    SaveBox("UseProxyServer", useProxyServer_);
 }
 
 void TPreferencesProxyFrame::ValidateProxySettings()

@@ -22,7 +22,6 @@ public:
     const std::string& Section() const { return section_; }
 
     void LoadProxyPreferences();
-    void SaveProxyPreferences();
     // With the proxy on: no address or a port that is not a number turns it off; a user name
     // without a password (or the reverse) is emptied. Changes are stored and shown.
     void ValidateProxySettings();
@@ -39,7 +38,8 @@ public:
 
 private:
     void UseProxyServerClick();
-    void OnEditBoxChange();
+    // Stores the state of box under key unless the page is loading.
+    void SaveBox(const char* key, const QCheckBox* box);
 
     bool saveEnabled_ = true;
     std::string section_;

@@ -46,9 +46,20 @@ TPreferencesSlideshowFrame::TPreferencesSlideshowFrame(QWidget* parent)
     layout->addLayout(grid);
     layout->addWidget(shrinkLarge_);
     layout->addStretch(1);
-    connect(minWidth_, &QLineEdit::textChanged, this, &TPreferencesSlideshowFrame::SaveUnlessLoading);
-    connect(minHeight_, &QLineEdit::textChanged, this, &TPreferencesSlideshowFrame::SaveUnlessLoading);
-    connect(shrinkLarge_, &QCheckBox::toggled, this, &TPreferencesSlideshowFrame::SaveUnlessLoading);
+    // Each change stores its own key alone: another instance may have changed the others.
+    // A minimum that is not a whole number is stored as 0 (no minimum).
+    connect(minWidth_, &QLineEdit::textChanged, this, [this] {
+        if (!loading_)
+            WriteSettingInteger("Slideshow", "MinSlideWidth", WholeNumberOrZero(minWidth_->text()));
+    });
+    connect(minHeight_, &QLineEdit::textChanged, this, [this] {
+        if (!loading_)
+            WriteSettingInteger("Slideshow", "MinSlideHeight", WholeNumberOrZero(minHeight_->text()));
+    });
+    connect(shrinkLarge_, &QCheckBox::toggled, this, [this] {
+        if (!loading_)
+            WriteSettingBool("Slideshow", "ShrinkLarge", shrinkLarge_->isChecked());
+    });
 }
 
 void TPreferencesSlideshowFrame::LoadSlideshowPreferences()
@@ -58,19 +69,6 @@ void TPreferencesSlideshowFrame::LoadSlideshowPreferences()
     minHeight_->setText(QString::number(GetMinSlideHeight()));
     shrinkLarge_->setChecked(GetShrinkLarge());
     loading_ = false;
-}
-
-void TPreferencesSlideshowFrame::SaveSlideshowPreferences()
-{
-    WriteSettingInteger("Slideshow", "MinSlideWidth", WholeNumberOrZero(minWidth_->text()));
-    WriteSettingInteger("Slideshow", "MinSlideHeight", WholeNumberOrZero(minHeight_->text()));
-    WriteSettingBool("Slideshow", "ShrinkLarge", shrinkLarge_->isChecked());
-}
-
-void TPreferencesSlideshowFrame::SaveUnlessLoading()
-{
-    if (!loading_)
-        SaveSlideshowPreferences();
 }
 
 void TPreferencesSlideshowFrame::UpdateLanguageLabels()

@@ -12,8 +12,6 @@ public:
     explicit TPreferencesSlideshowFrame(QWidget* parent = nullptr);
 
     void LoadSlideshowPreferences();
-    // A minimum that is not a whole number is stored as 0 (no minimum).
-    void SaveSlideshowPreferences();
     void UpdateLanguageLabels();
 
     QLineEdit* MinWidth() const { return minWidth_; }
@@ -21,8 +19,6 @@ public:
     QCheckBox* ShrinkLarge() const { return shrinkLarge_; }
 
 private:
-    void SaveUnlessLoading();
-
     bool loading_ = false;
     QLabel* minWidthLabel_;
     QLineEdit* minWidth_;

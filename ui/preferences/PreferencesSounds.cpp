@@ -45,7 +45,7 @@ TPreferencesSoundsFrame::TPreferencesSoundsFrame(QWidget* parent)
         grid->addWidget(browse_[i], i * 2 + 1, 1);
         grid->addWidget(play_[i], i * 2 + 1, 2);
         files_[i]->installEventFilter(this);
-        connect(files_[i], &QLineEdit::textChanged, this, &TPreferencesSoundsFrame::OnFileNameChange);
+        connect(files_[i], &QLineEdit::textChanged, this, [this, i] { OnFileNameChange(i); });
         connect(browse_[i], &QToolButton::clicked, this, [this, i] { BrowseForSoundFile(files_[i]); });
         connect(play_[i], &QToolButton::clicked, this, [this, i] { PlayEditFile(files_[i]); });
     }
@@ -78,13 +78,6 @@ void TPreferencesSoundsFrame::LoadSoundPreferences()
     saveEnabled_ = true;
 }
 
-void TPreferencesSoundsFrame::SaveSoundPreferences()
-{
-    WriteSettingBool(kSection, "SoundsEnabled", enableSounds_->isChecked());
-    for (int i = 0; i < seCount; ++i)
-        WriteSettingString(kSection, kKeys[i], StdStr(files_[i]->text()));
-}
-
 void TPreferencesSoundsFrame::EnableSoundControls(bool enabled)
 {
     for (int i = 0; i < seCount; ++i) {
@@ -98,14 +91,15 @@ void TPreferencesSoundsFrame::EnableSoundsClick()
 {
     if (!saveEnabled_)
         return;
-    SaveSoundPreferences();
+    WriteSettingBool(kSection, "SoundsEnabled", enableSounds_->isChecked());
     EnableSoundControls(enableSounds_->isChecked());
 }
 
-void TPreferencesSoundsFrame::OnFileNameChange()
+void TPreferencesSoundsFrame::OnFileNameChange(int event)
 {
+    // Only the changed key: another instance may have changed the others.
     if (saveEnabled_)
-        SaveSoundPreferences();
+        WriteSettingString(kSection, kKeys[event], StdStr(files_[event]->text()));
 }
 
 void TPreferencesSoundsFrame::BrowseForSoundFile(QLineEdit* edit)

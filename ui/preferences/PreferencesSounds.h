@@ -29,7 +29,6 @@ public:
     void SetSoundPlayer(TSoundPlayer player) { player_ = std::move(player); }
 
     void LoadSoundPreferences();
-    void SaveSoundPreferences();
     // Plays an existing file; a missing one plays nothing and says nothing.
     void PlaySoundFile(const std::string& path);
     void RegisterForSpiderOutput(TSpiderOutputSplitterForm* splitter);
@@ -45,7 +44,7 @@ protected:
 private:
     void EnableSoundControls(bool enabled);
     void EnableSoundsClick();
-    void OnFileNameChange();
+    void OnFileNameChange(int event);
     void BrowseForSoundFile(QLineEdit* edit);
     void PlayEditFile(const QLineEdit* edit);
 

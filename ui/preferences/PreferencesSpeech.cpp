@@ -59,7 +59,7 @@ TPreferencesSpeechFrame::TPreferencesSpeechFrame(QWidget* parent)
         grid->addWidget(texts_[i], 4 + i * 2, 0);
         grid->addWidget(play_[i], 4 + i * 2, 1);
         texts_[i]->installEventFilter(this);
-        connect(texts_[i], &QLineEdit::textChanged, this, &TPreferencesSpeechFrame::OnTextChange);
+        connect(texts_[i], &QLineEdit::textChanged, this, [this, i] { OnTextChange(i); });
         connect(play_[i], &QToolButton::clicked, this, [this, i] { Speak(StdStr(texts_[i]->text()), false); });
     }
     auto* layout = new QVBoxLayout(this);
@@ -130,14 +130,6 @@ void TPreferencesSpeechFrame::LoadSpeechPreferences()
     saveEnabled_ = true;
 }
 
-void TPreferencesSpeechFrame::SaveSpeechPreferences()
-{
-    WriteSettingBool(kSection, "SpeechEnabled", enableSpeech_->isChecked());
-    WriteSettingString(kSection, "SelectedVoice", StdStr(systemVoices_->currentText()));
-    for (int i = 0; i < stCount; ++i)
-        WriteSettingString(kSection, kKeys[i], StdStr(texts_[i]->text()));
-}
-
 void TPreferencesSpeechFrame::EnableSpeechControls(bool enabled)
 {
     systemVoices_->setEnabled(enabled);
@@ -151,7 +143,7 @@ void TPreferencesSpeechFrame::EnableSpeechClick()
 {
     if (!saveEnabled_)
         return;
-    SaveSpeechPreferences();
+    WriteSettingBool(kSection, "SpeechEnabled", enableSpeech_->isChecked());
     EnableSpeechControls(enableSpeech_->isChecked());
 }
 
@@ -161,13 +153,14 @@ void TPreferencesSpeechFrame::SystemVoicesChange()
     if (QTextToSpeech* voice = Voice(); voice && row >= 0 && row < voices_.size())
         voice->setVoice(voices_[row]);
     if (saveEnabled_)
-        SaveSpeechPreferences();
+        WriteSettingString(kSection, "SelectedVoice", StdStr(systemVoices_->currentText()));
 }
 
-void TPreferencesSpeechFrame::OnTextChange()
+void TPreferencesSpeechFrame::OnTextChange(int event)
 {
+    // Only the changed key: another instance may have changed the others.
     if (saveEnabled_)
-        SaveSpeechPreferences();
+        WriteSettingString(kSection, kKeys[event], StdStr(texts_[event]->text()));
 }
 
 void TPreferencesSpeechFrame::RegisterForSpiderOutput(TSpiderOutputSplitterForm* splitter)

@@ -28,7 +28,6 @@ public:
     void FillVoiceList();
     // The first load also speaks the program-start text.
     void LoadSpeechPreferences();
-    void SaveSpeechPreferences();
     void RegisterForSpiderOutput(TSpiderOutputSplitterForm* splitter);
     void OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t label);
     void UpdateLanguageLabels();
@@ -46,7 +45,7 @@ private:
     void EnableSpeechControls(bool enabled);
     void EnableSpeechClick();
     void SystemVoicesChange();
-    void OnTextChange();
+    void OnTextChange(int event);
 
     bool saveEnabled_ = true;
     bool startTextSpoken_ = false;

@@ -94,7 +94,7 @@ TEST_F(PreferencesTest, ProxyPageLoadsTrimmedWritesNothingBackThenStoresEachEdit
 
     page.Password()->setText("secret ");
     EXPECT_EQ(ReadSettingString("HTTPProxy", "Password", ""), "secret ");  // stored as typed
-    EXPECT_EQ(ReadSettingString("HTTPProxy", "Address", ""), "proxy.example");
+    EXPECT_EQ(ReadSettingString("HTTPProxy", "Address", ""), " proxy.example ");  // only the edited key
     page.UseProxyServer()->setChecked(false);
     EXPECT_FALSE(ReadSettingBool("HTTPProxy", "UseProxyServer", true));
     EXPECT_FALSE(page.Port()->isEnabled());
@@ -374,7 +374,7 @@ TEST_F(PasswordsTest, ABrokenPasswordFileIsKeptWholeBeforeTheNextSave)
     EXPECT_EQ(third.PasswordsList()->topLevelItemCount(), 0);
 }
 
-TEST_F(PreferencesTest, GeneralPageLoadsAppliesPriorityAndSavesEveryKey)
+TEST_F(PreferencesTest, GeneralPageLoadsAppliesPriorityAndSavesTheChangedKey)
 {
     WriteSettingInteger("Preferences", "Priority", 16384);
     WriteSettingBool("Preferences", "ShowFriendlyDownloadResults", false);
@@ -399,7 +399,7 @@ TEST_F(PreferencesTest, GeneralPageLoadsAppliesPriorityAndSavesEveryKey)
     page.ProcessPriorityCombo()->setCurrentIndex(0);
     EXPECT_EQ(ReadSettingInteger("Preferences", "Priority", 0), 32);
     EXPECT_EQ(priorities.back(), 32);
-    EXPECT_TRUE(ReadSettingBool("Preferences", "LogCompletedJobs", false));
+    EXPECT_FALSE(ReadSettingBool("Preferences", "LogCompletedJobs", false));  // only the changed key
     page.ProcessPriorityCombo()->setCurrentIndex(1);
     EXPECT_EQ(ReadSettingInteger("Preferences", "Priority", 0), 64);
     page.StayOnTop()->setChecked(true);
@@ -461,6 +461,47 @@ TEST_F(PreferencesTest, AutomationPageClipboardHotkeyAndQueueOptions)
     EXPECT_FALSE(page.FocusProgressOnJobStart()->isEnabled());
     EXPECT_FALSE(page.SaveQueue()->isEnabled());
     EXPECT_FALSE(page.FocusQueueOnJobAdd()->isEnabled());
+}
+
+TEST_F(PreferencesTest, TwoInstancesKeepEachOthersChanges)
+{
+    // Two programs show the same pages; each change stores its own key and nothing else.
+    TPreferencesGeneralFrame generalA, generalB;
+    TPreferencesAutomationFrame automationA, automationB;
+    TPreferencesProxyFrame proxyA, proxyB;
+    TPreferencesSlideshowFrame slideshowA, slideshowB;
+    for (auto* proxy : {&proxyA, &proxyB})
+        proxy->SetProxyKind(pkHTTP);
+    for (auto* general : {&generalA, &generalB})
+        general->SetPrioritySetter([](int32_t) { return true; });
+    generalA.LoadGeneralPreferences();
+    generalB.LoadGeneralPreferences();
+    automationA.LoadAutomationPreferences();
+    automationB.LoadAutomationPreferences();
+    proxyA.LoadProxyPreferences();
+    proxyB.LoadProxyPreferences();
+    slideshowA.LoadSlideshowPreferences();
+    slideshowB.LoadSlideshowPreferences();
+
+    generalA.ShowFriendlyDownloadResults()->setChecked(false);
+    generalB.MinimizeToTaskbar()->setChecked(true);
+    generalB.ProcessPriorityCombo()->setCurrentIndex(1);
+    EXPECT_FALSE(ReadSettingBool("Preferences", "ShowFriendlyDownloadResults", true));
+    EXPECT_TRUE(ReadSettingBool("Preferences", "MinimizeToTaskbar", false));
+
+    automationA.ShowJobQueue()->setChecked(true);
+    automationB.ScrapeHotkey()->setCurrentIndex(VirtualKeyToHotkeyIndex(114));
+    EXPECT_TRUE(ReadSettingBool("Automation", "ShowJobQueue", false));
+    EXPECT_EQ(ReadSettingInteger("Automation", "ScrapeHotkey", 0), 114);
+
+    proxyA.Address()->setText("proxy-a");
+    proxyB.Port()->setText("3128");
+    EXPECT_EQ(ReadSettingString("HTTPProxy", "Address", ""), "proxy-a");
+
+    slideshowA.ShrinkLarge()->setChecked(!slideshowA.ShrinkLarge()->isChecked());
+    const bool shrink = ReadSettingBool("Slideshow", "ShrinkLarge", false);
+    slideshowB.MinWidth()->setText("321");
+    EXPECT_EQ(ReadSettingBool("Slideshow", "ShrinkLarge", !shrink), shrink);
 }
 
 TEST_F(PreferencesTest, HistoryPageLengthAndClearing)
@@ -660,7 +701,11 @@ TEST_F(PreferencesTest, SoundsPlayOnTheirEventsOnlyWhenOnAndOnlyExistingFiles)
     EXPECT_TRUE(played.empty());  // sounds off
     page.EnableSounds()->setChecked(true);
     EXPECT_TRUE(ReadSettingBool("Sounds", "SoundsEnabled", false));
-    EXPECT_EQ(ReadSettingString("Sounds", "JobEnd", "x"), "");  // a cleared sound stays cleared
+    {
+        TPreferencesSoundsFrame again;  // a sound never chosen stays cleared
+        again.LoadSoundPreferences();
+        EXPECT_EQ(again.FileName(TPreferencesSoundsFrame::seJobEnd)->text(), "");
+    }
     page.OnSpiderOutput(ReportOf(OUTMSG_JOB_STARTED, 1), 3);
     page.OnSpiderOutput(ReportOf(OUTMSG_DOWNLOAD_ENDED, 1, 404), 3);  // missing file: nothing
     page.OnSpiderOutput(ReportOf(OUTMSG_JOB_ENDED, 1), 3);            // no file: nothing
