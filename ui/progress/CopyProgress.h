@@ -90,7 +90,7 @@ public:
     void ViewFileButtonClick();
     void SetListVisible(bool list);
     void ExpandButtonClick();
-    // The per-download menu for the focused in-progress row; nullptr when it has none.
+    // The per-download menu for an in-progress row; nullptr when the row has none.
     QMenu* BuildInProgressMenu(const QTreeWidgetItem* row);
     void InProgressMenuItemClick(int tag);
     // Sorts the completed list after a job (column click).
