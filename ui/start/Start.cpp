@@ -340,52 +340,40 @@ int TStartFrame::StartJobsForAddresses(const std::vector<std::string>& addresses
     TJobQueueFrame* queue = main ? main->JobQueue() : nullptr;
     if (!queue || addresses.empty())
         return 2;
+    // The histories end as one start per address would leave them: only the most recent
+    // addresses stay, so only those are added.
     size_t keep = TSavedOptions::MaxMaxHistoryLength;
     if (TSavedOptions* options = TSavedOptions::Instance(); options && options->GetMaxHistoryLength() > 0)
         keep = static_cast<size_t>(options->GetMaxHistoryLength());
     startingAddress_->SetJobName("");
+    for (size_t i = addresses.size() > keep ? addresses.size() - keep : 0; i + 1 < addresses.size(); ++i) {
+        startingAddress_->SetStartingAddress(addresses[i], false);
+        startingAddress_->AddToHistories();
+    }
     startingAddress_->SetStartingAddress(addresses.back(), false);
     PrepareJob();
     const TCopyJob pageJob = job_;
-    std::vector<std::string> accepted;
+    TJobQueueFrame::TAddBatch batch(*queue);
     int result = 2;
-    {
-        TJobQueueFrame::TAddBatch batch(*queue);
-        for (const std::string& address : addresses) {
-            TCopyJob job = pageJob;
-            job.StartingWebAddress.SetFullURL(TrimText(address));
-            job.Normalize();
-            result = queue->AddNewJob(job);
-            if (result == 1)
-                break;
-            if (result == 0)
-                accepted.push_back(address);
-        }
+    for (const std::string& address : addresses) {
+        TCopyJob job = pageJob;
+        job.StartingWebAddress.SetFullURL(TrimText(address));
+        job.Normalize();
+        result = queue->AddNewJob(job);
+        if (result == 1)
+            break;
     }
-    // The histories end as one start per accepted address would leave them: only the most
-    // recent addresses stay, so only those are added; refused ones are not.
-    for (size_t i = accepted.size() > keep ? accepted.size() - keep : 0; i < accepted.size(); ++i) {
-        startingAddress_->SetStartingAddress(accepted[i], false);
-        startingAddress_->AddToHistories();
-    }
-    if (!accepted.empty())
-        additionalOptions_->AddAgentNameToHistory();
-    startingAddress_->SetStartingAddress(addresses.back(), false);
     return result;
 }
 
 void TStartFrame::PrepareJob()
 {
     SavePagesToJob();
+    startingAddress_->AddToHistories();
+    additionalOptions_->AddAgentNameToHistory();
     job_.Normalize();
     if (HistoryEnabled())
         job_.WriteJobFile(LastJobFileName());
-}
-
-void TStartFrame::AddToHistories()
-{
-    startingAddress_->AddToHistories();
-    additionalOptions_->AddAgentNameToHistory();
 }
 
 int TStartFrame::StartJob()
@@ -393,11 +381,7 @@ int TStartFrame::StartJob()
     PrepareJob();
     TMainForm* main = TMainForm::Instance();
     TJobQueueFrame* queue = main ? main->JobQueue() : nullptr;
-    const int result = queue ? queue->AddNewJob(job_) : 2;
-    // A start the queue refused leaves the histories as they were.
-    if (result == 0)
-        AddToHistories();
-    return result;
+    return queue ? queue->AddNewJob(job_) : 2;
 }
 
 void TStartFrame::ClearHistory()
@@ -534,5 +518,6 @@ void TStartFrame::SaveJobClick()
         return;
     if (!SaveJobToFile(dialog.selectedFiles().first().toStdString()))
         ShowMessageBox(this, QUIString(234), QUIString(234), TBoxIcon::Warning);
-    AddToHistories();
+    startingAddress_->AddToHistories();
+    additionalOptions_->AddAgentNameToHistory();
 }

@@ -80,8 +80,6 @@ private:
     void LoadPagesFromJob();
     void SavePagesToJob();
     void PrepareJob();
-    // The address, folder and agent-name texts go to their histories.
-    void AddToHistories();
     void OpenJobClick();
     void SaveJobClick();
     void TemplatesButtonClick();
