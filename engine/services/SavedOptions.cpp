@@ -284,7 +284,7 @@ void TSavedOptions::ReadHistoryFrom(const TIniFile& ini, const std::string& sect
 void TSavedOptions::AddToHistory(const std::string& section, const std::string& text)
 {
     const std::string trimmed = TrimText(text);
-    if (!enableHistory_ || trimmed.empty() || maxHistoryLength_ < 1)
+    if (!enableHistory_ || trimmed.empty() || trimmed.size() > MaxHistoryTextLength || maxHistoryLength_ < 1)
         return;
     Guarded("AddToHistory", false, [&] {
         // Read and written under one hold of the lock.

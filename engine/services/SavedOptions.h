@@ -15,6 +15,8 @@ class TSavedOptions : public TSingleton<TSavedOptions> {
 public:
     static constexpr int32_t DefaultMaxHistoryLength = 8;
     static constexpr int32_t MaxMaxHistoryLength = 99;
+    // A longer text is no address, folder or agent name the program can use: it is not kept.
+    static constexpr size_t MaxHistoryTextLength = 2047;
 
     TSavedOptions() = default;
     ~TSavedOptions() { ReleaseInstance(); }

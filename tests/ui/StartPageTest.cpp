@@ -108,6 +108,12 @@ TEST_F(StartPageTest, StartingAJobQueuesItAndKeepsHistoriesWithoutCredentials)
 
     // A second job while one runs is refused by the hidden queue.
     EXPECT_EQ(start_->StartJobForAddress("http://127.0.0.1:9/b/", "other"), 1);
+    // An address too long to be one is refused and leaves the history alone.
+    Report(OUTMSG_JOB_STARTED, 1);
+    Report(OUTMSG_JOB_ENDED, 1, JOB_END_COMPLETED);
+    const std::string tooLong = "http://127.0.0.1:9/" + std::string(5000, 'x');
+    EXPECT_EQ(start_->StartJobForAddress(tooLong, "long"), 2);
+    EXPECT_EQ(ReadHistory(THistoryKind::StartingAddress)[0], "http://127.0.0.1:9/b/");
 }
 
 TEST_F(StartPageTest, EditingAQueuedJobKeepsTheChosenFolderWithoutItsRunSubfolder)

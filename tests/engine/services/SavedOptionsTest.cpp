@@ -99,6 +99,11 @@ TEST_F(SavedOptionsTest, HistoryIsCutToMaxHistoryLength)
     EXPECT_EQ(back.ReadString("StartingAddressHistory", "Item2", ""), "u1");
     // Items beyond the new count stay in the file, unread.
     EXPECT_TRUE(back.ValueExists("StartingAddressHistory", "Item9"));
+
+    // A text too long to be an address is not kept.
+    opts.AddToStartingAddressHistory("http://h/" + std::string(5000, 'x'));
+    opts.ReadStartingAddressHistory(list);
+    EXPECT_THAT(list, ElementsAre("new", "u0", "u1"));
 }
 
 TEST_F(SavedOptionsTest, AddingMovesToTopInItsNewCase)
