@@ -21,13 +21,14 @@ void CheckLocalName(const std::string& name)
 {
     if (name.empty())
         return;
-    if (name.size() > 4095 || name.compare(0, kFolder.size() + 1, kFolder + "/") != 0)
+    // Room is left for an added type ending and the ".part" of a download.
+    if (name.size() > 4085 || name.compare(0, kFolder.size() + 1, kFolder + "/") != 0)
         Fail("local name outside the folder", name);
     size_t i = kFolder.size() + 1;
     for (;;) {
         size_t j = name.find('/', i);
         std::string part = name.substr(i, j == std::string::npos ? std::string::npos : j - i);
-        if (part.empty() || part == "." || part == ".." || part.size() > 255 ||
+        if (part.empty() || part == "." || part == ".." || part.size() > (j == std::string::npos ? 245u : 255u) ||
             part.find('\0') != std::string::npos)
             Fail("unsafe local name", name);
         if (j == std::string::npos)

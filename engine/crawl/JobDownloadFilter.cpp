@@ -37,6 +37,23 @@ std::string MediaType(const std::string& mimeType)
     return end == std::string::npos ? std::string() : type.substr(0, end + 1);
 }
 
+// The file lies in hostFolder ("dest/host") or in the folder of that host on another port
+// ("dest/host+8080"); any file does when hostFolder is empty.
+bool InHostFolderOnAnyPort(const std::string& file, const std::string& hostFolder)
+{
+    if (!StartsWith(file, hostFolder))
+        return false;
+    size_t i = hostFolder.size();
+    if (hostFolder.empty() || (i < file.size() && file[i] == '/'))
+        return true;
+    if (i >= file.size() || file[i] != '+')
+        return false;
+    const size_t digits = ++i;
+    while (i < file.size() && file[i] >= '0' && file[i] <= '9')
+        ++i;
+    return i > digits && i < file.size() && file[i] == '/';
+}
+
 // The name lies below the folder and no "." or ".." segment leads out of it.
 bool LiesInFolder(const std::string& name, const std::string& folder)
 {
@@ -135,6 +152,14 @@ void TDownloadFilter::ComputeFoldersLocked()
         siteRootFolder_ = LocalFolderOf(root);
     else
         siteRootFolder_.clear();
+    // The starting host's folder without a port: the same server is the same host on any port.
+    TURL host;
+    siteHostFolder_.clear();
+    if (host.SetRelativeURL("//" + job_.StartingWebAddress.GetHostName() + "/", job_.StartingWebAddress)) {
+        siteHostFolder_ = LocalFolderOf(host);
+        if (!siteHostFolder_.empty())
+            siteHostFolder_.pop_back();
+    }
 }
 
 void TDownloadFilter::AddDownloadedBytes(int64_t count)
@@ -325,10 +350,10 @@ uint8_t TDownloadFilter::CheckLocalFileForParsing(const std::string& localFile, 
         return FILTER_DEPTH;
     if (!isWebPage && job_.RestrictLocationOfWebPagesOnly)
         return FILTER_ACCEPTED;
-    const std::string* folder = job_.RestrictLocation == 1   ? &startFolder_
-                                : job_.RestrictLocation == 2 ? &siteRootFolder_
-                                                             : nullptr;
-    if (folder && !StartsWith(LowerCaseBelowFolder(localFile, destinationPath_), *folder))
+    const std::string lowerFile = LowerCaseBelowFolder(localFile, destinationPath_);
+    if (job_.RestrictLocation == 1 && !StartsWith(lowerFile, startFolder_))
+        return FILTER_LOCATION;
+    if (job_.RestrictLocation == 2 && !InHostFolderOnAnyPort(lowerFile, siteHostFolder_))
         return FILTER_LOCATION;
     return FILTER_ACCEPTED;
 }

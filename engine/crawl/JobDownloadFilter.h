@@ -110,6 +110,7 @@ private:
     TCopyJob job_;
     std::string startFolder_;
     std::string siteRootFolder_;
+    std::string siteHostFolder_;  // the site root's host folder without a port or the last "/"
     std::chrono::steady_clock::time_point startTime_;
     int64_t byteTotal_ = 0;
     int64_t reservedBytes_ = 0;  // announced sizes of accepted files not yet settled

@@ -19,12 +19,16 @@ constexpr size_t kMaxUserInfoPart = 127;
 constexpr size_t kMaxExtraInfo = 2047;
 constexpr size_t kMaxBuiltURL = 2054;
 
-// Local names: one name component and a whole path, each leaving room for the ".part" suffix
-// a download is written under before it is moved into place.
+// Local names: one name component and a whole path (NAME_MAX, and PATH_MAX less its NUL). A
+// file's name leaves room for an ending added for its type (".webp" at most) and then for the
+// ".part" of a download or the "_orig" of a kept rewrite input.
 constexpr size_t kMaxNameComponent = 255;
 constexpr size_t kMaxLocalName = 4095;
-constexpr size_t kPartSuffixRoom = 5;
+constexpr size_t kSuffixRoom = 10;
+constexpr size_t kMaxFileComponent = kMaxNameComponent - kSuffixRoom;
+constexpr size_t kMaxWholeName = kMaxLocalName - kSuffixRoom;
 constexpr size_t kMaxKeptExtension = 7;
+constexpr size_t kHashTagSize = 17;
 
 struct TSchemeInfo {
     std::string_view name;
@@ -443,24 +447,63 @@ bool AppendResolved(std::string& out, size_t rootSize, std::string_view rel, boo
     });
 }
 
-// The first limit bytes of s (not splitting a UTF-8 sequence), keeping its extension when that
-// is at most 7 bytes with its dot. s is longer than limit.
-std::string CutKeepingExtension(std::string_view s, size_t limit)
+// The length of the longest beginning of s of at most limit bytes that does not split a UTF-8
+// sequence (text that is not UTF-8 is cut at limit).
+size_t Utf8CutPoint(std::string_view s, size_t limit)
 {
-    std::string_view ext;
-    size_t dot = s.rfind('.');
-    size_t slash = s.rfind('/');
-    if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash))
-        ext = s.substr(dot);
-    if (ext.size() > kMaxKeptExtension)
-        ext = {};
-    const size_t limitKeep = limit - ext.size();
-    size_t keep = limitKeep;
-    while (keep > 0 && limitKeep - keep < 3 && (static_cast<unsigned char>(s[keep]) & 0xC0) == 0x80)
+    if (s.size() <= limit)
+        return s.size();
+    auto continues = [&](size_t i) { return (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80; };
+    size_t keep = limit;
+    while (keep > 0 && limit - keep < 3 && continues(keep))
         --keep;
-    if ((static_cast<unsigned char>(s[keep]) & 0xC0) == 0x80)
-        keep = limitKeep;  // not UTF-8 at all
-    std::string out(s.substr(0, keep));
+    return continues(keep) ? limit : keep;
+}
+
+// From the last "." of a name component, dot included, when that is at most 7 bytes; else empty.
+std::string_view KeptExtension(std::string_view component)
+{
+    const size_t dot = component.rfind('.');
+    if (dot == std::string_view::npos || component.size() - dot > kMaxKeptExtension)
+        return {};
+    return component.substr(dot);
+}
+
+// 64-bit FNV-1a: the same value on every run and platform.
+uint64_t StableHash(std::string_view s)
+{
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (unsigned char c : s) {
+        h ^= c;
+        h *= 0x100000001b3ull;
+    }
+    return h;
+}
+
+// "~" and the hash of s in 16 lower-case hex digits.
+std::string HashTag(std::string_view s)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string tag(kHashTagSize, '~');
+    uint64_t h = StableHash(s);
+    for (size_t i = kHashTagSize - 1; i > 0; --i, h >>= 4)
+        tag[i] = kDigits[h & 0xF];
+    return tag;
+}
+
+// A name of exactly length bytes standing for a component too long to keep: the component's
+// beginning (padded with "_"), the hash tag of hashed, then the component's extension when
+// withExtension. Components are kept only when shorter than length, so a shortened name never
+// equals a kept one, and two shortened names differ with their hashes. length leaves room for
+// the tag and an extension.
+std::string ShortenedComponent(std::string_view component, size_t length, std::string_view hashed,
+                               bool withExtension)
+{
+    const std::string_view ext = withExtension ? KeptExtension(component) : std::string_view();
+    const size_t room = length - kHashTagSize - ext.size();
+    std::string out(component.substr(0, Utf8CutPoint(component, room)));
+    out.resize(room, '_');
+    out += HashTag(hashed);
     out += ext;
     return out;
 }
@@ -470,38 +513,70 @@ bool IsSafeComponent(std::string_view seg)
     return !seg.empty() && seg != "." && seg != "..";
 }
 
-// Applies the file-system limits to the part of name after its first folderSize bytes and the
-// separator. False when no safe name remains.
-bool CutLongLocalName(std::string& name, size_t folderSize)
+// The limit of a component: a folder's, or a file's when it is the last.
+size_t ComponentLimit(bool last)
 {
-    const size_t start = folderSize + 1;
-    bool truncated = false;
-    std::string cut;
+    return last ? kMaxFileComponent : kMaxNameComponent;
+}
+
+bool NeedsShortening(std::string_view name, size_t start)
+{
+    if (name.size() >= kMaxWholeName)
+        return true;
+    return !ForEachSegment(name, start,
+                           [](std::string_view seg, bool last) { return seg.size() < ComponentLimit(last); });
+}
+
+// Shortens each component of name after its first start bytes that reaches its limit.
+void ShortenLongComponents(std::string& name, size_t start)
+{
+    bool shortened = false;
+    std::string fitted;
     ForEachSegment(name, start, [&](std::string_view seg, bool last) {
-        const size_t limit = last ? kMaxNameComponent - kPartSuffixRoom : kMaxNameComponent;
-        if (seg.size() > limit) {
-            if (!truncated) {
-                cut.assign(name, 0, static_cast<size_t>(seg.data() - name.data()));
-                truncated = true;
-            }
-            cut += CutKeepingExtension(seg, limit);
-        } else if (truncated) {
-            cut += seg;
+        const size_t limit = ComponentLimit(last);
+        if (seg.size() >= limit) {
+            if (!shortened)
+                fitted.assign(name, 0, static_cast<size_t>(seg.data() - name.data()));
+            shortened = true;
+            fitted += ShortenedComponent(seg, limit, seg, last);
+        } else if (shortened) {
+            fitted += seg;
         }
-        if (truncated && !last)
-            cut += '/';
+        if (shortened && !last)
+            fitted += '/';
         return true;
     });
-    const size_t maxName = kMaxLocalName - kPartSuffixRoom;
-    if (truncated || name.size() > maxName) {
+    if (shortened)
+        name.swap(fitted);
+}
+
+// A whole name too long to keep: its leading folders that fit (the destination folder at least)
+// and one shortened component standing for the rest, so that the whole is kMaxWholeName bytes
+// where the folders allow. False when the destination leaves no room.
+bool ShortenWholeName(std::string& name, size_t folderSize)
+{
+    const std::string_view last = std::string_view(name).substr(name.rfind('/') + 1);
+    const size_t minLast = kHashTagSize + KeptExtension(last).size();
+    const size_t cut = name.rfind('/', kMaxWholeName - 1 - minLast);
+    if (cut == std::string::npos || cut < folderSize)
+        return false;
+    const size_t length = std::min(kMaxFileComponent, kMaxWholeName - 1 - cut);
+    std::string shortened = ShortenedComponent(last, length, std::string_view(name).substr(cut + 1), true);
+    name.resize(cut + 1);
+    name += shortened;
+    return true;
+}
+
+// Applies the file-system limits to the part of name after its first folderSize bytes and the
+// separator. False when no safe name remains.
+bool FitLocalName(std::string& name, size_t folderSize)
+{
+    const size_t start = folderSize + 1;
+    if (NeedsShortening(name, start)) {
         LogEvent(etMessage, "Truncating long filename " + name, "URLToLocalFileName", kUnit);
-        if (truncated)
-            name.swap(cut);
-        if (name.size() > maxName) {
-            if (maxName <= start + kMaxKeptExtension + 4)
-                return false;
-            name = CutKeepingExtension(name, maxName);
-        }
+        ShortenLongComponents(name, start);
+        if (name.size() >= kMaxWholeName && !ShortenWholeName(name, folderSize))
+            return false;
     }
     size_t lastSlash = name.rfind('/');
     return name.size() > start && lastSlash != std::string::npos && lastSlash >= folderSize &&
@@ -995,6 +1070,11 @@ std::string TURL::AddressToLocalName(std::string_view folder, bool recreateFolde
         if (assumeWWW && std::count(HostName.begin(), HostName.end(), '.') == 1)
             rel = "www.";
         rel += HostName;
+        // Another port is another site: "host+port" (default ports keep the plain host).
+        if (const TSchemeInfo* info = FindScheme(Scheme); info && Port != info->defaultPort) {
+            rel += '+';
+            rel += std::to_string(Port);
+        }
         rel += URLPath;
     } else {
         rel = URLPath.substr(URLPath.rfind('/') + 1);
@@ -1015,7 +1095,7 @@ std::string TURL::AddressToLocalName(std::string_view folder, bool recreateFolde
         return std::string();
     if (endsInFolder || name.size() == folder.size())
         name += "/index.html";
-    if (!CutLongLocalName(name, folder.size()))
+    if (!FitLocalName(name, folder.size()))
         return std::string();
     return name;
 }

@@ -178,7 +178,7 @@ TEST_F(CrawlJobTest, SecureSiteIsCopiedOverHttps)
 
     ASSERT_EQ(code, JOB_END_COMPLETED);
     EXPECT_EQ(engine_.OfType(OUTMSG_DOWNLOAD_ENDED)[0].statusCode, 200);
-    EXPECT_EQ(ReadTextFile(Local("/index.html")), "<html><body>secure</body></html>");
+    EXPECT_EQ(ReadTextFile(Local("/index.html", port)), "<html><body>secure</body></html>");
 }
 
 }  // namespace

@@ -207,7 +207,7 @@ TEST_P(StaleCopyTest, ErrorAnswerLeavesTheOldCopyUnparsedAndUntouched)
 {
     const int status = GetParam();
     const std::string old = "<html><body><a href=\"old.htm\">old</a></body></html>";
-    std::filesystem::create_directories(temp_ / "site/127.0.0.1");
+    std::filesystem::create_directories(HostFolder());
     WriteTextFile(Local("/index.html"), old);
     server_.Get("/", [status](const httplib::Request&, httplib::Response& res) {
         res.status = status;
@@ -227,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(ErrorStatuses, StaleCopyTest, ::testing::Values(404, 41
 
 TEST_F(CrawlRobustnessTest, CopyConfirmedUnchangedIsStillParsed)
 {
-    std::filesystem::create_directories(temp_ / "site/127.0.0.1");
+    std::filesystem::create_directories(HostFolder());
     WriteTextFile(Local("/index.html"), "<html><body><a href=\"kept.htm\">kept</a></body></html>");
     server_.Get("/", [](const httplib::Request& req, httplib::Response& res) {
         if (req.has_header("If-Modified-Since")) {

@@ -66,8 +66,14 @@ protected:
     }
 
     std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-    // The local file of a path of the test server.
-    std::string Local(const std::string& path) const { return temp_ / "site/127.0.0.1" + path; }
+    // The folder of a server on 127.0.0.1 in the copy (the test server's by default); a port
+    // that is not the scheme's default is part of its name.
+    std::string HostFolder(int port = 0) const
+    {
+        return temp_ / "site/127.0.0.1+" + std::to_string(port ? port : port_);
+    }
+    // The local file of a path of the test server (or of the server on port).
+    std::string Local(const std::string& path, int port = 0) const { return HostFolder(port) + path; }
 
     // Runs the job from start to end; its end code (0 when it never ended).
     int32_t RunJob()

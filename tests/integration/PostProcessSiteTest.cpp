@@ -31,7 +31,7 @@ protected:
     }
     // The destination folder, with a trailing "/", as the folder reports name it.
     std::string Root() const { return temp_ / "site/"; }
-    std::string Host() const { return Root() + "127.0.0.1/"; }
+    std::string Host() const { return HostFolder() + "/"; }
 
     void AddTask(const std::string& find, const std::string& replace, uint8_t flags, bool wholeWords)
     {

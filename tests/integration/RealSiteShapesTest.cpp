@@ -318,7 +318,7 @@ TEST_F(RealSiteShapesTest, HttpsStartingAddressIsFetchedWithHttpsOff)
     EXPECT_EQ(ended[base + "/b.html"].statusCode, 200);
     EXPECT_EQ(ended[plain].filterCode, FILTER_PROTOCOL);
     EXPECT_TRUE(Seen().empty());
-    EXPECT_TRUE(Exists(Local("/b.html")));
+    EXPECT_TRUE(Exists(Local("/b.html", port)));
 }
 
 TEST_F(RealSiteShapesTest, NoIndexPageIsRemovedAndNotPostProcessed)

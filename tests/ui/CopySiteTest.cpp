@@ -131,8 +131,9 @@ TEST_F(CopySiteTest, AJobTypedOnTheStartPageRunsToItsEnd)
     ASSERT_EQ(StartFromStartPage("/", "home"), 0);
     ASSERT_TRUE(WaitUntil([&] { return form_->windowTitle().contains("[Complete]"); }, 30000))
         << form_->windowTitle().toStdString();
-    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(site_ + "/127.0.0.1/index.html")));
-    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(site_ + "/127.0.0.1/b.html")));
+    const std::string host = site_ + "/127.0.0.1+" + std::to_string(port_);
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(host + "/index.html")));
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(host + "/b.html")));
     EXPECT_TRUE(form_->IsPageVisible(pgProgress));
     // The hidden queue let the ended job go; the next one is taken.
     EXPECT_EQ(form_->JobQueue()->JobCount(), 0);

@@ -180,6 +180,35 @@ TEST_F(DownloadFilter, LocalFilesForParsing)
     EXPECT_EQ(filter.CheckLocalFileForParsing("/Tmp/Dest/www.s.com/Private/a.html", 1, true), FILTER_ADDRESS);
 }
 
+TEST_F(DownloadFilter, AnotherPortIsAnotherFolderButTheSameServer)
+{
+    job.StartingWebAddress.SetFullURL("http://s.com:8080/docs/index.html");
+    job.RestrictLocation = 1;
+    job.RestrictLocationOfWebPagesOnly = false;
+    Load();
+    EXPECT_EQ(filter.StartFolder(), "/Tmp/Dest/www.s.com+8080/docs/");
+    EXPECT_EQ(After("http://s.com:8080/docs/a.html", "text/html"), FILTER_ACCEPTED);
+    EXPECT_EQ(After("http://s.com/docs/a.html", "text/html"), FILTER_LOCATION);
+    EXPECT_EQ(After("http://s.com:8081/docs/a.html", "text/html"), FILTER_LOCATION);
+    EXPECT_EQ(filter.CheckLocalFileForParsing("/Tmp/Dest/www.s.com/docs/a.html", 1, true), FILTER_LOCATION);
+
+    // The whole site is the host on any port, for downloads and for files already on disk alike.
+    job.RestrictLocation = 2;
+    Load();
+    EXPECT_EQ(filter.SiteRootFolder(), "/Tmp/Dest/www.s.com+8080/");
+    EXPECT_EQ(After("http://s.com:8081/a.html", "text/html"), FILTER_ACCEPTED);
+    for (const char* file : {"/Tmp/Dest/www.s.com+8080/a.html", "/Tmp/Dest/www.s.com+8081/x/a.html",
+                             "/Tmp/Dest/www.s.com/a.html"})
+        EXPECT_EQ(filter.CheckLocalFileForParsing(file, 1, true), FILTER_ACCEPTED) << file;
+    for (const char* file : {"/Tmp/Dest/www.s.com+/a.html", "/Tmp/Dest/www.s.com+80x/a.html",
+                             "/Tmp/Dest/www.s.comx/a.html", "/Tmp/Dest/www.s.com+8081"})
+        EXPECT_EQ(filter.CheckLocalFileForParsing(file, 1, true), FILTER_LOCATION) << file;
+
+    std::string name;
+    EXPECT_EQ(filter.MapURLToLocalFile(Url("http://s.com:65535/p"), "text/html", name), FILTER_ACCEPTED);
+    EXPECT_EQ(name, "/Tmp/Dest/www.s.com+65535/p.htm");
+}
+
 TEST_F(DownloadFilter, MappedNamesGetTypeExtensionsAndStayInTheDestination)
 {
     Load();

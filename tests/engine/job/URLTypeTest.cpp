@@ -405,7 +405,6 @@ TEST(LocalFileName, TreeLayout)
     EXPECT_EQ(LocalName("http://h.com/p.asp?id=1"), "/d/www.h.com/p.asp_id=1");
     EXPECT_EQ(LocalName("http://h.com/a%20b%2Fc%2e%3F.gif"), "/d/www.h.com/a b%2fc%2e_.gif");
     EXPECT_EQ(LocalName("http://h.com/x#frag"), "/d/www.h.com/x");
-    EXPECT_EQ(LocalName("https://h.com:8443/x"), "/d/www.h.com/x");
     EXPECT_EQ(LocalName("ftp://[::1]/pub/f"), "/d/[__1]/pub/f");
     EXPECT_EQ(LocalName("http://h.com/%41%7c%00%ff"), "/d/www.h.com/a_%00%ff");
     // A query may hold separators; they are followed as folder names but never out of the folder.
@@ -416,6 +415,23 @@ TEST(LocalFileName, TreeLayout)
     EXPECT_EQ(LocalName("http://h.com/p?f=\\..\\..\\..\\x"), "");
     EXPECT_EQ(LocalName("http://../x"), "");
     EXPECT_EQ(LocalName("http://./x", "/d", true, false), "/d/x");
+}
+
+TEST(LocalFileName, AnotherPortIsAnotherHostFolder)
+{
+    // Default ports, written or not, keep the plain host folder.
+    EXPECT_EQ(LocalName("http://h.com:80/x"), "/d/www.h.com/x");
+    EXPECT_EQ(LocalName("https://h.com:443/x"), "/d/www.h.com/x");
+    EXPECT_EQ(LocalName("ftp://h.com:21/x"), "/d/www.h.com/x");
+    EXPECT_EQ(LocalName("https://h.com:8443/x"), "/d/www.h.com+8443/x");
+    EXPECT_EQ(LocalName("http://h.com:443/x"), "/d/www.h.com+443/x");
+    EXPECT_EQ(LocalName("https://h.com:80/x"), "/d/www.h.com+80/x");
+    EXPECT_EQ(LocalName("http://127.0.0.1:1/"), "/d/127.0.0.1+1/index.html");
+    EXPECT_EQ(LocalName("http://127.0.0.1:65535/a?b=1"), "/d/127.0.0.1+65535/a_b=1");
+    EXPECT_EQ(LocalName("ftp://[::1]:2121/pub/f"), "/d/[__1]+2121/pub/f");
+    // With a port, a host of dots is a plain folder name; the flat layout has no host folder.
+    EXPECT_EQ(LocalName("http://..:8080/x"), "/d/..+8080/x");
+    EXPECT_EQ(LocalName("http://h.com:8080/a/x.gif", "/d", false), "/d/x.gif");
 }
 
 TEST(LocalFileName, CaseRuleKeepsTheFolder)
@@ -452,36 +468,74 @@ TEST(LocalFileName, FileAddressesStayInsideTheFolder)
 
 TEST_F(LoggedTest, LongNamesAreCutKeepingTheExtension)
 {
+    const std::string site = "/d/www.h.com/";
     const std::string longName(300, 'n');
-    // The last component keeps room for the ".part" suffix of a download.
+    // A file keeps room for an ending added for its type and the ".part" of a download; a long one
+    // becomes its beginning, a hash of the whole component (the same on every run) and its
+    // extension, 245 bytes in all.
     std::string name = LocalName("http://h.com/" + longName + ".gif");
-    EXPECT_EQ(name, "/d/www.h.com/" + std::string(246, 'n') + ".gif");
-    name = LocalName("http://h.com/" + longName + ".longerext");
-    EXPECT_EQ(name, "/d/www.h.com/" + std::string(250, 'n'));
-    name = LocalName("http://h.com/" + longName + "/" + longName + ".c/x.htm");
-    EXPECT_EQ(name, "/d/www.h.com/" + std::string(255, 'n') + "/" + std::string(253, 'n') + ".c/x.htm");
-    EXPECT_NE(LogText().find("Truncating long filename /d/www.h.com/" + longName), std::string::npos);
+    EXPECT_EQ(name, site + std::string(224, 'n') + "~5223e68c990e3f05.gif");
+    EXPECT_EQ(LocalName("http://h.com/" + longName + ".gif"), name);
+    EXPECT_EQ(LocalName("http://h.com/" + longName + ".longerext"), site + std::string(228, 'n') + "~fcc83659812e1fdf");
+    EXPECT_NE(LogText().find("Truncating long filename " + site + longName), std::string::npos);
 
-    // A cut never splits a UTF-8 character.
+    // Long queries sharing their first 250 characters keep their own files.
+    const std::string query = "http://h.com/p.php?q=" + std::string(250, 'a');
+    const std::string one = LocalName(query + "1"), two = LocalName(query + "2");
+    EXPECT_NE(one, two);
+    EXPECT_EQ(one.size(), site.size() + 245);
+    EXPECT_EQ(one.substr(0, site.size() + 200), site + "p.php_q=" + std::string(192, 'a'));
+
+    // Components are kept while shorter than their limit; one at the limit is shortened, so a
+    // shortened name never equals a name kept as it is.
+    EXPECT_EQ(LocalName("http://h.com/" + std::string(244, 'f')), site + std::string(244, 'f'));
+    name = LocalName("http://h.com/" + std::string(245, 'f'));
+    EXPECT_EQ(name.size(), site.size() + 245);
+    EXPECT_NE(name, site + std::string(245, 'f'));
+    EXPECT_EQ(LocalName("http://h.com/" + std::string(254, 'f') + "/x"), site + std::string(254, 'f') + "/x");
+    name = LocalName("http://h.com/" + std::string(255, 'f') + "/x");
+    EXPECT_EQ(name.size(), site.size() + 257);
+    EXPECT_NE(name, site + std::string(255, 'f') + "/x");
+
+    // Folders have no extension to keep and no suffix to leave room for.
+    name = LocalName("http://h.com/" + longName + "/" + longName + ".c/x.htm");
+    ASSERT_EQ(name.size(), site.size() + 255 + 1 + 255 + 6);
+    EXPECT_EQ(name.substr(site.size(), 239), std::string(238, 'n') + "~");
+    EXPECT_EQ(name.substr(site.size() + 256, 239), std::string(238, 'n') + "~");
+    EXPECT_NE(name.substr(site.size(), 255), name.substr(site.size() + 256, 255));
+    EXPECT_EQ(name.substr(name.size() - 6), "/x.htm");
+
+    // A cut never splits a UTF-8 character; the name is padded to its length.
     std::string accents;
     for (int i = 0; i < 150; ++i)
         accents += "\xc3\xa9";
-    name = LocalName("http://h.com/" + accents + ".gif");
-    EXPECT_EQ(name, "/d/www.h.com/" + accents.substr(0, 246) + ".gif");
+    name = LocalName("http://h.com/" + accents + ".html");
+    EXPECT_EQ(name.substr(site.size(), 223), accents.substr(0, 222) + "_");
+    EXPECT_EQ(name.size(), site.size() + 245);
     name = LocalName("http://h.com/" + std::string(300, '\x88') + "/x");
-    EXPECT_EQ(name, "/d/www.h.com/" + std::string(255, '\x88') + "/x");
+    EXPECT_EQ(name.substr(site.size(), 238), std::string(238, '\x88'));
 
-    // Whole names: a long folder leaves less room.
+    // Whole names: a long folder leaves less room. The leading folders that fit are kept and one
+    // shortened name stands for the rest.
     const std::string folder = "/" + std::string(3900, 'f');
-    std::string path;
-    for (int i = 0; i < 10; ++i)
+    std::string path, other;
+    for (int i = 0; i < 10; ++i) {
         path += "/" + std::string(50, 'p');
+        other += "/" + std::string(50, i == 5 ? 'o' : 'p');
+    }
     name = LocalName("http://h.com" + path + ".html", folder);
-    EXPECT_EQ(name.size(), 4090u);
+    EXPECT_EQ(name.size(), 4085u);
     EXPECT_EQ(name.substr(name.size() - 5), ".html");
-    EXPECT_EQ(name.substr(0, folder.size() + 1), folder + "/");
+    EXPECT_EQ(name.substr(0, folder.size() + 113), folder + "/www.h.com" + path.substr(0, 102) + "/");
+    EXPECT_NE(LocalName("http://h.com" + other + ".html", folder), name);
+    EXPECT_EQ(LocalName("http://h.com" + path + ".html", folder), name);
     EXPECT_EQ(LocalName("http://h.com/x", "/" + std::string(4085, 'f')), "");
     EXPECT_EQ(LocalName("http://h.com" + path + "/x" + std::string(2, '.'), folder).find("/.."), std::string::npos);
+
+    // Addresses too long to rebuild (a component of 10,000 characters) are refused when read.
+    TURL url;
+    EXPECT_FALSE(url.SetFullURL("http://h.com/" + std::string(10000, 'x')));
+    EXPECT_FALSE(url.SetFullURL("http://h.com/p?" + std::string(10000, 'x')));
 }
 
 TEST_F(LoggedTest, ParseFailuresAreLoggedWithoutCredentials)
