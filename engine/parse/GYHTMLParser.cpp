@@ -86,16 +86,17 @@ bool TagNameAt(std::string_view page, size_t at, bool endTag, std::string_view l
     return IsBlank(static_cast<unsigned char>(next)) || next == '/' || next == '>';
 }
 
-// Offset of the "<" of the end tag that closes the raw text of a STYLE element starting at from;
-// the page's size when the element is never closed.
-size_t StyleTextEnd(std::string_view page, size_t from)
+// Offset of the "<" of the end tag that closes the text of an element whose content is not
+// markup (STYLE, TITLE, TEXTAREA; lowerName is its name) starting at from; the page's size when
+// the element is never closed.
+size_t PlainTextEnd(std::string_view page, size_t from, std::string_view lowerName)
 {
     for (size_t i = from; i < page.size(); ++i) {
         const void* hit = std::memchr(page.data() + i, '<', page.size() - i);
         if (!hit)
             break;
         i = static_cast<size_t>(static_cast<const char*>(hit) - page.data());
-        if (TagNameAt(page, i, true, "style"))
+        if (TagNameAt(page, i, true, lowerName))
             return i;
     }
     return page.size();
@@ -408,12 +409,12 @@ bool THTMLParser::ScanTags()
             ++i;
             if (!OnHTMLTagFound(tag))
                 return false;
-            // The text of SCRIPT and STYLE is not markup: no tag is read inside it (STYLE blocks
+            // The text of these elements is not markup: no tag is read inside it (STYLE blocks
             // still give their CSS links when their end tag is handled).
             if (tag.Name == "SCRIPT")
                 i = static_cast<int64_t>(ScriptTextEnd(page_, static_cast<size_t>(i)));
-            else if (tag.Name == "STYLE")
-                i = static_cast<int64_t>(StyleTextEnd(page_, static_cast<size_t>(i)));
+            else if (tag.Name == "STYLE" || tag.Name == "TITLE" || tag.Name == "TEXTAREA")
+                i = static_cast<int64_t>(PlainTextEnd(page_, static_cast<size_t>(i), AsciiLowerCase(tag.Name)));
         }
         while (OnReadProgress && i >= nextReport) {
             if (OnReadProgress(nextReport, size))

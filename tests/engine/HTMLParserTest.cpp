@@ -315,6 +315,11 @@ TEST_F(HTMLParserTest, ScriptTextIsNotMarkup)
     Parse("<script><!--\ndocument.write('<script src=w.js></script><img src=no.gif>');\n//--></script>"
           "<img src=yes.gif><script><!-- x --></script><a href=y.html><script><!--></script><a href=z.html>");
     EXPECT_EQ(Values(), (std::vector<std::string>{"IMG SRC=yes.gif", "A HREF=y.html", "A HREF=z.html"}));
+
+    // Title and text area text is not markup either: a script named there opens nothing.
+    Parse("<title>Using <script> tags</Title><textarea><a href=no.html><style></TEXTAREA><a href=x.html>");
+    EXPECT_EQ(parser.FTitle, "Using <script> tags");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"A HREF=x.html"}));
 }
 
 TEST_F(HTMLParserTest, StyleTextGivesOnlyItsCSSLinks)
