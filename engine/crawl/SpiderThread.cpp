@@ -164,7 +164,9 @@ void TSpiderThread::OfferParse(int32_t destIndex)
     if (!parseAhead_ || !jobSpiders_ || !jobDests_)
         return;
     const TSpiderDestObject* dest = jobDests_->Get(destIndex);
-    if (!dest || !dest->FParseNeeded || dest->FParsed)
+    // A page already on disk resolves its values against the files there, and those still being
+    // downloaded appear only later: such a page is read at its turn, not ahead.
+    if (!dest || !dest->FParseNeeded || dest->FParsed || dest->FLocalSource)
         return;
     const TSpiderObject* owner = jobSpiders_->Get(jobSpiders_->IndexOfDestOwner(dest->FID));
     if (owner && IsInsideDestination(dest->FFileName, FJob))

@@ -72,6 +72,83 @@ bool IsSavedFromMark(const TTagData& tag)
            SameTextIgnoringCase(tag.Text.substr(0, kMarkStart.size()), kMarkStart) && tag.Text.ends_with("-->");
 }
 
+// "</" + name or "<" + name (name in lower case, any case in the page) at the offset, followed by a
+// blank, "/" or ">" (the byte must be there: a name cut off by the end of the page ends nothing).
+bool TagNameAt(std::string_view page, size_t at, bool endTag, std::string_view lowerName)
+{
+    size_t p = at + 1 + (endTag ? 1 : 0);
+    if (p + lowerName.size() >= page.size() || page[at] != '<' || (endTag && page[at + 1] != '/'))
+        return false;
+    for (char c : lowerName)
+        if ((page[p++] | 0x20) != c)
+            return false;
+    const char next = page[p];
+    return IsBlank(static_cast<unsigned char>(next)) || next == '/' || next == '>';
+}
+
+// Offset of the "<" of the end tag that closes the text of an element whose content is not
+// markup (STYLE, TITLE, TEXTAREA; lowerName is its name) starting at from; the page's size when
+// the element is never closed.
+size_t PlainTextEnd(std::string_view page, size_t from, std::string_view lowerName)
+{
+    for (size_t i = from; i < page.size(); ++i) {
+        const void* hit = std::memchr(page.data() + i, '<', page.size() - i);
+        if (!hit)
+            break;
+        i = static_cast<size_t>(static_cast<const char*>(hit) - page.data());
+        if (TagNameAt(page, i, true, lowerName))
+            return i;
+    }
+    return page.size();
+}
+
+// The same for a SCRIPT element, whose text is read as a browser reads it: after "<!--" a
+// "<script" opens a nested stretch whose "</script" does not end the element, up to "-->".
+size_t ScriptTextEnd(std::string_view page, size_t from)
+{
+    enum class TState { Plain, Escaped, DoubleEscaped };
+    TState state = TState::Plain;
+    const size_t n = page.size();
+    size_t i = from;
+    while (i < n) {
+        if (state == TState::Plain) {
+            const void* hit = std::memchr(page.data() + i, '<', n - i);
+            if (!hit)
+                break;
+            i = static_cast<size_t>(static_cast<const char*>(hit) - page.data());
+            if (TagNameAt(page, i, true, "script"))
+                return i;
+            if (page.compare(i, 4, "<!--") == 0) {
+                state = TState::Escaped;
+                i += 2;  // "<!-->" is closed by its own dashes
+                continue;
+            }
+            ++i;
+            continue;
+        }
+        if (page[i] == '-' && page.compare(i, 3, "-->") == 0) {
+            state = TState::Plain;
+            i += 3;
+            continue;
+        }
+        if (page[i] == '<' && state == TState::Escaped) {
+            if (TagNameAt(page, i, true, "script"))
+                return i;
+            if (TagNameAt(page, i, false, "script")) {
+                state = TState::DoubleEscaped;
+                i += 7;
+                continue;
+            }
+        } else if (page[i] == '<' && TagNameAt(page, i, true, "script")) {
+            state = TState::Escaped;
+            i += 8;
+            continue;
+        }
+        ++i;
+    }
+    return n;
+}
+
 // Runs of consecutive links of one META tag: the parser appends the links of a tag together.
 template <class F>
 void ForEachMetaTag(TWebLinkList& list, F&& handle)
@@ -332,8 +409,14 @@ bool THTMLParser::ScanTags()
             ++i;
             if (!OnHTMLTagFound(tag))
                 return false;
+            // The text of these elements is not markup: no tag is read inside it (STYLE blocks
+            // still give their CSS links when their end tag is handled).
+            if (tag.Name == "SCRIPT")
+                i = static_cast<int64_t>(ScriptTextEnd(page_, static_cast<size_t>(i)));
+            else if (tag.Name == "STYLE" || tag.Name == "TITLE" || tag.Name == "TEXTAREA")
+                i = static_cast<int64_t>(PlainTextEnd(page_, static_cast<size_t>(i), AsciiLowerCase(tag.Name)));
         }
-        if (OnReadProgress && i >= nextReport) {
+        while (OnReadProgress && i >= nextReport) {
             if (OnReadProgress(nextReport, size))
                 return false;
             nextReport += kProgressStep;

@@ -101,11 +101,13 @@ bool TParseAhead::Take(int32_t index, const TParseTask& task, TPreparedParse& ou
         const auto held = held_.find(index);
         if (held == held_.end() || held->second.dropped)
             return false;
+        // Helpers insert while this waits: the entry stays where it is, an iterator may not.
+        THeld* slot = &held->second;
         awaited_ = index;
-        resultReady_.wait(guard, [&] { return held->second.ready; });
+        resultReady_.wait(guard, [slot] { return slot->ready; });
         awaited_ = -1;
-        out = std::move(held->second.result);
-        held_.erase(held);
+        out = std::move(slot->result);
+        held_.erase(index);
     }
     workWaiting_.notify_one();
     return StillFits(out, task);

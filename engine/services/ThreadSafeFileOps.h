@@ -25,6 +25,7 @@ struct TFileStamp {
     uint64_t inode = 0;
     int64_t size = 0;
     int64_t modifiedNs = 0;
+    int64_t changedNs = 0;  // status change: also moves when the modification time is put back
     bool operator==(const TFileStamp&) const = default;
 };
 // The stamp of a regular file under the name itself; False for anything else.

@@ -143,6 +143,8 @@ private:
             r.redirect = d.FResults.FRedirectURL.IsValid() ? d.FResults.FRedirectURL.GetFullURL() : "";
             r.redirectAdded = d.FResults.FRedirectAdded;
             r.fileWritten = d.FResults.FFileWritten;
+        } else if (r.type == OUTMSG_LINK_FOUND) {
+            r.url = m.FLinkInfo.FURL.IsValid() ? m.FLinkInfo.FURL.GetFullURL() : "";
         } else if (r.type >= OUTMSG_READ_STARTED && r.type <= OUTMSG_WRITE_ENDED) {
             const TFileReadWriteMsg& rw = m.FReadWrite;
             r.number = rw.FNumber;

@@ -143,10 +143,10 @@ TEST_F(HTMLParserTest, StyleBlockLinksCarryClosingTagNumberAndFileOffsets)
     EXPECT_EQ(first.FValue, "img/a b.gif");
     EXPECT_EQ(Written(page_, first), "img/a b.gif");
     EXPECT_EQ(static_cast<size_t>(first.FValuePos), page_.find("img/a b.gif"));
-    EXPECT_EQ(first.FTagIndex, 4);  // <html> <style> <!--...--> </style>
+    EXPECT_EQ(first.FTagIndex, 3);  // <html> <style> </style>: the comment is style text, not a tag
     EXPECT_EQ(first.FTagLength, 0);
     EXPECT_EQ(Written(page_, *list.Get(1)), "logo.gif");
-    EXPECT_EQ(list.Get(1)->FTagIndex, 4);
+    EXPECT_EQ(list.Get(1)->FTagIndex, 3);
 }
 
 TEST_F(HTMLParserTest, FramesetImageMapAppletAndObject)
@@ -286,6 +286,71 @@ TEST_F(HTMLParserTest, SavedFromMarkOnlyNearTheStart)
     EXPECT_EQ(parser.FTitle, "");
 }
 
+TEST_F(HTMLParserTest, ScriptTextIsNotMarkup)
+{
+    // Markup built in script strings (a documentation theme's search highlighter, footnote
+    // back-links) gives no link; the element's own SRC does, and tags after it are read again.
+    const std::string sphinx =
+        "$(elem).html(\"<a href='\" + base + \"#\" + fragment + \"'>\" + tagname + \"</a>\");";
+    const std::string footnote = "var a = \"<a href='#_footnoteref_\" + n + \"' title='Return to text'>\" + n + \"</a>\";";
+    Parse("<script src=\"_static/jquery.js\"></script><script>" + sphinx + "</script><a href=one.html>"
+          "<SCRIPT type=\"text/javascript\">" + footnote + "</SCRIPT ><img src=two.gif>"
+          "<script>if (a </scriptx> b) x = '<img src=no.gif>';</script\t><a href=three.html>"
+          "<script/>document.write('<a href=no.html>')</script/><a href=four.html>");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"SCRIPT SRC=_static/jquery.js", "A HREF=one.html", "IMG SRC=two.gif",
+                                                  "A HREF=three.html", "A HREF=four.html"}));
+    // The end tag is a tag of its own; nothing inside the text is counted.
+    EXPECT_EQ(list.Get(1)->FTagIndex, 5);
+    ExpectConsistentPositions();
+
+    // Never closed: the rest of the page is script text.
+    Parse("<a href=before.html><script>var s = \"<a href='x.html'>\"; // </scrip\n<img src=after.gif>");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"A HREF=before.html"}));
+
+    // A script inside a comment is part of the comment, and the page goes on after it.
+    Parse("<!-- <script> --><a href=shown.html><!-- </script> <a href=hidden.html> -->");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"A HREF=shown.html"}));
+
+    // After "<!--" in a script, a nested "<script>...</script>" does not end it; "-->" ends the nesting.
+    Parse("<script><!--\ndocument.write('<script src=w.js></script><img src=no.gif>');\n//--></script>"
+          "<img src=yes.gif><script><!-- x --></script><a href=y.html><script><!--></script><a href=z.html>");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"IMG SRC=yes.gif", "A HREF=y.html", "A HREF=z.html"}));
+
+    // Title and text area text is not markup either: a script named there opens nothing.
+    Parse("<title>Using <script> tags</Title><textarea><a href=no.html><style></TEXTAREA><a href=x.html>");
+    EXPECT_EQ(parser.FTitle, "Using <script> tags");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"A HREF=x.html"}));
+}
+
+TEST_F(HTMLParserTest, StyleTextGivesOnlyItsCSSLinks)
+{
+    Parse("<style>p::after{content:\"<a href='no.html'>\"} b{background:url(bg.gif)}\n"
+          "@import \"print.css\";</STYLE ><a href=z.html>");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"STYLE CSSURL=bg.gif", "STYLE CSSURL=print.css", "A HREF=z.html"}));
+    EXPECT_EQ(list.Get(0)->FTagIndex, 2);
+    EXPECT_EQ(list.Get(2)->FTagIndex, 3);
+    EXPECT_EQ(Written(page_, *list.Get(0)), "bg.gif");
+    // A script's end tag inside a style is only text, and the other way round.
+    Parse("<style>a{x:url(a.gif)} /* </script> */</style><script>var c = '<style>';</script><img src=i.gif>");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"STYLE CSSURL=a.gif", "IMG SRC=i.gif"}));
+}
+
+TEST_F(HTMLParserTest, MegabyteScriptsAreReadOnceThrough)
+{
+    // Megabytes of near-miss end tags, markup and comment openers inside one script, then a link.
+    std::string body;
+    while (body.size() < (4u << 20))
+        body += "s += '<a href=\"x.html\">' + '</scrip' + '<!--' + '<script' + '-->' + '</scripts>';\n";
+    Parse("<script>" + body + "</script><a href=end.html>");
+    EXPECT_EQ(Values(), (std::vector<std::string>{"A HREF=end.html"}));
+    // Progress goes on over the script text in steps of 3001 bytes.
+    int64_t calls = 0;
+    parser.OnReadProgress = [&](int64_t, int64_t) { return ++calls, false; };
+    Parse("<script>" + body);
+    EXPECT_EQ(calls, static_cast<int64_t>((page_.size() - 1) / 3001 + 1));
+    EXPECT_EQ(list.Count(), 0);
+}
+
 TEST_F(HTMLParserTest, TruncatedInputStaysInside)
 {
     for (const char* page : {"<", "<!", "<!-", "<!--", "<!-- a > b", "<a href=\"x.html\"", "<a href=x.html",
@@ -326,7 +391,7 @@ TEST_F(HTMLParserTest, ProgressEveryThreeThousandAndOneBytesAndStop)
 TEST_F(HTMLParserTest, PageRequisites)
 {
     Parse("<img src=a.gif><frame src=f.html><td background=t.gif><link href=Site.CSS><link href=feed.rss>"
-          "<a href=a.gif><script src=s.js><style>p{x:url(c.gif)}</style>");
+          "<a href=a.gif><script src=s.js></script><style>p{x:url(c.gif)}</style>");
     std::vector<bool> requisite;
     for (const auto& l : list)
         requisite.push_back(THTMLParser::IsPageRequisite(l));

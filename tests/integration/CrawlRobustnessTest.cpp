@@ -223,6 +223,33 @@ TEST_P(StaleCopyTest, ErrorAnswerLeavesTheOldCopyUnparsedAndUntouched)
     EXPECT_EQ(ReadTextFile(Local("/index.html")), old);
 }
 
+// A page already on disk links to a file that this run is still downloading: the page's links
+// are resolved against the disk as it is when its turn comes, after that download.
+TEST_F(CrawlRobustnessTest, PageOnDiskIsReadWithTheFilesDownloadedBeforeItsTurn)
+{
+    std::filesystem::create_directories(temp_ / "site/127.0.0.1");
+    WriteTextFile(Local("/p.htm"), "<html><body><a href=\"q.htm\">q</a></body></html>");
+    Page("/", "<html><body><a href=\"p.htm\">p</a><a href=\"q.htm\">q</a></body></html>");
+    server_.Get("/q.htm", [](const httplib::Request&, httplib::Response& res) {
+        // Long enough for the page on disk to be taken from the disk and offered for reading.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        res.set_content("<html></html>", "text/html");
+    });
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    EXPECT_EQ(EndedFor("/p.htm").filterCode, FILTER_PREVIOUSLY_DOWNLOADED);
+    EXPECT_EQ(Requests("/q.htm"), 1);
+
+    std::vector<std::string> linksOfP;
+    bool inP = false;
+    for (const TReportRecord& r : engine_.Reports()) {
+        if (r.type == OUTMSG_READ_STARTED || r.type == OUTMSG_READ_ENDED)
+            inP = r.type == OUTMSG_READ_STARTED && r.localFile == Local("/p.htm");
+        else if (r.type == OUTMSG_LINK_FOUND && inP)
+            linksOfP.push_back(r.url);
+    }
+    EXPECT_EQ(linksOfP, std::vector<std::string>{"file://" + Local("/q.htm")});
+}
+
 INSTANTIATE_TEST_SUITE_P(ErrorStatuses, StaleCopyTest, ::testing::Values(404, 410, 500, 503));
 
 TEST_F(CrawlRobustnessTest, CopyConfirmedUnchangedIsStillParsed)

@@ -285,6 +285,49 @@ TEST_F(RealSiteShapesTest, RepeatRunsKeepEveryLinkRelativeAndWorking)
     }
 }
 
+TEST_F(RealSiteShapesTest, InlineScriptsAreNeitherFollowedNorRewritten)
+{
+    // A documentation theme's tag highlighter and a footnote script: markup built in strings.
+    const std::string highlighter =
+        "<script>\n(function($) {\n  $(document).ready(function() {\n    var base = \"ref/builtins.html\";\n"
+        "    $(\"span.k\").each(function(i, elem) {\n      var tagname = $(elem).text();\n"
+        "      var fragment = tagname.replace(/_/, '-');\n"
+        "      $(elem).html(\"<a href='\" + base + \"#\" + fragment + \"'>\" + tagname + \"</a>\");\n"
+        "    });\n  });\n})(jQuery);</script>";
+    const std::string footnotes =
+        "<SCRIPT type=\"text/javascript\">\nnoteholder.innerHTML +=\n"
+        "  \"<div class='footnote' id='_footnote_\" + n + \"'>\" +\n"
+        "  \"<a href='#_footnoteref_\" + n + \"' title='Return to text'>\" +\n"
+        "  n + \"</a>. \" + note + \"</div>\";\n</SCRIPT >";
+    const std::string style = "<style>p::after{content:\"<a href='no.html'>\"} body{background:url(../bg.gif)}</style>";
+    const std::string unclosed = "<script>var t = \"<img src='never.gif'>\";\n</body></html>\n";
+    Page("/", "<html><head><script src=\"_static/jquery.js\"></script>" + highlighter +
+                  "</head><body><a href=\"sub/page.html\">p</a><!-- <script> --><a href=\"after.html\">a</a>"
+                  "</body></html>");
+    Page("/sub/page.html", "<html><head>" + style + "</head><body>" + footnotes + "<a href=\"../tail.html\">t</a>" +
+                               unclosed);
+    Serve("/_static/jquery.js", "var jQuery;", "application/javascript");
+    for (const char* path : {"/after.html", "/tail.html"})
+        Page(path, "<html>x</html>");
+    Image("/bg.gif");
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+
+    std::vector<std::string> targets;
+    for (const auto& [target, count] : Requests()) {
+        targets.push_back(target);
+        EXPECT_EQ(count, 1) << target;
+    }
+    EXPECT_EQ(targets, (std::vector<std::string>{"/", "/_static/jquery.js", "/after.html", "/bg.gif", "/sub/page.html",
+                                                 "/tail.html"}));
+    const std::string index = ReadTextFile(Local("/index.html"));
+    EXPECT_NE(index.find("<script src=\"_static/jquery.js\"></script>" + highlighter), std::string::npos) << index;
+    EXPECT_NE(index.find("<!-- <script> --><a href=\"after.html\">"), std::string::npos) << index;
+    const std::string page = ReadTextFile(Local("/sub/page.html"));
+    EXPECT_NE(page.find(style), std::string::npos) << page;
+    EXPECT_NE(page.find(footnotes + "<a href=\"../tail.html\">t</a>" + unclosed), std::string::npos) << page;
+    EXPECT_EQ(BrowseProblems(), std::vector<std::string>{});
+}
+
 TEST_F(RealSiteShapesTest, HttpsStartingAddressIsFetchedWithHttpsOff)
 {
     std::string cert, key;

@@ -18,6 +18,11 @@
 
 #include <algorithm>
 #include <set>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -582,6 +587,25 @@ TEST_F(LinkParserTest, ReadingAheadHandsOverOnlyWhatStillFits)
     tree.Write("a.htm.new", "<a href=c.htm>c</a>");
     ASSERT_EQ(::rename(tree.Path("a.htm.new").c_str(), file.c_str()), 0);
     EXPECT_FALSE(StillFits(prepared, task));  // replaced since
+
+    // Edited in place to the same size, its modification time put back afterwards.
+    const std::string edited = tree.Write("e.htm", "<a href=b.htm>b</a>");
+    const TParseTask editedTask{edited, "http://h/e.htm", false, 1};
+    TPreparedParse beforeEdit;
+    PrepareParse(editedTask, html2, css2, beforeEdit);
+    ASSERT_TRUE(StillFits(beforeEdit, editedTask));
+    struct stat st {};
+    ASSERT_EQ(::stat(edited.c_str(), &st), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // past the clock's tick
+    {
+        std::FILE* f = std::fopen(edited.c_str(), "r+");
+        ASSERT_NE(f, nullptr);
+        std::fputs("<a href=x.htm>x</a>", f);
+        std::fclose(f);
+    }
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, edited.c_str(), times, 0), 0);
+    EXPECT_FALSE(StillFits(beforeEdit, editedTask));
 
     TPreparedParse missing;
     PrepareParse({tree.Path("none.htm"), "http://h/none.htm", false, 1}, html2, css2, missing);

@@ -136,6 +136,19 @@ TEST_F(ReplaceLinksTest, StyleSheetValuesStayBareAndNamesAreEncoded)
     EXPECT_EQ(out, "a{background:url( 'a%20b.png' )} b{x:url(../img/c.png)} c{x:url(http://h/none.png)}");
 }
 
+TEST_F(ReplaceLinksTest, InlineScriptsAreCopiedByteForByte)
+{
+    Saved("http://h/doc/_static/doctools.js", "doc/_static/doctools.js");
+    Saved("http://h/doc/next.html", "doc/next.html");
+    const std::string script =
+        "<script>\n$(elem).html(\"<a href='\" + base + \"#\" + fragment + \"'>\" + tagname + \"</a>\");\n"
+        "var f = \"<a href='#_footnoteref_\" + n + \"' title='Return to text'>\" + n + \"</a>\";\n</SCRIPT >";
+    std::string out = Rewrite("doc/index.html",
+                              "<script src='_static/doctools.js'></script>" + script + "<a href=next.html>n</a>",
+                              "http://h/doc/index.html");
+    EXPECT_EQ(out, "<script src=\"_static/doctools.js\"></script>" + script + "<a href=\"next.html\">n</a>");
+}
+
 TEST_F(ReplaceLinksTest, AbsoluteAddressesNeverEndTheirValue)
 {
     EXPECT_EQ(Rewrite("p.htm", "<a href='say\"hi\".htm'>x</a>", "http://h/p.htm"),
