@@ -227,7 +227,7 @@ TEST_P(StaleCopyTest, ErrorAnswerLeavesTheOldCopyUnparsedAndUntouched)
 // are resolved against the disk as it is when its turn comes, after that download.
 TEST_F(CrawlRobustnessTest, PageOnDiskIsReadWithTheFilesDownloadedBeforeItsTurn)
 {
-    std::filesystem::create_directories(temp_ / "site/127.0.0.1");
+    std::filesystem::create_directories(HostFolder());
     WriteTextFile(Local("/p.htm"), "<html><body><a href=\"q.htm\">q</a></body></html>");
     Page("/", "<html><body><a href=\"p.htm\">p</a><a href=\"q.htm\">q</a></body></html>");
     server_.Get("/q.htm", [](const httplib::Request&, httplib::Response& res) {
