@@ -346,8 +346,8 @@ void TFileDownloadThread::DownloadAssignedURL()
         FResults.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
         FLocalFileName = FURL.URLToLocalFileName("/", true, false);
     } else {
-        // A location the response cannot change is refused before the request.
-        FResults.FFilterCode = Filter().CheckURLBeforeRequest(FURL, FDepth);
+        // The location is judged on the response: a redirect may lead back inside.
+        FResults.FFilterCode = Filter().CheckURLBeforeDownload(FURL, FDepth);
     }
     if (FResults.FFilterCode == FILTER_ACCEPTED) {
         EnsureBaseDownloadHandlesCreated();

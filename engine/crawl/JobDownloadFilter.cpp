@@ -220,18 +220,6 @@ uint8_t TDownloadFilter::CheckURLBeforeDownload(const TURL& address, int32_t dep
     return CheckBeforeLocked(address, depth);
 }
 
-uint8_t TDownloadFilter::CheckURLBeforeRequest(const TURL& address, int32_t depth)
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    const uint8_t before = CheckBeforeLocked(address, depth);
-    if (before != FILTER_ACCEPTED)
-        return before;
-    // With no MIME type the page test goes by the extension alone: a page by its extension is
-    // a page whatever type the server sends.
-    const bool knownAlready = !job_.RestrictLocationOfWebPagesOnly || address.IsHTML(std::string());
-    return knownAlready && IsOutsideLocation(address, std::string()) ? FILTER_LOCATION : FILTER_ACCEPTED;
-}
-
 uint8_t TDownloadFilter::CheckAddressRules(const TURL& address, int32_t depth)
 {
     std::lock_guard<std::mutex> guard(lock_);

@@ -52,12 +52,10 @@ public:
     void DecrementFileCount();
     bool IsJobTimeOver();
 
+    // The checks before any request. The location is not among them: an address outside may
+    // answer with a redirect inside, so it is judged on an answer with a body.
     uint8_t CheckURLBeforeDownload(const TURL& address, int32_t depth);
-    // CheckURLBeforeDownload, then the location check of CheckDownloadAfterResponse when its
-    // verdict cannot depend on the response: the location restriction applies to every file, or
-    // the address names a web page by its extension. An address refused there costs no request.
-    uint8_t CheckURLBeforeRequest(const TURL& address, int32_t depth);
-    // The verdict of the rules CheckURLBeforeRequest applies first, those that depend on the
+    // The verdict of the rules CheckURLBeforeDownload applies first, those that depend on the
     // address and the job's lists alone (address strings, hosts, extensions, queries): the code
     // of the first that refuses, else FILTER_ACCEPTED.
     uint8_t CheckAddressRules(const TURL& address, int32_t depth);

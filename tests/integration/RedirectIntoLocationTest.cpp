@@ -1,0 +1,96 @@
+// Links outside the job's location that redirect inside it: the target is fetched and the link in
+// the copy leads to it.
+#include "integration/CrawlTestSupport.h"
+
+namespace {
+
+class RedirectIntoLocationTest : public TCrawlTestBase {
+protected:
+    void Page(const std::string& path, const std::string& body)
+    {
+        server_.Get(path, [body](const httplib::Request&, httplib::Response& res) { res.set_content(body, "text/html"); });
+    }
+    void Redirect(const std::string& path, const std::string& location)
+    {
+        server_.Get(path, [location](const httplib::Request&, httplib::Response& res) {
+            res.status = 301;
+            res.set_header("Location", location);
+        });
+    }
+    int Requests(const std::string& path)
+    {
+        int n = 0;
+        for (const TRequest& r : Seen())
+            n += r.path == path;
+        return n;
+    }
+    std::string Other(const std::string& path) const { return "http://localhost:" + std::to_string(port_) + path; }
+};
+
+// The common redirect between two names of one server: the other name is outside a job held to
+// its server, its answer leads back.
+TEST_F(RedirectIntoLocationTest, OtherNameOfTheServerRedirectingBackIsFollowed)
+{
+    Page("/r/index.html", "<html><body><a href=\"" + Other("/r/moved.html") + "\">moved</a>"
+                          "<a href=\"" + Other("/r/page.html") + "\">page elsewhere</a></body></html>");
+    server_.Get("/r/moved.html", [this](const httplib::Request& req, httplib::Response& res) {
+        if (req.get_header_value("Host").rfind("localhost:", 0) == 0) {
+            res.status = 301;
+            res.set_header("Location", Url("/r/target.html"));
+            return;
+        }
+        res.set_content("<html>wrong</html>", "text/html");
+    });
+    Page("/r/page.html", "<html>elsewhere</html>");
+    Page("/r/target.html", "<html><body>target</body></html>");
+    job_.StartingWebAddress.SetFullURL(Url("/r/index.html"));
+    job_.RestrictLocation = 2;
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+
+    bool redirected = false, elsewhereRefused = false;
+    for (const TReportRecord& r : engine_.OfType(OUTMSG_DOWNLOAD_ENDED)) {
+        if (r.url == Other("/r/moved.html")) {
+            redirected = r.statusCode == 301 && r.redirect == Url("/r/target.html") && r.redirectAdded == 1;
+            EXPECT_EQ(r.filterCode, 0);
+        }
+        if (r.url == Other("/r/page.html"))
+            elsewhereRefused = r.filterCode == FILTER_LOCATION && r.fileWritten == 0;
+    }
+    EXPECT_TRUE(redirected);
+    // An answer with a body outside is still refused by its location.
+    EXPECT_TRUE(elsewhereRefused);
+    EXPECT_FALSE(Exists(temp_ / "site/localhost/r/page.html"));
+    EXPECT_EQ(EndedFor("/r/target.html").fileWritten, 1);
+    const std::string index = ReadTextFile(Local("/r/index.html"));
+    EXPECT_NE(index.find("href=\"target.html\""), std::string::npos) << index;
+    EXPECT_NE(index.find("href=\"" + Other("/r/page.html") + "\""), std::string::npos) << index;
+}
+
+// A folder held job: a link to another folder that redirects into the start folder, and a
+// redirect loop out of the folder and back that ends.
+TEST_F(RedirectIntoLocationTest, OtherFolderRedirectingIntoTheStartFolderIsFollowedAndLoopsEnd)
+{
+    Page("/docs/index.html", "<html><body><a href=\"/go/next.html\">next</a>"
+                             "<a href=\"/go/loop.html\">loop</a><a href=\"/go/other.html\">other</a></body></html>");
+    Redirect("/go/next.html", "/docs/next.html");
+    Page("/docs/next.html", "<html><body><a href=\"index.html\">back</a></body></html>");
+    Redirect("/go/loop.html", Url("/docs/loop.html"));
+    Redirect("/docs/loop.html", "/go/loop.html");
+    Page("/go/other.html", "<html>other folder</html>");
+    job_.StartingWebAddress.SetFullURL(Url("/docs/index.html"));
+    job_.RestrictLocation = 1;
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+
+    EXPECT_EQ(EndedFor("/go/next.html").redirect, Url("/docs/next.html"));
+    EXPECT_EQ(EndedFor("/docs/next.html").fileWritten, 1);
+    const std::string index = ReadTextFile(Local("/docs/index.html"));
+    EXPECT_NE(index.find("href=\"next.html\""), std::string::npos) << index;
+    EXPECT_EQ(ReadTextFile(Local("/docs/next.html")), "<html><body><a href=\"index.html\">back</a></body></html>");
+
+    EXPECT_EQ(Requests("/go/loop.html"), 1);
+    EXPECT_EQ(Requests("/docs/loop.html"), 1);
+    EXPECT_EQ(EndedFor("/go/other.html").filterCode, FILTER_LOCATION);
+    EXPECT_FALSE(Exists(Local("/go/other.html")));
+}
+
+}  // namespace
