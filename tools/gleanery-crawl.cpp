@@ -1,12 +1,13 @@
-// Runs one job file without a window: creates the engine's services as the program does, sends
-// one start command, prints one line per report and exits with 0 when the job completed, else
-// with its end code.
+// Runs one job file without a window: creates the engine's services as the program does (with
+// the stored site passwords of the data folder's password file), sends one start command,
+// prints one line per report and exits with 0 when the job completed, else with its end code.
 //
 //   gleanery-crawl [--data-folder DIR] [--http-proxy HOST:PORT] JOBFILE
 #include "engine/services/AppInfo.h"
 #include "engine/services/AppTraceLog.h"
 #include "engine/crawl/EngineServices.h"
 #include "engine/services/LanguageStrings.h"
+#include "engine/services/PasswordFile.h"
 #include "engine/services/PasswordMgr.h"
 #include "engine/services/SavedOptions.h"
 #include "engine/messages/SpiderInputMsg.h"
@@ -215,6 +216,10 @@ int main(int argc, char** argv)
     TSpiderOutputMessageQueue output;
     TPasswordManager passwordManager;
     TEngineServices engine;
+    // The stored site passwords, as the program's password page loads them.
+    const std::string passwordFile = dataFolder + kPasswordFileName;
+    if (!LoadPasswordFileIntoStore(passwordFile, passwordManager))
+        std::fprintf(stderr, "gleanery-crawl: the password file %s was not read whole\n", passwordFile.c_str());
 
     if (!start.FJob.ReadJobFile(arguments.jobFile)) {
         std::fprintf(stderr, "gleanery-crawl: cannot read the job file %s\n", arguments.jobFile.c_str());

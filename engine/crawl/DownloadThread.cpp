@@ -436,9 +436,12 @@ void TFileDownloadThread::ApplyStoredPassword(TURL& url) const
     }
     if (!url.GetUserName().empty())
         return;
+    // A stored password for the site first, then the starting address's own credentials for
+    // its scheme, host and port.
     TPasswordManager* passwords = TPasswordManager::Instance();
     TPasswordRec rec;
-    if (passwords && passwords->FindPasswordFor(url, rec))
+    if ((passwords && passwords->FindPasswordFor(url, rec)) ||
+        Filter().FindStartAddressLogin(url, rec.Username, rec.Password))
         url.SetUserAndPassword(rec.Username, rec.Password);
 }
 

@@ -108,6 +108,7 @@ void TDownloadFilter::LoadJob(const TCopyJob& job, bool resetCounters, bool comp
     if (computeFolders)
         ComputeFoldersLocked();
     if (resetCounters) {
+        startLogin_.Assign(job.StartingWebAddress);
         startTime_ = std::chrono::steady_clock::now();
         byteTotal_ = 0;
         reservedBytes_ = 0;
@@ -363,6 +364,19 @@ uint8_t TDownloadFilter::MapURLToLocalFile(const TURL& address, const std::strin
         return FILTER_LOCATION;
     }
     return FILTER_ACCEPTED;
+}
+
+bool TDownloadFilter::FindStartAddressLogin(const TURL& address, std::string& username, std::string& password)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!AllowsAuthentication(job_) || !startLogin_.IsValid() || startLogin_.GetUserName().empty() ||
+        !address.IsValid() || address.GetScheme() != startLogin_.GetScheme() ||
+        address.GetPort() != startLogin_.GetPort() ||
+        !SameTextIgnoringCase(address.GetHostName(), startLogin_.GetHostName()))
+        return false;
+    username = startLogin_.GetUserName();
+    password = startLogin_.GetPassword();
+    return true;
 }
 
 bool TDownloadFilter::CSVMemberFoundInString(const std::string& value, const std::string& list)

@@ -41,7 +41,8 @@ public:
     ~TDownloadFilter();
 
     // Copies the job and prepares its lists; with computeFolders the restriction folders are
-    // worked out again, with resetCounters the start time, byte total and file count restart.
+    // worked out again, with resetCounters (a new job) the start time, byte total and file count
+    // restart and the starting address's credentials are taken for FindStartAddressLogin.
     void LoadJob(const TCopyJob& job, bool resetCounters, bool computeFolders);
     // The starting address was redirected: it becomes the job's start and the folders follow.
     void SetStartURL(const TURL& address);
@@ -78,6 +79,11 @@ public:
     // name when the name would lie outside the destination folder.
     uint8_t MapURLToLocalFile(const TURL& address, const std::string& mimeType, std::string& fileName);
 
+    // The user name and password of the job's starting address (as the job was loaded, before
+    // any redirect) for an address of its scheme, host and port; False for any other address,
+    // when the starting address has no user name, or when the job does not allow authentication.
+    bool FindStartAddressLogin(const TURL& address, std::string& username, std::string& password);
+
     static bool CSVMemberFoundInString(const std::string& value, const std::string& list);
     static bool CSVMemberEqualsString(const std::string& value, const std::string& list);
 
@@ -106,6 +112,7 @@ private:
 
     std::mutex lock_;
     TCopyJob job_;
+    TURL startLogin_;  // the starting address with its credentials, as the job was started
     std::string startFolder_;
     std::string siteRootFolder_;
     std::string siteHostFolder_;  // the site root's host folder without a port or the last "/"

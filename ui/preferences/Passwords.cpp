@@ -2,6 +2,7 @@
 
 #include "engine/services/AppTraceLog.h"
 #include "engine/job/Base64.h"
+#include "engine/services/PasswordFile.h"
 #include "engine/services/PasswordMgr.h"
 #include "engine/services/SavedOptions.h"
 #include "engine/services/ThreadSafeFileOps.h"
@@ -26,61 +27,14 @@
 namespace {
 
 const char* const kUnit = "Passwords";
-const char* const kSection = "Security";
 constexpr mode_t kPasswordFileMode = 0600;
 constexpr int kMaxBackups = 100;
 
-// Decodes text; an invalid value gives empty and is logged by its entry, never by its text.
-bool SafeBase64ToStr(const std::string& text, std::string& result, const std::string& key)
-{
-    try {
-        result = Base64ToStr(text);
-        return true;
-    } catch (const std::exception&) {
-        result.clear();
-        LogEvent(etException, "Invalid base64 in " + key, "SafeBase64ToStr", kUnit);
-        return false;
-    }
-}
-
-std::string Key(const char* name, int index)
-{
-    return name + std::to_string(index);
-}
-
 }  // namespace
-
-std::string SiteToHostKey(const std::string& site)
-{
-    std::string key = StdStr(QStr(site).toLower());
-    std::string scheme;
-    size_t schemeEnd = key.find("://");
-    if (schemeEnd != std::string::npos) {
-        scheme = key.substr(0, schemeEnd);
-        key.erase(0, schemeEnd + 3);
-    }
-    const size_t pathStart = key.find_first_of("/?#");
-    if (pathStart != std::string::npos)
-        key.erase(pathStart);
-    // User information never belongs to the key: it would show the password and never match a lookup.
-    const size_t userInfoEnd = key.rfind('@');
-    if (userInfoEnd != std::string::npos)
-        key.erase(0, userInfoEnd + 1);
-    // The download threads look sites up without the scheme's default port.
-    static const std::pair<const char*, const char*> kDefaultPorts[] = {{"http", ":80"}, {"https", ":443"},
-                                                                       {"ftp", ":21"}};
-    for (const auto& [name, port] : kDefaultPorts) {
-        const std::string suffix = port;
-        if (scheme == name && key.size() > suffix.size() &&
-            key.compare(key.size() - suffix.size(), suffix.size(), suffix) == 0)
-            key.erase(key.size() - suffix.size());
-    }
-    return key;
-}
 
 TPasswordsFrame::TPasswordsFrame(QWidget* parent, std::string passwordFileName)
     : QFrame(parent),
-      passwordFileName_(passwordFileName.empty() ? GetDataFolder() + "up.ini" : std::move(passwordFileName)),
+      passwordFileName_(passwordFileName.empty() ? GetDataFolder() + kPasswordFileName : std::move(passwordFileName)),
       passwordsList_(new QTreeWidget(this)),
       addButton_(new QPushButton(this)),
       removeButton_(new QPushButton(this)),
@@ -119,35 +73,14 @@ void TPasswordsFrame::LoadPasswords()
     passwordsList_->clear();
     fileNotReadWhole_ = false;
     try {
-        TIniFile ini;
-        if (!ini.Load(passwordFileName_))
+        std::vector<TPasswordRec> records;
+        bool whole = false;
+        if (!ReadPasswordFile(passwordFileName_, records, whole))
             throw std::runtime_error("Unable to read " + passwordFileName_ + ": " +
                                      SystemErrorMessage(GetLastErrorCode()));
-        std::string countText;
-        int64_t count = 0;
-        if (ini.Find(kSection, "Count", countText)) {
-            if (!TIniFile::ParseInteger(countText, count))
-                fileNotReadWhole_ = true;
-        } else if (!ini.ToText().empty()) {
-            fileNotReadWhole_ = true;  // something, but not a password list
-        }
-        // Each entry has a key of its own: a count beyond the keys present has nothing to read.
-        const int64_t keys = static_cast<int64_t>(ini.ReadSectionKeys(kSection).size());
-        if (count > keys) {
-            fileNotReadWhole_ = true;
-            count = keys;
-        }
+        fileNotReadWhole_ = !whole;
         TPasswordManager* store = TPasswordManager::Instance();
-        for (int i = 0; i < count; ++i) {
-            TPasswordRec rec;
-            // Keys written before user information was dropped from them are read in today's form.
-            rec.Host = SiteToHostKey(ini.ReadString(kSection, Key("Host", i), ""));
-            bool decoded = SafeBase64ToStr(ini.ReadString(kSection, Key("U", i), ""), rec.Username, Key("U", i));
-            decoded = SafeBase64ToStr(ini.ReadString(kSection, Key("P", i), ""), rec.Password, Key("P", i)) && decoded;
-            if (!decoded || rec.Host.empty() || rec.Username.empty() || rec.Password.empty()) {
-                fileNotReadWhole_ = true;
-                continue;
-            }
+        for (const TPasswordRec& rec : records) {
             if (store && store->PutPassword(rec))
                 AddPasswordRow(rec);
             else
@@ -192,16 +125,16 @@ bool TPasswordsFrame::SavePasswords()
             throw std::runtime_error("Unable to read " + passwordFileName_ + ": " +
                                      SystemErrorMessage(GetLastErrorCode()));
         const int count = passwordsList_->topLevelItemCount();
-        ini.WriteInteger(kSection, "Count", count);
+        ini.WriteInteger(kPasswordFileSection, "Count", count);
         for (int i = 0; i < count; ++i) {
             const QTreeWidgetItem* row = passwordsList_->topLevelItem(i);
-            ini.WriteString(kSection, Key("Host", i), StdStr(row->text(pcSite)));
-            ini.WriteString(kSection, Key("U", i), StrToBase64(StdStr(row->text(pcUsername))));
-            ini.WriteString(kSection, Key("P", i), StrToBase64(StdStr(row->text(pcPassword))));
+            ini.WriteString(kPasswordFileSection, PasswordFileKey("Host", i), StdStr(row->text(pcSite)));
+            ini.WriteString(kPasswordFileSection, PasswordFileKey("U", i), StrToBase64(StdStr(row->text(pcUsername))));
+            ini.WriteString(kPasswordFileSection, PasswordFileKey("P", i), StrToBase64(StdStr(row->text(pcPassword))));
         }
         for (int i = count; i < TPasswordManager::MaxPasswords; ++i)
             for (const char* name : {"Host", "U", "P"})
-                ini.DeleteKey(kSection, Key(name, i));
+                ini.DeleteKey(kPasswordFileSection, PasswordFileKey(name, i));
         if (!ini.SaveTo(passwordFileName_, kPasswordFileMode))
             throw std::runtime_error("Unable to write to " + passwordFileName_ + ": " +
                                      SystemErrorMessage(GetLastErrorCode()));

@@ -1,6 +1,8 @@
 #pragma once
 // The stored site passwords: the page lists them, keeps the password file "up.ini" in the data
 // folder, and fills the run-time password store that the download threads read.
+#include "engine/services/PasswordFile.h"  // SiteToHostKey
+
 #include <QFrame>
 
 #include <string>
@@ -9,11 +11,6 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TAddPasswordForm;
-struct TPasswordRec;
-
-// The host key a site is stored under: lower case, without a scheme and without anything from
-// the first "/" on. A user-info part or a port stays.
-std::string SiteToHostKey(const std::string& site);
 
 class TPasswordsFrame : public QFrame {
     Q_OBJECT
