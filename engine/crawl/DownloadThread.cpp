@@ -531,7 +531,7 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
                 }
                 if (complete) {
                     if (ReplaceFile(part, FLocalFileName)) {
-                        SetFileCreationDate(FLocalFileName, lastModified);
+                        KeepServerFileTime(lastModified);
                         written = true;
                     } else {
                         LogAPIError("MoveFile " + part, "FinishFileDownload", kUnit);
@@ -556,6 +556,19 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
         }
     }
     Filter().EndAcceptedDownload(acceptedSize, FProgress.FBytesReceived.load(), written);
+}
+
+bool IsUsableServerFileTime(TFileTime serverTime, TFileTime now)
+{
+    return serverTime >= kEarliestServerFileTime && serverTime <= now;
+}
+
+void TFileDownloadThread::KeepServerFileTime(TFileTime serverTime)
+{
+    // Linux keeps no settable creation time: the server's time becomes the last-write time, which
+    // an update run sends back as If-Modified-Since.
+    if (IsUsableServerFileTime(serverTime, CurrentFileTime()))
+        SetExistingFileDate(FLocalFileName, serverTime, serverTime);
 }
 
 bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, int fd)

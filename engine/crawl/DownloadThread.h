@@ -149,6 +149,7 @@ private:
     void HandleRedirect(TInternetSession& session);
     bool GetHTTPStatus(TInternetSession& session);
     int64_t GetHTTPContentLength(TInternetSession& session);
+    // The Last-Modified time; 0 when the answer has none that can be read.
     TFileTime GetHTTPLastModifiedTime(TInternetSession& session);
     void LogAllHTTPResponseHeaders(TInternetSession& session);
     bool WaitForFilenameOrCancellation();
@@ -160,10 +161,14 @@ private:
     // Reads the body into "<local name>.part" and moves it into place when complete.
     // resumeOffset: bytes of the ".part" file to keep (0 starts it afresh); bodyLength: the
     // announced length (0 unknown); keepPartOnFailure: an incomplete body stays for a later
-    // Range request (HTTP), else it is deleted (FTP). The file was counted by the filter with
-    // acceptedSize reserved; the end settles it.
+    // Range request (HTTP), else it is deleted (FTP); lastModified: the server's time of the
+    // file, 0 when it gave none. The file was counted by the filter with acceptedSize reserved;
+    // the end settles it.
     void FinishFileDownload(TInternetSession& session, int64_t resumeOffset, int64_t bodyLength,
                             bool keepPartOnFailure, TFileTime lastModified, int64_t acceptedSize);
+    // The local file just moved into place takes the server's time as its last-write time
+    // (IsUsableServerFileTime); otherwise it keeps the time of the download.
+    void KeepServerFileTime(TFileTime serverTime);
     bool ReadFileFromWininetHandle(TInternetSession& session, int fd);
     bool DeleteIfExists(const std::string& name, const std::string& routine);
     void RecordLastError();
@@ -195,6 +200,10 @@ std::string StopDownloadLogText(const TURL& url, int32_t statusCode);
 
 // A proxy record names a proxy to use (an empty address names none).
 bool ProxyInUse(const TProxyServerInfo& proxy);
+// A server's time of a file that a downloaded copy may take: not in the future and not before
+// 1980 (what every common file system can keep; earlier dates are placeholders).
+constexpr TFileTime kEarliestServerFileTime = 119600064000000000ULL;  // 1980-01-01 00:00 UTC
+bool IsUsableServerFileTime(TFileTime serverTime, TFileTime now);
 // "If-Modified-Since: Tue, 15 Nov 1994 08:12:31 GMT" for a UTC time.
 std::string FormatIfModifiedSinceLine(time_t utc);
 // The first byte position of a "bytes first-last/length" Content-Range value; -1 when unusable.

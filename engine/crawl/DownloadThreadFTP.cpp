@@ -111,7 +111,7 @@ void TFileDownloadThread::DownloadFTPNoProxy(TInternetSession& session)
         Filter().EndAcceptedDownload(size, 0, false);
         return;
     }
-    FinishFileDownload(session, 0, size, false, serverTime ? serverTime : CurrentFileTime(), size);
+    FinishFileDownload(session, 0, size, false, serverTime, size);
     session.CloseRequest();
 }
 
@@ -167,7 +167,6 @@ void TFileDownloadThread::DownloadFTPCERNProxy(TInternetSession& session)
     } else {
         if (!session.QueryContentLength(length))
             length = 0;
-        lastModified = CurrentFileTime();
     }
     FProgress.FExpectedSize.store(length);
     // This route has no check after the response: the file is counted without a reservation.

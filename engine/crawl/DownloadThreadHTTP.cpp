@@ -300,7 +300,7 @@ TFileTime TFileDownloadThread::GetHTTPLastModifiedTime(TInternetSession& session
     if (session.QueryLastModified(utc))
         return FileTimeFromUtc(utc);
     LogAPIError("HTTPQueryInfo (last modified date)", "GetHTTPLastModifiedTime", kUnit);
-    return CurrentFileTime();
+    return 0;
 }
 
 void TFileDownloadThread::LogAllHTTPResponseHeaders(TInternetSession& session)

@@ -25,6 +25,17 @@ std::string FolderOf(const std::string& path)
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
+// Gives the file open as "to" the last-write time of the one open as "from"; a failure leaves
+// the time of the writing, which only costs a later update run a full download.
+void CopyLastWriteTime(int from, int to)
+{
+    struct stat st {};
+    if (::fstat(from, &st) != 0)
+        return;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    (void)::futimens(to, times);
+}
+
 }  // namespace
 
 void TFileRewrite::Fail(const std::string& call, const std::string& path, int err) const
@@ -261,6 +272,9 @@ void TFileRewrite::Commit(const std::string& keepAsName)
     OpenTemporary();
     int fd = tempFd_;
     tempFd_ = -1;
+    // The edited file keeps the original's time: a page keeps the server's date, which an
+    // update run sends back to ask whether it changed.
+    CopyLastWriteTime(sourceFd_, fd);
     if (::close(fd) != 0)
         Fail("CloseHandle", tempName_, errno);
     std::lock_guard<std::mutex> guard(FileOpsLock());

@@ -62,8 +62,9 @@ public:
     // but waits for its Commit.
     void ReleaseBuffers();
 
-    // Replaces the original with the output. When keepAsName is given and no file of that name
-    // exists, the original is kept under it first (an existing one is never replaced).
+    // Replaces the original with the output, which keeps the original's last-write time. When
+    // keepAsName is given and no file of that name exists, the original is kept under it first
+    // (an existing one is never replaced).
     void Commit(const std::string& keepAsName = std::string());
 
 private:

@@ -82,6 +82,11 @@ TEST_F(FtpDownloadTest, UpdateKeepsACopyOfTheSameSizeThatIsNotOlder)
     r = Download(Url("/pub/data.bin"));
     EXPECT_EQ(1, r.FFileWritten) << "an older copy is fetched again";
     EXPECT_EQ(content_, ReadTextFile(local));
+    // The copy takes the server's time, so the next update finds it current.
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(local.c_str(), &st));
+    EXPECT_EQ(kServerTime, st.st_mtime);
+    EXPECT_EQ(FILTER_PREVIOUSLY_DOWNLOADED, Download(Url("/pub/data.bin")).FFilterCode);
 
     Put("/pub/data.bin", std::string(25599, 'k'));
     r = Download(Url("/pub/data.bin"));
