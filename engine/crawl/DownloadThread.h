@@ -144,6 +144,8 @@ private:
 
     void DownloadHTTPOrHTTPS();
     TAttemptEnd DownloadHTTPAttempt(TInternetSession& session, bool secure, bool useIfModifiedSince, bool canRetry);
+    // The local file name of the address for a response without a MIME type; empty when none.
+    std::string UntypedLocalFileName() const;
     TAttemptEnd HandleHTTPBody(TInternetSession& session, bool rangeSent, int64_t partSize, bool canRetry);
     TAttemptEnd DropPartFileAndRetry(TInternetSession& session, bool canRetry);
     void HandleRedirect(TInternetSession& session);

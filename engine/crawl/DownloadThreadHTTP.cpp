@@ -107,7 +107,6 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
 {
     const TCopyJobDownloadOptions& job = FJobOptions.JobOptions;
     const bool nameKnown = FAnswer.load(std::memory_order_acquire) == ANSWER_GO;
-    const std::string partName = FLocalFileName + ".part";
     if (nameKnown && SafeFileExists(FLocalFileName) && !job.UpdateOldFiles) {
         FResults.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
         return TAttemptEnd::Done;
@@ -129,11 +128,16 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
         request.ProxyPassword = proxy.Password;
     }
 
+    // The conditions are those of the answered name; on an update run before the answer, those
+    // of the copy the address has when its type adds no extension, so that an unchanged file
+    // costs one conditional request.
+    const std::string conditionsFor = nameKnown ? FLocalFileName : job.UpdateOldFiles ? UntypedLocalFileName() : "";
     TUpdateHeaders update;
-    if (nameKnown)
-        update = CreateUpdateDLHeaders(FLocalFileName, partName);
+    if (!conditionsFor.empty())
+        update = CreateUpdateDLHeaders(conditionsFor, conditionsFor + ".part");
     request.HeaderText = WithLineEnd(job.HTTPHeaders);
-    if (useIfModifiedSince && !update.IfModifiedSince.empty())
+    const bool ifModifiedSinceSent = useIfModifiedSince && !update.IfModifiedSince.empty();
+    if (ifModifiedSinceSent)
         request.HeaderText += update.IfModifiedSince + "\r\n";
     const bool rangeSent = !update.Range.empty();
     if (rangeSent)
@@ -174,7 +178,8 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
             session.CloseRequest();
             return TAttemptEnd::Done;
         }
-        if (SafeFileExists(FLocalFileName) || SafeFileExists(FLocalFileName + ".part")) {
+        const bool askedForThisCopy = conditionsFor == FLocalFileName && (ifModifiedSinceSent || rangeSent);
+        if (!askedForThisCopy && (SafeFileExists(FLocalFileName) || SafeFileExists(FLocalFileName + ".part"))) {
             // Ask again, now with the conditional headers of the copy on disk.
             session.CloseRequest();
             return canRetry ? TAttemptEnd::Retry : TAttemptEnd::Done;
@@ -209,6 +214,12 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
         session.CloseRequest();
         return TAttemptEnd::Done;
     }
+}
+
+std::string TFileDownloadThread::UntypedLocalFileName() const
+{
+    std::string name;
+    return Filter().MapURLToLocalFile(FURL, std::string(), name) == FILTER_ACCEPTED ? name : std::string();
 }
 
 TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleHTTPBody(TInternetSession& session, bool rangeSent,

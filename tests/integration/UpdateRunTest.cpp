@@ -76,8 +76,20 @@ protected:
                 ended[all[i].url.substr(Url("").size())] = all[i];
         return ended;
     }
+    // The requests of the last run for the path, each as the If-Modified-Since it carried.
+    std::vector<std::string> Asked(const std::string& path)
+    {
+        std::vector<std::string> asked;
+        const std::vector<TRequest> seen = Seen();
+        for (size_t i = seenBefore_; i < seen.size(); ++i)
+            if (seen[i].path == path)
+                asked.push_back(seen[i].headers.count("If-Modified-Since") ? seen[i].headers.find("If-Modified-Since")->second
+                                                                            : "");
+        return asked;
+    }
     int32_t RunAgain(size_t& reportsBefore)
     {
+        seenBefore_ = Seen().size();
         reportsBefore = engine_.Reports().size();
         const size_t ends = engine_.OfType(OUTMSG_JOB_ENDED).size();
         StartJob();
@@ -88,6 +100,7 @@ protected:
 
     std::mutex filesLock_;
     std::map<std::string, TFile> files_;
+    size_t seenBefore_ = 0;
 };
 
 TEST_F(UpdateRunTest, UnchangedSiteComesBack304AndAChangedFileIsFetchedAgain)
@@ -109,6 +122,7 @@ TEST_F(UpdateRunTest, UnchangedSiteComesBack304AndAChangedFileIsFetchedAgain)
     ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
     std::map<std::string, TReportRecord> second = LastRun(reports);
     EXPECT_EQ(second["/"].statusCode, 304);
+    EXPECT_EQ(Asked("/"), std::vector<std::string>{HttpDate(kFirstDate)});  // one conditional request
     for (const auto& [path, report] : second) {
         EXPECT_EQ(report.fileWritten, 0) << path;
         if (report.url.rfind("http", 0) == 0) {
@@ -131,7 +145,9 @@ TEST_F(UpdateRunTest, UnchangedSiteComesBack304AndAChangedFileIsFetchedAgain)
     EXPECT_EQ(third["/"].fileWritten, 1);
     EXPECT_NE(ReadTextFile(Local("/index.html")).find("new"), std::string::npos);
     EXPECT_EQ(LastWriteTime(Local("/index.html")), kSecondDate);
+    EXPECT_EQ(Asked("/").size(), 1u);
     for (const char* path : {"/a.html", "/site.css", "/logo.gif"}) {
+        EXPECT_EQ(Asked(path), std::vector<std::string>{HttpDate(kFirstDate)}) << path;
         EXPECT_EQ(third[path].statusCode, 304) << path;
         EXPECT_EQ(third[path].fileWritten, 0) << path;
         EXPECT_EQ(LastWriteTime(Local(path)), kFirstDate) << path;
