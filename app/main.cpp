@@ -25,6 +25,7 @@
 #include "ui/main/SpiderOutputSplitter.h"
 #include "ui/common/Speech.h"
 #include "ui/main/TraceLogHooks.h"
+#include "ui/main/WebEngineSandbox.h"
 
 #include <QGuiApplication>
 #include <QSocketNotifier>
@@ -95,6 +96,8 @@ void CloseOnTerminateSignals(TMainForm* form, QObject* owner)
 int main(int argc, char** argv)
 {
     LimitMemoryArenas();
+    // Before anything can start the web engine: for root it would end the program.
+    const std::string sandboxNote = TurnOffWebEngineSandboxForRoot(::geteuid());
     // The report window's web view shares GL contexts; this must precede the application object.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TGleaneryApplication app(argc, argv);
@@ -110,6 +113,8 @@ int main(int argc, char** argv)
     TApplicationTraceLog traceLog(args, ctrlShift, GetDataFolder(), DesktopTraceLogHooks(&app));
     if (!GetDataFolderNote().empty())
         LogEvent(etWarning, GetDataFolderNote(), "main", "Gleanery");
+    if (!sandboxNote.empty())
+        LogEvent(etMessage, sandboxNote, "main", "Gleanery");
     TSpiderInputMessageQueue inputQueue;
     TSpiderOutputMessageQueue outputQueue;
     TPasswordManager passwordManager;

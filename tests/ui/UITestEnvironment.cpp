@@ -6,6 +6,7 @@
 
 #include "engine/services/SavedOptions.h"
 #include "ui/common/MessageBoxes.h"
+#include "ui/main/WebEngineSandbox.h"
 
 #include <QApplication>
 
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <system_error>
+#include <unistd.h>
 
 namespace {
 
@@ -35,6 +37,8 @@ public:
         ::setenv("HOME", made, 1);
         ::setenv("XDG_DATA_HOME", (HomeFolder() + "/data").c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        // As the program does: the web views of the tests start when run by root, too.
+        (void)TurnOffWebEngineSandboxForRoot(::geteuid());
         app_ = std::make_unique<QApplication>(argc_, argv_);
         options_ = std::make_unique<TSavedOptions>();
         options_->SetINIFolder(GetDataFolder());
