@@ -65,6 +65,10 @@ struct TWindowPlacement {
 QRect PlaceWindowRect(const TWindowPlacement& p, const QRect& designed, const QRect& available,
                       const QSize& minimum);
 
+// Where the window opens when no placement is stored: 70% of available, at least 1000 x 700
+// where available allows, centred in it. An invalid available gives designed.
+QRect FirstStartRect(const QRect& designed, const QRect& available);
+
 // Flashing: seconds above 10 become 10, 0 or below become 2.
 int FlashSeconds(int seconds);
 // Phase length: the caret blink time, or 500 ms when that is not positive or exceeds timeLeft.
