@@ -155,16 +155,9 @@ int main(int argc, char** argv)
         mainForm->JobQueue()->SetCrawlThreadControl([&crawler] { crawler.Terminate(); },
                                                     [&crawler] { return crawler.Finished(); });
         singleInstance.OnParam = [form = mainForm.get()](const QString& param) { form->AddCachedParam(param); };
-        // Parameters handed over before the saved queue is read wait for the start-up's own turn.
         // Worked off after the answer, so the later start never waits on a box this shows.
         singleInstance.OnAllParamsCached = [form = mainForm.get()] {
-            QMetaObject::invokeMethod(
-                form,
-                [form] {
-                    if (form->StartupComplete())
-                        form->ProcessCommandLine();
-                },
-                Qt::QueuedConnection);
+            QMetaObject::invokeMethod(form, &TMainForm::OnParamsHandedOver, Qt::QueuedConnection);
         };
         InitAfterFormsCreated(*mainForm, splitter.get());
         if (!mainForm->Uninstalling())

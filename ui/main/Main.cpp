@@ -641,11 +641,28 @@ void TMainForm::OnStartupUIComplete()
     tipOfTheDay_->SetTipsFolder(QStr(GetProgramFolder()) + "Languages/");
     if (GetShowTipsOnStartup())
         ShowTipOfTheDay();
-    jobQueueFrame_->LoadSavedQueue();
-    startupComplete_ = true;
+    LoadSavedQueueOnce();
     ProcessCommandLine();
     if (jobQueueFrame_->JobCount() == 0)
         MoveFocusToPageByStringId(19);
+}
+
+void TMainForm::LoadSavedQueueOnce()
+{
+    if (savedQueueRead_)
+        return;
+    savedQueueRead_ = true;
+    jobQueueFrame_->LoadSavedQueue();
+}
+
+void TMainForm::OnParamsHandedOver()
+{
+    // Ending at start-up or closing: the queue is not to be read or written any more.
+    if (closePrepared_)
+        return;
+    LoadSavedQueueOnce();
+    ProcessCommandLine();
+    jobQueueFrame_->FlushQueueSaves();
 }
 
 void TMainForm::EndAtStartup()

@@ -178,8 +178,10 @@ public:
 
     // The start-up steps that wait until the window is on screen.
     void OnStartupUIComplete();
-    // True once they have run (the saved queue is read).
-    bool StartupComplete() const { return startupComplete_; }
+    // Works off the parameters a later start handed over, at once, also during start-up (the
+    // saved queue is read first then). A job they added is on disk when this returns: the later
+    // start has already ended.
+    void OnParamsHandedOver();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -192,6 +194,8 @@ private:
     void OnFlashTimer();
     void FormCloseQuery();
     void FormClose();
+    // Reads the saved queue the first time it is called.
+    void LoadSavedQueueOnce();
 
     static inline TMainForm* instance_ = nullptr;
 
@@ -213,7 +217,7 @@ private:
     QStringList cachedParams_;
     bool created_ = false;
     bool firstShow_ = true;
-    bool startupComplete_ = false;
+    bool savedQueueRead_ = false;
     bool showSplash_ = false;
     bool uninstalling_ = false;
     bool closePrepared_ = false;
