@@ -4,6 +4,7 @@
 //
 //   report_print_run [N]      (N defaults to 5000)
 #include "engine/services/LanguageStrings.h"
+#include "platform/Thread.h"
 #include "ui/progress/CopyProgressModels.h"
 #include "ui/progress/CopyProgressRpt.h"
 #include "ui/progress/CopyProgressRules.h"
@@ -60,6 +61,7 @@ void FillResults(int count, TCompletedFilesModel& list, TSiteMapModel& tree)
 int main(int argc, char** argv)
 {
     const int count = argc > 1 ? std::atoi(argv[1]) : 5000;
+    LimitMemoryArenas();  // as the program does
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     TLocalLanguages languages;
