@@ -22,8 +22,8 @@ public:
     bool Load(const QString& reportPath);
     const QString& Path() const { return path_; }
     // Draws the pages of the loaded report on device (a printer, a preview or a PDF file),
-    // within the device's page ranges. False when nothing is loaded or the device cannot be
-    // painted on.
+    // within the device's page ranges. False when nothing is loaded or the device's page has
+    // no printable area.
     bool Print(QPagedPaintDevice* device) const;
 
 private:
