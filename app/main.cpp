@@ -25,6 +25,7 @@
 #include "ui/main/SpiderOutputSplitter.h"
 #include "ui/common/Speech.h"
 #include "ui/main/TraceLogHooks.h"
+#include "ui/main/WebEngineSandbox.h"
 
 #include <QGuiApplication>
 #include <QSocketNotifier>
@@ -95,6 +96,8 @@ void CloseOnTerminateSignals(TMainForm* form, QObject* owner)
 int main(int argc, char** argv)
 {
     LimitMemoryArenas();
+    // Before anything can start the web engine: for root it would end the program.
+    const std::string sandboxNote = TurnOffWebEngineSandboxForRoot(::geteuid());
     // The report window's web view shares GL contexts; this must precede the application object.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TGleaneryApplication app(argc, argv);
@@ -110,6 +113,8 @@ int main(int argc, char** argv)
     TApplicationTraceLog traceLog(args, ctrlShift, GetDataFolder(), DesktopTraceLogHooks(&app));
     if (!GetDataFolderNote().empty())
         LogEvent(etWarning, GetDataFolderNote(), "main", "Gleanery");
+    if (!sandboxNote.empty())
+        LogEvent(etMessage, sandboxNote, "main", "Gleanery");
     TSpiderInputMessageQueue inputQueue;
     TSpiderOutputMessageQueue outputQueue;
     TPasswordManager passwordManager;
@@ -150,16 +155,9 @@ int main(int argc, char** argv)
         mainForm->JobQueue()->SetCrawlThreadControl([&crawler] { crawler.Terminate(); },
                                                     [&crawler] { return crawler.Finished(); });
         singleInstance.OnParam = [form = mainForm.get()](const QString& param) { form->AddCachedParam(param); };
-        // Parameters handed over before the saved queue is read wait for the start-up's own turn.
         // Worked off after the answer, so the later start never waits on a box this shows.
         singleInstance.OnAllParamsCached = [form = mainForm.get()] {
-            QMetaObject::invokeMethod(
-                form,
-                [form] {
-                    if (form->StartupComplete())
-                        form->ProcessCommandLine();
-                },
-                Qt::QueuedConnection);
+            QMetaObject::invokeMethod(form, &TMainForm::OnParamsHandedOver, Qt::QueuedConnection);
         };
         InitAfterFormsCreated(*mainForm, splitter.get());
         if (!mainForm->Uninstalling())

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QScreen>
 #include <QTabBar>
 #include <QToolButton>
 #include <QPixmap>
@@ -49,6 +50,31 @@ TEST(WindowPlacement, TooLargeShrinksAndTooSmallGrows)
     EXPECT_EQ(PlaceWindowRect(tiny, kDesigned, kScreen, kMin), QRect(10, 10, 600, 420));
     // A screen smaller than the minimum wins over the minimum.
     EXPECT_EQ(PlaceWindowRect(tiny, kDesigned, QRect(0, 0, 500, 400), kMin), QRect(0, 0, 500, 400));
+}
+
+TEST(WindowPlacement, FirstStartOpensLargeAndCentred)
+{
+    EXPECT_EQ(FirstStartRect(kDesigned, kScreen), QRect(140, 154, 1000, 716));
+    // 70% of a large screen, centred.
+    EXPECT_EQ(FirstStartRect(kDesigned, QRect(0, 0, 2000, 1200)), QRect(300, 180, 1400, 840));
+    // At least 1000 x 700 where the screen has room, the whole screen where it has not.
+    EXPECT_EQ(FirstStartRect(kDesigned, QRect(100, 50, 1100, 720)), QRect(150, 60, 1000, 700));
+    EXPECT_EQ(FirstStartRect(kDesigned, QRect(0, 0, 800, 600)), QRect(0, 0, 800, 600));
+    EXPECT_EQ(FirstStartRect(kDesigned, QRect()), kDesigned);
+}
+
+TEST(WindowPlacement, AFirstStartIsLargeAndAStoredPlacementIsKept)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    {
+        TMainForm first;
+        EXPECT_GE(first.width(), std::min(1000, screen.width() - 16));
+        EXPECT_GE(first.height(), std::min(700, screen.height() - 40));
+    }
+    WriteSettingInteger("Window", "Width", 640);
+    WriteSettingInteger("Window", "Height", 480);
+    TMainForm again;
+    EXPECT_EQ(again.size(), QSize(640, 480));
 }
 
 TEST(Flashing, SecondsAndPhaseLength)

@@ -1,15 +1,21 @@
 // One QApplication for the whole test program, with HOME and XDG_DATA_HOME in a fresh temp
 // folder so nothing reads or writes the user's own settings. Message boxes are answered "No".
+// Every test starts with an empty data folder and settings file, and what it left in the home
+// folder is removed after it, so the tests pass in one process in any order.
 #include "tests/ui/UITestEnvironment.h"
 
 #include "engine/services/SavedOptions.h"
 #include "ui/common/MessageBoxes.h"
+#include "ui/main/WebEngineSandbox.h"
 
 #include <QApplication>
 
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <system_error>
+#include <unistd.h>
 
 namespace {
 
@@ -31,6 +37,8 @@ public:
         ::setenv("HOME", made, 1);
         ::setenv("XDG_DATA_HOME", (HomeFolder() + "/data").c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        // As the program does: the web views of the tests start when run by root, too.
+        (void)TurnOffWebEngineSandboxForRoot(::geteuid());
         app_ = std::make_unique<QApplication>(argc_, argv_);
         options_ = std::make_unique<TSavedOptions>();
         options_->SetINIFolder(GetDataFolder());
@@ -53,8 +61,47 @@ private:
     std::unique_ptr<TSavedOptions> options_;
 };
 
+// Removes the entries of folder, except those keep names.
+template <class Keep>
+void EmptyFolder(const std::filesystem::path& folder, Keep keep)
+{
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        if (!keep(entry.path().filename().string()))
+            std::filesystem::remove_all(entry.path(), ec);
+}
+
+// The home folder holds the data folder (under "data") beside whatever the tests make; the web
+// engine and the toolkit keep their own state in dot folders and beside the data folder.
+void RemoveTestLeftovers()
+{
+    if (HomeFolder().empty())
+        return;
+    const std::string data = GetDataFolder();
+    if (data.starts_with(HomeFolder() + "/"))
+        EmptyFolder(data, [](const std::string&) { return false; });
+    EmptyFolder(HomeFolder(), [](const std::string& name) { return name == "data" || name.starts_with('.'); });
+}
+
+class TFreshDataFolder : public ::testing::EmptyTestEventListener {
+public:
+    void OnTestStart(const ::testing::TestInfo&) override
+    {
+        RemoveTestLeftovers();
+        // Settings the store keeps in memory (history on, its length) are read again.
+        if (TSavedOptions* options = TSavedOptions::Instance())
+            options->SetINIFolder(GetDataFolder());
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override { RemoveTestLeftovers(); }
+};
+
 [[maybe_unused]] ::testing::Environment* const kEnvironment =
     ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
+
+[[maybe_unused]] const bool kFreshDataFolders = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new TFreshDataFolder);
+    return true;
+}();
 
 }  // namespace
 

@@ -126,6 +126,18 @@ QRect PlaceWindowRect(const TWindowPlacement& p, const QRect& designed, const QR
     return QRect(x, y, w, h);
 }
 
+QRect FirstStartRect(const QRect& designed, const QRect& available)
+{
+    if (!available.isValid())
+        return designed;
+    const QSize least(1000, 700);
+    QSize size(available.width() * 7 / 10, available.height() * 7 / 10);
+    size = size.expandedTo(least).boundedTo(available.size());
+    QRect r(QPoint(0, 0), size);
+    r.moveCenter(available.center());
+    return r;
+}
+
 int FlashSeconds(int seconds)
 {
     if (seconds > 10)
@@ -516,7 +528,10 @@ void TMainForm::LoadWindowPlacement()
     // Room for the title bar and the frame, which the stored client size does not include.
     if (available.isValid())
         available.adjust(0, 0, -16, -40);
-    QRect r = PlaceWindowRect(p, kDesignedRect, available, kMinimumClient);
+    // With nothing stored (a first start) the window opens large enough for every page.
+    const bool stored = p.left != -1 || p.top != -1 || p.width != -1 || p.height != -1;
+    const QRect designed = stored ? kDesignedRect : FirstStartRect(kDesignedRect, available);
+    QRect r = PlaceWindowRect(p, designed, available, kMinimumClient);
     resize(r.size());
     move(r.topLeft());
 }
@@ -626,11 +641,28 @@ void TMainForm::OnStartupUIComplete()
     tipOfTheDay_->SetTipsFolder(QStr(GetProgramFolder()) + "Languages/");
     if (GetShowTipsOnStartup())
         ShowTipOfTheDay();
-    jobQueueFrame_->LoadSavedQueue();
-    startupComplete_ = true;
+    LoadSavedQueueOnce();
     ProcessCommandLine();
     if (jobQueueFrame_->JobCount() == 0)
         MoveFocusToPageByStringId(19);
+}
+
+void TMainForm::LoadSavedQueueOnce()
+{
+    if (savedQueueRead_)
+        return;
+    savedQueueRead_ = true;
+    jobQueueFrame_->LoadSavedQueue();
+}
+
+void TMainForm::OnParamsHandedOver()
+{
+    // Ending at start-up or closing: the queue is not to be read or written any more.
+    if (closePrepared_)
+        return;
+    LoadSavedQueueOnce();
+    ProcessCommandLine();
+    jobQueueFrame_->FlushQueueSaves();
 }
 
 void TMainForm::EndAtStartup()

@@ -65,6 +65,10 @@ struct TWindowPlacement {
 QRect PlaceWindowRect(const TWindowPlacement& p, const QRect& designed, const QRect& available,
                       const QSize& minimum);
 
+// Where the window opens when no placement is stored: 70% of available, at least 1000 x 700
+// where available allows, centred in it. An invalid available gives designed.
+QRect FirstStartRect(const QRect& designed, const QRect& available);
+
 // Flashing: seconds above 10 become 10, 0 or below become 2.
 int FlashSeconds(int seconds);
 // Phase length: the caret blink time, or 500 ms when that is not positive or exceeds timeLeft.
@@ -174,8 +178,10 @@ public:
 
     // The start-up steps that wait until the window is on screen.
     void OnStartupUIComplete();
-    // True once they have run (the saved queue is read).
-    bool StartupComplete() const { return startupComplete_; }
+    // Works off the parameters a later start handed over, at once, also during start-up (the
+    // saved queue is read first then). A job they added is on disk when this returns: the later
+    // start has already ended.
+    void OnParamsHandedOver();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -188,6 +194,8 @@ private:
     void OnFlashTimer();
     void FormCloseQuery();
     void FormClose();
+    // Reads the saved queue the first time it is called.
+    void LoadSavedQueueOnce();
 
     static inline TMainForm* instance_ = nullptr;
 
@@ -209,7 +217,7 @@ private:
     QStringList cachedParams_;
     bool created_ = false;
     bool firstShow_ = true;
-    bool startupComplete_ = false;
+    bool savedQueueRead_ = false;
     bool showSplash_ = false;
     bool uninstalling_ = false;
     bool closePrepared_ = false;

@@ -5,12 +5,12 @@
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
 #include "ui/progress/CopyProgressRpt.h"
+#include "ui/progress/ReportPrinting.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/common/UISettings.h"
 #include "ui/common/UIStrings.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
@@ -197,6 +197,7 @@ void TReportViewForm::CreateAndDisplayReport(const TJobResultsReportData& data)
         // The folder is emptied of whatever an earlier report (or run) left there.
         DeleteFolderAndContents(reportFolder_);
         reportLoaded_ = false;
+        printDocument_.reset();
         SafeForceDirectories(reportFolder_);
         if (data.CreateJobResultsReport(reportFolder_, reportPath_)) {
             saveFolderDefault_ = data.Job.GetDestinationPath();
@@ -230,18 +231,16 @@ bool TReportViewForm::HasDocument() const
     return reportLoaded_ && !webBrowser_->url().isEmpty();
 }
 
-bool TReportViewForm::PrintAndWait(QPrinter* printer)
+const TReportPrintDocument& TReportViewForm::PrintDocument()
 {
-    QEventLoop loop;
-    bool ok = false;
-    auto connection = connect(webBrowser_, &QWebEngineView::printFinished, &loop, [&](bool success) {
-        ok = success;
-        loop.quit();
-    });
-    webBrowser_->print(printer);
-    loop.exec();
-    disconnect(connection);
-    return ok;
+    const QString path = QStr(reportPath_);
+    if (!printDocument_ || printDocument_->Path() != path) {
+        TWaitCursor wait;
+        printDocument_ = std::make_unique<TReportPrintDocument>();
+        if (!printDocument_->Load(path))
+            throw std::runtime_error("Cannot read " + reportPath_);
+    }
+    return *printDocument_;
 }
 
 void TReportViewForm::WBPrintWithDialog()
@@ -249,7 +248,11 @@ void TReportViewForm::WBPrintWithDialog()
     if (!printer_)
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     QPrintDialog dialog(printer_.get(), this);
-    if (dialog.exec() == QDialog::Accepted && !PrintAndWait(printer_.get()))
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const TReportPrintDocument& document = PrintDocument();
+    TWaitCursor wait;
+    if (!document.Print(printer_.get()))
         throw std::runtime_error("Printing failed");
 }
 
@@ -257,8 +260,12 @@ void TReportViewForm::WBPrintPreview()
 {
     if (!printer_)
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    const TReportPrintDocument& document = PrintDocument();
     QPrintPreviewDialog dialog(printer_.get(), this);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) { PrintAndWait(printer); });
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [&document](QPrinter* printer) {
+        TWaitCursor wait;
+        document.Print(printer);
+    });
     dialog.exec();
 }
 

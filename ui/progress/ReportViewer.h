@@ -1,6 +1,7 @@
 #pragma once
 // The report window: shows a job report from the report folder in a web view that runs no
-// script, and saves (copies) it to a folder, prints it, previews it or sets up the page.
+// script, and saves (copies) it to a folder, prints it, previews it or sets up the page. Prints
+// and previews are drawn from the report file itself (TReportPrintDocument), not by the web view.
 #include <QRect>
 #include <QWidget>
 
@@ -11,6 +12,7 @@ class QPrinter;
 class QToolButton;
 class QWebEngineView;
 class TJobResultsReportData;
+class TReportPrintDocument;
 
 // Deletes the plain files directly in folder, then the folder. Failures are logged.
 void DeleteFolderAndContents(const std::string& folder);
@@ -55,8 +57,9 @@ private:
     void WBPrintWithDialog();
     void WBPrintPreview();
     void WBPrintPageSetup();
-    // Prints the document on printer and waits until it is done.
-    bool PrintAndWait(QPrinter* printer);
+    // The shown report read for printing; read again only for another report. Throws when the
+    // report cannot be read.
+    const TReportPrintDocument& PrintDocument();
 
     QToolButton* saveButton_ = nullptr;
     QToolButton* pageSetupButton_ = nullptr;
@@ -64,6 +67,7 @@ private:
     QToolButton* printButton_ = nullptr;
     QWebEngineView* webBrowser_ = nullptr;
     std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<TReportPrintDocument> printDocument_;
     std::string reportFolder_;
     std::string saveFolderDefault_;
     std::string reportPath_;

@@ -3,7 +3,9 @@
 #include "tests/engine/TestLog.h"
 
 #include "engine/job/JobTypes.h"
+#include "engine/services/QueueFolder.h"
 #include "engine/services/SavedOptions.h"
+#include "platform/IniFile.h"
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 #include "ui/queue/JobQueue.h"
@@ -206,6 +208,32 @@ TEST_F(WorkIntakeTest, AHandOffArrivingInsideABoxIsWorkedOffInArrivalOrder)
                                                            "http://127.0.0.1:9/first-after-box/",
                                                            "http://127.0.0.1:9/second/"}));
     EXPECT_EQ(form_->JobQueue()->Slot(2).FJobID, 3);
+}
+
+TEST_F(WorkIntakeTest, AJobHandedOverDuringStartUpIsOnDiskAtOnceAfterTheSavedQueue)
+{
+    // Saved by the last run.
+    const std::string queue = UIDataFolder() + "Queue";
+    TCopyJob saved;
+    saved.Clear();
+    saved.StartingWebAddress.SetFullURL("http://127.0.0.1:9/saved/");
+    saved.DestinationFolder = folder_ + "out";
+    ASSERT_TRUE(WriteQueueFolder(queue, {{saved, 0}}, false));
+
+    // The splash is still up: the start-up has not read the queue yet. The later start has
+    // ended, so its job must not wait for a timer either.
+    form_->AddCachedParam("http://127.0.0.1:9/handed/");
+    form_->OnParamsHandedOver();
+    TIniFile ini;
+    ASSERT_TRUE(ini.Load(queue + "/Queue.ini"));
+    EXPECT_EQ(ini.ReadInteger("Queue", "JobCount", 0), 2);
+    TCopyJob second;
+    ASSERT_TRUE(second.ReadJobFile(queue + "/2.GCJ"));
+    EXPECT_EQ(second.StartingWebAddress.GetURLWithoutUserInfo(), "http://127.0.0.1:9/handed/");
+
+    // The start-up's own turn reads the queue no second time.
+    form_->OnStartupUIComplete();
+    EXPECT_EQ(QueuedAddresses(), (std::vector<std::string>{"http://127.0.0.1:9/saved/", "http://127.0.0.1:9/handed/"}));
 }
 
 TEST_F(WorkIntakeTest, EditSwitchPutsTheWorkIntoTheStartPage)
