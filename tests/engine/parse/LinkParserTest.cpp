@@ -630,6 +630,7 @@ TEST_F(LinkParserTest, ReadingAheadHandsOverOnlyWhatStillFits)
         tasks.push_back({tree.Write(name, "<img src=i" + std::to_string(i) + ".gif>"), "http://h/" + name, false, 1});
         helpers.Offer(100 + i, tasks.back());
     }
+    helpers.WaitWhileQueued();  // the first window is being read
     int handed = 0;
     for (int i = pages - 1; i >= 0; --i) {
         TPreparedParse page;
