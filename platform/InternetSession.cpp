@@ -9,6 +9,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "platform/ContentDecoder.h"
 #include "platform/ErrorCodes.h"
 #include "platform/InternetLibrary.h"
 #include "platform/TextUtils.h"
@@ -223,7 +224,8 @@ uint32_t InternetErrorFromCurl(int curlCode, long osErrno)
     case CURLE_REMOTE_FILE_NOT_FOUND:
     case CURLE_FTP_PRET_FAILED:
     case CURLE_FTP_BAD_FILE_LIST: return errc::InternetExtendedError;
-    case CURLE_OUT_OF_MEMORY: return errc::NotEnoughMemory;
+    // libcurl refuses an over-long header line (or headers) as out of memory.
+    case CURLE_OUT_OF_MEMORY: return errc::HttpInvalidServerResponse;
     default: return errc::InternetInternalError;
     }
 }
@@ -312,6 +314,8 @@ void TInternetSession::ResetResponse()
     replyLines_.clear();
     lastReply_.clear();
     ftpSize_ = -1;
+    bodyCodingKnown_ = false;
+    decoder_.reset();
 }
 
 void TInternetSession::ApplyCommonOptions(bool allowCookies)
@@ -425,22 +429,34 @@ bool TInternetSession::SendHttpRequest(const TInternetRequest& request)
         curl_easy_setopt(easy_, CURLOPT_PROXY, "");  // bypassed: direct, whatever the environment says
     }
     std::string_view text(request.HeaderText);
+    bool acceptEncodingGiven = false;
     while (!text.empty()) {
         size_t end = text.find_first_of("\r\n");
         std::string line(Trim(text.substr(0, end)));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.empty())
             continue;
-        struct curl_slist* grown = curl_slist_append(headerList_, line.c_str());
-        if (!grown) {
-            SetLastErrorCode(errc::NotEnoughMemory);
+        acceptEncodingGiven = acceptEncodingGiven || SameTextIgnoringCase(line.substr(0, 16), "Accept-Encoding:");
+        if (!AppendHeader(line))
             return false;
-        }
-        headerList_ = grown;
     }
+    // Without the header a server may encode as it likes.
+    if (!acceptEncodingGiven && !AppendHeader("Accept-Encoding: identity"))
+        return false;
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
     httpResponse_ = true;
     return StartTransfer(connectRetries_ + 1, true);
+}
+
+bool TInternetSession::AppendHeader(const std::string& line)
+{
+    struct curl_slist* grown = curl_slist_append(headerList_, line.c_str());
+    if (!grown) {
+        SetLastErrorCode(errc::NotEnoughMemory);
+        return false;
+    }
+    headerList_ = grown;
+    return true;
 }
 
 bool TInternetSession::ConfigureFtp(const TFtpRequest& request)
@@ -555,7 +571,7 @@ void TInternetSession::Drive(bool (TInternetSession::*until)() const)
         if (curl_multi_perform(multi_, &running) != CURLM_OK) {
             CloseRequest();
             done_ = true;
-            result_ = CURLE_OUT_OF_MEMORY;
+            result_ = CURLE_FAILED_INIT;  // the library itself failed: an internal error
             return;
         }
         CollectDone();
@@ -582,6 +598,13 @@ bool TInternetSession::Fail()
 bool TInternetSession::ReadData(char* buffer, size_t size, size_t& bytesRead)
 {
     bytesRead = 0;
+    if (!bodyCodingKnown_) {
+        bodyCodingKnown_ = true;
+        if (BodyCoding() == TBodyCoding::Decoded)
+            decoder_ = std::make_unique<TContentDecoder>(TContentDecoder::Codings(ContentEncoding()));
+    }
+    if (decoder_)
+        return ReadDecoded(buffer, size, bytesRead);
     for (;;) {
         if (bodyPos_ < body_.size()) {
             bytesRead = std::min(size, body_.size() - bodyPos_);
@@ -600,6 +623,74 @@ bool TInternetSession::ReadData(char* buffer, size_t size, size_t& bytesRead)
         }
         Drive(&TInternetSession::DataOrDone);
     }
+}
+
+// Decoded bytes come as soon as there are any; each call decodes at most size bytes, so the
+// caller can stop a body that inflates without end.
+bool TInternetSession::ReadDecoded(char* buffer, size_t size, size_t& bytesRead)
+{
+    for (;;) {
+        std::string_view input(body_.data() + bodyPos_, body_.size() - bodyPos_);
+        const size_t available = input.size();
+        const bool ok = decoder_->Decode(input, buffer, size, bytesRead);
+        bodyPos_ += available - input.size();
+        if (!ok)
+            return FailDecoding();
+        if (bytesRead > 0)
+            return true;
+        if (decoder_->PastEnd()) {
+            if (!decoder_->Complete())
+                return FailDecoding();
+            CloseRequest();  // what follows the encoded body is not read
+            return true;
+        }
+        if (!input.empty())
+            return FailDecoding();  // input that yields nothing: never expected
+        body_.clear();
+        bodyPos_ = 0;
+        if (done_) {
+            if (result_ != CURLE_OK)
+                return Fail();
+            if (!decoder_->Complete())
+                return FailDecoding();  // cut short
+            CloseRequest();
+            return true;
+        }
+        Drive(&TInternetSession::DataOrDone);
+    }
+}
+
+bool TInternetSession::FailDecoding()
+{
+    if (attached_) {
+        curl_multi_remove_handle(multi_, easy_);  // the connection is not reused
+        attached_ = false;
+    }
+    SetLastErrorCode(errc::InternetDecodingFailed);
+    return false;
+}
+
+std::string TInternetSession::ContentEncoding() const
+{
+    std::string joined;
+    for (const auto& [headerName, headerValue] : headers_) {
+        if (!SameTextIgnoringCase(headerName, "Content-Encoding") || headerValue.empty())
+            continue;
+        if (!joined.empty())
+            joined += ", ";
+        joined += headerValue;
+    }
+    return joined;
+}
+
+TInternetSession::TBodyCoding TInternetSession::BodyCoding() const
+{
+    if (!httpResponse_)
+        return TBodyCoding::Identity;
+    const std::vector<std::string> codings = TContentDecoder::Codings(ContentEncoding());
+    if (codings.empty())
+        return TBodyCoding::Identity;
+    return TContentDecoder::CanDecode(codings) ? TBodyCoding::Decoded : TBodyCoding::Undecoded;
 }
 
 bool TInternetSession::QueryHeader(const std::string& name, std::string& value) const
@@ -626,15 +717,32 @@ bool TInternetSession::QueryContentLength(int64_t& length) const
         length = size;
         return true;
     }
-    std::string text;
-    if (!QueryHeader("Content-Length", text))
-        return false;
-    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) {
-        SetLastErrorCode(errc::HttpInvalidHeader);
-        return false;
+    // Several values (in one header or in several) must agree, or the body's end is unknown.
+    bool found = false;
+    for (const auto& [headerName, headerValue] : headers_) {
+        if (!SameTextIgnoringCase(headerName, "Content-Length"))
+            continue;
+        std::string_view list(headerValue);
+        do {
+            const size_t comma = list.find(',');
+            const std::string_view text = Trim(list.substr(0, comma));
+            list.remove_prefix(comma == std::string_view::npos ? list.size() : comma + 1);
+            if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string_view::npos) {
+                SetLastErrorCode(errc::HttpInvalidHeader);
+                return false;
+            }
+            const int64_t value = std::stoll(std::string(text));
+            if (found && value != length) {
+                SetLastErrorCode(errc::HttpInvalidServerResponse);
+                return false;
+            }
+            length = value;
+            found = true;
+        } while (!list.empty());
     }
-    length = std::stoll(text);
-    return true;
+    if (!found)
+        SetLastErrorCode(errc::HttpHeaderNotFound);
+    return found;
 }
 
 bool TInternetSession::QueryLastModified(time_t& utc) const

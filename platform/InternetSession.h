@@ -8,6 +8,8 @@
 // response headers are in) -> StatusCode / QueryHeader / QueryContentLength / QueryLastModified
 // -> ReadData until it gives 0 bytes -> CloseRequest. FTP: FtpFindFile, then FtpOpenFile and
 // ReadData. No redirect is followed; HTTP/1.1 only; no automatic retry after a response.
+// Requests ask for bodies without content coding; a body a server encodes all the same with
+// gzip or deflate is decoded by ReadData.
 //
 // Failing calls return false and set the thread's last error (ErrorCodes.h) to the Windows
 // Internet number of the failure; for FTP server replies that number is 12003 and the reply
@@ -21,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+class TContentDecoder;
 typedef void CURL;
 typedef void CURLM;
 
@@ -95,8 +98,16 @@ public:
     const std::string& RawHeaders() const { return rawHeaders_; }
     // First header of that name (letter case ignored); false with 12150 when absent.
     bool QueryHeader(const std::string& name, std::string& value) const;
+    // False with 12150 when absent, 12153 when not a number, 12152 when several differ.
     bool QueryContentLength(int64_t& length) const;
     bool QueryLastModified(time_t& utc) const;
+
+    // How ReadData gives the body of the last response: as sent, decoded from the codings its
+    // Content-Encoding names, or as sent although encoded (a coding not known here).
+    enum class TBodyCoding { Identity, Decoded, Undecoded };
+    TBodyCoding BodyCoding() const;
+    // Every Content-Encoding value of the response, joined by ", ".
+    std::string ContentEncoding() const;
 
     // FTP: size and last-write time of a file. A missing file gives last error 18 (no more
     // files) and the server's reply as the last response info.
@@ -105,7 +116,8 @@ public:
     bool FtpOpenFile(const TFtpRequest& request);
 
     // Reads up to size bytes of the body. True with bytesRead 0 at the end; false when the
-    // transfer failed, was cut short (12030) or was cancelled (12017).
+    // transfer failed, was cut short (12030), was cancelled (12017) or could not be decoded
+    // (12175: bad data or checksum, or an encoded stream cut short).
     bool ReadData(char* buffer, size_t size, size_t& bytesRead);
 
     // Ends the current request. The rest of a short body already arriving is read (at most
@@ -120,6 +132,9 @@ private:
     void ApplyCommonOptions(bool allowCookies);
     void ResetResponse();
     void Drive(bool (TInternetSession::*until)() const);
+    bool AppendHeader(const std::string& line);
+    bool ReadDecoded(char* buffer, size_t size, size_t& bytesRead);
+    bool FailDecoding();
     bool HeadersDone() const { return headersDone_ || done_; }
     bool DataOrDone() const { return bodyPos_ < body_.size() || done_; }
     bool Fail();
@@ -164,6 +179,8 @@ private:
     std::string replyLines_;  // FTP reply being received
     std::string lastReply_;   // the last complete FTP reply
     int64_t ftpSize_ = -1;    // the file size an FTP information request reported
+    bool bodyCodingKnown_ = false;  // ReadData has looked at the response's content coding
+    std::unique_ptr<TContentDecoder> decoder_;
 };
 
 // True when the host (and port) matches an entry of a proxy bypass list: entries are separated

@@ -198,6 +198,16 @@ TDownloadFilter& TFileDownloadThread::Filter()
     return *filter;
 }
 
+bool TFileDownloadCompleteData::LocalFileIsCurrent() const
+{
+    if (FLocalFileName.empty() || (FFilterCode != FILTER_ACCEPTED && FFilterCode != FILTER_PREVIOUSLY_DOWNLOADED) ||
+        !SafeFileExists(FLocalFileName))
+        return false;
+    const int32_t scheme = FURL.GetScheme();
+    const bool confirmedUnchanged = (scheme == usHTTP || scheme == usHTTPS) && FStatusValid && FStatusCode == 304;
+    return FFilterCode == FILTER_PREVIOUSLY_DOWNLOADED || FFileWritten || confirmedUnchanged;
+}
+
 void TFileDownloadInProgressData::Reset()
 {
     FValid.store(0);
@@ -365,8 +375,8 @@ void TFileDownloadThread::DownloadAssignedURL()
         }
     }
     FResults.FMimeType = FProgress.FMimeType;
-    DetermineParseKind();
     FResults.FLocalFileName = FLocalFileName;
+    DetermineParseKind();
 }
 
 std::shared_ptr<TInternetSession> TFileDownloadThread::OpenWininetHandle(const TProxyServerInfo* proxy,
@@ -495,6 +505,7 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
     FProgress.FBytesReceived.store(0);
     FProgress.FValid.store(1);
     bool written = false;
+    int64_t reserved = acceptedSize;
     try {
         const std::string folder = FolderOf(FLocalFileName);
         if (!SafeForceDirectories(folder)) {
@@ -511,7 +522,7 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
             } else {
                 FProgress.FResumeOffset.store(resumeOffset);
                 FProgress.FBytesReceived.store(resumeOffset);
-                bool lastReadOk = ReadFileFromWininetHandle(session, fd);
+                bool lastReadOk = ReadFileFromWininetHandle(session, fd, reserved);
                 if (!closer.Close() && lastReadOk) {
                     SetLastErrorFromErrno(errno);
                     LogAPIError("CloseHandle " + part, "FinishFileDownload", kUnit);
@@ -519,7 +530,8 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
                     lastReadOk = false;
                 }
                 const int64_t bodyBytes = FProgress.FBytesReceived.load() - resumeOffset;
-                bool complete = lastReadOk && !FResults.FCancelled && FResults.FFilterCode != FILTER_JOB_TIME;
+                // Past the job's time or refused by size while arriving, the body is not whole.
+                bool complete = lastReadOk && !FResults.FCancelled && FResults.FFilterCode == FILTER_ACCEPTED;
                 if (complete && bodyLength > 0 && bodyBytes != bodyLength) {
                     LogEvent(etWarning,
                              "Body of " + FURL.GetURLWithoutUserInfo() + " ended after " + std::to_string(bodyBytes) +
@@ -540,7 +552,10 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
                 }
             }
         }
-        if (!written && !keepPartOnFailure)
+        // A body refused by its size is not worth continuing.
+        const bool refusedBySize =
+            FResults.FFilterCode == FILTER_FILE_SIZE || FResults.FFilterCode == FILTER_JOB_SIZE;
+        if (!written && (!keepPartOnFailure || refusedBySize))
             DeleteIfExists(part, "FinishFileDownload");
     } catch (const std::exception& e) {
         FResults.FExceptionText = e.what();
@@ -555,7 +570,7 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
             FResults.FStatusText = "OK";
         }
     }
-    Filter().EndAcceptedDownload(acceptedSize, FProgress.FBytesReceived.load(), written);
+    Filter().EndAcceptedDownload(reserved, FProgress.FBytesReceived.load(), written);
 }
 
 bool IsUsableServerFileTime(TFileTime serverTime, TFileTime now)
@@ -571,7 +586,7 @@ void TFileDownloadThread::KeepServerFileTime(TFileTime serverTime)
         SetExistingFileDate(FLocalFileName, serverTime, serverTime);
 }
 
-bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, int fd)
+bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, int fd, int64_t& reserved)
 {
     FProgress.FElapsedMs.store(0);
     FProgress.FValid.store(1);
@@ -594,6 +609,17 @@ bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, i
         }
         if (count == 0)
             return true;
+        // Counted before it is written: nothing past the limits reaches the disk.
+        const int64_t grown = FProgress.FBytesReceived.load() + static_cast<int64_t>(count);
+        const uint8_t sizeCode = Filter().ReserveReceivedBytes(reserved, grown);
+        if (sizeCode != FILTER_ACCEPTED) {
+            FResults.FFilterCode = sizeCode;
+            LogEvent(etWarning,
+                     "Refused " + FURL.GetURLWithoutUserInfo() + " by its size: more than " +
+                         std::to_string(grown - static_cast<int64_t>(count)) + " bytes",
+                     "ReadFileFromWininetHandle", kUnit);
+            return true;
+        }
         if (!WriteAll(fd, block, count)) {
             SetLastErrorFromErrno(errno);
             LogAPIError("WriteFile " + FLocalFileName + ".part", "ReadFileFromWininetHandle", kUnit);
@@ -614,17 +640,10 @@ void TFileDownloadThread::DetermineParseKind()
 {
     FResults.FParseable = 0;
     FResults.FParseKind = 0;
-    // Only an accepted download with a file on disk is parsed.
+    // Only a current copy on disk is parsed: after an error answer, say, an old one is stale
+    // and its links are not followed.
     const uint8_t code = FResults.FFilterCode;
-    if ((code != FILTER_ACCEPTED && code != FILTER_PREVIOUSLY_DOWNLOADED) || FLocalFileName.empty() ||
-        !SafeFileExists(FLocalFileName))
-        return;
-    // A copy on disk counts only when this run wrote it, kept it, or the server confirmed it
-    // unchanged; after an error answer it is stale and its links are not followed.
-    const int32_t scheme = FURL.GetScheme();
-    const bool confirmedUnchanged =
-        (scheme == usHTTP || scheme == usHTTPS) && FResults.FStatusValid && FResults.FStatusCode == 304;
-    if (code == FILTER_ACCEPTED && !FResults.FFileWritten && !confirmedUnchanged)
+    if (!FResults.LocalFileIsCurrent())
         return;
     const std::string& mime = FResults.FMimeType;
     const std::string localExt = FileExtension(FLocalFileName);

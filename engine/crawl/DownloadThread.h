@@ -69,6 +69,9 @@ struct TFileDownloadCompleteData {
     uint8_t FFileWritten = 0;
 
     void Reset() { *this = TFileDownloadCompleteData(); }
+    // The local file is there and stands for the address: written now, already on disk and
+    // kept, or confirmed unchanged by the server.
+    bool LocalFileIsCurrent() const;
 };
 
 constexpr uint8_t PARSE_KIND_PAGE = 1;
@@ -150,7 +153,9 @@ private:
     TAttemptEnd DropPartFileAndRetry(TInternetSession& session, bool canRetry);
     void HandleRedirect(TInternetSession& session);
     bool GetHTTPStatus(TInternetSession& session);
-    int64_t GetHTTPContentLength(TInternetSession& session);
+    // The Content-Length (0 when absent or unreadable); false, with the error recorded, when
+    // several lengths disagree.
+    bool GetHTTPContentLength(TInternetSession& session, int64_t& length);
     // The Last-Modified time; 0 when the answer has none that can be read.
     TFileTime GetHTTPLastModifiedTime(TInternetSession& session);
     void LogAllHTTPResponseHeaders(TInternetSession& session);
@@ -171,7 +176,9 @@ private:
     // The local file just moved into place takes the server's time as its last-write time
     // (IsUsableServerFileTime); otherwise it keeps the time of the download.
     void KeepServerFileTime(TFileTime serverTime);
-    bool ReadFileFromWininetHandle(TInternetSession& session, int fd);
+    // Reads the body into fd until its end, a cancel, the end of the job's time, or a size the
+    // filter refuses (FFilterCode 6 or 7); reserved follows the bytes reserved for the file.
+    bool ReadFileFromWininetHandle(TInternetSession& session, int fd, int64_t& reserved);
     bool DeleteIfExists(const std::string& name, const std::string& routine);
     void RecordLastError();
     void DetermineParseKind();

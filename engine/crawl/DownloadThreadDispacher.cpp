@@ -339,7 +339,8 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
         return false;
     bool added = false;
     try {
-        if (s.depth == -1)
+        // The start page is named only when its file is there to be opened.
+        if (s.depth == -1 && outcome.LocalFileIsCurrent())
             startPageName_ = outcome.FLocalFileName;
         if (object->FDestID == 0 && object->FURL.GetScheme() == usFile)
             crawler.MapSpiderObjectToDest(*object, dests, spiders);
@@ -399,7 +400,8 @@ void TDownloadThreadDispacher::PostDownloadStoppedMsg(const TSlot& s, const TFil
         if (outcome.FExceptionRaised) {
             results.FResult = DL_RESULT_EXCEPTION;
             results.FExceptionText = outcome.FExceptionText;
-        } else if (stopping_ || outcome.FCancelled) {
+        } else if (outcome.FCancelled) {
+            // A download that ended on its own while the job stopped is reported as it ended.
             results.FResult = jobCancelled ? DL_RESULT_JOB_CANCELLED : DL_RESULT_CANCELLED;
         } else {
             results.FResult = DL_RESULT_FINISHED;

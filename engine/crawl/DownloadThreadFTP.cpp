@@ -162,7 +162,12 @@ void TFileDownloadThread::DownloadFTPCERNProxy(TInternetSession& session)
     int64_t length = 0;
     TFileTime lastModified = 0;
     if (viaHttp) {
-        length = GetHTTPContentLength(session);
+        if (!GetHTTPContentLength(session, length)) {
+            session.CloseRequest();
+            return;
+        }
+        if (session.BodyCoding() == TInternetSession::TBodyCoding::Decoded)
+            length = 0;  // the decoded size is not announced
         lastModified = GetHTTPLastModifiedTime(session);
     } else {
         if (!session.QueryContentLength(length))

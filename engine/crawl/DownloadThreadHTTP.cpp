@@ -225,13 +225,25 @@ std::string TFileDownloadThread::UntypedLocalFileName() const
 TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleHTTPBody(TInternetSession& session, bool rangeSent,
                                                                     int64_t partSize, bool canRetry)
 {
-    const int64_t length = GetHTTPContentLength(session);
+    int64_t length = 0;
+    if (!GetHTTPContentLength(session, length)) {
+        session.CloseRequest();
+        return TAttemptEnd::Done;
+    }
+    const TInternetSession::TBodyCoding coding = session.BodyCoding();
+    const bool decoded = coding == TInternetSession::TBodyCoding::Decoded;
+    if (coding == TInternetSession::TBodyCoding::Undecoded)
+        LogEvent(etWarning,
+                 "Content-Encoding \"" + session.ContentEncoding() + "\" of " + FURL.GetURLWithoutUserInfo() +
+                     " cannot be decoded: saved as sent",
+                 "DownloadHTTPOrHTTPS", kUnit);
     int64_t resumeOffset = 0;
     if (FResults.FStatusCode == 206) {
-        // Only a range that starts where the ".part" ends continues it.
+        // Only a range that starts where the ".part" ends continues it; the range of an encoded
+        // body counts encoded bytes, which the decoded ".part" does not hold.
         std::string range;
         const int64_t start = session.QueryHeader("Content-Range", range) ? ContentRangeStart(range) : -1;
-        if (!rangeSent || start != partSize) {
+        if (!rangeSent || start != partSize || decoded) {
             LogEvent(etWarning,
                      "Partial answer \"" + range + "\" does not continue " + std::to_string(partSize) + " bytes of " +
                          FURL.GetURLWithoutUserInfo(),
@@ -240,12 +252,15 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleHTTPBody(TInternetSe
         }
         resumeOffset = partSize;
     }
-    FProgress.FExpectedSize.store(length != 0 ? length + resumeOffset : 0);
+    // An encoded length is a floor of the decoded size: the filter may refuse by it, but the
+    // decoded size is not known before the end.
+    const int64_t announced = length != 0 ? length + resumeOffset : 0;
+    FProgress.FExpectedSize.store(decoded ? 0 : announced);
     const TFileTime lastModified = GetHTTPLastModifiedTime(session);
-    const int64_t expected = FProgress.FExpectedSize.load();
-    FResults.FFilterCode = Filter().AcceptDownloadAfterResponse(FURL, FProgress.FMimeType, FDepth, expected);
+    FResults.FFilterCode = Filter().AcceptDownloadAfterResponse(FURL, FProgress.FMimeType, FDepth, announced);
+    // A decoded ".part" cannot be continued by a range of the encoded body.
     if (FResults.FFilterCode == FILTER_ACCEPTED)
-        FinishFileDownload(session, resumeOffset, length, true, lastModified, expected);
+        FinishFileDownload(session, resumeOffset, decoded ? 0 : length, !decoded, lastModified, announced);
     session.CloseRequest();
     return TAttemptEnd::Done;
 }
@@ -296,13 +311,20 @@ bool TFileDownloadThread::GetHTTPStatus(TInternetSession& session)
     return true;
 }
 
-int64_t TFileDownloadThread::GetHTTPContentLength(TInternetSession& session)
+bool TFileDownloadThread::GetHTTPContentLength(TInternetSession& session, int64_t& length)
 {
-    int64_t length = 0;
+    length = 0;
     if (session.QueryContentLength(length))
-        return length;
+        return true;
+    const bool conflicting = GetLastErrorCode() == errc::HttpInvalidServerResponse;
     LogAPIError("HTTPQueryInfo (content length)", "GetHTTPContentLength", kUnit);
-    return 0;
+    length = 0;
+    if (!conflicting)
+        return true;
+    // Lengths that disagree: where the body ends is anyone's guess.
+    SetLastErrorCode(errc::HttpInvalidServerResponse);
+    RecordLastError();
+    return false;
 }
 
 TFileTime TFileDownloadThread::GetHTTPLastModifiedTime(TInternetSession& session)

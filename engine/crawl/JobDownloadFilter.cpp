@@ -318,6 +318,21 @@ uint8_t TDownloadFilter::AcceptDownloadAfterResponse(const TURL& address, const 
     return code;
 }
 
+uint8_t TDownloadFilter::ReserveReceivedBytes(int64_t& reserved, int64_t received)
+{
+    if (received <= reserved)
+        return FILTER_ACCEPTED;
+    std::lock_guard<std::mutex> guard(lock_);
+    if (job_.MaxFileSize != -1 && received > job_.MaxFileSize)
+        return FILTER_FILE_SIZE;
+    const int64_t more = received - reserved;
+    if (job_.MaxJobDownloadSize != -1 && byteTotal_ + reservedBytes_ + more > job_.MaxJobDownloadSize)
+        return FILTER_JOB_SIZE;
+    reservedBytes_ += more;
+    reserved = received;
+    return FILTER_ACCEPTED;
+}
+
 void TDownloadFilter::EndAcceptedDownload(int64_t acceptedSize, int64_t bytesWritten, bool kept)
 {
     std::lock_guard<std::mutex> guard(lock_);

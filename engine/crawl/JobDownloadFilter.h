@@ -70,6 +70,11 @@ public:
     // settled with EndAcceptedDownload.
     uint8_t AcceptDownloadAfterResponse(const TURL& address, const std::string& mimeType, int32_t depth,
                                         int64_t size);
+    // A body arriving has grown to received bytes. Within what is reserved for it (at first its
+    // announced size, which the filter accepted, the start's too) it goes on. Beyond that, the
+    // bytes are reserved in turn when they stay within MaxFileSize and the job's remaining
+    // MaxJobDownloadSize; else FILTER_FILE_SIZE or FILTER_JOB_SIZE, and nothing is reserved.
+    uint8_t ReserveReceivedBytes(int64_t& reserved, int64_t received);
     // Releases the reservation of an accepted file: a kept file adds its bytes to the total,
     // a discarded one is no longer counted.
     void EndAcceptedDownload(int64_t acceptedSize, int64_t bytesWritten, bool kept);

@@ -329,6 +329,8 @@ TRefParts SplitReference(std::string_view s)
     return p;
 }
 
+}  // namespace
+
 // RFC 3986 section 5.2.2, taking a reference in the base's own scheme without an authority as
 // relative (as browsers do).
 std::string CombineReference(std::string_view baseText, std::string_view refText)
@@ -392,6 +394,8 @@ std::string CombineReference(std::string_view baseText, std::string_view refText
     }
     return out;
 }
+
+namespace {
 
 // Escapes of these bytes are decoded in local names: printable ASCII except # % . / ; = and "\".
 bool IsDecodableChar(unsigned char c)

@@ -116,6 +116,8 @@ private:
     std::unique_ptr<TRareParts> rare_;
 };
 
+// A reference resolved against an absolute base address (RFC 3986), as text, whatever its length.
+std::string CombineReference(std::string_view baseText, std::string_view refText);
 bool IsValidURL(std::string_view text);
 bool IsDownloadableURL(std::string_view text);
 // Decodes the character references "&amp;" and the like in an address (see the .cpp).

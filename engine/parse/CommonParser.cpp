@@ -160,6 +160,7 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
     }
     if (!base.IsValid())
         base.SetFullURL(FBaseURL);
+    FLinkBase = base.IsValid() ? base.GetURLWithoutUserInfo() : std::string();
     if (!base.IsValid())
         return;
 

@@ -38,6 +38,9 @@ public:
     void SetAbsoluteURLsInLinkList(const std::string& fileName, TWebLinkList& list);
 
     std::string FBaseURL;   // address of the file being read, without user info
+    // The address the last list's values were resolved against (a BASE HREF or FBaseURL),
+    // without user info; empty when there was none.
+    std::string FLinkBase;
     uint8_t FLocalMode = 0; // 1: values are local file paths
     TParserProgressCallback OnReadProgress;
     TParserProgressCallback OnRewriteProgress;

@@ -6,6 +6,7 @@
 #include "engine/parse/LinkType.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/job/URLType.h"
+#include "platform/TextUtils.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -86,6 +87,25 @@ std::string EscapeForValue(const std::string& address, bool css)
     });
 }
 
+// A value that resolved to no usable address (too long to be one, say) was never fetched: it
+// is written as the network address it names, which it still is online. False when it names
+// none (another scheme, or nothing to resolve it against).
+bool UnresolvedLinkText(const TCommonParser& parser, const TWebLinkInfo& link, std::string& text)
+{
+    const std::string& value = link.FURL.GetUnusableText();
+    if (value.empty() || parser.FLinkBase.empty())
+        return false;
+    const std::string resolved = CombineReference(parser.FLinkBase, value);
+    const size_t colon = resolved.find("://");
+    if (colon == std::string::npos)
+        return false;
+    const std::string scheme = AsciiLowerCase(std::string_view(resolved).substr(0, colon));
+    if (scheme != "http" && scheme != "https" && scheme != "ftp")
+        return false;
+    text = EscapeForValue(resolved, link.FKind == lkCSSURL);
+    return true;
+}
+
 // The new text of a rewritable link; false when the link is to stay as written (a local file
 // with no copy to link to: a copy never links into file: space, which would break when its
 // folder moves).
@@ -103,9 +123,6 @@ bool NewLinkText(const TCommonParser& parser, const std::string& pageFile, const
         return false;
     else
         text = EscapeForValue(link.FURL.GetURL(false, true, true, true, true), link.FKind == lkCSSURL);
-    // A browser decodes character references in attribute values before it reads the address.
-    if (link.FKind == lkHTMLAttribute)
-        text = EscapeForAttribute(text);
     return true;
 }
 
@@ -179,11 +196,17 @@ void ReplaceLinksInStream(TFileRewrite& io, const TCommonParser& parser, const s
         // Two links over one value (LOWSRC and SRC in one tag): the first one written wins.
         if (start < io.SourcePosition() || length < 0 || start + length > size)
             continue;
-        // Other links (mailto, javascript, unresolved) are copied with the text around them.
+        // Other links (mailto, javascript, values that name no address) are copied with the text
+        // around them.
         std::string text;
-        if (link.FURL.IsValid() && IsRewritableScheme(link.FURL.GetScheme()) &&
-            NewLinkText(parser, io.FileName(), link, text)) {
+        const bool rewritten = link.FURL.IsValid()
+                                   ? IsRewritableScheme(link.FURL.GetScheme()) && NewLinkText(parser, io.FileName(), link, text)
+                                   : UnresolvedLinkText(parser, link, text);
+        if (rewritten) {
             io.CopySource(start - io.SourcePosition());
+            // A browser decodes character references in attribute values before it reads the address.
+            if (link.FKind == lkHTMLAttribute)
+                text = EscapeForAttribute(text);
             if (link.FKind == lkHTMLAttribute && !partOnly)
                 text = "\"" + text + "\"";
             io.Write(text);
