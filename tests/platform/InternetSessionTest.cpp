@@ -6,6 +6,7 @@
 #include <chrono>
 #include <map>
 
+#include "common/Compression.h"
 #include "platform/ErrorCodes.h"
 #include "platform/InternetLibrary.h"
 #include "platform/NetTestSupport.h"
@@ -183,6 +184,7 @@ TEST_F(InternetSessionTest, RequestLineAndHeadersAsSent)
     const std::string sent = raw.Requests()[0];
     EXPECT_EQ(0u, sent.find("GET /a%20b/caf%C3%A9?q=1&r=%22x%22 HTTP/1.1\r\n")) << sent;
     EXPECT_NE(std::string::npos, sent.find("Accept: */*\r\n"));
+    EXPECT_NE(std::string::npos, sent.find("Accept-Encoding: identity\r\n")) << "no coding is asked for";
     const size_t first = sent.find("X-First: 1\r\n");
     const size_t since = sent.find("If-Modified-Since: Wed, 21 Oct 2015 07:28:00 GMT\r\n");
     const size_t range = sent.find("Range: bytes=1000-\r\n");
@@ -448,6 +450,91 @@ TEST_F(InternetSessionTest, BrokenAnswersMapToInternetErrors)
     badHost.Host = "user@evil";
     EXPECT_FALSE(session->SendHttpRequest(badHost));
     EXPECT_EQ(errc::InternetInvalidUrl, GetLastErrorCode());
+
+    // A header line of 100 KB (libcurl gives up on it as if out of memory) and a length below 0.
+    for (const std::string& reply : {"HTTP/1.1 200 OK\r\nX-Big: " + std::string(102400, 'x') + "\r\n\r\n",
+                                     std::string("HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\nhello")}) {
+        nettest::TRawServer bad({reply});
+        EXPECT_FALSE(session->SendHttpRequest(Request("/", bad.Port())));
+        EXPECT_EQ(errc::HttpInvalidServerResponse, GetLastErrorCode());
+    }
+
+    // Chunk sizes that are negative, not hexadecimal, or beyond 64 bits cut the body.
+    for (const char* size : {"-5", "zz", "1ffffffffffffffff"}) {
+        SCOPED_TRACE(size);
+        nettest::TRawServer chunks(
+            {std::string("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n") + size + "\r\nworld\r\n0\r\n\r\n"});
+        ASSERT_TRUE(session->SendHttpRequest(Request("/", chunks.Port())));
+        ReadAll(*session, ok);
+        EXPECT_FALSE(ok);
+    }
+}
+
+TEST_F(InternetSessionTest, LengthsThatDisagreeAreAnInvalidAnswer)
+{
+    auto session = NewSession();
+    int64_t length = 0;
+    for (const char* headers : {"Content-Length: 5\r\nContent-Length: 5\r\n", "Content-Length: 5, 5\r\n"}) {
+        nettest::TRawServer agree({std::string("HTTP/1.1 200 OK\r\n") + headers + "\r\nhello"});
+        ASSERT_TRUE(session->SendHttpRequest(Request("/", agree.Port())));
+        EXPECT_TRUE(session->QueryContentLength(length));
+        EXPECT_EQ(5, length);
+        session->CloseRequest();
+    }
+    for (const char* headers : {"Content-Length: 5\r\nContent-Length: 7\r\n", "Content-Length: 5, 7\r\n"}) {
+        nettest::TRawServer differ({std::string("HTTP/1.1 200 OK\r\n") + headers + "\r\nhello w"});
+        if (!session->SendHttpRequest(Request("/", differ.Port())))
+            continue;  // refused by libcurl itself
+        EXPECT_FALSE(session->QueryContentLength(length));
+        EXPECT_EQ(errc::HttpInvalidServerResponse, GetLastErrorCode());
+        session->CloseRequest();
+    }
+}
+
+TEST_F(InternetSessionTest, EncodedBodiesAreReadDecoded)
+{
+    const std::string text = Pattern(30000);
+    auto answer = [](const std::string& coding, const std::string& body) {
+        return "HTTP/1.1 200 OK\r\nContent-Encoding: " + coding + "\r\nContent-Length: " + std::to_string(body.size()) +
+               "\r\n\r\n" + body;
+    };
+    auto session = NewSession();
+    bool ok = false;
+    {
+        // Also when the header comes twice: the codings add up.
+        nettest::TRawServer twice({"HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Encoding: gzip\r\n\r\n" +
+                                   compression::Gzip(compression::Gzip(text))});
+        ASSERT_TRUE(session->SendHttpRequest(Request("/", twice.Port())));
+        EXPECT_EQ(TInternetSession::TBodyCoding::Decoded, session->BodyCoding());
+        EXPECT_EQ("gzip, gzip", session->ContentEncoding());
+        EXPECT_EQ(text, ReadAll(*session, ok));
+        EXPECT_TRUE(ok);
+    }
+    {
+        nettest::TRawServer brotli({answer("br", "\x0b\x02\x80not really brotli")});
+        ASSERT_TRUE(session->SendHttpRequest(Request("/", brotli.Port())));
+        EXPECT_EQ(TInternetSession::TBodyCoding::Undecoded, session->BodyCoding());
+        EXPECT_EQ("\x0b\x02\x80not really brotli", ReadAll(*session, ok));
+        EXPECT_TRUE(ok);
+    }
+    std::string badChecksum = compression::Gzip(text);
+    badChecksum[badChecksum.size() - 6] ^= 0x55;
+    const std::string whole = compression::Gzip(text);
+    for (const std::string& broken : {badChecksum, whole.substr(0, whole.size() - 10)}) {
+        nettest::TRawServer bad({answer("gzip", broken)});
+        ASSERT_TRUE(session->SendHttpRequest(Request("/", bad.Port())));
+        ReadAll(*session, ok);
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(errc::InternetDecodingFailed, GetLastErrorCode());
+    }
+
+    // A coding the job's own headers ask for is asked for, and still decoded.
+    nettest::TRawServer asked({answer("deflate", compression::Compress(text, compression::TForm::Zlib))});
+    auto request = Request("/", asked.Port());
+    request.HeaderText = "accept-encoding: deflate\r\n";
+    ASSERT_TRUE(session->SendHttpRequest(request));
+    EXPECT_EQ(text, ReadAll(*session, ok));
+    EXPECT_EQ(std::string::npos, asked.Requests()[0].find("identity"));
 }
 
 TEST_F(InternetSessionTest, SilentServerTimesOut)

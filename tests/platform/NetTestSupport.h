@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -85,10 +87,12 @@ private:
 };
 
 // Answers each connection's first request with the next scripted reply, then closes it.
-// The reply "RESET" resets the connection instead.
+// The reply "RESET" resets the connection instead. With an endless tail, the tail follows the
+// reply again and again until the client goes away (or the server ends).
 class TRawServer {
 public:
-    explicit TRawServer(std::vector<std::string> replies) : replies_(std::move(replies))
+    explicit TRawServer(std::vector<std::string> replies, std::string endlessTail = {})
+        : replies_(std::move(replies)), tail_(std::move(endlessTail))
     {
         fd_ = ListenLocal(port_);
         if (pipe2(stop_, O_CLOEXEC) != 0)
@@ -138,15 +142,32 @@ private:
             if (reply == "RESET") {
                 linger hard{1, 0};
                 setsockopt(client, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-            } else {
-                (void)!write(client, reply.data(), reply.size());
+            } else if (Send(client, reply)) {
+                while (!tail_.empty() && Send(client, tail_)) {
+                }
                 shutdown(client, SHUT_WR);
             }
             close(client);
         }
     }
+    // False once the client has gone away or the server is ending; never raises SIGPIPE.
+    bool Send(int client, std::string_view data)
+    {
+        while (!data.empty()) {
+            pollfd fds[2] = {{client, POLLOUT, 0}, {stop_[0], POLLIN, 0}};
+            if (poll(fds, 2, 10000) <= 0 || (fds[1].revents & POLLIN) || !(fds[0].revents & POLLOUT))
+                return false;
+            const ssize_t n = send(client, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && errno != EAGAIN && errno != EINTR)
+                return false;
+            if (n > 0)
+                data.remove_prefix(static_cast<size_t>(n));
+        }
+        return true;
+    }
 
     std::vector<std::string> replies_;
+    std::string tail_;
     int fd_ = -1;
     int port_ = 0;
     int stop_[2] = {-1, -1};

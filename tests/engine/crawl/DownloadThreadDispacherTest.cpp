@@ -299,6 +299,30 @@ TEST_F(DispatcherTest, StopRequestsForHostAndExtensionChangeTheJobLists)
         EXPECT_EQ(r.result, DL_RESULT_CANCELLED);
 }
 
+TEST_F(DispatcherTest, DownloadThatEndsOnItsOwnWhileTheJobStopsIsReportedAsItEnded)
+{
+    job.DownloadOptions.Timeout = 30000;
+    script.Set("/late.htm", {TFakeBehaviour::IgnoresCancel});
+    script.Set("/cut.htm", {TFakeBehaviour::UntilCancelled});
+    Add("/late.htm");
+    Add("/cut.htm");
+    StartJob();
+    std::thread stopper([&] {
+        engine.WaitForCount(OUTMSG_DOWNLOAD_PROGRESS, 2);
+        engine.Input().PostStopJob(kJobID);
+        engine.WaitForCount(OUTMSG_DOWNLOAD_ENDED, 1);  // the cancelled one
+        script.Release();                              // the other one ends and writes its file
+    });
+    Run();
+    stopper.join();
+
+    const TReportRecord cut = EndedFor("/cut.htm", 2);
+    EXPECT_EQ(cut.result, DL_RESULT_CANCELLED);
+    const TReportRecord late = EndedFor("/late.htm", 2);
+    EXPECT_EQ(late.result, DL_RESULT_FINISHED);
+    EXPECT_EQ(late.fileWritten, 1);
+}
+
 TEST_F(DispatcherTest, HungThreadIsGivenUpAndReportedAgainWhenItEndsInALaterJob)
 {
     job.DownloadOptions.Timeout = 150;
