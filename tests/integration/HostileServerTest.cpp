@@ -277,7 +277,10 @@ TEST_F(HostileSiteTest, StartPageIsNamedOnlyWhenItsFileWasWritten)
         EXPECT_EQ(JobEnd(i).resultCode, JOB_END_COMPLETED);
         EXPECT_EQ(JobEnd(i).startPage, "");
     }
-    EXPECT_TRUE(Exists(temp_ / "site/127.0.0.1/cut.htm.part"));
+    const auto ended = engine_.OfType(OUTMSG_DOWNLOAD_ENDED);
+    ASSERT_FALSE(ended.empty());
+    EXPECT_EQ(ended.back().url, starts.back());
+    EXPECT_TRUE(Exists(ended.back().localFile + ".part")) << "only the part of the cut body is there";
 }
 
 TEST_F(HostileSiteTest, OverLongLinkThatWasNotFetchedIsWrittenAbsolute)
