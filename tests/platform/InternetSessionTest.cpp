@@ -494,42 +494,20 @@ TEST_F(InternetSessionTest, LengthsThatDisagreeAreAnInvalidAnswer)
 TEST_F(InternetSessionTest, EncodedBodiesAreReadDecoded)
 {
     const std::string text = Pattern(30000);
-    auto answer = [](const std::string& coding, const std::string& body) {
-        return "HTTP/1.1 200 OK\r\nContent-Encoding: " + coding + "\r\nContent-Length: " + std::to_string(body.size()) +
-               "\r\n\r\n" + body;
-    };
     auto session = NewSession();
     bool ok = false;
-    {
-        // Also when the header comes twice: the codings add up.
-        nettest::TRawServer twice({"HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Encoding: gzip\r\n\r\n" +
-                                   compression::Gzip(compression::Gzip(text))});
-        ASSERT_TRUE(session->SendHttpRequest(Request("/", twice.Port())));
-        EXPECT_EQ(TInternetSession::TBodyCoding::Decoded, session->BodyCoding());
-        EXPECT_EQ("gzip, gzip", session->ContentEncoding());
-        EXPECT_EQ(text, ReadAll(*session, ok));
-        EXPECT_TRUE(ok);
-    }
-    {
-        nettest::TRawServer brotli({answer("br", "\x0b\x02\x80not really brotli")});
-        ASSERT_TRUE(session->SendHttpRequest(Request("/", brotli.Port())));
-        EXPECT_EQ(TInternetSession::TBodyCoding::Undecoded, session->BodyCoding());
-        EXPECT_EQ("\x0b\x02\x80not really brotli", ReadAll(*session, ok));
-        EXPECT_TRUE(ok);
-    }
-    std::string badChecksum = compression::Gzip(text);
-    badChecksum[badChecksum.size() - 6] ^= 0x55;
-    const std::string whole = compression::Gzip(text);
-    for (const std::string& broken : {badChecksum, whole.substr(0, whole.size() - 10)}) {
-        nettest::TRawServer bad({answer("gzip", broken)});
-        ASSERT_TRUE(session->SendHttpRequest(Request("/", bad.Port())));
-        ReadAll(*session, ok);
-        EXPECT_FALSE(ok);
-        EXPECT_EQ(errc::InternetDecodingFailed, GetLastErrorCode());
-    }
+    // The header twice: the codings add up.
+    nettest::TRawServer twice({"HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Encoding: gzip\r\n\r\n" +
+                               compression::Gzip(compression::Gzip(text))});
+    ASSERT_TRUE(session->SendHttpRequest(Request("/", twice.Port())));
+    EXPECT_EQ(TInternetSession::TBodyCoding::Decoded, session->BodyCoding());
+    EXPECT_EQ("gzip, gzip", session->ContentEncoding());
+    EXPECT_EQ(text, ReadAll(*session, ok));
+    EXPECT_TRUE(ok);
 
     // A coding the job's own headers ask for is asked for, and still decoded.
-    nettest::TRawServer asked({answer("deflate", compression::Compress(text, compression::TForm::Zlib))});
+    nettest::TRawServer asked({"HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\n\r\n" +
+                               compression::Compress(text, compression::TForm::Zlib)});
     auto request = Request("/", asked.Port());
     request.HeaderText = "accept-encoding: deflate\r\n";
     ASSERT_TRUE(session->SendHttpRequest(request));
