@@ -1,7 +1,6 @@
 #include "engine/post/PostProcess.h"
 
 #include "engine/services/AppTraceLog.h"
-#include "engine/services/FileDateTime.h"
 #include "engine/post/FileFindReplace.h"
 #include "engine/job/JobControl.h"
 #include "engine/job/JobTypes.h"
@@ -47,27 +46,19 @@ void PostProcessFile(const TSpiderDestObject& dest, const TCopyJob& job, TSpider
     // A page removed after it was read (ROBOTS NOINDEX) has nothing to edit.
     if (!SafeFileExists(file))
         return;
-    TFileTime created = 0, written = 0;
-    const bool timesRead = GetExistingFileDate(file, created, written);
-
     PostStarted(msg, OUTMSG_WRITE_STARTED, RW_KIND_POSTPROCESS, file, nullptr);
 
-    // Each edit replaces the file only when it succeeds; a failed one leaves it as it was.
-    bool edited = false, failed = false;
+    // Each edit replaces the file only when it succeeds (keeping its time, the server's); a failed
+    // one leaves it as it was.
+    bool failed = false;
     std::string error;
-    auto apply = [&](bool ok) {
-        edited = edited || ok;
-        failed = failed || !ok;
-    };
+    auto apply = [&](bool ok) { failed = failed || !ok; };
     if (tasks)
         apply(FindReplaceInFile(file, options.FindReplaceTasks, &error));
     if (header)
         apply(InsertTextIntoFile(file, itTop, options.CustomHTMLHeader, 0, failed ? nullptr : &error));
     if (footer)
         apply(InsertTextIntoFile(file, itEnd, options.CustomHTMLFooter, 0, failed ? nullptr : &error));
-    // The page keeps the server's time; only a file we replaced (never one we refused) is touched.
-    if (edited && timesRead)
-        SetExistingFileDate(file, created, written);
 
     msg.FReadWrite.FStatus = failed ? RW_STATUS_ERROR : RW_STATUS_FINISHED;
     msg.FReadWrite.FErrorText = failed ? error : std::string();
