@@ -307,6 +307,15 @@ void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderD
     }
 }
 
+void TSpiderThread::SaveCopyIndex()
+{
+    try {
+        TDownloadFilter::Instance()->SaveCopyIndex();
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "SaveCopyIndex", kUnit);
+    }
+}
+
 void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServerInfo& httpProxy,
                            const TProxyServerInfo& ftpProxy)
 {
@@ -352,6 +361,7 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         if (FJob.DownloadOptions.AllowCookies)
             SetJobCookies(FJob.DownloadOptions.Cookies);
         TDownloadFilter::Instance()->LoadJob(FJob, true, true);
+        TDownloadFilter::Instance()->LoadCopyIndex();
 
         TSpiderObjectList spiders;
         TSpiderDestObjectList dests;
@@ -387,6 +397,8 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         TSpiderOutputMessageQueue::Instance()->ClearMessageQueue();
         endCode = JOB_END_ERROR;
     }
+    // Whatever way the job ended, the index holds what its files are now.
+    SaveCopyIndex();
     report.FMsgType = OUTMSG_JOB_ENDED;
     report.FResultCode = endCode;
     TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);

@@ -76,6 +76,8 @@ private:
     static TParseTask ParseTaskOf(const TSpiderDestObject& dest, const TSpiderObject& owner);
     void OfferParse(int32_t destIndex);
     void EndParsingAhead();
+    // Writes the index of the copy; a failure is logged and ends nothing.
+    void SaveCopyIndex();
 
     // Destinations that may need parsing, by index: the parse driver always takes the lowest.
     std::set<int32_t> parseCandidates_;

@@ -1079,6 +1079,9 @@ std::string TURL::AddressToLocalName(std::string_view folder, bool recreateFolde
             rel += '+';
             rel += std::to_string(Port);
         }
+        // Host names fold case; paths and queries keep theirs.
+        for (char& c : rel)
+            c = AsciiLower(c);
         rel += URLPath;
     } else {
         rel = URLPath.substr(URLPath.rfind('/') + 1);
@@ -1088,8 +1091,7 @@ std::string TURL::AddressToLocalName(std::string_view folder, bool recreateFolde
     if (rel.empty() || rel.back() == '/')
         rel += "index.html";
     DecodeSelectedEscapes(rel);
-    for (char& c : rel)
-        c = IsInvalidFileNameChar(c) ? '_' : AsciiLower(c);
+    std::replace_if(rel.begin(), rel.end(), IsInvalidFileNameChar, '_');
 
     std::string name;
     name.reserve(folder.size() + rel.size() + 12);
