@@ -6,6 +6,7 @@
 #include "engine/crawl/SpiderDestObject.h"
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/crawl/SpiderObject.h"
+#include "engine/services/ThreadSafeFileOps.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 
 #include "engine/parse/LinkParser.h"
@@ -199,6 +200,9 @@ bool TSpiderThread::MapSpiderObjectToDest(TSpiderObject& object, TSpiderDestObje
     TDownloadFilter::Instance()->MapURLToLocalFile(object.FURL, object.FMimeType, name);
     if (name.empty())
         return false;  // no safe local name: the address gets no destination
+    // Where names differing in case are one file, the second address keeps a name of its own.
+    if (dests.HasCaseVariant(name) && DestinationFoldsCase())
+        name = CaseDistinctLocalName(name);
     TSpiderDestObject candidate;
     candidate.FFileName = name;
     TSpiderDestObject* dest = nullptr;
@@ -208,6 +212,13 @@ bool TSpiderThread::MapSpiderObjectToDest(TSpiderObject& object, TSpiderDestObje
     if (dest->FParseNeeded && !dest->FParsed)
         NoteParseCandidate(dests.IndexOfID(dest->FID));
     return owns;
+}
+
+bool TSpiderThread::DestinationFoldsCase()
+{
+    if (destinationFoldsCase_ == 0)
+        destinationFoldsCase_ = FolderFoldsCase(FJob.GetDestinationPath()) ? 1 : 2;
+    return destinationFoldsCase_ == 1;
 }
 
 void TSpiderThread::MapAllSpiderObjectsToDest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests)
@@ -358,6 +369,7 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         FCancelRequested = false;
         FPaused = false;
         parseCandidates_.clear();
+        destinationFoldsCase_ = 0;
         if (FJob.DownloadOptions.AllowCookies)
             SetJobCookies(FJob.DownloadOptions.Cookies);
         TDownloadFilter::Instance()->LoadJob(FJob, true, true);

@@ -1106,6 +1106,21 @@ std::string TURL::AddressToLocalName(std::string_view folder, bool recreateFolde
     return name;
 }
 
+std::string CaseDistinctLocalName(const std::string& name)
+{
+    const size_t slash = name.rfind('/');
+    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    const std::string_view last = std::string_view(name).substr(start);
+    const std::string_view ext = KeptExtension(last);
+    const std::string_view stem = last.substr(0, last.size() - ext.size());
+    const size_t room = kMaxFileComponent - kHashTagSize - ext.size();
+    std::string out = name.substr(0, start);
+    out += stem.substr(0, Utf8CutPoint(stem, std::min(room, stem.size())));
+    out += HashTag(name);
+    out += ext;
+    return out;
+}
+
 bool IsValidURL(std::string_view text)
 {
     try {

@@ -285,6 +285,32 @@ TEST_F(RealSiteShapesTest, RepeatRunsKeepEveryLinkRelativeAndWorking)
     }
 }
 
+// A manual's Top page and its Index page differ only in letter case; a class reference names
+// its pages as the classes are named, and its scripts build those names.
+TEST_F(RealSiteShapesTest, NamesDifferingInCaseAreFilesOfTheirOwn)
+{
+    Page("/index.html",
+         "<html><head><title>Top (Comparing Files)</title></head><body><a href=\"Index.html\">Index</a>"
+         "<a href=\"api/StringUtils.html#method\">StringUtils</a></body></html>");
+    Page("/Index.html",
+         "<html><head><title>Index (Comparing Files)</title></head><body><a href=\"index.html#Top\">Top</a>"
+         "</body></html>");
+    Page("/api/StringUtils.html", "<html><body><a href=\"stringutils.html\">lower</a></body></html>");
+    Page("/api/stringutils.html", "<html><body>another page</body></html>");
+    job_.StartingWebAddress.SetFullURL(Url("/index.html"));
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+
+    EXPECT_NE(ReadTextFile(Local("/index.html")).find("Top (Comparing Files)"), std::string::npos);
+    EXPECT_NE(ReadTextFile(Local("/Index.html")).find("Index (Comparing Files)"), std::string::npos);
+    EXPECT_NE(ReadTextFile(Local("/index.html")).find("href=\"Index.html\""), std::string::npos);
+    EXPECT_NE(ReadTextFile(Local("/Index.html")).find("href=\"index.html#Top\""), std::string::npos);
+    EXPECT_NE(ReadTextFile(Local("/api/StringUtils.html")).find("href=\"stringutils.html\""), std::string::npos);
+    EXPECT_NE(ReadTextFile(Local("/api/stringutils.html")).find("another page"), std::string::npos);
+    EXPECT_EQ(BrowseProblems(), std::vector<std::string>{});
+    for (const auto& [target, count] : Requests())
+        EXPECT_EQ(count, 1) << target;
+}
+
 TEST_F(RealSiteShapesTest, InlineScriptsAreNeitherFollowedNorRewritten)
 {
     // A documentation theme's tag highlighter and a footnote script: markup built in strings.
