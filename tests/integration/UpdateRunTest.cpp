@@ -32,8 +32,8 @@ protected:
     struct TFile {
         std::string body;
         std::string type;
-        std::string lastModified;  // the header as sent; empty: none
-        std::string etag;          // likewise
+        std::string lastModified{};  // the header as sent; empty: none
+        std::string etag{};          // likewise
         bool alwaysNotModified = false;
     };
 
