@@ -153,6 +153,9 @@ TEST(ResultRules, TextsImagesAndLocations)
     ok.FDownload.FResults.FStatusText = "200";
     EXPECT_EQ(GetResultText(ok, false), "OK");
     ok.FDownload.FLocalFile = temp / "gone.htm";
+    // A file written and gone already (the flattening moved it) is still named: its move follows.
+    EXPECT_EQ(GetDisplayLocationForMessage(ok), temp / "gone.htm");
+    ok.FDownload.FResults.FFileWritten = 0;
     EXPECT_EQ(GetDisplayLocationForMessage(ok), "http://h/page.htm");  // no file: the address, no password
 
     TSpiderOutputMsg& missing = Ended(s, 2, "http://h/missing.htm", "", 404, false);
@@ -544,6 +547,48 @@ TEST_F(CopyProgressFrameTest, ViewActsOnTheFileSelectedInEitherView)
 
     // A running job leaves the command off in both views.
     Send(s.JobStarted(10, "Next"));
+    EXPECT_FALSE(frame->ViewFileButton()->isEnabled());
+}
+
+TEST_F(CopyProgressFrameTest, FlatJobRowsFollowTheFilesMovedUp)
+{
+    // The flattening has moved every file before the page reads the download reports, as it
+    // does when a job ends quickly: only the flat names exist.
+    const std::string site = temp / "site";
+    std::filesystem::create_directories(site);
+    WriteTextFile(site + "/index.html", "home");
+    WriteTextFile(site + "/b.css", "css");
+    Send(s.JobStarted(3, "Flat", false));
+    Send(Ended(s, 1, "http://h/", site + "/h/index.html", 200, true));
+    Send(Ended(s, 2, "http://h/sub/b.css", site + "/h/sub/b.css", 200, true));
+    Send(Ended(s, 3, "http://h/index.html", site + "/h/index.html", 200, true));  // the same file again
+    Send(Ended(s, 4, "http://h/missing.htm", "", 404, false));
+    s.msg.FMsgType = OUTMSG_FLATTEN_STARTED;
+    Send(s.msg);
+    auto movedUp = [&](const std::string& from, const std::string& to) {
+        s.msg.FMsgType = OUTMSG_FILE_MOVED_UP;
+        s.msg.FFlattening.FOldPath = from;
+        s.msg.FFlattening.FNewPath = to;
+        Send(s.msg);
+    };
+    movedUp(site + "/h/sub/b.css", site + "/h/b.css");  // first into its parent, then up again
+    movedUp(site + "/h/b.css", site + "/b.css");
+    movedUp(site + "/h/index.html", site + "/index.html");
+    s.msg.FMsgType = OUTMSG_FLATTEN_ENDED;
+    Send(s.msg);
+    Send(s.JobEnded(JOB_END_COMPLETED));
+
+    const TCompletedFilesModel& files = frame->CompletedFiles();
+    ASSERT_EQ(files.Count(), 3);
+    EXPECT_EQ(files.Row(0).Location.toStdString(), site + "/index.html");
+    EXPECT_EQ(files.Row(1).Location.toStdString(), site + "/b.css");
+    EXPECT_EQ(files.Row(2).Location.toStdString(), "http://h/missing.htm");
+    QTreeView* list = frame->ProcessedFilesList();
+    for (int row : {0, 1}) {
+        list->setCurrentIndex(files.index(row, 0));
+        EXPECT_TRUE(frame->ViewFileButton()->isEnabled()) << row;
+    }
+    list->setCurrentIndex(files.index(2, 0));
     EXPECT_FALSE(frame->ViewFileButton()->isEnabled());
 }
 
