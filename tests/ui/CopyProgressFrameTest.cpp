@@ -2,6 +2,7 @@
 #include "engine/messages/SpiderOutputMsgTypes.h"
 #include "tests/common/TempFolder.h"
 #include "ui/progress/CopyProgress.h"
+#include "ui/progress/CopyProgressModels.h"
 #include "ui/progress/CopyProgressRules.h"
 #include "ui/progress/ReportViewer.h"
 
@@ -11,6 +12,9 @@
 #include <QTimer>
 #include <QWebEngineView>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -590,6 +594,56 @@ TEST_F(CopyProgressFrameTest, FlatJobRowsFollowTheFilesMovedUp)
     }
     list->setCurrentIndex(files.index(2, 0));
     EXPECT_FALSE(frame->ViewFileButton()->isEnabled());
+}
+
+TEST_F(CopyProgressFrameTest, CellsCutShortShowTheirWholeTextAsATip)
+{
+    std::string page = temp / "index.htm";
+    WriteTextFile(page, "x");
+    Send(s.JobStarted(4, "Tips"));
+    const std::string longAddress = "http://example.com/" + std::string(300, 'a') + "/end.htm";
+    Send(s.Download(OUTMSG_DOWNLOAD_STARTED, 7, longAddress));
+    TSpiderOutputMsg& failed = Ended(s, 1, "http://example.com/tls", "", 0, false);
+    failed.FDownload.FResults.FErrorCodeValid = 1;
+    failed.FDownload.FResults.FErrorCode = 12175;
+    Send(failed);
+    Send(Ended(s, 2, "http://example.com/index.htm", page, 200, true));
+    frame->show();
+    QCoreApplication::processEvents();
+
+    // The tip the view shows for the cell of index; empty when it shows none.
+    auto tipOf = [](QAbstractItemView* view, const QModelIndex& index) {
+        const QPoint at = view->visualRect(index).center();
+        QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(view->viewport(), &help);
+        return help.isAccepted() ? QToolTip::text() : QString();
+    };
+    // The in-progress list: a long address does not fit its column.
+    QTreeWidget* inProgress = frame->InProgressList();
+    const QModelIndex address = inProgress->model()->index(0, 1);
+    EXPECT_NE(tipOf(inProgress, address).indexOf("/end.htm"), -1);
+    EXPECT_EQ(tipOf(inProgress, inProgress->model()->index(0, 0)), "");  // "Downloading" fits
+
+    QTreeView* list = frame->ProcessedFilesList();
+    const TCompletedFilesModel& files = frame->CompletedFiles();
+    ASSERT_EQ(files.Count(), 2);
+    const QString error = files.Row(0).Caption;
+    ASSERT_TRUE(error.startsWith("Error 12175 (")) << error.toStdString();
+    list->header()->resizeSection(0, 90);
+    EXPECT_EQ(tipOf(list, files.index(0, 0)), PlainToolTip(error));
+    EXPECT_EQ(tipOf(list, files.index(1, 0)), "");  // "OK" fits
+    list->header()->resizeSection(0, list->fontMetrics().horizontalAdvance(error) + 80);
+    EXPECT_EQ(tipOf(list, files.index(0, 0)), "");
+
+    // The site map too.
+    frame->SetListVisible(false);
+    QTreeView* tree = frame->ProcessedTreeView();
+    tree->expandAll();
+    tree->header()->setStretchLastSection(false);
+    tree->header()->resizeSection(0, 60);
+    const TSiteMapNode* node = frame->SiteMap().FindNode({"http://example.com", "index.htm"});
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(tipOf(tree, frame->SiteMap().IndexOf(node)), PlainToolTip(node->Text()));
 }
 
 TEST_F(CopyProgressFrameTest, TitlesAndMailAddressesAreShownDecoded)
