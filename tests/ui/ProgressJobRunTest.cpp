@@ -57,6 +57,20 @@ private:
     int port_ = 0;
 };
 
+// A job for every page of the site at address, without retries.
+TCopyJob WholeSiteJob(const std::string& name, const std::string& folder, const std::string& address)
+{
+    TCopyJob job;
+    job.Clear();
+    job.JobName = name;
+    job.SetDestinationFolder(folder);
+    job.StartingWebAddress.SetFullURL(address);
+    job.RestrictLocation = 2;
+    job.MaxDistance = -1;
+    job.DownloadOptions.ConnectRetries = 0;
+    return job;
+}
+
 // The services a job needs, the Progress and Log pages on the output splitter, and a crawl
 // thread that runs one job until it ends.
 class TJobRun {
@@ -126,15 +140,8 @@ TEST(ProgressJobRun, AJobAgainstALocalServerEndsInTheListsTheReportAndTheLog)
     });
 
     TJobRun run(temp / "JobLog.csv");
-    TCopyJob job;
-    job.Clear();
-    job.JobName = "Untitled Job 5";
-    job.SetDestinationFolder(temp / "site");
-    job.StartingWebAddress.SetFullURL(server.Url("/"));
+    TCopyJob job = WholeSiteJob("Untitled Job 5", temp / "site", server.Url("/"));
     job.RewriteLinks = true;
-    job.RestrictLocation = 2;
-    job.MaxDistance = -1;
-    job.DownloadOptions.ConnectRetries = 0;
     run.Run(job);
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.endCode, JOB_END_COMPLETED);
@@ -195,15 +202,8 @@ TEST(ProgressJobRun, AFlatJobListsEveryFileWhereTheFlatteningPutIt)
         {"/img/x.png", {"image/png", std::string(300, 'p')}},
     });
     TJobRun run(temp / "JobLog.csv");
-    TCopyJob job;
-    job.Clear();
-    job.JobName = "Flat";
-    job.SetDestinationFolder(temp / "flat");
-    job.StartingWebAddress.SetFullURL(server.Url("/"));
+    TCopyJob job = WholeSiteJob("Flat", temp / "flat", server.Url("/"));
     job.FlattenDestinationFolders = true;
-    job.RestrictLocation = 2;
-    job.MaxDistance = -1;
-    job.DownloadOptions.ConnectRetries = 0;
     job.Normalize();
     run.Run(job);
     ASSERT_TRUE(run.ended);

@@ -14,6 +14,7 @@
 #include "ui/common/Speech.h"
 #include "ui/start/Start.h"
 #include "ui/common/UIStrings.h"
+#include "ui/common/WaitCursor.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -32,15 +33,6 @@ bool IsBlankOrControl(char c)
 {
     return static_cast<unsigned char>(c) <= ' ';
 }
-
-// The hourglass while a list of addresses is queued; restored also after an exception.
-class TWaitCursor {
-public:
-    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
 
 bool IsDroppableScheme(const QString& scheme)
 {

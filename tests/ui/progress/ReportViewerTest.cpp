@@ -22,6 +22,20 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+// Waits (at most 20 s) for the report's page to finish loading.
+void WaitUntilLoaded(TReportViewForm& window)
+{
+    QEventLoop wait;
+    QTimer::singleShot(20000, &wait, &QEventLoop::quit);
+    QObject::connect(window.WebBrowser(), &QWebEngineView::loadFinished, &wait, &QEventLoop::quit);
+    if (window.IsLoading())
+        wait.exec();
+}
+
+}  // namespace
+
 TEST(ReportFolder, DeleteTakesOnlyPlainFilesThenTheFolder)
 {
     TTempFolder temp;
@@ -112,17 +126,17 @@ TEST(ReportWindow, SavingAsksOnceBeforeReplacingAndShowsABusyCursorWhileLoading)
     GTEST_SKIP() << "the web engine's own deallocations trip the address sanitizer";
 #endif
     ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
-    TTempFolder temp;
-    TJobResultsReportData data;
-    data.Job.JobName = "Saved";
-    data.EndTime = QDateTime(QDate(2025, 2, 3), QTime(14, 5, 9));
     TCompletedFilesModel files;
     files.AddRow("OK", riSuccess, "/tmp/x.htm");
     TSiteMapModel map;
     map.AddAddress({"http://h", "x.htm"}, "Saved", riSuccess, 0);
+    TJobResultsReportData data;
+    data.Job.JobName = "Saved";
+    data.EndTime = QDateTime(QDate(2025, 2, 3), QTime(14, 5, 9));
     data.ResultsListView = &files;
     data.SiteMapTreeView = &map;
     data.Images = CompletedImageList();
+    TTempFolder temp;
     TReportViewForm window;
     window.SetReportFolder(temp / "Report");
     ASSERT_EQ(QApplication::overrideCursor(), nullptr);
@@ -130,11 +144,7 @@ TEST(ReportWindow, SavingAsksOnceBeforeReplacingAndShowsABusyCursorWhileLoading)
     ASSERT_TRUE(window.ReportLoaded());
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    QEventLoop wait;
-    QTimer::singleShot(20000, &wait, &QEventLoop::quit);
-    QObject::connect(window.WebBrowser(), &QWebEngineView::loadFinished, &wait, &QEventLoop::quit);
-    if (window.IsLoading())
-        wait.exec();
+    WaitUntilLoaded(window);
     ASSERT_FALSE(window.IsLoading());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
@@ -200,11 +210,7 @@ TEST(ReportWindow, ASecondReportWaitsUntilTheFirstHasLoaded)
     EXPECT_TRUE(std::filesystem::exists(first));
     EXPECT_FALSE(std::filesystem::exists(temp / "Report/Second - 2025-02-03 14.05.09.htm"));
 
-    QEventLoop wait;
-    QTimer::singleShot(20000, &wait, &QEventLoop::quit);
-    QObject::connect(window.WebBrowser(), &QWebEngineView::loadFinished, &wait, &QEventLoop::quit);
-    if (window.IsLoading())
-        wait.exec();
+    WaitUntilLoaded(window);
     ASSERT_FALSE(window.IsLoading());
     window.CreateAndDisplayReport(data);
     EXPECT_FALSE(std::filesystem::exists(first));  // the old report's files went first
