@@ -29,10 +29,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 #include <unistd.h>
-#include <system_error>
 
 namespace {
 
@@ -113,7 +113,7 @@ std::string CopyToNewFileBeside(const std::filesystem::path& from, const std::st
 std::string CopyFolderContents(const std::string& source, const std::string& target)
 {
     // Every file is copied whole beside its place first; only then do the copies take their
-    // names, so a failure (a read-only folder, a full disk) leaves no part of the report behind.
+    // names, so a failure to copy (a read-only folder, a full disk) leaves nothing behind.
     std::vector<std::pair<std::string, std::string>> staged;  // copy, final name
     auto discardStaged = [&staged] {
         for (const auto& [copy, name] : staged)
