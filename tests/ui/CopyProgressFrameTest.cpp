@@ -2,6 +2,7 @@
 #include "engine/messages/SpiderOutputMsgTypes.h"
 #include "tests/common/TempFolder.h"
 #include "ui/progress/CopyProgress.h"
+#include "ui/progress/CopyProgressModels.h"
 #include "ui/progress/CopyProgressRules.h"
 #include "ui/progress/ReportViewer.h"
 
@@ -11,6 +12,9 @@
 #include <QTimer>
 #include <QWebEngineView>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -153,6 +157,9 @@ TEST(ResultRules, TextsImagesAndLocations)
     ok.FDownload.FResults.FStatusText = "200";
     EXPECT_EQ(GetResultText(ok, false), "OK");
     ok.FDownload.FLocalFile = temp / "gone.htm";
+    // A file written and gone already (the flattening moved it) is still named: its move follows.
+    EXPECT_EQ(GetDisplayLocationForMessage(ok), temp / "gone.htm");
+    ok.FDownload.FResults.FFileWritten = 0;
     EXPECT_EQ(GetDisplayLocationForMessage(ok), "http://h/page.htm");  // no file: the address, no password
 
     TSpiderOutputMsg& missing = Ended(s, 2, "http://h/missing.htm", "", 404, false);
@@ -545,6 +552,98 @@ TEST_F(CopyProgressFrameTest, ViewActsOnTheFileSelectedInEitherView)
     // A running job leaves the command off in both views.
     Send(s.JobStarted(10, "Next"));
     EXPECT_FALSE(frame->ViewFileButton()->isEnabled());
+}
+
+TEST_F(CopyProgressFrameTest, FlatJobRowsFollowTheFilesMovedUp)
+{
+    // The flattening has moved every file before the page reads the download reports, as it
+    // does when a job ends quickly: only the flat names exist.
+    const std::string site = temp / "site";
+    std::filesystem::create_directories(site);
+    WriteTextFile(site + "/index.html", "home");
+    WriteTextFile(site + "/b.css", "css");
+    Send(s.JobStarted(3, "Flat", false));
+    Send(Ended(s, 1, "http://h/", site + "/h/index.html", 200, true));
+    Send(Ended(s, 2, "http://h/sub/b.css", site + "/h/sub/b.css", 200, true));
+    Send(Ended(s, 3, "http://h/index.html", site + "/h/index.html", 200, true));  // the same file again
+    Send(Ended(s, 4, "http://h/missing.htm", "", 404, false));
+    s.msg.FMsgType = OUTMSG_FLATTEN_STARTED;
+    Send(s.msg);
+    auto movedUp = [&](const std::string& from, const std::string& to) {
+        s.msg.FMsgType = OUTMSG_FILE_MOVED_UP;
+        s.msg.FFlattening.FOldPath = from;
+        s.msg.FFlattening.FNewPath = to;
+        Send(s.msg);
+    };
+    movedUp(site + "/h/sub/b.css", site + "/h/b.css");  // first into its parent, then up again
+    movedUp(site + "/h/b.css", site + "/b.css");
+    movedUp(site + "/h/index.html", site + "/index.html");
+    s.msg.FMsgType = OUTMSG_FLATTEN_ENDED;
+    Send(s.msg);
+    Send(s.JobEnded(JOB_END_COMPLETED));
+
+    const TCompletedFilesModel& files = frame->CompletedFiles();
+    ASSERT_EQ(files.Count(), 3);
+    EXPECT_EQ(files.Row(0).Location.toStdString(), site + "/index.html");
+    EXPECT_EQ(files.Row(1).Location.toStdString(), site + "/b.css");
+    EXPECT_EQ(files.Row(2).Location.toStdString(), "http://h/missing.htm");
+    QTreeView* list = frame->ProcessedFilesList();
+    for (int row : {0, 1}) {
+        list->setCurrentIndex(files.index(row, 0));
+        EXPECT_TRUE(frame->ViewFileButton()->isEnabled()) << row;
+    }
+    list->setCurrentIndex(files.index(2, 0));
+    EXPECT_FALSE(frame->ViewFileButton()->isEnabled());
+}
+
+TEST_F(CopyProgressFrameTest, CellsCutShortShowTheirWholeTextAsATip)
+{
+    std::string page = temp / "index.htm";
+    WriteTextFile(page, "x");
+    Send(s.JobStarted(4, "Tips"));
+    const std::string longAddress = "http://example.com/" + std::string(300, 'a') + "/end.htm";
+    Send(s.Download(OUTMSG_DOWNLOAD_STARTED, 7, longAddress));
+    TSpiderOutputMsg& failed = Ended(s, 1, "http://example.com/tls", "", 0, false);
+    failed.FDownload.FResults.FErrorCodeValid = 1;
+    failed.FDownload.FResults.FErrorCode = 12175;
+    Send(failed);
+    Send(Ended(s, 2, "http://example.com/index.htm", page, 200, true));
+    frame->show();
+    QCoreApplication::processEvents();
+
+    // The tip the view shows for the cell of index; empty when it shows none.
+    auto tipOf = [](QAbstractItemView* view, const QModelIndex& index) {
+        const QPoint at = view->visualRect(index).center();
+        QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(view->viewport(), &help);
+        return help.isAccepted() ? QToolTip::text() : QString();
+    };
+    // The in-progress list: a long address does not fit its column.
+    QTreeWidget* inProgress = frame->InProgressList();
+    const QModelIndex address = inProgress->model()->index(0, 1);
+    EXPECT_NE(tipOf(inProgress, address).indexOf("/end.htm"), -1);
+    EXPECT_EQ(tipOf(inProgress, inProgress->model()->index(0, 0)), "");  // "Downloading" fits
+
+    QTreeView* list = frame->ProcessedFilesList();
+    const TCompletedFilesModel& files = frame->CompletedFiles();
+    ASSERT_EQ(files.Count(), 2);
+    const QString error = files.Row(0).Caption;
+    ASSERT_TRUE(error.startsWith("Error 12175 (")) << error.toStdString();
+    list->header()->resizeSection(0, 90);
+    EXPECT_EQ(tipOf(list, files.index(0, 0)), PlainToolTip(error));
+    EXPECT_EQ(tipOf(list, files.index(1, 0)), "");  // "OK" fits
+    list->header()->resizeSection(0, list->fontMetrics().horizontalAdvance(error) + 80);
+    EXPECT_EQ(tipOf(list, files.index(0, 0)), "");
+
+    // The site map too.
+    frame->SetListVisible(false);
+    QTreeView* tree = frame->ProcessedTreeView();
+    tree->expandAll();
+    tree->header()->setStretchLastSection(false);
+    tree->header()->resizeSection(0, 60);
+    const TSiteMapNode* node = frame->SiteMap().FindNode({"http://example.com", "index.htm"});
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(tipOf(tree, frame->SiteMap().IndexOf(node)), PlainToolTip(node->Text()));
 }
 
 TEST_F(CopyProgressFrameTest, TitlesAndMailAddressesAreShownDecoded)

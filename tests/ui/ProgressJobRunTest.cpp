@@ -27,6 +27,7 @@
 #include <httplib.h>
 
 #include <map>
+#include <set>
 #include <thread>
 
 namespace {
@@ -56,6 +57,73 @@ private:
     int port_ = 0;
 };
 
+// A job for every page of the site at address, without retries.
+TCopyJob WholeSiteJob(const std::string& name, const std::string& folder, const std::string& address)
+{
+    TCopyJob job;
+    job.Clear();
+    job.JobName = name;
+    job.SetDestinationFolder(folder);
+    job.StartingWebAddress.SetFullURL(address);
+    job.RestrictLocation = 2;
+    job.MaxDistance = -1;
+    job.DownloadOptions.ConnectRetries = 0;
+    return job;
+}
+
+// The services a job needs, the Progress and Log pages on the output splitter, and a crawl
+// thread that runs one job until it ends.
+class TJobRun {
+public:
+    explicit TJobRun(const std::string& logFile)
+    {
+        progress.Initialize(&splitter);
+        log.Initialize(&splitter, logFile);
+        splitter.RegisterForSpiderOutput(kJobLogOutputMask, [this](const TSpiderOutputMsg& msg, int32_t) {
+            if (msg.FMsgType == OUTMSG_JOB_ENDED) {
+                ended = true;
+                endCode = msg.FResultCode;
+                loop_.quit();
+            }
+        });
+        splitter.SetAsOutputDestination();
+    }
+
+    // Runs job as job 5 and waits for its end.
+    void Run(const TCopyJob& job)
+    {
+        TSpiderInputMsg start;
+        start.FMsgType = INMSG_START_JOB;
+        start.FJobID = 5;
+        start.FJob.Assign(job);
+        ASSERT_TRUE(input_.PushMessage(start));
+        TSpiderThread crawler;
+        output_.SetTerminatingCheck([&crawler] { return crawler.Terminated(); });
+        crawler.Resume();
+        QTimer::singleShot(60000, &loop_, &QEventLoop::quit);
+        if (!ended)
+            loop_.exec();
+        crawler.Terminate();
+        crawler.WaitFor();
+        splitter.Close();
+    }
+
+    bool ended = false;
+    int32_t endCode = 0;
+
+private:
+    TPasswordManager passwords_;
+    TSpiderInputMessageQueue input_;
+    TSpiderOutputMessageQueue output_;
+    TEngineServices engine_;
+    QEventLoop loop_;
+
+public:
+    TSpiderOutputSplitterForm splitter;
+    TCopyProgressFrame progress;
+    TJobLogFrame log;
+};
+
 }  // namespace
 
 TEST(ProgressJobRun, AJobAgainstALocalServerEndsInTheListsTheReportAndTheLog)
@@ -71,51 +139,14 @@ TEST(ProgressJobRun, AJobAgainstALocalServerEndsInTheListsTheReportAndTheLog)
         {"/img/x.png", {"image/png", std::string(5000, 'p')}},
     });
 
-    TPasswordManager passwords;
-    TSpiderInputMessageQueue input;
-    TSpiderOutputMessageQueue output;
-    TEngineServices engine;
-    TSpiderOutputSplitterForm splitter;
-    TCopyProgressFrame progress;
-    TJobLogFrame log;
-    progress.Initialize(&splitter);
-    log.Initialize(&splitter, temp / "JobLog.csv");
-    bool ended = false;
-    int32_t endCode = 0;
-    QEventLoop loop;
-    splitter.RegisterForSpiderOutput(kJobLogOutputMask, [&](const TSpiderOutputMsg& msg, int32_t) {
-        if (msg.FMsgType == OUTMSG_JOB_ENDED) {
-            ended = true;
-            endCode = msg.FResultCode;
-            loop.quit();
-        }
-    });
-    splitter.SetAsOutputDestination();
-
-    TSpiderInputMsg start;
-    start.FMsgType = INMSG_START_JOB;
-    start.FJobID = 5;
-    start.FJob.Clear();
-    start.FJob.JobName = "Untitled Job 5";
-    start.FJob.SetDestinationFolder(temp / "site");
-    start.FJob.StartingWebAddress.SetFullURL(server.Url("/"));
-    start.FJob.RewriteLinks = true;
-    start.FJob.RestrictLocation = 2;
-    start.FJob.MaxDistance = -1;
-    start.FJob.DownloadOptions.ConnectRetries = 0;
-    ASSERT_TRUE(input.PushMessage(start));
-    TSpiderThread crawler;
-    output.SetTerminatingCheck([&crawler] { return crawler.Terminated(); });
-    crawler.Resume();
-
-    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-    if (!ended)
-        loop.exec();
-    crawler.Terminate();
-    crawler.WaitFor();
-    splitter.Close();
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(endCode, JOB_END_COMPLETED);
+    TJobRun run(temp / "JobLog.csv");
+    TCopyJob job = WholeSiteJob("Untitled Job 5", temp / "site", server.Url("/"));
+    job.RewriteLinks = true;
+    run.Run(job);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.endCode, JOB_END_COMPLETED);
+    TCopyProgressFrame& progress = run.progress;
+    TJobLogFrame& log = run.log;
 
     // The Progress page.
     EXPECT_FALSE(progress.JobRunning());
@@ -157,4 +188,45 @@ TEST(ProgressJobRun, AJobAgainstALocalServerEndsInTheListsTheReportAndTheLog)
     EXPECT_EQ(row->text(jlAddress).toStdString(), server.Url("/"));
     EXPECT_TRUE(std::filesystem::exists(row->text(jlFilename).toStdString()));
     EXPECT_NE(ReadTextFile(temp / "JobLog.csv").find("\"Untitled Job 5 (Home Page)\""), std::string::npos);
+}
+
+TEST(ProgressJobRun, AFlatJobListsEveryFileWhereTheFlatteningPutIt)
+{
+    TTempFolder temp;
+    TPageServer server({
+        {"/", {"text/html", "<html><body><a href=\"index.html\">home</a> <a href=\"docs/a.html\">A</a> "
+                            "<a href=\"docs/deep/b.html\">B</a> <img src=\"img/x.png\"></body></html>"}},
+        {"/index.html", {"text/html", "<html><body>home</body></html>"}},
+        {"/docs/a.html", {"text/html", "<html><body><a href=\"deep/b.html\">B</a></body></html>"}},
+        {"/docs/deep/b.html", {"text/html", "<html><body>B</body></html>"}},
+        {"/img/x.png", {"image/png", std::string(300, 'p')}},
+    });
+    TJobRun run(temp / "JobLog.csv");
+    TCopyJob job = WholeSiteJob("Flat", temp / "flat", server.Url("/"));
+    job.FlattenDestinationFolders = true;
+    job.Normalize();
+    run.Run(job);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.endCode, JOB_END_COMPLETED);
+
+    // Every downloaded file lies in the destination folder itself, and its row names it there.
+    const std::string folder = job.GetDestinationPath();
+    const TCompletedFilesModel& files = run.progress.CompletedFiles();
+    std::set<std::string> named;
+    for (int32_t i = 0; i < files.Count(); ++i) {
+        const std::string location = files.Row(i).Location.toStdString();
+        if (files.Row(i).Image != riSuccess)
+            continue;
+        EXPECT_TRUE(std::filesystem::is_regular_file(location)) << location;
+        EXPECT_EQ(std::filesystem::path(location).parent_path(), std::filesystem::path(folder)) << location;
+        named.insert(location);
+    }
+    std::set<std::string> onDisk;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            onDisk.insert(entry.path().string());
+    EXPECT_EQ(named, onDisk);
+    EXPECT_EQ(onDisk.size(), 4u) << "index.html, a.html, b.html, x.png";
+    // "/" and "/index.html" are one file, and so one row.
+    EXPECT_EQ(files.Count(), 4);
 }

@@ -11,7 +11,9 @@
 #include "ui/start/StartingAddress.h"
 #include "ui/common/UISettings.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -19,6 +21,7 @@
 #include <QRadioButton>
 #include <QCheckBox>
 #include <QToolButton>
+#include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -32,6 +35,7 @@ protected:
     {
         WriteSettingBool("Automation", "ShowJobQueue", false);
         WriteSettingBool("Preferences", "ShowJobDetails", false);
+        WriteSettingBool("Tips", "ShowOnStartup", false);  // a shown window stays the active one
         form_ = std::make_unique<TMainForm>();
         InitAfterFormsCreated(*form_, nullptr);
         start_ = form_->StartPage();
@@ -39,6 +43,7 @@ protected:
     void TearDown() override
     {
         form_.reset();
+        WriteSettingBool("Tips", "ShowOnStartup", true);
     }
 
     void Report(uint8_t type, int32_t jobID, int32_t code = 0)
@@ -114,6 +119,61 @@ TEST_F(StartPageTest, StartingAJobQueuesItAndKeepsHistoriesWithoutCredentials)
     const std::string tooLong = "http://127.0.0.1:9/" + std::string(5000, 'x');
     EXPECT_EQ(start_->StartJobForAddress(tooLong, "long"), 2);
     EXPECT_EQ(ReadHistory(THistoryKind::StartingAddress)[0], "http://127.0.0.1:9/b/");
+}
+
+TEST_F(StartPageTest, YesToCreatingTheFolderGoesOnWithTheButtonPressed)
+{
+    // The queue shown, so that every job the button sends stays in it to be counted.
+    WriteSettingBool("Automation", "ShowJobQueue", true);
+    WriteSettingBool("Automation", "FocusQueueOnJobAdd", false);
+    form_->SetJobQueueVisible(true);
+    start_->OnTemplateMenuItemClick(0);
+    form_->show();
+    QApplication::setActiveWindow(form_.get());
+    QCoreApplication::processEvents();
+    TStartingAddressFrame* page = start_->StartingAddressPage();
+    page->StartingAddressHistory()->setEditText("http://127.0.0.1:9/");
+    QComboBox* box = page->DestinationFolderHistory();
+    QPushButton* button = start_->StartJobButton();
+    TJobQueueFrame* queue = form_->JobQueue();
+    auto typeFolder = [&](const std::string& folder) {
+        box->lineEdit()->setFocus(Qt::OtherFocusReason);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(box->lineEdit()->hasFocus());
+        box->setEditText(QString::fromStdString(folder));
+    };
+
+    // The press moves the focus out of the folder box, and the question's box takes the
+    // release: after Yes the job goes on all the same.
+    const std::string missing = TestHomeFolder() + "/asked/on/start";
+    typeFolder(missing);
+    recorder_.answer = true;
+    QTest::mousePress(button, Qt::LeftButton);
+    EXPECT_EQ(recorder_.captions, std::vector<std::string>{"Folder Does Not Exist"});
+    QCoreApplication::processEvents();
+    QTest::mouseRelease(page->JobName(), Qt::LeftButton);
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(missing)).isDir());
+    ASSERT_EQ(queue->JobCount(), 1);
+    EXPECT_EQ(queue->Slot(0).FJob.DestinationFolder, missing);
+
+    // A click whose release reaches the button adds its job once, not twice.
+    const std::string other = TestHomeFolder() + "/asked/on/click";
+    typeFolder(other);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(recorder_.captions.size(), 2u);
+    ASSERT_EQ(queue->JobCount(), 2);
+    EXPECT_EQ(queue->Slot(1).FJob.DestinationFolder, other);
+
+    // No leaves the box empty and adds nothing.
+    typeFolder(TestHomeFolder() + "/refused");
+    recorder_.answer = false;
+    QTest::mousePress(button, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QTest::mouseRelease(page->JobName(), Qt::LeftButton);
+    EXPECT_EQ(recorder_.captions.size(), 3u);
+    EXPECT_TRUE(box->currentText().isEmpty());
+    EXPECT_EQ(queue->JobCount(), 2);
 }
 
 TEST_F(StartPageTest, EditingAQueuedJobKeepsTheChosenFolderWithoutItsRunSubfolder)

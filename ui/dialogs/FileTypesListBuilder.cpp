@@ -1,7 +1,7 @@
 #include "ui/dialogs/FileTypesListBuilder.h"
 
-#include "engine/services/AppInfo.h"
 #include "engine/services/AppTraceLog.h"
+#include "ui/common/ProgramFiles.h"
 #include "ui/common/UIStrings.h"
 
 #include <QDialogButtonBox>
@@ -123,7 +123,7 @@ TFileTypesListBuilderForm::TFileTypesListBuilderForm(QWidget* parent)
     });
     categoriesListView_->setColumnWidth(0, 160);
     resize(520, 380);
-    SetCategoryFilesFolder(GetProgramFolder());
+    SetCategoryFilesFolder(GetProgramFilesFolder());
     UpdateLanguageLabels();
 }
 

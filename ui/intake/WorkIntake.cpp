@@ -14,6 +14,7 @@
 #include "ui/common/Speech.h"
 #include "ui/start/Start.h"
 #include "ui/common/UIStrings.h"
+#include "ui/common/WaitCursor.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -33,26 +34,51 @@ bool IsBlankOrControl(char c)
     return static_cast<unsigned char>(c) <= ' ';
 }
 
-// The hourglass while a list of addresses is queued; restored also after an exception.
-class TWaitCursor {
-public:
-    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
-
-QStringList LocalFilesOf(const QMimeData* data)
+bool IsDroppableScheme(const QString& scheme)
 {
-    QStringList files;
-    if (data && data->hasUrls())
-        for (const QUrl& url : data->urls())
-            if (url.isLocalFile())
-                files.append(url.toLocalFile());
-    return files;
+    return scheme.compare("http", Qt::CaseInsensitive) == 0 || scheme.compare("https", Qt::CaseInsensitive) == 0 ||
+           scheme.compare("ftp", Qt::CaseInsensitive) == 0;
+}
+
+// The addresses of text/x-moz-url: an address line, then a title line, for each link; written
+// in UTF-16 by the browsers that offer it, in UTF-8 by some others.
+QList<QUrl> MozillaLinksOf(const QByteArray& bytes)
+{
+    QString text;
+    if (bytes.size() % 2 == 0 && bytes.contains('\0'))
+        text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+    else
+        text = QString::fromUtf8(bytes);
+    text.remove(QChar(0xFEFF));
+    text.remove(QChar(0));
+    QList<QUrl> links;
+    const QStringList lines = text.split('\n');
+    for (qsizetype i = 0; i < lines.size(); i += 2) {
+        const QString line = lines[i].trimmed();
+        if (!line.isEmpty())
+            links.append(QUrl(line));
+    }
+    return links;
 }
 
 }  // namespace
+
+std::vector<TDroppedItem> DroppedItemsOf(const QMimeData* data)
+{
+    std::vector<TDroppedItem> items;
+    if (!data)
+        return items;
+    const QList<QUrl> urls =
+        data->hasUrls() ? data->urls()
+        : data->hasFormat("text/x-moz-url") ? MozillaLinksOf(data->data("text/x-moz-url")) : QList<QUrl>();
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile())
+            items.push_back({url.toLocalFile(), false});
+        else if (url.isValid() && IsDroppableScheme(url.scheme()))
+            items.push_back({url.toString(QUrl::FullyEncoded), true});
+    }
+    return items;
+}
 
 std::vector<TCommandLineStep> PlanCommandLine(const QStringList& params,
                                               const std::function<bool(const QString&)>& isFile)
@@ -221,14 +247,48 @@ void TWorkIntake::ProcessCommandLine()
 
 void TWorkIntake::OpenFiles(const QStringList& files, int mode)
 {
-    // Files dropped on the Browse page are its slides.
+    std::vector<TDroppedItem> items;
+    items.reserve(static_cast<size_t>(files.size()));
+    for (const QString& file : files)
+        items.push_back({file, false});
+    OpenItems(items, mode);
+}
+
+void TWorkIntake::OpenItems(const std::vector<TDroppedItem>& items, int mode)
+{
+    // Files dropped on the Browse page are its slides; an address is no file and is passed by,
+    // as a shortcut file is.
     if (mode == omDropped && form_.ActivePage() == pgBrowse) {
+        QStringList files;
+        for (const TDroppedItem& item : items)
+            if (!item.address)
+                files.append(item.text);
         if (auto* browse = qobject_cast<TIEViewFrame*>(form_.Page(pgBrowse)))
             browse->AddDroppedFiles(files);
         return;
     }
-    const bool edit = mode == omEdit || (mode == omDropped && files.size() == 1 && form_.ActivePage() == pgStart);
-    for (const QString& file : files) {
+    const bool edit = mode == omEdit || (mode == omDropped && items.size() == 1 && form_.ActivePage() == pgStart);
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].address) {
+            // A run of dropped addresses is queued as one lot, as a list of addresses is.
+            size_t end = i + 1;
+            while (!edit && end < items.size() && items[end].address)
+                ++end;
+            if (end - i > 1) {
+                std::vector<std::string> addresses;
+                addresses.reserve(end - i);
+                for (size_t j = i; j < end; ++j)
+                    addresses.push_back(items[j].text.toStdString());
+                TWaitCursor cursor;
+                if (form_.StartPage()->StartJobsForAddresses(addresses) == 1)
+                    return;
+                i = end - 1;
+            } else if (!OpenShortcutAddress(items[i].text.toStdString(), edit)) {
+                return;
+            }
+            continue;
+        }
+        const QString& file = items[i].text;
         const std::string path = file.toStdString();
         const QString ext = QFileInfo(file).suffix().toLower();
         if (ext == "gcj") {
@@ -238,11 +298,7 @@ void TWorkIntake::OpenFiles(const QStringList& files, int mode)
                 return;
         } else if (ext == "url") {
             const std::string address = ExtractURLFromShortcutFile(path);
-            if (address.empty())
-                continue;
-            if (edit)
-                form_.StartPage()->SetAddressForEdit(address);
-            else if (form_.StartPage()->StartJobForAddress(address, "") == 1)
+            if (!address.empty() && !OpenShortcutAddress(address, edit))
                 return;
         } else if (ext == "txt" && form_.ActivePage() == pgJobQueue) {
             QFile text(file);
@@ -251,6 +307,15 @@ void TWorkIntake::OpenFiles(const QStringList& files, int mode)
             OpenURLList(CleanURLList(SplitTextLines(text.readAll().toStdString())), omDropped);
         }
     }
+}
+
+bool TWorkIntake::OpenShortcutAddress(const std::string& address, bool edit)
+{
+    if (edit) {
+        form_.StartPage()->SetAddressForEdit(address);
+        return true;
+    }
+    return form_.StartPage()->StartJobForAddress(address, "") != 1;
 }
 
 void TWorkIntake::OpenURLList(const std::vector<std::string>& addresses, int mode)
@@ -297,16 +362,16 @@ bool TWorkIntake::eventFilter(QObject* watched, QEvent* event)
     if (watched == &form_) {
         if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
             auto* drag = static_cast<QDragMoveEvent*>(event);
-            if (!LocalFilesOf(drag->mimeData()).isEmpty()) {
+            if (!DroppedItemsOf(drag->mimeData()).empty()) {
                 drag->acceptProposedAction();
                 return true;
             }
         } else if (event->type() == QEvent::Drop) {
             auto* drop = static_cast<QDropEvent*>(event);
-            const QStringList files = LocalFilesOf(drop->mimeData());
-            if (!files.isEmpty()) {
+            const std::vector<TDroppedItem> items = DroppedItemsOf(drop->mimeData());
+            if (!items.empty()) {
                 drop->acceptProposedAction();
-                OpenFiles(files, omDropped);
+                OpenItems(items, omDropped);
                 return true;
             }
         }

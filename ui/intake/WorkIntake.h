@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+class QMimeData;
 class TMainForm;
 class TURLScrapeHotkey;
 
@@ -43,6 +44,16 @@ std::string ExtractURLFromShortcutFile(const std::string& path);
 // The clean address list of the clipboard's plain text.
 std::vector<std::string> ExtractURLListFromClipboard();
 
+// One thing dropped on the window: a local file, or an address as a web browser drags a link.
+struct TDroppedItem {
+    QString text;  // the file's path or the address
+    bool address = false;
+};
+// The local files and the http, https and ftp addresses of a drop, in order: from its list of
+// addresses (text/uri-list), else from a browser's links (text/x-moz-url). Other addresses
+// (javascript:, data:, mailto: ...) are left out.
+std::vector<TDroppedItem> DroppedItemsOf(const QMimeData* data);
+
 class TWorkIntake : public QObject {
     Q_OBJECT
 public:
@@ -70,6 +81,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // OpenFiles for files and addresses: a dropped address is taken as a dropped shortcut file
+    // naming it.
+    void OpenItems(const std::vector<TDroppedItem>& items, int mode);
+    // The address of a shortcut: edited, or started; False when the queue is full.
+    bool OpenShortcutAddress(const std::string& address, bool edit);
+
     TMainForm& form_;
     TURLScrapeHotkey* hotkey_ = nullptr;
     bool suppressNextClipboardChange_ = false;

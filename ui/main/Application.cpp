@@ -1,11 +1,18 @@
 #include "ui/main/Application.h"
 
+#include "Version.h"
+
 #include "engine/services/AppTraceLog.h"
 #include "ui/main/Main.h"
 
 #include <QTimer>
 
-TGleaneryApplication::TGleaneryApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TGleaneryApplication::TGleaneryApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    // Boxes without a caption, and the desktop, name the product, not the executable.
+    setApplicationDisplayName(QStringLiteral(GLEANERY_PRODUCT_NAME));
+    setDesktopFileName(QStringLiteral("gleanery"));
+}
 
 bool TGleaneryApplication::notify(QObject* receiver, QEvent* event)
 {

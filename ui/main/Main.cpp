@@ -19,6 +19,7 @@
 #include "ui/start/Start.h"
 #include "ui/dialogs/TipOfTheDay.h"
 #include "ui/common/MessageBoxes.h"
+#include "ui/common/ProgramFiles.h"
 #include "ui/preferences/PreferenceGetters.h"
 #include "ui/preferences/Preferences.h"
 #include "ui/intake/RegisterFileType.h"
@@ -97,7 +98,7 @@ void InitPathsAndOptions()
         languages->SetDeleteQuestion([](const std::string& text, const std::string& caption) {
             return ShowMessageBox(nullptr, QStr(text), QStr(caption), TBoxIcon::Question, true);
         });
-        languages->SetLanguagesFolder(GetProgramFolder() + "Languages/");
+        languages->SetLanguagesFolder(GetProgramFilesFolder() + "Languages/");
     }
     if (TSavedOptions* options = TSavedOptions::Instance())
         options->SetINIFolder(GetDataFolder());
@@ -487,7 +488,7 @@ bool TMainForm::SetProgressTabVisible(bool on)
 
 void TMainForm::ShowHelp()
 {
-    std::string file = GetProgramFolder() + "help/help.htm";
+    std::string file = GetProgramFilesFolder() + "help/help.htm";
     if (QFileInfo(QString::fromStdString(file)).isFile())
         TryShellExecute(this, file, "open");
     else
@@ -638,7 +639,7 @@ void TMainForm::showEvent(QShowEvent* event)
 
 void TMainForm::OnStartupUIComplete()
 {
-    tipOfTheDay_->SetTipsFolder(QStr(GetProgramFolder()) + "Languages/");
+    tipOfTheDay_->SetTipsFolder(QStr(GetProgramFilesFolder()) + "Languages/");
     if (GetShowTipsOnStartup())
         ShowTipOfTheDay();
     LoadSavedQueueOnce();

@@ -4,6 +4,7 @@
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/messages/SpiderOutputMsgTypes.h"
 #include "engine/services/ThreadSafeFileOps.h"
+#include "ui/progress/CellToolTipDelegate.h"
 #include "ui/progress/CopyProgressRules.h"
 #include "ui/options/FileCountAndSize.h"
 #include "ui/main/Main.h"
@@ -16,6 +17,7 @@
 #include "ui/main/SpiderOutputSplitter.h"
 #include "ui/common/TryShellExe.h"
 #include "ui/common/UIStrings.h"
+#include "ui/common/WaitCursor.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -194,6 +196,7 @@ void TCopyProgressFrame::CreateControls()
     connect(processedFilesList_, &QTreeView::doubleClicked, this, &TCopyProgressFrame::ProcessedFilesListDblClick);
     connect(processedFilesList_, &QTreeView::customContextMenuRequested, this,
             &TCopyProgressFrame::ProcessedFilesListContextPopup);
+    processedFilesList_->setItemDelegate(new TCellToolTipDelegate(processedFilesList_));
     views_->addWidget(processedFilesList_);
 
     treePanel_ = new QWidget(views_);
@@ -206,6 +209,7 @@ void TCopyProgressFrame::CreateControls()
     processedTreeView_->setUniformRowHeights(true);
     processedTreeView_->setIndentation(19);
     processedTreeView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    processedTreeView_->setItemDelegate(new TCellToolTipDelegate(processedTreeView_));
     connect(processedTreeView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TCopyProgressFrame::ProcessedTreeViewChange);
     connect(processedTreeView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -242,6 +246,7 @@ void TCopyProgressFrame::CreateControls()
     inProgressList_->setColumnWidth(colDone, 60);
     inProgressList_->setColumnWidth(colETA, 60);
     inProgressList_->setMinimumHeight(110);
+    inProgressList_->setItemDelegate(new TCellToolTipDelegate(inProgressList_));
     connect(inProgressList_, &QTreeWidget::customContextMenuRequested, this,
             &TCopyProgressFrame::InProgressListContextPopup);
     inProgressLayout->addWidget(inProgressList_);
@@ -1054,6 +1059,7 @@ void TCopyProgressFrame::ProcessedFilesListContextPopup(const QPoint& pos)
 
 void TCopyProgressFrame::ShowReportButtonClick()
 {
+    TWaitCursor wait;
     if (!reportWindow_) {
         reportWindow_ = std::make_unique<TReportViewForm>();
         reportWindow_->PlaceOn(window());

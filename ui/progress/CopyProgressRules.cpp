@@ -75,6 +75,15 @@ std::string ShownAddress(const TURL& url)
 
 constexpr uint8_t kFilterPreviouslyDownloaded = 14;
 
+// A file the download wrote is named even when it is gone by the time the report is read: the
+// flattening at the end of a job may have moved it already, and its reports follow.
+bool HasLocalFile(const TFileDownloadMsg& download)
+{
+    if (download.FLocalFile.empty())
+        return false;
+    return download.FResults.FFileWritten || SafeFileExists(download.FLocalFile);
+}
+
 }  // namespace
 
 std::string GetDisplayLocationForMessage(const TSpiderOutputMsg& msg)
@@ -101,7 +110,7 @@ std::string GetDisplayLocationForMessage(const TSpiderOutputMsg& msg)
             location = results.FFilterCode == kFilterPreviouslyDownloaded ? download.FLocalFile
                                                                           : ShownAddress(download.FURL);
         else
-            location = SafeFileExists(download.FLocalFile) ? download.FLocalFile : ShownAddress(download.FURL);
+            location = HasLocalFile(download) ? download.FLocalFile : ShownAddress(download.FURL);
         break;
     default:
         break;

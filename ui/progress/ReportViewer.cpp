@@ -9,6 +9,7 @@
 #include "ui/common/MessageBoxes.h"
 #include "ui/common/UISettings.h"
 #include "ui/common/UIStrings.h"
+#include "ui/common/WaitCursor.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -29,19 +30,13 @@
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
+
+#include <unistd.h>
 
 namespace {
 
 const char* const kUnit = "ReportViewer";
-
-// The hourglass for the lifetime of the object.
-class TWaitCursor {
-public:
-    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-};
 
 }  // namespace
 
@@ -68,28 +63,116 @@ void DeleteFolderAndContents(const std::string& folder)
     }
 }
 
-std::string CopyFolderContents(const std::string& source, const std::string& target)
+std::vector<std::string> PlainFileNames(const std::string& folder)
 {
     namespace fs = std::filesystem;
-    std::string error;
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+        std::error_code typeError;
+        if (entry.is_regular_file(typeError))
+            names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> ExistingNames(const std::vector<std::string>& names, const std::string& target)
+{
+    std::vector<std::string> existing;
+    for (const std::string& name : names) {
+        std::error_code ec;
+        if (std::filesystem::symlink_status(target + "/" + name, ec).type() != std::filesystem::file_type::not_found)
+            existing.push_back(name);
+    }
+    return existing;
+}
+
+namespace {
+
+// Copies from to a new file beside to that no other name holds; its path, empty on failure
+// (the last error is set and nothing is left behind).
+std::string CopyToNewFileBeside(const std::filesystem::path& from, const std::string& to)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string staged = to + ".part" + (attempt ? std::to_string(attempt) : std::string());
+        // Without overwrite_existing the copy never replaces what is there.
+        if (fs::copy_file(from, staged, fs::copy_options::none, ec))
+            return staged;
+        if (ec != std::errc::file_exists)
+            break;
+    }
+    SetLastErrorFromErrno(ec.value());
+    return std::string();
+}
+
+}  // namespace
+
+std::string CopyFolderContents(const std::string& source, const std::string& target)
+{
+    // Every file is copied whole beside its place first; only then do the copies take their
+    // names, so a failure to copy (a read-only folder, a full disk) leaves nothing behind.
+    std::vector<std::pair<std::string, std::string>> staged;  // copy, final name
+    auto discardStaged = [&staged] {
+        for (const auto& [copy, name] : staged)
+            ::unlink(copy.c_str());
+        staged.clear();
+    };
     try {
-        for (const fs::directory_entry& entry : fs::directory_iterator(source)) {
-            if (!entry.is_regular_file())
-                continue;
-            std::string to = target + "/" + entry.path().filename().string();
+        const std::vector<std::string> names = PlainFileNames(source);
+        // A folder of a file's name could not be replaced: found before anything is written.
+        for (const std::string& name : names) {
             std::error_code ec;
-            fs::copy_file(entry.path(), to, fs::copy_options::overwrite_existing, ec);
-            if (ec) {
-                SetLastErrorFromErrno(ec.value());
-                LogAPIError("CopyFile " + entry.path().string() + " " + to, "CopyFolderContents", kUnit);
-                error = GetLastErrorText();
+            if (std::filesystem::is_directory(std::filesystem::symlink_status(target + "/" + name, ec))) {
+                SetLastErrorCode(errc::AlreadyExists);
+                LogAPIError("CopyFile " + source + "/" + name + " " + target + "/" + name, "CopyFolderContents",
+                            kUnit);
+                return target + "/" + name + ": " + GetLastErrorText();
             }
+        }
+        for (const std::string& name : names) {
+            const std::string from = source + "/" + name;
+            const std::string to = target + "/" + name;
+            std::string copy = CopyToNewFileBeside(from, to);
+            if (copy.empty()) {
+                const std::string error = GetLastErrorText();
+                LogAPIError("CopyFile " + from + " " + to, "CopyFolderContents", kUnit);
+                discardStaged();
+                return error;
+            }
+            staged.emplace_back(std::move(copy), to);
+        }
+        for (size_t i = 0; i < staged.size(); ++i) {
+            if (::rename(staged[i].first.c_str(), staged[i].second.c_str()) == 0)
+                continue;
+            SetLastErrorFromErrno(errno);
+            const std::string error = GetLastErrorText();
+            LogAPIError("MoveFile " + staged[i].first + " " + staged[i].second, "CopyFolderContents", kUnit);
+            staged.erase(staged.begin(), staged.begin() + static_cast<std::ptrdiff_t>(i));
+            discardStaged();
+            return error;
         }
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "CopyFolderContents", kUnit);
-        error = e.what();
+        discardStaged();
+        return e.what();
     }
-    return error;
+    return std::string();
+}
+
+QString ReportOverwriteQuestion(const std::vector<std::string>& existing, const std::string& target)
+{
+    if (existing.size() == 1)
+        return QStr(target + "/" + existing.front()) + " already exists.\nDo you want to replace it?";
+    constexpr size_t kMostNames = 10;
+    QString text = QString("%1 files of the report already exist in %2:\n").arg(existing.size()).arg(QStr(target));
+    for (size_t i = 0; i < existing.size() && i < kMostNames; ++i)
+        text += QStr(existing[i]) + "\n";
+    if (existing.size() > kMostNames)
+        text += "...\n";
+    return text + "Do you want to replace them?";
 }
 
 QRect PlaceReportWindow(const QSize& frameSize, const QRect& ownerFrame, const QRect& available)
@@ -137,7 +220,10 @@ TReportViewForm::TReportViewForm(QWidget* parent) : QWidget(parent, Qt::Window)
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     settings->setDefaultTextEncoding("utf-8");
     connect(webBrowser_, &QWebEngineView::loadStarted, this, [this] { loading_ = true; });
-    connect(webBrowser_, &QWebEngineView::loadFinished, this, [this](bool) { loading_ = false; });
+    connect(webBrowser_, &QWebEngineView::loadFinished, this, [this](bool) {
+        loading_ = false;
+        loadingCursor_.reset();
+    });
     layout->addWidget(webBrowser_, 1);
     UpdateLanguageLabels();
 }
@@ -202,6 +288,8 @@ void TReportViewForm::CreateAndDisplayReport(const TJobResultsReportData& data)
         if (data.CreateJobResultsReport(reportFolder_, reportPath_)) {
             saveFolderDefault_ = data.Job.GetDestinationPath();
             loading_ = true;
+            // The first report also starts the web engine: seconds without a sign of work.
+            loadingCursor_.emplace();
             webBrowser_->load(QUrl::fromLocalFile(QString::fromStdString(reportPath_)));
             reportLoaded_ = true;
             show();
@@ -221,9 +309,24 @@ void TReportViewForm::SaveButtonClick()
         return;
     while (folder.size() > 1 && folder.endsWith('/'))
         folder.chop(1);
-    std::string error = CopyFolderContents(reportFolder_, StdStr(folder));
-    if (!error.empty())
-        ShowMessageBox(this, QStr(error), windowTitle(), TBoxIcon::Error);
+    SaveReportTo(StdStr(folder));
+}
+
+bool TReportViewForm::SaveReportTo(const std::string& folder)
+{
+    if (reportFolder_.empty() || !reportLoaded_)
+        return false;
+    // One question for the report and its images together.
+    const std::vector<std::string> existing = ExistingNames(PlainFileNames(reportFolder_), folder);
+    if (!existing.empty() &&
+        !ShowMessageBox(this, ReportOverwriteQuestion(existing, folder), windowTitle(), TBoxIcon::Question, true))
+        return false;
+    const std::string error = CopyFolderContents(reportFolder_, folder);
+    if (error.empty())
+        return true;
+    ShowMessageBox(this, QStr("The report was not saved in " + folder + ":\n" + error), windowTitle(),
+                   TBoxIcon::Error);
+    return false;
 }
 
 bool TReportViewForm::HasDocument() const

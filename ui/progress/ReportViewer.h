@@ -2,11 +2,16 @@
 // The report window: shows a job report from the report folder in a web view that runs no
 // script, and saves (copies) it to a folder, prints it, previews it or sets up the page. Prints
 // and previews are drawn from the report file itself (TReportPrintDocument), not by the web view.
+#include "ui/common/WaitCursor.h"
+
 #include <QRect>
+#include <QString>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QPrinter;
 class QToolButton;
@@ -16,9 +21,16 @@ class TReportPrintDocument;
 
 // Deletes the plain files directly in folder, then the folder. Failures are logged.
 void DeleteFolderAndContents(const std::string& folder);
-// Copies the plain files directly in source into target, replacing files there; the error text
-// of the last failure, empty when every copy worked.
+// Copies the plain files directly in source into target, replacing files there. All or none:
+// on a failure the files already copied are taken away again and the error text is given;
+// empty when every file is in place.
 std::string CopyFolderContents(const std::string& source, const std::string& target);
+// The names of the plain files directly in folder, in name order.
+std::vector<std::string> PlainFileNames(const std::string& folder);
+// Those of names that target already holds (files, folders or links).
+std::vector<std::string> ExistingNames(const std::vector<std::string>& names, const std::string& target);
+// The question asked before a saved report replaces the files existing in target.
+QString ReportOverwriteQuestion(const std::vector<std::string>& existing, const std::string& target);
 
 // Where the report window goes: its frame of frameSize centred on the owner's frame, made no
 // larger than the available screen area and moved inside it, so its title bar stays in reach.
@@ -38,6 +50,9 @@ public:
     void CreateAndDisplayReport(const TJobResultsReportData& data);
 
     void SaveButtonClick();
+    // Saves the shown report and its images into folder, asking once before replacing files
+    // there; a failure is shown. True when saved.
+    bool SaveReportTo(const std::string& folder);
     void PageSetupButtonClick();
     void PrintPreviewButtonClick();
     void PrintButtonClick();
@@ -73,4 +88,5 @@ private:
     std::string reportPath_;
     bool reportLoaded_ = false;
     bool loading_ = false;
+    std::optional<TWaitCursor> loadingCursor_;  // from the report's creation until it has loaded
 };

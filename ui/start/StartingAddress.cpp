@@ -12,6 +12,7 @@
 #include "ui/common/UISettings.h"
 #include "ui/common/UIStrings.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QStyle>
@@ -351,19 +353,31 @@ void TStartingAddressFrame::FocusChanged(QWidget* old, QWidget* now)
     auto inFolderBox = [this](QWidget* w) {
         return w == destinationFolderHistory_ || destinationFolderHistory_->isAncestorOf(w);
     };
-    if (inFolderBox(old) && now && !inFolderBox(now) && now->window() == window())
-        DestinationFolderExit();
+    if (inFolderBox(old) && now && !inFolderBox(now) && now->window() == window()) {
+        // A press on a button moves the focus before the button sees it; a box shown in between
+        // takes the release, and the press would be lost. After a Yes the button goes on.
+        QPointer<QAbstractButton> button = qobject_cast<QAbstractButton*>(now);
+        if (DestinationFolderExit() && button)
+            QMetaObject::invokeMethod(
+                this,
+                [button] {
+                    if (button && button->isDown() && button->isEnabled())
+                        button->click();
+                },
+                Qt::QueuedConnection);
+    }
     // The edited job follows the page while the user moves around the Start page.
     if (!(now && isAncestorOf(now)))
         SaveToCopyJob();
 }
 
-void TStartingAddressFrame::DestinationFolderExit()
+bool TStartingAddressFrame::DestinationFolderExit()
 {
     // The boxes below move the focus; the text they leave behind is not checked again.
     if (checkingFolder_ || destinationFolderHistory_->currentText() == checkedFolder_)
-        return;
+        return false;
     checkingFolder_ = true;
+    bool created = false;
     std::string text = Trim(StdStr(destinationFolderHistory_->currentText()));
     if (!text.empty()) {
         if (text.size() > 1 && text.back() == '/')
@@ -373,11 +387,15 @@ void TStartingAddressFrame::DestinationFolderExit()
             text = GetMyDocumentsFolder() + "/My Copied Sites";
         }
         destinationFolderHistory_->setEditText(QStr(text));
+        const bool existed = QFileInfo(QStr(text)).isDir();
         if (!TryToEnsureFolderExists(this, text))
             destinationFolderHistory_->setEditText(QString());
+        else
+            created = !existed;
     }
     checkedFolder_ = destinationFolderHistory_->currentText();
     checkingFolder_ = false;
+    return created;
 }
 
 void TStartingAddressFrame::BrowseDestinationButtonClick()

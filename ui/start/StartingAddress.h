@@ -44,8 +44,9 @@ public:
     void PopulateHistoryListsWithDefaults();
 
     // The checks when the focus leaves the folder box: drive roots, missing folders. A text
-    // already checked is not checked again.
-    void DestinationFolderExit();
+    // already checked is not checked again. True when the folder was missing and the user had
+    // it created.
+    bool DestinationFolderExit();
 
     QLineEdit* JobName() const { return jobName_; }
     QComboBox* StartingAddressHistory() const { return startingAddressHistory_; }

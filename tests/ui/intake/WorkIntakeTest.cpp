@@ -143,10 +143,32 @@ protected:
         for (const QString& f : files)
             urls.append(QUrl::fromLocalFile(f));
         data.setUrls(urls);
+        DropData(data);
+    }
+    // Drags data over the window and drops it; True when the window took the drag.
+    bool DropData(const QMimeData& data)
+    {
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        enter.ignore();
         QCoreApplication::sendEvent(form_.get(), &enter);  // a drop is taken only after its enter
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(form_.get(), &drop);
+        return enter.isAccepted();
+    }
+    // A link dragged out of a web browser: its address as a list of addresses, and as the
+    // browser's own link with its title (UTF-16).
+    bool DropLinks(const QStringList& addresses, bool asMozillaLink = false)
+    {
+        QMimeData data;
+        if (asMozillaLink) {
+            QString text;
+            for (const QString& a : addresses)
+                text += a + "\n" + "Title of " + a + "\n";
+            data.setData("text/x-moz-url", QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2));
+        } else {
+            data.setData("text/uri-list", (addresses.join("\r\n") + "\r\n").toUtf8());
+        }
+        return DropData(data);
     }
 
     void SetClipboardMode(int mode)
@@ -274,6 +296,76 @@ TEST_F(WorkIntakeTest, DroppedJobFilesAreEditedOnTheStartPageAndQueuedElsewhere)
     Drop({QString::fromStdString(folder_ + "broken.GCJ"), first});
     EXPECT_EQ(form_->JobQueue()->JobCount(), 3);
     EXPECT_EQ(recorder_.boxes.size(), 1u);
+}
+
+TEST_F(WorkIntakeTest, ALinkDraggedFromABrowserIsTakenAsADroppedShortcut)
+{
+    // On the Start page one link is edited, as one dropped shortcut is.
+    form_->MoveFocusToPage(pgStart);
+    EXPECT_TRUE(DropLinks({"http://127.0.0.1:9/edited/"}));
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 0);
+    EXPECT_EQ(EditedAddress(), "http://127.0.0.1:9/edited/");
+
+    // Elsewhere it is queued; so are several links, and the links a browser drags as its own.
+    form_->MoveFocusToPage(pgPreferences);
+    EXPECT_TRUE(DropLinks({"https://127.0.0.1:9/a/"}));
+    EXPECT_TRUE(DropLinks({"ftp://127.0.0.1:9/b/", "HTTP://127.0.0.1:9/c/"}, true));
+    form_->MoveFocusToPage(pgStart);
+    EXPECT_TRUE(DropLinks({"http://127.0.0.1:9/d/", "http://127.0.0.1:9/e/"}));
+    EXPECT_EQ(QueuedAddresses(), (std::vector<std::string>{"https://127.0.0.1:9/a/", "ftp://127.0.0.1:9/b/",
+                                                           "http://127.0.0.1:9/c/", "http://127.0.0.1:9/d/",
+                                                           "http://127.0.0.1:9/e/"}));
+    // A shortcut file and a link dropped together are both taken, in order.
+    WriteText(folder_ + "site.url", "[InternetShortcut]\r\nURL=http://127.0.0.1:9/short/\r\n");
+    QMimeData mixed;
+    mixed.setUrls({QUrl("http://127.0.0.1:9/f/"), QUrl::fromLocalFile(QString::fromStdString(folder_ + "site.url"))});
+    EXPECT_TRUE(DropData(mixed));
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 7);
+    EXPECT_EQ(QueuedAddresses()[6], "http://127.0.0.1:9/short/");
+    EXPECT_TRUE(recorder_.boxes.empty());
+
+    // On the Browse page a link is no slide, as a shortcut is none.
+    form_->MoveFocusToPage(pgBrowse);
+    EXPECT_TRUE(DropLinks({"http://127.0.0.1:9/slide/"}));
+    form_->MoveFocusToPage(pgPreferences);
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 7);
+}
+
+TEST_F(WorkIntakeTest, DroppedLinksThatCannotBeJobsAreRefused)
+{
+    form_->MoveFocusToPage(pgPreferences);
+    // Script and mail addresses are not taken at all; a file address is a dropped file, and a
+    // file that is no job, shortcut or list is passed by.
+    EXPECT_FALSE(DropLinks({"javascript:alert(1)"}));
+    EXPECT_FALSE(DropLinks({"javascript:void(0)"}, true));
+    EXPECT_FALSE(DropLinks({"mailto:bob@example.com"}, true));
+    DropLinks({"file:///etc/passwd"});
+    DropLinks({"file:///etc/hostname"}, true);
+    QMimeData plain;
+    plain.setText("http://127.0.0.1:9/only-text/");
+    EXPECT_FALSE(DropData(plain));
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 0);
+    EXPECT_TRUE(recorder_.boxes.empty());
+
+    // An address too long is refused as a typed one is: with the queue's box, and no job.
+    const QString tooLong = "http://127.0.0.1:9/" + QString(5000, 'x');
+    EXPECT_TRUE(DropLinks({tooLong}));
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 0);
+    ASSERT_EQ(recorder_.captions, std::vector<std::string>{"Cannot Add Job"});
+
+    // A thousand links fill the queue in one lot, with no box.
+    recorder_.captions.clear();
+    QStringList many;
+    for (int i = 0; i < 1000; ++i)
+        many << QString("http://127.0.0.1:9/many/%1/").arg(i);
+    EXPECT_TRUE(DropLinks(many));
+    ASSERT_EQ(form_->JobQueue()->JobCount(), 1000);
+    EXPECT_EQ(QueuedAddresses()[999], "http://127.0.0.1:9/many/999/");
+    EXPECT_TRUE(recorder_.captions.empty());
+    // The queue is full now: one more is refused with the queue's word.
+    EXPECT_TRUE(DropLinks({"http://127.0.0.1:9/one-more/"}));
+    EXPECT_EQ(form_->JobQueue()->JobCount(), 1000);
+    EXPECT_EQ(recorder_.captions, std::vector<std::string>{"Cannot Add Job"});
 }
 
 TEST_F(WorkIntakeTest, TextFilesOfAddressesCountOnlyOnTheJobQueuePage)

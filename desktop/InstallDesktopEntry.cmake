@@ -1,0 +1,37 @@
+# Run by cmake --install: writes the desktop entry with the installed program's path and
+# installs it, then refreshes the desktop's databases of a live (not staged) install.
+if(IS_ABSOLUTE "${GLEANERY_BINDIR}")
+  set(program "${GLEANERY_BINDIR}/gleanery")
+else()
+  set(program "${CMAKE_INSTALL_PREFIX}/${GLEANERY_BINDIR}/gleanery")
+endif()
+if(IS_ABSOLUTE "${GLEANERY_DATADIR}")
+  set(datadir "${GLEANERY_DATADIR}")
+else()
+  set(datadir "${CMAKE_INSTALL_PREFIX}/${GLEANERY_DATADIR}")
+endif()
+
+# An Exec argument with characters the desktop entry reserves is quoted, and inside the quotes
+# '"', '`', '$' and '\' are escaped; a backslash is written twice again as a string value.
+if(program MATCHES "[^A-Za-z0-9_./+,:@=-]")
+  string(REPLACE "\\" "\\\\\\\\" quoted "${program}")
+  string(REPLACE "\"" "\\\\\"" quoted "${quoted}")
+  string(REPLACE "`" "\\\\`" quoted "${quoted}")
+  string(REPLACE "$" "\\\\$" quoted "${quoted}")
+  set(GLEANERY_EXEC "\"${quoted}\"")
+else()
+  set(GLEANERY_EXEC "${program}")
+endif()
+configure_file("${GLEANERY_DESKTOP_IN}" "${GLEANERY_DESKTOP_OUT}" @ONLY)
+file(INSTALL DESTINATION "${datadir}/applications" TYPE FILE FILES "${GLEANERY_DESKTOP_OUT}")
+
+if("$ENV{DESTDIR}" STREQUAL "")
+  find_program(GLEANERY_UPDATE_MIME update-mime-database)
+  if(GLEANERY_UPDATE_MIME)
+    execute_process(COMMAND "${GLEANERY_UPDATE_MIME}" "${datadir}/mime" OUTPUT_QUIET ERROR_QUIET)
+  endif()
+  find_program(GLEANERY_UPDATE_DESKTOP update-desktop-database)
+  if(GLEANERY_UPDATE_DESKTOP)
+    execute_process(COMMAND "${GLEANERY_UPDATE_DESKTOP}" "${datadir}/applications" OUTPUT_QUIET ERROR_QUIET)
+  endif()
+endif()
