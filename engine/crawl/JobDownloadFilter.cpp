@@ -74,26 +74,6 @@ bool LiesInFolder(const std::string& name, const std::string& folder)
     return true;
 }
 
-// A relative local path as address text. A "%" in a local name is part of an escape kept as the
-// address wrote it, so only the bytes an address cannot hold as they are get escaped.
-std::string AsAddressText(const std::string& path)
-{
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(path.size());
-    for (char ch : path) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c <= 0x20 || c >= 0x7F || c == '#' || c == '?' || c == '"') {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
-        } else {
-            out += ch;
-        }
-    }
-    return out;
-}
-
 bool AllowsAuthentication(const TCopyJob& job)
 {
     return job.DownloadOptions.AllowAuthentication;
@@ -450,7 +430,7 @@ bool TDownloadFilter::AddressOfLocalFile(const std::string& localName, const std
     const size_t hostEnd = pageFile.find('/', hostStart);
     if (hostEnd == std::string::npos || localName.compare(0, hostEnd + 1, pageFile, 0, hostEnd + 1) != 0)
         return false;
-    return address.SetRelativeURL(AsAddressText(MakeRelativeLink(pageFile, localName)), pageURL) &&
+    return address.SetRelativeURL(LocalPathAsAddress(MakeRelativeLink(pageFile, localName)), pageURL) &&
            address.IsDownloadableScheme();
 }
 

@@ -159,6 +159,12 @@ std::string EncodeRelativeLink(const std::string& path)
     return PercentEncode(slashed, NeedsEncoding);
 }
 
+std::string LocalPathAsAddress(const std::string& path)
+{
+    return PercentEncode(path,
+                         [](unsigned char c) { return c <= 0x20 || c >= 0x7F || c == '#' || c == '?' || c == '"'; });
+}
+
 std::string SavedFromMark(const std::string& pageAddress)
 {
     char length[16];

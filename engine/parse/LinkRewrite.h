@@ -24,6 +24,11 @@ std::string MakeRelativeLink(const std::string& pageFile, const std::string& tar
 // brackets, blanks, control and non-ASCII bytes are percent-encoded; "\" becomes "/".
 std::string EncodeRelativeLink(const std::string& path);
 
+// A relative local path as the address text it was made from: a "%" in a local name is part of
+// an escape kept as the address wrote it, so only the bytes an address cannot hold as they are
+// (blanks, control and non-ASCII bytes, "#", "?", double quotes) are percent-encoded.
+std::string LocalPathAsAddress(const std::string& path);
+
 // "<!-- saved from url=(0025)http://www.example.com/a -->" for a page address.
 std::string SavedFromMark(const std::string& pageAddress);
 
