@@ -66,7 +66,7 @@ private:
     struct TRetryState {
         TRetryTimes times;
         std::chrono::steady_clock::time_point first = std::chrono::steady_clock::now();
-        std::chrono::steady_clock::time_point lastWarning;
+        std::chrono::steady_clock::time_point lastWarning{};
         bool warned = false;
     };
     bool Abandoned();

@@ -92,7 +92,7 @@ bool IsDataFolderPersistent();
 struct TDataFolderChoice {
     std::string folder;  // with a trailing "/"
     bool persistent = false;
-    std::string note;    // why an unusual folder was taken, for the event log; usually empty
+    std::string note{};  // why an unusual folder was taken, for the event log; usually empty
 };
 // The note of the data folder decided for this process (empty when there is nothing to say).
 std::string GetDataFolderNote();

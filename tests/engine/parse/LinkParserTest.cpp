@@ -620,8 +620,9 @@ TEST_F(LinkParserTest, ReadingAheadHandsOverOnlyWhatStillFits)
     helpers.Offer(3, {file, "http://h/x.htm", false, 1});
     helpers.Offer(3, task);  // the later offer holds
     const bool taken = helpers.Take(3, task, out);
-    if (taken)
+    if (taken) {
         EXPECT_EQ(out.list.Get(0)->FURL.GetFullURL(), "http://h/c.htm");
+    }
 
     const int pages = static_cast<int>(TParseAhead::Window) * 3;
     std::vector<TParseTask> tasks;
