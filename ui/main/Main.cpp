@@ -20,6 +20,7 @@
 #include "ui/dialogs/TipOfTheDay.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/preferences/PreferenceGetters.h"
+#include "ui/preferences/Passwords.h"
 #include "ui/preferences/Preferences.h"
 #include "ui/intake/RegisterFileType.h"
 #include "ui/common/TryShellExe.h"
@@ -588,6 +589,11 @@ void InitAfterFormsCreated(TMainForm& form, TSpiderOutputSplitterForm* splitter)
         form.EndAtStartup();
         return;
     }
+    QObject::connect(form.JobQueue(), &TJobQueueFrame::FileRecovered, &form, &TMainForm::ReportRecovery);
+    QObject::connect(form.Preferences()->Passwords(), &TPasswordsFrame::FileRecovered, &form,
+                     &TMainForm::ReportRecovery);
+    if (auto* log = qobject_cast<TJobLogFrame*>(form.Page(pgLog)))
+        QObject::connect(log, &TJobLogFrame::FileRecovered, &form, &TMainForm::ReportRecovery);
     try {
         form.UpdateLanguageLabels();
         // This order is also the order in which the pages' output listeners register.
@@ -645,6 +651,27 @@ void TMainForm::OnStartupUIComplete()
     ProcessCommandLine();
     if (jobQueueFrame_->JobCount() == 0)
         MoveFocusToPageByStringId(19);
+    ShowRecoveries();
+}
+
+void TMainForm::ReportRecovery(const QString& text)
+{
+    pendingRecoveries_.append(text);
+    if (recoveriesShown_)
+        QMetaObject::invokeMethod(this, &TMainForm::ShowRecoveries, Qt::QueuedConnection);
+}
+
+void TMainForm::ShowRecoveries()
+{
+    recoveriesShown_ = true;
+    QStringList texts;
+    if (TSavedOptions* options = TSavedOptions::Instance())
+        for (const TRecoveryNote& note : options->TakeRecoveryNotes())
+            texts.append(QStr(note.text));
+    texts.append(pendingRecoveries_);
+    pendingRecoveries_.clear();
+    if (!texts.isEmpty())
+        ShowMessageBox(this, texts.join("\n\n"), QStr(AppProductName()), TBoxIcon::Warning);
 }
 
 void TMainForm::LoadSavedQueueOnce()

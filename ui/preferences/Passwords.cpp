@@ -90,6 +90,11 @@ void TPasswordsFrame::LoadPasswords()
         fileNotReadWhole_ = true;
         LogEvent(etException, e.what(), "LoadPasswords", kUnit);
     }
+    if (fileNotReadWhole_)
+        emit FileRecovered(QStr("The password file " + passwordFileName_ + " could not be read whole: " +
+                                std::to_string(passwordsList_->topLevelItemCount()) +
+                                " passwords were read. When the list is next changed, the file as it was "
+                                "found is kept as " + passwordFileName_ + ".bak (or the next free .bak name)."));
 }
 
 bool TPasswordsFrame::KeepUnreadFile()
