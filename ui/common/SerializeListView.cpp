@@ -53,7 +53,8 @@ bool ListViewToCSVFile(QTreeWidget* list, const std::string& fileName, bool head
     }
 }
 
-TCSVFileRead CSVFileToListView(QTreeWidget* list, const std::string& fileName, size_t maxBytes)
+TCSVFileRead CSVFileToListView(QTreeWidget* list, const std::string& fileName, size_t maxBytes,
+                               Qt::ItemFlags extraFlags)
 {
     list->clear();
     TCSVFileRead result;
@@ -73,6 +74,7 @@ TCSVFileRead CSVFileToListView(QTreeWidget* list, const std::string& fileName, s
     items.reserve(static_cast<qsizetype>(rows.rows.size()));
     for (const TCSVRow& row : rows.rows) {
         auto* item = new QTreeWidgetItem;
+        item->setFlags(item->flags() | extraFlags);
         for (int c = 0; c < columns; ++c) {
             item->setText(c, QStr(row[static_cast<size_t>(c)]));
             const QVariant alignment = header->data(c, Qt::TextAlignmentRole);

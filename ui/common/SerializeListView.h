@@ -2,6 +2,8 @@
 // Report-style lists to and from comma-separated files (engine/services/CommaText.h).
 #include "engine/services/CommaText.h"
 
+#include <Qt>
+
 #include <cstddef>
 #include <string>
 
@@ -19,5 +21,6 @@ struct TCSVFileRead {
     std::string text;       // the file as read, for keeping a copy of what was skipped
 };
 // Empties list and fills it from the file; lines with another number of fields are skipped.
-// A file larger than maxBytes is not read.
-TCSVFileRead CSVFileToListView(QTreeWidget* list, const std::string& fileName, size_t maxBytes = SIZE_MAX);
+// A file larger than maxBytes is not read. Each row gets extraFlags before it is added.
+TCSVFileRead CSVFileToListView(QTreeWidget* list, const std::string& fileName, size_t maxBytes = SIZE_MAX,
+                               Qt::ItemFlags extraFlags = {});

@@ -169,9 +169,7 @@ void TJobLogFrame::Initialize(TSpiderOutputSplitterForm* splitter, const std::st
 void TJobLogFrame::ReadLogFile()
 {
     loading_ = true;
-    TCSVFileRead read = CSVFileToListView(list_, logFile_, MaxLogFileBytes);
-    for (int i = 0; i < list_->topLevelItemCount(); ++i)
-        list_->topLevelItem(i)->setFlags(list_->topLevelItem(i)->flags() | Qt::ItemIsEditable);
+    TCSVFileRead read = CSVFileToListView(list_, logFile_, MaxLogFileBytes, Qt::ItemIsEditable);
     loading_ = false;
     std::string text;
     if (!read.read && !read.missing) {
