@@ -156,10 +156,14 @@ bool SavedQueueExists(const std::string& folder)
 TQueueHold::TQueueHold(const std::string& queueFolder)
 {
     const std::string lockName = queueFolder + ".lock";
+    auto unguarded = [&](const std::string& call) {
+        SetLastErrorFromErrno(errno);
+        LogAPIError(call, "TQueueHold", kUnit);
+        held_ = true;
+    };
     fd_ = ::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0) {
-        LogFailure("CreateFile " + lockName);
-        held_ = true;
+        unguarded("CreateFile " + lockName);
         return;
     }
     int result;
@@ -169,10 +173,8 @@ TQueueHold::TQueueHold(const std::string& queueFolder)
         held_ = true;
         return;
     }
-    if (errno != EWOULDBLOCK) {
-        LogFailure("LockFile " + lockName);
-        held_ = true;
-    }
+    if (errno != EWOULDBLOCK)
+        unguarded("LockFile " + lockName);
     ::close(fd_);
     fd_ = -1;
 }

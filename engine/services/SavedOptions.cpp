@@ -163,12 +163,12 @@ const TIniFile& TSavedOptions::Document()
 bool TSavedOptions::KeepDamagedSettings(const std::string& why)
 {
     const std::string copy = MoveDamagedAside(iniFileName_, "SetINIFolder");
+    document_ = TIniFile();
     documentRead_ = false;
     std::string text = "The settings file " + iniFileName_ + " could not be read whole (" + why +
                        "). The program goes on with the default settings";
     if (copy.empty()) {
         leftDamaged_ = true;
-        document_ = TIniFile();
         text += ". The file could not be moved aside: it is left as it is, and settings changed now are not saved.";
     } else {
         text += ". The file as it was found is kept as " + copy + ".";
@@ -266,9 +266,15 @@ void TSavedOptions::SetINIFolder(const std::string& folder)
     leftDamaged_ = false;
     {
         TFileLock lock(iniFileName_);
-        const std::string why = SettingsFileDamage(iniFileName_);
-        if (!why.empty())
+        const TFileStamp stamp = StampOf(iniFileName_);
+        const std::string why = SettingsFileDamage(iniFileName_, document_);
+        if (why.empty()) {
+            // Read once here: the reads below take it from memory.
+            documentStamp_ = stamp;
+            documentRead_ = stamp.exists;
+        } else {
             KeepDamagedSettings(why);
+        }
     }
     enableHistory_ = ReadBool(kOptions, "EnableHistory", true);
     int32_t n = ReadInteger(kOptions, "MaxHistoryLength", DefaultMaxHistoryLength);
@@ -383,8 +389,9 @@ void MoveToTopOfList(const std::string& text, std::vector<std::string>& list)
 
 // ---- Data folder ----
 
-std::string SettingsFileDamage(const std::string& path)
+std::string SettingsFileDamage(const std::string& path, TIniFile& ini)
 {
+    ini = TIniFile();
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return errno == ENOENT ? std::string() : SystemErrorMessage(SetLastErrorFromErrno(errno));
@@ -392,7 +399,6 @@ std::string SettingsFileDamage(const std::string& path)
         return "it is not a file";
     if (st.st_size == 0)
         return "it is empty";
-    TIniFile ini;
     if (!ini.Load(path))
         return SystemErrorMessage(GetLastErrorCode());
     if (!ini.ParsedWhole())
@@ -405,16 +411,14 @@ bool ProbeDataFolder(const std::string& folder)
     try {
         const std::string path = WithSlash(folder) + "Gleanery.INI";
         TFileLock lock(path);
-        if (!SettingsFileDamage(path).empty()) {
+        TIniFile ini;
+        if (!SettingsFileDamage(path, ini).empty()) {
             // Kept for the settings store to move aside: the folder is probed beside it.
             const std::string probe = path + ".probe";
             const bool writable = AtomicWriteFile(probe, "[Test]\r\nName=Value\r\n", kSettingsMode);
             ::unlink(probe.c_str());
             return writable;
         }
-        TIniFile ini;
-        if (!ini.Load(path))
-            return false;  // present but unreadable: never replace it
         ini.WriteString("Test", "Name", "Value");
         if (!ini.SaveTo(path, kSettingsMode))
             return false;

@@ -129,8 +129,9 @@ TDataFolderChoice ChooseDataFolder(const std::string& programFolder);
 // cannot be read whole is not touched: the folder is then probed with a file of its own.
 bool ProbeDataFolder(const std::string& folder);
 // Why the settings file at path cannot be read whole ("it is empty", "it is not a file", the
-// read error, or bytes and lines that are no settings); empty when it can, or when there is none.
-// The program never leaves its settings file empty: an empty one was cut short.
-std::string SettingsFileDamage(const std::string& path);
+// read error, or bytes and lines that are no settings); empty when it can, or when there is none
+// (loaded then holds it). The program never leaves its settings file empty: an empty one was cut
+// short.
+std::string SettingsFileDamage(const std::string& path, TIniFile& loaded);
 // $TMPDIR/gleanery-<uid>/ (mode 0700, owned by this user); empty when none can be had.
 std::string PrivateTempFolder();

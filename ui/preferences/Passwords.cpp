@@ -94,7 +94,7 @@ void TPasswordsFrame::LoadPasswords()
         emit FileRecovered(QStr("The password file " + passwordFileName_ + " could not be read whole: " +
                                 std::to_string(passwordsList_->topLevelItemCount()) +
                                 " passwords were read. When the list is next changed, the file as it was "
-                                "found is kept as " + passwordFileName_ + ".bak (or the next free .bak name)."));
+                                "found is kept beside it as " + passwordFileName_ + ".bak."));
 }
 
 bool TPasswordsFrame::KeepUnreadFile()

@@ -225,9 +225,9 @@ bool TJobQueueFrame::AddJobFile(const std::string& fileName)
     }
     if (!ini.ParsedWhole())
         ReportRecovery("The job file " + fileName +
-                                     " could not be read whole (it ends in the middle of a line, or holds bytes or "
-                                     "lines that are no job settings). The job was queued with the default of "
-                                     "every setting it lacks; the file is left as it is.");
+                       " could not be read whole (it ends in the middle of a line, or holds bytes or lines that "
+                       "are no job settings). The job was queued with the default of every setting it lacks; the "
+                       "file is left as it is.");
     // A job file may have been written by hand or by another version: every job arrives the
     // same way the Start page sends it.
     job.Normalize();
