@@ -148,6 +148,9 @@ bool QueueFolderHoldsOnly(const std::string& folder, size_t jobCount)
 
 bool SavedQueueExists(const std::string& folder)
 {
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        return true;  // something else has the queue's name: never written over unread
     bool found = false;
     ForEachPlainFile(folder, [&](const std::string&) { found = true; });
     return found;

@@ -35,7 +35,8 @@ void DeleteQueueFiles(const std::string& folder, const char* routine);
 // True when the plain files of folder are "Queue.ini" and job files "1.GCJ" to "<jobCount>.GCJ" alone.
 bool QueueFolderHoldsOnly(const std::string& folder, size_t jobCount);
 
-// True when folder holds a saved queue: its "Queue.ini" or any other plain file.
+// True when folder holds a saved queue (its "Queue.ini" or any other plain file), or when
+// something that is no folder has its name.
 bool SavedQueueExists(const std::string& folder);
 
 // The hold of one saved queue among the program's processes: an advisory lock (flock) on the

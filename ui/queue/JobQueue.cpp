@@ -835,6 +835,18 @@ bool TJobQueueFrame::MayWriteSavedQueue() const
     return savedQueueHeld_ && !queueFolder_.empty() && (savedQueueKnown_ || !SavedQueueExists(queueFolder_));
 }
 
+bool TJobQueueFrame::PrepareSavedQueueWrite()
+{
+    if (MayWriteSavedQueue())
+        return true;
+    // Left unread at start-up (the page hidden or saving off then) and wanted now: the saved
+    // jobs join this queue before it is written.
+    if (!savedQueueHeld_ || !autoSaveReady_ || !GetShowJobQueue() || !GetSaveQueueBetweenRuns())
+        return false;
+    LoadQueueFromDisk();
+    return savedQueueKnown_;
+}
+
 void TJobQueueFrame::LoadSavedQueue()
 {
     if (savedQueueHeld_ && GetShowJobQueue() && GetSaveQueueBetweenRuns()) {
@@ -947,7 +959,7 @@ void TJobQueueFrame::QueueChanged(bool content)
 
 void TJobQueueFrame::OnQueueSaveTimer()
 {
-    if (!queueDirty_ || shuttingDown_ || !queueWriter_ || !GetSaveQueueBetweenRuns() || !MayWriteSavedQueue())
+    if (!queueDirty_ || shuttingDown_ || !queueWriter_ || !GetSaveQueueBetweenRuns() || !PrepareSavedQueueWrite())
         return;
     try {
         savedQueueKnown_ = true;
@@ -979,7 +991,7 @@ void TJobQueueFrame::SaveQueueToDisk()
         LogEvent(etWarning, "No queue save folder", "SaveQueueToDisk", kUnit);
         return;
     }
-    if (!MayWriteSavedQueue()) {
+    if (!PrepareSavedQueueWrite()) {
         LogEvent(etWarning, "The saved queue " + queueFolder_ + " was not read here: it is left as it is",
                  "SaveQueueToDisk", kUnit);
         return;

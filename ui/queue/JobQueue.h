@@ -79,6 +79,9 @@ public:
     // there is none. A saved queue left unread (the page hidden, saving off, settings read as
     // their defaults) is never written over.
     bool MayWriteSavedQueue() const;
+    // MayWriteSavedQueue, after reading a saved queue left unread at start-up once the settings
+    // say it is shown and saved.
+    bool PrepareSavedQueueWrite();
     QLabel* NotSavedMessage() const { return notSavedMessage_; }
 
     void LoadSavedQueue();

@@ -62,6 +62,13 @@ protected:
         return job;
     }
 
+    // frame as a later run starts it on the same data folder.
+    void Reopen(TJobQueueFrame& frame)
+    {
+        frame.Initialize(nullptr, dataFolder_);
+        frame.LoadSavedQueue();
+    }
+
     void Report(uint8_t type, int32_t jobID, int32_t resultCode = 0)
     {
         frame_->OnSpiderOutput(ReportOf(type, jobID, resultCode), 1);
@@ -419,8 +426,7 @@ TEST_F(JobQueueTest, EveryChangeReachesTheQueueFolderWithoutAnOrderlyExit)
 
     // A queue read back whole is not written again until it changes.
     TJobQueueFrame again;
-    again.Initialize(nullptr, dataFolder_);
-    again.LoadSavedQueue();
+    Reopen(again);
     ASSERT_EQ(again.JobCount(), 1);
     EXPECT_FALSE(again.IsQueueSavePending());
 }
@@ -505,8 +511,7 @@ TEST_F(JobQueueTest, AnUnreadSavedQueueIsNeverWrittenOverNorDeleted)
         WriteSettingBool("Automation", "ShowJobQueue", false);
         WriteSettingBool("Automation", "SaveQueueBetweenRuns", saveQueue);
         TJobQueueFrame hidden;
-        hidden.Initialize(nullptr, dataFolder_);
-        hidden.LoadSavedQueue();
+        Reopen(hidden);
         EXPECT_FALSE(hidden.MayWriteSavedQueue());
         ASSERT_EQ(hidden.AddNewJob(Job("while hidden")), 0);
         hidden.FlushQueueSaves();
@@ -518,10 +523,30 @@ TEST_F(JobQueueTest, AnUnreadSavedQueueIsNeverWrittenOverNorDeleted)
     WriteSettingBool("Automation", "ShowJobQueue", true);
     WriteSettingBool("Automation", "SaveQueueBetweenRuns", true);
     TJobQueueFrame shown;
-    shown.Initialize(nullptr, dataFolder_);
-    shown.LoadSavedQueue();
+    Reopen(shown);
     EXPECT_EQ(shown.JobCount(), 3);
     EXPECT_TRUE(shown.MayWriteSavedQueue());
+
+    // The page shown again during a run that left the saved queue unread: the saved jobs join
+    // the queue before it is written, so neither is lost.
+    WriteSettingBool("Automation", "ShowJobQueue", false);
+    TJobQueueFrame later;
+    Reopen(later);
+    WriteSettingBool("Automation", "ShowJobQueue", true);
+    ASSERT_EQ(later.AddNewJob(Job("added once shown")), 0);
+    later.PrepareForAppShutdown();
+    TIniFile ini(folder + "/Queue.ini");
+    EXPECT_EQ(ini.ReadInteger("Queue", "JobCount", -1), 4);
+    TCopyJob first;
+    ASSERT_TRUE(first.ReadJobFile(folder + "/1.GCJ"));
+    EXPECT_EQ(first.JobName, "added once shown");
+
+    // Something that is no folder under the queue's name is kept, not written over.
+    TTempFolder odd;
+    WriteTextFile(odd / "Queue", "not a folder");
+    TJobQueueFrame blocked;
+    blocked.Initialize(nullptr, odd.Slash());
+    EXPECT_FALSE(blocked.MayWriteSavedQueue());
 }
 
 // A second instance runs with a queue of its own that is never saved, and says so; the saved
@@ -581,8 +606,7 @@ TEST_F(JobQueueTest, WhatWasNotReadWholeIsTold)
     WriteTextFile(dataFolder_ + "Queue/1.GCJ", "\0\0");
     TJobQueueFrame again;
     QObject::connect(&again, &TJobQueueFrame::FileRecovered, [&](const QString& text) { told.append(text); });
-    again.Initialize(nullptr, dataFolder_);
-    again.LoadSavedQueue();
+    Reopen(again);
     EXPECT_EQ(again.JobCount(), 1);
     ASSERT_EQ(told.size(), 2);
     EXPECT_TRUE(told[1].contains(QString::fromStdString(dataFolder_ + "Queue.damaged"))) << told[1].toStdString();
