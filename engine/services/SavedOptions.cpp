@@ -166,7 +166,8 @@ bool TSavedOptions::KeepDamagedSettings(const std::string& why)
     document_ = TIniFile();
     documentRead_ = false;
     std::string text = "The settings file " + iniFileName_ + " could not be read whole (" + why +
-                       "). The program goes on with the default settings";
+                       "). The program goes on with the default settings; the saved queue is left as it is, and "
+                       "shows when the Job Queue page is turned on in the preferences";
     if (copy.empty()) {
         leftDamaged_ = true;
         text += ". The file could not be moved aside: it is left as it is, and settings changed now are not saved.";

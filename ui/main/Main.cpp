@@ -443,6 +443,8 @@ void TMainForm::SetJobQueueVisible(bool on)
     tabBar_->setTabVisible(pgJobQueue, on);
     if (!on)
         jobQueueFrame_->RemoveIdleJobs();
+    else
+        jobQueueFrame_->PrepareSavedQueueWrite();  // a saved queue left unread at start-up shows now
     startFrame_->UpdateLanguageLabels();
     startFrame_->UpdateStartButton();
 }

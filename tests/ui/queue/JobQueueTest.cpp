@@ -541,6 +541,19 @@ TEST_F(JobQueueTest, AnUnreadSavedQueueIsNeverWrittenOverNorDeleted)
     ASSERT_TRUE(first.ReadJobFile(folder + "/1.GCJ"));
     EXPECT_EQ(first.JobName, "added once shown");
 
+    // Turning the page on shows the saved queue at once.
+    WriteSettingBool("Automation", "ShowJobQueue", false);
+    {
+        TMainForm form;
+        InitAfterFormsCreated(form, nullptr);
+        form.JobQueue()->Initialize(nullptr, dataFolder_);
+        form.JobQueue()->LoadSavedQueue();
+        EXPECT_EQ(form.JobQueue()->JobCount(), 0);
+        WriteSettingBool("Automation", "ShowJobQueue", true);
+        form.SetJobQueueVisible(true);
+        EXPECT_EQ(form.JobQueue()->JobCount(), 4);
+    }
+
     // Something that is no folder under the queue's name is kept, not written over.
     TTempFolder odd;
     WriteTextFile(odd / "Queue", "not a folder");
