@@ -5,6 +5,7 @@
 #include <Qt>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 class QTreeWidget;
