@@ -1,5 +1,5 @@
 // Any bytes parse; writing the document and parsing it again gives the same document, and a
-// value written under a key reads back (less CR and LF) whole, or cut to at most 2047
+// value written under a key reads back (less CR, LF and NUL) whole, or cut to at most 2047
 // characters without a split character when longer.
 #include "platform/IniFile.h"
 
@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     back.Parse(ini.ToText());
     std::string expected;
     for (char c : value)
-        if (c != '\r' && c != '\n')
+        if (c != '\r' && c != '\n' && c != '\0')
             expected += c;
     const std::string read = back.ReadString("fuzz section", "KEY", "\x01missing");
     if (expected.size() <= TIniFile::MaxValueLength ? read != expected

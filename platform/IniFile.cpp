@@ -277,8 +277,9 @@ std::string TIniFile::QuoteValue(const std::string& value)
 {
     std::string v;
     v.reserve(value.size());
+    // Line ends and NUL bytes would make the file read as cut short or damaged.
     for (char c : value)
-        if (c != '\r' && c != '\n')
+        if (c != '\r' && c != '\n' && c != '\0')
             v += c;
     bool needsQuotes = !v.empty() && (Trim(v) != v || (v.size() >= 2 && v.front() == '"' && v.back() == '"'));
     return needsQuotes ? "\"" + v + "\"" : v;

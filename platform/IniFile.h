@@ -64,7 +64,7 @@ public:
 
     // Parses a whole decimal number (optional blanks and sign); false when it is not one.
     static bool ParseInteger(const std::string& text, int64_t& value);
-    // The value as it must be written so that reading gives it back.
+    // The value as it must be written so that reading gives it back (less CR, LF and NUL).
     static std::string QuoteValue(const std::string& value);
 
 private:

@@ -69,6 +69,12 @@ TEST(IniFile, LinesEndAtAnyLineEndAndDamageIsTold)
     EXPECT_TRUE(ini.ParsedWhole());
     ini.Parse("");
     EXPECT_TRUE(ini.ParsedWhole());
+    // What the writer makes is whole, whatever the values held.
+    using namespace std::string_literals;
+    ini.WriteString("A", "odd", "a\0b\r\nc"s);
+    ini.Parse(ini.ToText());
+    EXPECT_TRUE(ini.ParsedWhole());
+    EXPECT_EQ(ini.ReadString("A", "odd", ""), "abc");
     using namespace std::string_literals;
     // Cut in the middle of a line, a NUL byte, a line that is no setting, a header cut short.
     for (const std::string& damaged : {"[A]\r\nx=1"s, "[A]\r\nx=\0\r\n"s, "[A]\r\nMaxHistoryLen\r\n"s,
