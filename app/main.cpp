@@ -9,6 +9,7 @@
 #include "engine/services/LanguageStrings.h"
 #include "engine/parse/LinkParser.h"
 #include "engine/services/PasswordMgr.h"
+#include "engine/services/QueueFolder.h"
 #include "engine/services/SavedOptions.h"
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
@@ -121,8 +122,12 @@ int main(int argc, char** argv)
     TEngineServices engine;
 
     InitPathsAndOptions();
+    // The first instance holds the saved queue for its whole run; later ones hand their work
+    // to it, or run with a queue that is not saved.
+    TQueueHold queueHold(GetDataFolder() + "Queue");
     // A second start hands its command line to the running instance and ends.
     TSingleGleaneryInstance singleInstance;
+    singleInstance.SetSavedQueueHeld(queueHold.Held());
     QStringList params = QCoreApplication::arguments();
     if (!params.isEmpty())
         params.removeFirst();
@@ -154,13 +159,16 @@ int main(int argc, char** argv)
         splitter = std::make_unique<TSpiderOutputSplitterForm>();
         mainForm->JobQueue()->SetCrawlThreadControl([&crawler] { crawler.Terminate(); },
                                                     [&crawler] { return crawler.Finished(); });
+        if (!queueHold.Held())
+            mainForm->JobQueue()->SetSavedQueueHeldElsewhere();
         singleInstance.OnParam = [form = mainForm.get()](const QString& param) { form->AddCachedParam(param); };
         // Worked off after the answer, so the later start never waits on a box this shows.
         singleInstance.OnAllParamsCached = [form = mainForm.get()] {
             QMetaObject::invokeMethod(form, &TMainForm::OnParamsHandedOver, Qt::QueuedConnection);
         };
         InitAfterFormsCreated(*mainForm, splitter.get());
-        if (!mainForm->Uninstalling())
+        // Work handed over goes to the saved queue: only its holder takes it.
+        if (!mainForm->Uninstalling() && queueHold.Held())
             singleInstance.Listen();
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "Initialization", "Gleanery");

@@ -25,12 +25,46 @@ std::string Trim(const std::string& s)
     return s.substr(b, e - b);
 }
 
+bool IsLineBlank(char c) { return IsBlank(c) || c == '\r' || c == '\n'; }
+
+// The value of a raw text: trimmed, one pair of surrounding quotes dropped, and cut to
+// TIniFile::MaxValueLength without splitting a UTF-8 sequence. Only what is kept is copied.
 std::string Unquote(const std::string& raw)
 {
-    std::string v = Trim(raw);
-    if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
-        return v.substr(1, v.size() - 2);
-    return v;
+    size_t b = 0, e = raw.size();
+    while (b < e && IsLineBlank(raw[b]))
+        ++b;
+    while (e > b && IsLineBlank(raw[e - 1]))
+        --e;
+    if (e - b >= 2 && raw[b] == '"' && raw[e - 1] == '"') {
+        ++b;
+        --e;
+    }
+    if (e - b > TIniFile::MaxValueLength) {
+        e = b + TIniFile::MaxValueLength;
+        // A cut inside a multi-byte sequence drops the sequence's first bytes too.
+        size_t lead = e;
+        while (lead > b && (static_cast<unsigned char>(raw[lead - 1]) & 0xC0) == 0x80)
+            --lead;
+        if (lead > b && static_cast<unsigned char>(raw[lead - 1]) >= 0xC0) {
+            const unsigned char c = static_cast<unsigned char>(raw[lead - 1]);
+            const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+            if (e - (lead - 1) < length)
+                e = lead - 1;
+        }
+    }
+    return raw.substr(b, e - b);
+}
+
+// A line the writer could have made: blank, a comment, a [section] or a key=value.
+bool LineParses(const std::string& trimmed)
+{
+    if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#')
+        return true;
+    if (trimmed.front() == '[')
+        return trimmed.back() == ']';
+    const size_t eq = trimmed.find('=');
+    return eq != std::string::npos && eq > 0;
 }
 
 }  // namespace
@@ -45,8 +79,9 @@ bool TIniFile::Load(const std::string& path)
     path_ = path;
     sections_.clear();
     sectionIndex_.clear();
+    parsedWhole_ = true;
     std::string text;
-    if (!ReadWholeFile(path, text)) {
+    if (!ReadWholeFile(path, text, MaxFileBytes)) {
         return GetLastErrorCode() == errc::FileNotFound || GetLastErrorCode() == errc::PathNotFound;
     }
     Parse(text);
@@ -58,17 +93,24 @@ void TIniFile::Parse(const std::string& text)
     sections_.clear();
     sectionIndex_.clear();
     sections_.push_back(Section{});  // lines before the first header
+    parsedWhole_ = text.find('\0') == std::string::npos &&
+                   (text.empty() || text.back() == '\n' || text.back() == '\r');
     // A UTF-8 byte-order mark at the start is not part of the first line.
     size_t pos = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        size_t end = nl == std::string::npos ? text.size() : nl;
+        size_t lineEnd = text.find_first_of("\r\n", pos);
+        size_t end = lineEnd == std::string::npos ? text.size() : lineEnd;
         std::string line = text.substr(pos, end - pos);
-        pos = nl == std::string::npos ? text.size() : nl + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+        // CR LF, LF or a lone CR ends the line.
+        pos = end;
+        if (pos < text.size() && text[pos] == '\r')
+            ++pos;
+        if (pos < text.size() && text[pos] == '\n')
+            ++pos;
 
         std::string t = Trim(line);
+        if (parsedWhole_ && !LineParses(t))
+            parsedWhole_ = false;
         if (!t.empty() && t.front() == '[') {
             size_t close = t.find(']');
             std::string name = Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
@@ -235,8 +277,9 @@ std::string TIniFile::QuoteValue(const std::string& value)
 {
     std::string v;
     v.reserve(value.size());
+    // Line ends and NUL bytes would make the file read as cut short or damaged.
     for (char c : value)
-        if (c != '\r' && c != '\n')
+        if (c != '\r' && c != '\n' && c != '\0')
             v += c;
     bool needsQuotes = !v.empty() && (Trim(v) != v || (v.size() >= 2 && v.front() == '"' && v.back() == '"'));
     return needsQuotes ? "\"" + v + "\"" : v;
@@ -338,7 +381,7 @@ bool TIniFile::SaveTo(const std::string& path, mode_t mode) const
     return AtomicWriteFile(path, ToText(), mode);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& data)
+bool ReadWholeFile(const std::string& path, std::string& data, size_t maxBytes)
 {
     data.clear();
     // Non-blocking open: a pipe planted at the path must not hang the reader.
@@ -351,6 +394,11 @@ bool ReadWholeFile(const std::string& path, std::string& data)
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         SetLastErrorCode(errc::AccessDenied);
+        return false;
+    }
+    if (st.st_size > 0 && static_cast<uint64_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        SetLastErrorFromErrno(EFBIG);
         return false;
     }
     // The size known, the bytes go straight into place; a file that grows meanwhile is read on
@@ -375,6 +423,12 @@ bool ReadWholeFile(const std::string& path, std::string& data)
         if (!inPlace)
             data.append(block, static_cast<size_t>(n));
         filled += static_cast<size_t>(n);
+        if (filled > maxBytes) {
+            ::close(fd);
+            data.clear();
+            SetLastErrorFromErrno(EFBIG);
+            return false;
+        }
     }
     data.resize(filled);
     ::close(fd);

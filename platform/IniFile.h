@@ -1,8 +1,10 @@
 #pragma once
 // INI profile files: section and key names compare without regard to ASCII case, the first
 // match wins, values are trimmed and lose one pair of surrounding double quotes on reading,
-// values are read back whole. Writing quotes a value that would not survive otherwise, keeps
-// unknown lines, ends lines with CR LF and replaces the file through a temp file and a rename.
+// and a value read back is at most 2047 characters long. Lines end at CR LF, LF or a lone CR.
+// Writing quotes a value that would not survive otherwise, keeps unknown lines, ends lines with
+// CR LF and replaces the file through a temp file and a rename.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <sys/types.h>
@@ -11,15 +13,25 @@
 
 class TIniFile {
 public:
+    // The longest value a read gives back; a longer one is cut.
+    static constexpr size_t MaxValueLength = 2047;
+    // The largest file Load reads: no settings, queue or job file comes near it.
+    static constexpr size_t MaxFileBytes = 16u << 20;
+
     TIniFile() = default;
     // Reads the file when it exists; a missing file gives an empty document.
     explicit TIniFile(std::string path);
 
     // Reads path into the document. A missing file gives an empty document and True;
-    // an unreadable one gives an empty document and False (the thread's last error set).
+    // an unreadable one (a folder, larger than MaxFileBytes) gives an empty document and False
+    // (the thread's last error set).
     bool Load(const std::string& path);
     // Parses text as the contents of an INI file.
     void Parse(const std::string& text);
+    // The text last parsed was whole INI text as the writer makes it: no NUL byte, every line
+    // blank, a comment, a [section] or a key=value, and a line end after the last line. A file
+    // cut short or overwritten with other bytes fails this; an empty text passes.
+    bool ParsedWhole() const { return parsedWhole_; }
 
     const std::string& FileName() const { return path_; }
 
@@ -52,7 +64,7 @@ public:
 
     // Parses a whole decimal number (optional blanks and sign); false when it is not one.
     static bool ParseInteger(const std::string& text, int64_t& value);
-    // The value as it must be written so that reading gives it back.
+    // The value as it must be written so that reading gives it back (less CR, LF and NUL).
     static std::string QuoteValue(const std::string& value);
 
 private:
@@ -73,6 +85,7 @@ private:
     void RebuildIndexes();
 
     std::string path_;
+    bool parsedWhole_ = true;
     std::vector<Section> sections_;
     std::unordered_map<std::string, size_t> sectionIndex_;  // lower-case name -> first section
 };
@@ -96,5 +109,6 @@ private:
 // Writes data to path through a temp file in the same folder, fsync and a rename.
 // Sets the thread's last error and returns False on failure; the old file then stays.
 bool AtomicWriteFile(const std::string& path, const std::string& data, mode_t mode = 0644);
-// Reads a whole file; False (last error set) when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& data);
+// Reads a whole file; False (last error set) when it cannot be read, is no regular file or holds
+// more than maxBytes (EFBIG: nothing more than maxBytes is ever read).
+bool ReadWholeFile(const std::string& path, std::string& data, size_t maxBytes = SIZE_MAX);

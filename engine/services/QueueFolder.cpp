@@ -1,6 +1,7 @@
 #include "engine/services/QueueFolder.h"
 
 #include "engine/services/AppTraceLog.h"
+#include "engine/services/DamagedFile.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
 #include "platform/IniFile.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -144,6 +146,48 @@ bool QueueFolderHoldsOnly(const std::string& folder, size_t jobCount)
     return only;
 }
 
+bool SavedQueueExists(const std::string& folder)
+{
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        return true;  // something else has the queue's name: never written over unread
+    bool found = false;
+    ForEachPlainFile(folder, [&](const std::string&) { found = true; });
+    return found;
+}
+
+TQueueHold::TQueueHold(const std::string& queueFolder)
+{
+    const std::string lockName = queueFolder + ".lock";
+    auto unguarded = [&](const std::string& call) {
+        SetLastErrorFromErrno(errno);
+        LogAPIError(call, "TQueueHold", kUnit);
+        held_ = true;
+    };
+    fd_ = ::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ < 0) {
+        unguarded("CreateFile " + lockName);
+        return;
+    }
+    int result;
+    while ((result = ::flock(fd_, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    if (result == 0) {
+        held_ = true;
+        return;
+    }
+    if (errno != EWOULDBLOCK)
+        unguarded("LockFile " + lockName);
+    ::close(fd_);
+    fd_ = -1;
+}
+
+TQueueHold::~TQueueHold()
+{
+    if (fd_ >= 0)
+        ::close(fd_);  // lets go of the lock
+}
+
 bool WriteQueueStatuses(const std::string& folder, const std::vector<TQueueSnapshotEntry>& entries)
 {
     if (!AtomicWriteFile(folder + "/Queue.ini", StatusesText(entries)))
@@ -161,10 +205,8 @@ bool WriteQueueFolder(const std::string& folder, const std::vector<TQueueSnapsho
         SyncFolder(parent);
         // The old queue is now at fresh.
         if (keepOld) {
-            std::string damaged = folder + ".damaged";
-            for (int n = 2; ::access(damaged.c_str(), F_OK) == 0 && n < 1000; ++n)
-                damaged = folder + ".damaged" + std::to_string(n);
-            if (::rename(fresh.c_str(), damaged.c_str()) == 0)
+            const std::string damaged = DamagedCopyName(folder);
+            if (!damaged.empty() && ::rename(fresh.c_str(), damaged.c_str()) == 0)
                 LogEvent(etWarning, "Unreadable queue kept as " + damaged, kRoutine, kUnit);
             else
                 LogFailure("rename " + fresh);

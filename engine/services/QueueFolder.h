@@ -35,6 +35,29 @@ void DeleteQueueFiles(const std::string& folder, const char* routine);
 // True when the plain files of folder are "Queue.ini" and job files "1.GCJ" to "<jobCount>.GCJ" alone.
 bool QueueFolderHoldsOnly(const std::string& folder, size_t jobCount);
 
+// True when folder holds a saved queue (its "Queue.ini" or any other plain file), or when
+// something that is no folder has its name.
+bool SavedQueueExists(const std::string& folder);
+
+// The hold of one saved queue among the program's processes: an advisory lock (flock) on the
+// queue folder's name + ".lock", taken without waiting and held for the object's life. The
+// system lets go of it when the process ends, however it ends. Only the holder reads and
+// writes the saved queue.
+class TQueueHold {
+public:
+    explicit TQueueHold(const std::string& queueFolder);
+    ~TQueueHold();
+    TQueueHold(const TQueueHold&) = delete;
+    TQueueHold& operator=(const TQueueHold&) = delete;
+    // False only when another process holds the queue. A lock file that cannot be made counts
+    // as held (logged): the queue is then kept as before, unguarded.
+    bool Held() const { return held_; }
+
+private:
+    int fd_ = -1;
+    bool held_ = false;
+};
+
 // Writes queue snapshots on a thread of its own: the latest snapshot wins, and only the statuses
 // are written when the job files on disk are already those of the snapshot.
 class TQueueFolderWriter {

@@ -126,12 +126,63 @@ const TDataFolderChoice& DecidedDataFolder()
 
 // ---- Settings file ----
 
-void TSavedOptions::Open(TIniFile& ini) const
+TSavedOptions::TFileStamp TSavedOptions::StampOf(const std::string& path)
+{
+    TFileStamp stamp;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return stamp;
+    stamp.exists = true;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = st.st_size;
+    stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return stamp;
+}
+
+const TIniFile& TSavedOptions::Document()
 {
     if (iniFileName_.empty())
         throw std::runtime_error("No settings file");
-    if (!ini.Load(iniFileName_))
+    if (leftDamaged_)
+        return document_;
+    const TFileStamp stamp = StampOf(iniFileName_);
+    if (documentRead_ && stamp == documentStamp_)
+        return document_;
+    TIniFile ini;
+    if (!ini.Load(iniFileName_)) {
+        documentRead_ = false;
         throw std::runtime_error("Unable to read " + iniFileName_ + ": " + SystemErrorMessage(GetLastErrorCode()));
+    }
+    document_ = std::move(ini);
+    documentStamp_ = stamp;
+    documentRead_ = true;
+    return document_;
+}
+
+bool TSavedOptions::KeepDamagedSettings(const std::string& why)
+{
+    const std::string copy = MoveDamagedAside(iniFileName_, "SetINIFolder");
+    document_ = TIniFile();
+    documentRead_ = false;
+    std::string text = "The settings file " + iniFileName_ + " could not be read whole (" + why +
+                       "). The program goes on with the default settings; the saved queue is left as it is, and "
+                       "shows when the Job Queue page is turned on in the preferences";
+    if (copy.empty()) {
+        leftDamaged_ = true;
+        text += ". The file could not be moved aside: it is left as it is, and settings changed now are not saved.";
+    } else {
+        text += ". The file as it was found is kept as " + copy + ".";
+    }
+    notes_.push_back({iniFileName_, text});
+    return !copy.empty();
+}
+
+std::vector<TRecoveryNote> TSavedOptions::TakeRecoveryNotes()
+{
+    std::vector<TRecoveryNote> notes = std::move(notes_);
+    notes_.clear();
+    return notes;
 }
 
 void TSavedOptions::Save(const TIniFile& ini) const
@@ -142,24 +193,32 @@ void TSavedOptions::Save(const TIniFile& ini) const
 }
 
 template <class Change>
-void TSavedOptions::Update(Change&& change) const
+void TSavedOptions::Update(Change&& change)
 {
     if (iniFileName_.empty())
         throw std::runtime_error("No settings file");
+    if (leftDamaged_)
+        throw std::runtime_error("The settings file " + iniFileName_ + " could not be read whole: it is not written");
     TFileLock lock(iniFileName_);
-    TIniFile ini;
-    Open(ini);
+    TIniFile ini = Document();
+    // Damaged since it was last read (by another program): kept, never written over.
+    if (!ini.ParsedWhole()) {
+        if (!KeepDamagedSettings("it holds bytes or lines that are no settings"))
+            throw std::runtime_error("The settings file " + iniFileName_ + " could not be read whole: it is not written");
+        ini = TIniFile();
+    }
     change(ini);
     Save(ini);
+    document_ = std::move(ini);
+    documentStamp_ = StampOf(iniFileName_);
+    documentRead_ = documentStamp_.exists;
 }
 
 bool TSavedOptions::ReadString(const std::string& section, const std::string& key, std::string& value,
                                const std::string& def)
 {
     return Guarded("ReadString", false, [&] {
-        TIniFile ini;
-        Open(ini);
-        value = ini.ReadString(section, key, def);
+        value = Document().ReadString(section, key, def);
         return true;
     });
 }
@@ -180,11 +239,7 @@ bool TSavedOptions::WriteString(const std::string& section, const std::string& k
 
 bool TSavedOptions::ReadBool(const std::string& section, const std::string& key, bool def)
 {
-    return Guarded("ReadBool", false, [&] {
-        TIniFile ini;
-        Open(ini);
-        return ini.ReadBool(section, key, def);
-    });
+    return Guarded("ReadBool", false, [&] { return Document().ReadBool(section, key, def); });
 }
 
 bool TSavedOptions::WriteBool(const std::string& section, const std::string& key, bool value)
@@ -194,11 +249,7 @@ bool TSavedOptions::WriteBool(const std::string& section, const std::string& key
 
 int32_t TSavedOptions::ReadInteger(const std::string& section, const std::string& key, int32_t def)
 {
-    return Guarded("ReadInteger", def, [&] {
-        TIniFile ini;
-        Open(ini);
-        return ini.ReadInteger(section, key, def);
-    });
+    return Guarded("ReadInteger", def, [&] { return Document().ReadInteger(section, key, def); });
 }
 
 bool TSavedOptions::WriteInteger(const std::string& section, const std::string& key, int32_t value)
@@ -211,6 +262,21 @@ bool TSavedOptions::WriteInteger(const std::string& section, const std::string& 
 void TSavedOptions::SetINIFolder(const std::string& folder)
 {
     iniFileName_ = WithSlash(folder) + "Gleanery.INI";
+    document_ = TIniFile();
+    documentRead_ = false;
+    leftDamaged_ = false;
+    {
+        TFileLock lock(iniFileName_);
+        const TFileStamp stamp = StampOf(iniFileName_);
+        const std::string why = SettingsFileDamage(iniFileName_, document_);
+        if (why.empty()) {
+            // Read once here: the reads below take it from memory.
+            documentStamp_ = stamp;
+            documentRead_ = stamp.exists;
+        } else {
+            KeepDamagedSettings(why);
+        }
+    }
     enableHistory_ = ReadBool(kOptions, "EnableHistory", true);
     int32_t n = ReadInteger(kOptions, "MaxHistoryLength", DefaultMaxHistoryLength);
     if (n < 1 || n > MaxMaxHistoryLength) {
@@ -264,9 +330,7 @@ void TSavedOptions::ReadHistory(const std::string& section, std::vector<std::str
     if (!enableHistory_)
         return;
     Guarded("ReadHistory", false, [&] {
-        TIniFile ini;
-        Open(ini);
-        ReadHistoryFrom(ini, section, list);
+        ReadHistoryFrom(Document(), section, list);
         return true;
     });
 }
@@ -326,14 +390,36 @@ void MoveToTopOfList(const std::string& text, std::vector<std::string>& list)
 
 // ---- Data folder ----
 
+std::string SettingsFileDamage(const std::string& path, TIniFile& ini)
+{
+    ini = TIniFile();
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? std::string() : SystemErrorMessage(SetLastErrorFromErrno(errno));
+    if (!S_ISREG(st.st_mode))
+        return "it is not a file";
+    if (st.st_size == 0)
+        return "it is empty";
+    if (!ini.Load(path))
+        return SystemErrorMessage(GetLastErrorCode());
+    if (!ini.ParsedWhole())
+        return "it holds bytes or lines that are no settings, or ends in the middle of a line";
+    return std::string();
+}
+
 bool ProbeDataFolder(const std::string& folder)
 {
     try {
         const std::string path = WithSlash(folder) + "Gleanery.INI";
         TFileLock lock(path);
         TIniFile ini;
-        if (!ini.Load(path))
-            return false;  // present but unreadable: never replace it
+        if (!SettingsFileDamage(path, ini).empty()) {
+            // Kept for the settings store to move aside: the folder is probed beside it.
+            const std::string probe = path + ".probe";
+            const bool writable = AtomicWriteFile(probe, "[Test]\r\nName=Value\r\n", kSettingsMode);
+            ::unlink(probe.c_str());
+            return writable;
+        }
         ini.WriteString("Test", "Name", "Value");
         if (!ini.SaveTo(path, kSettingsMode))
             return false;

@@ -198,7 +198,7 @@ TEST(JobFile, HostileValuesFallBackToDefaults)
     EXPECT_EQ(job.RestrictLocation, INT32_MIN);
     EXPECT_EQ(job.MaxJobDownloadSize, -1);  // not a 32-bit number
     EXPECT_EQ(job.MaxFileCount, -1);
-    EXPECT_EQ(job.StartingReferrer.size(), size_t{1} << 20);
+    EXPECT_EQ(job.StartingReferrer.size(), TIniFile::MaxValueLength);  // cut, as every value read
     // Counts are bounded by what the file holds; incomplete tasks are dropped and the rest move up.
     const TCopyJobDownloadOptions& o = job.DownloadOptions;
     ASSERT_EQ(o.FindReplaceTasks.Count, 2);

@@ -48,8 +48,40 @@ TEST(IniFile, LongValuesAndHostileInput)
     TIniFile ini;
     using namespace std::string_literals;
     ini.Parse("\0\xff[junk\n=novalue\n[S]\nbig="s + big + "\n[S\nk=v");
-    EXPECT_EQ(ini.ReadString("S", "big", "").size(), big.size());
+    // A value read back is cut to 2047 characters.
+    EXPECT_EQ(ini.ReadString("S", "big", ""), big.substr(0, TIniFile::MaxValueLength));
     EXPECT_EQ(ini.ReadString("S", "k", "none"), "none");  // "[S" opens a second S section; the first wins
+    EXPECT_FALSE(ini.ParsedWhole());
+
+    // The cut never splits a character: "é" is two bytes, the last one would not fit.
+    ini.Parse("[S]\r\nv=" + std::string(2046, 'a') + "\xC3\xA9\r\nq=\"" + std::string(3000, 'b') + "\"\r\n");
+    EXPECT_EQ(ini.ReadString("S", "v", ""), std::string(2046, 'a'));
+    EXPECT_EQ(ini.ReadString("S", "q", ""), std::string(2047, 'b'));
+    EXPECT_TRUE(ini.ParsedWhole());
+}
+
+TEST(IniFile, LinesEndAtAnyLineEndAndDamageIsTold)
+{
+    TIniFile ini;
+    ini.Parse("[A]\rx=1\ry=2\r[B]\nz=3\r\n");
+    EXPECT_EQ(ini.ReadInteger("A", "y", 0), 2);
+    EXPECT_EQ(ini.ReadInteger("B", "z", 0), 3);
+    EXPECT_TRUE(ini.ParsedWhole());
+    ini.Parse("");
+    EXPECT_TRUE(ini.ParsedWhole());
+    // What the writer makes is whole, whatever the values held.
+    using namespace std::string_literals;
+    ini.WriteString("A", "odd", "a\0b\r\nc"s);
+    ini.Parse(ini.ToText());
+    EXPECT_TRUE(ini.ParsedWhole());
+    EXPECT_EQ(ini.ReadString("A", "odd", ""), "abc");
+    using namespace std::string_literals;
+    // Cut in the middle of a line, a NUL byte, a line that is no setting, a header cut short.
+    for (const std::string& damaged : {"[A]\r\nx=1"s, "[A]\r\nx=\0\r\n"s, "[A]\r\nMaxHistoryLen\r\n"s,
+                                       "[Opti\r\n"s}) {
+        ini.Parse(damaged);
+        EXPECT_FALSE(ini.ParsedWhole()) << damaged;
+    }
 }
 
 TEST(IniFile, NewKeysGoAtTheEndOfTheirSection)
@@ -69,6 +101,7 @@ TEST(IniFile, NewKeysGoAtTheEndOfTheirSection)
 #include "platform/ErrorCodes.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 TEST(IniFile, FileRoundTripIsAtomicAndKeepsModeAndUnknownLines)
 {
@@ -187,4 +220,13 @@ TEST(ReadWholeFile, ReadsEveryByteOfFilesOfAnySize)
     EXPECT_FALSE(ReadWholeFile(folder.Path(), read));  // a folder
     EXPECT_FALSE(ReadWholeFile(folder / "missing", read));
     EXPECT_TRUE(read.empty());
+    // Beyond the cap nothing is read; an INI file beyond its cap loads as unreadable.
+    EXPECT_FALSE(ReadWholeFile(folder / "f200001", read, 200000));
+    EXPECT_TRUE(read.empty());
+    EXPECT_TRUE(ReadWholeFile(folder / "f200001", read, 200001));
+    const std::string huge = folder / "huge.ini";
+    ASSERT_EQ(::truncate((WriteTextFile(huge, "[A]\r\n"), huge).c_str(), TIniFile::MaxFileBytes + 1), 0);
+    TIniFile ini;
+    EXPECT_FALSE(ini.Load(huge));
+    EXPECT_TRUE(ini.Load(folder / "missing.ini"));
 }

@@ -1,4 +1,5 @@
 #include "tests/ui/UITestEnvironment.h"
+#include "common/TempFolder.h"
 #include "ui/intake/SingleGleaneryInstance.h"
 #include "ui/common/UISettings.h"
 
@@ -217,3 +218,16 @@ TEST(SingleInstBlock, BlockRoundTripsAndParsingStopsAtItsEnd)
 }
 
 }  // namespace
+
+TEST(SingleGleaneryInstance, OnlyAddressesAndFilesAreWork)
+{
+    TTempFolder folder;
+    const std::string job = folder / "a.GCJ";
+    WriteTextFile(job, "[FileInfo]\r\n");
+    EXPECT_FALSE(TSingleGleaneryInstance::BringsWork({}));
+    EXPECT_FALSE(TSingleGleaneryInstance::BringsWork({"/eventlog", "/edit", "  "}));
+    EXPECT_FALSE(TSingleGleaneryInstance::BringsWork({"/speak", "hello"}));
+    EXPECT_FALSE(TSingleGleaneryInstance::BringsWork({"not an address"}));
+    EXPECT_TRUE(TSingleGleaneryInstance::BringsWork({"/eventlog", "http://127.0.0.1/"}));
+    EXPECT_TRUE(TSingleGleaneryInstance::BringsWork({QString::fromStdString(job)}));
+}

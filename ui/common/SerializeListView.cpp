@@ -1,6 +1,7 @@
 #include "ui/common/SerializeListView.h"
 
 #include "engine/services/AppTraceLog.h"
+#include "platform/ErrorCodes.h"
 #include "platform/IniFile.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/common/UIStrings.h"
@@ -15,11 +16,6 @@ namespace {
 
 const char* const kUnit = "SerializeListView";
 
-bool IsBlank(char c)
-{
-    return c > 0 && c <= ' ';
-}
-
 TCSVRow RowOf(const QTreeWidgetItem* item, int columns)
 {
     TCSVRow row;
@@ -30,90 +26,6 @@ TCSVRow RowOf(const QTreeWidgetItem* item, int columns)
 }
 
 }  // namespace
-
-std::string CSVLineText(const TCSVRow& fields)
-{
-    std::string line;
-    for (size_t i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            line += ", ";
-        line += '"';
-        for (char c : fields[i]) {
-            if (c == '"')
-                line += "\"\"";
-            else if (c == '\r' || c == '\n')
-                line += ' ';
-            else
-                line += c;
-        }
-        line += '"';
-    }
-    return line;
-}
-
-TCSVRow SplitCommaText(const std::string& line)
-{
-    TCSVRow fields;
-    size_t p = 0;
-    const size_t n = line.size();
-    auto skipBlanks = [&] {
-        while (p < n && IsBlank(line[p]))
-            ++p;
-    };
-    skipBlanks();
-    while (p < n) {
-        std::string field;
-        if (line[p] == '"') {
-            ++p;
-            while (p < n) {
-                if (line[p] == '"') {
-                    if (p + 1 < n && line[p + 1] == '"') {
-                        field += '"';
-                        p += 2;
-                        continue;
-                    }
-                    ++p;
-                    break;
-                }
-                field += line[p++];
-            }
-        } else {
-            size_t start = p;
-            while (p < n && !IsBlank(line[p]) && line[p] != ',' && line[p] != '\0')
-                ++p;
-            field = line.substr(start, p - start);
-        }
-        fields.push_back(std::move(field));
-        skipBlanks();
-        if (p < n && line[p] == ',') {
-            if (p + 1 == n)
-                fields.emplace_back();
-            ++p;
-            skipBlanks();
-        }
-    }
-    return fields;
-}
-
-std::vector<TCSVRow> CSVTextToRows(const std::string& text, size_t columnCount)
-{
-    std::vector<TCSVRow> rows;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        size_t stop = end == std::string::npos ? text.size() : end;
-        std::string line = text.substr(start, stop - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        TCSVRow fields = SplitCommaText(line);
-        if (fields.size() == columnCount)
-            rows.push_back(std::move(fields));
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return rows;
-}
 
 bool ListViewToCSVFile(QTreeWidget* list, const std::string& fileName, bool header)
 {
@@ -141,18 +53,28 @@ bool ListViewToCSVFile(QTreeWidget* list, const std::string& fileName, bool head
     }
 }
 
-void CSVFileToListView(QTreeWidget* list, const std::string& fileName)
+TCSVFileRead CSVFileToListView(QTreeWidget* list, const std::string& fileName, size_t maxBytes,
+                               Qt::ItemFlags extraFlags)
 {
     list->clear();
-    std::string text;
-    if (!ReadWholeFile(fileName, text))
-        return;
+    TCSVFileRead result;
+    if (!ReadWholeFile(fileName, result.text, maxBytes)) {
+        const uint32_t code = GetLastErrorCode();
+        result.missing = code == errc::FileNotFound || code == errc::PathNotFound;
+        result.error = SystemErrorMessage(code);
+        return result;
+    }
+    result.read = true;
     const int columns = list->columnCount();
+    TCSVRows rows = CSVTextToRows(result.text, static_cast<size_t>(columns));
+    result.skippedLines = rows.skippedLines;
     // Rows read back are aligned as their columns are, like rows the list's owner adds.
     const QTreeWidgetItem* header = list->headerItem();
     QList<QTreeWidgetItem*> items;
-    for (const TCSVRow& row : CSVTextToRows(text, static_cast<size_t>(columns))) {
+    items.reserve(static_cast<qsizetype>(rows.rows.size()));
+    for (const TCSVRow& row : rows.rows) {
         auto* item = new QTreeWidgetItem;
+        item->setFlags(item->flags() | extraFlags);
         for (int c = 0; c < columns; ++c) {
             item->setText(c, QStr(row[static_cast<size_t>(c)]));
             const QVariant alignment = header->data(c, Qt::TextAlignmentRole);
@@ -164,4 +86,5 @@ void CSVFileToListView(QTreeWidget* list, const std::string& fileName)
     list->setUpdatesEnabled(false);
     list->addTopLevelItems(items);
     list->setUpdatesEnabled(true);
+    return result;
 }

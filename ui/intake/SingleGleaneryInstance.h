@@ -1,6 +1,8 @@
 #pragma once
-// The program's own single-instance rules: the running main window takes the parameters, and a
-// later start hands off only while [Options] AllowMultipleInstances is off.
+// The program's own single-instance rules: the running main window takes the parameters. A
+// later start hands off while [Options] AllowMultipleInstances is off, and also while it is on
+// when it brings work (addresses, files) and another instance holds the saved queue, so that
+// the work lands in the queue that is kept.
 #include "ui/intake/USingleInst.h"
 
 class TSingleGleaneryInstance : public TSingleInst {
@@ -11,7 +13,16 @@ public:
     std::string WindowClassName() const override { return "Gleanery.Application.4"; }
     uint32_t CopyDataId() const override { return 0; }
     bool CanStartApp(const QStringList& params) override;
+    // Whether this instance holds the saved queue (TQueueHold); True until told otherwise.
+    void SetSavedQueueHeld(bool held) { savedQueueHeld_ = held; }
+    // Parameters that bring work: addresses and files, not switches alone.
+    static bool BringsWork(const QStringList& params);
+    // How long a start with work waits for the holder's socket (it may still be starting).
+    static constexpr int kHolderWaitMs = 5000;
 
 protected:
     void EnsureRestore() override;
+
+private:
+    bool savedQueueHeld_ = true;
 };

@@ -1,6 +1,7 @@
 #include "ui/log/JobLog.h"
 
 #include "engine/services/AppTraceLog.h"
+#include "engine/services/DamagedFile.h"
 #include "engine/messages/SpiderOutputMsgTypes.h"
 #include "ui/progress/CopyProgressRules.h"
 #include "ui/common/DateTimeText.h"
@@ -151,11 +152,7 @@ void TJobLogFrame::UpdateLanguageLabels()
 void TJobLogFrame::Initialize(TSpiderOutputSplitterForm* splitter, const std::string& logFile)
 {
     logFile_ = logFile.empty() ? UIDataFolder() + "JobLog.csv" : logFile;
-    loading_ = true;
-    CSVFileToListView(list_, logFile_);
-    for (int i = 0; i < list_->topLevelItemCount(); ++i)
-        list_->topLevelItem(i)->setFlags(list_->topLevelItem(i)->flags() | Qt::ItemIsEditable);
-    loading_ = false;
+    ReadLogFile();
     if (list_->topLevelItemCount() > 0) {
         list_->setCurrentItem(list_->topLevelItem(0));
         list_->topLevelItem(0)->setSelected(true);
@@ -167,6 +164,32 @@ void TJobLogFrame::Initialize(TSpiderOutputSplitterForm* splitter, const std::st
                                       [this](const TSpiderOutputMsg& msg, int32_t label) { OnSpiderOutput(msg, label); });
     if (!registered)
         LogEvent(etWarning, "", "RegisterForSpiderOutput", kUnit);
+}
+
+void TJobLogFrame::ReadLogFile()
+{
+    loading_ = true;
+    TCSVFileRead read = CSVFileToListView(list_, logFile_, MaxLogFileBytes, Qt::ItemIsEditable);
+    loading_ = false;
+    std::string text;
+    if (!read.read && !read.missing) {
+        const std::string copy = MoveDamagedAside(logFile_, "Initialize");
+        text = "The job log " + logFile_ + " could not be read (" + read.error + "). ";
+        text += copy.empty() ? "It is left as it is, and jobs that end now are not logged."
+                             : "A new log is begun; the file as it was found is kept as " + copy + ".";
+        logFileLeft_ = copy.empty();
+    } else if (read.skippedLines > 0) {
+        const std::string copy = KeepDamagedCopy(logFile_, read.text, "Initialize");
+        text = "The job log " + logFile_ + " could not be read whole: " + std::to_string(read.skippedLines) +
+               " lines could not be read and " + std::to_string(list_->topLevelItemCount()) + " rows were. ";
+        text += copy.empty() ? "The file is left as it is, and jobs that end now are not logged."
+                             : "A copy of the file as it was found is kept as " + copy + ".";
+        logFileLeft_ = copy.empty();
+    }
+    if (!text.empty()) {
+        LogEvent(etWarning, text, "Initialize", kUnit);
+        emit FileRecovered(QStr(text));
+    }
 }
 
 void TJobLogFrame::OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t)
@@ -222,7 +245,7 @@ void TJobLogFrame::AddJobRow(const TSpiderOutputMsg& msg)
 
 bool TJobLogFrame::SaveLog()
 {
-    if (logFile_.empty())
+    if (logFile_.empty() || logFileLeft_)
         return false;
     return ListViewToCSVFile(list_, logFile_, false);
 }

@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QStringList>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -64,9 +65,14 @@ public:
     QPushButton* RemoveFromLogButton() const { return removeButton_; }
     const std::string& LogFile() const { return logFile_; }
 
+    // The largest log file read at start-up; a larger one is moved aside and a new log begun.
+    static constexpr size_t MaxLogFileBytes = 64u << 20;
+
 signals:
     // The start-page list changed (for the Browse page's log entries).
     void LogEntriesChanged(const QStringList& files);
+    // The log file was not read whole; text says what was kept and where.
+    void FileRecovered(const QString& text);
 
 private:
     void AddJobRow(const TSpiderOutputMsg& msg);
@@ -74,6 +80,8 @@ private:
     void CompletedJobsListChange();
     QString SelectedStartPage() const;
     void OnSaveLogNow();
+    // Reads the log file; what cannot be read is kept beside it before the log is written again.
+    void ReadLogFile();
 
     QTreeWidget* list_ = nullptr;
     QPushButton* viewButton_ = nullptr;
@@ -89,4 +97,5 @@ private:
     int sortColumn_ = -1;
     bool sortAscending_ = false;
     bool loading_ = false;
+    bool logFileLeft_ = false;  // the file could not be read whole nor kept: it is not written
 };

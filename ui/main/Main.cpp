@@ -21,6 +21,7 @@
 #include "ui/common/MessageBoxes.h"
 #include "ui/common/ProgramFiles.h"
 #include "ui/preferences/PreferenceGetters.h"
+#include "ui/preferences/Passwords.h"
 #include "ui/preferences/Preferences.h"
 #include "ui/intake/RegisterFileType.h"
 #include "ui/common/TryShellExe.h"
@@ -443,6 +444,8 @@ void TMainForm::SetJobQueueVisible(bool on)
     tabBar_->setTabVisible(pgJobQueue, on);
     if (!on)
         jobQueueFrame_->RemoveIdleJobs();
+    else
+        jobQueueFrame_->PrepareSavedQueueWrite();  // a saved queue left unread at start-up shows now
     startFrame_->UpdateLanguageLabels();
     startFrame_->UpdateStartButton();
 }
@@ -589,6 +592,11 @@ void InitAfterFormsCreated(TMainForm& form, TSpiderOutputSplitterForm* splitter)
         form.EndAtStartup();
         return;
     }
+    QObject::connect(form.JobQueue(), &TJobQueueFrame::FileRecovered, &form, &TMainForm::ReportRecovery);
+    QObject::connect(form.Preferences()->Passwords(), &TPasswordsFrame::FileRecovered, &form,
+                     &TMainForm::ReportRecovery);
+    if (auto* log = qobject_cast<TJobLogFrame*>(form.Page(pgLog)))
+        QObject::connect(log, &TJobLogFrame::FileRecovered, &form, &TMainForm::ReportRecovery);
     try {
         form.UpdateLanguageLabels();
         // This order is also the order in which the pages' output listeners register.
@@ -646,6 +654,27 @@ void TMainForm::OnStartupUIComplete()
     ProcessCommandLine();
     if (jobQueueFrame_->JobCount() == 0)
         MoveFocusToPageByStringId(19);
+    ShowRecoveries();
+}
+
+void TMainForm::ReportRecovery(const QString& text)
+{
+    pendingRecoveries_.append(text);
+    if (recoveriesShown_)
+        QMetaObject::invokeMethod(this, &TMainForm::ShowRecoveries, Qt::QueuedConnection);
+}
+
+void TMainForm::ShowRecoveries()
+{
+    recoveriesShown_ = true;
+    QStringList texts;
+    if (TSavedOptions* options = TSavedOptions::Instance())
+        for (const TRecoveryNote& note : options->TakeRecoveryNotes())
+            texts.append(QStr(note.text));
+    texts.append(pendingRecoveries_);
+    pendingRecoveries_.clear();
+    if (!texts.isEmpty())
+        ShowMessageBox(this, texts.join("\n\n"), QStr(AppProductName()), TBoxIcon::Warning);
 }
 
 void TMainForm::LoadSavedQueueOnce()

@@ -178,6 +178,12 @@ public:
 
     // The start-up steps that wait until the window is on screen.
     void OnStartupUIComplete();
+    // A file of the program's own was not read whole: text says which, what was kept and
+    // where the file as found is. Told once: gathered into one box at the end of start-up,
+    // shown at once afterwards.
+    void ReportRecovery(const QString& text);
+    // Recovery texts gathered during start-up and not yet shown.
+    const QStringList& PendingRecoveries() const { return pendingRecoveries_; }
     // Works off the parameters a later start handed over, at once, also during start-up (the
     // saved queue is read first then). A job they added is on disk when this returns: the later
     // start has already ended.
@@ -196,6 +202,8 @@ private:
     void FormClose();
     // Reads the saved queue the first time it is called.
     void LoadSavedQueueOnce();
+    // Shows the gathered recovery texts, with the settings store's, in one box.
+    void ShowRecoveries();
 
     static inline TMainForm* instance_ = nullptr;
 
@@ -215,6 +223,8 @@ private:
     QAction* aboutAction_ = nullptr;
 
     QStringList cachedParams_;
+    QStringList pendingRecoveries_;
+    bool recoveriesShown_ = false;
     bool created_ = false;
     bool firstShow_ = true;
     bool savedQueueRead_ = false;

@@ -43,6 +43,10 @@ public:
     // The name the unreadable file was moved to at the last save, if any.
     const std::string& KeptFileName() const { return keptFileName_; }
 
+signals:
+    // The password file was not read whole; text says what was kept and where.
+    void FileRecovered(const QString& text);
+
 private:
     void AddPasswordRow(const TPasswordRec& rec);
     // The dialog's trimmed values with the site as its host key; False when one is empty.

@@ -2,6 +2,8 @@
 
 #include "Version.h"
 #include "engine/services/AppTraceLog.h"
+#include "engine/services/DamagedFile.h"
+#include "engine/job/DownloadOptionTypes.h"
 #include "engine/services/QueueFolder.h"
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/messages/SpiderOutputMsgTypes.h"
@@ -46,6 +48,8 @@ const char* const kUnit = "JobQueue";
 constexpr int kShutdownWaitMs = 3000;
 // Changes are gathered this long before the queue is written.
 constexpr int kQueueSaveDelayMs = 300;
+// The caption's ending while another instance holds the saved queue.
+const char* const kNotSavedCaption = " (queue not saved)";
 
 const QColor kStatusColours[] = {QColor(0x90, 0xa4, 0xae), QColor(0x1e, 0x88, 0xe5), QColor(0x43, 0xa0, 0x47),
                                  QColor(0x75, 0x75, 0x75), QColor(0xe5, 0x39, 0x35), QColor(0xb7, 0x1c, 0x1c),
@@ -97,6 +101,11 @@ TJobQueueFrame::TJobQueueFrame(QWidget* parent) : QFrame(parent)
 {
     slots_.reserve(MaxJobs);
     auto* layout = new QVBoxLayout(this);
+    notSavedMessage_ = new QLabel(this);
+    notSavedMessage_->setWordWrap(true);
+    notSavedMessage_->setStyleSheet("QLabel { background: #fff3cd; color: #5a4400; padding: 4px; }");
+    notSavedMessage_->hide();
+    layout->addWidget(notSavedMessage_);
     auto* row = new QHBoxLayout;
     jobsListView_ = new QTreeWidget(this);
     jobsListView_->setColumnCount(3);
@@ -209,10 +218,16 @@ int TJobQueueFrame::AddNewJob(const TCopyJob& job)
 bool TJobQueueFrame::AddJobFile(const std::string& fileName)
 {
     TCopyJob job;
-    if (!job.ReadJobFile(fileName)) {
+    TIniFile ini;
+    if (!LoadJobFile(fileName, ini) || !job.ReadFromIni(ini)) {
         ShowMessageBox(this, QUIString(233) + "\n" + QStr(fileName), QUIString(233), TBoxIcon::Warning);
         return false;
     }
+    if (!ini.ParsedWhole())
+        ReportRecovery("The job file " + fileName +
+                       " could not be read whole (it ends in the middle of a line, or holds bytes or lines that "
+                       "are no job settings). The job was queued with the default of every setting it lacks; the "
+                       "file is left as it is.");
     // A job file may have been written by hand or by another version: every job arrives the
     // same way the Start page sends it.
     job.Normalize();
@@ -509,7 +524,7 @@ void TJobQueueFrame::UpdateMainFormCaption(int32_t jobID)
     }
     const TCopyJobAndStatus& slot = *slots_[index];
     QString caption = QStr(JobDisplayName(slot.FJob)) + " [" + JobStatusText(slot.FJobStatus) + "] - " +
-                      GLEANERY_PRODUCT_NAME;
+                      GLEANERY_PRODUCT_NAME + (savedQueueHeld_ ? "" : kNotSavedCaption);
     if (TMainForm* main = TMainForm::Instance())
         main->setWindowTitle(caption);
 }
@@ -794,9 +809,47 @@ void TJobQueueFrame::HideMessageBar()
     timerMessage_->hide();
 }
 
+void TJobQueueFrame::ReportRecovery(const std::string& text)
+{
+    LogEvent(etWarning, text, "ReportRecovery", kUnit);
+    emit FileRecovered(QStr(text));
+}
+
+void TJobQueueFrame::SetSavedQueueHeldElsewhere()
+{
+    savedQueueHeld_ = false;
+    queueSaveTimer_->stop();
+    notSavedMessage_->setText(
+        "This window's queue is not saved: another Gleanery window holds the saved queue. Jobs added here "
+        "are lost when this window closes; a job file or address given when Gleanery is started goes to "
+        "that window.");
+    notSavedMessage_->show();
+    if (TMainForm* main = TMainForm::Instance())
+        main->setWindowTitle(QStr(AppProductName()) + kNotSavedCaption);
+    LogEvent(etWarning, "Another instance holds the saved queue: this queue is not saved",
+             "SetSavedQueueHeldElsewhere", kUnit);
+}
+
+bool TJobQueueFrame::MayWriteSavedQueue() const
+{
+    return savedQueueHeld_ && !queueFolder_.empty() && (savedQueueKnown_ || !SavedQueueExists(queueFolder_));
+}
+
+bool TJobQueueFrame::PrepareSavedQueueWrite()
+{
+    if (MayWriteSavedQueue())
+        return true;
+    // Left unread at start-up (the page hidden or saving off then) and wanted now: the saved
+    // jobs join this queue before it is written.
+    if (!savedQueueHeld_ || !autoSaveReady_ || !GetShowJobQueue() || !GetSaveQueueBetweenRuns())
+        return false;
+    LoadQueueFromDisk();
+    return savedQueueKnown_;
+}
+
 void TJobQueueFrame::LoadSavedQueue()
 {
-    if (GetShowJobQueue() && GetSaveQueueBetweenRuns()) {
+    if (savedQueueHeld_ && GetShowJobQueue() && GetSaveQueueBetweenRuns()) {
         ShowMessageBar(QUIString(170));
         LoadQueueFromDisk();
         // A next-job countdown started by the loaded queue keeps the bar for its message.
@@ -853,11 +906,18 @@ bool TJobQueueFrame::ReadQueueFolder(const std::string& folder)
 void TJobQueueFrame::LoadQueueFromDisk()
 {
     try {
-        if (queueFolder_.empty() || !SafeFileExists(queueFolder_ + "/Queue.ini"))
+        if (queueFolder_.empty() || !savedQueueHeld_ || !SavedQueueExists(queueFolder_))
             return;
         BusyCursor(true);
-        const bool wasEmpty = JobCount() == 0;
+        const int32_t before = JobCount();
+        const bool wasEmpty = before == 0;
         const bool whole = ReadQueueFolder(queueFolder_);
+        savedQueueKnown_ = true;
+        if (!whole)
+            ReportRecovery("The saved queue in " + queueFolder_ + " could not be read whole: " +
+                                             std::to_string(JobCount() - before) +
+                                             " jobs were read. The queue folder as it was found is kept as " +
+                                             DamagedCopyName(queueFolder_) + ".");
         if (queueWriter_) {
             if (whole && wasEmpty && QueueFolderHoldsOnly(queueFolder_, static_cast<size_t>(JobCount()))) {
                 // The folder holds exactly this queue: nothing to write until it changes.
@@ -899,9 +959,10 @@ void TJobQueueFrame::QueueChanged(bool content)
 
 void TJobQueueFrame::OnQueueSaveTimer()
 {
-    if (!queueDirty_ || shuttingDown_ || !queueWriter_ || !GetSaveQueueBetweenRuns())
+    if (!queueDirty_ || shuttingDown_ || !queueWriter_ || !GetSaveQueueBetweenRuns() || !PrepareSavedQueueWrite())
         return;
     try {
+        savedQueueKnown_ = true;
         queueWriter_->Post(Snapshot());
         queueDirty_ = false;
     } catch (const std::exception& e) {
@@ -930,6 +991,12 @@ void TJobQueueFrame::SaveQueueToDisk()
         LogEvent(etWarning, "No queue save folder", "SaveQueueToDisk", kUnit);
         return;
     }
+    if (!PrepareSavedQueueWrite()) {
+        LogEvent(etWarning, "The saved queue " + queueFolder_ + " was not read here: it is left as it is",
+                 "SaveQueueToDisk", kUnit);
+        return;
+    }
+    savedQueueKnown_ = true;
     if (TMainForm* main = TMainForm::Instance())
         main->MoveFocusToPageByStringId(20);
     ShowMessageBar(QUIString(171));
@@ -950,6 +1017,11 @@ void TJobQueueFrame::DeleteQueueFromDisk()
 {
     if (queueFolder_.empty()) {
         LogEvent(etWarning, "No queue save folder", "DeleteQueueFromDisk", kUnit);
+        return;
+    }
+    if (!MayWriteSavedQueue()) {
+        LogEvent(etWarning, "The saved queue " + queueFolder_ + " was not read here: it is left as it is",
+                 "DeleteQueueFromDisk", kUnit);
         return;
     }
     try {

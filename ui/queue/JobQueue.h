@@ -71,6 +71,19 @@ public:
     // taken inside it. interactive: refusals are shown in a box, else only logged.
     bool CheckJobCanRun(TCopyJob& job, bool askToCreateFolder, bool interactive = true);
 
+    // Another instance holds the saved queue: this queue is never read from or written to the
+    // queue folder, and the page and the window's caption say so.
+    void SetSavedQueueHeldElsewhere();
+    bool SavedQueueHeld() const { return savedQueueHeld_; }
+    // The saved queue may be written or deleted: this instance holds it, and has read it or
+    // there is none. A saved queue left unread (the page hidden, saving off, settings read as
+    // their defaults) is never written over.
+    bool MayWriteSavedQueue() const;
+    // MayWriteSavedQueue, after reading a saved queue left unread at start-up once the settings
+    // say it is shown and saved.
+    bool PrepareSavedQueueWrite();
+    QLabel* NotSavedMessage() const { return notSavedMessage_; }
+
     void LoadSavedQueue();
     void LoadQueueFromDisk();
     void SaveQueueToDisk();
@@ -119,6 +132,10 @@ public:
     TJobQueueAutomation* Automation() const { return automation_; }
     QLabel* TimerMessage() const { return timerMessage_; }
 
+signals:
+    // A file of the queue was not read whole; text says what was kept and where.
+    void FileRecovered(const QString& text);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -144,6 +161,7 @@ private:
     void BusyCursor(bool on);
     void ShowMessageBar(const QString& text);
     void HideMessageBar();
+    void ReportRecovery(const std::string& text);
     // True when every stored job was read back.
     bool ReadQueueFolder(const std::string& folder);
     // The queue changed: written after a short delay. content: a job added, removed or moved.
@@ -166,6 +184,8 @@ private:
     uint64_t contentVersion_ = 1;
     bool queueDirty_ = false;
     bool autoSaveReady_ = false;  // the saved queue has been read (or was not to be read)
+    bool savedQueueHeld_ = true;
+    bool savedQueueKnown_ = false;  // the queue folder holds what this instance read or wrote
     int32_t listRebuilds_ = 0;
     int batchDepth_ = 0;
     bool batchAdded_ = false;
@@ -183,5 +203,6 @@ private:
     QToolButton* deleteJobBtn_ = nullptr;
     QToolButton* editJobBtn_ = nullptr;
     QLabel* timerMessage_ = nullptr;
+    QLabel* notSavedMessage_ = nullptr;
     TJobQueueAutomation* automation_ = nullptr;
 };

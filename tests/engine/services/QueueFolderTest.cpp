@@ -94,3 +94,26 @@ TEST(QueueFolder, WriterFinishesWhatWasPostedBeforeItEnds)
 }
 
 }  // namespace
+
+TEST(QueueHold, OneHolderAtATimeAndTheHoldEndsWithIt)
+{
+    TTempFolder folder;
+    const std::string queue = folder / "Queue";
+    EXPECT_FALSE(SavedQueueExists(queue));
+    {
+        TQueueHold first(queue);
+        EXPECT_TRUE(first.Held());
+        TQueueHold second(queue);
+        EXPECT_FALSE(second.Held());
+    }
+    TQueueHold third(queue);
+    EXPECT_TRUE(third.Held());
+    // A folder that cannot hold a lock file is kept as before, unguarded.
+    TQueueHold nowhere(folder / "missing/Queue");
+    EXPECT_TRUE(nowhere.Held());
+
+    std::filesystem::create_directories(queue);
+    EXPECT_FALSE(SavedQueueExists(queue));
+    WriteTextFile(queue + "/1.GCJ", "x");  // a job file without its Queue.ini is a saved queue too
+    EXPECT_TRUE(SavedQueueExists(queue));
+}

@@ -5,6 +5,7 @@
 #include "platform/IniFile.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -62,25 +63,88 @@ TEST_F(SavedOptionsTest, TypedValuesAndDefaults)
     EXPECT_EQ(st.st_mode & 077, 0u);  // may hold proxy credentials
 }
 
-TEST_F(SavedOptionsTest, UnreadableFileIsNeverReplaced)
+// A settings file that cannot be read whole is kept aside and the defaults are used: a default
+// read from it must never stand for the user's setting.
+TEST_F(SavedOptionsTest, DamagedFileIsKeptAsideAndTheDefaultsAreUsed)
+{
+    using namespace std::string_literals;
+    std::string random(65536, '\0');
+    for (size_t i = 0; i < random.size(); ++i)
+        random[i] = static_cast<char>((i * 2654435761u) >> 13);
+    const std::string whole = "[Options]\r\nEnableHistory=0\r\nMaxHistoryLength=3\r\n[Automation]\r\nShowJobQueue=1\r\n";
+    for (const std::string& damaged : {whole.substr(0, 60), random, ""s, "[Options]\r\nEnable\0History=0\r\n"s}) {
+        TTempFolder folder;
+        const std::string file = folder / "Gleanery.INI";
+        WriteTextFile(file, damaged);
+        TSavedOptions store;
+        store.SetINIFolder(folder.Path());
+        EXPECT_TRUE(store.GetEnableHistory());
+        EXPECT_FALSE(store.ReadBool("Automation", "ShowJobQueue", false));
+        EXPECT_EQ(ReadTextFile(file + ".damaged"), damaged);
+        const std::vector<TRecoveryNote> notes = store.TakeRecoveryNotes();
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_THAT(notes[0].text, HasSubstr("kept as " + file + ".damaged"));
+        EXPECT_TRUE(store.TakeRecoveryNotes().empty());  // told once
+        EXPECT_TRUE(store.WriteBool("Automation", "ShowJobQueue", true));
+        EXPECT_EQ(TIniFile(file).ReadString("Automation", "ShowJobQueue", ""), "1");
+    }
+
+    // A whole file, also without a final line end's CR or with CR-only lines, is read as it is.
+    Start("[Options]\rMaxHistoryLength=3\r");
+    EXPECT_EQ(opts.GetMaxHistoryLength(), 3);
+    EXPECT_TRUE(opts.TakeRecoveryNotes().empty());
+}
+
+TEST_F(SavedOptionsTest, UnreadableFileThatCannotBeMovedIsNeverReplaced)
 {
     TTempFolder logDir;
     TApplicationTraceLog log({"/eventlog"}, false, logDir.Slash());
     ::mkdir(ini.c_str(), 0700);  // "settings file" that cannot be read
+    // Every name for a kept copy is taken: the folder stays where it is.
+    WriteTextFile(ini + ".damaged", "");
+    for (int n = 2; n <= 999; ++n)
+        WriteTextFile(ini + ".damaged" + std::to_string(n), "");
     opts.SetINIFolder(tmp.Path());
     EXPECT_EQ(opts.GetMaxHistoryLength(), 8);
-    EXPECT_FALSE(opts.GetEnableHistory());  // ReadBool's failure value
+    EXPECT_TRUE(opts.GetEnableHistory());  // the default
     std::string v = "untouched";
-    EXPECT_FALSE(opts.ReadString("S", "k", v, "def"));
-    EXPECT_EQ(v, "untouched");
+    EXPECT_TRUE(opts.ReadString("S", "k", v, "def"));
+    EXPECT_EQ(v, "def");
     EXPECT_EQ(opts.ReadInteger("S", "k", 42), 42);
     EXPECT_FALSE(opts.WriteString("S", "k", "v"));
     EXPECT_FALSE(opts.WriteBool("S", "b", true));
     EXPECT_TRUE(std::filesystem::is_directory(ini));
+    const std::vector<TRecoveryNote> notes = opts.TakeRecoveryNotes();
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_THAT(notes[0].text, HasSubstr("left as it is"));
     std::string text = ReadTextFile(logDir / "GleaneryEventLog.csv");
-    EXPECT_THAT(text, HasSubstr("\"Exception\",\"Unable to read " + ini));
     EXPECT_THAT(text, HasSubstr("\",\"WriteString\",\"SavedOptions\","));
     EXPECT_THAT(text, HasSubstr("\",\"WriteBool\",\"SavedOptions\","));
+}
+
+// Reads take the file as last read; a change on disk is read again, and a huge file is refused.
+TEST_F(SavedOptionsTest, ReadsFollowTheFileAndValuesAreCut)
+{
+    Start("[S]\r\nv=" + std::string(3000, 'v') + "\r\nn=1\r\n");
+    std::string v;
+    ASSERT_TRUE(opts.ReadString("S", "v", v, ""));
+    EXPECT_EQ(v.size(), TIniFile::MaxValueLength);
+    EXPECT_EQ(opts.ReadInteger("S", "n", 0), 1);
+    TIniFile other(ini);
+    other.WriteInteger("S", "n", 22);
+    ASSERT_TRUE(other.UpdateFile(0600));
+    EXPECT_EQ(opts.ReadInteger("S", "n", 0), 22);
+
+    TTempFolder folder;
+    const std::string big = folder / "Gleanery.INI";
+    std::string text = "[Options]\r\n";
+    while (text.size() <= TIniFile::MaxFileBytes)
+        text += "Key" + std::to_string(text.size()) + "=" + std::string(100, 'x') + "\r\n";
+    WriteTextFile(big, text);
+    TSavedOptions store;
+    store.SetINIFolder(folder.Path());
+    EXPECT_EQ(store.TakeRecoveryNotes().size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(big + ".damaged"));
 }
 
 TEST_F(SavedOptionsTest, HistoryIsCutToMaxHistoryLength)
@@ -317,13 +381,23 @@ TEST_F(DataFolderTest, PlantedLinkInTempIsNotUsed)
     EXPECT_THAT(folder, HasSubstr(expected + "-"));
 }
 
-TEST_F(DataFolderTest, UnreadableSettingsFileRejectsTheCandidate)
+// The data folder holds the queue and the logs: a damaged settings file does not send the
+// program elsewhere. The probe leaves the file to the settings store, which keeps it aside.
+TEST_F(DataFolderTest, DamagedSettingsFileKeepsTheCandidateAndIsLeftAsItIs)
 {
     ::setenv("XDG_DATA_HOME", (tmp / "xdg").c_str(), 1);
     std::filesystem::create_directories(tmp / "xdg/Gleanery/Gleanery.INI");  // a folder: cannot be read
     TDataFolderChoice c = ChooseDataFolder(tmp / "prog");
-    EXPECT_EQ(c.folder, tmp / "prog/");
+    EXPECT_EQ(c.folder, tmp / "xdg/Gleanery/");
     EXPECT_TRUE(std::filesystem::is_directory(tmp / "xdg/Gleanery/Gleanery.INI"));
+    EXPECT_FALSE(std::filesystem::exists(tmp / "xdg/Gleanery/Gleanery.INI.probe"));
+
+    // A file cut short is not written to by the probe either.
+    const std::string cut = "[Options]\r\nEnableHist";
+    std::filesystem::remove(tmp / "xdg/Gleanery/Gleanery.INI");
+    WriteTextFile(tmp / "xdg/Gleanery/Gleanery.INI", cut);
+    EXPECT_TRUE(ProbeDataFolder(tmp / "xdg/Gleanery"));
+    EXPECT_EQ(ReadTextFile(tmp / "xdg/Gleanery/Gleanery.INI"), cut);
 }
 
 TEST_F(DataFolderTest, NothingUsableGivesAFreshPrivateFolderUnderTmp)

@@ -1,5 +1,6 @@
 #include "tests/ui/UITestEnvironment.h"
 
+#include "common/TempFolder.h"
 #include "tests/engine/TestLog.h"
 
 #include "engine/job/JobTypes.h"
@@ -256,6 +257,29 @@ TEST_F(WorkIntakeTest, AJobHandedOverDuringStartUpIsOnDiskAtOnceAfterTheSavedQue
     // The start-up's own turn reads the queue no second time.
     form_->OnStartupUIComplete();
     EXPECT_EQ(QueuedAddresses(), (std::vector<std::string>{"http://127.0.0.1:9/saved/", "http://127.0.0.1:9/handed/"}));
+}
+
+// A job file cut short is queued with defaults, and the user is told once: at the end of the
+// start-up together with the rest, at once for work that arrives later.
+TEST_F(WorkIntakeTest, WhatWasNotReadWholeIsToldInOneBoxAtStartUpThenAtOnce)
+{
+    const std::string file = JobFile("cut.GCJ", "http://127.0.0.1:9/cut/");
+    const std::string whole = ReadTextFile(file);
+    WriteTextFile(file, whole.substr(0, 500));
+    form_->AddCachedParam(QString::fromStdString(file));
+    form_->ReportRecovery("An earlier note.");
+    form_->OnStartupUIComplete();
+    EXPECT_EQ(QueuedAddresses(), std::vector<std::string>{"http://127.0.0.1:9/cut/"});
+    ASSERT_EQ(recorder_.boxes.size(), 1u);
+    EXPECT_NE(recorder_.boxes[0].find("An earlier note."), std::string::npos);
+    EXPECT_NE(recorder_.boxes[0].find(file), std::string::npos);
+    EXPECT_TRUE(form_->PendingRecoveries().isEmpty());
+
+    form_->AddCachedParam(QString::fromStdString(file));
+    form_->OnParamsHandedOver();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(recorder_.boxes.size(), 2u);
+    EXPECT_EQ(recorder_.boxes[1].find("An earlier note."), std::string::npos);
 }
 
 TEST_F(WorkIntakeTest, EditSwitchPutsTheWorkIntoTheStartPage)

@@ -4,6 +4,7 @@
 #include "ui/log/JobLog.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLocale>
@@ -11,6 +12,9 @@
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -203,4 +207,49 @@ TEST(JobLog, TitlesAreDecodedBeforeTheyAreLoggedAndSaved)
     const std::string expected = "\xD0\x9F\xD1\x80\xD0\xB8 \xE2\x80\x94 Caf\xC3\xA9";
     EXPECT_EQ(Cell(log, 0, jlName).toStdString(), expected);
     EXPECT_EQ(ReadTextFile(file).rfind("\"" + expected + "\", ", 0), 0u);
+}
+
+// A log the program cannot read whole is kept beside it before the log is written again, and
+// the page says so once.
+TEST(JobLog, DamagedLogIsKeptAndTheReadableRowsStay)
+{
+    using namespace std::string_literals;
+    TTempFolder folder;
+    const std::string file = folder / "JobLog.csv";
+    const std::string good = "\"a\", \"\", \"\", \"1\", \"http://h/\", \"/f\"\r\n";
+    const std::string damaged = "\"qjob1\", \0\"x\"\r\n"s + good + "\xff\xfe\0\0\r\r"s + good;
+    WriteTextFile(file, damaged);
+    {
+        TJobLogFrame log;
+        QStringList told;
+        QObject::connect(&log, &TJobLogFrame::FileRecovered, [&](const QString& text) { told.append(text); });
+        log.Initialize(nullptr, file);
+        EXPECT_EQ(log.CompletedJobsList()->topLevelItemCount(), 2);
+        ASSERT_EQ(told.size(), 1);
+        EXPECT_TRUE(told[0].contains(QString::fromStdString(file + ".damaged"))) << told[0].toStdString();
+        EXPECT_EQ(ReadTextFile(file + ".damaged"), damaged);
+        TJobScript(log).Run(1, "next", {}, 0, "/p");
+        EXPECT_EQ(log.CompletedJobsList()->topLevelItemCount(), 3);
+    }
+    TJobLogFrame again;
+    QStringList told;
+    QObject::connect(&again, &TJobLogFrame::FileRecovered, [&](const QString& text) { told.append(text); });
+    again.Initialize(nullptr, file);
+    EXPECT_EQ(again.CompletedJobsList()->topLevelItemCount(), 3);
+    EXPECT_TRUE(told.isEmpty());  // written whole: nothing more to tell
+
+    // What is no file at all, or too large to read, goes aside whole and a new log begins.
+    TTempFolder other;
+    const std::string odd = other / "JobLog.csv";
+    ASSERT_EQ(::mkdir(odd.c_str(), 0700), 0);
+    TJobLogFrame fresh;
+    fresh.Initialize(nullptr, odd);
+    TJobScript(fresh).Run(1, "first", {}, 0, "/p");
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(odd + ".damaged")).isDir());
+    EXPECT_EQ(ReadTextFile(odd).substr(0, 8), "\"first\",");
+    ASSERT_EQ(::truncate(odd.c_str(), TJobLogFrame::MaxLogFileBytes + 1), 0);
+    TJobLogFrame big;
+    big.Initialize(nullptr, odd);
+    EXPECT_EQ(big.CompletedJobsList()->topLevelItemCount(), 0);
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(odd + ".damaged2")));
 }

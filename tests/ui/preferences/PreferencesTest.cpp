@@ -345,8 +345,12 @@ TEST_F(PasswordsTest, ABrokenPasswordFileIsKeptWholeBeforeTheNextSave)
                                  StrToBase64("p") + "\r\nHost2=empty.test\r\nU2=\r\nP2=\r\n";
     WriteFile(file_, original);
     TPasswordsFrame page(nullptr, file_);
+    QStringList told;
+    QObject::connect(&page, &TPasswordsFrame::FileRecovered, [&](const QString& text) { told.append(text); });
     page.LoadPasswords();
     EXPECT_EQ(page.PasswordsList()->topLevelItemCount(), 1);
+    ASSERT_EQ(told.size(), 1);  // the user is told what was kept
+    EXPECT_TRUE(told[0].contains("1 passwords were read")) << told[0].toStdString();
     TPasswordRec rec;
     EXPECT_TRUE(store_.FindPassword("good.test", rec));
     EXPECT_FALSE(store_.FindPassword("bad.test", rec));

@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QThread>
 #include <QTimer>
+#include <QLabel>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -25,6 +26,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +60,13 @@ protected:
         job.StartingWebAddress.SetFullURL(address);
         job.SetDestinationFolder(destination_);
         return job;
+    }
+
+    // frame as a later run starts it on the same data folder.
+    void Reopen(TJobQueueFrame& frame)
+    {
+        frame.Initialize(nullptr, dataFolder_);
+        frame.LoadSavedQueue();
     }
 
     void Report(uint8_t type, int32_t jobID, int32_t resultCode = 0)
@@ -416,8 +426,7 @@ TEST_F(JobQueueTest, EveryChangeReachesTheQueueFolderWithoutAnOrderlyExit)
 
     // A queue read back whole is not written again until it changes.
     TJobQueueFrame again;
-    again.Initialize(nullptr, dataFolder_);
-    again.LoadSavedQueue();
+    Reopen(again);
     ASSERT_EQ(again.JobCount(), 1);
     EXPECT_FALSE(again.IsQueueSavePending());
 }
@@ -486,6 +495,136 @@ TEST_F(JobQueueTest, UnreadableSavedQueueIsNeverWrittenOverWithLess)
     third.LoadSavedQueue();
     ASSERT_EQ(third.JobCount(), 1);
     EXPECT_EQ(third.Slot(0).FJobStatus, jsStopped);
+}
+
+// Settings read as their defaults (a damaged settings file, a missing key) hide the queue page:
+// the saved queue is then neither read nor written over nor deleted.
+TEST_F(JobQueueTest, AnUnreadSavedQueueIsNeverWrittenOverNorDeleted)
+{
+    for (const char* name : {"one", "two", "three"})
+        frame_->AddNewJob(Job(name));
+    frame_->SaveQueueToDisk();
+    const std::string folder = dataFolder_ + "Queue";
+    const std::string before = ReadTextFile(folder + "/Queue.ini");
+
+    for (bool saveQueue : {true, false}) {
+        WriteSettingBool("Automation", "ShowJobQueue", false);
+        WriteSettingBool("Automation", "SaveQueueBetweenRuns", saveQueue);
+        TJobQueueFrame hidden;
+        Reopen(hidden);
+        EXPECT_FALSE(hidden.MayWriteSavedQueue());
+        ASSERT_EQ(hidden.AddNewJob(Job("while hidden")), 0);
+        hidden.FlushQueueSaves();
+        hidden.PrepareForAppShutdown();
+        EXPECT_EQ(ReadTextFile(folder + "/Queue.ini"), before);
+        EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(folder + "/3.GCJ")));
+    }
+
+    WriteSettingBool("Automation", "ShowJobQueue", true);
+    WriteSettingBool("Automation", "SaveQueueBetweenRuns", true);
+    TJobQueueFrame shown;
+    Reopen(shown);
+    EXPECT_EQ(shown.JobCount(), 3);
+    EXPECT_TRUE(shown.MayWriteSavedQueue());
+
+    // The page shown again during a run that left the saved queue unread: the saved jobs join
+    // the queue before it is written, so neither is lost.
+    WriteSettingBool("Automation", "ShowJobQueue", false);
+    TJobQueueFrame later;
+    Reopen(later);
+    WriteSettingBool("Automation", "ShowJobQueue", true);
+    ASSERT_EQ(later.AddNewJob(Job("added once shown")), 0);
+    later.PrepareForAppShutdown();
+    TIniFile ini(folder + "/Queue.ini");
+    EXPECT_EQ(ini.ReadInteger("Queue", "JobCount", -1), 4);
+    TCopyJob first;
+    ASSERT_TRUE(first.ReadJobFile(folder + "/1.GCJ"));
+    EXPECT_EQ(first.JobName, "added once shown");
+
+    // Turning the page on shows the saved queue at once.
+    WriteSettingBool("Automation", "ShowJobQueue", false);
+    {
+        TMainForm form;
+        InitAfterFormsCreated(form, nullptr);
+        form.JobQueue()->Initialize(nullptr, dataFolder_);
+        form.JobQueue()->LoadSavedQueue();
+        EXPECT_EQ(form.JobQueue()->JobCount(), 0);
+        WriteSettingBool("Automation", "ShowJobQueue", true);
+        form.SetJobQueueVisible(true);
+        EXPECT_EQ(form.JobQueue()->JobCount(), 4);
+    }
+
+    // Something that is no folder under the queue's name is kept, not written over.
+    TTempFolder odd;
+    WriteTextFile(odd / "Queue", "not a folder");
+    TJobQueueFrame blocked;
+    blocked.Initialize(nullptr, odd.Slash());
+    EXPECT_FALSE(blocked.MayWriteSavedQueue());
+}
+
+// A second instance runs with a queue of its own that is never saved, and says so; the saved
+// queue stays the first instance's.
+TEST_F(JobQueueTest, AQueueHeldByAnotherInstanceIsLeftToIt)
+{
+    const std::string folder = dataFolder_ + "Queue";
+    TQueueHold first(folder);
+    ASSERT_TRUE(first.Held());
+    frame_->AddNewJob(Job("first's"));
+    frame_->SaveQueueToDisk();
+    {
+        TQueueHold second(folder);
+        EXPECT_FALSE(second.Held());
+        TMainForm form;
+        InitAfterFormsCreated(form, nullptr);
+        TJobQueueFrame* other = form.JobQueue();
+        other->SetSavedQueueHeldElsewhere();
+        other->Initialize(nullptr, dataFolder_);
+        other->LoadSavedQueue();
+        EXPECT_EQ(other->JobCount(), 0);
+        EXPECT_FALSE(other->NotSavedMessage()->isHidden());
+        EXPECT_TRUE(form.windowTitle().contains("queue not saved"));
+        other->AddNewJob(Job("second's"));
+        other->PrepareForAppShutdown();
+    }
+    frame_->AddNewJob(Job("first's too"));
+    frame_->PrepareForAppShutdown();
+    TIniFile ini(folder + "/Queue.ini");
+    EXPECT_EQ(ini.ReadInteger("Queue", "JobCount", -1), 2);
+    TCopyJob job;
+    ASSERT_TRUE(job.ReadJobFile(folder + "/2.GCJ"));
+    EXPECT_EQ(job.JobName, "first's too");
+}
+
+// Damage is told once: a queue read in part, and a job file cut short that was queued anyway.
+TEST_F(JobQueueTest, WhatWasNotReadWholeIsTold)
+{
+    QStringList told;
+    QObject::connect(frame_.get(), &TJobQueueFrame::FileRecovered, [&](const QString& text) { told.append(text); });
+    const std::string file = dataFolder_ + "cut.GCJ";
+    ASSERT_TRUE(Job("cut short").WriteJobFile(file));
+    const std::string whole = ReadTextFile(file);
+    WriteTextFile(file, whole.substr(0, 500));
+    ASSERT_TRUE(frame_->AddJobFile(file));
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains("cut.GCJ"));
+    WriteTextFile(file, whole);
+    ASSERT_TRUE(frame_->AddJobFile(file));
+    EXPECT_EQ(told.size(), 1);
+
+    // A job file beyond any real size is refused unread.
+    ASSERT_EQ(::truncate(file.c_str(), TIniFile::MaxFileBytes + 1), 0);
+    EXPECT_FALSE(frame_->AddJobFile(file));
+
+    frame_->SaveQueueToDisk();
+    WriteTextFile(dataFolder_ + "Queue/1.GCJ", "\0\0");
+    TJobQueueFrame again;
+    QObject::connect(&again, &TJobQueueFrame::FileRecovered, [&](const QString& text) { told.append(text); });
+    Reopen(again);
+    EXPECT_EQ(again.JobCount(), 1);
+    ASSERT_EQ(told.size(), 2);
+    EXPECT_TRUE(told[1].contains(QString::fromStdString(dataFolder_ + "Queue.damaged"))) << told[1].toStdString();
+    again.FlushQueueSaves();
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(dataFolder_ + "Queue.damaged/1.GCJ")));
 }
 
 TEST_F(JobQueueTest, ShutdownAbortsTheRunningJobAndIsBounded)
