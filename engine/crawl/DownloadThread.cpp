@@ -611,7 +611,7 @@ bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, i
             return true;
         // Counted before it is written: nothing past the limits reaches the disk.
         const int64_t grown = FProgress.FBytesReceived.load() + static_cast<int64_t>(count);
-        const uint8_t sizeCode = Filter().ReserveReceivedBytes(reserved, grown);
+        const uint8_t sizeCode = Filter().ReserveReceivedBytes(reserved, grown, FDepth);
         if (sizeCode != FILTER_ACCEPTED) {
             FResults.FFilterCode = sizeCode;
             LogEvent(etWarning,
