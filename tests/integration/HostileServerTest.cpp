@@ -9,6 +9,7 @@
 #include "DownloadTestSupport.h"
 #include "common/Compression.h"
 #include "integration/CrawlTestSupport.h"
+#include "engine/parse/CommonParser.h"
 #include "platform/ErrorCodes.h"
 
 namespace {
@@ -333,6 +334,36 @@ TEST_F(HostileSiteTest, AChunkedStartPageOverTheSizeLimitsIsCopiedAndTheRestKeep
     EXPECT_EQ(JobEnd().startPage, Local("/index.html"));
     EXPECT_EQ(EndedFor("/next.htm").filterCode, FILTER_FILE_SIZE) << "other files keep to the limits";
     EXPECT_FALSE(Exists(Local("/next.htm")));
+}
+
+TEST_F(HostileSiteTest, APageHugeOnceDecodedIsKeptWholeAndReadForLinksFromItsStart)
+{
+    const std::string head = "<html><a href=\"near.htm\">near</a>";
+    const std::string tail = "<a href=\"far.htm\">far</a></html>";
+    std::string page = head + std::string(static_cast<size_t>(kMaxLinkReadSize), ' ') + tail;
+    const std::string body = Gzip(page);
+    server_.Get("/", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Content-Encoding", "gzip");
+        res.set_content(body, "text/html");
+    });
+    server_.Get("/near.htm", [](const httplib::Request&, httplib::Response& res) { res.set_content("n", "text/html"); });
+    server_.Get("/far.htm", [](const httplib::Request&, httplib::Response& res) { res.set_content("f", "text/html"); });
+    job_.DownloadOptions.FindReplaceTasks.Count = 1;
+    job_.DownloadOptions.FindReplaceTasks.Tasks[0].FindString = "near";
+    job_.DownloadOptions.FindReplaceTasks.Tasks[0].ReplaceString = "NEAR";
+    job_.DownloadOptions.CustomHTMLFooter = "<!-- footer -->";
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+
+    EXPECT_TRUE(Exists(Local("/near.htm")));
+    EXPECT_FALSE(Exists(Local("/far.htm"))) << "links past what is read are not followed";
+    // The links read are rewritten, the rest is copied as it came, and the footer added; the
+    // find and replace, which would hold the whole page in memory, is left out.
+    const std::string copy = ReadTextFile(Local("/index.html"));
+    const std::string expected = page + "<!-- footer -->";
+    EXPECT_TRUE(copy == expected) << copy.size() << " bytes, " << expected.size() << " expected";
+    const std::string log = EventLog();
+    EXPECT_NE(log.find("Links read from the first " + std::to_string(kMaxLinkReadSize)), std::string::npos);
+    EXPECT_NE(log.find("Find and replace left " + Local("/index.html") + " as it is"), std::string::npos);
 }
 
 TEST_F(HostileSiteTest, OverLongLinkThatWasNotFetchedIsWrittenAbsolute)
