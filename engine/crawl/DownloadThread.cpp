@@ -486,8 +486,21 @@ bool TFileDownloadThread::WaitForFilenameOrCancellation()
     }
 }
 
+bool TFileDownloadThread::ThroughLinkInDestination(const std::string& name, const std::string& routine)
+{
+    if (!LinkBelowFolder(Filter().DestinationPath(), name))
+        return false;
+    LogEvent(etWarning, "Symbolic link on the way to " + name + " in the destination: nothing written through it",
+             routine, kUnit);
+    SetLastErrorCode(errc::AccessDenied);
+    RecordLastError();
+    return true;
+}
+
 bool TFileDownloadThread::DeleteIfExists(const std::string& name, const std::string& routine)
 {
+    if (ThroughLinkInDestination(name, routine))
+        return false;
     if (!SafeFileExists(name) || SafeDeleteFile(name))
         return true;
     LogAPIError("DeleteFile " + name, routine, kUnit);
@@ -508,7 +521,9 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
     int64_t reserved = acceptedSize;
     try {
         const std::string folder = FolderOf(FLocalFileName);
-        if (!SafeForceDirectories(folder)) {
+        if (ThroughLinkInDestination(FLocalFileName, "FinishFileDownload")) {
+            // nothing is written
+        } else if (!SafeForceDirectories(folder)) {
             LogAPIError("ForceDirectories " + folder, "FinishFileDownload", kUnit);
             RecordLastError();
         } else {

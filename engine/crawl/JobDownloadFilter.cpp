@@ -433,6 +433,12 @@ std::string TDownloadFilter::StartFolder()
     return startFolder_;
 }
 
+std::string TDownloadFilter::DestinationPath()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return destinationPath_;
+}
+
 std::string TDownloadFilter::SiteRootFolder()
 {
     std::lock_guard<std::mutex> guard(lock_);

@@ -102,6 +102,8 @@ public:
     int64_t ByteTotal();
     int32_t FileCount();
     std::string StartFolder();
+    // The job's destination path, under which it writes.
+    std::string DestinationPath();
     std::string SiteRootFolder();
 
 private:
