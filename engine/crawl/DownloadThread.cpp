@@ -204,7 +204,8 @@ bool TFileDownloadCompleteData::LocalFileIsCurrent() const
         !SafeFileExists(FLocalFileName))
         return false;
     const int32_t scheme = FURL.GetScheme();
-    const bool confirmedUnchanged = (scheme == usHTTP || scheme == usHTTPS) && FStatusValid && FStatusCode == 304;
+    const bool confirmedUnchanged =
+        (scheme == usHTTP || scheme == usHTTPS) && FStatusValid && FStatusCode == 304 && FConditional;
     return FFilterCode == FILTER_PREVIOUSLY_DOWNLOADED || FFileWritten || confirmedUnchanged;
 }
 

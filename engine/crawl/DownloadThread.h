@@ -25,6 +25,7 @@
 
 class TDownloadFilter;
 class TInternetSession;
+struct TCopyIndexEntry;
 
 constexpr uint8_t DL_ASSIGNED = 0;
 constexpr uint8_t DL_RUNNING = 1;
@@ -67,10 +68,13 @@ struct TFileDownloadCompleteData {
     uint8_t FExceptionRaised = 0;
     std::string FExceptionText;
     uint8_t FFileWritten = 0;
+    uint8_t FConditional = 0;   // the last request asked whether the copy on disk changed
+    std::string FLastModified;  // the answer's Last-Modified and ETag texts, empty when none
+    std::string FETag;
 
     void Reset() { *this = TFileDownloadCompleteData(); }
     // The local file is there and stands for the address: written now, already on disk and
-    // kept, or confirmed unchanged by the server.
+    // kept, or confirmed unchanged by the server (a 304 to a conditional request).
     bool LocalFileIsCurrent() const;
 };
 
@@ -146,7 +150,14 @@ private:
     void ApplyStoredPassword(TURL& url) const;
 
     void DownloadHTTPOrHTTPS();
-    TAttemptEnd DownloadHTTPAttempt(TInternetSession& session, bool secure, bool useIfModifiedSince, bool canRetry);
+    // A file of the copy that is not to be asked about again: named from the MIME type it was
+    // saved with, without a request. False when the name given now holds no file.
+    bool TakeFileOfCopy(const TCopyIndexEntry& indexed);
+    // indexed: the address's entry in the index of the copy, nullptr when none.
+    TAttemptEnd DownloadHTTPAttempt(TInternetSession& session, bool secure, bool useConditions, bool canRetry,
+                                    const TCopyIndexEntry* indexed);
+    TAttemptEnd HandleNotModified(TInternetSession& session, bool rangeSent, bool canRetry);
+    void GetHTTPValidators(TInternetSession& session);
     // The local file name of the address for a response without a MIME type; empty when none.
     std::string UntypedLocalFileName() const;
     TAttemptEnd HandleHTTPBody(TInternetSession& session, bool rangeSent, int64_t partSize, bool canRetry);

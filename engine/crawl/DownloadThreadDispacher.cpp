@@ -340,8 +340,12 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
     bool added = false;
     try {
         // The start page is named only when its file is there to be opened.
-        if (s.depth == -1 && outcome.LocalFileIsCurrent())
+        const bool current = outcome.LocalFileIsCurrent();
+        if (s.depth == -1 && current)
             startPageName_ = outcome.FLocalFileName;
+        if (current && object->FURL.IsDownloadableScheme())
+            TDownloadFilter::Instance()->RecordInCopy(object->FURL, outcome.FLocalFileName, outcome.FMimeType,
+                                                      outcome.FLastModified, outcome.FETag, outcome.FFileWritten);
         if (object->FDestID == 0 && object->FURL.GetScheme() == usFile)
             crawler.MapSpiderObjectToDest(*object, dests, spiders);
         const int32_t destIndex = dests.IndexOfID(object->FDestID);

@@ -2,6 +2,7 @@
 #include "engine/crawl/DownloadThread.h"
 
 #include "engine/services/AppTraceLog.h"
+#include "engine/crawl/CopyIndex.h"
 #include "engine/crawl/JobDownloadFilter.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
@@ -18,6 +19,7 @@ constexpr int kLastAttempt = 5;  // attempts are numbered 0..5
 // The conditional headers for a file that is (partly) on disk.
 struct TUpdateHeaders {
     std::string IfModifiedSince;  // empty: none
+    std::string IfNoneMatch;      // empty: none
     std::string Range;            // empty: none
     int64_t PartSize = 0;         // the ".part" file's size when a Range line was made
 };
@@ -34,15 +36,23 @@ std::string IfModifiedSinceLineFor(const std::string& name)
     return FormatIfModifiedSinceLine(ts.tv_sec);
 }
 
-TUpdateHeaders CreateUpdateDLHeaders(const std::string& localName, const std::string& partName)
+// A whole copy asks with the validators the index of the copy recorded for it, else with its
+// last-write time (the server's date when it gave one); a ".part" asks for the rest of itself.
+TUpdateHeaders CreateUpdateDLHeaders(const std::string& localName, const TCopyIndexEntry* indexed)
 {
     TUpdateHeaders headers;
+    const std::string partName = localName + ".part";
     if (SafeFileExists(partName)) {
         headers.IfModifiedSince = IfModifiedSinceLineFor(partName);
         if (ThreadSafeFileByteSize(partName, headers.PartSize))
             headers.Range = "Range: bytes=" + std::to_string(headers.PartSize) + "-";
     } else if (SafeFileExists(localName)) {
-        headers.IfModifiedSince = IfModifiedSinceLineFor(localName);
+        const bool recorded = indexed != nullptr && indexed->localName == localName;
+        headers.IfModifiedSince = recorded && !indexed->lastModified.empty()
+                                      ? "If-Modified-Since: " + indexed->lastModified
+                                      : IfModifiedSinceLineFor(localName);
+        if (recorded && !indexed->etag.empty())
+            headers.IfNoneMatch = "If-None-Match: " + indexed->etag;
     }
     return headers;
 }
@@ -90,20 +100,40 @@ void TFileDownloadThread::DownloadHTTPOrHTTPS()
         RecordLastError();
         return;
     }
-    bool useIfModifiedSince = true;
+    TCopyIndexEntry indexed;
+    const bool inCopy = Filter().FindInCopy(FURL, indexed) && SafeFileExists(indexed.localName);
+    if (inCopy && !FJobOptions.JobOptions.UpdateOldFiles && TakeFileOfCopy(indexed))
+        return;
+    bool useConditions = true;
     for (int attempt = 0; attempt <= kLastAttempt; ++attempt) {
         if (CancelSeen())
             return;  // no further connection after a cancel
-        const TAttemptEnd end = DownloadHTTPAttempt(*session, secure, useIfModifiedSince, attempt < kLastAttempt);
+        const TAttemptEnd end =
+            DownloadHTTPAttempt(*session, secure, useConditions, attempt < kLastAttempt, inCopy ? &indexed : nullptr);
         if (end == TAttemptEnd::Done)
             return;
         if (end == TAttemptEnd::RetryWithoutConditions)
-            useIfModifiedSince = false;
+            useConditions = false;
     }
 }
 
+bool TFileDownloadThread::TakeFileOfCopy(const TCopyIndexEntry& indexed)
+{
+    FProgress.FMimeType = indexed.mimeType.substr(0, kMaxMimeType);
+    if (!WaitForFilenameOrCancellation()) {
+        if (FAnswer.load(std::memory_order_acquire) == ANSWER_SKIP)
+            FResults.FFilterCode = FILTER_SKIPPED;
+        return true;
+    }
+    if (FLocalFileName.empty() || !SafeFileExists(FLocalFileName))
+        return false;
+    FResults.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
+    return true;
+}
+
 TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInternetSession& session, bool secure,
-                                                                         bool useIfModifiedSince, bool canRetry)
+                                                                         bool useConditions, bool canRetry,
+                                                                         const TCopyIndexEntry* indexed)
 {
     const TCopyJobDownloadOptions& job = FJobOptions.JobOptions;
     const bool nameKnown = FAnswer.load(std::memory_order_acquire) == ANSWER_GO;
@@ -129,19 +159,27 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
     }
 
     // The conditions are those of the answered name; on an update run before the answer, those
-    // of the copy the address has when its type adds no extension, so that an unchanged file
-    // costs one conditional request.
-    const std::string conditionsFor = nameKnown ? FLocalFileName : job.UpdateOldFiles ? UntypedLocalFileName() : "";
+    // of the file the index of the copy names, else of the copy the address has when its type
+    // adds no extension, so that an unchanged file costs one conditional request.
+    std::string conditionsFor;
+    if (nameKnown)
+        conditionsFor = FLocalFileName;
+    else if (job.UpdateOldFiles)
+        conditionsFor = indexed != nullptr ? indexed->localName : UntypedLocalFileName();
     TUpdateHeaders update;
     if (!conditionsFor.empty())
-        update = CreateUpdateDLHeaders(conditionsFor, conditionsFor + ".part");
+        update = CreateUpdateDLHeaders(conditionsFor, indexed);
     request.HeaderText = WithLineEnd(job.HTTPHeaders);
-    const bool ifModifiedSinceSent = useIfModifiedSince && !update.IfModifiedSince.empty();
+    const bool ifModifiedSinceSent = useConditions && !update.IfModifiedSince.empty();
     if (ifModifiedSinceSent)
         request.HeaderText += update.IfModifiedSince + "\r\n";
+    const bool ifNoneMatchSent = useConditions && !update.IfNoneMatch.empty();
+    if (ifNoneMatchSent)
+        request.HeaderText += update.IfNoneMatch + "\r\n";
     const bool rangeSent = !update.Range.empty();
     if (rangeSent)
         request.HeaderText += update.Range + "\r\n";
+    FResults.FConditional = ifModifiedSinceSent || ifNoneMatchSent ? 1 : 0;
     // Character references were decoded when the link was found; the address is sent as it is.
     request.ObjectName = url.GetURLPath() + url.GetExtraInfo();
     if (FReferrer.IsValid() && job.UseReferrer)
@@ -161,8 +199,11 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
 
     if (!nameKnown) {
         std::string mimeType;
+        // A 304 seldom names a type: the copy's own type names its file.
         if (session.QueryHeader("Content-Type", mimeType))
             FProgress.FMimeType = mimeType.substr(0, kMaxMimeType);
+        else if (indexed != nullptr)
+            FProgress.FMimeType = indexed->mimeType.substr(0, kMaxMimeType);
         const bool go = WaitForFilenameOrCancellation();
         if (FAnswer.load(std::memory_order_acquire) == ANSWER_SKIP) {
             FResults.FFilterCode = FILTER_SKIPPED;
@@ -182,7 +223,7 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
             session.CloseRequest();
             return TAttemptEnd::Done;
         }
-        const bool askedForThisCopy = conditionsFor == FLocalFileName && (ifModifiedSinceSent || rangeSent);
+        const bool askedForThisCopy = conditionsFor == FLocalFileName && (FResults.FConditional || rangeSent);
         if (!askedForThisCopy && (SafeFileExists(FLocalFileName) || SafeFileExists(FLocalFileName + ".part"))) {
             // Ask again, now with the conditional headers of the copy on disk.
             session.CloseRequest();
@@ -205,9 +246,7 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
         session.CloseRequest();
         return TAttemptEnd::Done;
     case 304:
-        session.CloseRequest();
-        // Not modified since the ".part" was written: fetch the rest of it unconditionally.
-        return rangeSent && canRetry ? TAttemptEnd::RetryWithoutConditions : TAttemptEnd::Done;
+        return HandleNotModified(session, rangeSent, canRetry);
     case 412:
     case 416:
         LogAllHTTPResponseHeaders(session);
@@ -218,6 +257,39 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
         session.CloseRequest();
         return TAttemptEnd::Done;
     }
+}
+
+TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleNotModified(TInternetSession& session, bool rangeSent,
+                                                                       bool canRetry)
+{
+    GetHTTPValidators(session);
+    session.CloseRequest();
+    // Not modified since the ".part" was written: fetch the rest of it unconditionally.
+    if (rangeSent)
+        return canRetry ? TAttemptEnd::RetryWithoutConditions : TAttemptEnd::Done;
+    if (!FResults.FConditional) {
+        // Nothing was asked that "not modified" could answer: the copy is not confirmed.
+        LogEvent(etWarning, "Not modified without conditions: " + FURL.GetURLWithoutUserInfo(), "DownloadHTTPOrHTTPS",
+                 kUnit);
+        return TAttemptEnd::Done;
+    }
+    if (!SafeFileExists(FLocalFileName)) {
+        // The copy the server confirms has gone meanwhile: fetch the file whole.
+        FResults.FConditional = 0;
+        return canRetry ? TAttemptEnd::RetryWithoutConditions : TAttemptEnd::Done;
+    }
+    return TAttemptEnd::Done;
+}
+
+void TFileDownloadThread::GetHTTPValidators(TInternetSession& session)
+{
+    FResults.FLastModified.clear();
+    FResults.FETag.clear();
+    std::string value;
+    if (session.QueryHeader("Last-Modified", value))
+        FResults.FLastModified = TrimText(value);
+    if (session.QueryHeader("ETag", value))
+        FResults.FETag = TrimText(value);
 }
 
 std::string TFileDownloadThread::UntypedLocalFileName() const
@@ -261,6 +333,7 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleHTTPBody(TInternetSe
     const int64_t announced = length != 0 ? length + resumeOffset : 0;
     FProgress.FExpectedSize.store(decoded ? 0 : announced);
     const TFileTime lastModified = GetHTTPLastModifiedTime(session);
+    GetHTTPValidators(session);
     FResults.FFilterCode = Filter().AcceptDownloadAfterResponse(FURL, FProgress.FMimeType, FDepth, announced);
     // A decoded ".part" cannot be continued by a range of the encoded body.
     if (FResults.FFilterCode == FILTER_ACCEPTED)

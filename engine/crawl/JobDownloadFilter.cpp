@@ -1,6 +1,7 @@
 #include "engine/crawl/JobDownloadFilter.h"
 
 #include "engine/crawl/MIMEExtensions.h"
+#include "engine/parse/LinkRewrite.h"
 #include "platform/TextUtils.h"
 
 namespace {
@@ -73,6 +74,26 @@ bool LiesInFolder(const std::string& name, const std::string& folder)
     return true;
 }
 
+// A relative local path as address text. A "%" in a local name is part of an escape kept as the
+// address wrote it, so only the bytes an address cannot hold as they are get escaped.
+std::string AsAddressText(const std::string& path)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(path.size());
+    for (char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c <= 0x20 || c >= 0x7F || c == '#' || c == '?' || c == '"') {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
 bool AllowsAuthentication(const TCopyJob& job)
 {
     return job.DownloadOptions.AllowAuthentication;
@@ -84,14 +105,6 @@ bool AddsFileExtensions(const TCopyJob& job)
 }
 
 }  // namespace
-
-std::string LowerCaseBelowFolder(const std::string& name, const std::string& folder)
-{
-    const std::string prefix = WithSlash(folder);
-    if (!StartsWith(name, prefix))
-        return name;
-    return prefix + AsciiLowerCase(name.substr(prefix.size()));
-}
 
 TDownloadFilter::TDownloadFilter()
     : startTime_(std::chrono::steady_clock::now())
@@ -142,7 +155,7 @@ std::string TDownloadFilter::LocalFolderOf(const TURL& address) const
 {
     const std::string name =
         address.URLToLocalFileName(destinationPath_, true, job_.AssumeWWWWhenNoThirdLevelDomain);
-    return FolderPart(LowerCaseBelowFolder(name, destinationPath_));
+    return FolderPart(name);
 }
 
 void TDownloadFilter::ComputeFoldersLocked()
@@ -365,10 +378,10 @@ uint8_t TDownloadFilter::CheckLocalFileForParsing(const std::string& localFile, 
         return FILTER_DEPTH;
     if (!isWebPage && job_.RestrictLocationOfWebPagesOnly)
         return FILTER_ACCEPTED;
-    const std::string lowerFile = LowerCaseBelowFolder(localFile, destinationPath_);
-    if (job_.RestrictLocation == 1 && !StartsWith(lowerFile, startFolder_))
+    // Local names keep the letter case of their addresses' paths: compared byte for byte.
+    if (job_.RestrictLocation == 1 && !StartsWith(localFile, startFolder_))
         return FILTER_LOCATION;
-    if (job_.RestrictLocation == 2 && !InHostFolderOnAnyPort(lowerFile, siteHostFolder_))
+    if (job_.RestrictLocation == 2 && !InHostFolderOnAnyPort(localFile, siteHostFolder_))
         return FILTER_LOCATION;
     return FILTER_ACCEPTED;
 }
@@ -403,6 +416,53 @@ bool TDownloadFilter::FindStartAddressLogin(const TURL& address, std::string& us
     username = startLogin_.GetUserName();
     password = startLogin_.GetPassword();
     return true;
+}
+
+void TDownloadFilter::LoadCopyIndex()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    copyIndex_.Load(destinationPath_);
+}
+
+bool TDownloadFilter::SaveCopyIndex()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return copyIndex_.Save();
+}
+
+bool TDownloadFilter::FindInCopy(const TURL& address, TCopyIndexEntry& entry)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    const TCopyIndexEntry* found = copyIndex_.FindAddress(address);
+    if (found == nullptr || found->localName.compare(0, destinationPath_.size(), destinationPath_) != 0)
+        return false;
+    entry = *found;
+    return true;
+}
+
+void TDownloadFilter::RecordInCopy(const TURL& address, const std::string& localName, const std::string& mimeType,
+                                   const std::string& lastModified, const std::string& etag, bool fetched)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    copyIndex_.Record(address, localName, mimeType, lastModified, etag, fetched);
+}
+
+bool TDownloadFilter::AddressOfLocalFile(const std::string& localName, const std::string& pageFile,
+                                         const TURL& pageURL, TURL& address)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (const TCopyIndexEntry* entry = copyIndex_.FindLocalFile(localName))
+        return address.SetFullURL(entry->address);
+    if (!job_.RecreateFolderStructure || !pageURL.IsDownloadableScheme() ||
+        !LiesInFolder(localName, destinationPath_) || !LiesInFolder(pageFile, destinationPath_))
+        return false;
+    // The host folder is the first component below the destination.
+    const size_t hostStart = WithSlash(destinationPath_).size();
+    const size_t hostEnd = pageFile.find('/', hostStart);
+    if (hostEnd == std::string::npos || localName.compare(0, hostEnd + 1, pageFile, 0, hostEnd + 1) != 0)
+        return false;
+    return address.SetRelativeURL(AsAddressText(MakeRelativeLink(pageFile, localName)), pageURL) &&
+           address.IsDownloadableScheme();
 }
 
 bool TDownloadFilter::CSVMemberFoundInString(const std::string& value, const std::string& list)

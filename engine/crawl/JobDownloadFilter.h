@@ -3,6 +3,7 @@
 // may be kept, the job's running totals, and the local file name of an address. Download
 // threads and the crawl thread call it concurrently; every operation holds its lock.
 #include "engine/crawl/CSVMaskList.h"
+#include "engine/crawl/CopyIndex.h"
 #include "engine/job/JobTypes.h"
 #include "engine/job/URLType.h"
 #include "platform/Singleton.h"
@@ -30,10 +31,6 @@ constexpr uint8_t FILTER_JOB_TIME = 13;
 constexpr uint8_t FILTER_PREVIOUSLY_DOWNLOADED = 14;
 constexpr uint8_t FILTER_ACCEPTED = 15;
 constexpr uint8_t FILTER_SKIPPED = 16;
-
-// The name with everything after folder lower-cased; the folder keeps its case. A name that
-// does not lie in the folder is returned as it is.
-std::string LowerCaseBelowFolder(const std::string& name, const std::string& folder);
 
 class TDownloadFilter : public TSingleton<TDownloadFilter> {
 public:
@@ -95,6 +92,21 @@ public:
     // when the starting address has no user name, or when the job does not allow authentication.
     bool FindStartAddressLogin(const TURL& address, std::string& username, std::string& password);
 
+    // The index of the copy in the job's destination: read when a job starts, consulted by the
+    // downloads and the reading of pages on disk, written when the job ends.
+    void LoadCopyIndex();
+    bool SaveCopyIndex();
+    // A copy of the address's entry, when the index has one whose file is there.
+    bool FindInCopy(const TURL& address, TCopyIndexEntry& entry);
+    void RecordInCopy(const TURL& address, const std::string& localName, const std::string& mimeType,
+                      const std::string& lastModified, const std::string& etag, bool fetched);
+    // The address a local file of the copy stands for, as a link in the page pageFile (fetched
+    // from pageURL) names it: the index's address for the file; else, in the folder layout, the
+    // link resolved against the page's address when both files lie in the same host folder (the
+    // file's name is then its address's path). False when neither applies.
+    bool AddressOfLocalFile(const std::string& localName, const std::string& pageFile, const TURL& pageURL,
+                            TURL& address);
+
     static bool CSVMemberFoundInString(const std::string& value, const std::string& list);
     static bool CSVMemberEqualsString(const std::string& value, const std::string& list);
 
@@ -140,4 +152,5 @@ private:
     TPreparedList extensions_;
     TPreparedList types_;
     std::string destinationPath_;
+    TCopyIndex copyIndex_;
 };

@@ -2,7 +2,23 @@
 
 #include "engine/services/AppTraceLog.h"
 
+#include "platform/TextUtils.h"
+
 #include <exception>
+
+namespace {
+
+uint64_t FoldedHash(std::string_view name)
+{
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (char c : name) {
+        h ^= static_cast<unsigned char>(AsciiLower(c));
+        h *= 0x100000001b3ull;
+    }
+    return h;
+}
+
+}  // namespace
 
 void TSpiderDestObject::Assign(const TSpiderDestObject& source)
 {
@@ -35,11 +51,23 @@ bool TSpiderDestObjectList::AddIfNotPresent(const TSpiderDestObject& candidate, 
         listDest = dests_.back().get();
         // The name in the object is the key: objects never move and names never change.
         byName_.emplace(listDest->FFileName, index);
+        byFoldedHash_.emplace(FoldedHash(listDest->FFileName), index);
         return true;
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "AddIfNotPresent", "SpiderDestObject");
         throw;
     }
+}
+
+bool TSpiderDestObjectList::HasCaseVariant(const std::string& name) const
+{
+    const auto [first, last] = byFoldedHash_.equal_range(FoldedHash(name));
+    for (auto it = first; it != last; ++it) {
+        const std::string& other = dests_[it->second]->FFileName;
+        if (other != name && SameTextIgnoringCase(other, name))
+            return true;
+    }
+    return false;
 }
 
 TSpiderDestObject* TSpiderDestObjectList::Get(int32_t index) const
@@ -64,5 +92,6 @@ void TSpiderDestObjectList::GetFileName(int32_t id, std::string& name) const
 void TSpiderDestObjectList::Clear()
 {
     byName_.clear();
+    byFoldedHash_.clear();
     dests_.clear();
 }

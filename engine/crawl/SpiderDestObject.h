@@ -38,6 +38,8 @@ public:
 
     // Adds a copy of the candidate with the next id (True) or finds the one of that name (False).
     bool AddIfNotPresent(const TSpiderDestObject& candidate, TSpiderDestObject*& listDest);
+    // Another destination's name differs from this one in ASCII letter case alone.
+    bool HasCaseVariant(const std::string& name) const;
     int32_t Count() const { return static_cast<int32_t>(dests_.size()); }
     // nullptr outside 0..Count()-1.
     TSpiderDestObject* Get(int32_t index) const;
@@ -49,4 +51,5 @@ public:
 private:
     std::vector<std::unique_ptr<TSpiderDestObject>> dests_;
     std::unordered_map<std::string_view, int32_t> byName_;
+    std::unordered_multimap<uint64_t, int32_t> byFoldedHash_;  // hash of the name in lower case
 };

@@ -3,6 +3,9 @@
 #include "engine/services/AppTraceLog.h"
 #include "engine/crawl/SpiderDestObject.h"
 
+#include "platform/TextUtils.h"
+
+#include <algorithm>
 #include <exception>
 
 void TSpiderObject::Assign(const TSpiderObject& source)
@@ -28,11 +31,28 @@ TSpiderObjectList::~TSpiderObjectList()
 std::string TSpiderObjectList::KeyOf(const TURL& url)
 {
     std::string key = url.GetURLWithoutUserInfo();
-    // Letters compare equal in either case; other bytes by value.
-    for (char& c : key)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+    // Scheme and host fold case; the path and query are compared as written.
+    const size_t authority = key.find("://");
+    const size_t pathStart = authority == std::string::npos ? 0 : key.find('/', authority + 3);
+    const size_t end = pathStart == std::string::npos ? key.size() : pathStart;
+    for (size_t i = 0; i < end; ++i)
+        key[i] = AsciiLower(key[i]);
     return key;
+}
+
+bool TSpiderObjectList::KeyBefore(std::string_view a, std::string_view b)
+{
+    // Letters folded first, so that addresses differing only in case stay side by side.
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char x = static_cast<unsigned char>(AsciiUpper(a[i]));
+        const unsigned char y = static_cast<unsigned char>(AsciiUpper(b[i]));
+        if (x != y)
+            return x < y;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
 }
 
 void TSpiderObjectList::MeetAgain(int32_t index, int32_t depth, const TURL* referrer, bool& requeued)

@@ -35,9 +35,10 @@ public:
 };
 
 // Objects are kept in order of addition (index = id - 1). Addresses are found through a hash
-// of their key: the address without user information and fragment, ASCII letters folded, so
-// that addresses differing only in those are one object. The undispatched objects are kept
-// in key order, which decides which address is fetched next.
+// of their key: the address without user information and fragment, scheme and host in lower
+// case, so that addresses differing only in those are one object; paths and queries differing
+// in letter case are other addresses. The undispatched objects are kept in key order (letters
+// folded first), which decides which address is fetched next.
 class TSpiderObjectList {
 public:
     TSpiderObjectList();
@@ -74,13 +75,16 @@ public:
     bool SetDestination(TSpiderObject& object, TSpiderDestObject& destination, bool added);
     void Clear();
 
-    // The list key of an address: ASCII letters folded, user information and fragment left out.
+    // The list key of an address: scheme and host in lower case, user information and fragment
+    // left out.
     static std::string KeyOf(const TURL& url);
+    // The fetching order of keys: ASCII letters folded, then as written.
+    static bool KeyBefore(std::string_view a, std::string_view b);
 
 private:
     struct TKeyOrder {
         const std::deque<std::string>* keys;
-        bool operator()(int32_t a, int32_t b) const { return (*keys)[a] < (*keys)[b]; }
+        bool operator()(int32_t a, int32_t b) const { return KeyBefore((*keys)[a], (*keys)[b]); }
     };
 
     void RecordOwner(int32_t destID, int32_t index) const;

@@ -6,6 +6,7 @@
 #include "engine/crawl/SpiderDestObject.h"
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/crawl/SpiderObject.h"
+#include "engine/services/ThreadSafeFileOps.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 
 #include "engine/parse/LinkParser.h"
@@ -201,6 +202,9 @@ bool TSpiderThread::MapSpiderObjectToDest(TSpiderObject& object, TSpiderDestObje
     TDownloadFilter::Instance()->MapURLToLocalFile(object.FURL, object.FMimeType, name);
     if (name.empty())
         return false;  // no safe local name: the address gets no destination
+    // Where names differing in case are one file, the second address keeps a name of its own.
+    if (dests.HasCaseVariant(name) && DestinationFoldsCase())
+        name = CaseDistinctLocalName(name);
     TSpiderDestObject candidate;
     candidate.FFileName = name;
     TSpiderDestObject* dest = nullptr;
@@ -210,6 +214,13 @@ bool TSpiderThread::MapSpiderObjectToDest(TSpiderObject& object, TSpiderDestObje
     if (dest->FParseNeeded && !dest->FParsed)
         NoteParseCandidate(dests.IndexOfID(dest->FID));
     return owns;
+}
+
+bool TSpiderThread::DestinationFoldsCase()
+{
+    if (destinationFoldsCase_ == 0)
+        destinationFoldsCase_ = FolderFoldsCase(FJob.GetDestinationPath()) ? 1 : 2;
+    return destinationFoldsCase_ == 1;
 }
 
 void TSpiderThread::MapAllSpiderObjectsToDest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests)
@@ -309,6 +320,15 @@ void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderD
     }
 }
 
+void TSpiderThread::SaveCopyIndex()
+{
+    try {
+        TDownloadFilter::Instance()->SaveCopyIndex();
+    } catch (const std::exception& e) {
+        LogEvent(etException, e.what(), "SaveCopyIndex", kUnit);
+    }
+}
+
 void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServerInfo& httpProxy,
                            const TProxyServerInfo& ftpProxy)
 {
@@ -351,9 +371,11 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         FCancelRequested = false;
         FPaused = false;
         parseCandidates_.clear();
+        destinationFoldsCase_ = 0;
         if (FJob.DownloadOptions.AllowCookies)
             SetJobCookies(FJob.DownloadOptions.Cookies);
         TDownloadFilter::Instance()->LoadJob(FJob, true, true);
+        TDownloadFilter::Instance()->LoadCopyIndex();
 
         TSpiderObjectList spiders;
         TSpiderDestObjectList dests;
@@ -389,6 +411,8 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         TSpiderOutputMessageQueue::Instance()->ClearMessageQueue();
         endCode = JOB_END_ERROR;
     }
+    // Whatever way the job ended, the index holds what its files are now.
+    SaveCopyIndex();
     report.FMsgType = OUTMSG_JOB_ENDED;
     report.FResultCode = endCode;
     TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);

@@ -76,6 +76,12 @@ private:
     static TParseTask ParseTaskOf(const TSpiderDestObject& dest, const TSpiderObject& owner);
     void OfferParse(int32_t destIndex);
     void EndParsingAhead();
+    // Writes the index of the copy; a failure is logged and ends nothing.
+    void SaveCopyIndex();
+    // The job's destination takes names differing only in letter case for one file; probed once
+    // a job, when two such names first meet.
+    bool DestinationFoldsCase();
+    uint8_t destinationFoldsCase_ = 0;  // 0 not yet probed, 1 folds, 2 keeps apart
 
     // Destinations that may need parsing, by index: the parse driver always takes the lowest.
     std::set<int32_t> parseCandidates_;

@@ -1079,6 +1079,9 @@ std::string TURL::AddressToLocalName(std::string_view folder, bool recreateFolde
             rel += '+';
             rel += std::to_string(Port);
         }
+        // Host names fold case; paths and queries keep theirs.
+        for (char& c : rel)
+            c = AsciiLower(c);
         rel += URLPath;
     } else {
         rel = URLPath.substr(URLPath.rfind('/') + 1);
@@ -1088,8 +1091,7 @@ std::string TURL::AddressToLocalName(std::string_view folder, bool recreateFolde
     if (rel.empty() || rel.back() == '/')
         rel += "index.html";
     DecodeSelectedEscapes(rel);
-    for (char& c : rel)
-        c = IsInvalidFileNameChar(c) ? '_' : AsciiLower(c);
+    std::replace_if(rel.begin(), rel.end(), IsInvalidFileNameChar, '_');
 
     std::string name;
     name.reserve(folder.size() + rel.size() + 12);
@@ -1102,6 +1104,21 @@ std::string TURL::AddressToLocalName(std::string_view folder, bool recreateFolde
     if (!FitLocalName(name, folder.size()))
         return std::string();
     return name;
+}
+
+std::string CaseDistinctLocalName(const std::string& name)
+{
+    const size_t slash = name.rfind('/');
+    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    const std::string_view last = std::string_view(name).substr(start);
+    const std::string_view ext = KeptExtension(last);
+    const std::string_view stem = last.substr(0, last.size() - ext.size());
+    const size_t room = kMaxFileComponent - kHashTagSize - ext.size();
+    std::string out = name.substr(0, start);
+    out += stem.substr(0, Utf8CutPoint(stem, std::min(room, stem.size())));
+    out += HashTag(name);
+    out += ext;
+    return out;
 }
 
 bool IsValidURL(std::string_view text)

@@ -5,6 +5,7 @@
 #include "engine/parse/GYHTMLParser.h"
 #include "engine/job/JobControl.h"
 #include "engine/job/JobTypes.h"
+#include "engine/crawl/JobDownloadFilter.h"
 #include "engine/parse/LinkRewrite.h"
 #include "engine/parse/LinkType.h"
 #include "engine/parse/ParseAhead.h"
@@ -53,6 +54,21 @@ void ReadLinks(int kind, const std::string& fileName, const std::string& base, T
                TPageFacts* facts)
 {
     ReadPageLinks(kind, fileName, base, localMode, HTMLParser(), CSSParser(), list, facts);
+}
+
+// A link of a page read from the copy names a local file: the crawl follows the address that
+// file stands for, with the link's fragment, so that the server is asked about it and a page
+// behind it is reached; the link stays a local file when no address is known for it.
+void FollowAddressOfLocalFile(TURL& link, const std::string& pageFile, const TURL& pageURL)
+{
+    TDownloadFilter* filter = TDownloadFilter::Instance();
+    const std::string localName = link.URLToLocalFileName("/", true, false);
+    TURL address;
+    if (filter == nullptr || localName.empty() || !filter->AddressOfLocalFile(localName, pageFile, pageURL, address))
+        return;
+    const std::string fragment = link.GetFragment();
+    if (fragment.empty() || !link.SetFullURL(address.GetURLWithoutUserInfo() + fragment))
+        link.Assign(address);
 }
 
 }  // namespace
@@ -318,9 +334,12 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
         for (TWebLinkInfo& link : list) {
             if (!link.FURL.IsValid())
                 continue;
-            // A page from the network never leads to a local file.
-            if (!localMode && link.FURL.GetScheme() == usFile)
-                continue;
+            if (link.FURL.GetScheme() == usFile) {
+                // A page from the network never leads to a local file.
+                if (!localMode)
+                    continue;
+                FollowAddressOfLocalFile(link.FURL, fileName, pageURL);
+            }
             const bool requisite = kind == 2 || THTMLParser::IsPageRequisite(link);
             bool isNew = false;
             control.AddSpiderObjectToList(spiderList, link.FURL, isNew, &pageURL, requisite ? depth : depth + 1);

@@ -139,6 +139,27 @@ bool SafeDeleteFile(const std::string& path)
     return false;
 }
 
+bool FolderFoldsCase(const std::string& folder)
+{
+    const std::string lower = folder + "/.gleanery-case-probe-" + std::to_string(::getpid());
+    std::string upper = lower;
+    for (size_t i = folder.size() + 1; i < upper.size(); ++i)
+        if (upper[i] >= 'a' && upper[i] <= 'z')
+            upper[i] = static_cast<char>(upper[i] - 'a' + 'A');
+    std::lock_guard<std::mutex> guard(FileOpsLock());
+    if (!ForceDirectoriesUnlocked(folder))
+        return false;
+    const int fd = ::open(lower.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return false;
+    struct stat made {}, other {};
+    const bool folds = ::fstat(fd, &made) == 0 && ::lstat(upper.c_str(), &other) == 0 && made.st_dev == other.st_dev &&
+                       made.st_ino == other.st_ino;
+    ::close(fd);
+    ::unlink(lower.c_str());
+    return folds;
+}
+
 bool LinkBelowFolder(const std::string& folder, const std::string& path)
 {
     size_t rootLength = folder.size();

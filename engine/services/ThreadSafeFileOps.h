@@ -36,3 +36,7 @@ struct TFileStamp {
 };
 // The stamp of a regular file under the name itself; False for anything else.
 bool PlainFileStamp(const std::string& path, TFileStamp& stamp);
+
+// The file system of the folder takes names differing only in letter case for one file (found
+// with a probe file made and removed in it). False when it keeps them apart or cannot be probed.
+bool FolderFoldsCase(const std::string& folder);

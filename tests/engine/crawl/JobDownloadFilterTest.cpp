@@ -135,15 +135,17 @@ TEST_F(DownloadFilter, SizesAndMimeTypes)
     EXPECT_EQ(After("http://s.com/a", "text/html", 1, 0), FILTER_JOB_SIZE);
 }
 
-TEST_F(DownloadFilter, FolderLocationKeepsTheDestinationCase)
+TEST_F(DownloadFilter, FolderLocationComparesPathsByTheirCase)
 {
     job.RestrictLocation = 1;
     job.RestrictLocationOfWebPagesOnly = true;
     job.StartingWebAddress.SetFullURL("http://S.com/Docs/Index.html");
     Load();
-    EXPECT_EQ(filter.StartFolder(), "/Tmp/Dest/www.s.com/docs/");
+    EXPECT_EQ(filter.StartFolder(), "/Tmp/Dest/www.s.com/Docs/");
     EXPECT_EQ(filter.SiteRootFolder(), "/Tmp/Dest/www.s.com/");
-    EXPECT_EQ(After("http://s.com/DOCS/a/b.html", "text/html"), FILTER_ACCEPTED);
+    EXPECT_EQ(After("http://S.COM/Docs/a/b.html", "text/html"), FILTER_ACCEPTED);
+    // Another folder on a server whose paths are case-sensitive.
+    EXPECT_EQ(After("http://s.com/DOCS/a/b.html", "text/html"), FILTER_LOCATION);
     EXPECT_EQ(After("http://s.com/docsx/b.html", "text/html"), FILTER_LOCATION);
     EXPECT_EQ(After("http://s.com/img/logo.png", "image/png"), FILTER_ACCEPTED);  // not a page
     // A redirected start moves the folders.
@@ -164,10 +166,11 @@ TEST_F(DownloadFilter, LocalFilesForParsing)
     job.RestrictLocationOfWebPagesOnly = false;
     job.MaxDistance = 3;
     Load();
-    const std::string inside = "/Tmp/Dest/www.s.com/Docs/Page.HTML";
+    const std::string inside = "/Tmp/Dest/www.s.com/docs/Page.HTML";
     EXPECT_EQ(filter.CheckLocalFileForParsing(inside, 3, true), FILTER_ACCEPTED);
     EXPECT_EQ(filter.CheckLocalFileForParsing(inside, 4, true), FILTER_DEPTH);
     EXPECT_EQ(filter.CheckLocalFileForParsing("/tmp/dest/www.s.com/docs/p.html", 1, true), FILTER_LOCATION);
+    EXPECT_EQ(filter.CheckLocalFileForParsing("/Tmp/Dest/www.s.com/DOCS/p.html", 1, true), FILTER_LOCATION);
     job.RestrictLocation = 2;
     job.Extensions = ".css";
     job.ExtensionsPurpose = 2;

@@ -1,6 +1,12 @@
 #include "engine/crawl/SpiderDestObject.h"
 
+#include "common/TempFolder.h"
+#include "engine/job/URLType.h"
+#include "engine/services/ThreadSafeFileOps.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 TEST(SpiderDestObjectList, OneDestinationPerNameWithIdsFromOne)
 {
@@ -32,4 +38,27 @@ TEST(SpiderDestObjectList, OneDestinationPerNameWithIdsFromOne)
     EXPECT_EQ(name, "/Dest/site/a.html");
     list.GetFileName(9, name);
     EXPECT_EQ(name, "");
+}
+
+TEST(SpiderDestObjectList, NamesDifferingInCaseAloneAreFound)
+{
+    TSpiderDestObjectList list;
+    TSpiderDestObject candidate;
+    TSpiderDestObject* dest = nullptr;
+    candidate.FFileName = "/d/h/index.html";
+    list.AddIfNotPresent(candidate, dest);
+    EXPECT_FALSE(list.HasCaseVariant("/d/h/index.html"));
+    EXPECT_TRUE(list.HasCaseVariant("/d/h/Index.html"));
+    EXPECT_FALSE(list.HasCaseVariant("/d/h/index.htm"));
+    const std::string distinct = CaseDistinctLocalName("/d/h/Index.html");
+    EXPECT_EQ(distinct.rfind("/d/h/Index~", 0), 0u) << distinct;
+    EXPECT_EQ(distinct.size(), std::string("/d/h/Index.html").size() + 17);
+    EXPECT_EQ(distinct.substr(distinct.size() - 5), ".html");
+    EXPECT_FALSE(list.HasCaseVariant(distinct));
+    // A name at the length limit stays within it.
+    EXPECT_EQ(CaseDistinctLocalName("/d/" + std::string(240, 'A') + ".html").size(), 3u + 245u);
+    // The test folder's file system keeps case apart (a FAT stick would not).
+    TTempFolder temp;
+    EXPECT_FALSE(FolderFoldsCase(temp.Path()));
+    EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
 }

@@ -24,11 +24,11 @@ TAdd Add(TSpiderObjectList& list, const std::string& address, int32_t depth, con
 
 }  // namespace
 
-TEST(SpiderObjectList, CaseFragmentAndUserInfoDoNotMakeANewAddress)
+TEST(SpiderObjectList, HostCaseFragmentAndUserInfoDoNotMakeANewAddress)
 {
     TSpiderObjectList list;
     TSpiderObject* first = Add(list, "http://Example.com/Dir/Page.html", 1).object;
-    for (const char* same : {"http://example.COM/dir/page.HTML", "http://example.com/Dir/Page.html#top",
+    for (const char* same : {"HTTP://example.COM/Dir/Page.html", "http://example.com/Dir/Page.html#top",
                              "http://user:pw@example.com/Dir/Page.html"}) {
         TAdd again = Add(list, same, 1);
         EXPECT_FALSE(again.added) << same;
@@ -36,8 +36,27 @@ TEST(SpiderObjectList, CaseFragmentAndUserInfoDoNotMakeANewAddress)
     }
     EXPECT_TRUE(Add(list, "http://example.com/Dir/Page.html?x=1", 1).added);
     TSpiderObject probe;
-    probe.FURL.SetFullURL("HTTP://EXAMPLE.COM/DIR/PAGE.HTML");
+    probe.FURL.SetFullURL("HTTP://EXAMPLE.COM/Dir/Page.html");
     EXPECT_EQ(list.IndexOf(probe), 0);
+}
+
+TEST(SpiderObjectList, PathsAndQueriesDifferingInCaseAreOtherAddresses)
+{
+    TSpiderObjectList list;
+    TSpiderObject* lower = Add(list, "http://h.com/index.html", 1).object;
+    TSpiderObject* upper = Add(list, "http://h.com/Index.html", 1).object;
+    ASSERT_NE(lower, upper);
+    EXPECT_TRUE(Add(list, "http://h.com/index.html?Q=1", 1).added);
+    EXPECT_TRUE(Add(list, "http://h.com/index.html?q=1", 1).added);
+    EXPECT_FALSE(Add(list, "http://H.COM/Index.html", 1).added);
+    // Fetched in the order of the folded key, the two spellings side by side.
+    std::vector<std::string> order;
+    for (int32_t next = list.FindFirstUndispatched(); next >= 0; next = list.FindFirstUndispatched()) {
+        order.push_back(list.Get(next)->FURL.GetURLWithoutUserInfo());
+        list.Get(next)->FDispatched = true;
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"http://h.com/Index.html", "http://h.com/index.html",
+                                               "http://h.com/index.html?Q=1", "http://h.com/index.html?q=1"}));
 }
 
 TEST(SpiderObjectList, SmallerDepthRequeuesADispatchedAddress)

@@ -403,10 +403,10 @@ TEST(LocalFileName, TreeLayout)
     EXPECT_EQ(LocalName("http://example.com/", "/d", true, false), "/d/example.com/index.html");
     EXPECT_EQ(LocalName("http://sub.example.com/a/"), "/d/sub.example.com/a/index.html");
     EXPECT_EQ(LocalName("http://h.com/p.asp?id=1"), "/d/www.h.com/p.asp_id=1");
-    EXPECT_EQ(LocalName("http://h.com/a%20b%2Fc%2e%3F.gif"), "/d/www.h.com/a b%2fc%2e_.gif");
+    EXPECT_EQ(LocalName("http://h.com/a%20b%2Fc%2e%3F.gif"), "/d/www.h.com/a b%2Fc%2e_.gif");
     EXPECT_EQ(LocalName("http://h.com/x#frag"), "/d/www.h.com/x");
     EXPECT_EQ(LocalName("ftp://[::1]/pub/f"), "/d/[__1]/pub/f");
-    EXPECT_EQ(LocalName("http://h.com/%41%7c%00%ff"), "/d/www.h.com/a_%00%ff");
+    EXPECT_EQ(LocalName("http://h.com/%41%7c%00%ff"), "/d/www.h.com/A_%00%ff");
     // A query may hold separators; they are followed as folder names but never out of the folder.
     EXPECT_EQ(LocalName("http://h.com/p?f=/a\\b/"), "/d/www.h.com/p_f=/a/b/index.html");
     EXPECT_EQ(LocalName("http://h.com/a/p?f=/../x"), "/d/www.h.com/a/x");
@@ -434,12 +434,15 @@ TEST(LocalFileName, AnotherPortIsAnotherHostFolder)
     EXPECT_EQ(LocalName("http://h.com:8080/a/x.gif", "/d", false), "/d/x.gif");
 }
 
-TEST(LocalFileName, CaseRuleKeepsTheFolder)
+TEST(LocalFileName, PathsKeepTheirCaseAndHostsFoldIt)
 {
     EXPECT_EQ(LocalName("HTTP://WWW.Example.COM/Dir/File.HTML?Q=A", "/Home/U/My Sites/"),
-              "/Home/U/My Sites/www.example.com/dir/file.html_q=a");
+              "/Home/U/My Sites/www.example.com/Dir/File.HTML_Q=A");
+    EXPECT_EQ(LocalName("http://h.com/index.html"), "/d/www.h.com/index.html");
+    EXPECT_EQ(LocalName("http://h.com/Index.html"), "/d/www.h.com/Index.html");
+    EXPECT_EQ(LocalName("http://Docs.H.com:8080/StringUtils.html"), "/d/docs.h.com+8080/StringUtils.html");
     // The folder is neither decoded nor cleaned.
-    EXPECT_EQ(LocalName("http://a.b.c/x%41", "/t/%41:?/"), "/t/%41:?/a.b.c/xa");
+    EXPECT_EQ(LocalName("http://a.b.c/x%41", "/t/%41:?/"), "/t/%41:?/a.b.c/xA");
     EXPECT_EQ(LocalName("http://a.b.c/x", "/"), "/a.b.c/x");
     EXPECT_EQ(LocalName("http://a.b.c/x", ""), "");
 }

@@ -1,0 +1,68 @@
+#pragma once
+// The index of a copy: for each file a job saved in its destination folder, the address it came
+// from, its MIME type and the server's validators (Last-Modified, ETag). Kept in the destination
+// as ".gleanery-index", it lets a later run ask the server about a file with the conditions of its
+// own copy before any answer, and map the local links of a page read from disk back to the
+// addresses they stand for. Not thread-safe: the download filter guards it.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+class TURL;
+
+struct TCopyIndexEntry {
+    std::string address;       // the address without user information and fragment
+    std::string localName;     // the file's whole name
+    std::string mimeType;      // as the server gave it; empty when unknown
+    std::string lastModified;  // the server's Last-Modified text; empty when none
+    std::string etag;          // the server's ETag, quotes included; empty when none
+};
+
+class TCopyIndex {
+public:
+    static constexpr const char* kFileName = ".gleanery-index";
+    // Validators longer than this are not kept (a server's values are far shorter).
+    static constexpr size_t kMaxValidator = 1024;
+
+    // Forgets everything and reads the index of the destination folder (its normal form, no
+    // trailing "/"). A missing index gives an empty one; an index that is damaged, edited or
+    // made for another folder is passed over whole, with an event-log warning saying what was
+    // found. True when an index was read.
+    bool Load(const std::string& destination);
+    void Clear();
+
+    // The entry of an address (looked up by the list key of TSpiderObjectList), or nullptr.
+    const TCopyIndexEntry* FindAddress(const TURL& address) const;
+    // The entry whose file has this whole name, or nullptr.
+    const TCopyIndexEntry* FindLocalFile(const std::string& localName) const;
+    // Records what this job knows of an address's file, replacing an earlier entry. A file not
+    // fetched now (confirmed unchanged, or kept) keeps what the earlier entry for the same file
+    // knew and this run did not learn. Values that could not be written back (control
+    // characters, over-long validators) are left out.
+    void Record(const TURL& address, const std::string& localName, const std::string& mimeType,
+                const std::string& lastModified, const std::string& etag, bool fetched);
+
+    // Writes the entries whose files exist into the destination through a temporary file and a
+    // rename, so a failed write leaves the earlier index whole. True on success, also when there
+    // is nothing new to write.
+    bool Save() const;
+
+    size_t Count() const { return entries_.size(); }
+    const std::string& Destination() const { return destination_; }
+
+    // A value that can stand in one field of the file: no tab, line end or other control byte.
+    static bool IsStorable(std::string_view value);
+
+private:
+    bool Parse(const std::string& text, std::string& problem);
+    bool AddParsed(std::string_view line, std::string& problem);
+    void Put(TCopyIndexEntry entry);
+    std::string Path() const;
+
+    std::string destination_;
+    std::unordered_map<std::string, TCopyIndexEntry> entries_;      // by address key
+    std::unordered_map<std::string, std::string> keyOfLocalName_;  // whole local name -> key
+    bool hadFile_ = false;
+    bool changed_ = false;  // entries differ from what the file holds
+};
