@@ -6,18 +6,17 @@
 #include <string>
 
 // Exit statuses. A job's own end codes keep their numbers.
-constexpr int RUN_COPIED = 0;           // completed (or ended by its own limits) with its start page copied
+constexpr int RUN_COPIED = 0;                     // completed (or ended by its own limits), start page copied
 constexpr int RUN_STOPPED = JOB_END_STOPPED;      // 3: stopped by a command before its end
 constexpr int RUN_CANCELLED = JOB_END_CANCELLED;  // 4: cancelled
 constexpr int RUN_ERROR = JOB_END_ERROR;          // 5: the job ended in error
-constexpr int RUN_DISK_FULL = 6;        // a file could not be written: the disk is full
-constexpr int RUN_NO_START_PAGE = 7;    // the start page is not in the copy (never answered, refused, not written)
+constexpr int RUN_DISK_FULL = 6;                  // a file could not be written: the disk is full
+constexpr int RUN_NO_START_PAGE = 7;              // no start page in the copy: never answered, refused, not written
 
 class TRunOutcome {
 public:
     // Takes one report of the job.
     void Note(const TSpiderOutputMsg& report);
-    bool Ended() const { return ended_; }
     // The status for the reports so far; the first that applies of: error, cancelled, stopped,
     // disk full, no start page (also when the job never ended), copied.
     int ExitStatus() const;

@@ -2,10 +2,9 @@
 
 #include "engine/parse/CharacterReferences.h"
 #include "engine/crawl/JobDownloadFilter.h"
+#include "engine/services/AppTraceLog.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/job/URLType.h"
-
-#include "engine/services/AppTraceLog.h"
 #include "platform/ErrorCodes.h"
 
 #include <algorithm>
@@ -203,7 +202,8 @@ bool ReadFileForLinks(const std::string& fileName, std::string& data, int64_t ma
 void NoteLinksPassedOver(const std::string& fileName, const TWebLinkList& list)
 {
     if (list.Count() >= kMaxLinksPerFile)
-        LogEvent(etWarning, "Only the first " + std::to_string(kMaxLinksPerFile) + " links of " + fileName + " are read",
+        LogEvent(etWarning,
+                 "Only the first " + std::to_string(kMaxLinksPerFile) + " links of " + fileName + " are read",
                  "NoteLinksPassedOver", "CommonParser");
 }
 

@@ -144,8 +144,9 @@ TEST_F(HostileDownloadTest, TheStartPageKeepsToNoSizeRuleButItsCeiling)
         const char* name;
         std::string reply;
     };
-    for (const TCase& c : {TCase{"announced", Answer("Content-Type: text/html\r\n", page)}, TCase{"chunked", chunked},
-                           TCase{"gzip", Answer("Content-Type: text/html\r\nContent-Encoding: gzip\r\n", Gzip(page))}}) {
+    const std::string html = "Content-Type: text/html\r\n";
+    for (const TCase& c : {TCase{"announced", Answer(html, page)}, TCase{"chunked", chunked},
+                           TCase{"gzip", Answer(html + "Content-Encoding: gzip\r\n", Gzip(page))}}) {
         SCOPED_TRACE(c.name);
         nettest::TRawServer server({c.reply});
         const TFileDownloadCompleteData r = Download(Address(server, "/start.htm"));
@@ -346,8 +347,8 @@ TEST_F(HostileSiteTest, APageHugeOnceDecodedIsKeptWholeAndReadForLinksFromItsSta
         res.set_header("Content-Encoding", "gzip");
         res.set_content(body, "text/html");
     });
-    server_.Get("/near.htm", [](const httplib::Request&, httplib::Response& res) { res.set_content("n", "text/html"); });
-    server_.Get("/far.htm", [](const httplib::Request&, httplib::Response& res) { res.set_content("f", "text/html"); });
+    for (const char* path : {"/near.htm", "/far.htm"})
+        server_.Get(path, [](const httplib::Request&, httplib::Response& res) { res.set_content("p", "text/html"); });
     job_.DownloadOptions.FindReplaceTasks.Count = 1;
     job_.DownloadOptions.FindReplaceTasks.Tasks[0].FindString = "near";
     job_.DownloadOptions.FindReplaceTasks.Tasks[0].ReplaceString = "NEAR";
