@@ -1,6 +1,7 @@
 // Runs one job file without a window: creates the engine's services as the program does (with
 // the stored site passwords of the data folder's password file), sends one start command,
-// prints one line per report and exits with 0 when the job completed, else with its end code.
+// prints one line per report and exits with a status that tells a copy from a failure (see
+// kUsage).
 //
 //   gleanery-crawl [--data-folder DIR] [--http-proxy HOST:PORT] JOBFILE
 #include "engine/services/AppInfo.h"
@@ -10,6 +11,7 @@
 #include "engine/services/PasswordFile.h"
 #include "engine/services/PasswordMgr.h"
 #include "engine/services/SavedOptions.h"
+#include "engine/messages/RunOutcome.h"
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 #include "engine/messages/SpiderOutputSink.h"
@@ -30,6 +32,18 @@ namespace {
 constexpr int kUsageError = 64;
 constexpr int kJobFileError = 66;
 constexpr int32_t kJobID = 1;
+
+const char* const kUsage =
+    "usage: gleanery-crawl [--data-folder DIR] [--http-proxy HOST:PORT] JOBFILE\n"
+    "exit status:\n"
+    "  0   the job completed, or ended by its own limits, and its start page is in the copy\n"
+    "  3   the job was stopped before its end\n"
+    "  4   the job was cancelled\n"
+    "  5   the job ended in error\n"
+    "  6   a file could not be written: the disk is full\n"
+    "  7   the start page is not in the copy (its address never answered, was refused or not written)\n"
+    "  64  wrong arguments, or the data folder cannot be made\n"
+    "  66  the job file cannot be read\n";
 
 struct TArguments {
     std::string dataFolder;
@@ -156,10 +170,10 @@ void PrintReport(const TSpiderOutputMsg& m)
     }
 }
 
-// Takes reports out of the queue until the job has ended; returns its end code. Reports are
+// Takes reports out of the queue until the job has ended, noting each in outcome. Reports are
 // taken in batches: a consumer woken for every single report would cost the crawl thread a
 // wake-up per report, and one lock per batch keeps it from contending with the sender.
-int32_t DrainReports(THeadlessOutputSink& sink, TSpiderOutputMessageQueue& output)
+void DrainReports(THeadlessOutputSink& sink, TSpiderOutputMessageQueue& output, TRunOutcome& outcome)
 {
     constexpr size_t kBatch = TSpiderOutputMessageQueue::Capacity / 4;
     std::vector<int32_t> labels;
@@ -173,8 +187,9 @@ int32_t DrainReports(THeadlessOutputSink& sink, TSpiderOutputMessageQueue& outpu
             const int32_t taken = output.RetrieveMessages(labels.data() + first, count, messages.data());
             for (int32_t i = 0; i < taken; ++i) {
                 PrintReport(messages[i]);
+                outcome.Note(messages[i]);
                 if (messages[i].FMsgType == OUTMSG_JOB_ENDED)
-                    return messages[i].FResultCode;
+                    return;
             }
         }
     }
@@ -193,7 +208,7 @@ int main(int argc, char** argv)
     start.FFTPProxy.UseProxyServer = false;
     if (!ParseArguments(argc, argv, arguments) ||
         (!arguments.proxy.empty() && !ParseProxy(arguments.proxy, start.FHTTPProxy))) {
-        std::fprintf(stderr, "usage: gleanery-crawl [--data-folder DIR] [--http-proxy HOST:PORT] JOBFILE\n");
+        std::fprintf(stderr, "%s", kUsage);
         return kUsageError;
     }
     std::string dataFolder = arguments.dataFolder;
@@ -232,11 +247,12 @@ int main(int argc, char** argv)
     input.PushMessage(start);
     crawler.Resume();
 
-    const int32_t endCode = DrainReports(sink, output);
+    TRunOutcome outcome;
+    DrainReports(sink, output, outcome);
     std::fflush(stdout);
     crawler.Terminate();
     crawler.WaitFor();
     sink.Close();
     output.SetDestinationWindow(nullptr);
-    return endCode == JOB_END_COMPLETED ? 0 : endCode;
+    return outcome.ExitStatus();
 }

@@ -487,8 +487,21 @@ bool TFileDownloadThread::WaitForFilenameOrCancellation()
     }
 }
 
+bool TFileDownloadThread::ThroughLinkInDestination(const std::string& name, const std::string& routine)
+{
+    if (!LinkBelowFolder(Filter().DestinationPath(), name))
+        return false;
+    LogEvent(etWarning, "Symbolic link on the way to " + name + " in the destination: nothing written through it",
+             routine, kUnit);
+    SetLastErrorCode(errc::AccessDenied);
+    RecordLastError();
+    return true;
+}
+
 bool TFileDownloadThread::DeleteIfExists(const std::string& name, const std::string& routine)
 {
+    if (ThroughLinkInDestination(name, routine))
+        return false;
     if (!SafeFileExists(name) || SafeDeleteFile(name))
         return true;
     LogAPIError("DeleteFile " + name, routine, kUnit);
@@ -509,7 +522,9 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
     int64_t reserved = acceptedSize;
     try {
         const std::string folder = FolderOf(FLocalFileName);
-        if (!SafeForceDirectories(folder)) {
+        if (ThroughLinkInDestination(FLocalFileName, "FinishFileDownload")) {
+            // nothing is written
+        } else if (!SafeForceDirectories(folder)) {
             LogAPIError("ForceDirectories " + folder, "FinishFileDownload", kUnit);
             RecordLastError();
         } else {
@@ -612,7 +627,7 @@ bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, i
             return true;
         // Counted before it is written: nothing past the limits reaches the disk.
         const int64_t grown = FProgress.FBytesReceived.load() + static_cast<int64_t>(count);
-        const uint8_t sizeCode = Filter().ReserveReceivedBytes(reserved, grown);
+        const uint8_t sizeCode = Filter().ReserveReceivedBytes(reserved, grown, FDepth);
         if (sizeCode != FILTER_ACCEPTED) {
             FResults.FFilterCode = sizeCode;
             LogEvent(etWarning,

@@ -190,7 +190,12 @@ private:
     // Reads the body into fd until its end, a cancel, the end of the job's time, or a size the
     // filter refuses (FFilterCode 6 or 7); reserved follows the bytes reserved for the file.
     bool ReadFileFromWininetHandle(TInternetSession& session, int fd, int64_t& reserved);
+    // Deletes the file when it is there; False (error recorded) when it cannot, or when a
+    // symbolic link lies on its way in the destination.
     bool DeleteIfExists(const std::string& name, const std::string& routine);
+    // True, with the error recorded, when a symbolic link in the destination (a folder or the
+    // file itself) lies on the way to name: nothing is read, written or deleted through it.
+    bool ThroughLinkInDestination(const std::string& name, const std::string& routine);
     void RecordLastError();
     void DetermineParseKind();
     static TDownloadFilter& Filter();

@@ -37,6 +37,8 @@ void TFileDownloadThread::DownloadFTPFile()
         LogEvent(etWarning, "No local file name for " + FURL.GetURLWithoutUserInfo(), "DownloadFTPFile", kUnit);
         return;
     }
+    if (ThroughLinkInDestination(FLocalFileName, "DownloadFTPFile"))
+        return;
     if (SafeFileExists(FLocalFileName) && !FJobOptions.JobOptions.UpdateOldFiles) {
         FResults.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
         return;

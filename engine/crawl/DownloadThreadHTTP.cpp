@@ -219,6 +219,10 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
             session.CloseRequest();
             return TAttemptEnd::Done;
         }
+        if (ThroughLinkInDestination(FLocalFileName, "DownloadHTTPOrHTTPS")) {
+            session.CloseRequest();
+            return TAttemptEnd::Done;
+        }
         const bool askedForThisCopy = conditionsFor == FLocalFileName && (FResults.FConditional || rangeSent);
         if (!askedForThisCopy && (SafeFileExists(FLocalFileName) || SafeFileExists(FLocalFileName + ".part"))) {
             // Ask again, now with the conditional headers of the copy on disk.

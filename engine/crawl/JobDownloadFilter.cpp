@@ -311,19 +311,30 @@ uint8_t TDownloadFilter::AcceptDownloadAfterResponse(const TURL& address, const 
     return code;
 }
 
-uint8_t TDownloadFilter::ReserveReceivedBytes(int64_t& reserved, int64_t received)
+uint8_t TDownloadFilter::ReserveReceivedBytes(int64_t& reserved, int64_t received, int32_t depth)
 {
-    if (received <= reserved)
+    const bool start = depth < 0;
+    if (received <= reserved && !start)
         return FILTER_ACCEPTED;
     std::lock_guard<std::mutex> guard(lock_);
-    if (job_.MaxFileSize != -1 && received > job_.MaxFileSize)
+    if (start && received > startPageCeiling_)
         return FILTER_FILE_SIZE;
+    if (received <= reserved)
+        return FILTER_ACCEPTED;
     const int64_t more = received - reserved;
-    if (job_.MaxJobDownloadSize != -1 && byteTotal_ + reservedBytes_ + more > job_.MaxJobDownloadSize)
+    if (!start && job_.MaxFileSize != -1 && received > job_.MaxFileSize)
+        return FILTER_FILE_SIZE;
+    if (!start && job_.MaxJobDownloadSize != -1 && byteTotal_ + reservedBytes_ + more > job_.MaxJobDownloadSize)
         return FILTER_JOB_SIZE;
     reservedBytes_ += more;
     reserved = received;
     return FILTER_ACCEPTED;
+}
+
+void TDownloadFilter::SetStartPageCeiling(int64_t bytes)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    startPageCeiling_ = bytes;
 }
 
 void TDownloadFilter::EndAcceptedDownload(int64_t acceptedSize, int64_t bytesWritten, bool kept)
@@ -460,6 +471,12 @@ std::string TDownloadFilter::StartFolder()
 {
     std::lock_guard<std::mutex> guard(lock_);
     return startFolder_;
+}
+
+std::string TDownloadFilter::DestinationPath()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return destinationPath_;
 }
 
 std::string TDownloadFilter::SiteRootFolder()

@@ -67,11 +67,17 @@ public:
     // settled with EndAcceptedDownload.
     uint8_t AcceptDownloadAfterResponse(const TURL& address, const std::string& mimeType, int32_t depth,
                                         int64_t size);
-    // A body arriving has grown to received bytes. Within what is reserved for it (at first its
-    // announced size, which the filter accepted, the start's too) it goes on. Beyond that, the
-    // bytes are reserved in turn when they stay within MaxFileSize and the job's remaining
+    // A body arriving at depth has grown to received bytes. Within what is reserved for it (at
+    // first its announced size, which the filter accepted) it goes on. Beyond that, the bytes are
+    // reserved in turn when they stay within MaxFileSize and the job's remaining
     // MaxJobDownloadSize; else FILTER_FILE_SIZE or FILTER_JOB_SIZE, and nothing is reserved.
-    uint8_t ReserveReceivedBytes(int64_t& reserved, int64_t received);
+    // The starting address (depth -1) is held to no size rule, only to the start-page ceiling
+    // (FILTER_FILE_SIZE past it), so that an endless start page still ends.
+    uint8_t ReserveReceivedBytes(int64_t& reserved, int64_t received, int32_t depth);
+    // The most a start page may grow to: far above any real page.
+    static constexpr int64_t kStartPageCeiling = int64_t{1} << 30;
+    // Tests lower the ceiling to watch it without writing a gigabyte.
+    void SetStartPageCeiling(int64_t bytes);
     // Releases the reservation of an accepted file: a kept file adds its bytes to the total,
     // a discarded one is no longer counted.
     void EndAcceptedDownload(int64_t acceptedSize, int64_t bytesWritten, bool kept);
@@ -108,6 +114,8 @@ public:
     int64_t ByteTotal();
     int32_t FileCount();
     std::string StartFolder();
+    // The job's destination path, under which it writes.
+    std::string DestinationPath();
     std::string SiteRootFolder();
 
 private:
@@ -137,6 +145,7 @@ private:
     int64_t byteTotal_ = 0;
     int64_t reservedBytes_ = 0;  // announced sizes of accepted files not yet settled
     int32_t fileCount_ = 0;
+    int64_t startPageCeiling_ = kStartPageCeiling;
 
     TPreparedList addresses_;
     TPreparedList hosts_;

@@ -13,6 +13,7 @@
 #include "engine/parse/ParseAhead.h"
 #include "engine/post/PostProcess.h"
 #include "engine/parse/RewriteAhead.h"
+#include "engine/services/ThreadSafeFileOps.h"
 #include "platform/InternetLibrary.h"
 
 #include <algorithm>
@@ -27,8 +28,8 @@ namespace {
 const char* const kUnit = "SpiderThread";
 constexpr int64_t kCommandPollMs = 100;
 
-// Pages from the network never make the crawl read or write outside the job's folder.
-// Both sides are compared in their normal forms.
+// Pages from the network never make the crawl read or write outside the job's folder, by name
+// or through a symbolic link planted in it. Both sides are compared in their normal forms.
 bool IsInsideDestination(const std::string& fileName, const TCopyJob& job)
 {
     std::string folder = NormalFolderPath(job.GetDestinationPath(), {});
@@ -37,7 +38,8 @@ bool IsInsideDestination(const std::string& fileName, const TCopyJob& job)
         return false;
     if (folder.back() != '/')
         folder += '/';
-    return name.size() > folder.size() && name.compare(0, folder.size(), folder) == 0;
+    return name.size() > folder.size() && name.compare(0, folder.size(), folder) == 0 &&
+           !LinkBelowFolder(folder, name);
 }
 
 std::string CurrentFolder()

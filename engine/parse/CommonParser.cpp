@@ -2,11 +2,17 @@
 
 #include "engine/parse/CharacterReferences.h"
 #include "engine/crawl/JobDownloadFilter.h"
+#include "engine/services/AppTraceLog.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/job/URLType.h"
+#include "platform/ErrorCodes.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace parsertext {
@@ -148,6 +154,58 @@ std::string AsFolder(const std::string& codebase)
 }
 
 }  // namespace
+
+bool ReadFileForLinks(const std::string& fileName, std::string& data, int64_t maxSize)
+{
+    data.clear();
+    // Non-blocking: a pipe planted at the name must not hang the reader.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        SetLastErrorFromErrno(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        SetLastErrorCode(errc::AccessDenied);
+        return false;
+    }
+    const int64_t fileSize = static_cast<int64_t>(st.st_size);
+    const int64_t wanted = std::min(fileSize, maxSize);
+    data.resize(static_cast<size_t>(wanted));
+    int64_t filled = 0;
+    while (filled < wanted) {
+        const ssize_t n = ::read(fd, data.data() + filled, static_cast<size_t>(wanted - filled));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            data.clear();
+            SetLastErrorFromErrno(err);
+            return false;
+        }
+        if (n == 0)
+            break;  // the file shrank meanwhile
+        filled += n;
+    }
+    ::close(fd);
+    data.resize(static_cast<size_t>(filled));
+    if (fileSize > maxSize)
+        LogEvent(etWarning,
+                 "Links read from the first " + std::to_string(maxSize) + " of " + std::to_string(fileSize) +
+                     " bytes of " + fileName,
+                 "ReadFileForLinks", "CommonParser");
+    return true;
+}
+
+void NoteLinksPassedOver(const std::string& fileName, const TWebLinkList& list)
+{
+    if (list.Count() >= kMaxLinksPerFile)
+        LogEvent(etWarning,
+                 "Only the first " + std::to_string(kMaxLinksPerFile) + " links of " + fileName + " are read",
+                 "NoteLinksPassedOver", "CommonParser");
+}
 
 void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebLinkList& list)
 {

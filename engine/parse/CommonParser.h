@@ -54,6 +54,21 @@ public:
     }
 };
 
+// The most of one page or style sheet that is read for links: of a larger file only the first
+// bytes are read (the event log says so), so that reading links takes bounded memory whatever
+// the file's size. The file itself stays whole.
+constexpr int64_t kMaxLinkReadSize = int64_t{16} << 20;
+
+// The most links kept from one page or style sheet (a link is a large record): later ones are
+// passed over, and the event log says so.
+constexpr int64_t kMaxLinksPerFile = 100000;
+
+// The file's bytes up to maxSize. False, with the last error set, when it cannot be read or is
+// not a regular file.
+bool ReadFileForLinks(const std::string& fileName, std::string& data, int64_t maxSize = kMaxLinkReadSize);
+// Logs a warning when the list of the file's links reached kMaxLinksPerFile.
+void NoteLinksPassedOver(const std::string& fileName, const TWebLinkList& list);
+
 // Byte-level text helpers of the parsers (ASCII case rules; "blank" is any byte up to 32).
 namespace parsertext {
 

@@ -3,7 +3,6 @@
 #include "engine/services/AppTraceLog.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
-#include "platform/IniFile.h"
 
 #include <cstring>
 #include <exception>
@@ -45,6 +44,8 @@ std::string UnescapeQuotes(std::string_view s)
 
 void AddPotentialURLToList(std::string_view written, int64_t filePos, int64_t tagNumber, TWebLinkList& list)
 {
+    if (list.Count() >= kMaxLinksPerFile)
+        return;
     try {
         TWebLinkInfo link;
         link.FKind = lkCSSURL;
@@ -193,9 +194,10 @@ void TCSSParser::GetLinksInCSSFile(const std::string& fileName, const std::strin
         FBaseURL = baseURL;
         FLocalMode = localMode;
         std::string data;
-        if (!ReadWholeFile(fileName, data))
+        if (!ReadFileForLinks(fileName, data))
             throw std::runtime_error(SystemErrorMessage(GetLastErrorCode()));
         GetLinksInCSSCode(data, list, 0, static_cast<int64_t>(data.size()), 1);
+        NoteLinksPassedOver(fileName, list);
         SetAbsoluteURLsInLinkList(fileName, list);
     } catch (const std::exception& e) {
         LogEvent(etException, fileName + " " + e.what(), "GetLinksInCSSFile", "GYCSSParser");

@@ -5,7 +5,6 @@
 #include "engine/parse/GYCSSParser.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
-#include "platform/IniFile.h"
 #include "platform/TextUtils.h"
 
 #include <cctype>
@@ -304,11 +303,12 @@ void THTMLParser::GetLinksInHTMLFile(const std::string& fileName, const std::str
         if (!SafeFileExists(fileName))
             return;
         std::string data;
-        if (!ReadWholeFile(fileName, data)) {
+        if (!ReadFileForLinks(fileName, data)) {
             std::string reason = SystemErrorMessage(GetLastErrorCode());
             throw std::runtime_error(reason.empty() ? "Cannot read the file" : reason);
         }
         GetLinksInHTMLCode(data, fileName, baseURL, list, localMode);
+        NoteLinksPassedOver(fileName, list);
     } catch (const std::exception& e) {
         page_ = {};
         LogEvent(etException, fileName + " " + e.what(), "GetLinksInHTMLFile", "GYHTMLParser");
@@ -490,6 +490,8 @@ void THTMLParser::ExtractLinkAttributes(const TTagData& tag, std::span<const cha
 
 void THTMLParser::OnAttribValueFound(const TTagData& tag, const TTagAttribData& attrib)
 {
+    if (FLinkList->Count() >= kMaxLinksPerFile)
+        return;
     // Filled where it is kept: a link is a large record, and most pages have many.
     TWebLinkInfo* added = nullptr;
     try {

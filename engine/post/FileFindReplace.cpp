@@ -163,10 +163,18 @@ std::string ReplaceWholeWords(const std::string& text, const std::string& find, 
     return result;
 }
 
-bool FindReplaceInFile(const std::string& fileName, const TFindReplaceTasks& tasks, std::string* errorText)
+bool FindReplaceInFile(const std::string& fileName, const TFindReplaceTasks& tasks, std::string* errorText,
+                       int64_t maxSize)
 {
     try {
         TFileRewrite edit(fileName);
+        if (edit.SourceSize() > maxSize) {
+            LogEvent(etWarning,
+                     "Find and replace left " + fileName + " as it is: " + std::to_string(edit.SourceSize()) +
+                         " bytes, more than " + std::to_string(maxSize),
+                     "FindReplaceInFile", "FileFindReplace");
+            return true;
+        }
         std::string text = edit.ReadAll();
         bool changed = false;
         const int32_t count = std::clamp<int32_t>(tasks.Count, 0, static_cast<int32_t>(tasks.Tasks.size()));

@@ -28,11 +28,15 @@ std::string ReplaceText(const std::string& text, const std::string& find, const 
 std::string ReplaceWholeWords(const std::string& text, const std::string& find, const std::string& replace,
                               uint8_t flags);
 
+// The largest file FindReplaceInFile edits: the whole text is searched in memory.
+constexpr int64_t kMaxFindReplaceSize = int64_t{16} << 20;
+
 // Runs the tasks in order over the whole file (each on the result of the one before) and
 // replaces the file through a temporary file when the text changed. Errors are logged and give
-// False with the file unchanged (and the message in errorText when given).
+// False with the file unchanged (and the message in errorText when given). A file larger than
+// maxSize is left as it is, with a warning in the event log.
 bool FindReplaceInFile(const std::string& fileName, const TFindReplaceTasks& tasks,
-                       std::string* errorText = nullptr);
+                       std::string* errorText = nullptr, int64_t maxSize = kMaxFindReplaceSize);
 
 // Inserts text at the top (itTop) or end (itEnd) of the file; a file smaller than minimumSize
 // bytes is left alone. The file is replaced through a temporary file; errors are logged and give

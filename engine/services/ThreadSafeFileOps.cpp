@@ -159,3 +159,27 @@ bool FolderFoldsCase(const std::string& folder)
     ::unlink(lower.c_str());
     return folds;
 }
+
+bool LinkBelowFolder(const std::string& folder, const std::string& path)
+{
+    size_t rootLength = folder.size();
+    while (rootLength > 0 && folder[rootLength - 1] == '/')
+        --rootLength;
+    if (path.size() <= rootLength + 1 || path.compare(0, rootLength, folder, 0, rootLength) != 0 ||
+        path[rootLength] != '/')
+        return false;
+    size_t end = rootLength;
+    while (end < path.size()) {
+        end = path.find('/', end + 1);
+        if (end == std::string::npos)
+            end = path.size();
+        if (path[end - 1] == '/')
+            continue;  // doubled slash
+        struct stat st {};
+        if (::lstat(path.substr(0, end).c_str(), &st) != 0)
+            return false;  // missing: nothing below it exists yet
+        if (S_ISLNK(st.st_mode))
+            return true;
+    }
+    return false;
+}

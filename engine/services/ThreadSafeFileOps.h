@@ -18,6 +18,12 @@ bool SafeFileExists(const std::string& path);
 // A regular file under the name itself (a symbolic link, folder or missing name gives False).
 bool IsPlainFileNoFollow(const std::string& path);
 bool SafeDeleteFile(const std::string& path);
+// True when a component of path below folder, the last one included, is a symbolic link: what
+// is written, renamed or deleted through it could land outside the folder. The folder itself
+// may be a link (the user chose it). The check ends at the first component that does not exist;
+// a path that does not lie in folder gives False (it is for the callers' own checks to refuse).
+// One lstat per component, nothing cached.
+bool LinkBelowFolder(const std::string& folder, const std::string& path);
 
 // What identifies one version of a plain file: a file replaced or written again gets another.
 struct TFileStamp {

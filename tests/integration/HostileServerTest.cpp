@@ -9,6 +9,7 @@
 #include "DownloadTestSupport.h"
 #include "common/Compression.h"
 #include "integration/CrawlTestSupport.h"
+#include "engine/parse/CommonParser.h"
 #include "platform/ErrorCodes.h"
 
 namespace {
@@ -122,18 +123,47 @@ TEST_F(HostileDownloadTest, BodiesUpToTheLimitAreKeptAndTheStartKeepsWhatItAnnou
     ExpectWritten(r);
     EXPECT_EQ(10000u, fs::file_size(LocalName("/exact.bin")));
 
-    // The starting address is never refused for the size it announces, only for growing past
-    // it (or past the limit when it announced none).
-    depth_ = -1;
-    nettest::TRawServer announced({Answer("", std::string(30000, 'a'))});
-    r = Download(Address(announced, "/start.htm"));
-    ExpectWritten(r);
-    EXPECT_EQ(30000u, fs::file_size(LocalName("/start.htm")));
+}
 
-    nettest::TRawServer unannounced({ChunkedHead()}, kChunk);
-    r = Download(Address(unannounced, "/endless.htm"));
+TEST_F(HostileDownloadTest, TheStartPageKeepsToNoSizeRuleButItsCeiling)
+{
+    job_.MaxFileSize = 2000;
+    job_.MinFileSize = 100000;
+    job_.MaxJobDownloadSize = 3000;
+    depth_ = -1;
+    const std::string page = "<html>" + std::string(5093, 's') + "</html>";  // 5,106 bytes
+    std::string chunked = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (size_t at = 0; at < page.size(); at += 1000) {
+        const std::string part = page.substr(at, 1000);
+        char size[16];
+        std::snprintf(size, sizeof size, "%zx\r\n", part.size());
+        chunked += size + part + "\r\n";
+    }
+    chunked += "0\r\n\r\n";
+    struct TCase {
+        const char* name;
+        std::string reply;
+    };
+    const std::string html = "Content-Type: text/html\r\n";
+    for (const TCase& c : {TCase{"announced", Answer(html, page)}, TCase{"chunked", chunked},
+                           TCase{"gzip", Answer(html + "Content-Encoding: gzip\r\n", Gzip(page))}}) {
+        SCOPED_TRACE(c.name);
+        nettest::TRawServer server({c.reply});
+        const TFileDownloadCompleteData r = Download(Address(server, "/start.htm"));
+        ExpectWritten(r);
+        EXPECT_EQ(page, ReadTextFile(LocalName("/start.htm")));
+        fs::remove(LocalName("/start.htm"));
+    }
+
+    // An endless start page ends at the ceiling, and nothing of it is kept.
+    filter_.SetStartPageCeiling(100000);
+    nettest::TRawServer endless({ChunkedHead()}, kChunk);
+    int64_t largest = 0;
+    const TFileDownloadCompleteData r = Watched(endless, "/endless.htm", largest);
     EXPECT_EQ(FILTER_FILE_SIZE, r.FFilterCode);
+    EXPECT_FALSE(fs::exists(LocalName("/endless.htm")));
     EXPECT_FALSE(fs::exists(LocalName("/endless.htm.part")));
+    EXPECT_LE(largest, 100000);
 }
 
 TEST_F(HostileDownloadTest, EncodedBodiesAreSavedDecodedOrAsSentWithAWarning)
@@ -281,6 +311,60 @@ TEST_F(HostileSiteTest, StartPageIsNamedOnlyWhenItsFileWasWritten)
     ASSERT_FALSE(ended.empty());
     EXPECT_EQ(ended.back().url, starts.back());
     EXPECT_TRUE(Exists(ended.back().localFile + ".part")) << "only the part of the cut body is there";
+}
+
+TEST_F(HostileSiteTest, AChunkedStartPageOverTheSizeLimitsIsCopiedAndTheRestKeepsToThem)
+{
+    const std::string page = "<html><a href=\"/next.htm\">n</a>" + std::string(5000, 'x') + "</html>";
+    server_.Get("/", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("text/html", [&](size_t, httplib::DataSink& sink) {
+            for (size_t at = 0; at < page.size(); at += 700)
+                sink.write(page.data() + at, std::min<size_t>(700, page.size() - at));
+            sink.done();
+            return true;
+        });
+    });
+    server_.Get("/next.htm", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(std::string(2500, 'n'), "text/html");
+    });
+    job_.MaxFileSize = 2000;
+    job_.MaxJobDownloadSize = 2000;
+    job_.RewriteLinks = false;
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    EXPECT_TRUE(ReadTextFile(Local("/index.html")) == page);
+    EXPECT_EQ(JobEnd().startPage, Local("/index.html"));
+    EXPECT_EQ(EndedFor("/next.htm").filterCode, FILTER_FILE_SIZE) << "other files keep to the limits";
+    EXPECT_FALSE(Exists(Local("/next.htm")));
+}
+
+TEST_F(HostileSiteTest, APageHugeOnceDecodedIsKeptWholeAndReadForLinksFromItsStart)
+{
+    const std::string head = "<html><a href=\"near.htm\">near</a>";
+    const std::string tail = "<a href=\"far.htm\">far</a></html>";
+    std::string page = head + std::string(static_cast<size_t>(kMaxLinkReadSize), ' ') + tail;
+    const std::string body = Gzip(page);
+    server_.Get("/", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Content-Encoding", "gzip");
+        res.set_content(body, "text/html");
+    });
+    for (const char* path : {"/near.htm", "/far.htm"})
+        server_.Get(path, [](const httplib::Request&, httplib::Response& res) { res.set_content("p", "text/html"); });
+    job_.DownloadOptions.FindReplaceTasks.Count = 1;
+    job_.DownloadOptions.FindReplaceTasks.Tasks[0].FindString = "near";
+    job_.DownloadOptions.FindReplaceTasks.Tasks[0].ReplaceString = "NEAR";
+    job_.DownloadOptions.CustomHTMLFooter = "<!-- footer -->";
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+
+    EXPECT_TRUE(Exists(Local("/near.htm")));
+    EXPECT_FALSE(Exists(Local("/far.htm"))) << "links past what is read are not followed";
+    // The links read are rewritten, the rest is copied as it came, and the footer added; the
+    // find and replace, which would hold the whole page in memory, is left out.
+    const std::string copy = ReadTextFile(Local("/index.html"));
+    const std::string expected = page + "<!-- footer -->";
+    EXPECT_TRUE(copy == expected) << copy.size() << " bytes, " << expected.size() << " expected";
+    const std::string log = EventLog();
+    EXPECT_NE(log.find("Links read from the first " + std::to_string(kMaxLinkReadSize)), std::string::npos);
+    EXPECT_NE(log.find("Find and replace left " + Local("/index.html") + " as it is"), std::string::npos);
 }
 
 TEST_F(HostileSiteTest, OverLongLinkThatWasNotFetchedIsWrittenAbsolute)

@@ -1,6 +1,7 @@
 // Where a copy's files go: sites on two ports of one host, and addresses whose names are too long
 // for the file system.
 #include "integration/CrawlTestSupport.h"
+#include "platform/ErrorCodes.h"
 
 #include <map>
 #include <set>
@@ -126,6 +127,55 @@ TEST_F(LocalNameSiteTest, LongAddressesSharingTheirBeginningKeepTheirOwnFilesOnE
     EXPECT_EQ(ended[Url(query + "2")].statusCode, 200);
     EXPECT_EQ(FilesOfSite(), files);
     EXPECT_EQ(ReadTextFile(Local("/index.html")), index);
+}
+
+TEST_F(LocalNameSiteTest, NothingIsWrittenReadOrDeletedThroughAFolderLinkInTheDestination)
+{
+    // A page of the site already "copied" where a planted link leads, with a link of its own and a
+    // word the job replaces: the copy neither reads nor edits it.
+    const std::string outside = temp_ / "elsewhere";
+    std::filesystem::create_directories(outside);
+    const std::string planted = "<html><a href=\"/secret.htm\">s</a> word</html>";
+    WriteTextFile(outside + "/page.htm", planted);
+    Page(server_, "/", "<html><a href=\"sub/page.htm\">p</a> <a href=\"sub/new.htm\">n</a> word</html>");
+    Page(server_, "/sub/page.htm", "<html>page word</html>");
+    Page(server_, "/sub/new.htm", "<html>new word</html>");
+    Page(server_, "/secret.htm", "secret");
+    std::filesystem::create_directories(HostFolder());
+    std::filesystem::create_directory_symlink(outside, Local("/sub"));
+    job_.DownloadOptions.FindReplaceTasks.Count = 1;
+    job_.DownloadOptions.FindReplaceTasks.Tasks[0].FindString = "word";
+    job_.DownloadOptions.FindReplaceTasks.Tasks[0].ReplaceString = "WORD";
+    job_.DownloadOptions.FindReplaceTasks.Tasks[0].Flags = rfReplaceAll;
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+
+    for (const std::string path : {"/sub/page.htm", "/sub/new.htm"}) {
+        SCOPED_TRACE(path);
+        const TReportRecord ended = EndedFor(path);
+        EXPECT_EQ(ended.fileWritten, 0);
+        EXPECT_EQ(ended.errorCodeValid, 1);
+        EXPECT_EQ(ended.errorCode, static_cast<int32_t>(errc::AccessDenied));
+    }
+    EXPECT_EQ(ReadTextFile(outside + "/page.htm"), planted);
+    EXPECT_EQ(FilesOfSite().count(outside + "/new.htm"), 0u);
+    EXPECT_FALSE(std::filesystem::exists(outside + "/new.htm"));
+    EXPECT_FALSE(std::filesystem::exists(outside + "/new.htm.part"));
+    for (const TReportRecord& r : engine_.OfType(OUTMSG_DOWNLOAD_STARTED))
+        EXPECT_NE(r.url, Url("/secret.htm")) << "the page behind the link is not read";
+    // The start page is copied and edited; a link to a file not copied stays an address.
+    const std::string start = ReadTextFile(Local("/index.html"));
+    EXPECT_NE(start.find("<a href=\"" + Url("/sub/new.htm") + "\">n</a> WORD</html>"), std::string::npos) << start;
+
+    // A link planted at the site's own folder: the whole copy would land outside.
+    std::filesystem::remove_all(temp_ / "site");
+    std::filesystem::create_directories(temp_ / "site");
+    std::filesystem::create_directory_symlink(outside, HostFolder());
+    StartJob();
+    ASSERT_TRUE(engine_.WaitForCount(OUTMSG_JOB_ENDED, 2, std::chrono::seconds(60)));
+    EXPECT_EQ(engine_.OfType(OUTMSG_JOB_ENDED)[1].startPage, "");
+    EXPECT_EQ(engine_.OfType(OUTMSG_DOWNLOAD_ENDED).back().errorCode, static_cast<int32_t>(errc::AccessDenied));
+    EXPECT_FALSE(std::filesystem::exists(outside + "/index.html"));
+    EXPECT_EQ(ReadTextFile(outside + "/page.htm"), planted);
 }
 
 }  // namespace

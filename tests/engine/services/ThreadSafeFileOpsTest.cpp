@@ -79,3 +79,27 @@ TEST(ThreadSafeFileOps, SizesAreSixtyFourBit)
     EXPECT_TRUE(ThreadSafeFileByteSize(tmp / "fifo", size));
     EXPECT_EQ(size, 0);
 }
+
+TEST(ThreadSafeFileOps, LinkBelowFolderFindsEveryLinkUnderTheFolderButNotTheFolderItself)
+{
+    TTempFolder tmp;
+    ASSERT_TRUE(SafeForceDirectories(tmp / "real/dest/site/sub"));
+    ASSERT_TRUE(SafeForceDirectories(tmp / "elsewhere"));
+    WriteTextFile(tmp / "elsewhere/page.htm", "x");
+    ASSERT_EQ(::symlink((tmp / "real/dest").c_str(), (tmp / "dest").c_str()), 0);
+    ASSERT_EQ(::symlink((tmp / "elsewhere").c_str(), (tmp / "real/dest/site/linked").c_str()), 0);
+    ASSERT_EQ(::symlink((tmp / "elsewhere/page.htm").c_str(), (tmp / "real/dest/site/file.htm").c_str()), 0);
+    const std::string dest = tmp / "dest";
+
+    // The destination chosen may itself be a link; what lies in it is checked.
+    EXPECT_FALSE(LinkBelowFolder(dest, dest + "/site/sub/page.htm"));
+    EXPECT_FALSE(LinkBelowFolder(dest + "/", dest + "/site//sub/new/deeper/page.htm"));
+    EXPECT_TRUE(LinkBelowFolder(dest, dest + "/site/linked"));
+    EXPECT_TRUE(LinkBelowFolder(dest, dest + "/site/linked/page.htm"));
+    EXPECT_TRUE(LinkBelowFolder(dest + "/", dest + "/site/linked/new/page.htm.part"));
+    EXPECT_TRUE(LinkBelowFolder(dest, dest + "/site/file.htm"));
+    // Outside the folder, or the folder itself: for other checks to judge.
+    EXPECT_FALSE(LinkBelowFolder(dest + "/site/linked", dest + "/site/linked/page.htm"));
+    EXPECT_FALSE(LinkBelowFolder(tmp / "real", tmp / "realm/x"));
+    EXPECT_FALSE(LinkBelowFolder(dest, dest));
+}
