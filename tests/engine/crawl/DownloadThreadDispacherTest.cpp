@@ -8,6 +8,8 @@
 #include "engine/crawl/SpiderObject.h"
 #include "engine/crawl/SpiderThread.h"
 
+#include "common/WaitUntil.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -351,8 +353,7 @@ TEST_F(DispatcherTest, HungThreadIsGivenUpAndReportedAgainWhenItEndsInALaterJob)
     crawler.FStopRequested = false;
     StartJob();
     script.Release();
-    while (fakes[0]->GetState() != DL_FINISHED)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(WaitUntil([&] { return fakes[0]->GetState() == DL_FINISHED; }));
     dispatcher->RunDownloads(nextSpiders, nextDests, job, kJobID + 1, crawler);
 
     ended = Ended(3);

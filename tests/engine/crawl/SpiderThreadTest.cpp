@@ -11,6 +11,8 @@
 #include "engine/crawl/SpiderDestObject.h"
 #include "engine/crawl/SpiderObject.h"
 
+#include "common/WaitUntil.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -192,7 +194,8 @@ TEST_F(ParseDriverTest, APausedParseWaitsForResumeEvenAfterAStop)
     engine.Input().PostStopJob(9);
     std::thread resume([&] {
         engine.WaitForType(OUTMSG_JOB_PAUSED);
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        // The stop is taken while the parse waits in its pause.
+        EXPECT_TRUE(WaitUntil([&] { return crawler.StopRequested(); }));
         EXPECT_TRUE(crawler.Paused());
         engine.Input().PostResumeJob(9);
     });

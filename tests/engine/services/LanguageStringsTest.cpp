@@ -1,5 +1,6 @@
 #include "engine/services/LanguageStrings.h"
 
+#include "common/TempFolder.h"
 #include "engine/services/AppTraceLog.h"
 #include "platform/ErrorCodes.h"
 
@@ -15,20 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void WriteFile(const std::string& path, const std::string& data)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data;
-}
 
 std::string Quoted(const std::string& text)
 {
@@ -72,7 +59,7 @@ protected:
 
     std::string Write(const std::string& name, const std::vector<std::string>& lines)
     {
-        WriteFile(folder_ + name, Join(lines));
+        WriteTextFile(folder_ + name, Join(lines));
         return folder_ + name;
     }
     // Loads lines as a translation file; the failure text, empty on success.
@@ -167,7 +154,7 @@ TEST_F(LanguageFilesTest, OwnEnglishFileIsWrittenOnceAndKept)
         TLocalLanguages languages;
         languages.SetLanguagesFolder(folder_ + "sub/");
     }
-    const std::string text = ReadFile(folder_ + "sub/ENU.csv");
+    const std::string text = ReadTextFile(folder_ + "sub/ENU.csv");
     std::vector<std::string> lines;
     size_t pos = 0;
     for (size_t eol; (eol = text.find("\r\n", pos)) != std::string::npos; pos = eol + 2)
@@ -189,7 +176,7 @@ TEST_F(LanguageFilesTest, OwnEnglishFileIsWrittenOnceAndKept)
     languages.SetLanguagesFolder(folder_);
     ASSERT_EQ(languages.GetLanguageCount(), 1);
     EXPECT_EQ(languages.GetString(4), "My English");
-    EXPECT_EQ(ReadFile(folder_ + "ENU.csv"), Join(mine));
+    EXPECT_EQ(ReadTextFile(folder_ + "ENU.csv"), Join(mine));
 
     TLocalizedStringSet set;
     EXPECT_FALSE(set.ExportToFile(root_ + "/missing/folder/x.csv"));
@@ -230,12 +217,12 @@ TEST_F(LanguageFilesTest, ValidFileLoads)
 
     // Line ends: LF only, CR only, and no break after the last line all load.
     for (const char* eol : {"\n", "\r"}) {
-        WriteFile(folder_ + "eol.csv", Join(lines, eol));
+        WriteTextFile(folder_ + "eol.csv", Join(lines, eol));
         EXPECT_TRUE(set.LoadFromFile(folder_ + "eol.csv")) << set.LastError();
     }
     std::string text = Join(lines);
     text.resize(text.size() - 2);
-    WriteFile(folder_ + "eol.csv", text);
+    WriteTextFile(folder_ + "eol.csv", text);
     EXPECT_TRUE(set.LoadFromFile(folder_ + "eol.csv")) << set.LastError();
 }
 
@@ -285,7 +272,7 @@ TEST_F(LanguageFilesTest, FailureIsLoggedAndEarlierRowsStayOverwritten)
     EXPECT_FALSE(set.LoadFromFile(folder_ + "absent.csv"));
     EXPECT_NE(set.LastError().find("absent.csv"), std::string::npos);
 
-    const std::string logText = ReadFile(log.FilePath());
+    const std::string logText = ReadTextFile(log.FilePath());
     EXPECT_NE(logText.find("Invalid column count in row 100."), std::string::npos);
     EXPECT_NE(logText.find("LoadFromFile (" + path + ")"), std::string::npos);
     EXPECT_NE(logText.find("LanguageStrings"), std::string::npos);
@@ -299,21 +286,21 @@ TEST_F(LanguageFilesTest, HostileFilesFailCleanly)
     std::string binary(200000, '\0');
     for (char& c : binary)
         c = static_cast<char>(random());
-    WriteFile(folder_ + "binary.csv", binary);
+    WriteTextFile(folder_ + "binary.csv", binary);
     EXPECT_FALSE(set.LoadFromFile(folder_ + "binary.csv"));
     EXPECT_FALSE(set.LastError().empty());
 
     // Millions of empty lines, and a file beyond any translation's size.
-    WriteFile(folder_ + "lines.csv", std::string(5'000'000, '\n'));
+    WriteTextFile(folder_ + "lines.csv", std::string(5'000'000, '\n'));
     EXPECT_FALSE(set.LoadFromFile(folder_ + "lines.csv"));
     EXPECT_EQ(set.LastError(), "Invalid row count.");
-    WriteFile(folder_ + "huge.csv", std::string(17 * 1024 * 1024, 'x'));
+    WriteTextFile(folder_ + "huge.csv", std::string(17 * 1024 * 1024, 'x'));
     EXPECT_FALSE(set.LoadFromFile(folder_ + "huge.csv"));
     EXPECT_EQ(set.LastError(), "File too large.");
 
     // Truncated in the middle of a row.
     std::string text = Join(TranslationLines());
-    WriteFile(folder_ + "cut.csv", text.substr(0, text.size() / 2));
+    WriteTextFile(folder_ + "cut.csv", text.substr(0, text.size() / 2));
     EXPECT_FALSE(set.LoadFromFile(folder_ + "cut.csv"));
     EXPECT_EQ(set.LastError(), "Invalid row count.");
 
@@ -379,7 +366,7 @@ TEST_F(LanguageFilesTest, AtMost64LanguagesLoadWithoutQuestions)
         Write(name, TranslationLines("Language " + std::to_string(i)));
     }
     // Sorts after the 64th file: never examined.
-    WriteFile(folder_ + "Z-bad.csv", "garbage");
+    WriteTextFile(folder_ + "Z-bad.csv", "garbage");
 
     TLocalLanguages languages;
     int questions = 0;
@@ -421,7 +408,7 @@ TEST_F(LanguageFilesTest, InvalidFileAsksAndDeletesOnYes)
 
 TEST_F(LanguageFilesTest, NothingLoadableAndNoFolderGivesBuiltInEnglish)
 {
-    WriteFile(root_ + "/plain", "x");
+    WriteTextFile(root_ + "/plain", "x");
     const std::string folder = root_ + "/plain/Languages/";
     TLocalLanguages languages;
     languages.SetLanguagesFolder(folder);  // no question callback: the answer is No
@@ -433,7 +420,7 @@ TEST_F(LanguageFilesTest, NothingLoadableAndNoFolderGivesBuiltInEnglish)
     // A folder whose only file fails: built-in English again, even after a partial load.
     auto lines = TranslationLines();
     lines[200] = R"x(200,"x","y","")x";
-    WriteFile(folder_ + "ENU.csv", Join(lines));
+    WriteTextFile(folder_ + "ENU.csv", Join(lines));
     languages.SetLanguagesFolder(folder_);
     EXPECT_EQ(languages.GetLanguageCount(), 1);
     EXPECT_EQ(languages.GetString(20), "Job Queue");

@@ -1,5 +1,6 @@
 #include "tests/ui/UITestEnvironment.h"
 
+#include "common/TempFolder.h"
 #include "engine/job/Base64.h"
 #include "engine/job/DownloadOptionTypes.h"
 #include "engine/job/URLType.h"
@@ -64,15 +65,10 @@ std::string SettingsText()
     return FileText(TSavedOptions::Instance()->INIFileName());
 }
 
-void WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 // Each test starts from an empty settings file.
 class PreferencesTest : public ::testing::Test {
 protected:
-    void SetUp() override { WriteFile(TSavedOptions::Instance()->INIFileName(), ""); }
+    void SetUp() override { WriteTextFile(TSavedOptions::Instance()->INIFileName(), ""); }
 };
 
 TEST_F(PreferencesTest, ProxyPageLoadsTrimmedWritesNothingBackThenStoresEachEdit)
@@ -271,7 +267,7 @@ TEST_F(PasswordsTest, AddedSitesReachTheStoreAndAPrivateFile)
 TEST_F(PasswordsTest, UserInformationNeverBecomesPartOfTheSite)
 {
     // An older file may hold a key with user information: it is read without it.
-    WriteFile(file_, "[Security]\r\nCount=1\r\nHost0=old:secret@Old.Example\r\nU0=" + StrToBase64("u") +
+    WriteTextFile(file_, "[Security]\r\nCount=1\r\nHost0=old:secret@Old.Example\r\nU0=" + StrToBase64("u") +
                          "\r\nP0=" + StrToBase64("p") + "\r\n");
     TPasswordsFrame page(nullptr, file_);
     page.LoadPasswords();
@@ -343,7 +339,7 @@ TEST_F(PasswordsTest, ABrokenPasswordFileIsKeptWholeBeforeTheNextSave)
     const std::string original = "[Security]\r\nCount=3\r\nHost0=good.test\r\nU0=" + StrToBase64("u") +
                                  "\r\nP0=" + StrToBase64("p") + "\r\nHost1=bad.test\r\nU1=abc\r\nP1=" +
                                  StrToBase64("p") + "\r\nHost2=empty.test\r\nU2=\r\nP2=\r\n";
-    WriteFile(file_, original);
+    WriteTextFile(file_, original);
     TPasswordsFrame page(nullptr, file_);
     QStringList told;
     QObject::connect(&page, &TPasswordsFrame::FileRecovered, [&](const QString& text) { told.append(text); });
@@ -364,7 +360,7 @@ TEST_F(PasswordsTest, ABrokenPasswordFileIsKeptWholeBeforeTheNextSave)
     // A file whose count is no number is not taken for an empty list either.
     const std::string garbled = "[Security]\r\nCount=many\r\nHost0=x.test\r\n";
     const std::string other = file_ + ".other";
-    WriteFile(other, garbled);
+    WriteTextFile(other, garbled);
     TPasswordsFrame second(nullptr, other);
     second.LoadPasswords();
     EXPECT_EQ(second.PasswordsList()->topLevelItemCount(), 0);
@@ -372,7 +368,7 @@ TEST_F(PasswordsTest, ABrokenPasswordFileIsKeptWholeBeforeTheNextSave)
     EXPECT_EQ(FileText(second.KeptFileName()), garbled);
 
     // A huge count is bounded by what the file holds.
-    WriteFile(other, "[Security]\r\nCount=2000000000\r\n");
+    WriteTextFile(other, "[Security]\r\nCount=2000000000\r\n");
     TPasswordsFrame third(nullptr, other);
     third.LoadPasswords();
     EXPECT_EQ(third.PasswordsList()->topLevelItemCount(), 0);
@@ -631,7 +627,7 @@ TEST_F(PreferencesTest, ChoosingALanguageRelabelsTheWindowAndIsStored)
         translate("182", "Chronik");
         translated += line + "\n";
     }
-    WriteFile(folder + "TST.csv", translated);
+    WriteTextFile(folder + "TST.csv", translated);
     languages.ScanLanguagesFolder();
     ASSERT_EQ(languages.GetLanguageCount(), 2);
     WriteSettingString("Languages", "Selected", "Testish");
@@ -689,7 +685,7 @@ TEST_F(PreferencesTest, MainWindowHostsThePageAndAppliesItsSettings)
 TEST_F(PreferencesTest, SoundsPlayOnTheirEventsOnlyWhenOnAndOnlyExistingFiles)
 {
     const std::string wav = TestHomeFolder() + "/ding.wav";
-    WriteFile(wav, "RIFF");
+    WriteTextFile(wav, "RIFF");
     WriteSettingString("Sounds", "JobStart", wav);
     WriteSettingString("Sounds", "FileDownload", TestHomeFolder() + "/missing.wav");
     const std::string before = SettingsText();

@@ -1,4 +1,4 @@
-#include "JobTestSupport.h"
+#include "engine/JobTestSupport.h"
 
 #include <algorithm>
 #include <climits>
