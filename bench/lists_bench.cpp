@@ -1,7 +1,7 @@
 // The spider and destination lists at the size of a large site, and the filter's checks.
 #include "engine/crawl/JobDownloadFilter.h"
-#include "engine/crawl/SpiderDestObject.h"
-#include "engine/crawl/SpiderObject.h"
+#include "engine/job/SpiderDestObject.h"
+#include "engine/job/SpiderObject.h"
 
 #include <benchmark/benchmark.h>
 

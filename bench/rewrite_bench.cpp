@@ -5,8 +5,8 @@
 #include "engine/job/JobControl.h"
 #include "engine/job/JobTypes.h"
 #include "engine/parse/LinkParser.h"
-#include "engine/crawl/SpiderDestObject.h"
-#include "engine/crawl/SpiderObject.h"
+#include "engine/job/SpiderDestObject.h"
+#include "engine/job/SpiderObject.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // buffer (ASan), the text after the last link copied unchanged, and the find-and-replace
 // invariants (positions kept by case folding, nothing found means nothing changed).
 #include "engine/post/FileFindReplace.h"
-#include "engine/post/FileRewrite.h"
+#include "engine/services/FileRewrite.h"
 #include "engine/parse/GYHTMLParser.h"
 #include "engine/parse/LinkRewrite.h"
 

@@ -10,7 +10,7 @@
 #include "engine/crawl/JobDownloadFilter.h"
 #include "engine/services/LanguageStrings.h"
 #include "engine/parse/LinkParser.h"
-#include "engine/services/PasswordMgr.h"
+#include "engine/job/PasswordMgr.h"
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 #include "engine/crawl/SpiderThread.h"

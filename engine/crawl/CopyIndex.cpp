@@ -1,6 +1,6 @@
 #include "engine/crawl/CopyIndex.h"
 
-#include "engine/crawl/SpiderObject.h"
+#include "engine/job/SpiderObject.h"
 #include "engine/services/AppTraceLog.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/job/URLType.h"

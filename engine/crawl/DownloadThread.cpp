@@ -13,7 +13,7 @@
 
 #include "engine/services/AppTraceLog.h"
 #include "engine/crawl/JobDownloadFilter.h"
-#include "engine/services/PasswordMgr.h"
+#include "engine/job/PasswordMgr.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
 #include "platform/InternetLibrary.h"

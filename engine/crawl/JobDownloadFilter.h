@@ -2,9 +2,10 @@
 // The running job's download filter: whether an address may be fetched, whether a response
 // may be kept, the job's running totals, and the local file name of an address. Download
 // threads and the crawl thread call it concurrently; every operation holds its lock.
-#include "engine/crawl/CSVMaskList.h"
+#include "engine/job/CSVMaskList.h"
 #include "engine/crawl/CopyIndex.h"
 #include "engine/job/JobTypes.h"
+#include "engine/job/LocalNames.h"
 #include "engine/job/URLType.h"
 #include "platform/Singleton.h"
 
@@ -32,10 +33,12 @@ constexpr uint8_t FILTER_PREVIOUSLY_DOWNLOADED = 14;
 constexpr uint8_t FILTER_ACCEPTED = 15;
 constexpr uint8_t FILTER_SKIPPED = 16;
 
-class TDownloadFilter : public TSingleton<TDownloadFilter> {
+class TDownloadFilter : public TSingleton<TDownloadFilter>, public TLocalNames {
 public:
+    using TSingleton<TDownloadFilter>::Instance;
+
     TDownloadFilter();
-    ~TDownloadFilter();
+    ~TDownloadFilter() override;
 
     // Copies the job and prepares its lists; with computeFolders the restriction folders are
     // worked out again, with resetCounters (a new job) the start time, byte total and file count
@@ -85,7 +88,7 @@ public:
     // The local file name of an address in the job's destination, with an extension for its
     // MIME type when the job adds them. FILTER_ACCEPTED, or FILTER_LOCATION with an empty
     // name when the name would lie outside the destination folder.
-    uint8_t MapURLToLocalFile(const TURL& address, const std::string& mimeType, std::string& fileName);
+    uint8_t MapURLToLocalFile(const TURL& address, const std::string& mimeType, std::string& fileName) override;
 
     // The user name and password of the job's starting address (as the job was loaded, before
     // any redirect) for an address of its scheme, host and port; False for any other address,
@@ -105,7 +108,7 @@ public:
     // link resolved against the page's address when both files lie in the same host folder (the
     // file's name is then its address's path). False when neither applies.
     bool AddressOfLocalFile(const std::string& localName, const std::string& pageFile, const TURL& pageURL,
-                            TURL& address);
+                            TURL& address) override;
 
     static bool CSVMemberFoundInString(const std::string& value, const std::string& list);
     static bool CSVMemberEqualsString(const std::string& value, const std::string& list);

@@ -3,9 +3,9 @@
 #include "engine/services/AppTraceLog.h"
 #include "engine/crawl/DownloadThreadDispacher.h"
 #include "engine/crawl/JobDownloadFilter.h"
-#include "engine/crawl/SpiderDestObject.h"
+#include "engine/job/SpiderDestObject.h"
 #include "engine/messages/SpiderInputMsg.h"
-#include "engine/crawl/SpiderObject.h"
+#include "engine/job/SpiderObject.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 

@@ -2,7 +2,7 @@
 
 #include "engine/services/AppTraceLog.h"
 #include "engine/job/Base64.h"
-#include "engine/crawl/CSVMaskList.h"
+#include "engine/job/CSVMaskList.h"
 #include "engine/services/LanguageStrings.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/IniFile.h"

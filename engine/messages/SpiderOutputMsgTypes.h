@@ -2,7 +2,7 @@
 // The reports the engine sends to the user interface through the output queue. A producer
 // reuses one report from post to post; a listener reads only the fields its type fills.
 #include "engine/job/JobTypes.h"
-#include "engine/parse/LinkType.h"
+#include "engine/job/LinkType.h"
 #include "engine/job/URLType.h"
 
 #include <cstdint>

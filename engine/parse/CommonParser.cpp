@@ -1,7 +1,7 @@
 #include "engine/parse/CommonParser.h"
 
 #include "engine/parse/CharacterReferences.h"
-#include "engine/crawl/JobDownloadFilter.h"
+#include "engine/job/LocalNames.h"
 #include "engine/services/AppTraceLog.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/job/URLType.h"
@@ -137,8 +137,8 @@ void ResolveUnderRemoteCodebase(const std::string& text, const TURL& codebase, T
         return;
     }
     std::string local;
-    if (TDownloadFilter* filter = TDownloadFilter::Instance())
-        filter->MapURLToLocalFile(url, std::string(), local);
+    if (TLocalNames* names = TLocalNames::Instance())
+        names->MapURLToLocalFile(url, std::string(), local);
     TURL file;
     if (!local.empty() && IsPlainFileNoFollow(local) && file.SetFullURL("file://" + local))
         url.Assign(file);

@@ -1,7 +1,7 @@
 #pragma once
 // What the HTML and CSS parsers share: the page's address, the callbacks the parse driver sets
 // before each use, and the resolution of found values to absolute addresses.
-#include "engine/parse/LinkType.h"
+#include "engine/job/LinkType.h"
 
 #include <cstdint>
 #include <functional>

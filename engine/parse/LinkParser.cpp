@@ -5,12 +5,12 @@
 #include "engine/parse/GYHTMLParser.h"
 #include "engine/job/JobControl.h"
 #include "engine/job/JobTypes.h"
-#include "engine/crawl/JobDownloadFilter.h"
+#include "engine/job/LocalNames.h"
 #include "engine/parse/LinkRewrite.h"
-#include "engine/parse/LinkType.h"
+#include "engine/job/LinkType.h"
 #include "engine/parse/ParseAhead.h"
 #include "engine/parse/RewriteAhead.h"
-#include "engine/crawl/SpiderDestObject.h"
+#include "engine/job/SpiderDestObject.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/job/URLType.h"
@@ -61,10 +61,10 @@ void ReadLinks(int kind, const std::string& fileName, const std::string& base, T
 // behind it is reached; the link stays a local file when no address is known for it.
 void FollowAddressOfLocalFile(TURL& link, const std::string& pageFile, const TURL& pageURL)
 {
-    TDownloadFilter* filter = TDownloadFilter::Instance();
+    TLocalNames* names = TLocalNames::Instance();
     const std::string localName = link.URLToLocalFileName("/", true, false);
     TURL address;
-    if (filter == nullptr || localName.empty() || !filter->AddressOfLocalFile(localName, pageFile, pageURL, address))
+    if (names == nullptr || localName.empty() || !names->AddressOfLocalFile(localName, pageFile, pageURL, address))
         return;
     const std::string fragment = link.GetFragment();
     if (fragment.empty() || !link.SetFullURL(address.GetURLWithoutUserInfo() + fragment))

@@ -3,7 +3,7 @@
 // list, and rewrites the links of a saved one for offline browsing, reporting both through the
 // output queue. Used by the crawl thread alone.
 #include "engine/parse/LinkRewrite.h"
-#include "engine/crawl/SpiderObject.h"
+#include "engine/job/SpiderObject.h"
 #include "engine/messages/SpiderOutputMsgTypes.h"
 #include "platform/Singleton.h"
 

@@ -2,8 +2,8 @@
 
 #include "engine/parse/CharacterReferences.h"
 #include "engine/parse/CommonParser.h"
-#include "engine/post/FileRewrite.h"
-#include "engine/parse/LinkType.h"
+#include "engine/services/FileRewrite.h"
+#include "engine/job/LinkType.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/job/URLType.h"
 #include "platform/TextUtils.h"

@@ -5,7 +5,7 @@
 // the reports (TLinkParser::CommitPreparedParse). A page whose file or reading changed since is
 // read again on the crawl thread, so what is added and reported is that of reading it then.
 #include "engine/parse/CommonParser.h"
-#include "engine/parse/LinkType.h"
+#include "engine/job/LinkType.h"
 #include "engine/services/ThreadSafeFileOps.h"
 
 #include <condition_variable>

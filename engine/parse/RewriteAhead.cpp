@@ -4,8 +4,8 @@
 #include "engine/parse/GYHTMLParser.h"
 #include "engine/parse/LinkParser.h"
 #include "engine/parse/ParseAhead.h"
-#include "engine/crawl/SpiderDestObject.h"
-#include "engine/crawl/SpiderObject.h"
+#include "engine/job/SpiderDestObject.h"
+#include "engine/job/SpiderObject.h"
 #include "engine/services/ThreadSafeFileOps.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 // each copy in place (TLinkParser::CommitPreparedRewrite). The reports, their order and the
 // pages written are those of rewriting one page after the other.
 #include "engine/parse/CommonParser.h"
-#include "engine/post/FileRewrite.h"
+#include "engine/services/FileRewrite.h"
 #include "engine/parse/LinkRewrite.h"
 
 #include <atomic>

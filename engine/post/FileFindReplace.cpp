@@ -1,7 +1,7 @@
 #include "engine/post/FileFindReplace.h"
 
 #include "engine/services/AppTraceLog.h"
-#include "engine/post/FileRewrite.h"
+#include "engine/services/FileRewrite.h"
 
 #include <algorithm>
 #include <clocale>

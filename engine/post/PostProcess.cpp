@@ -5,7 +5,7 @@
 #include "engine/job/JobControl.h"
 #include "engine/job/JobTypes.h"
 #include "engine/parse/LinkParser.h"
-#include "engine/crawl/SpiderDestObject.h"
+#include "engine/job/SpiderDestObject.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 #include "engine/messages/SpiderOutputMsgTypes.h"
 #include "engine/services/ThreadSafeFileOps.h"

@@ -3,7 +3,7 @@
 // path, through the same hand-off states as a real download thread.
 #include "engine/crawl/DownloadWorker.h"
 #include "engine/crawl/JobDownloadFilter.h"
-#include "engine/crawl/SpiderDestObject.h"
+#include "engine/job/SpiderDestObject.h"
 
 #include <algorithm>
 #include <atomic>

@@ -22,7 +22,7 @@
 #include "engine/parse/GYHTMLParser.h"
 #include "engine/job/JobTypes.h"
 #include "engine/parse/LinkParser.h"
-#include "engine/services/PasswordMgr.h"
+#include "engine/job/PasswordMgr.h"
 #include "engine/crawl/SpiderThread.h"
 #include "platform/InternetLibrary.h"
 #include "platform/NetTestSupport.h"

@@ -15,7 +15,7 @@
 #include "engine/crawl/DownloadThread.h"
 #include "engine/crawl/JobDownloadFilter.h"
 #include "engine/job/JobTypes.h"
-#include "engine/services/PasswordMgr.h"
+#include "engine/job/PasswordMgr.h"
 #include "platform/InternetLibrary.h"
 #include "platform/NetTestSupport.h"
 

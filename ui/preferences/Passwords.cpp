@@ -2,8 +2,8 @@
 
 #include "engine/services/AppTraceLog.h"
 #include "engine/job/Base64.h"
-#include "engine/services/PasswordFile.h"
-#include "engine/services/PasswordMgr.h"
+#include "engine/job/PasswordFile.h"
+#include "engine/job/PasswordMgr.h"
 #include "engine/services/SavedOptions.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The stored site passwords: the page lists them, keeps the password file "up.ini" in the data
 // folder, and fills the run-time password store that the download threads read.
-#include "engine/services/PasswordFile.h"  // SiteToHostKey
+#include "engine/job/PasswordFile.h"  // SiteToHostKey
 
 #include <QFrame>
 

@@ -4,7 +4,7 @@
 #include "engine/services/AppTraceLog.h"
 #include "engine/services/DamagedFile.h"
 #include "engine/job/DownloadOptionTypes.h"
-#include "engine/services/QueueFolder.h"
+#include "engine/job/QueueFolder.h"
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/messages/SpiderOutputMsgTypes.h"
 #include "engine/services/ThreadSafeFileOps.h"

@@ -4,8 +4,8 @@
 #include "common/TempFolder.h"
 #include "engine/FakeDownloadWorker.h"
 #include "engine/job/JobTypes.h"
-#include "engine/crawl/SpiderDestObject.h"
-#include "engine/crawl/SpiderObject.h"
+#include "engine/job/SpiderDestObject.h"
+#include "engine/job/SpiderObject.h"
 #include "engine/crawl/SpiderThread.h"
 
 #include "common/WaitUntil.h"

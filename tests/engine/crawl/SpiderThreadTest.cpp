@@ -8,8 +8,8 @@
 #include "engine/parse/GYCSSParser.h"
 #include "engine/parse/GYHTMLParser.h"
 #include "engine/parse/LinkParser.h"
-#include "engine/crawl/SpiderDestObject.h"
-#include "engine/crawl/SpiderObject.h"
+#include "engine/job/SpiderDestObject.h"
+#include "engine/job/SpiderObject.h"
 
 #include "common/WaitUntil.h"
 

@@ -1,6 +1,6 @@
 #include "tests/engine/JobTestSupport.h"
 #include "tests/engine/TestLog.h"
-#include "engine/crawl/CSVMaskList.h"
+#include "engine/job/CSVMaskList.h"
 
 #include "engine/services/LanguageStrings.h"
 #include "engine/services/ThreadSafeFileOps.h"

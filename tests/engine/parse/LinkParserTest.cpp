@@ -5,7 +5,7 @@
 #include "engine/job/JobTypes.h"
 #include "engine/parse/ParseAhead.h"
 #include "engine/parse/RewriteAhead.h"
-#include "engine/crawl/SpiderDestObject.h"
+#include "engine/job/SpiderDestObject.h"
 #include "engine/services/ThreadSafeFileOps.h"
 
 #include "tests/engine/FileSizeLimit.h"

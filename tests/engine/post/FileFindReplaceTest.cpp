@@ -1,5 +1,5 @@
 #include "engine/post/FileFindReplace.h"
-#include "engine/post/FileRewrite.h"
+#include "engine/services/FileRewrite.h"
 
 #include "tests/engine/TempTree.h"
 

@@ -3,7 +3,7 @@
 #include "engine/services/FileDateTime.h"
 #include "engine/job/JobTypes.h"
 #include "engine/parse/LinkParser.h"
-#include "engine/crawl/SpiderDestObject.h"
+#include "engine/job/SpiderDestObject.h"
 
 #include "tests/engine/FileSizeLimit.h"
 #include "tests/engine/ReportCollector.h"

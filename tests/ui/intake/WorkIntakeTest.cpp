@@ -4,7 +4,7 @@
 #include "tests/engine/TestLog.h"
 
 #include "engine/job/JobTypes.h"
-#include "engine/services/QueueFolder.h"
+#include "engine/job/QueueFolder.h"
 #include "engine/services/SavedOptions.h"
 #include "platform/IniFile.h"
 #include "engine/messages/SpiderInputMsg.h"

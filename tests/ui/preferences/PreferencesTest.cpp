@@ -5,7 +5,7 @@
 #include "engine/job/DownloadOptionTypes.h"
 #include "engine/job/URLType.h"
 #include "engine/services/LanguageStrings.h"
-#include "engine/services/PasswordMgr.h"
+#include "engine/job/PasswordMgr.h"
 #include "engine/services/SavedOptions.h"
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"

@@ -5,7 +5,7 @@
 #include "engine/parse/GYHTMLParser.h"
 #include "engine/crawl/JobDownloadFilter.h"
 #include "engine/parse/LinkParser.h"
-#include "engine/services/PasswordMgr.h"
+#include "engine/job/PasswordMgr.h"
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 #include "engine/crawl/SpiderThread.h"

@@ -4,7 +4,7 @@
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 #include "engine/messages/SpiderOutputMsgTypes.h"
-#include "engine/services/QueueFolder.h"
+#include "engine/job/QueueFolder.h"
 #include "platform/IniFile.h"
 #include "ui/progress/CopyProgress.h"
 #include "ui/queue/JobQueue.h"

@@ -1,6 +1,6 @@
 #include "tests/engine/TempTree.h"
 
-#include "engine/services/QueueFolder.h"
+#include "engine/job/QueueFolder.h"
 #include "platform/IniFile.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "engine/crawl/SpiderObject.h"
+#include "engine/job/SpiderObject.h"
 
 #include "engine/services/AppTraceLog.h"
-#include "engine/crawl/SpiderDestObject.h"
+#include "engine/job/SpiderDestObject.h"
 
 #include "platform/TextUtils.h"
 

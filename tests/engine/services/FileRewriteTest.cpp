@@ -1,4 +1,4 @@
-#include "engine/post/FileRewrite.h"
+#include "engine/services/FileRewrite.h"
 
 #include "tests/engine/FileSizeLimit.h"
 #include "tests/engine/TempTree.h"

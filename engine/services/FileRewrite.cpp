@@ -1,4 +1,4 @@
-#include "engine/post/FileRewrite.h"
+#include "engine/services/FileRewrite.h"
 
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"

@@ -1,4 +1,4 @@
-#include "engine/services/PasswordFile.h"
+#include "engine/job/PasswordFile.h"
 
 #include "common/TempFolder.h"
 

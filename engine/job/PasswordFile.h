@@ -2,7 +2,7 @@
 // The password file "up.ini" of the data folder: section "Security" with "Count" and, for each
 // entry i, "Host<i>" and the user name "U<i>" and password "P<i>" in Base64. The password page
 // keeps it; the program and the headless runner fill the password store from it.
-#include "engine/services/PasswordMgr.h"
+#include "engine/job/PasswordMgr.h"
 
 #include <string>
 #include <vector>

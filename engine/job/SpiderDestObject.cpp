@@ -1,4 +1,4 @@
-#include "engine/crawl/SpiderDestObject.h"
+#include "engine/job/SpiderDestObject.h"
 
 #include "engine/services/AppTraceLog.h"
 

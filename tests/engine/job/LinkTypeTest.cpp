@@ -1,4 +1,4 @@
-#include "engine/parse/LinkType.h"
+#include "engine/job/LinkType.h"
 
 #include <gtest/gtest.h>
 

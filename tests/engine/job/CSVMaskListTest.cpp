@@ -1,4 +1,4 @@
-#include "engine/crawl/CSVMaskList.h"
+#include "engine/job/CSVMaskList.h"
 
 #include <gtest/gtest.h>
 

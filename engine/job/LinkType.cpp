@@ -1,4 +1,4 @@
-#include "engine/parse/LinkType.h"
+#include "engine/job/LinkType.h"
 
 #include "engine/services/AppTraceLog.h"
 

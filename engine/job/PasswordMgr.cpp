@@ -1,4 +1,4 @@
-#include "engine/services/PasswordMgr.h"
+#include "engine/job/PasswordMgr.h"
 
 #include "engine/job/URLType.h"
 #include "platform/TextUtils.h"

@@ -1,4 +1,4 @@
-#include "engine/services/QueueFolder.h"
+#include "engine/job/QueueFolder.h"
 
 #include "engine/services/AppTraceLog.h"
 #include "engine/services/DamagedFile.h"

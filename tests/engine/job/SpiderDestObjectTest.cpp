@@ -1,4 +1,4 @@
-#include "engine/crawl/SpiderDestObject.h"
+#include "engine/job/SpiderDestObject.h"
 
 #include "common/TempFolder.h"
 #include "engine/job/URLType.h"

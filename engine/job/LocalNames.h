@@ -1,0 +1,26 @@
+#pragma once
+// What reading a page needs of the running job's local names: the file an address is saved
+// under, and the address a file of the copy stands for. The download filter provides it; the
+// parsers reach it through this interface, below the crawl code.
+#include "platform/Singleton.h"
+
+#include <cstdint>
+#include <string>
+
+class TURL;
+
+class TLocalNames : public TSingleton<TLocalNames> {
+public:
+    virtual ~TLocalNames() = default;
+
+    // The local file name of an address in the job's destination (with an ending for its MIME
+    // type when the job adds them); empty when it has none. A filter code says why.
+    virtual uint8_t MapURLToLocalFile(const TURL& address, const std::string& mimeType, std::string& fileName) = 0;
+    // The address a local file of the copy stands for, as a link in the page pageFile (fetched
+    // from pageURL) names it; False when none is known.
+    virtual bool AddressOfLocalFile(const std::string& localName, const std::string& pageFile, const TURL& pageURL,
+                                    TURL& address) = 0;
+
+protected:
+    TLocalNames() = default;
+};
