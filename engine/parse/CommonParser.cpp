@@ -73,6 +73,7 @@ void ResolveLocalValue(const std::string& text, const std::string& folder, const
     }
     const size_t hash = text.find('#');
     const std::string_view beforeHash = std::string_view(text).substr(0, hash);
+    // A rewritten page names its files percent-encoded.
     const std::string path = PercentDecoded(beforeHash.substr(0, beforeHash.find('?')));
     if (!path.empty() && path.front() != '/' && path.find('\0') == std::string::npos) {
         const std::string fullPath = (fs::path(folder) / fs::path(path)).lexically_normal().string();
