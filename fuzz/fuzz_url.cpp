@@ -1,6 +1,7 @@
 // Address parsing, resolving and local file names must never crash, must rebuild to a text that
 // parses back to itself, and must never name a file outside the destination folder.
 #include "engine/job/URLType.h"
+#include "engine/parse/CharacterReferences.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -80,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         url.SetRelativeURL(input.substr(split + 1), base);
         Check(url);
     }
-    (void)DecodeHTMLEntities(input);
+    // Addresses in pages come through the attribute value decoder first.
+    (void)DecodeCharacterReferences(input);
     return 0;
 }

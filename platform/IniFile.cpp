@@ -13,47 +13,28 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string Trim(const std::string& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && (IsBlank(s[b]) || s[b] == '\r' || s[b] == '\n'))
-        ++b;
-    while (e > b && (IsBlank(s[e - 1]) || s[e - 1] == '\r' || s[e - 1] == '\n'))
-        --e;
-    return s.substr(b, e - b);
-}
-
-bool IsLineBlank(char c) { return IsBlank(c) || c == '\r' || c == '\n'; }
-
 // The value of a raw text: trimmed, one pair of surrounding quotes dropped, and cut to
 // TIniFile::MaxValueLength without splitting a UTF-8 sequence. Only what is kept is copied.
 std::string Unquote(const std::string& raw)
 {
-    size_t b = 0, e = raw.size();
-    while (b < e && IsLineBlank(raw[b]))
-        ++b;
-    while (e > b && IsLineBlank(raw[e - 1]))
-        --e;
-    if (e - b >= 2 && raw[b] == '"' && raw[e - 1] == '"') {
-        ++b;
-        --e;
-    }
-    if (e - b > TIniFile::MaxValueLength) {
-        e = b + TIniFile::MaxValueLength;
+    std::string_view v = TrimLineSpace(raw);
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
+        v = v.substr(1, v.size() - 2);
+    if (v.size() > TIniFile::MaxValueLength) {
+        size_t e = TIniFile::MaxValueLength;
         // A cut inside a multi-byte sequence drops the sequence's first bytes too.
         size_t lead = e;
-        while (lead > b && (static_cast<unsigned char>(raw[lead - 1]) & 0xC0) == 0x80)
+        while (lead > 0 && (static_cast<unsigned char>(v[lead - 1]) & 0xC0) == 0x80)
             --lead;
-        if (lead > b && static_cast<unsigned char>(raw[lead - 1]) >= 0xC0) {
-            const unsigned char c = static_cast<unsigned char>(raw[lead - 1]);
+        if (lead > 0 && static_cast<unsigned char>(v[lead - 1]) >= 0xC0) {
+            const unsigned char c = static_cast<unsigned char>(v[lead - 1]);
             const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
             if (e - (lead - 1) < length)
                 e = lead - 1;
         }
+        v = v.substr(0, e);
     }
-    return raw.substr(b, e - b);
+    return std::string(v);
 }
 
 // A line the writer could have made: blank, a comment, a [section] or a key=value.
@@ -108,14 +89,15 @@ void TIniFile::Parse(const std::string& text)
         if (pos < text.size() && text[pos] == '\n')
             ++pos;
 
-        std::string t = Trim(line);
+        std::string t(TrimLineSpace(line));
         if (parsedWhole_ && !LineParses(t))
             parsedWhole_ = false;
         if (!t.empty() && t.front() == '[') {
             size_t close = t.find(']');
-            std::string name = Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            const std::string_view header =
+                std::string_view(t).substr(1, close == std::string::npos ? close : close - 1);
             Section s;
-            s.name = name;
+            s.name = TrimLineSpace(header);
             s.hasHeader = true;
             sections_.push_back(std::move(s));
             continue;
@@ -123,7 +105,7 @@ void TIniFile::Parse(const std::string& text)
         Entry e;
         size_t eq = line.find('=');
         if (eq != std::string::npos && !t.empty() && t.front() != ';') {
-            e.key = Trim(line.substr(0, eq));
+            e.key = TrimLineSpace(line.substr(0, eq));
             e.value = line.substr(eq + 1);
         } else {
             e.value = line;
@@ -151,13 +133,13 @@ void TIniFile::RebuildIndexes()
 
 TIniFile::Section* TIniFile::FindSection(const std::string& name)
 {
-    auto it = sectionIndex_.find(AsciiLowerCase(Trim(name)));
+    auto it = sectionIndex_.find(AsciiLowerCase(TrimLineSpace(name)));
     return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
 const TIniFile::Section* TIniFile::FindSection(const std::string& name) const
 {
-    auto it = sectionIndex_.find(AsciiLowerCase(Trim(name)));
+    auto it = sectionIndex_.find(AsciiLowerCase(TrimLineSpace(name)));
     return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
@@ -166,7 +148,7 @@ TIniFile::Section& TIniFile::AddSection(const std::string& name)
     if (sections_.empty())
         sections_.push_back(Section{});
     Section s;
-    s.name = Trim(name);
+    s.name = TrimLineSpace(name);
     s.hasHeader = true;
     sections_.push_back(std::move(s));
     sectionIndex_.emplace(AsciiLowerCase(sections_.back().name), sections_.size() - 1);
@@ -189,7 +171,7 @@ bool TIniFile::Find(const std::string& section, const std::string& key, std::str
     const Section* s = FindSection(section);
     if (!s)
         return false;
-    auto it = s->index.find(AsciiLowerCase(Trim(key)));
+    auto it = s->index.find(AsciiLowerCase(TrimLineSpace(key)));
     if (it == s->index.end())
         return false;
     value = Unquote(s->entries[it->second].value);
@@ -204,7 +186,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
 
 bool TIniFile::ParseInteger(const std::string& text, int64_t& value)
 {
-    std::string t = Trim(text);
+    std::string t(TrimLineSpace(text));
     if (t.empty())
         return false;
     size_t i = 0;
@@ -281,13 +263,14 @@ std::string TIniFile::QuoteValue(const std::string& value)
     for (char c : value)
         if (c != '\r' && c != '\n' && c != '\0')
             v += c;
-    bool needsQuotes = !v.empty() && (Trim(v) != v || (v.size() >= 2 && v.front() == '"' && v.back() == '"'));
+    bool needsQuotes =
+        !v.empty() && (TrimLineSpace(v) != v || (v.size() >= 2 && v.front() == '"' && v.back() == '"'));
     return needsQuotes ? "\"" + v + "\"" : v;
 }
 
 void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value)
 {
-    std::string k = Trim(key);
+    std::string k(TrimLineSpace(key));
     if (k.empty())
         return;
     Section* s = FindSection(section);
@@ -301,7 +284,8 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
     }
     // New keys go after the section's last key, before any trailing blank lines.
     size_t insertAt = s->entries.size();
-    while (insertAt > 0 && s->entries[insertAt - 1].key.empty() && Trim(s->entries[insertAt - 1].value).empty())
+    while (insertAt > 0 && s->entries[insertAt - 1].key.empty() &&
+           TrimLineSpace(s->entries[insertAt - 1].value).empty())
         --insertAt;
     s->entries.insert(s->entries.begin() + static_cast<std::ptrdiff_t>(insertAt), Entry{k, quoted});
     if (insertAt + 1 == s->entries.size()) {
@@ -329,7 +313,7 @@ bool TIniFile::DeleteKey(const std::string& section, const std::string& key)
     Section* s = FindSection(section);
     if (!s)
         return false;
-    auto it = s->index.find(AsciiLowerCase(Trim(key)));
+    auto it = s->index.find(AsciiLowerCase(TrimLineSpace(key)));
     if (it == s->index.end())
         return false;
     s->entries.erase(s->entries.begin() + static_cast<std::ptrdiff_t>(it->second));
@@ -339,7 +323,7 @@ bool TIniFile::DeleteKey(const std::string& section, const std::string& key)
 
 void TIniFile::EraseSection(const std::string& section)
 {
-    std::string lower = AsciiLowerCase(Trim(section));
+    std::string lower = AsciiLowerCase(TrimLineSpace(section));
     bool changed = false;
     for (size_t i = sections_.size(); i-- > 0;) {
         if (sections_[i].hasHeader && AsciiLowerCase(sections_[i].name) == lower) {

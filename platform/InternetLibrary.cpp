@@ -2,7 +2,6 @@
 
 #include <curl/curl.h>
 
-#include <cctype>
 #include <ctime>
 #include <stdexcept>
 #include <string_view>
@@ -11,15 +10,6 @@
 #include "platform/TextUtils.h"
 
 namespace {
-
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 struct TCookieTarget {
     std::string host;  // lower case
@@ -114,7 +104,7 @@ bool TInternetLibrary::SetCookie(const std::string& url, const std::string& name
     }
     std::string_view rest(data);
     auto firstSemicolon = rest.find(';');
-    std::string_view valuePart = Trim(rest.substr(0, firstSemicolon));
+    std::string_view valuePart = TrimSpaceAndTab(rest.substr(0, firstSemicolon));
     std::string cookieName = name;
     std::string value(valuePart);
     if (cookieName.empty()) {
@@ -123,8 +113,8 @@ bool TInternetLibrary::SetCookie(const std::string& url, const std::string& name
             SetLastErrorCode(errc::InvalidParameter);
             return false;
         }
-        cookieName = std::string(Trim(valuePart.substr(0, eq)));
-        value = std::string(Trim(valuePart.substr(eq + 1)));
+        cookieName = std::string(TrimSpaceAndTab(valuePart.substr(0, eq)));
+        value = std::string(TrimSpaceAndTab(valuePart.substr(eq + 1)));
     }
     if (cookieName.empty() || cookieName.find_first_of("\t\r\n") != std::string::npos ||
         value.find_first_of("\t\r\n") != std::string::npos) {
@@ -140,10 +130,11 @@ bool TInternetLibrary::SetCookie(const std::string& url, const std::string& name
     while (firstSemicolon != std::string_view::npos) {
         rest.remove_prefix(firstSemicolon + 1);
         firstSemicolon = rest.find(';');
-        std::string_view attribute = Trim(rest.substr(0, firstSemicolon));
+        std::string_view attribute = TrimSpaceAndTab(rest.substr(0, firstSemicolon));
         auto eq = attribute.find('=');
-        std::string key = AsciiLowerCase(Trim(attribute.substr(0, eq)));
-        std::string attrValue(eq == std::string_view::npos ? std::string_view() : Trim(attribute.substr(eq + 1)));
+        std::string key = AsciiLowerCase(TrimSpaceAndTab(attribute.substr(0, eq)));
+        std::string attrValue(eq == std::string_view::npos ? std::string_view()
+                                                            : TrimSpaceAndTab(attribute.substr(eq + 1)));
         if (key == "expires") {
             time_t t = curl_getdate(attrValue.c_str(), nullptr);
             if (t != -1)

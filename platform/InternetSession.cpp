@@ -29,15 +29,6 @@ constexpr size_t kDrainBytes = 64 * 1024;
 constexpr size_t kChallengeBodyHeld = 64 * 1024;
 constexpr long kChallengeAuth = static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST | CURLAUTH_NTLM);
 
-std::string_view Trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-        s.remove_suffix(1);
-    return s;
-}
-
 // Percent-encodes the bytes for which encode is true.
 template <class Predicate>
 std::string PercentEncode(std::string_view s, Predicate encode)
@@ -432,7 +423,7 @@ bool TInternetSession::SendHttpRequest(const TInternetRequest& request)
     bool acceptEncodingGiven = false;
     while (!text.empty()) {
         size_t end = text.find_first_of("\r\n");
-        std::string line(Trim(text.substr(0, end)));
+        std::string line(TrimLineSpace(text.substr(0, end)));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.empty())
             continue;
@@ -725,7 +716,7 @@ bool TInternetSession::QueryContentLength(int64_t& length) const
         std::string_view list(headerValue);
         do {
             const size_t comma = list.find(',');
-            const std::string_view text = Trim(list.substr(0, comma));
+            const std::string_view text = TrimLineSpace(list.substr(0, comma));
             list.remove_prefix(comma == std::string_view::npos ? list.size() : comma + 1);
             if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string_view::npos) {
                 SetLastErrorCode(errc::HttpInvalidHeader);
@@ -769,7 +760,7 @@ size_t TInternetSession::OnHeader(char* data, size_t size, size_t count, void* s
         const bool coded = line.size() >= 4 && std::isdigit(static_cast<unsigned char>(line[0])) &&
                            std::isdigit(static_cast<unsigned char>(line[1])) && std::isdigit(static_cast<unsigned char>(line[2]));
         if (coded && line[3] == ' ') {
-            session->lastReply_ = std::string(Trim(session->replyLines_ + std::string(line)));
+            session->lastReply_ = std::string(TrimLineSpace(session->replyLines_ + std::string(line)));
             session->replyLines_.clear();
         } else if (coded && line[3] == '-') {
             session->replyLines_ = std::string(line);
@@ -777,7 +768,7 @@ size_t TInternetSession::OnHeader(char* data, size_t size, size_t count, void* s
             session->replyLines_ += line;
         } else if (line.size() > 15 && SameTextIgnoringCase(line.substr(0, 15), "Content-Length:")) {
             // the size an information request learnt from SIZE
-            std::string_view digits = Trim(line.substr(15));
+            std::string_view digits = TrimLineSpace(line.substr(15));
             if (!digits.empty() && digits.size() <= 18 && digits.find_first_not_of("0123456789") == std::string_view::npos)
                 session->ftpSize_ = std::stoll(std::string(digits));
         }
@@ -795,13 +786,13 @@ size_t TInternetSession::OnHeader(char* data, size_t size, size_t count, void* s
         while (digits < rest.size() && digits < 3 && std::isdigit(static_cast<unsigned char>(rest[digits])))
             code = code * 10 + (rest[digits++] - '0');
         session->status_ = code;
-        session->reason_ = std::string(Trim(rest.substr(digits)));
-        session->rawHeaders_ = std::string(Trim(line)) + "\r\n";
+        session->reason_ = std::string(TrimLineSpace(rest.substr(digits)));
+        session->rawHeaders_ = std::string(TrimLineSpace(line)) + "\r\n";
         return length;
     }
     if (session->headersDone_)
         return length;  // trailers
-    if (Trim(line).empty()) {
+    if (TrimLineSpace(line).empty()) {
         session->rawHeaders_ += "\r\n";
         const bool challenge = (session->status_ == 401 && session->siteCredentials_) ||
                                (session->status_ == 407 && session->proxyCredentials_);
@@ -809,10 +800,11 @@ size_t TInternetSession::OnHeader(char* data, size_t size, size_t count, void* s
             session->headersDone_ = true;
         return length;
     }
-    session->rawHeaders_ += std::string(Trim(line)) + "\r\n";
+    session->rawHeaders_ += std::string(TrimLineSpace(line)) + "\r\n";
     auto colon = line.find(':');
     if (colon != std::string_view::npos)
-        session->headers_.emplace_back(std::string(Trim(line.substr(0, colon))), std::string(Trim(line.substr(colon + 1))));
+        session->headers_.emplace_back(std::string(TrimLineSpace(line.substr(0, colon))),
+                                       std::string(TrimLineSpace(line.substr(colon + 1))));
     return length;
 }
 

@@ -1,5 +1,20 @@
 #include "platform/TextUtils.h"
 
+namespace {
+
+// s without the bytes for which drop is true at either end.
+template <class Predicate>
+std::string_view TrimWhere(std::string_view s, Predicate drop)
+{
+    while (!s.empty() && drop(static_cast<unsigned char>(s.front())))
+        s.remove_prefix(1);
+    while (!s.empty() && drop(static_cast<unsigned char>(s.back())))
+        s.remove_suffix(1);
+    return s;
+}
+
+}  // namespace
+
 std::string AsciiLowerCase(std::string_view s)
 {
     std::string out(s);
@@ -16,14 +31,33 @@ std::string AsciiUpperCase(std::string_view s)
     return out;
 }
 
+std::string LowerCaseExtension(std::string_view path)
+{
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return std::string();
+    return AsciiLowerCase(path.substr(dot));
+}
+
 std::string TrimText(const std::string& s)
 {
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-        --e;
-    return s.substr(b, e - b);
+    return std::string(TrimTextView(s));
+}
+
+std::string_view TrimTextView(std::string_view s)
+{
+    return TrimWhere(s, [](unsigned char c) { return c <= ' '; });
+}
+
+std::string_view TrimLineSpace(std::string_view s)
+{
+    return TrimWhere(s, [](unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+}
+
+std::string_view TrimSpaceAndTab(std::string_view s)
+{
+    return TrimWhere(s, [](unsigned char c) { return c == ' ' || c == '\t'; });
 }
 
 bool SameTextIgnoringCase(std::string_view a, std::string_view b)
@@ -34,4 +68,21 @@ bool SameTextIgnoringCase(std::string_view a, std::string_view b)
         if (AsciiLower(a[i]) != AsciiLower(b[i]))
             return false;
     return true;
+}
+
+std::string PercentDecoded(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        const int hi = s[i] == '%' && i + 2 < s.size() ? HexDigitValue(s[i + 1]) : -1;
+        const int lo = hi >= 0 ? HexDigitValue(s[i + 2]) : -1;
+        if (lo >= 0) {
+            out += static_cast<char>(hi * 16 + lo);
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
 }

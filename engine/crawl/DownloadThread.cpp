@@ -25,24 +25,6 @@ namespace {
 const char* const kUnit = "DownloadThread";
 constexpr size_t kReadBlock = 5000;
 
-std::string LowerText(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-// The extension of a local file name, dot included, in lower case.
-std::string FileExtension(const std::string& name)
-{
-    const size_t slash = name.rfind('/');
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return std::string();
-    return LowerText(name.substr(dot));
-}
-
 std::string FolderOf(const std::string& name)
 {
     const size_t slash = name.rfind('/');
@@ -127,7 +109,7 @@ std::string FormatIfModifiedSinceLine(time_t utc)
 int64_t ContentRangeStart(const std::string& value)
 {
     std::string text = TrimText(value);
-    if (LowerText(text.substr(0, 6)) != "bytes ")
+    if (AsciiLowerCase(text.substr(0, 6)) != "bytes ")
         return -1;
     size_t pos = 6;
     while (pos < text.size() && text[pos] == ' ')
@@ -662,8 +644,8 @@ void TFileDownloadThread::DetermineParseKind()
     if (!FResults.LocalFileIsCurrent())
         return;
     const std::string& mime = FResults.FMimeType;
-    const std::string localExt = FileExtension(FLocalFileName);
-    const std::string urlExt = LowerText(FURL.GetPathExtension());
+    const std::string localExt = LowerCaseExtension(FLocalFileName);
+    const std::string urlExt = AsciiLowerCase(FURL.GetPathExtension());
     uint8_t kind = 0;
     if (FURL.IsHTML(mime))
         kind = PARSE_KIND_PAGE;

@@ -23,12 +23,7 @@ bool StartsWith(std::string_view s, std::string_view prefix)
 // The type without its parameters and surrounding blanks ("text/css; charset=utf-8" -> "text/css").
 std::string_view MediaTypeOf(std::string_view type)
 {
-    type = type.substr(0, type.find(';'));
-    while (!type.empty() && static_cast<unsigned char>(type.front()) <= ' ')
-        type.remove_prefix(1);
-    while (!type.empty() && static_cast<unsigned char>(type.back()) <= ' ')
-        type.remove_suffix(1);
-    return type;
+    return TrimTextView(type.substr(0, type.find(';')));
 }
 
 struct TTypeEnding {

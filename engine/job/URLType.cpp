@@ -53,17 +53,6 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-int HexValue(char c)
-{
-    if (IsDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // lower: already lower case.
 bool EqualsNoCase(std::string_view s, std::string_view lower)
 {
@@ -78,16 +67,6 @@ bool EqualsNoCase(std::string_view s, std::string_view lower)
 bool StartsWithNoCase(std::string_view s, std::string_view lowerPrefix)
 {
     return s.size() >= lowerPrefix.size() && EqualsNoCase(s.substr(0, lowerPrefix.size()), lowerPrefix);
-}
-
-// Blanks are all bytes up to and including the space.
-std::string_view TrimBlanks(std::string_view s)
-{
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return s;
 }
 
 // Position of the first of the bytes Cs in s from position from on, or npos. (The library's
@@ -180,22 +159,6 @@ void AppendEncodedUserInfo(std::string& out, std::string_view s)
             out += hex[b & 15];
         }
     }
-}
-
-std::string PercentDecoded(std::string_view s)
-{
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        int hi, lo;
-        if (s[i] == '%' && i + 2 < s.size() && (hi = HexValue(s[i + 1])) >= 0 && (lo = HexValue(s[i + 2])) >= 0) {
-            out += static_cast<char>(hi * 16 + lo);
-            i += 2;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
 }
 
 bool IsSingleDotSegment(std::string_view seg)
@@ -418,8 +381,8 @@ void DecodeSelectedEscapes(std::string& s)
     out.reserve(s.size());
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] == '%' && i + 2 < s.size()) {
-            int hi = HexValue(s[i + 1]);
-            int lo = HexValue(s[i + 2]);
+            int hi = HexDigitValue(s[i + 1]);
+            int lo = HexDigitValue(s[i + 2]);
             if (hi >= 0 && lo >= 0 && IsDecodableChar(static_cast<unsigned char>(hi * 16 + lo))) {
                 out += static_cast<char>(hi * 16 + lo);
                 i += 2;
@@ -602,7 +565,7 @@ std::string_view MediaType(std::string_view mimeType)
     size_t semi = mimeType.find(';');
     if (semi != std::string_view::npos)
         mimeType = mimeType.substr(0, semi);
-    return TrimBlanks(mimeType);
+    return TrimTextView(mimeType);
 }
 
 }  // namespace
@@ -742,7 +705,7 @@ TURL::TCrackResult TURL::Crack(std::string_view text)
             return TCrackResult::Malformed;
         host = hostPort.substr(0, close + 1);
         for (char c : hostPort.substr(1, close - 1))
-            if (HexValue(c) < 0 && c != ':' && c != '.')
+            if (HexDigitValue(c) < 0 && c != ':' && c != '.')
                 return TCrackResult::Malformed;
         std::string_view after = hostPort.substr(close + 1);
         if (!after.empty()) {
@@ -808,7 +771,7 @@ bool TURL::RefuseText(std::string_view text, TCrackResult why)
 bool TURL::SetFullURL(std::string_view text)
 {
     Clear();
-    text = TrimBlanks(text);
+    text = TrimTextView(text);
     if (TakeOpaqueAddress(text))
         return true;
     // Tabs and line breaks inside an address are dropped, as browsers do.
@@ -835,7 +798,7 @@ bool TURL::SetFullURL(std::string_view text)
 bool TURL::SetRelativeURL(std::string_view text, const TURL& base)
 {
     Clear();
-    std::string_view ref = TrimBlanks(text);
+    std::string_view ref = TrimTextView(text);
     if (TakeOpaqueAddress(ref))
         return true;
     const std::string baseText = base.GetFullURL();
@@ -976,7 +939,7 @@ std::string TURL::GetMailtoAddress() const
     if (StartsWithNoCase(s, "mailto:"))
         s.remove_prefix(7);
     s = s.substr(0, s.find('?'));
-    return std::string(TrimBlanks(s));
+    return std::string(TrimTextView(s));
 }
 
 bool TURL::IsSupportedScheme() const
@@ -1149,95 +1112,4 @@ bool IsInvalidFileNameChar(char c)
     default:
         return false;
     }
-}
-
-namespace {
-
-// The byte a reference name stands for (a numeric reference gives the low byte of its number),
-// or -1.
-int ReferencedByte(std::string_view name)
-{
-    if (name == "amp")
-        return '&';
-    if (name == "lt")
-        return '<';
-    if (name == "gt")
-        return '>';
-    if (name == "apos")
-        return '\'';
-    if (name == "quot")
-        return '"';
-    if (name.size() < 2 || name[0] != '#')
-        return -1;
-    unsigned value = 0;
-    if (name[1] == 'x') {
-        if (name.size() < 3)
-            return -1;
-        for (char c : name.substr(2)) {
-            int h = HexValue(c);
-            if (h < 0)
-                return -1;
-            value = value * 16 + static_cast<unsigned>(h);
-        }
-    } else {
-        for (char c : name.substr(1)) {
-            if (!IsDigit(c))
-                return -1;
-            value = value * 10 + static_cast<unsigned>(c - '0');
-        }
-    }
-    return static_cast<int>(value & 0xFF);
-}
-
-bool IsPlainAddressChar(unsigned char c)
-{
-    if (c < 0x80 && (IsAlpha(static_cast<char>(c)) || IsDigit(static_cast<char>(c))))
-        return true;
-    switch (c) {
-    case '-': case '_': case '.': case '!': case '~': case '*': case '\'': case '(': case ')':
-    case '$': case '&': case '+': case ',': case '/': case ':': case ';': case '=': case '?': case '@':
-        return true;
-    default:
-        return false;
-    }
-}
-
-}  // namespace
-
-// Each "&" whose next ";" lies 3 to 5 bytes after it names a reference: "&amp;", "&lt;", "&gt;",
-// "&apos;", "&quot;", "&#<decimal>;" or "&#x<hex>;". Characters safe in an address replace the
-// reference; others are written as an upper-case percent escape.
-std::string DecodeHTMLEntities(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t amp = text.find('&', i);
-        if (amp == std::string_view::npos) {
-            out += text.substr(i);
-            break;
-        }
-        out += text.substr(i, amp - i);
-        size_t semi = text.substr(amp + 1, 5).find(';');
-        int byte = -1;
-        if (semi != std::string_view::npos && semi + 1 >= 3)
-            byte = ReferencedByte(text.substr(amp + 1, semi));
-        if (byte < 0) {
-            out += '&';
-            i = amp + 1;
-            continue;
-        }
-        auto b = static_cast<unsigned char>(byte);
-        if (IsPlainAddressChar(b)) {
-            out += static_cast<char>(b);
-        } else {
-            static const char hex[] = "0123456789ABCDEF";
-            out += '%';
-            out += hex[b >> 4];
-            out += hex[b & 15];
-        }
-        i = amp + semi + 2;
-    }
-    return out;
 }

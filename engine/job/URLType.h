@@ -123,7 +123,5 @@ std::string CombineReference(std::string_view baseText, std::string_view refText
 std::string CaseDistinctLocalName(const std::string& name);
 bool IsValidURL(std::string_view text);
 bool IsDownloadableURL(std::string_view text);
-// Decodes the character references "&amp;" and the like in an address (see the .cpp).
-std::string DecodeHTMLEntities(std::string_view text);
 // A byte that may not appear in a local file name (besides the separator).
 bool IsInvalidFileNameChar(char c);

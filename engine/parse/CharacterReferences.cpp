@@ -1,5 +1,7 @@
 #include "engine/parse/CharacterReferences.h"
 
+#include "platform/TextUtils.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
@@ -286,17 +288,6 @@ constexpr uint16_t kWindows1252[32] = {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsAlnum(char c) { return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-int HexValue(char c)
-{
-    if (IsDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 void AppendUTF8(std::string& out, uint32_t cp)
 {
     if (cp < 0x80) {
@@ -342,7 +333,7 @@ size_t NumericReference(std::string_view text, size_t i, uint32_t& cp)
     const size_t digits = p;
     uint32_t number = 0;
     for (; p < text.size(); ++p) {
-        const int d = hex ? HexValue(text[p]) : (IsDigit(text[p]) ? text[p] - '0' : -1);
+        const int d = hex ? HexDigitValue(text[p]) : (IsDigit(text[p]) ? text[p] - '0' : -1);
         if (d < 0)
             break;
         // Beyond Unicode it stays beyond; the digits are still part of the reference.

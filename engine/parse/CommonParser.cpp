@@ -6,6 +6,7 @@
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/job/URLType.h"
 #include "platform/ErrorCodes.h"
+#include "platform/TextUtils.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,21 +15,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
-
-namespace parsertext {
-
-std::string_view Trim(std::string_view s)
-{
-    size_t b = 0;
-    size_t e = s.size();
-    while (b < e && IsBlank(static_cast<unsigned char>(s[b])))
-        ++b;
-    while (e > b && IsBlank(static_cast<unsigned char>(s[e - 1])))
-        --e;
-    return s.substr(b, e - b);
-}
-
-}  // namespace parsertext
 
 namespace {
 
@@ -42,34 +28,6 @@ std::string FolderOf(const std::string& fileName)
 {
     const size_t slash = fileName.rfind('/');
     return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// Every percent escape decoded: a rewritten page names its files percent-encoded.
-std::string PercentDecoded(std::string_view s)
-{
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        int hi = -1, lo = -1;
-        if (s[i] == '%' && i + 2 < s.size() && (hi = HexDigit(s[i + 1])) >= 0 && (lo = HexDigit(s[i + 2])) >= 0) {
-            out += static_cast<char>(hi * 16 + lo);
-            i += 2;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
 }
 
 // Control bytes in a value (a reference such as "&#1;" gives them) are percent-encoded, as a
@@ -115,6 +73,7 @@ void ResolveLocalValue(const std::string& text, const std::string& folder, const
     }
     const size_t hash = text.find('#');
     const std::string_view beforeHash = std::string_view(text).substr(0, hash);
+    // A rewritten page names its files percent-encoded.
     const std::string path = PercentDecoded(beforeHash.substr(0, beforeHash.find('?')));
     if (!path.empty() && path.front() != '/' && path.find('\0') == std::string::npos) {
         const std::string fullPath = (fs::path(folder) / fs::path(path)).lexically_normal().string();

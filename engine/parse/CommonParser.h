@@ -77,6 +77,5 @@ inline bool IsAlnum(unsigned char c)
 {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
-std::string_view Trim(std::string_view s);
 
 }  // namespace parsertext

@@ -13,7 +13,6 @@
 #include <stdexcept>
 
 using parsertext::IsBlank;
-using parsertext::Trim;
 
 namespace {
 
@@ -277,7 +276,7 @@ bool THTMLParser::GetAttribValue(std::string_view inner, size_t tagNameLength, s
                 value.remove_suffix(1);
         }
         // A browser decodes character references before it uses the value.
-        attrib.Value = std::string(Trim(DecodeCharacterReferences(value)));
+        attrib.Value = std::string(TrimTextView(DecodeCharacterReferences(value)));
         return true;
     }
 }
@@ -535,12 +534,12 @@ void THTMLParser::ApplyMetaRefresh()
             const char first = written[0];
             if ((first == '"' || first == '\'') && !rest.empty() && rest.back() == first)
                 rest.remove_suffix(1);
-            std::string_view part = Trim(rest);
+            std::string_view part = TrimTextView(rest);
             // url='page.html': the address inside its quotes, up to the matching one.
             if (!part.empty() && (part.front() == '"' || part.front() == '\'')) {
                 const char quote = part.front();
                 part.remove_prefix(1);
-                part = Trim(part.substr(0, part.find(quote)));
+                part = TrimTextView(part.substr(0, part.find(quote)));
             }
             if (part.empty())
                 continue;

@@ -7,6 +7,7 @@
 #include "ui/main/SpiderOutputSplitter.h"
 #include "ui/common/UISettings.h"
 #include "ui/common/UIStrings.h"
+#include "platform/TextUtils.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -52,17 +53,6 @@ constexpr int kMinSlideshowHeight = 130;
 constexpr int kPumpEvery = 20;
 // JPEG can decode at a fraction of its size, which still reads the whole stream.
 constexpr int kCheckDecodeSide = 256;
-
-std::string LowerExtension(const std::string& path)
-{
-    size_t slash = path.find_last_of('/');
-    size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return std::string();
-    std::string ext = path.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext;
-}
 
 bool IsLocalScheme(const QUrl& url)
 {
@@ -136,13 +126,13 @@ private:
 
 bool IsImageExtension(const std::string& path)
 {
-    const std::string ext = LowerExtension(path);
+    const std::string ext = LowerCaseExtension(path);
     return ext == ".jpg" || ext == ".jpeg" || ext == ".gif" || ext == ".bmp" || ext == ".png";
 }
 
 bool GetImageSize(const std::string& path, int& height, int& width)
 {
-    const std::string ext = LowerExtension(path);
+    const std::string ext = LowerCaseExtension(path);
     QByteArray format;
     if (ext == ".jpg" || ext == ".jpeg")
         format = "jpeg";
@@ -606,13 +596,7 @@ void TIEViewFrame::AddFromFolderBtnClick()
 
 void TIEViewFrame::AddImagesFromFolder(const std::string& folder)
 {
-    std::unique_ptr<TListLoadGuard> guard;
-    if (folderLoadDepth_ == 0) {
-        guard = std::make_unique<TListLoadGuard>(imageFilenames_);
-        loadEntryCount_ = 0;
-    }
-    ++folderLoadDepth_;
-    try {
+    LoadImageEntries("AddImagesFromFolder", [&] {
         QDirIterator entries(QStr(folder), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
         while (!ImageListFull() && entries.hasNext()) {
             entries.next();
@@ -620,25 +604,29 @@ void TIEViewFrame::AddImagesFromFolder(const std::string& folder)
             const std::string path =
                 folder + (folder.empty() || folder.back() != '/' ? "/" : "") + StdStr(info.fileName());
             // A link to a folder is not followed: it may lead back up the tree.
-            if (info.isDir()) {
-                if (!info.isSymLink())
-                    AddImagesFromFolder(path);
-            } else if (IsImageExtension(path) && !IsImageTooSmall(path)) {
-                AddImageRow(path);
-            }
-            if (++loadEntryCount_ % kPumpEvery == 0)
-                PumpMessages();
+            AddImageEntry(path, info.isDir(), !info.isSymLink());
         }
-    } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "AddImagesFromFolder", kUnit);
-    }
-    --folderLoadDepth_;
+    });
 }
 
 void TIEViewFrame::AddDroppedFiles(const QStringList& paths)
 {
     if (!addFromFolderBtn_->isEnabled())
         return;
+    LoadImageEntries("AddDroppedFiles", [&] {
+        for (const QString& dropped : paths) {
+            if (ImageListFull())
+                break;
+            QString trimmed = dropped;
+            while (trimmed.size() > 1 && trimmed.endsWith('/'))
+                trimmed.chop(1);
+            AddImageEntry(StdStr(trimmed), QFileInfo(trimmed).isDir(), true);
+        }
+    });
+}
+
+void TIEViewFrame::LoadImageEntries(const char* caller, const std::function<void()>& addEntries)
+{
     std::unique_ptr<TListLoadGuard> guard;
     if (folderLoadDepth_ == 0) {
         guard = std::make_unique<TListLoadGuard>(imageFilenames_);
@@ -646,25 +634,23 @@ void TIEViewFrame::AddDroppedFiles(const QStringList& paths)
     }
     ++folderLoadDepth_;
     try {
-        for (const QString& dropped : paths) {
-            if (ImageListFull())
-                break;
-            QString trimmed = dropped;
-            while (trimmed.size() > 1 && trimmed.endsWith('/'))
-                trimmed.chop(1);
-            const std::string path = StdStr(trimmed);
-            const QFileInfo info(trimmed);
-            if (info.isDir())
-                AddImagesFromFolder(path);
-            else if (IsImageExtension(path) && !IsImageTooSmall(path))
-                AddImageRow(path);
-            if (++loadEntryCount_ % kPumpEvery == 0)
-                PumpMessages();
-        }
+        addEntries();
     } catch (const std::exception& e) {
-        LogEvent(etException, e.what(), "AddDroppedFiles", kUnit);
+        LogEvent(etException, e.what(), caller, kUnit);
     }
     --folderLoadDepth_;
+}
+
+void TIEViewFrame::AddImageEntry(const std::string& path, bool isFolder, bool searchFolder)
+{
+    if (isFolder) {
+        if (searchFolder)
+            AddImagesFromFolder(path);
+    } else if (IsImageExtension(path) && !IsImageTooSmall(path)) {
+        AddImageRow(path);
+    }
+    if (++loadEntryCount_ % kPumpEvery == 0)
+        PumpMessages();
 }
 
 void TIEViewFrame::EnsureBrowser()

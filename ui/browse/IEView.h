@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -117,6 +118,12 @@ private:
     void SaveSlideshowOptions();
     void AddDownloadedImage(const TSpiderOutputMsg& msg);
     void AddImageRow(const std::string& path);
+    // Runs addEntries as one step of filling the image list: the outermost step holds the list's
+    // updates and counts entries afresh; a failure is logged under caller.
+    void LoadImageEntries(const char* caller, const std::function<void()>& addEntries);
+    // One entry of a folder or a drop: a folder is searched when searchFolder, an image file
+    // large enough is listed; every few entries the window's events are handled.
+    void AddImageEntry(const std::string& path, bool isFolder, bool searchFolder);
     bool IsImageTooSmall(const std::string& path) const;
     bool ImageListFull() const;
     void EnsureBrowser();

@@ -3,6 +3,7 @@
 #include "engine/services/AppTraceLog.h"
 #include "ui/common/ProgramFiles.h"
 #include "ui/common/UIStrings.h"
+#include "platform/TextUtils.h"
 
 #include <QDialogButtonBox>
 #include <QFile>
@@ -17,7 +18,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
@@ -41,20 +41,6 @@ const TBuiltInCategory kBuiltInCategories[] = {
     {390, " (.htm, .html, .shtml, .phtml, .jhtml, .php, .asp, .cgi)", " (text/html*)"},
 };
 
-std::string Trim(const std::string& text)
-{
-    size_t b = text.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return std::string();
-    return text.substr(b, text.find_last_not_of(" \t") - b + 1);
-}
-
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
 // The items of a list separated by commas and/or blanks, lower-cased.
 std::vector<std::string> SplitTypes(const std::string& text)
 {
@@ -63,14 +49,14 @@ std::vector<std::string> SplitTypes(const std::string& text)
     for (char c : text) {
         if (c == ',' || c == ' ' || c == '\t') {
             if (!item.empty())
-                out.push_back(Lower(item));
+                out.push_back(AsciiLowerCase(item));
             item.clear();
         } else {
             item += c;
         }
     }
     if (!item.empty())
-        out.push_back(Lower(item));
+        out.push_back(AsciiLowerCase(item));
     return out;
 }
 
@@ -88,7 +74,7 @@ TCategoryLine ParseCategoryLine(const std::string& line)
     if (open == std::string::npos || close == std::string::npos || close < open)
         return parsed;
     parsed.valid = true;
-    parsed.name = Trim(line.substr(0, open));
+    parsed.name = TrimSpaceAndTab(line.substr(0, open));
     parsed.types = line.substr(open + 1, close - open - 1);
     return parsed;
 }

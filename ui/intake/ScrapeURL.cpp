@@ -1,6 +1,7 @@
 #include "ui/intake/ScrapeURL.h"
 
 #include "engine/services/AppTraceLog.h"
+#include "platform/TextUtils.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -39,14 +40,6 @@ const TBrowser kBrowsers[] = {
     {"konqueror", " \xE2\x80\x94 Konqueror"}, {"falkon", " - Falkon"}, {"vivaldi-stable", " - Vivaldi"},
     {"brave-browser", " - Brave"}, {"seamonkey", " - SeaMonkey"},
 };
-
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 xcb_connection_t* X11Connection()
 {
@@ -108,7 +101,7 @@ uint32_t VirtualKeyToKeysym(int virtualKey)
 
 bool IsBrowserWindowClass(const std::string& windowClass)
 {
-    const std::string lower = Lower(windowClass);
+    const std::string lower = AsciiLowerCase(windowClass);
     for (const TBrowser& browser : kBrowsers)
         if (lower == browser.windowClass)
             return true;

@@ -11,6 +11,7 @@
 #include "ui/common/TryShellExe.h"
 #include "ui/common/UISettings.h"
 #include "ui/common/UIStrings.h"
+#include "platform/TextUtils.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -26,15 +27,6 @@
 namespace {
 
 const char* const kUnit = "JobLog";
-
-std::string Trimmed(const std::string& text)
-{
-    size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return std::string();
-    size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
 
 // Readable values first by value; unreadable ones before all readable ones.
 template <class T>
@@ -65,7 +57,7 @@ public:
 std::string JobLogCaption(const std::string& jobName, const std::string& firstPageTitle,
                           const std::string& defaultPrefix)
 {
-    const std::string title = Trimmed(FoldToOneLine(firstPageTitle));
+    const std::string title(TrimLineSpace(FoldToOneLine(firstPageTitle)));
     if (title.empty())
         return jobName;
     if (jobName.empty())
@@ -209,7 +201,7 @@ void TJobLogFrame::OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t)
             break;
         case OUTMSG_READ_ENDED:
             if (msg.FReadWrite.FStatus == RW_STATUS_FINISHED && firstPageTitle_.empty())
-                firstPageTitle_ = Trimmed(
+                firstPageTitle_ = TrimLineSpace(
                     FoldToOneLine(StdStr(PageTitleText(msg.FReadWrite.FPageTitle, msg.FReadWrite.FPageCharset))));
             break;
         case OUTMSG_JOB_ENDED:
@@ -226,7 +218,7 @@ void TJobLogFrame::OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t)
 
 void TJobLogFrame::AddJobRow(const TSpiderOutputMsg& msg)
 {
-    std::string prefix = Trimmed(ReplaceFirst(UIString(63), "XXX", ""));
+    std::string prefix(TrimLineSpace(ReplaceFirst(UIString(63), "XXX", "")));
     auto* item = new QTreeWidgetItem;
     item->setFlags(item->flags() | Qt::ItemIsEditable);
     item->setText(jlName, QStr(JobLogCaption(msg.FJob.JobName, firstPageTitle_, prefix)));

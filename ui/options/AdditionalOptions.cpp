@@ -6,6 +6,7 @@
 #include "engine/services/SavedOptions.h"
 #include "ui/common/UISettings.h"
 #include "ui/common/UIStrings.h"
+#include "platform/TextUtils.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,14 +25,6 @@ namespace {
 
 const char* const kUnit = "AdditionalOptions";
 const int64_t kLongestPause = 600;
-
-std::string Trim(const std::string& text)
-{
-    size_t b = text.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return std::string();
-    return text.substr(b, text.find_last_not_of(" \t") - b + 1);
-}
 
 // The leading run of digits as a number (0 when there is none), capped far above any use.
 int64_t LeadingDigits(const QString& text)
@@ -189,7 +182,7 @@ void TAdditionalOptionsFrame::SaveToCopyJob()
 
 void TAdditionalOptionsFrame::ReferrerAddressDblClick()
 {
-    std::string referrer = Trim(StdStr(referrerAddress_->text()));
+    std::string referrer(TrimSpaceAndTab(StdStr(referrerAddress_->text())));
     if (referrer.empty())
         referrer = job_.StartingWebAddress.GetURLWithoutUserInfo();
     referrerAddress_->setText(QStr(referrer));

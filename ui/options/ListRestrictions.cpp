@@ -3,6 +3,7 @@
 #include "engine/job/JobTypes.h"
 #include "ui/dialogs/FileTypesListBuilder.h"
 #include "ui/common/UIStrings.h"
+#include "platform/TextUtils.h"
 
 #include <QGridLayout>
 #include <QLineEdit>
@@ -13,14 +14,6 @@ namespace {
 
 const size_t kLongestItem = 64;
 const size_t kMostItems = 64;
-
-std::string Trim(const std::string& text)
-{
-    size_t b = text.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return std::string();
-    return text.substr(b, text.find_last_not_of(" \t") - b + 1);
-}
 
 }  // namespace
 
@@ -122,12 +115,12 @@ int32_t& TAddressRestrictionsFrame::Purpose() { return job_.AddressStringsPurpos
 
 std::string TAddressRestrictionsFrame::ShownText(const std::string& list) const
 {
-    return NormalizeList(Trim(list), kLongestItem, kMostItems);
+    return NormalizeList(std::string(TrimSpaceAndTab(list)), kLongestItem, kMostItems);
 }
 
 std::string TAddressRestrictionsFrame::StoredText(const QString& text) const
 {
-    return NormalizeList(Trim(StdStr(text)), kLongestItem, kMostItems);
+    return NormalizeList(std::string(TrimSpaceAndTab(StdStr(text))), kLongestItem, kMostItems);
 }
 
 TFileExtensionsFrame::TFileExtensionsFrame(TCopyJob& job, QWidget* parent)

@@ -7,6 +7,7 @@
 #include "ui/options/FileCountAndSize.h"
 #include "ui/common/PageTexts.h"
 #include "ui/common/UIStrings.h"
+#include "platform/TextUtils.h"
 
 #include <cmath>
 #include <cstdio>
@@ -232,12 +233,7 @@ std::string FoldToOneLine(std::string text)
 
 std::string SiteMapTitle(const std::string& title)
 {
-    std::string text = FoldToOneLine(title);
-    size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return std::string();
-    size_t last = text.find_last_not_of(' ');
-    text = text.substr(first, last - first + 1);
+    const std::string text(TrimLineSpace(FoldToOneLine(title)));
     // Cut after the 80th character, never inside one.
     size_t chars = 0;
     for (size_t i = 0; i < text.size(); ++i) {

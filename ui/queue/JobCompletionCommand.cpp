@@ -2,6 +2,7 @@
 
 #include "engine/job/JobTypes.h"
 #include "platform/ErrorCodes.h"
+#include "platform/TextUtils.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -10,28 +11,12 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <poll.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
-
-std::string Trim(const std::string& s)
-{
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos)
-        return {};
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
-
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
 
 QString Q(const std::string& s)
 {
@@ -42,11 +27,11 @@ QString Q(const std::string& s)
 
 std::string ExpandCommandLineMacros(const std::string& text, const TCopyJob& job, const std::string& startPage)
 {
-    const std::string trimmed = Trim(text);
+    const std::string trimmed(TrimLineSpace(text));
     const std::string destination = job.GetDestinationPath();
     std::string relative = startPage;
     if (!destination.empty()) {
-        size_t pos = Lower(startPage).find(Lower(destination));
+        size_t pos = AsciiLowerCase(startPage).find(AsciiLowerCase(destination));
         if (pos != std::string::npos)
             relative.erase(pos, destination.size());
     }
@@ -113,7 +98,7 @@ bool IsMacroOnlyCommandLine(const std::string& text)
 TCompletionCommand BuildCompletionCommand(const std::string& commandLine, const TCopyJob& job,
                                           const std::string& startPage)
 {
-    std::string line = Trim(commandLine);
+    std::string line(TrimLineSpace(commandLine));
     size_t blank = line.find(' ');
     std::string program = blank == std::string::npos ? line : line.substr(0, blank);
     std::string parameters = blank == std::string::npos ? std::string() : line.substr(blank + 1);

@@ -55,6 +55,21 @@ const QColor kStatusColours[] = {QColor(0x90, 0xa4, 0xae), QColor(0x1e, 0x88, 0x
                                  QColor(0x75, 0x75, 0x75), QColor(0xe5, 0x39, 0x35), QColor(0xb7, 0x1c, 0x1c),
                                  QColor(0xfb, 0xc0, 0x2d), QColor(0x9e, 0x9d, 0x24)};
 
+// Runs the event loop without user input until done() holds, or for kShutdownWaitMs at most.
+void RunEventsUntil(const std::function<bool()>& done)
+{
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(kShutdownWaitMs, &loop, &QEventLoop::quit);
+    poll.start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
 QIcon StatusIcon(int32_t status)
 {
     if (status < 0 || status > 7)
@@ -1051,19 +1066,9 @@ void TJobQueueFrame::PrepareForSessionEnd()
             if (!IsAnyJobRunning() && waitingForEngine_ && pendingJobID_ > 0)
                 input->PostAbortJob(pendingJobID_);
         }
-        if (IsAnyJobRunning() || waitingForEngine_) {
-            // The job's end report arrives through the event loop.
-            QEventLoop loop;
-            QTimer poll;
-            poll.setInterval(50);
-            connect(&poll, &QTimer::timeout, &loop, [&] {
-                if (!IsAnyJobRunning() && !waitingForEngine_)
-                    loop.quit();
-            });
-            QTimer::singleShot(kShutdownWaitMs, &loop, &QEventLoop::quit);
-            poll.start();
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        }
+        // The job's end report arrives through the event loop.
+        if (IsAnyJobRunning() || waitingForEngine_)
+            RunEventsUntil([this] { return !IsAnyJobRunning() && !waitingForEngine_; });
         if (GetSaveQueueBetweenRuns())
             SaveQueueToDisk();
     } catch (const std::exception& e) {
@@ -1096,19 +1101,9 @@ void TJobQueueFrame::PrepareForAppShutdown()
         }
         if (terminateCrawlThread_)
             terminateCrawlThread_();
-        if (crawlThreadFinished_ && !crawlThreadFinished_()) {
-            // Reports keep arriving while the thread winds down; a full output queue would stall it.
-            QEventLoop loop;
-            QTimer poll;
-            poll.setInterval(50);
-            connect(&poll, &QTimer::timeout, &loop, [&] {
-                if (crawlThreadFinished_())
-                    loop.quit();
-            });
-            QTimer::singleShot(kShutdownWaitMs, &loop, &QEventLoop::quit);
-            poll.start();
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        }
+        // Reports keep arriving while the thread winds down; a full output queue would stall it.
+        if (crawlThreadFinished_ && !crawlThreadFinished_())
+            RunEventsUntil(crawlThreadFinished_);
         if (GetSaveQueueBetweenRuns())
             SaveQueueToDisk();
         else

@@ -11,6 +11,7 @@
 #include "ui/common/TryShellExe.h"
 #include "ui/common/UISettings.h"
 #include "ui/common/UIStrings.h"
+#include "platform/TextUtils.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -33,14 +34,6 @@
 namespace {
 
 const char* const kUnit = "StartingAddress";
-
-std::string Trim(const std::string& text)
-{
-    size_t b = text.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return std::string();
-    return text.substr(b, text.find_last_not_of(" \t") - b + 1);
-}
 
 void FillCombo(QComboBox* box, const std::vector<std::string>& items)
 {
@@ -118,7 +111,7 @@ bool TryToEnsureFolderExists(QWidget* owner, const std::string& folder)
 std::string AddressForHistory(const std::string& text)
 {
     TURL url;
-    if (url.SetFullURL(Trim(text))) {
+    if (url.SetFullURL(TrimSpaceAndTab(text))) {
         if (url.IsUserInfoEmpty())
             return text;
         url.ClearUserInfo();
@@ -279,8 +272,8 @@ void TStartingAddressFrame::LoadFromCopyJob()
 
 void TStartingAddressFrame::SaveToCopyJob()
 {
-    job_.JobName = Trim(StdStr(jobName_->text()));
-    job_.StartingWebAddress.SetFullURL(Trim(StdStr(startingAddressHistory_->currentText())));
+    job_.JobName = TrimSpaceAndTab(StdStr(jobName_->text()));
+    job_.StartingWebAddress.SetFullURL(TrimSpaceAndTab(StdStr(startingAddressHistory_->currentText())));
     job_.SetDestinationFolder(StdStr(destinationFolderHistory_->currentText()));
     job_.FlattenDestinationFolders = flatDestinationFolder_->isChecked();
     job_.RewriteLinks = fixLinks_->isChecked();
@@ -378,7 +371,7 @@ bool TStartingAddressFrame::DestinationFolderExit()
         return false;
     checkingFolder_ = true;
     bool created = false;
-    std::string text = Trim(StdStr(destinationFolderHistory_->currentText()));
+    std::string text(TrimSpaceAndTab(StdStr(destinationFolderHistory_->currentText())));
     if (!text.empty()) {
         if (text.size() > 1 && text.back() == '/')
             text.pop_back();

@@ -563,19 +563,7 @@ TEST_F(LoggedTest, ParseFailuresAreLoggedWithoutCredentials)
     EXPECT_EQ(log.find("InternetCrackUrl  ="), std::string::npos) << log;
 }
 
-TEST(HTMLEntities, Decoding)
-{
-    EXPECT_EQ(DecodeHTMLEntities("/p?a=1&amp;b=2&amp;c=3"), "/p?a=1&b=2&c=3");
-    EXPECT_EQ(DecodeHTMLEntities("a&#32;b"), "a%20b");
-    EXPECT_EQ(DecodeHTMLEntities("&#x41;&#X41;&#65;"), "A&#X41;A");
-    EXPECT_EQ(DecodeHTMLEntities("&nbsp;&#12345;&lt;&gt;&quot;&apos;"), "&nbsp;&#12345;%3C%3E%22'");
-    EXPECT_EQ(DecodeHTMLEntities("&#0;&#999;&#x2f;&AMP;"), "%00%E7/&AMP;");
-    EXPECT_EQ(DecodeHTMLEntities("&amp;amp;&amp;"), "&amp;&");
-    EXPECT_EQ(DecodeHTMLEntities("&;&a;&ab&#;&#x;&"), "&;&a;&ab&#;&#x;&");
-    EXPECT_EQ(DecodeHTMLEntities(std::string(10000, '&') + "amp;"), std::string(10000, '&'));
-}
-
-TEST(HTMLEntities, InvalidFileNameChars)
+TEST(LocalNames, InvalidFileNameChars)
 {
     for (char c : std::string("\"*:<>?|") + std::string(1, '\0'))
         EXPECT_TRUE(IsInvalidFileNameChar(c)) << int(c);
