@@ -3,6 +3,7 @@
 // copy hotkey; it owns the address range generator window.
 #include <QFrame>
 
+class TPreferencesHost;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -22,7 +23,7 @@ int HotkeyToRegister(int storedKey);
 class TPreferencesAutomationFrame : public QFrame {
     Q_OBJECT
 public:
-    explicit TPreferencesAutomationFrame(QWidget* parent = nullptr);
+    explicit TPreferencesAutomationFrame(QWidget* parent = nullptr, TPreferencesHost* host = nullptr);
 
     void LoadAutomationPreferences();
     void UpdateQueueControls();
@@ -41,6 +42,7 @@ public:
     TURLRangesForm* URLRangesForm() const { return urlRangesForm_; }
 
 private:
+    TPreferencesHost* host_;
     void OnOptionChanged(bool checked);
     // Stores the state of box under key unless the page is loading.
     void SaveBox(const char* key, const QCheckBox* box);

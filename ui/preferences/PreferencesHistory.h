@@ -3,6 +3,7 @@
 // long they are, and clearing them.
 #include <QFrame>
 
+class TPreferencesHost;
 class QCheckBox;
 class QLabel;
 class QPushButton;
@@ -12,7 +13,7 @@ class QString;
 class TPreferencesHistoryFrame : public QFrame {
     Q_OBJECT
 public:
-    explicit TPreferencesHistoryFrame(QWidget* parent = nullptr);
+    explicit TPreferencesHistoryFrame(QWidget* parent = nullptr, TPreferencesHost* host = nullptr);
 
     void LoadHistoryPreferences();
     void UpdateLanguageLabels();
@@ -24,6 +25,7 @@ public:
     QPushButton* ClearHistoryButton() const { return clearHistoryButton_; }
 
 private:
+    TPreferencesHost* host_;
     void EnableHistoryClick();
     void HistoryLengthChange(const QString& text);
 
