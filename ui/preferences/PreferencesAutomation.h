@@ -42,7 +42,6 @@ public:
     TURLRangesForm* URLRangesForm() const { return urlRangesForm_; }
 
 private:
-    TPreferencesHost* host_;
     void OnOptionChanged(bool checked);
     // Stores the state of box under key unless the page is loading.
     void SaveBox(const char* key, const QCheckBox* box);
@@ -50,6 +49,7 @@ private:
     void ScrapeHotkeySelect();
     void ShowURLRangeFormClick();
 
+    TPreferencesHost* host_;
     bool loading_ = false;
     QGroupBox* clipboardGroup_;
     QRadioButton* ignoreClipboard_;

@@ -34,7 +34,6 @@ public:
     QPushButton* ShowTipOfTheDayBtn() const { return showTipOfTheDayBtn_; }
 
 private:
-    TPreferencesHost* host_;
     // Stores the state of box under key unless the page is loading.
     void SaveBox(const char* key, const QCheckBox* box);
     void StayOnTopClick();
@@ -44,6 +43,7 @@ private:
     void ShowFriendlyDownloadResultsClick();
     void ShowTipOfTheDayBtnClick();
 
+    TPreferencesHost* host_;
     bool loading_ = false;
     TPrioritySetter setPriority_;
     QLabel* processPriorityLabel_;

@@ -25,10 +25,10 @@ public:
     QPushButton* ClearHistoryButton() const { return clearHistoryButton_; }
 
 private:
-    TPreferencesHost* host_;
     void EnableHistoryClick();
     void HistoryLengthChange(const QString& text);
 
+    TPreferencesHost* host_;
     bool loading_ = false;
     QCheckBox* enableHistory_;
     QLabel* historyLengthLabel_;

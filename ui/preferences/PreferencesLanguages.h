@@ -27,8 +27,8 @@ public:
     QTreeWidget* LanguagesListView() const { return languagesListView_; }
 
 private:
-    TPreferencesHost* host_;
     void LanguagesListViewChange();
 
+    TPreferencesHost* host_;
     QTreeWidget* languagesListView_;
 };
