@@ -29,6 +29,7 @@
 #include "ui/main/WebEngineSandbox.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -162,6 +163,12 @@ int main(int argc, char** argv)
         if (!queueHold.Held())
             mainForm->JobQueue()->SetSavedQueueHeldElsewhere();
         singleInstance.OnParam = [form = mainForm.get()](const QString& param) { form->AddCachedParam(param); };
+        singleInstance.OnRestore = [form = QPointer<TMainForm>(mainForm.get())] {
+            if (!form)
+                return false;
+            form->BringMainToFront(true);
+            return true;
+        };
         // Worked off after the answer, so the later start never waits on a box this shows.
         singleInstance.OnAllParamsCached = [form = mainForm.get()] {
             QMetaObject::invokeMethod(form, &TMainForm::OnParamsHandedOver, Qt::QueuedConnection);

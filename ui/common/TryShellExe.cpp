@@ -2,13 +2,14 @@
 
 #include "engine/services/AppTraceLog.h"
 #include "platform/ErrorCodes.h"
-#include "ui/main/Main.h"
+#include "ui/common/AppName.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/common/UIStrings.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QUrl>
+#include <QWidget>
 
 namespace {
 
@@ -64,8 +65,8 @@ bool TryShellExecute(QWidget* owner, const std::string& file, const std::string&
         return true;
     } else {
         // No program of the desktop takes it: pages and files are shown here.
-        TMainForm* main = TMainForm::Instance();
-        if (BrowsePageCanShow(target) && main && main->ShowInBrowsePage(target))
+        auto* viewer = owner ? dynamic_cast<TPageViewer*>(owner->window()) : nullptr;
+        if (BrowsePageCanShow(target) && viewer && viewer->ShowInBrowsePage(target))
             return true;
         SetLastErrorCode(errc::NotSupported);
         text = "Cannot open " + shown + ":\nno program is set up to open it.";

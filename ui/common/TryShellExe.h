@@ -6,8 +6,19 @@
 class QUrl;
 class QWidget;
 
+// A window that can show a web page or local file itself (on its Browse page).
+class TPageViewer {
+public:
+    // False when the page cannot be shown now.
+    virtual bool ShowInBrowsePage(const QUrl& address) = 0;
+
+protected:
+    ~TPageViewer() = default;
+};
+
 // verb "open", "explore" or empty (the default action): all open the item with its handler.
-// A page or local file the desktop cannot open is shown on the Browse page instead. On failure:
+// A page or local file the desktop cannot open is shown by owner's window instead when that
+// window is a TPageViewer. On failure:
 // logged, a warning box on owner that says in plain words what could not be opened, False.
 bool TryShellExecute(QWidget* owner, const std::string& file, const std::string& verb);
 

@@ -1,7 +1,7 @@
 #include "ui/dialogs/About.h"
 
 #include "engine/services/AppTraceLog.h"
-#include "ui/main/Main.h"
+#include "ui/common/AppName.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/dialogs/MiniAbout.h"
 #include "ui/common/UIStrings.h"

@@ -1,7 +1,7 @@
 #include "ui/dialogs/MiniAbout.h"
 
 #include "engine/services/AppInfo.h"
-#include "ui/main/Main.h"
+#include "ui/common/AppName.h"
 #include "ui/common/Speech.h"
 #include "ui/common/UIStrings.h"
 

@@ -1,7 +1,6 @@
 #include "ui/dialogs/TipOfTheDay.h"
 
 #include "engine/services/AppTraceLog.h"
-#include "ui/main/Main.h"
 #include "ui/common/Speech.h"
 #include "ui/common/UISettings.h"
 #include "ui/common/UIStrings.h"
@@ -187,7 +186,7 @@ void TTipOfTheDayForm::showEvent(QShowEvent* event)
 
 void TTipOfTheDayForm::FormShow()
 {
-    PlaceBesideMainWindow();
+    PlaceBesideParent();
     raise();
     wasShown_ = true;
     showOnStartup_->setChecked(GetShowTipsOnStartup());
@@ -203,9 +202,9 @@ void TTipOfTheDayForm::FormShow()
     }
 }
 
-void TTipOfTheDayForm::PlaceBesideMainWindow()
+void TTipOfTheDayForm::PlaceBesideParent()
 {
-    TMainForm* main = TMainForm::Instance();
+    const QWidget* main = parentWidget();
     if (!main || main->isMaximized() || !main->isVisible())
         return;
     QScreen* screen = main->screen();
@@ -260,8 +259,7 @@ void TTipOfTheDayForm::hideEvent(QHideEvent* event)
 void TTipOfTheDayForm::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F1) {
-        if (TMainForm* main = TMainForm::Instance())
-            main->ShowHelp();
+        emit HelpRequested();
         return;
     }
     QDialog::keyPressEvent(event);

@@ -50,6 +50,10 @@ public:
     QPushButton* SpeakBtn() const { return speakBtn_; }
     QCheckBox* ShowOnStartup() const { return showOnStartup_; }
 
+signals:
+    // F1 was pressed in the tip window.
+    void HelpRequested();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -57,7 +61,8 @@ protected:
 
 private:
     void FormShow();
-    void PlaceBesideMainWindow();
+    // Just below or above the parent window when that is shown and not maximised.
+    void PlaceBesideParent();
     void ShowTip(int64_t index);
     void UpdateSpeakButton();
     void OnBlinkTimer();

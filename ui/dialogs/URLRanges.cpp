@@ -1,6 +1,5 @@
 #include "ui/dialogs/URLRanges.h"
 
-#include "ui/main/Main.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/start/Start.h"
 #include "ui/common/UIStrings.h"
@@ -206,22 +205,18 @@ void GenerateLetterRange(const QString& pattern, const QString& symbol, const QS
     }
 }
 
-void CreateJobsForAddresses(const QStringList& addresses)
+void CreateJobsForAddresses(TURLListOpener& opener, const QStringList& addresses)
 {
-    TMainForm* main = TMainForm::Instance();
-    if (!main)
-        return;
     std::vector<std::string> lines;
     for (const QString& address : addresses)
         // A blank line (the end of the box, say) would make a job without an address.
         if (!IsBlank(address))
             lines.push_back(StdStr(address));
-    main->OpenURLList(lines, 2);  // a job for each address, up to the first refusal
+    opener.OpenURLList(lines, 2);  // a job for each address, up to the first refusal
 }
 
-TURLRangesForm::TURLRangesForm(QWidget* parent)
+TURLRangesForm::TURLRangesForm(QWidget* parent, TURLListOpener* opener)
     : QWidget(parent, Qt::Window),
-      createJobs_(CreateJobsForAddresses),
       autoGroup_(new QGroupBox(this)),
       startAddressLabel_(new QLabel(autoGroup_)),
       startAddress_(new QLineEdit(autoGroup_)),
@@ -242,6 +237,8 @@ TURLRangesForm::TURLRangesForm(QWidget* parent)
       results_(new QPlainTextEdit(this)),
       createJobsButton_(new QPushButton(this))
 {
+    if (opener)
+        createJobs_ = [opener](const QStringList& lines) { CreateJobsForAddresses(*opener, lines); };
     auto* autoLayout = new QGridLayout(autoGroup_);
     autoLayout->addWidget(startAddressLabel_, 0, 0);
     autoLayout->addWidget(startAddress_, 0, 1);

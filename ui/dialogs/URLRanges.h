@@ -5,6 +5,8 @@
 #include <QWidget>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 class QGroupBox;
 class QLabel;
@@ -45,15 +47,25 @@ void GenerateLetterRange(const QString& pattern, const QString& symbol, const QS
 // The next letter string of the same case; False when every character is already 'z' ('Z').
 bool IncrementLetterString(QString& value);
 
+// Takes a list of addresses as work; mode as the main window's OpenURLList.
+class TURLListOpener {
+public:
+    virtual void OpenURLList(const std::vector<std::string>& addresses, int mode) = 0;
+
+protected:
+    ~TURLListOpener() = default;
+};
+
 class TURLRangesForm : public QWidget {
     Q_OBJECT
 public:
     // Receives the result lines of Create Jobs.
     using TCreateJobs = std::function<void(const QStringList& addresses)>;
 
-    explicit TURLRangesForm(QWidget* parent = nullptr);
+    // Create Jobs hands the lines to opener (none: to no one) through CreateJobsForAddresses.
+    explicit TURLRangesForm(QWidget* parent = nullptr, TURLListOpener* opener = nullptr);
 
-    // Tests replace the hand-over to the main window.
+    // Tests replace the hand-over to the opener.
     void SetCreateJobsHandler(TCreateJobs handler) { createJobs_ = std::move(handler); }
 
     void SetCreateJobsVisible(bool on);
@@ -107,4 +119,4 @@ private:
 
 // The default hand-over: one job per address through the Start page, stopping at the first
 // address the queue refuses (full, or hidden and busy) or the Start page refuses.
-void CreateJobsForAddresses(const QStringList& addresses);
+void CreateJobsForAddresses(TURLListOpener& opener, const QStringList& addresses);

@@ -3,7 +3,6 @@
 #include "engine/services/AppTraceLog.h"
 #include "engine/services/SavedOptions.h"
 #include "ui/intake/WorkIntake.h"
-#include "ui/main/Main.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -45,8 +44,6 @@ bool TSingleGleaneryInstance::CanStartApp(const QStringList& params)
 
 void TSingleGleaneryInstance::EnsureRestore()
 {
-    if (TMainForm* main = TMainForm::Instance())
-        main->BringMainToFront(true);
-    else
+    if (!OnRestore || !OnRestore())
         TSingleInst::EnsureRestore();
 }

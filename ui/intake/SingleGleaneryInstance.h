@@ -5,6 +5,8 @@
 // the work lands in the queue that is kept.
 #include "ui/intake/USingleInst.h"
 
+#include <functional>
+
 class TSingleGleaneryInstance : public TSingleInst {
     Q_OBJECT
 public:
@@ -15,6 +17,9 @@ public:
     bool CanStartApp(const QStringList& params) override;
     // Whether this instance holds the saved queue (TQueueHold); True until told otherwise.
     void SetSavedQueueHeld(bool held) { savedQueueHeld_ = held; }
+    // Brings the program's window to the front when a later start hands over; False when there
+    // is none (then the base class restores whatever window it finds).
+    std::function<bool()> OnRestore;
     // Parameters that bring work: addresses and files, not switches alone.
     static bool BringsWork(const QStringList& params);
     // How long a start with work waits for the holder's socket (it may still be starting).

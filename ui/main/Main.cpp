@@ -18,6 +18,7 @@
 #include "ui/dialogs/Splash.h"
 #include "ui/start/Start.h"
 #include "ui/dialogs/TipOfTheDay.h"
+#include "ui/common/AppName.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/common/ProgramFiles.h"
 #include "ui/preferences/PreferenceGetters.h"
@@ -80,18 +81,6 @@ QIcon MakeBadgeIcon(const QColor& fill)
 }
 
 }  // namespace
-
-std::string AppProductName()
-{
-    const TAppInfo* info = TAppInfo::Instance();
-    return info && !info->ProductName.empty() ? info->ProductName : std::string(GLEANERY_PRODUCT_NAME);
-}
-
-std::string AppVersion()
-{
-    const TAppInfo* info = TAppInfo::Instance();
-    return info && !info->FileVersion.empty() ? info->FileVersion : std::string(GLEANERY_VERSION);
-}
 
 void InitPathsAndOptions()
 {
@@ -212,6 +201,7 @@ void TMainForm::FormCreate(const QStringList& args)
 
     CreatePages();
     tipOfTheDay_ = new TTipOfTheDayForm(this);
+    connect(tipOfTheDay_, &TTipOfTheDayForm::HelpRequested, this, &TMainForm::ShowHelp);
     about_ = new TAboutForm(this);
     // Stands in for the system menu's About item: the tab bar's context menu.
     aboutAction_ = new QAction(this);
@@ -243,13 +233,13 @@ void TMainForm::FormCreate(const QStringList& args)
 
 void TMainForm::CreatePages()
 {
-    startFrame_ = new TStartFrame(stack_);
-    jobQueueFrame_ = new TJobQueueFrame(stack_);
-    preferencesFrame_ = new TPreferencesFrame(stack_);
+    startFrame_ = new TStartFrame(stack_, this);
+    jobQueueFrame_ = new TJobQueueFrame(stack_, this);
+    preferencesFrame_ = new TPreferencesFrame(stack_, this);
     pages_[pgStart] = startFrame_;
     pages_[pgJobQueue] = jobQueueFrame_;
     pages_[pgPreferences] = preferencesFrame_;
-    pages_[pgProgress] = new TCopyProgressFrame(stack_);
+    pages_[pgProgress] = new TCopyProgressFrame(stack_, this);
     pages_[pgLog] = new TJobLogFrame(stack_);
     pages_[pgBrowse] = new TIEViewFrame(stack_);
     for (QWidget* page : pages_) {

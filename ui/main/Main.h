@@ -1,6 +1,12 @@
 #pragma once
 // The main window: six pages behind a tab bar, the help and feedback icons, window placement,
 // flashing, and the operations other pages use to move between pages.
+#include "ui/common/TryShellExe.h"
+#include "ui/preferences/PreferencesHost.h"
+#include "ui/progress/ProgressHost.h"
+#include "ui/queue/JobQueueHost.h"
+#include "ui/start/StartHost.h"
+
 #include <QIcon>
 #include <QMainWindow>
 #include <QRect>
@@ -40,10 +46,6 @@ enum TMainPage : int {
     pgCount = 6,
 };
 
-// The product name and version of TAppInfo (the build's constants while it does not exist).
-std::string AppProductName();
-std::string AppVersion();
-
 // Start-up: settles the program folder, the language files and the settings file.
 void InitPathsAndOptions();
 
@@ -74,7 +76,13 @@ int FlashSeconds(int seconds);
 // Phase length: the caret blink time, or 500 ms when that is not positive or exceeds timeLeft.
 int FlashInterval(int blinkMs, int timeLeftMs);
 
-class TMainForm : public QMainWindow {
+// The pages reach the window through the host interfaces it gives them when it makes them.
+class TMainForm : public QMainWindow,
+                  public TStartHost,
+                  public TJobQueueHost,
+                  public TProgressHost,
+                  public TPreferencesHost,
+                  public TPageViewer {
     Q_OBJECT
 public:
     explicit TMainForm(const QStringList& args = {}, QWidget* parent = nullptr);
@@ -84,40 +92,44 @@ public:
 
     bool Created() const { return created_; }
 
-    void SetBusyIcon(bool busy);
+    void SetBusyIcon(bool busy) override;
     bool IsBusyIconShown() const { return busy_; }
-    bool IsModalDialogShowing() const;
+    bool IsModalDialogShowing() const override;
 
-    bool MoveFocusToPage(int index);
+    bool MoveFocusToPage(int index) override;
     bool MoveFocusToPageByCaption(const QString& caption);
-    bool MoveFocusToPageByStringId(int id);
-    int ActivePage() const;
+    bool MoveFocusToPageByStringId(int id) override;
+    int ActivePage() const override;
 
-    void UpdateLanguageLabels();
+    void UpdateLanguageLabels() override;
 
-    void StartFlashing(int seconds);
-    void StopFlashing();
+    void StartFlashing(int seconds) override;
+    void StopFlashing() override;
     bool IsFlashing() const;
     int FlashTimeLeft() const { return flashTimeLeft_; }
 
-    void SetTrayHint(const QString& text);
+    void SetTrayHint(const QString& text) override;
+    // The window's title.
+    void SetWindowCaption(const QString& caption) override { setWindowTitle(caption); }
+    // close(), for the queue's automation.
+    void CloseWindow() override { close(); }
     const QString& TrayHint() const { return trayHint_; }
-    void SetMinimizeToTray(bool on);
+    void SetMinimizeToTray(bool on) override;
     // The tray icon's click: the window shown again, the tray icon hidden.
     void RestoreFromTray();
     TCoolTrayIcon* TrayIcon() const { return trayIcon_; }
 
     // The Log page's logging on or off, then its tab shown or hidden.
-    void SetJobLogVisible(bool on);
+    void SetJobLogVisible(bool on) override;
     // Keeps the window above other windows or not, without moving or sizing it.
-    void SetStayOnTop(bool on);
-    void SetJobQueueVisible(bool on);
-    bool SetProgressTabVisible(bool on);
+    void SetStayOnTop(bool on) override;
+    void SetJobQueueVisible(bool on) override;
+    bool SetProgressTabVisible(bool on) override;
     bool IsPageVisible(int index) const;
 
     void ShowHelp();
     // The tip window shown (not modally) and brought to the front.
-    void ShowTipOfTheDay();
+    void ShowTipOfTheDay() override;
     // The About box, modally.
     void ShowAbout();
     // The splash is shown on the first show (the program's own start; off in tests).
@@ -129,23 +141,23 @@ public:
     QWidget* Page(int index) const { return pages_.at(index); }
     QTabBar* TabBar() const { return tabBar_; }
     TStartFrame* StartPage() const { return startFrame_; }
-    TJobQueueFrame* JobQueue() const { return jobQueueFrame_; }
+    TJobQueueFrame* JobQueue() const override { return jobQueueFrame_; }
     TPreferencesFrame* Preferences() const { return preferencesFrame_; }
 
     // Activates the Browse page and shows address (a local file or a web page) there; false
     // while a modal window keeps the pages from changing.
-    bool ShowInBrowsePage(const QUrl& address);
+    bool ShowInBrowsePage(const QUrl& address) override;
     // Shows the Start page with a copy of a queued job for editing.
-    void EditQueuedJob(const TCopyJob& job);
+    void EditQueuedJob(const TCopyJob& job) override;
     // The HTTP and FTP proxies of the preferences.
-    void GetProxySettings(TProxyServerInfo& http, TProxyServerInfo& ftp) const;
+    void GetProxySettings(TProxyServerInfo& http, TProxyServerInfo& ftp) const override;
     // Empties the Start page's histories and deletes "LastJob.GCJ".
-    void ClearHistory();
+    void ClearHistory() override;
     // The session may end: the running job is cancelled and the queue saved, but the crawl
     // thread keeps running, so a cancelled log-out leaves the program able to run jobs.
     void QueryEndSession();
     // Activates the Preferences page at its site passwords.
-    void ShowPasswordsPreferences();
+    void ShowPasswordsPreferences() override;
 
     // [Window] placement.
     void LoadWindowPlacement();
@@ -165,10 +177,10 @@ public:
     TWorkIntake* Intake() const { return intake_; }
     void ProcessCommandLine();
     void OpenFiles(const QStringList& files, int mode);
-    void OpenURLList(const std::vector<std::string>& addresses, int mode);
-    void SuppressNextClipboardChange();
+    void OpenURLList(const std::vector<std::string>& addresses, int mode) override;
+    void SuppressNextClipboardChange() override;
     // Registers the quick-copy hotkey of the preferences again.
-    void RegisterURLScrapeHotkey();
+    void RegisterURLScrapeHotkey() override;
     // Shows the window (from the tray too), restored when minimised if asked, and in front.
     void BringMainToFront(bool restore);
 

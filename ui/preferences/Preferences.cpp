@@ -26,19 +26,19 @@ constexpr int kNodeCaptionIds[ppCount] = {27, 28, 29, 30, 32, 180, 181, 182, 341
 
 }  // namespace
 
-TPreferencesFrame::TPreferencesFrame(QWidget* parent)
+TPreferencesFrame::TPreferencesFrame(QWidget* parent, TPreferencesHost* host)
     : QFrame(parent),
       preferencesTree_(new QTreeWidget(this)),
-      general_(new TPreferencesGeneralFrame(this)),
+      general_(new TPreferencesGeneralFrame(this, host)),
       httpProxy_(new TPreferencesProxyFrame(this)),
       ftpProxy_(new TPreferencesProxyFrame(this)),
-      automation_(new TPreferencesAutomationFrame(this)),
+      automation_(new TPreferencesAutomationFrame(this, host)),
       passwords_(new TPasswordsFrame(this)),
       sounds_(new TPreferencesSoundsFrame(this)),
       speech_(new TPreferencesSpeechFrame(this)),
-      history_(new TPreferencesHistoryFrame(this)),
+      history_(new TPreferencesHistoryFrame(this, host)),
       slideshow_(new TPreferencesSlideshowFrame(this)),
-      languages_(new TPreferencesLanguagesFrame(this))
+      languages_(new TPreferencesLanguagesFrame(this, host))
 {
     pages_ = {general_, httpProxy_, ftpProxy_, automation_, passwords_, sounds_, speech_, history_, slideshow_,
               languages_};

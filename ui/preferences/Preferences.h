@@ -9,6 +9,7 @@ class QTreeWidget;
 class TPasswordsFrame;
 class TPreferencesAutomationFrame;
 class TPreferencesGeneralFrame;
+class TPreferencesHost;
 class TPreferencesHistoryFrame;
 class TPreferencesLanguagesFrame;
 class TPreferencesProxyFrame;
@@ -36,7 +37,7 @@ enum TPreferencesPage : int {
 class TPreferencesFrame : public QFrame {
     Q_OBJECT
 public:
-    explicit TPreferencesFrame(QWidget* parent = nullptr);
+    explicit TPreferencesFrame(QWidget* parent = nullptr, TPreferencesHost* host = nullptr);
 
     // The Languages node only when more than one language is loaded.
     void BuildPreferencesTree();

@@ -2,7 +2,7 @@
 
 #include "engine/services/AppTraceLog.h"
 #include "engine/services/SavedOptions.h"
-#include "ui/main/Main.h"
+#include "ui/preferences/PreferencesHost.h"
 #include "ui/preferences/PreferenceGetters.h"
 #include "ui/common/UISettings.h"
 #include "ui/common/UIStrings.h"
@@ -44,8 +44,9 @@ int HotkeyToRegister(int storedKey)
     return VirtualKeyToHotkeyIndex(storedKey) != 0 ? storedKey : 0;
 }
 
-TPreferencesAutomationFrame::TPreferencesAutomationFrame(QWidget* parent)
+TPreferencesAutomationFrame::TPreferencesAutomationFrame(QWidget* parent, TPreferencesHost* host)
     : QFrame(parent),
+      host_(host),
       clipboardGroup_(new QGroupBox(this)),
       ignoreClipboard_(new QRadioButton(clipboardGroup_)),
       promptOnClipboardChange_(new QRadioButton(clipboardGroup_)),
@@ -57,7 +58,7 @@ TPreferencesAutomationFrame::TPreferencesAutomationFrame(QWidget* parent)
       showURLRangeForm_(new QPushButton(this)),
       scrapeHotkeyLabel_(new QLabel(this)),
       scrapeHotkey_(new QComboBox(this)),
-      urlRangesForm_(new TURLRangesForm(this))
+      urlRangesForm_(new TURLRangesForm(this, host))
 {
     auto* group = new QVBoxLayout(clipboardGroup_);
     group->addWidget(ignoreClipboard_);
@@ -147,8 +148,8 @@ void TPreferencesAutomationFrame::ShowJobQueueClick()
         SaveBox("ShowJobQueue", showJobQueue_);
         if (!on)
             WriteSettingBool("Automation", "FocusProgressOnJobStart", true);  // forced on below
-        if (TMainForm* main = TMainForm::Instance())
-            main->SetJobQueueVisible(on);
+        if (host_)
+            host_->SetJobQueueVisible(on);
         urlRangesForm_->SetCreateJobsVisible(on);
     }
     saveQueue_->setEnabled(on);
@@ -163,8 +164,8 @@ void TPreferencesAutomationFrame::ScrapeHotkeySelect()
     if (loading_)
         return;
     WriteSettingInteger("Automation", "ScrapeHotkey", HotkeyTextToVirtualKey(scrapeHotkey_->currentText()));
-    if (TMainForm* main = TMainForm::Instance())
-        main->RegisterURLScrapeHotkey();
+    if (host_)
+        host_->RegisterURLScrapeHotkey();
 }
 
 void TPreferencesAutomationFrame::UpdateQueueControls()

@@ -3,6 +3,7 @@
 // copy hotkey; it owns the address range generator window.
 #include <QFrame>
 
+class TPreferencesHost;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -22,7 +23,7 @@ int HotkeyToRegister(int storedKey);
 class TPreferencesAutomationFrame : public QFrame {
     Q_OBJECT
 public:
-    explicit TPreferencesAutomationFrame(QWidget* parent = nullptr);
+    explicit TPreferencesAutomationFrame(QWidget* parent = nullptr, TPreferencesHost* host = nullptr);
 
     void LoadAutomationPreferences();
     void UpdateQueueControls();
@@ -48,6 +49,7 @@ private:
     void ScrapeHotkeySelect();
     void ShowURLRangeFormClick();
 
+    TPreferencesHost* host_;
     bool loading_ = false;
     QGroupBox* clipboardGroup_;
     QRadioButton* ignoreClipboard_;

@@ -1,7 +1,7 @@
 #include "ui/preferences/PreferencesGeneral.h"
 
 #include "engine/services/AppTraceLog.h"
-#include "ui/main/Main.h"
+#include "ui/preferences/PreferencesHost.h"
 #include "ui/preferences/PreferenceGetters.h"
 #include "ui/preferences/ProcessPriority.h"
 #include "ui/common/UISettings.h"
@@ -21,8 +21,9 @@ const char* const kUnit = "PreferencesGeneral";
 
 }  // namespace
 
-TPreferencesGeneralFrame::TPreferencesGeneralFrame(QWidget* parent)
+TPreferencesGeneralFrame::TPreferencesGeneralFrame(QWidget* parent, TPreferencesHost* host)
     : QFrame(parent),
+      host_(host),
       setPriority_(SetProcessPriorityClass),
       processPriorityLabel_(new QLabel(this)),
       processPriorityCombo_(new QComboBox(this)),
@@ -66,8 +67,8 @@ void TPreferencesGeneralFrame::LoadGeneralPreferences()
     try {
         minimizeToTaskbar_->setChecked(GetMinimizeToTaskbar());
         // A stored off does not fire the toggle: the main window is told either way.
-        if (TMainForm* main = TMainForm::Instance())
-            main->SetMinimizeToTray(minimizeToTaskbar_->isChecked());
+        if (host_)
+            host_->SetMinimizeToTray(minimizeToTaskbar_->isChecked());
         stayOnTop_->setChecked(ReadSettingBool("Preferences", "StayOnTop", false));
         showFriendlyDownloadResults_->setChecked(GetShowFriendlyDownloadResults());
         jobLoggingEnabled_->setChecked(GetLogCompletedJobs());
@@ -90,15 +91,15 @@ void TPreferencesGeneralFrame::SaveBox(const char* key, const QCheckBox* box)
 
 void TPreferencesGeneralFrame::StayOnTopClick()
 {
-    if (TMainForm* main = TMainForm::Instance())
-        main->SetStayOnTop(stayOnTop_->isChecked());
+    if (host_)
+        host_->SetStayOnTop(stayOnTop_->isChecked());
     SaveBox("StayOnTop", stayOnTop_);
 }
 
 void TPreferencesGeneralFrame::MinimizeToTaskbarClick()
 {
-    if (TMainForm* main = TMainForm::Instance())
-        main->SetMinimizeToTray(minimizeToTaskbar_->isChecked());
+    if (host_)
+        host_->SetMinimizeToTray(minimizeToTaskbar_->isChecked());
     SaveBox("MinimizeToTaskbar", minimizeToTaskbar_);
 }
 
@@ -117,8 +118,8 @@ void TPreferencesGeneralFrame::JobLoggingEnabledClick()
     if (loading_)
         return;
     SaveBox("LogCompletedJobs", jobLoggingEnabled_);
-    if (TMainForm* main = TMainForm::Instance())
-        main->SetJobLogVisible(jobLoggingEnabled_->isChecked());
+    if (host_)
+        host_->SetJobLogVisible(jobLoggingEnabled_->isChecked());
 }
 
 void TPreferencesGeneralFrame::ShowFriendlyDownloadResultsClick()
@@ -128,8 +129,8 @@ void TPreferencesGeneralFrame::ShowFriendlyDownloadResultsClick()
 
 void TPreferencesGeneralFrame::ShowTipOfTheDayBtnClick()
 {
-    if (TMainForm* main = TMainForm::Instance())
-        main->ShowTipOfTheDay();
+    if (host_)
+        host_->ShowTipOfTheDay();
 }
 
 void TPreferencesGeneralFrame::UpdateLanguageLabels()

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+class TPreferencesHost;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -17,7 +18,7 @@ public:
     // Sets the process's priority class; False (last error set) on failure.
     using TPrioritySetter = std::function<bool(int32_t priorityClass)>;
 
-    explicit TPreferencesGeneralFrame(QWidget* parent = nullptr);
+    explicit TPreferencesGeneralFrame(QWidget* parent = nullptr, TPreferencesHost* host = nullptr);
 
     // Tests replace the real priority change.
     void SetPrioritySetter(TPrioritySetter setter) { setPriority_ = std::move(setter); }
@@ -42,6 +43,7 @@ private:
     void ShowFriendlyDownloadResultsClick();
     void ShowTipOfTheDayBtnClick();
 
+    TPreferencesHost* host_;
     bool loading_ = false;
     TPrioritySetter setPriority_;
     QLabel* processPriorityLabel_;

@@ -1,7 +1,7 @@
 #include "ui/preferences/PreferencesHistory.h"
 
 #include "engine/services/SavedOptions.h"
-#include "ui/main/Main.h"
+#include "ui/preferences/PreferencesHost.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/common/UIStrings.h"
 
@@ -49,8 +49,9 @@ private:
 
 }  // namespace
 
-TPreferencesHistoryFrame::TPreferencesHistoryFrame(QWidget* parent)
+TPreferencesHistoryFrame::TPreferencesHistoryFrame(QWidget* parent, TPreferencesHost* host)
     : QFrame(parent),
+      host_(host),
       enableHistory_(new QCheckBox(this)),
       historyLengthLabel_(new QLabel(this)),
       historyLength_(new TClampingSpinBox(this)),
@@ -100,8 +101,8 @@ void TPreferencesHistoryFrame::EnableHistoryClick()
     if (TSavedOptions* options = TSavedOptions::Instance())
         options->SetEnableHistory(on);
     if (!on)
-        if (TMainForm* main = TMainForm::Instance())
-            main->ClearHistory();
+        if (host_)
+            host_->ClearHistory();
 }
 
 void TPreferencesHistoryFrame::HistoryLengthChange(const QString& text)
@@ -121,8 +122,8 @@ void TPreferencesHistoryFrame::ClearHistoryButtonClick()
 {
     if (!ShowMessageBox(this, QUIString(320), QString(), TBoxIcon::Information, true))
         return;
-    if (TMainForm* main = TMainForm::Instance())
-        main->ClearHistory();
+    if (host_)
+        host_->ClearHistory();
 }
 
 void TPreferencesHistoryFrame::UpdateLanguageLabels()

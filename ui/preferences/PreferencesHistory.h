@@ -3,6 +3,7 @@
 // long they are, and clearing them.
 #include <QFrame>
 
+class TPreferencesHost;
 class QCheckBox;
 class QLabel;
 class QPushButton;
@@ -12,7 +13,7 @@ class QString;
 class TPreferencesHistoryFrame : public QFrame {
     Q_OBJECT
 public:
-    explicit TPreferencesHistoryFrame(QWidget* parent = nullptr);
+    explicit TPreferencesHistoryFrame(QWidget* parent = nullptr, TPreferencesHost* host = nullptr);
 
     void LoadHistoryPreferences();
     void UpdateLanguageLabels();
@@ -27,6 +28,7 @@ private:
     void EnableHistoryClick();
     void HistoryLengthChange(const QString& text);
 
+    TPreferencesHost* host_;
     bool loading_ = false;
     QCheckBox* enableHistory_;
     QLabel* historyLengthLabel_;

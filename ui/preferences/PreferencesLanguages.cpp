@@ -1,7 +1,7 @@
 #include "ui/preferences/PreferencesLanguages.h"
 
 #include "engine/services/LanguageStrings.h"
-#include "ui/main/Main.h"
+#include "ui/preferences/PreferencesHost.h"
 #include "ui/common/UISettings.h"
 #include "ui/common/UIStrings.h"
 
@@ -18,8 +18,8 @@ std::string GetSystemLanguageName()
                   QLocale::territoryToString(locale.territory()) + ")");
 }
 
-TPreferencesLanguagesFrame::TPreferencesLanguagesFrame(QWidget* parent)
-    : QFrame(parent), languagesListView_(new QTreeWidget(this))
+TPreferencesLanguagesFrame::TPreferencesLanguagesFrame(QWidget* parent, TPreferencesHost* host)
+    : QFrame(parent), host_(host), languagesListView_(new QTreeWidget(this))
 {
     languagesListView_->setColumnCount(3);
     languagesListView_->setRootIsDecorated(false);
@@ -66,8 +66,8 @@ void TPreferencesLanguagesFrame::LanguagesListViewChange()
         return;
     if (TLocalLanguages* languages = TLocalLanguages::Instance())
         languages->SetCurrentLanguage(languagesListView_->indexOfTopLevelItem(selected.first()));
-    if (TMainForm* main = TMainForm::Instance())
-        main->UpdateLanguageLabels();
+    if (host_)
+        host_->UpdateLanguageLabels();
     SaveLanguagePreferences();
 }
 

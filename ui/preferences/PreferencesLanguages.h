@@ -5,6 +5,7 @@
 
 #include <string>
 
+class TPreferencesHost;
 class QTreeWidget;
 
 // The system language as translation files name it, e.g. "English (United States)".
@@ -15,7 +16,7 @@ class TPreferencesLanguagesFrame : public QFrame {
 public:
     enum TColumn : int { lcFileName = 0, lcLanguage = 1, lcAuthor = 2 };
 
-    explicit TPreferencesLanguagesFrame(QWidget* parent = nullptr);
+    explicit TPreferencesLanguagesFrame(QWidget* parent = nullptr, TPreferencesHost* host = nullptr);
 
     void FillLanguagesList();
     // Selects the stored language (the system's when none is stored), which applies it.
@@ -28,5 +29,6 @@ public:
 private:
     void LanguagesListViewChange();
 
+    TPreferencesHost* host_;
     QTreeWidget* languagesListView_;
 };

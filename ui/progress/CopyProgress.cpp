@@ -7,7 +7,7 @@
 #include "ui/progress/CellToolTipDelegate.h"
 #include "ui/progress/CopyProgressRules.h"
 #include "ui/options/FileCountAndSize.h"
-#include "ui/main/Main.h"
+#include "ui/progress/ProgressHost.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/common/PageTexts.h"
 #include "ui/preferences/PreferenceGetters.h"
@@ -94,7 +94,7 @@ QToolButton* MakeToolButton(QWidget* parent)
 
 }  // namespace
 
-TCopyProgressFrame::TCopyProgressFrame(QWidget* parent) : QFrame(parent)
+TCopyProgressFrame::TCopyProgressFrame(QWidget* parent, TProgressHost* host) : QFrame(parent), host_(host)
 {
     setMinimumWidth(480);
     completedModel_ = new TCompletedFilesModel(this);
@@ -362,19 +362,18 @@ void TCopyProgressFrame::OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t)
 
 void TCopyProgressFrame::OnJobStarted(const TSpiderOutputMsg& msg)
 {
-    TMainForm* mainForm = TMainForm::Instance();
-    const int activePage = mainForm ? mainForm->ActivePage() : -1;
-    if (mainForm)
-        mainForm->SetProgressTabVisible(true);
+    const int activePage = host_ ? host_->ActivePage() : -1;
+    if (host_)
+        host_->SetProgressTabVisible(true);
     struct TRestorePage {
-        TMainForm* form;
+        TProgressHost* host;
         int page;
         ~TRestorePage()
         {
-            if (form && page >= 0)
-                form->MoveFocusToPage(page);
+            if (host && page >= 0)
+                host->MoveFocusToPage(page);
         }
-    } restore{mainForm, activePage};
+    } restore{host_, activePage};
 
     ShowInProgressGroup(true);
     ResetProgressViews();
@@ -995,8 +994,8 @@ void TCopyProgressFrame::ProcessedFilesListDblClick()
     if (!file.empty())
         TryShellExecute(this, file, "");
     else {
-        if (TMainForm* main = TMainForm::Instance())
-            main->SuppressNextClipboardChange();
+        if (host_)
+            host_->SuppressNextClipboardChange();
         QGuiApplication::clipboard()->setText(completedModel_->Row(row).Location);
     }
 }

@@ -25,6 +25,7 @@ class QToolButton;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TProgressHost;
 class TReportViewForm;
 class TSpiderOutputMsg;
 class TSpiderOutputSplitterForm;
@@ -42,7 +43,7 @@ struct TDownloadSlot {
 class TCopyProgressFrame : public QFrame {
     Q_OBJECT
 public:
-    explicit TCopyProgressFrame(QWidget* parent = nullptr);
+    explicit TCopyProgressFrame(QWidget* parent = nullptr, TProgressHost* host = nullptr);
     ~TCopyProgressFrame() override;
 
     // Start-up: registers the page for the engine's reports (types 1-7 and 9-22).
@@ -150,6 +151,7 @@ private:
     void ProcessedFilesListContextPopup(const QPoint& pos);
     void EndInProgressMenu();
 
+    TProgressHost* host_;
     // Controls.
     QToolButton* pauseButton_ = nullptr;
     QToolButton* stopButton_ = nullptr;

@@ -6,7 +6,7 @@
 #include "platform/IniFile.h"
 #include "ui/progress/CopyProgressModels.h"
 #include "ui/common/DateTimeText.h"
-#include "ui/main/Main.h"
+#include "ui/common/AppName.h"
 #include "ui/common/UIStrings.h"
 
 #include <QImage>

@@ -10,7 +10,8 @@
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
 #include "platform/IniFile.h"
-#include "ui/main/Main.h"
+#include "ui/common/AppName.h"
+#include "ui/queue/JobQueueHost.h"
 #include "ui/queue/JobQueueAutomation.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/preferences/PreferenceGetters.h"
@@ -112,7 +113,7 @@ void TCopyJobAndStatus::Assign(const TCopyJobAndStatus& source)
     FJobID = source.FJobID;
 }
 
-TJobQueueFrame::TJobQueueFrame(QWidget* parent) : QFrame(parent)
+TJobQueueFrame::TJobQueueFrame(QWidget* parent, TJobQueueHost* host) : QFrame(parent), host_(host)
 {
     slots_.reserve(MaxJobs);
     auto* layout = new QVBoxLayout(this);
@@ -252,10 +253,9 @@ bool TJobQueueFrame::AddJobFile(const std::string& fileName)
 int TJobQueueFrame::AddCopyJob(const TCopyJob& job, int32_t status, bool askToCreateFolder, bool interactive)
 {
     try {
-        TMainForm* main = TMainForm::Instance();
         if (GetShowJobQueue()) {
-            if (interactive && main && GetFocusQueueOnJobAdd() && !(batchDepth_ > 0 && batchFocused_)) {
-                main->MoveFocusToPageByStringId(20);
+            if (interactive && host_ && GetFocusQueueOnJobAdd() && !(batchDepth_ > 0 && batchFocused_)) {
+                host_->MoveFocusToPageByStringId(20);
                 batchFocused_ = batchDepth_ > 0;
             }
             if (JobCount() > MaxJobs - 1) {
@@ -526,8 +526,8 @@ QString TJobQueueFrame::GetQueueStatusText() const
 
 void TJobQueueFrame::UpdateTrayHint()
 {
-    if (TMainForm* main = TMainForm::Instance())
-        main->SetTrayHint(GetQueueStatusText());
+    if (host_)
+        host_->SetTrayHint(GetQueueStatusText());
 }
 
 void TJobQueueFrame::UpdateMainFormCaption(int32_t jobID)
@@ -540,8 +540,8 @@ void TJobQueueFrame::UpdateMainFormCaption(int32_t jobID)
     const TCopyJobAndStatus& slot = *slots_[index];
     QString caption = QStr(JobDisplayName(slot.FJob)) + " [" + JobStatusText(slot.FJobStatus) + "] - " +
                       GLEANERY_PRODUCT_NAME + (savedQueueHeld_ ? "" : kNotSavedCaption);
-    if (TMainForm* main = TMainForm::Instance())
-        main->setWindowTitle(caption);
+    if (host_)
+        host_->SetWindowCaption(caption);
 }
 
 void TJobQueueFrame::BusyCursor(bool on)
@@ -576,8 +576,8 @@ void TJobQueueFrame::StartJobBtnClick()
     msg->FMsgType = INMSG_START_JOB;
     msg->FJob.Assign(slot.FJob);
     msg->FJobID = slot.FJobID;
-    if (TMainForm* main = TMainForm::Instance())
-        main->GetProxySettings(msg->FHTTPProxy, msg->FFTPProxy);
+    if (host_)
+        host_->GetProxySettings(msg->FHTTPProxy, msg->FFTPProxy);
     jobsListView_->scrollToItem(jobsListView_->topLevelItem(index));
     waitingForEngine_ = true;
     pendingJobID_ = slot.FJobID;
@@ -687,8 +687,8 @@ void TJobQueueFrame::EditJobBtnClick()
     int32_t index = SelectedIdleJob();
     if (index < 0)
         return;
-    if (TMainForm* main = TMainForm::Instance())
-        main->EditQueuedJob(slots_[index]->FJob);
+    if (host_)
+        host_->EditQueuedJob(slots_[index]->FJob);
 }
 
 void TJobQueueFrame::RequeueSelectedJob()
@@ -729,7 +729,6 @@ void TJobQueueFrame::OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t label)
 {
     (void)label;
     try {
-        TMainForm* main = TMainForm::Instance();
         switch (msg.FMsgType) {
         case OUTMSG_JOB_STARTED:
         case OUTMSG_JOB_PAUSED:
@@ -749,11 +748,11 @@ void TJobQueueFrame::OnSpiderOutput(const TSpiderOutputMsg& msg, int32_t label)
             UpdateTrayHint();
             endRule_.Reset();
             UpdateMainFormCaption(msg.FJobID);
-            if (main) {
-                main->SetBusyIcon(true);
+            if (host_) {
+                host_->SetBusyIcon(true);
                 if (GetFocusProgressOnJobStart() || !GetShowJobQueue()) {
-                    main->SetProgressTabVisible(true);
-                    main->MoveFocusToPageByStringId(21);
+                    host_->SetProgressTabVisible(true);
+                    host_->MoveFocusToPageByStringId(21);
                 }
             }
             LogMessage("Started job " + std::to_string(msg.FJobID));
@@ -799,8 +798,8 @@ void TJobQueueFrame::AfterJobStopped()
 {
     automation_->BeforeAfterJob();
     UpdateTrayHint();
-    if (TMainForm* main = TMainForm::Instance())
-        main->SetBusyIcon(false);
+    if (host_)
+        host_->SetBusyIcon(false);
     RefreshJobsList();
     UpdateMainFormCaption(lastEndedJobID_);
     if (shuttingDown_)
@@ -839,8 +838,8 @@ void TJobQueueFrame::SetSavedQueueHeldElsewhere()
         "are lost when this window closes; a job file or address given when Gleanery is started goes to "
         "that window.");
     notSavedMessage_->show();
-    if (TMainForm* main = TMainForm::Instance())
-        main->setWindowTitle(QStr(AppProductName()) + kNotSavedCaption);
+    if (host_)
+        host_->SetWindowCaption(QStr(AppProductName()) + kNotSavedCaption);
     LogEvent(etWarning, "Another instance holds the saved queue: this queue is not saved",
              "SetSavedQueueHeldElsewhere", kUnit);
 }
@@ -1012,8 +1011,8 @@ void TJobQueueFrame::SaveQueueToDisk()
         return;
     }
     savedQueueKnown_ = true;
-    if (TMainForm* main = TMainForm::Instance())
-        main->MoveFocusToPageByStringId(20);
+    if (host_)
+        host_->MoveFocusToPageByStringId(20);
     ShowMessageBar(QUIString(171));
     BusyCursor(true);
     try {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+class TJobQueueHost;
 class QLabel;
 class QTimer;
 class QToolButton;
@@ -38,7 +39,7 @@ class TJobQueueFrame : public QFrame {
 public:
     static constexpr int32_t MaxJobs = 1000;
 
-    explicit TJobQueueFrame(QWidget* parent = nullptr);
+    explicit TJobQueueFrame(QWidget* parent = nullptr, TJobQueueHost* host = nullptr);
     ~TJobQueueFrame() override;
 
     // Registers the output listener and sets the queue folder ("Queue" in dataFolder, which
@@ -169,6 +170,7 @@ private:
     void OnQueueSaveTimer();
     TQueueSnapshot Snapshot() const;
 
+    TJobQueueHost* host_;
     std::vector<std::unique_ptr<TCopyJobAndStatus>> slots_;
     int32_t nextJobID_ = 1;
     int32_t lastEndedJobID_ = 0;

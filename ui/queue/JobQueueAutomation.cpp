@@ -4,7 +4,7 @@
 #include "engine/services/AppTraceLog.h"
 #include "engine/services/SavedOptions.h"
 #include "ui/queue/JobQueue.h"
-#include "ui/main/Main.h"
+#include "ui/queue/JobQueueHost.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/preferences/PreferenceGetters.h"
 #include "ui/queue/SystemShutdown.h"
@@ -251,8 +251,8 @@ void TJobQueueAutomation::StartCountdown(int32_t kind)
     countdownTimer_->start();
     SetEscapeWatch(true);
     if (kind == ckShutdown || GetFocusProgressOnJobStart())
-        if (TMainForm* main = TMainForm::Instance())
-            main->MoveFocusToPageByStringId(20);
+        if (frame_.host_)
+            frame_.host_->MoveFocusToPageByStringId(20);
     CountdownTimerTimer();
 }
 
@@ -262,8 +262,8 @@ void TJobQueueAutomation::StopCountdown()
     SetEscapeWatch(false);
     if (timerMessage_)
         timerMessage_->hide();
-    if (TMainForm* main = TMainForm::Instance())
-        main->StopFlashing();
+    if (frame_.host_)
+        frame_.host_->StopFlashing();
     if (countdownKind_ == ckWaitForProcess) {
         completionProcess_.Close();
         countdownKind_ = ckNone;
@@ -273,8 +273,8 @@ void TJobQueueAutomation::StopCountdown()
 
 bool TJobQueueAutomation::IsModalDialogShowing() const
 {
-    if (TMainForm* main = TMainForm::Instance())
-        return main->IsModalDialogShowing();
+    if (frame_.host_)
+        return frame_.host_->IsModalDialogShowing();
     return QApplication::activeModalWidget() != nullptr;
 }
 
@@ -324,8 +324,8 @@ void TJobQueueAutomation::CountdownTimerTimer()
         if (!frame_.IsQueueIdle() || frame_.shuttingDown_)
             return;
         if (shutdownType_->currentIndex() == 0) {
-            if (TMainForm* main = TMainForm::Instance())
-                main->close();
+            if (frame_.host_)
+                frame_.host_->CloseWindow();
         } else if (shutdownType_->currentIndex() == 1) {
             TryToShutdownWindows();
         }
@@ -345,13 +345,13 @@ void TJobQueueAutomation::BeforeAfterJob()
 {
     if (!GetShowJobQueue() || frame_.shuttingDown_)
         return;
-    TMainForm* main = TMainForm::Instance();
+    TJobQueueHost* host = frame_.host_;
     if (shutdownWhenAllJobsCompleted_->isChecked() && frame_.IsQueueIdle()) {
         StartCountdown(ckShutdown);
-        if (main)
-            main->StartFlashing(countdownShutdown_);
-    } else if (main) {
-        main->StartFlashing(countdownStartNextJob_);
+        if (host)
+            host->StartFlashing(countdownShutdown_);
+    } else if (host) {
+        host->StartFlashing(countdownStartNextJob_);
     }
 }
 

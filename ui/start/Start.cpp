@@ -15,7 +15,7 @@
 #include "ui/queue/JobQueue.h"
 #include "ui/options/ListRestrictions.h"
 #include "ui/options/LocationRestrictions.h"
-#include "ui/main/Main.h"
+#include "ui/start/StartHost.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/preferences/PreferenceGetters.h"
 #include "ui/main/SpiderOutputSplitter.h"
@@ -48,7 +48,7 @@ const char* const kJobFileFilter = "Gleanery Job file (*.gcj *.GCJ)";
 
 }  // namespace
 
-TStartFrame::TStartFrame(QWidget* parent) : QFrame(parent)
+TStartFrame::TStartFrame(QWidget* parent, TStartHost* host) : QFrame(parent), host_(host)
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -91,7 +91,7 @@ TStartFrame::TStartFrame(QWidget* parent) : QFrame(parent)
     startTip_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     startTip_->setMargin(12);
     pageStack_->addWidget(startTip_);
-    startingAddress_ = new TStartingAddressFrame(job_, pageStack_);
+    startingAddress_ = new TStartingAddressFrame(job_, pageStack_, host_);
     locationRestrictions_ = new TLocationRestrictionsFrame(job_, pageStack_);
     jobProtocols_ = new TJobProtocolsFrame(job_, pageStack_);
     additionalOptions_ = new TAdditionalOptionsFrame(job_, pageStack_);
@@ -320,8 +320,8 @@ void TStartFrame::SetAddressForEdit(const std::string& address)
     QTreeWidgetItem* first = startFramesTree_->topLevelItem(0);
     if (!first)
         return;
-    if (TMainForm* main = TMainForm::Instance())
-        main->MoveFocusToPageByStringId(19);
+    if (host_)
+        host_->MoveFocusToPageByStringId(19);
     startFramesTree_->setCurrentItem(first);
     ShowPage(first->text(0));
     startingAddress_->SetStartingAddress(address, true);
@@ -336,8 +336,7 @@ int TStartFrame::StartJobForAddress(const std::string& address, const std::strin
 
 int TStartFrame::StartJobsForAddresses(const std::vector<std::string>& addresses)
 {
-    TMainForm* main = TMainForm::Instance();
-    TJobQueueFrame* queue = main ? main->JobQueue() : nullptr;
+    TJobQueueFrame* queue = host_ ? host_->JobQueue() : nullptr;
     if (!queue || addresses.empty())
         return 2;
     // The histories end as one start per address would leave them: only the most recent
@@ -379,8 +378,7 @@ void TStartFrame::PrepareJob()
 int TStartFrame::StartJob()
 {
     PrepareJob();
-    TMainForm* main = TMainForm::Instance();
-    TJobQueueFrame* queue = main ? main->JobQueue() : nullptr;
+    TJobQueueFrame* queue = host_ ? host_->JobQueue() : nullptr;
     return queue ? queue->AddNewJob(job_) : 2;
 }
 

@@ -22,6 +22,7 @@ class TSpiderOutputSplitterForm;
 class TAdditionalOptionsFrame;
 class TJobProtocolsFrame;
 class TLocationRestrictionsFrame;
+class TStartHost;
 class TStartingAddressFrame;
 
 class TStartFrame : public QFrame {
@@ -29,7 +30,7 @@ class TStartFrame : public QFrame {
 public:
     static constexpr int PageCount = 12;
 
-    explicit TStartFrame(QWidget* parent = nullptr);
+    explicit TStartFrame(QWidget* parent = nullptr, TStartHost* host = nullptr);
     ~TStartFrame() override;
 
     void Initialize(TSpiderOutputSplitterForm* splitter);
@@ -86,6 +87,7 @@ private:
     void JobCommandsBtnClick();
     std::string TemplatesFolder() const;
 
+    TStartHost* host_;
     TCopyJob job_;
     std::array<TJobOptionPage*, PageCount> pages_{};
     std::array<QString, PageCount> captions_;

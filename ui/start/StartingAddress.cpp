@@ -6,7 +6,7 @@
 #include "engine/services/SavedOptions.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
-#include "ui/main/Main.h"
+#include "ui/start/StartHost.h"
 #include "ui/common/MessageBoxes.h"
 #include "ui/common/TryShellExe.h"
 #include "ui/common/UISettings.h"
@@ -128,8 +128,9 @@ std::string AddressForHistory(const std::string& text)
     return t;
 }
 
-TStartingAddressFrame::TStartingAddressFrame(TCopyJob& job, QWidget* parent)
+TStartingAddressFrame::TStartingAddressFrame(TCopyJob& job, QWidget* parent, TStartHost* host)
     : TJobOptionPage(job, parent),
+      host_(host),
       jobNameLabel_(new QLabel(this)),
       startingAddressLabel_(new QLabel(this)),
       destinationFolderLabel_(new QLabel(this)),
@@ -407,6 +408,6 @@ void TStartingAddressFrame::ExploreDestinationButtonClick()
 
 void TStartingAddressFrame::PasswordButtonClick()
 {
-    if (TMainForm* main = TMainForm::Instance())
-        main->ShowPasswordsPreferences();
+    if (host_)
+        host_->ShowPasswordsPreferences();
 }

@@ -7,6 +7,7 @@
 
 #include <string>
 
+class TStartHost;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -27,7 +28,7 @@ std::string AddressForHistory(const std::string& text);
 class TStartingAddressFrame : public TJobOptionPage {
     Q_OBJECT
 public:
-    explicit TStartingAddressFrame(TCopyJob& job, QWidget* parent = nullptr);
+    explicit TStartingAddressFrame(TCopyJob& job, QWidget* parent = nullptr, TStartHost* host = nullptr);
     ~TStartingAddressFrame() override;
 
     void LoadFromCopyJob() override;
@@ -64,6 +65,7 @@ private:
     void ExploreDestinationButtonClick();
     void PasswordButtonClick();
 
+    TStartHost* host_;
     QLabel* jobNameLabel_;
     QLabel* startingAddressLabel_;
     QLabel* destinationFolderLabel_;

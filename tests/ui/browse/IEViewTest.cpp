@@ -528,7 +528,7 @@ TEST(BrowseInMainWindow, PagesTheDesktopCannotOpenShowOnTheBrowsePage)
     TMainForm form;
     TShellOpener old = SetShellOpener([](const QUrl&) { return false; });
     TBoxRecorder boxes;
-    EXPECT_TRUE(TryShellExecute(&form, page, ""));
+    EXPECT_TRUE(TryShellExecute(form.Page(pgLog), page, ""));  // a page of the window, as the pages call it
     EXPECT_EQ(form.ActivePage(), pgBrowse);
     auto* browse = qobject_cast<TIEViewFrame*>(form.Page(pgBrowse));
     ASSERT_NE(browse, nullptr);

@@ -2,6 +2,7 @@
 
 #include "engine/services/LanguageStrings.h"
 #include "engine/services/SavedOptions.h"
+#include "ui/common/AppName.h"
 #include "ui/dialogs/About.h"
 #include "ui/main/Main.h"
 #include "ui/dialogs/MiniAbout.h"

@@ -158,7 +158,7 @@ TEST_F(URLRangesJobsTest, CreateJobsQueuesEachAddressAndSkipsBlankLines)
     QStringList handed;
     ranges.SetCreateJobsHandler([&](const QStringList& lines) {
         handed = lines;
-        CreateJobsForAddresses(lines);
+        CreateJobsForAddresses(*form_, lines);
     });
     ranges.Results()->setPlainText("http://127.0.0.1:9/a/\r\nhttp://127.0.0.1:9/b/\n\n  \nhttp://127.0.0.1:9/c/\n");
     ranges.CreateJobsButtonClick();
@@ -169,7 +169,7 @@ TEST_F(URLRangesJobsTest, CreateJobsQueuesEachAddressAndSkipsBlankLines)
 TEST_F(URLRangesJobsTest, AHiddenQueueTakesOneJobAndTheRestStop)
 {
     Open(false);
-    CreateJobsForAddresses({"http://127.0.0.1:9/a/", "http://127.0.0.1:9/b/", "http://127.0.0.1:9/c/"});
+    CreateJobsForAddresses(*form_, {"http://127.0.0.1:9/a/", "http://127.0.0.1:9/b/", "http://127.0.0.1:9/c/"});
     EXPECT_EQ(form_->JobQueue()->JobCount(), 1);
 }
 

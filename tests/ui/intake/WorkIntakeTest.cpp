@@ -413,7 +413,7 @@ TEST_F(WorkIntakeTest, ManyAddressesAreAddedAsOneLotWithOneBoxForTheLinesThatCan
     lines << "";
     form_->MoveFocusToPage(pgPreferences);
     const int32_t rebuilds = form_->JobQueue()->ListRebuilds();
-    CreateJobsForAddresses(lines);  // the address range generator's Create Jobs
+    CreateJobsForAddresses(*form_, lines);  // the address range generator's Create Jobs
     ASSERT_EQ(form_->JobQueue()->JobCount(), 396);
     EXPECT_EQ(QueuedAddresses()[0], "http://127.0.0.1:9/p0/");
     EXPECT_EQ(QueuedAddresses()[395], "http://127.0.0.1:9/p399/");

@@ -4,9 +4,11 @@
 #include "ui/common/MessageBoxes.h"
 #include "ui/common/UISettings.h"
 #include "ui/common/UIStrings.h"
+#include "ui/dialogs/TipOfTheDay.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QTabBar>
 #include <QToolButton>
@@ -137,9 +139,12 @@ TEST_F(MainFormTest, MissingHelpPageIsNamed)
         return false;
     });
     form.ShowHelp();  // the test program's folder has no help page
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QCoreApplication::sendEvent(form.TipOfTheDay(), &f1);  // F1 in the tip window asks the same
     SetMessageBoxHandler(old);
-    ASSERT_EQ(boxes.size(), 1u);
+    ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0], "Missing file " + GetProgramFolder() + "help/help.htm");
+    EXPECT_EQ(boxes[1], boxes[0]);
 }
 
 TEST(MainFormPlacement, PlacementRoundTripAndMaximisedWritesOnlyState)

@@ -506,11 +506,12 @@ TEST_F(PreferencesTest, TwoInstancesKeepEachOthersChanges)
 
 TEST_F(PreferencesTest, HistoryPageLengthAndClearing)
 {
+    TMainForm form;  // clears the histories for the page
     TSavedOptions& options = *TSavedOptions::Instance();
     options.SetEnableHistory(true);
     options.SetMaxHistoryLength(5);
     const std::string before = SettingsText();
-    TPreferencesHistoryFrame page;
+    TPreferencesHistoryFrame page(nullptr, &form);
     page.LoadHistoryPreferences();
     EXPECT_EQ(SettingsText(), before);
     EXPECT_EQ(page.HistoryLength()->value(), 5);
@@ -518,7 +519,6 @@ TEST_F(PreferencesTest, HistoryPageLengthAndClearing)
     EXPECT_EQ(options.GetMaxHistoryLength(), 99);
     EXPECT_EQ(ReadSettingInteger("Options", "MaxHistoryLength", 0), 99);
 
-    TMainForm form;
     options.AddToHistory("StartingAddressHistory", "http://kept.test/");
     TBoxRecorder no(false);
     page.ClearHistoryButtonClick();

@@ -2,7 +2,7 @@
 #include "ui/progress/CopyProgressModels.h"
 #include "ui/progress/CopyProgressRpt.h"
 #include "ui/common/DateTimeText.h"
-#include "ui/main/Main.h"
+#include "ui/common/AppName.h"
 #include "ui/progress/ProgressImages.h"
 
 #include <QLocale>
