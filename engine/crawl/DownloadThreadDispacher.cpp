@@ -202,7 +202,12 @@ bool TDownloadThreadDispacher::RefuseAtDispatch(const TSpiderObject& object)
     if (object.FURL.GetScheme() == usFile)
         return false;
     TDownloadFilter* filter = TDownloadFilter::Instance();
-    const uint8_t verdict = filter ? filter->CheckAddressRules(object.FURL, object.FDepth) : FILTER_ACCEPTED;
+    uint8_t verdict = filter ? filter->CheckAddressRules(object.FURL, object.FDepth) : FILTER_ACCEPTED;
+    // A page on another server that the location rule refuses is never asked for: only the
+    // starting server may redirect back inside the location.
+    if (verdict == FILTER_ACCEPTED && filter)
+        verdict = filter->CheckLocationBeforeRequest(object.FURL, object.FDepth,
+                                                     object.FMetAsPageLink && !object.FMetAsRequisite);
     if (verdict == FILTER_ACCEPTED)
         return false;
     TSlot s;
@@ -370,6 +375,8 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
             const int32_t targetID =
                 crawler.AddSpiderObjectToList(spiders, outcome.FRedirectURL, added, &object->FReferrer, s.depth);
             object->FRedirectedToID = targetID;
+            // The target is linked to as the address that redirected to it was.
+            spiders.NoteLinkRoles(targetID, *object);
             if (targetID > 0 && added)
                 redirectChain_[targetID] = length;
             if (s.depth == -1) {
@@ -532,7 +539,7 @@ std::chrono::milliseconds TDownloadThreadDispacher::WaitBound(int64_t now, int64
 }
 
 void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
-                                           int32_t jobID, TSpiderThread& crawler)
+                                           int32_t jobID, TSpiderThread& crawler, bool forPages)
 {
     if (std::none_of(workers_.begin(), workers_.end(), [](const auto& worker) { return worker != nullptr; }))
         throw std::runtime_error("No download threads");
@@ -579,8 +586,11 @@ void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderD
             progressed = ResetCompletedDownloadThreads(spiders, dests, job, crawler, added) || progressed;
             if (added && !stopping_)
                 next = FindFirstUndispatched(spiders);
-            if (!progressed)
-                signal_->WaitForChange(seen, WaitBound(Now(), nextStart_, next != -1 && !stopping_));
+            if (progressed)
+                continue;
+            if (forPages && !stopping_ && !crawler.Paused() && crawler.HasPagesToReadNow())
+                return;
+            signal_->WaitForChange(seen, WaitBound(Now(), nextStart_, next != -1 && !stopping_));
         }
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "RunDownloads", kUnit);
