@@ -2,7 +2,9 @@
 #include "integration/CrawlTestSupport.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 
 namespace {
 
@@ -248,6 +250,58 @@ TEST_F(CrawlRobustnessTest, PageOnDiskIsReadWithTheFilesDownloadedBeforeItsTurn)
             linksOfP.push_back(r.url);
     }
     EXPECT_EQ(linksOfP, std::vector<std::string>{"file://" + Local("/q.htm")});
+}
+
+// A download its server holds back does not hold back the rest: the pages fetched meanwhile are
+// read and the pages they link to asked for while it is still held. Each page is read after its
+// download ended, in one piece.
+TEST_F(CrawlRobustnessTest, SlowDownloadDoesNotHoldBackTheRest)
+{
+    std::mutex lock;
+    std::condition_variable asked;
+    bool deepAsked = false;
+    bool askedWhileHeld = false;
+    Page("/", "<html><body><a href=\"slow.bin\">slow</a><a href=\"a.htm\">a</a></body></html>");
+    Page("/a.htm", "<html><body><a href=\"b.htm\">b</a></body></html>");
+    Page("/b.htm", "<html><body><a href=\"c.htm\">c</a></body></html>");
+    server_.Get("/c.htm", [&](const httplib::Request&, httplib::Response& res) {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            deepAsked = true;
+        }
+        asked.notify_all();
+        res.set_content("<html></html>", "text/html");
+    });
+    server_.Get("/slow.bin", [&](const httplib::Request&, httplib::Response& res) {
+        // Held until the page two links further has been asked for (bounded, should that never come).
+        std::unique_lock<std::mutex> guard(lock);
+        askedWhileHeld = asked.wait_for(guard, 30s, [&] { return deepAsked; });
+        res.set_content("data", "application/octet-stream");
+    });
+    job_.DownloadOptions.Timeout = 60000;  // the held download is not given up first
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    EXPECT_TRUE(askedWhileHeld);
+    EXPECT_EQ(Requests("/c.htm"), 1);
+
+    std::map<std::string, size_t> downloaded;  // local file -> index of its download-ended report
+    std::string reading;
+    const std::vector<TReportRecord> reports = engine_.Reports();
+    int pagesRead = 0;
+    for (size_t i = 0; i < reports.size(); ++i) {
+        const TReportRecord& r = reports[i];
+        if (r.type == OUTMSG_DOWNLOAD_ENDED) {
+            downloaded.emplace(r.localFile, i);
+        } else if (r.type == OUTMSG_READ_STARTED && r.kind == RW_KIND_PARSE) {
+            EXPECT_TRUE(reading.empty()) << r.localFile << " read inside " << reading;
+            EXPECT_EQ(downloaded.count(r.localFile), 1u) << r.localFile << " read before its download ended";
+            reading = r.localFile;
+            ++pagesRead;
+        } else if (r.type == OUTMSG_READ_ENDED && r.kind == RW_KIND_PARSE) {
+            EXPECT_EQ(r.localFile, reading);
+            reading.clear();
+        }
+    }
+    EXPECT_EQ(pagesRead, 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(ErrorStatuses, StaleCopyTest, ::testing::Values(404, 410, 500, 503));
