@@ -8,6 +8,7 @@
 #include "engine/crawl/SpiderObject.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 #include "engine/crawl/SpiderThread.h"
+#include "engine/services/ThreadSafeFileOps.h"
 #include "platform/IniFile.h"
 
 #include <algorithm>
@@ -210,17 +211,40 @@ bool TDownloadThreadDispacher::RefuseAtDispatch(const TSpiderObject& object)
                                                      object.FMetAsPageLink && !object.FMetAsRequisite);
     if (verdict == FILTER_ACCEPTED)
         return false;
-    TSlot s;
-    NumberDownload(s, object);
-    LogMessage(StartDownloadLogText(object.FURL, IsSentReferrer(object.FReferrer) ? object.FReferrer : TURL()));
-    PostDownloadStartedMessage(s);
     TFileDownloadCompleteData outcome;
     outcome.FURL.Assign(object.FURL);
     outcome.FReferrer.Assign(object.FReferrer);
     outcome.FFilterCode = verdict;
+    ReportWithoutThread(object, outcome);
+    return true;
+}
+
+bool TDownloadThreadDispacher::TakeFromCopy(TSpiderObject& object, TSpiderObjectList& spiders,
+                                            TSpiderDestObjectList& dests, TSpiderThread& crawler)
+{
+    const TSpiderDestObject* dest = dests.Get(dests.IndexOfID(object.FDestID));
+    if (!object.FFetched || !dest || !SafeFileExists(dest->FFileName))
+        return false;
+    TFileDownloadCompleteData outcome;
+    outcome.FURL.Assign(object.FURL);
+    outcome.FReferrer.Assign(object.FReferrer);
+    outcome.FLocalFileName = dest->FFileName;
+    outcome.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
+    // Mapped again to its own file, the page is read again.
+    crawler.MapSpiderObjectToDest(object, dests, spiders);
+    ReportWithoutThread(object, outcome);
+    return true;
+}
+
+void TDownloadThreadDispacher::ReportWithoutThread(const TSpiderObject& object,
+                                                   const TFileDownloadCompleteData& outcome)
+{
+    TSlot s;
+    NumberDownload(s, object);
+    LogMessage(StartDownloadLogText(object.FURL, IsSentReferrer(object.FReferrer) ? object.FReferrer : TURL()));
+    PostDownloadStartedMessage(s);
     LogMessage(StopDownloadLogText(object.FURL, outcome.FStatusCode));
     PostDownloadStoppedMsg(s, outcome, TFileDownloadProgress{}, false, false);
-    return true;
 }
 
 void TDownloadThreadDispacher::FillDownloadReport(uint8_t type, const TSlot& s)
@@ -351,6 +375,10 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
             crawler.MapSpiderObjectToDest(*object, dests, spiders);
         const int32_t destIndex = dests.IndexOfID(object->FDestID);
         if (TSpiderDestObject* dest = dests.Get(destIndex)) {
+            object->FFetched = outcome.LocalFileIsCurrent();
+            // Met again at a smaller depth while it was fetched: the reading to come takes that depth.
+            if (object->FFetched && object->FURL.GetScheme() != usFile)
+                object->FDispatched = true;
             if (outcome.FFileWritten)
                 dest->FLocalSource = false;
             // Only a file the filter accepted (fetched now or already on disk) is parsed.
@@ -567,7 +595,8 @@ void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderD
                 if (!stopping_ && !crawler.Paused() && next != -1) {
                     now = Now();
                     TSpiderObject* object = spiders.Get(next);
-                    const bool refused = now >= nextStart_ && RefuseAtDispatch(*object);
+                    const bool refused = now >= nextStart_ && (RefuseAtDispatch(*object) ||
+                                                               TakeFromCopy(*object, spiders, dests, crawler));
                     const int32_t slot =
                         refused ? -1 : FindIdleThread(job.DownloadOptions.MaxSimultaneousDownloads);
                     if (refused || (slot != -1 && now >= nextStart_)) {

@@ -104,6 +104,12 @@ private:
     // rule refuses, needs no download thread: it gets its number and its started and ended
     // reports here, as a thread would have given them.
     bool RefuseAtDispatch(const TSpiderObject& object);
+    // An address met again at a smaller depth whose file this job already has is not asked for
+    // again: it is reported as previously downloaded and its page read again, at its new depth.
+    bool TakeFromCopy(TSpiderObject& object, TSpiderObjectList& spiders, TSpiderDestObjectList& dests,
+                      TSpiderThread& crawler);
+    // Started and ended reports of a download that needs no thread.
+    void ReportWithoutThread(const TSpiderObject& object, const TFileDownloadCompleteData& outcome);
     bool AssignWaitingFilenames(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TSpiderThread& crawler);
     void PostDownloadInProgressMsgs();
     bool ResetCompletedDownloadThreads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,

@@ -18,6 +18,7 @@ void TSpiderObject::Assign(const TSpiderObject& source)
     FDispatched = source.FDispatched;
     FMetAsPageLink = source.FMetAsPageLink;
     FMetAsRequisite = source.FMetAsRequisite;
+    FFetched = source.FFetched;
 }
 
 TSpiderObjectList::TSpiderObjectList() : undispatched_(TKeyOrder{&keys_}) {}

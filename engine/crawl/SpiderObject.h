@@ -29,6 +29,8 @@ public:
     // any other way (image, style sheet, script, object, ...), or both. Neither: not met in a page.
     bool FMetAsPageLink = false;
     bool FMetAsRequisite = false;
+    // A download of this job left the address's file current (written, found on disk or confirmed).
+    bool FFetched = false;
 
     TSpiderObject() = default;
     TSpiderObject(const TSpiderObject&) = delete;
