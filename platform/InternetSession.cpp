@@ -136,7 +136,7 @@ bool GlobMatch(std::string_view pattern, std::string_view text)
 // The sockets of a session's connections, in the list given as the callbacks' data.
 curl_socket_t OpenSocket(void* sockets, curlsocktype, curl_sockaddr* address)
 {
-    const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
+    const curl_socket_t socket = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
     if (socket != CURL_SOCKET_BAD)
         static_cast<std::vector<int>*>(sockets)->push_back(socket);
     return socket;

@@ -223,7 +223,7 @@ bool TDownloadThreadDispacher::TakeFromCopy(TSpiderObject& object, TSpiderObject
                                             TSpiderDestObjectList& dests, TSpiderThread& crawler)
 {
     const TSpiderDestObject* dest = dests.Get(dests.IndexOfID(object.FDestID));
-    if (!object.FFetched || !dest || !SafeFileExists(dest->FFileName))
+    if (!object.FFetched || !dest || object.FURL.GetScheme() == usFile || !SafeFileExists(dest->FFileName))
         return false;
     TFileDownloadCompleteData outcome;
     outcome.FURL.Assign(object.FURL);

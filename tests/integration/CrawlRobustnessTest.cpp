@@ -304,6 +304,39 @@ TEST_F(CrawlRobustnessTest, SlowDownloadDoesNotHoldBackTheRest)
     EXPECT_EQ(pagesRead, 4);
 }
 
+// A page reached first by a long path and then, once a slow page is read, by a shorter one is not
+// asked for again: it is read again at its smaller depth, which brings the pages it links to
+// within the job's distance.
+TEST_F(CrawlRobustnessTest, PageFoundAgainCloserIsReadAgainWithoutARequest)
+{
+    std::mutex lock;
+    std::condition_variable asked;
+    bool farAsked = false;
+    Page("/", "<html><body><a href=\"slow.htm\">slow</a><a href=\"b.htm\">b</a></body></html>");
+    Page("/b.htm", "<html><body><a href=\"c.htm\">c</a></body></html>");
+    Page("/c.htm", "<html><body><a href=\"d.htm\">d</a></body></html>");
+    server_.Get("/d.htm", [&](const httplib::Request&, httplib::Response& res) {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            farAsked = true;
+        }
+        asked.notify_all();
+        res.set_content("<html><body><a href=\"e.htm\">e</a></body></html>", "text/html");
+    });
+    Page("/e.htm", "<html></html>");
+    server_.Get("/slow.htm", [&](const httplib::Request&, httplib::Response& res) {
+        std::unique_lock<std::mutex> guard(lock);
+        asked.wait_for(guard, 30s, [&] { return farAsked; });
+        res.set_content("<html><body><a href=\"d.htm\">d</a></body></html>", "text/html");
+    });
+    job_.MaxDistance = 3;
+    job_.DownloadOptions.Timeout = 60000;
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    EXPECT_EQ(Requests("/d.htm"), 1);
+    EXPECT_EQ(Requests("/e.htm"), 1);
+    EXPECT_TRUE(Exists(Local("/e.htm")));
+}
+
 INSTANTIATE_TEST_SUITE_P(ErrorStatuses, StaleCopyTest, ::testing::Values(404, 410, 500, 503));
 
 TEST_F(CrawlRobustnessTest, CopyConfirmedUnchangedIsStillParsed)
