@@ -31,6 +31,31 @@ protected:
             n += r.path == path;
         return n;
     }
+    // Serves path with body once the page at awaited has been asked for (at most 30 s); held
+    // tells whether it came while the answer was held.
+    void ServeAfter(const std::string& path, const std::string& body, const std::string& awaited,
+                    const std::string& awaitedBody, std::atomic<bool>* held = nullptr)
+    {
+        server_.Get(awaited, [this, awaitedBody](const httplib::Request&, httplib::Response& res) {
+            {
+                std::lock_guard<std::mutex> guard(awaitLock_);
+                awaitedAsked_ = true;
+            }
+            awaitedChanged_.notify_all();
+            res.set_content(awaitedBody, "text/html");
+        });
+        server_.Get(path, [this, body, held](const httplib::Request&, httplib::Response& res) {
+            std::unique_lock<std::mutex> guard(awaitLock_);
+            const bool came = awaitedChanged_.wait_for(guard, 30s, [this] { return awaitedAsked_; });
+            if (held)
+                *held = came;
+            res.set_content(body, "text/html");
+        });
+    }
+
+    std::mutex awaitLock_;
+    std::condition_variable awaitedChanged_;
+    bool awaitedAsked_ = false;
 };
 
 TEST_F(CrawlRobustnessTest, DestinationWithDotSegmentsIsCopiedWholeAndRewritten)
@@ -257,27 +282,12 @@ TEST_F(CrawlRobustnessTest, PageOnDiskIsReadWithTheFilesDownloadedBeforeItsTurn)
 // download ended, in one piece.
 TEST_F(CrawlRobustnessTest, SlowDownloadDoesNotHoldBackTheRest)
 {
-    std::mutex lock;
-    std::condition_variable asked;
-    bool deepAsked = false;
-    bool askedWhileHeld = false;
-    Page("/", "<html><body><a href=\"slow.bin\">slow</a><a href=\"a.htm\">a</a></body></html>");
+    std::atomic<bool> askedWhileHeld{false};
+    Page("/", "<html><body><a href=\"slow.htm\">slow</a><a href=\"a.htm\">a</a></body></html>");
     Page("/a.htm", "<html><body><a href=\"b.htm\">b</a></body></html>");
     Page("/b.htm", "<html><body><a href=\"c.htm\">c</a></body></html>");
-    server_.Get("/c.htm", [&](const httplib::Request&, httplib::Response& res) {
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            deepAsked = true;
-        }
-        asked.notify_all();
-        res.set_content("<html></html>", "text/html");
-    });
-    server_.Get("/slow.bin", [&](const httplib::Request&, httplib::Response& res) {
-        // Held until the page two links further has been asked for (bounded, should that never come).
-        std::unique_lock<std::mutex> guard(lock);
-        askedWhileHeld = asked.wait_for(guard, 30s, [&] { return deepAsked; });
-        res.set_content("data", "application/octet-stream");
-    });
+    // Held until the page two links further has been asked for.
+    ServeAfter("/slow.htm", "<html></html>", "/c.htm", "<html></html>", &askedWhileHeld);
     job_.DownloadOptions.Timeout = 60000;  // the held download is not given up first
     ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
     EXPECT_TRUE(askedWhileHeld);
@@ -301,7 +311,7 @@ TEST_F(CrawlRobustnessTest, SlowDownloadDoesNotHoldBackTheRest)
             reading.clear();
         }
     }
-    EXPECT_EQ(pagesRead, 4);
+    EXPECT_EQ(pagesRead, 5);
 }
 
 // A page reached first by a long path and then, once a slow page is read, by a shorter one is not
@@ -309,26 +319,12 @@ TEST_F(CrawlRobustnessTest, SlowDownloadDoesNotHoldBackTheRest)
 // within the job's distance.
 TEST_F(CrawlRobustnessTest, PageFoundAgainCloserIsReadAgainWithoutARequest)
 {
-    std::mutex lock;
-    std::condition_variable asked;
-    bool farAsked = false;
     Page("/", "<html><body><a href=\"slow.htm\">slow</a><a href=\"b.htm\">b</a></body></html>");
     Page("/b.htm", "<html><body><a href=\"c.htm\">c</a></body></html>");
     Page("/c.htm", "<html><body><a href=\"d.htm\">d</a></body></html>");
-    server_.Get("/d.htm", [&](const httplib::Request&, httplib::Response& res) {
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            farAsked = true;
-        }
-        asked.notify_all();
-        res.set_content("<html><body><a href=\"e.htm\">e</a></body></html>", "text/html");
-    });
     Page("/e.htm", "<html></html>");
-    server_.Get("/slow.htm", [&](const httplib::Request&, httplib::Response& res) {
-        std::unique_lock<std::mutex> guard(lock);
-        asked.wait_for(guard, 30s, [&] { return farAsked; });
-        res.set_content("<html><body><a href=\"d.htm\">d</a></body></html>", "text/html");
-    });
+    ServeAfter("/slow.htm", "<html><body><a href=\"d.htm\">d</a></body></html>", "/d.htm",
+               "<html><body><a href=\"e.htm\">e</a></body></html>");
     job_.MaxDistance = 3;
     job_.DownloadOptions.Timeout = 60000;
     ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
