@@ -10,10 +10,21 @@
 # crawl.sh --site DIR [PORT] — the same for a real site: serves DIR with nginx, copies it with
 # gleanery-crawl and with wget2 (four threads, `-r -l inf -k -p`), both kept to that server, and
 # compares the best of GLEANERY_BENCH_ROUNDS alternating rounds (default 2) of each.
+#
+# crawl.sh --latency [SEED] [PORT] — the same against the kit's latency.py site (answers after
+# 80-300 ms, some after 3 s, like a far server), gleanery-crawl and wget2 with four connections
+# each, medians of GLEANERY_BENCH_ROUNDS alternating rounds (default 3).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 site=
-if [ "${1:-}" = "--site" ]; then
+latency=
+if [ "${1:-}" = "--latency" ]; then
+  latency=${2:-7}
+  shift $(( $# >= 2 ? 2 : 1 ))
+  pages=0
+  port=${1:-18082}
+  rounds=${GLEANERY_BENCH_ROUNDS:-3}
+elif [ "${1:-}" = "--site" ]; then
   site=$(realpath "${2:?crawl.sh --site DIR [PORT]}")
   shift 2
   pages=0
@@ -32,15 +43,23 @@ chmod a+rx "$work"  # nginx workers read the site as another user
 host=127.0.0.1:$port
 url=http://$host/
 
-if [ -z "$site" ]; then
-  python3 "$kit/gensite.py" "$work/site" "$pages" "$host" >/dev/null
-  site=$work/site
+if [ -n "$latency" ]; then
   real=0
+  python3 "$kit/latency.py" "$port" "$latency" &
+  server=$!
+  trap 'kill $server 2>/dev/null || true' EXIT
+  until curl -s -o /dev/null "$url"; do sleep 0.2; done
 else
-  real=1
+  if [ -z "$site" ]; then
+    python3 "$kit/gensite.py" "$work/site" "$pages" "$host" >/dev/null
+    site=$work/site
+    real=0
+  else
+    real=1
+  fi
+  pidfile=$(bash "$kit/serve.sh" "$site" "$port")
+  trap 'kill $(cat "$pidfile") 2>/dev/null || true' EXIT
 fi
-pidfile=$(bash "$kit/serve.sh" "$site" "$port")
-trap 'kill $(cat "$pidfile") 2>/dev/null || true' EXIT
 
 run_gleanery() {  # round
   local dest=$work/gleanery-$1
@@ -74,7 +93,7 @@ JOB
 
 run_peers() {  # round
   # wget (one connection) takes minutes on the generated site: only with GLEANERY_BENCH_WGET=1.
-  if [ "$real" = 1 ] || [ -z "${GLEANERY_BENCH_WGET:-}" ]; then run_wget2 "$1"; return; fi
+  if [ "$real" = 1 ] || [ -n "$latency" ] || [ -z "${GLEANERY_BENCH_WGET:-}" ]; then run_wget2 "$1"; return; fi
   bash "$kit/peers.sh" "$url" "$work/peers-$1" | tee -a "$work/results.txt"
 }
 

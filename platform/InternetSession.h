@@ -149,9 +149,12 @@ private:
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
     static int OnProgress(void* self, int64_t, int64_t, int64_t, int64_t);
+    void AcknowledgeAtOnce() const;
 
     CURL* easy_;
     CURLM* multi_;
+    // The session's open connections, so that the headers of a response are acknowledged at once.
+    std::vector<int> sockets_;
     std::string agentName_;
     TInternetProxy proxy_;
     int32_t timeoutMs_ = 0;

@@ -8,6 +8,7 @@
 #include "engine/job/SpiderObject.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 #include "engine/crawl/SpiderThread.h"
+#include "engine/services/ThreadSafeFileOps.h"
 #include "platform/IniFile.h"
 
 #include <algorithm>
@@ -202,20 +203,48 @@ bool TDownloadThreadDispacher::RefuseAtDispatch(const TSpiderObject& object)
     if (object.FURL.GetScheme() == usFile)
         return false;
     TDownloadFilter* filter = TDownloadFilter::Instance();
-    const uint8_t verdict = filter ? filter->CheckAddressRules(object.FURL, object.FDepth) : FILTER_ACCEPTED;
+    uint8_t verdict = filter ? filter->CheckAddressRules(object.FURL, object.FDepth) : FILTER_ACCEPTED;
+    // A page on another server that the location rule refuses is never asked for: only the
+    // starting server may redirect back inside the location.
+    if (verdict == FILTER_ACCEPTED && filter)
+        verdict = filter->CheckLocationBeforeRequest(object.FURL, object.FDepth,
+                                                     object.FMetAsPageLink && !object.FMetAsRequisite);
     if (verdict == FILTER_ACCEPTED)
         return false;
-    TSlot s;
-    NumberDownload(s, object);
-    LogMessage(StartDownloadLogText(object.FURL, IsSentReferrer(object.FReferrer) ? object.FReferrer : TURL()));
-    PostDownloadStartedMessage(s);
     TFileDownloadCompleteData outcome;
     outcome.FURL.Assign(object.FURL);
     outcome.FReferrer.Assign(object.FReferrer);
     outcome.FFilterCode = verdict;
+    ReportWithoutThread(object, outcome);
+    return true;
+}
+
+bool TDownloadThreadDispacher::TakeFromCopy(TSpiderObject& object, TSpiderObjectList& spiders,
+                                            TSpiderDestObjectList& dests, TSpiderThread& crawler)
+{
+    const TSpiderDestObject* dest = dests.Get(dests.IndexOfID(object.FDestID));
+    if (!object.FFetched || !dest || object.FURL.GetScheme() == usFile || !SafeFileExists(dest->FFileName))
+        return false;
+    TFileDownloadCompleteData outcome;
+    outcome.FURL.Assign(object.FURL);
+    outcome.FReferrer.Assign(object.FReferrer);
+    outcome.FLocalFileName = dest->FFileName;
+    outcome.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
+    // Mapped again to its own file, the page is read again.
+    crawler.MapSpiderObjectToDest(object, dests, spiders);
+    ReportWithoutThread(object, outcome);
+    return true;
+}
+
+void TDownloadThreadDispacher::ReportWithoutThread(const TSpiderObject& object,
+                                                   const TFileDownloadCompleteData& outcome)
+{
+    TSlot s;
+    NumberDownload(s, object);
+    LogMessage(StartDownloadLogText(object.FURL, IsSentReferrer(object.FReferrer) ? object.FReferrer : TURL()));
+    PostDownloadStartedMessage(s);
     LogMessage(StopDownloadLogText(object.FURL, outcome.FStatusCode));
     PostDownloadStoppedMsg(s, outcome, TFileDownloadProgress{}, false, false);
-    return true;
 }
 
 void TDownloadThreadDispacher::FillDownloadReport(uint8_t type, const TSlot& s)
@@ -350,6 +379,10 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
             crawler.MapSpiderObjectToDest(*object, dests, spiders);
         const int32_t destIndex = dests.IndexOfID(object->FDestID);
         if (TSpiderDestObject* dest = dests.Get(destIndex)) {
+            object->FFetched = outcome.LocalFileIsCurrent();
+            // Met again at a smaller depth while it was fetched: the reading to come takes that depth.
+            if (object->FFetched && object->FURL.GetScheme() != usFile)
+                object->FDispatched = true;
             if (outcome.FFileWritten)
                 dest->FLocalSource = false;
             // Only a file the filter accepted (fetched now or already on disk) is parsed.
@@ -374,6 +407,8 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
             const int32_t targetID =
                 crawler.AddSpiderObjectToList(spiders, outcome.FRedirectURL, added, &object->FReferrer, s.depth);
             object->FRedirectedToID = targetID;
+            // The target is linked to as the address that redirected to it was.
+            spiders.NoteLinkRoles(targetID, *object);
             if (targetID > 0 && added)
                 redirectChain_[targetID] = length;
             if (s.depth == -1) {
@@ -536,7 +571,7 @@ std::chrono::milliseconds TDownloadThreadDispacher::WaitBound(int64_t now, int64
 }
 
 void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
-                                           int32_t jobID, TSpiderThread& crawler)
+                                           int32_t jobID, TSpiderThread& crawler, bool forPages)
 {
     if (std::none_of(workers_.begin(), workers_.end(), [](const auto& worker) { return worker != nullptr; }))
         throw std::runtime_error("No download threads");
@@ -564,7 +599,8 @@ void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderD
                 if (!stopping_ && !crawler.Paused() && next != -1) {
                     now = Now();
                     TSpiderObject* object = spiders.Get(next);
-                    const bool refused = now >= nextStart_ && RefuseAtDispatch(*object);
+                    const bool refused = now >= nextStart_ && (RefuseAtDispatch(*object) ||
+                                                               TakeFromCopy(*object, spiders, dests, crawler));
                     const int32_t slot =
                         refused ? -1 : FindIdleThread(job.DownloadOptions.MaxSimultaneousDownloads);
                     if (refused || (slot != -1 && now >= nextStart_)) {
@@ -583,8 +619,11 @@ void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderD
             progressed = ResetCompletedDownloadThreads(spiders, dests, job, crawler, added) || progressed;
             if (added && !stopping_)
                 next = FindFirstUndispatched(spiders);
-            if (!progressed)
-                signal_->WaitForChange(seen, WaitBound(Now(), nextStart_, next != -1 && !stopping_));
+            if (progressed)
+                continue;
+            if (forPages && !stopping_ && !crawler.Paused() && crawler.HasPagesToReadNow())
+                return;
+            signal_->WaitForChange(seen, WaitBound(Now(), nextStart_, next != -1 && !stopping_));
         }
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "RunDownloads", kUnit);

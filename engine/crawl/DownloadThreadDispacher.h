@@ -46,9 +46,13 @@ public:
     void ApplyDownloadOptions(const TDownloadOptions& options);
     // Runs downloads until no address waits and no thread is busy (or, after a stop or cancel,
     // until every thread is idle or given up). job is the crawl thread's copy; cancel requests
-    // for a host, extension or MIME type change its lists.
+    // for a host, extension or MIME type change its lists. With forPages, also returns as soon as
+    // the crawler has pages to read and no download can start or needs an answer (not while
+    // stopping or paused), so that pages are read while downloads run.
     void RunDownloads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job, int32_t jobID,
-                      TSpiderThread& crawler);
+                      TSpiderThread& crawler, bool forPages = false);
+    // No thread is busy with a download (one given up after a cancellation counts as idle).
+    bool AllThreadsIdle() const;
     bool HasUndispatchedObjects(TSpiderObjectList& spiders);
     static int32_t FindFirstUndispatched(TSpiderObjectList& spiders);
 
@@ -85,7 +89,6 @@ private:
 
     static int64_t Now();
     bool IsBusy(int32_t slot) const;
-    bool AllThreadsIdle() const;
     int32_t FindIdleThread(int32_t maxSimultaneousDownloads) const;
     bool IsFileBeingWritten(const std::string& name) const;
     void ApplyOptionsToIdleThreads();
@@ -97,9 +100,16 @@ private:
     // Type, job, download number and addresses of a report about the slot's download.
     void FillDownloadReport(uint8_t type, const TSlot& s);
     void PostDownloadStartedMessage(const TSlot& s);
-    // An address the job's address rules refuse needs no download thread: it gets its number
-    // and its started and ended reports here, as a thread would have given them.
+    // An address the job's address rules refuse, or a page on another server that the location
+    // rule refuses, needs no download thread: it gets its number and its started and ended
+    // reports here, as a thread would have given them.
     bool RefuseAtDispatch(const TSpiderObject& object);
+    // An address met again at a smaller depth whose file this job already has is not asked for
+    // again: it is reported as previously downloaded and its page read again, at its new depth.
+    bool TakeFromCopy(TSpiderObject& object, TSpiderObjectList& spiders, TSpiderDestObjectList& dests,
+                      TSpiderThread& crawler);
+    // Started and ended reports of a download that needs no thread.
+    void ReportWithoutThread(const TSpiderObject& object, const TFileDownloadCompleteData& outcome);
     bool AssignWaitingFilenames(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TSpiderThread& crawler);
     void PostDownloadInProgressMsgs();
     bool ResetCompletedDownloadThreads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,

@@ -270,6 +270,23 @@ bool TDownloadFilter::IsOutsideLocation(const TURL& address, const std::string& 
     }
 }
 
+bool TDownloadFilter::IsOnStartServer(const TURL& address) const
+{
+    const TURL& start = job_.StartingWebAddress;
+    return address.GetScheme() == start.GetScheme() && address.GetPort() == start.GetPort() &&
+           SameTextIgnoringCase(address.GetHostName(), start.GetHostName());
+}
+
+uint8_t TDownloadFilter::CheckLocationBeforeRequest(const TURL& address, int32_t depth, bool pageLink)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (depth < 0 || (job_.RestrictLocation != 1 && job_.RestrictLocation != 2) || IsOnStartServer(address))
+        return FILTER_ACCEPTED;
+    if (job_.RestrictLocationOfWebPagesOnly && (!pageLink || IsNonPageEnding(address.GetPathExtension())))
+        return FILTER_ACCEPTED;
+    return IsOutsideLocation(address, "text/html") ? FILTER_LOCATION : FILTER_ACCEPTED;
+}
+
 uint8_t TDownloadFilter::CheckDownloadAfterResponse(const TURL& address, const std::string& mimeType, int32_t depth,
                                                      int64_t size)
 {

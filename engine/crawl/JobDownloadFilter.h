@@ -60,6 +60,13 @@ public:
     // address and the job's lists alone (address strings, hosts, extensions, queries): the code
     // of the first that refuses, else FILTER_ACCEPTED.
     uint8_t CheckAddressRules(const TURL& address, int32_t depth);
+    // The location before a request, for an address on another server than the starting one
+    // (scheme, host or port): with the location rule for web pages only, a page link (pageLink)
+    // whose path does not end in a type that is not a page is judged as a page; with the rule for
+    // every file, every address is judged. FILTER_LOCATION when the rule refuses it, else
+    // FILTER_ACCEPTED. An address on the starting server is judged on its answer (it may redirect
+    // inside), and so is the starting address (depth -1).
+    uint8_t CheckLocationBeforeRequest(const TURL& address, int32_t depth, bool pageLink);
     // size: bytes the server announced, 0 when it gave none.
     uint8_t CheckDownloadAfterResponse(const TURL& address, const std::string& mimeType, int32_t depth, int64_t size);
     uint8_t CheckLocalFileForParsing(const std::string& localFile, int32_t depth, bool isWebPage);
@@ -134,6 +141,7 @@ private:
     uint8_t CheckAddressRulesLocked(const TURL& address, int32_t depth) const;
     uint8_t CheckAfterLocked(const TURL& address, const std::string& mimeType, int32_t depth, int64_t size) const;
     bool IsOutsideLocation(const TURL& address, const std::string& mimeType) const;
+    bool IsOnStartServer(const TURL& address) const;
     std::string LocalFolderOf(const TURL& address) const;
     static bool RefusedByEquals(const TPreparedList& list, const std::string& value);
     static bool RefusedByFoundIn(const TPreparedList& list, const std::string& value);

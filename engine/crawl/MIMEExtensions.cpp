@@ -43,6 +43,14 @@ constexpr TTypeEnding kEndings[] = {
     {"image/vnd.microsoft.icon", ".ico"},
 };
 
+// The endings of the file-type groups a job's extension list is built from, pages left out, and
+// the compressed archives.
+constexpr std::string_view kNonPageEndings[] = {
+    ".jpg", ".jpeg", ".gif", ".png",  ".bmp", ".wav", ".mp3", ".au",  ".aiff", ".midi", ".ra",  ".wma",
+    ".avi", ".mpg",  ".mpeg", ".mov", ".qt",  ".rm",  ".ram", ".wmv", ".exe",  ".bat",  ".scr", ".vbs",
+    ".pif", ".zip",  ".rar", ".iso",  ".txt", ".rtf", ".doc", ".pdf", ".gz",   ".tgz",  ".bz2", ".xz",
+};
+
 }  // namespace
 
 std::string AddExtensionForMIMEType(const std::string& fileName, const std::string& mimeType)
@@ -62,4 +70,16 @@ std::string AddExtensionForMIMEType(const std::string& fileName, const std::stri
         if (media == entry.Type)
             return ext == entry.Ending ? fileName : fileName + std::string(entry.Ending);
     return fileName;
+}
+
+bool IsNonPageEnding(std::string_view ending)
+{
+    const std::string lower = AsciiLowerCase(std::string(ending));
+    for (const TTypeEnding& entry : kEndings)
+        if (lower == entry.Ending)
+            return true;
+    for (std::string_view known : kNonPageEndings)
+        if (lower == known)
+            return true;
+    return false;
 }

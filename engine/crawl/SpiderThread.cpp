@@ -153,6 +153,7 @@ int32_t TSpiderThread::AddSpiderObjectToList(TSpiderObjectList& spiders, const T
 
 void TSpiderThread::NoteParseCandidate(int32_t destIndex)
 {
+    localParseCandidates_.erase(destIndex);
     parseCandidates_.insert(destIndex);
     OfferParse(destIndex);
 }
@@ -232,19 +233,55 @@ void TSpiderThread::MapAllSpiderObjectsToDest(TSpiderObjectList& spiders, TSpide
     }
 }
 
-void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job)
+void TSpiderThread::ClearParseCandidates()
+{
+    parseCandidates_.clear();
+    localParseCandidates_.clear();
+}
+
+int32_t TSpiderThread::TakeParseCandidate(const TSpiderDestObjectList& dests, bool withLocal)
+{
+    while (!parseCandidates_.empty()) {
+        const int32_t index = *parseCandidates_.begin();
+        if (withLocal && !localParseCandidates_.empty() && *localParseCandidates_.begin() < index)
+            break;
+        parseCandidates_.erase(parseCandidates_.begin());
+        const TSpiderDestObject* dest = dests.Get(index);
+        if (withLocal || !dest || !dest->FLocalSource)
+            return index;
+        localParseCandidates_.insert(index);
+    }
+    if (!withLocal || localParseCandidates_.empty())
+        return -1;
+    const int32_t index = *localParseCandidates_.begin();
+    localParseCandidates_.erase(localParseCandidates_.begin());
+    return index;
+}
+
+void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job,
+                                       const TDownloadThreadDispacher* downloads)
 {
     // The pages are taken lowest index first, as repeated passes from index 0 would take them.
-    while (!parseCandidates_.empty()) {
+    while (HasPagesToRead()) {
+        const bool running = downloads && !downloads->AllThreadsIdle();
+        if (running) {
+            // A pause is waited out where the running downloads are still looked after.
+            CheckPauseRequests();
+            CheckStopRequests();
+            if (Paused() && !CancelRequested())
+                return;
+        }
         ::WaitWhilePaused(*this);
         if (CancelRequested()) {
             LogMessage("Cancelled parsing");
+            ClearParseCandidates();
             return;
         }
         if (StopRequested())
             return;  // the page being parsed when the stop came has been finished
-        const int32_t index = *parseCandidates_.begin();
-        parseCandidates_.erase(parseCandidates_.begin());
+        const int32_t index = TakeParseCandidate(dests, !running);
+        if (index < 0)
+            return;  // only pages on disk wait, for the downloads to end
         TSpiderDestObject* dest = dests.Get(index);
         if (!dest || !dest->FParseNeeded || dest->FParsed) {
             if (parseAhead_)
@@ -273,6 +310,8 @@ void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestOb
             parser->ParseLinksIntoList(*this, dest->FFileName, dest->FLocalSource, job.HonorRobotNoIndexTags,
                                        job.HonorRobotNoFollowTags, owner->FDepth, dests, spiders, dest->FParseKind,
                                        owner->FURL, owner->FMimeType);
+        if (downloads && (!downloads->AllThreadsIdle() || spiders.HasUndispatchedObjects()))
+            return;
     }
 }
 
@@ -358,7 +397,7 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         ~TIdleAtEnd()
         {
             thread.FJobID = 0;
-            thread.parseCandidates_.clear();
+            thread.ClearParseCandidates();
             thread.EndParsingAhead();
         }
     } idleAtEnd{*this};
@@ -370,7 +409,7 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         FStopRequested = false;
         FCancelRequested = false;
         FPaused = false;
-        parseCandidates_.clear();
+        ClearParseCandidates();
         destinationFoldsCase_ = 0;
         if (FJob.DownloadOptions.AllowCookies)
             SetJobCookies(FJob.DownloadOptions.Cookies);
@@ -389,13 +428,18 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         options.FTPProxy = ftpProxy;
         options.JobOptions.Assign(FJob.DownloadOptions);
 
+        // Pages are read while other downloads run: the dispatcher hands back the thread whenever
+        // a page waits and no download needs it, and the reading hands it back after each page
+        // while a download runs or an address waits.
         for (;;) {
             dispatcher.ApplyDownloadOptions(options);
-            dispatcher.RunDownloads(spiders, dests, FJob, jobID, *this);
-            ParseFileListItems(spiders, dests, FJob);
+            dispatcher.RunDownloads(spiders, dests, FJob, jobID, *this, true);
+            ParseFileListItems(spiders, dests, FJob, &dispatcher);
+            if (!dispatcher.AllThreadsIdle())
+                continue;
             if (StopRequested() || CancelRequested())
                 break;
-            if (!dispatcher.HasUndispatchedObjects(spiders))
+            if (!HasPagesToRead() && !dispatcher.HasUndispatchedObjects(spiders))
                 break;
         }
         // Every page has been read: the rewrite's helpers take the cores.

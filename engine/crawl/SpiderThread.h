@@ -15,6 +15,7 @@
 #include <memory>
 #include <set>
 
+class TDownloadThreadDispacher;
 class TSpiderDestObject;
 class TSpiderDestObjectList;
 class TSpiderObject;
@@ -64,7 +65,16 @@ public:
     // reading it.
     void NoteParseCandidate(int32_t destIndex);
 
-    void ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job);
+    // Reads the downloaded pages for links, lowest destination index first. With downloads (the
+    // dispatcher of the running job), pages are read while downloads run: it returns after a page
+    // when a download runs or an address waits, does not wait out a pause while a download runs,
+    // and leaves a page read from the copy on disk until no download runs (its values are resolved
+    // against the files there).
+    void ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job,
+                            const TDownloadThreadDispacher* downloads = nullptr);
+    // Downloaded pages wait to be read; "now": pages that may be read while downloads run.
+    bool HasPagesToRead() const { return !parseCandidates_.empty() || !localParseCandidates_.empty(); }
+    bool HasPagesToReadNow() const { return !parseCandidates_.empty(); }
     void RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job);
 
 protected:
@@ -83,8 +93,14 @@ private:
     bool DestinationFoldsCase();
     uint8_t destinationFoldsCase_ = 0;  // 0 not yet probed, 1 folds, 2 keeps apart
 
+    // The candidate to read next, -1 when none may be read now; withLocal: pages on disk too.
+    int32_t TakeParseCandidate(const TSpiderDestObjectList& dests, bool withLocal);
+    void ClearParseCandidates();
+
     // Destinations that may need parsing, by index: the parse driver always takes the lowest.
     std::set<int32_t> parseCandidates_;
+    // Those met while downloads ran whose page is read from the copy on disk: read when none runs.
+    std::set<int32_t> localParseCandidates_;
     // The running job's lists and the helpers reading its pages ahead (none between jobs).
     TSpiderObjectList* jobSpiders_ = nullptr;
     TSpiderDestObjectList* jobDests_ = nullptr;

@@ -19,6 +19,9 @@ void TSpiderObject::Assign(const TSpiderObject& source)
     FURL.Assign(source.FURL);
     FMimeType = source.FMimeType;
     FDispatched = source.FDispatched;
+    FMetAsPageLink = source.FMetAsPageLink;
+    FMetAsRequisite = source.FMetAsRequisite;
+    FFetched = source.FFetched;
 }
 
 TSpiderObjectList::TSpiderObjectList() : undispatched_(TKeyOrder{&keys_}) {}
@@ -204,6 +207,20 @@ bool TSpiderObjectList::SetDestination(TSpiderObject& object, TSpiderDestObject&
     if (added && index >= 0 && destination.FID > 0)
         RecordOwner(destination.FID, index);
     return added;
+}
+
+void TSpiderObjectList::NoteLinkRole(int32_t id, bool pageLink)
+{
+    if (TSpiderObject* object = Get(IndexOfID(id)))
+        (pageLink ? object->FMetAsPageLink : object->FMetAsRequisite) = true;
+}
+
+void TSpiderObjectList::NoteLinkRoles(int32_t id, const TSpiderObject& source)
+{
+    if (TSpiderObject* object = Get(IndexOfID(id))) {
+        object->FMetAsPageLink = object->FMetAsPageLink || source.FMetAsPageLink;
+        object->FMetAsRequisite = object->FMetAsRequisite || source.FMetAsRequisite;
+    }
 }
 
 void TSpiderObjectList::Clear()

@@ -25,6 +25,12 @@ public:
     TURL FURL;
     std::string FMimeType;
     bool FDispatched = false;
+    // How pages have linked to the address: as a page to go to (a link, frame or refresh), in
+    // any other way (image, style sheet, script, object, ...), or both. Neither: not met in a page.
+    bool FMetAsPageLink = false;
+    bool FMetAsRequisite = false;
+    // A download of this job left the address's file current (written, found on disk or confirmed).
+    bool FFetched = false;
 
     TSpiderObject() = default;
     TSpiderObject(const TSpiderObject&) = delete;
@@ -73,6 +79,10 @@ public:
     // destination (an address fetched again at a smaller depth) keeps it, and the destination
     // is parsed again. Returns the object's FOwnsDest.
     bool SetDestination(TSpiderObject& object, TSpiderDestObject& destination, bool added);
+    // The object of this id has been met as a page link (or as a requisite); unknown ids are passed over.
+    void NoteLinkRole(int32_t id, bool pageLink);
+    // The object of this id takes on how the source was met (a redirect's target, for instance).
+    void NoteLinkRoles(int32_t id, const TSpiderObject& source);
     void Clear();
 
     // The list key of an address: scheme and host in lower case, user information and fragment

@@ -48,6 +48,7 @@ const TLinkTag kLinkTags[] = {
 
 constexpr std::string_view kRequisiteTags[] = {"APPLET", "BGSOUND", "BODY",   "EMBED", "FRAME", "IFRAME", "IMAGE",
                                                "IMG",    "INPUT",   "OBJECT", "TABLE", "TD",    "TH"};
+constexpr std::string_view kNavigationTags[] = {"A", "AREA", "FRAME", "IFRAME"};
 
 bool MatchesAt(std::string_view text, size_t pos, std::string_view upperName)
 {
@@ -210,6 +211,18 @@ bool THTMLParser::IsPageRequisite(const TWebLinkInfo& link)
         if (link.FTagName == tag)
             return true;
     return link.FTagName == "LINK" && link.FAttribName == "HREF" && EndsWithText(link.FValue, ".css");
+}
+
+bool THTMLParser::IsNavigationLink(const TWebLinkInfo& link)
+{
+    if (link.FKind != lkHTMLAttribute)
+        return false;
+    if (link.FTagName == "META")
+        return link.FAttribName == "CONTENT" && link.FURLPartLength > 0;
+    for (std::string_view tag : kNavigationTags)
+        if (link.FTagName == tag)
+            return true;
+    return false;
 }
 
 bool THTMLParser::ForceAbsoluteLink(const TWebLinkInfo& link) const

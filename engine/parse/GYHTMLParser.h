@@ -50,6 +50,8 @@ public:
 
     // Links whose target is part of the page (not a step of depth).
     static bool IsPageRequisite(const TWebLinkInfo& link);
+    // Links that lead to another page: A and AREA links, frames and the address of a refresh.
+    static bool IsNavigationLink(const TWebLinkInfo& link);
     // The link attributes of an upper-case tag name, in lookup order; empty for other tags.
     static std::span<const char* const> GetLinkAttribNames(std::string_view tagName);
     // Looks up an attribute in a tag's text without its "<" and ">". ValueOffset is returned

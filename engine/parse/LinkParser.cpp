@@ -342,7 +342,9 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
             }
             const bool requisite = kind == 2 || THTMLParser::IsPageRequisite(link);
             bool isNew = false;
-            control.AddSpiderObjectToList(spiderList, link.FURL, isNew, &pageURL, requisite ? depth : depth + 1);
+            const int32_t id =
+                control.AddSpiderObjectToList(spiderList, link.FURL, isNew, &pageURL, requisite ? depth : depth + 1);
+            spiderList.NoteLinkRole(id, kind != 2 && THTMLParser::IsNavigationLink(link));
             link.FNewAddress = isNew;
             // The link goes into the queue as it is, without a copy: the list is not used again.
             TSpiderOutputMsg& report = linkReports_[batchedLinks_++];

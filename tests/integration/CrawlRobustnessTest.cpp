@@ -2,7 +2,9 @@
 #include "integration/CrawlTestSupport.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 
 namespace {
 
@@ -29,6 +31,31 @@ protected:
             n += r.path == path;
         return n;
     }
+    // Serves path with body once the page at awaited has been asked for (at most 30 s); held
+    // tells whether it came while the answer was held.
+    void ServeAfter(const std::string& path, const std::string& body, const std::string& awaited,
+                    const std::string& awaitedBody, std::atomic<bool>* held = nullptr)
+    {
+        server_.Get(awaited, [this, awaitedBody](const httplib::Request&, httplib::Response& res) {
+            {
+                std::lock_guard<std::mutex> guard(awaitLock_);
+                awaitedAsked_ = true;
+            }
+            awaitedChanged_.notify_all();
+            res.set_content(awaitedBody, "text/html");
+        });
+        server_.Get(path, [this, body, held](const httplib::Request&, httplib::Response& res) {
+            std::unique_lock<std::mutex> guard(awaitLock_);
+            const bool came = awaitedChanged_.wait_for(guard, 30s, [this] { return awaitedAsked_; });
+            if (held)
+                *held = came;
+            res.set_content(body, "text/html");
+        });
+    }
+
+    std::mutex awaitLock_;
+    std::condition_variable awaitedChanged_;
+    bool awaitedAsked_ = false;
 };
 
 TEST_F(CrawlRobustnessTest, DestinationWithDotSegmentsIsCopiedWholeAndRewritten)
@@ -248,6 +275,62 @@ TEST_F(CrawlRobustnessTest, PageOnDiskIsReadWithTheFilesDownloadedBeforeItsTurn)
             linksOfP.push_back(r.url);
     }
     EXPECT_EQ(linksOfP, std::vector<std::string>{Url("/q.htm")});
+}
+
+// A download its server holds back does not hold back the rest: the pages fetched meanwhile are
+// read and the pages they link to asked for while it is still held. Each page is read after its
+// download ended, in one piece.
+TEST_F(CrawlRobustnessTest, SlowDownloadDoesNotHoldBackTheRest)
+{
+    std::atomic<bool> askedWhileHeld{false};
+    Page("/", "<html><body><a href=\"slow.htm\">slow</a><a href=\"a.htm\">a</a></body></html>");
+    Page("/a.htm", "<html><body><a href=\"b.htm\">b</a></body></html>");
+    Page("/b.htm", "<html><body><a href=\"c.htm\">c</a></body></html>");
+    // Held until the page two links further has been asked for.
+    ServeAfter("/slow.htm", "<html></html>", "/c.htm", "<html></html>", &askedWhileHeld);
+    job_.DownloadOptions.Timeout = 60000;  // the held download is not given up first
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    EXPECT_TRUE(askedWhileHeld);
+    EXPECT_EQ(Requests("/c.htm"), 1);
+
+    std::map<std::string, size_t> downloaded;  // local file -> index of its download-ended report
+    std::string reading;
+    const std::vector<TReportRecord> reports = engine_.Reports();
+    int pagesRead = 0;
+    for (size_t i = 0; i < reports.size(); ++i) {
+        const TReportRecord& r = reports[i];
+        if (r.type == OUTMSG_DOWNLOAD_ENDED) {
+            downloaded.emplace(r.localFile, i);
+        } else if (r.type == OUTMSG_READ_STARTED && r.kind == RW_KIND_PARSE) {
+            EXPECT_TRUE(reading.empty()) << r.localFile << " read inside " << reading;
+            EXPECT_EQ(downloaded.count(r.localFile), 1u) << r.localFile << " read before its download ended";
+            reading = r.localFile;
+            ++pagesRead;
+        } else if (r.type == OUTMSG_READ_ENDED && r.kind == RW_KIND_PARSE) {
+            EXPECT_EQ(r.localFile, reading);
+            reading.clear();
+        }
+    }
+    EXPECT_EQ(pagesRead, 5);
+}
+
+// A page reached first by a long path and then, once a slow page is read, by a shorter one is not
+// asked for again: it is read again at its smaller depth, which brings the pages it links to
+// within the job's distance.
+TEST_F(CrawlRobustnessTest, PageFoundAgainCloserIsReadAgainWithoutARequest)
+{
+    Page("/", "<html><body><a href=\"slow.htm\">slow</a><a href=\"b.htm\">b</a></body></html>");
+    Page("/b.htm", "<html><body><a href=\"c.htm\">c</a></body></html>");
+    Page("/c.htm", "<html><body><a href=\"d.htm\">d</a></body></html>");
+    Page("/e.htm", "<html></html>");
+    ServeAfter("/slow.htm", "<html><body><a href=\"d.htm\">d</a></body></html>", "/d.htm",
+               "<html><body><a href=\"e.htm\">e</a></body></html>");
+    job_.MaxDistance = 3;
+    job_.DownloadOptions.Timeout = 60000;
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    EXPECT_EQ(Requests("/d.htm"), 1);
+    EXPECT_EQ(Requests("/e.htm"), 1);
+    EXPECT_TRUE(Exists(Local("/e.htm")));
 }
 
 INSTANTIATE_TEST_SUITE_P(ErrorStatuses, StaleCopyTest, ::testing::Values(404, 410, 500, 503));

@@ -327,3 +327,42 @@ TEST_F(DownloadFilter, LocationIsJudgedOnTheAnswerNeverBeforeTheRequest)
     Load();
     EXPECT_EQ(Before("http://s.com/docsx/b.html"), FILTER_DEPTH);
 }
+
+TEST_F(DownloadFilter, PagesOfAnotherServerAreRefusedBeforeTheRequest)
+{
+    const auto check = [&](const std::string& address, bool pageLink, int32_t depth = 1) {
+        return filter.CheckLocationBeforeRequest(Url(address), depth, pageLink);
+    };
+    job.RestrictLocation = 2;
+    job.RestrictLocationOfWebPagesOnly = true;
+    Load();
+    // Page links elsewhere, whatever their ending says of a page, unless it names another type.
+    for (const char* page : {"http://cdn.s.com/x.htm", "http://cdn.s.com/page", "http://cdn.s.com/", "http://cdn.s.com/a.php?x=1",
+                             "http://cdn.s.com/dir.zip/page"})
+        EXPECT_EQ(check(page, true), FILTER_LOCATION) << page;
+    for (const char* file : {"http://cdn.s.com/x.PDF", "http://cdn.s.com/x.zip", "http://cdn.s.com/x.png", "http://cdn.s.com/x.css"})
+        EXPECT_EQ(check(file, true), FILTER_ACCEPTED) << file;
+    // Anything else elsewhere, the starting address, and the starting server (judged on the answer).
+    EXPECT_EQ(check("http://cdn.s.com/x.htm", false), FILTER_ACCEPTED);
+    EXPECT_EQ(check("http://cdn.s.com/x.htm", true, -1), FILTER_ACCEPTED);
+    EXPECT_EQ(check("http://S.com/other/x.htm", true), FILTER_ACCEPTED);
+    // Another port or scheme of the starting host: another server, but the host rule takes it.
+    EXPECT_EQ(check("http://s.com:8080/x.htm", true), FILTER_ACCEPTED);
+    EXPECT_EQ(check("https://s.com/x.htm", true), FILTER_ACCEPTED);
+
+    // The folder rule: another port is another folder; another scheme may map inside.
+    job.RestrictLocation = 1;
+    Load();
+    EXPECT_EQ(check("http://s.com:8080/docs/x.htm", true), FILTER_LOCATION);
+    EXPECT_EQ(check("https://s.com/docs/x.htm", true), FILTER_ACCEPTED);
+    EXPECT_EQ(check("http://s.com/elsewhere/x.htm", true), FILTER_ACCEPTED);
+
+    // The rule for every file: every address elsewhere is judged; no rule, nothing is refused.
+    job.RestrictLocationOfWebPagesOnly = false;
+    Load();
+    EXPECT_EQ(check("http://cdn.s.com/x.png", false), FILTER_LOCATION);
+    EXPECT_EQ(check("http://cdn.s.com/x.zip", true), FILTER_LOCATION);
+    job.RestrictLocation = 3;
+    Load();
+    EXPECT_EQ(check("http://cdn.s.com/x.htm", true), FILTER_ACCEPTED);
+}

@@ -34,3 +34,11 @@ TEST(MIMEExtensions, StyleSheetsScriptsAndImageTypesGetTheirEnding)
     EXPECT_EQ(AddExtensionForMIMEType("/d/f", "image/vnd.microsoft.icon"), "/d/f.ico");
     EXPECT_EQ(AddExtensionForMIMEType("/d/a.cssx", "text/cssx"), "/d/a.cssx");
 }
+
+TEST(MIMEExtensions, EndingsOfTypesThatAreNoPages)
+{
+    for (const char* ending : {".pdf", ".ZIP", ".png", ".jpeg", ".css", ".js", ".svg", ".mp3", ".tgz"})
+        EXPECT_TRUE(IsNonPageEnding(ending)) << ending;
+    for (const char* ending : {"", ".", ".html", ".htm", ".php", ".asp", ".pdfx", "pdf"})
+        EXPECT_FALSE(IsNonPageEnding(ending)) << ending;
+}
