@@ -7,7 +7,7 @@
 #include "engine/job/SpiderDestObject.h"
 #include "engine/job/SpiderObject.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
-#include "engine/crawl/SpiderThread.h"
+#include "engine/crawl/CrawlControl.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/IniFile.h"
 
@@ -220,7 +220,7 @@ bool TDownloadThreadDispacher::RefuseAtDispatch(const TSpiderObject& object)
 }
 
 bool TDownloadThreadDispacher::TakeFromCopy(TSpiderObject& object, TSpiderObjectList& spiders,
-                                            TSpiderDestObjectList& dests, TSpiderThread& crawler)
+                                            TSpiderDestObjectList& dests, TCrawlControl& crawler)
 {
     const TSpiderDestObject* dest = dests.Get(dests.IndexOfID(object.FDestID));
     if (!object.FFetched || !dest || object.FURL.GetScheme() == usFile || !SafeFileExists(dest->FFileName))
@@ -270,7 +270,7 @@ void TDownloadThreadDispacher::PostDownloadStartedMessage(const TSlot& s)
 }
 
 bool TDownloadThreadDispacher::AssignWaitingFilenames(TSpiderObjectList& spiders, TSpiderDestObjectList& dests,
-                                                      TSpiderThread& crawler)
+                                                      TCrawlControl& crawler)
 {
     bool answered = false;
     for (int32_t i = 0; i < ThreadCount; ++i) {
@@ -324,7 +324,7 @@ void TDownloadThreadDispacher::PostDownloadInProgressMsgs()
 }
 
 bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests,
-                                                             TCopyJob& job, TSpiderThread& crawler,
+                                                             TCopyJob& job, TCrawlControl& crawler,
                                                              bool& newObjectAdded)
 {
     bool collected = false;
@@ -360,7 +360,7 @@ bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderObjectList& 
 
 bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectList& spiders,
                                                     TSpiderDestObjectList& dests, TCopyJob& job,
-                                                    TSpiderThread& crawler, const TFileDownloadCompleteData& outcome)
+                                                    TCrawlControl& crawler, const TFileDownloadCompleteData& outcome)
 {
     const TSlot& s = slots_[slot];
     TSpiderObject* object = spiders.Get(spiders.IndexOfID(s.objectID));
@@ -571,7 +571,7 @@ std::chrono::milliseconds TDownloadThreadDispacher::WaitBound(int64_t now, int64
 }
 
 void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
-                                           int32_t jobID, TSpiderThread& crawler, bool forPages)
+                                           int32_t jobID, TCrawlControl& crawler, bool forPages)
 {
     if (std::none_of(workers_.begin(), workers_.end(), [](const auto& worker) { return worker != nullptr; }))
         throw std::runtime_error("No download threads");
@@ -634,7 +634,7 @@ void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderD
 }
 
 void TDownloadThreadDispacher::WaitUntilThreadsRest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests,
-                                                    TCopyJob& job, TSpiderThread& crawler)
+                                                    TCopyJob& job, TCrawlControl& crawler)
 {
     stopping_ = true;
     while (!AllThreadsIdle()) {

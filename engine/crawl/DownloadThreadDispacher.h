@@ -21,7 +21,7 @@ class TCopyJob;
 class TSpiderDestObjectList;
 class TSpiderObject;
 class TSpiderObjectList;
-class TSpiderThread;
+class TCrawlControl;
 
 class TDownloadThreadDispacher : public TSingleton<TDownloadThreadDispacher> {
 public:
@@ -50,7 +50,7 @@ public:
     // the crawler has pages to read and no download can start or needs an answer (not while
     // stopping or paused), so that pages are read while downloads run.
     void RunDownloads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job, int32_t jobID,
-                      TSpiderThread& crawler, bool forPages = false);
+                      TCrawlControl& crawler, bool forPages = false);
     // No thread is busy with a download (one given up after a cancellation counts as idle).
     bool AllThreadsIdle() const;
     bool HasUndispatchedObjects(TSpiderObjectList& spiders);
@@ -107,16 +107,16 @@ private:
     // An address met again at a smaller depth whose file this job already has is not asked for
     // again: it is reported as previously downloaded and its page read again, at its new depth.
     bool TakeFromCopy(TSpiderObject& object, TSpiderObjectList& spiders, TSpiderDestObjectList& dests,
-                      TSpiderThread& crawler);
+                      TCrawlControl& crawler);
     // Started and ended reports of a download that needs no thread.
     void ReportWithoutThread(const TSpiderObject& object, const TFileDownloadCompleteData& outcome);
-    bool AssignWaitingFilenames(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TSpiderThread& crawler);
+    bool AssignWaitingFilenames(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCrawlControl& crawler);
     void PostDownloadInProgressMsgs();
     bool ResetCompletedDownloadThreads(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
-                                       TSpiderThread& crawler, bool& newObjectAdded);
+                                       TCrawlControl& crawler, bool& newObjectAdded);
     // A redirect of the starting address makes its target the job's start, in the job and the filter.
     bool TakeFinishedDownload(int32_t slot, TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
-                              TSpiderThread& crawler, const TFileDownloadCompleteData& outcome);
+                              TCrawlControl& crawler, const TFileDownloadCompleteData& outcome);
     void PostDownloadStoppedMsg(const TSlot& s, const TFileDownloadCompleteData& outcome,
                                 const TFileDownloadProgress& progress, bool redirectAdded, bool jobCancelled);
     void CancelDownload(int32_t slot);
@@ -125,7 +125,7 @@ private:
     void CheckForHungDownloadThreads(int32_t timeoutMs, bool jobCancelled);
     std::chrono::milliseconds WaitBound(int64_t now, int64_t nextStart, bool startWaiting) const;
     void WaitUntilThreadsRest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, TCopyJob& job,
-                              TSpiderThread& crawler);
+                              TCrawlControl& crawler);
 
     TWorkers workers_;
     TConnectionLimiter limiter_;

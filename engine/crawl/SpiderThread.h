@@ -7,7 +7,7 @@
 #include "engine/messages/SpiderOutputMsgTypes.h"
 #include "platform/Thread.h"
 
-#include "engine/job/JobControl.h"
+#include "engine/crawl/CrawlControl.h"
 #include "engine/job/JobTypes.h"
 
 #include <atomic>
@@ -24,7 +24,7 @@ class TParseAhead;
 struct TParseTask;
 class TURL;
 
-class TSpiderThread : public TThread, public TJobControl {
+class TSpiderThread : public TThread, public TCrawlControl {
 public:
     // Created suspended; Resume() starts it.
     TSpiderThread();
@@ -59,11 +59,12 @@ public:
                                   int32_t depth) override;
     void AddStartingAddress(TSpiderObjectList& spiders, const TCopyJob& job);
     // Gives the object its destination (the local file it maps to); True when it owns it.
-    bool MapSpiderObjectToDest(TSpiderObject& object, TSpiderDestObjectList& dests, TSpiderObjectList& spiders);
+    bool MapSpiderObjectToDest(TSpiderObject& object, TSpiderDestObjectList& dests,
+                               TSpiderObjectList& spiders) override;
     void MapAllSpiderObjectsToDest(TSpiderObjectList& spiders, TSpiderDestObjectList& dests);
     // The destination at this index may now need parsing; while a job runs, helpers start
     // reading it.
-    void NoteParseCandidate(int32_t destIndex);
+    void NoteParseCandidate(int32_t destIndex) override;
 
     // Reads the downloaded pages for links, lowest destination index first. With downloads (the
     // dispatcher of the running job), pages are read while downloads run: it returns after a page
@@ -74,7 +75,7 @@ public:
                             const TDownloadThreadDispacher* downloads = nullptr);
     // Downloaded pages wait to be read; "now": pages that may be read while downloads run.
     bool HasPagesToRead() const { return !parseCandidates_.empty() || !localParseCandidates_.empty(); }
-    bool HasPagesToReadNow() const { return !parseCandidates_.empty(); }
+    bool HasPagesToReadNow() const override { return !parseCandidates_.empty(); }
     void RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job);
 
 protected:
