@@ -30,14 +30,6 @@ std::string ExtensionOf(const std::string& name)
     return dot == std::string::npos || name[dot] != '.' ? std::string() : name.substr(dot);
 }
 
-// The media type without parameters: "text/html; charset=utf-8" -> "text/html".
-std::string MediaType(const std::string& mimeType)
-{
-    std::string type = mimeType.substr(0, mimeType.find(';'));
-    size_t end = type.find_last_not_of(" \t");
-    return end == std::string::npos ? std::string() : type.substr(0, end + 1);
-}
-
 // The file lies in hostFolder ("dest/host") or in the folder of that host on another port
 // ("dest/host+8080"); any file does when hostFolder is empty.
 bool InHostFolderOnAnyPort(const std::string& file, const std::string& hostFolder)
@@ -308,7 +300,7 @@ uint8_t TDownloadFilter::CheckAfterLocked(const TURL& address, const std::string
             return FILTER_FILE_SIZE;
         if (job_.MaxJobDownloadSize != -1 && byteTotal_ + reservedBytes_ + size > job_.MaxJobDownloadSize)
             return FILTER_JOB_SIZE;
-        if (RefusedByEquals(types_, MediaType(mimeType)))
+        if (RefusedByEquals(types_, std::string(MediaTypeOf(mimeType))))
             return FILTER_MIME_TYPE;
     }
     if (!AllowsAuthentication(job_) && !address.IsUserInfoEmpty())

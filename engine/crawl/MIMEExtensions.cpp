@@ -1,5 +1,6 @@
 #include "engine/crawl/MIMEExtensions.h"
 
+#include "engine/job/URLType.h"
 #include "platform/TextUtils.h"
 
 #include <string_view>
@@ -18,12 +19,6 @@ std::string FileExtension(const std::string& fileName)
 bool StartsWith(std::string_view s, std::string_view prefix)
 {
     return s.substr(0, prefix.size()) == prefix;
-}
-
-// The type without its parameters and surrounding blanks ("text/css; charset=utf-8" -> "text/css").
-std::string_view MediaTypeOf(std::string_view type)
-{
-    return TrimTextView(type.substr(0, type.find(';')));
 }
 
 struct TTypeEnding {

@@ -560,13 +560,6 @@ void SplitAtLastHash(std::string_view text, std::string& before, std::string& fr
     fragment = text.substr(hash);
 }
 
-std::string_view MediaType(std::string_view mimeType)
-{
-    size_t semi = mimeType.find(';');
-    if (semi != std::string_view::npos)
-        mimeType = mimeType.substr(0, semi);
-    return TrimTextView(mimeType);
-}
 
 }  // namespace
 
@@ -922,7 +915,7 @@ std::string TURL::GetPathExtension() const
 
 bool TURL::IsHTML(std::string_view mimeType) const
 {
-    if (EqualsNoCase(MediaType(mimeType), "text/html"))
+    if (EqualsNoCase(MediaTypeOf(mimeType), "text/html"))
         return true;
     const std::string ext = GetPathExtension();
     return EqualsNoCase(ext, ".htm") || EqualsNoCase(ext, ".html");
@@ -930,7 +923,7 @@ bool TURL::IsHTML(std::string_view mimeType) const
 
 bool TURL::IsCSS(std::string_view mimeType) const
 {
-    return EqualsNoCase(MediaType(mimeType), "text/css") || EqualsNoCase(GetPathExtension(), ".css");
+    return EqualsNoCase(MediaTypeOf(mimeType), "text/css") || EqualsNoCase(GetPathExtension(), ".css");
 }
 
 std::string TURL::GetMailtoAddress() const
@@ -1067,6 +1060,11 @@ std::string TURL::AddressToLocalName(std::string_view folder, bool recreateFolde
     if (!FitLocalName(name, folder.size()))
         return std::string();
     return name;
+}
+
+std::string_view MediaTypeOf(std::string_view mimeType)
+{
+    return TrimTextView(mimeType.substr(0, mimeType.find(';')));
 }
 
 std::string CaseDistinctLocalName(const std::string& name)

@@ -118,6 +118,9 @@ private:
 
 // A reference resolved against an absolute base address (RFC 3986), as text, whatever its length.
 std::string CombineReference(std::string_view baseText, std::string_view refText);
+// The media type without its parameters and surrounding blanks: "text/css; charset=utf-8" ->
+// "text/css".
+std::string_view MediaTypeOf(std::string_view mimeType);
 // A local name kept apart from another that differs from it only in letter case (on a file
 // system that folds case): "~" and sixteen hex digits of a hash of the name before its extension.
 std::string CaseDistinctLocalName(const std::string& name);
