@@ -365,21 +365,29 @@ bool TIniFile::SaveTo(const std::string& path, mode_t mode) const
     return AtomicWriteFile(path, ToText(), mode);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& data, size_t maxBytes)
+int OpenPlainFileForReading(const std::string& path, struct stat& st)
 {
-    data.clear();
     // Non-blocking open: a pipe planted at the path must not hang the reader.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         SetLastErrorFromErrno(errno);
-        return false;
+        return -1;
     }
-    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         SetLastErrorCode(errc::AccessDenied);
-        return false;
+        return -1;
     }
+    return fd;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& data, size_t maxBytes)
+{
+    data.clear();
+    struct stat st {};
+    int fd = OpenPlainFileForReading(path, st);
+    if (fd < 0)
+        return false;
     if (st.st_size > 0 && static_cast<uint64_t>(st.st_size) > maxBytes) {
         ::close(fd);
         SetLastErrorFromErrno(EFBIG);

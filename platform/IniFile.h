@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unordered_map>
 #include <vector>
@@ -112,3 +113,6 @@ bool AtomicWriteFile(const std::string& path, const std::string& data, mode_t mo
 // Reads a whole file; False (last error set) when it cannot be read, is no regular file or holds
 // more than maxBytes (EFBIG: nothing more than maxBytes is ever read).
 bool ReadWholeFile(const std::string& path, std::string& data, size_t maxBytes = SIZE_MAX);
+// Opens a regular file for reading without blocking on a planted pipe and fills st; -1 (last
+// error set) for anything else.
+int OpenPlainFileForReading(const std::string& path, struct stat& st);

@@ -6,6 +6,7 @@
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/job/URLType.h"
 #include "platform/ErrorCodes.h"
+#include "platform/IniFile.h"
 #include "platform/TextUtils.h"
 
 #include <algorithm>
@@ -117,18 +118,10 @@ std::string AsFolder(const std::string& codebase)
 bool ReadFileForLinks(const std::string& fileName, std::string& data, int64_t maxSize)
 {
     data.clear();
-    // Non-blocking: a pipe planted at the name must not hang the reader.
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        SetLastErrorFromErrno(errno);
-        return false;
-    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        SetLastErrorCode(errc::AccessDenied);
+    const int fd = OpenPlainFileForReading(fileName, st);
+    if (fd < 0)
         return false;
-    }
     const int64_t fileSize = static_cast<int64_t>(st.st_size);
     const int64_t wanted = std::min(fileSize, maxSize);
     data.resize(static_cast<size_t>(wanted));
