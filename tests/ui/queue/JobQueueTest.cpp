@@ -380,7 +380,7 @@ bool WaitForSavedQueue(const std::string& folder, const std::function<bool(const
 {
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < 2000) {
+    while (timer.elapsed() < 10000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         TIniFile ini;
         if (ini.Load(folder + "/Queue.ini") && check(ini))
