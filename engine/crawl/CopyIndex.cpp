@@ -165,19 +165,17 @@ bool TCopyIndex::AddParsed(std::string_view line, std::string& problem)
     }
     TCopyIndexEntry entry{std::string(f[0]), destination_ + "/" + std::string(f[1]), std::string(f[2]),
                           std::string(f[3]), std::string(f[4])};
-    if (entries_.count(TSpiderObjectList::KeyOf(address)) != 0) {
+    std::string key = TSpiderObjectList::KeyOf(address);
+    if (entries_.count(key) != 0) {
         problem = "damaged (an address twice)";
         return false;
     }
-    Put(std::move(entry));
+    Put(std::move(key), std::move(entry));
     return true;
 }
 
-void TCopyIndex::Put(TCopyIndexEntry entry)
+void TCopyIndex::Put(std::string key, TCopyIndexEntry entry)
 {
-    TURL address;
-    address.SetFullURL(entry.address);
-    std::string key = TSpiderObjectList::KeyOf(address);
     auto found = entries_.find(key);
     if (found != entries_.end()) {
         auto named = keyOfLocalName_.find(found->second.localName);
@@ -221,18 +219,18 @@ void TCopyIndex::Record(const TURL& address, const std::string& localName, const
     entry.mimeType = IsStorable(mimeType) ? mimeType : std::string();
     entry.lastModified = IsValidator(lastModified) ? lastModified : std::string();
     entry.etag = IsValidator(etag) ? etag : std::string();
-    const TCopyIndexEntry* earlier = FindAddress(address);
+    std::string key = TSpiderObjectList::KeyOf(address);
+    const auto found = entries_.find(key);
+    const TCopyIndexEntry* earlier = found == entries_.end() ? nullptr : &found->second;
     if (!fetched && earlier != nullptr && earlier->localName == localName) {
         for (auto field : {&TCopyIndexEntry::mimeType, &TCopyIndexEntry::lastModified, &TCopyIndexEntry::etag})
             if ((entry.*field).empty())
                 entry.*field = (*earlier).*field;
     }
-    if (earlier != nullptr && earlier->address == entry.address && earlier->localName == entry.localName &&
-        earlier->mimeType == entry.mimeType && earlier->lastModified == entry.lastModified &&
-        earlier->etag == entry.etag)
+    if (earlier != nullptr && *earlier == entry)
         return;
     changed_ = true;
-    Put(std::move(entry));
+    Put(std::move(key), std::move(entry));
 }
 
 bool TCopyIndex::Save() const

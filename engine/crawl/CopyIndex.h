@@ -17,6 +17,8 @@ struct TCopyIndexEntry {
     std::string mimeType;      // as the server gave it; empty when unknown
     std::string lastModified;  // the server's Last-Modified text; empty when none
     std::string etag;          // the server's ETag, quotes included; empty when none
+
+    bool operator==(const TCopyIndexEntry&) const = default;
 };
 
 class TCopyIndex {
@@ -57,7 +59,8 @@ public:
 private:
     bool Parse(const std::string& text, std::string& problem);
     bool AddParsed(std::string_view line, std::string& problem);
-    void Put(TCopyIndexEntry entry);
+    // Stores the entry under its address key, keeping the file-name lookup in step.
+    void Put(std::string key, TCopyIndexEntry entry);
     std::string Path() const;
 
     std::string destination_;

@@ -379,7 +379,7 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
             crawler.MapSpiderObjectToDest(*object, dests, spiders);
         const int32_t destIndex = dests.IndexOfID(object->FDestID);
         if (TSpiderDestObject* dest = dests.Get(destIndex)) {
-            object->FFetched = outcome.LocalFileIsCurrent();
+            object->FFetched = current;
             // Met again at a smaller depth while it was fetched: the reading to come takes that depth.
             if (object->FFetched && object->FURL.GetScheme() != usFile)
                 object->FDispatched = true;

@@ -2,6 +2,7 @@
 
 #include "engine/services/AppTraceLog.h"
 #include "platform/ErrorCodes.h"
+#include "platform/TextUtils.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -144,8 +145,7 @@ bool FolderFoldsCase(const std::string& folder)
     const std::string lower = folder + "/.gleanery-case-probe-" + std::to_string(::getpid());
     std::string upper = lower;
     for (size_t i = folder.size() + 1; i < upper.size(); ++i)
-        if (upper[i] >= 'a' && upper[i] <= 'z')
-            upper[i] = static_cast<char>(upper[i] - 'a' + 'A');
+        upper[i] = AsciiUpper(upper[i]);
     std::lock_guard<std::mutex> guard(FileOpsLock());
     if (!ForceDirectoriesUnlocked(folder))
         return false;
