@@ -86,3 +86,13 @@ std::string PercentDecoded(std::string_view s)
     }
     return out;
 }
+
+uint64_t StableHash(std::string_view s)
+{
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (unsigned char c : s) {
+        h ^= c;
+        h *= 0x100000001b3ull;
+    }
+    return h;
+}

@@ -1,6 +1,7 @@
 #pragma once
 // Byte-level text helpers shared across the program. Case rules fold ASCII letters only; other
 // bytes (UTF-8 sequences included) are left as they are.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,8 @@ std::string_view TrimSpaceAndTab(std::string_view s);
 
 // Equal when ASCII letters are folded to lower case; other bytes must match exactly.
 bool SameTextIgnoringCase(std::string_view a, std::string_view b);
+// 64-bit FNV-1a of the bytes: the same value on every run and platform.
+uint64_t StableHash(std::string_view s);
 
 // The value of a hexadecimal digit of either case, or -1.
 inline int HexDigitValue(char c)

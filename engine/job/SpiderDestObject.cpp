@@ -10,12 +10,7 @@ namespace {
 
 uint64_t FoldedHash(std::string_view name)
 {
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (char c : name) {
-        h ^= static_cast<unsigned char>(AsciiLower(c));
-        h *= 0x100000001b3ull;
-    }
-    return h;
+    return StableHash(AsciiLowerCase(name));
 }
 
 }  // namespace

@@ -436,17 +436,6 @@ std::string_view KeptExtension(std::string_view component)
     return component.substr(dot);
 }
 
-// 64-bit FNV-1a: the same value on every run and platform.
-uint64_t StableHash(std::string_view s)
-{
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (unsigned char c : s) {
-        h ^= c;
-        h *= 0x100000001b3ull;
-    }
-    return h;
-}
-
 // "~" and the hash of s in 16 lower-case hex digits.
 std::string HashTag(std::string_view s)
 {
