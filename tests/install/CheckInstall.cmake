@@ -1,11 +1,20 @@
-# Installs the build into a prefix of its own, checks the tree, validates the desktop entry and
-# starts the installed program once without a display; the prefix is removed again.
+# Builds the program's target, installs the build into a prefix of its own, checks the tree,
+# validates the desktop entry and starts the installed program once without a display; the
+# prefix is removed again.
 #   cmake -DBUILD_DIR=... -DWORK_DIR=... -P CheckInstall.cmake
 string(RANDOM LENGTH 8 suffix)
 set(work "${WORK_DIR}-${suffix}")
 set(prefix "${work}/prefix")
 set(errors "")
 
+# As the README has it: a build of the program's target alone, then the install. What the
+# install takes from the build tree is made again by that build.
+file(REMOVE "${BUILD_DIR}/generated/Languages/ENU.csv")
+execute_process(COMMAND "${CMAKE_COMMAND}" --build "${BUILD_DIR}" --target gleanery
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0)
+  list(APPEND errors "building the program's target failed: ${out}")
+endif()
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}"
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
 if(NOT rc EQUAL 0)
