@@ -60,7 +60,7 @@ constexpr InternetText kInternetTexts[] = {
     {12042, "Data is being posted over an insecure connection."},
     {12043, "Data is being posted over a plain connection."},
     {12044, "The server asks for a client certificate."},
-    {12045, "The certificate authority is not trusted."},
+    {12045, "The server certificate is not trusted (its issuer is unknown, or it signed itself)."},
     {12046, "Client authorisation is not set up on this computer."},
     {12047, "The asynchronous request could not be completed."},
     {12048, "The redirection requires user confirmation."},

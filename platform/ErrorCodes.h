@@ -26,7 +26,7 @@ constexpr uint32_t AlreadyExists = 183;
 constexpr uint32_t FilenameExcedRange = 206;
 constexpr uint32_t OperationAborted = 995;
 
-// Internet layer numbers (12001-12175).
+// Internet layer numbers (12001-12175, above InternetBase up to InternetLast).
 constexpr uint32_t InternetBase = 12000;
 constexpr uint32_t InternetOutOfHandles = 12001;
 constexpr uint32_t InternetTimeout = 12002;
@@ -53,6 +53,7 @@ constexpr uint32_t InternetForceRetry = 12032;
 constexpr uint32_t InternetInvalidProxyRequest = 12033;
 constexpr uint32_t InternetSecCertDateInvalid = 12037;
 constexpr uint32_t InternetSecCertCnInvalid = 12038;
+constexpr uint32_t InternetSecInvalidCA = 12045;
 constexpr uint32_t InternetSecCertErrors = 12055;
 constexpr uint32_t InternetSecCertRevFailed = 12057;
 constexpr uint32_t FtpTransferInProgress = 12110;
@@ -69,6 +70,7 @@ constexpr uint32_t HttpNotRedirected = 12160;
 constexpr uint32_t InternetSecInvalidCert = 12169;
 constexpr uint32_t InternetNotInitialized = 12172;
 constexpr uint32_t InternetDecodingFailed = 12175;
+constexpr uint32_t InternetLast = 12175;
 }  // namespace errc
 
 // The calling thread's last error number (0 when none was set).

@@ -202,7 +202,7 @@ uint32_t InternetErrorFromCurl(int curlCode, long osErrno)
     case CURLE_HTTP2_STREAM:
     case CURLE_HTTP3:
     case CURLE_RANGE_ERROR: return errc::HttpInvalidServerResponse;
-    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_PEER_FAILED_VERIFICATION:  // CertificateError tells the usual causes apart
     case CURLE_SSL_CACERT_BADFILE:
     case CURLE_BAD_CONTENT_ENCODING: return errc::InternetDecodingFailed;
     case CURLE_SSL_CONNECT_ERROR:
@@ -238,6 +238,35 @@ uint32_t InternetErrorFromCurl(int curlCode, long osErrno)
     // libcurl refuses an over-long header line (or headers) as out of memory.
     case CURLE_OUT_OF_MEMORY: return errc::HttpInvalidServerResponse;
     default: return errc::InternetInternalError;
+    }
+}
+
+uint32_t CertificateError(long verifyResult)
+{
+    // X509 verification results (OpenSSL's numbering).
+    switch (verifyResult) {
+    case 0:   // the chain was trusted, so the name check refused it
+    case 1:   // what libcurl records when its own name check refuses the certificate
+    case 62:  // host name mismatch
+    case 64:  // IP address mismatch
+        return errc::InternetSecCertCnInvalid;
+    case 9:   // not yet valid
+    case 10:  // expired
+    case 13:  // bad notBefore field
+    case 14:  // bad notAfter field
+        return errc::InternetSecCertDateInvalid;
+    case 2:   // issuer not found
+    case 18:  // self-signed
+    case 19:  // self-signed certificate in the chain
+    case 20:  // issuer not found locally
+    case 21:  // first certificate not verifiable
+    case 24:  // invalid CA (older numbering)
+    case 27:  // not trusted
+    case 28:  // rejected
+    case 79:  // invalid CA
+        return errc::InternetSecInvalidCA;
+    default:
+        return errc::InternetDecodingFailed;
     }
 }
 
@@ -600,7 +629,12 @@ bool TInternetSession::Fail()
 {
     long osErrno = 0;
     curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &osErrno);
-    const uint32_t code = Cancelled() ? errc::InternetOperationCancelled : InternetErrorFromCurl(result_, osErrno);
+    uint32_t code = Cancelled() ? errc::InternetOperationCancelled : InternetErrorFromCurl(result_, osErrno);
+    if (code != errc::InternetOperationCancelled && result_ == CURLE_PEER_FAILED_VERIFICATION) {
+        long verifyResult = -1;
+        if (curl_easy_getinfo(easy_, CURLINFO_SSL_VERIFYRESULT, &verifyResult) == CURLE_OK)
+            code = CertificateError(verifyResult);
+    }
     if (code == errc::InternetExtendedError) {
         long reply = 0;
         curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &reply);

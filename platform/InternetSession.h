@@ -193,3 +193,6 @@ bool ProxyBypassMatches(const std::string& bypassList, const std::string& host, 
 
 // The Windows Internet number for a libcurl result; osErrno tells a reset from an abort.
 uint32_t InternetErrorFromCurl(int curlCode, long osErrno);
+// The number for a certificate libcurl refused, from its X509 verification result: not trusted
+// (12045), out of its dates (12037) or naming another host (12038); 12175 otherwise.
+uint32_t CertificateError(long verifyResult);

@@ -55,7 +55,7 @@ TEST_F(InternetHttpsTest, UntrustedCertificateFailsAndTrustedOneKeepsItsConnecti
     auto session = TInternetSession::Open("TestAgent", {});
     session->SetTimeouts(10000, 0);
     EXPECT_FALSE(session->SendHttpRequest(Request()));
-    EXPECT_EQ(errc::InternetDecodingFailed, GetLastErrorCode());
+    EXPECT_EQ(errc::InternetSecInvalidCA, GetLastErrorCode());  // self-signed: not trusted
 
     library_.SetTrustedCertificatesFile(cert_);
     bool ok = false;
@@ -66,6 +66,31 @@ TEST_F(InternetHttpsTest, UntrustedCertificateFailsAndTrustedOneKeepsItsConnecti
     EXPECT_EQ(0u, first.rfind("secure ", 0));
     ASSERT_TRUE(session->SendHttpRequest(Request()));
     EXPECT_EQ(first, ReadAll(*session, ok));
+}
+
+TEST_F(InternetHttpsTest, RefusedCertificatesSayWhy)
+{
+    // The error a session that trusts the server's own certificate gets from it.
+    auto errorWith = [this](const std::string& cert, const std::string& key) {
+        httplib::SSLServer server(cert.c_str(), key.c_str());
+        server.Get("/secure", [](const httplib::Request&, httplib::Response& res) { res.set_content("x", "text/plain"); });
+        TInternetRequest request = Request();
+        request.Port = server.bind_to_any_port("127.0.0.1");
+        std::thread thread([&] { server.listen_after_bind(); });
+        library_.SetTrustedCertificatesFile(cert);
+        auto session = TInternetSession::Open("TestAgent", {});
+        session->SetTimeouts(10000, 0);
+        const bool sent = session->SendHttpRequest(request);
+        const uint32_t code = GetLastErrorCode();
+        nettest::StopServer(server, thread);
+        return sent ? errc::Success : code;
+    };
+    std::string cert, key;
+    ASSERT_TRUE(nettest::MakeCertificate(dir_ + "/other", cert, key, "DNS:other.example"));
+    EXPECT_EQ(errc::InternetSecCertCnInvalid, errorWith(cert, key));
+    ASSERT_TRUE(nettest::MakeExpiredCertificate(dir_ + "/expired", cert, key));
+    EXPECT_EQ(errc::InternetSecCertDateInvalid, errorWith(cert, key));
+    EXPECT_EQ(errc::InternetDecodingFailed, CertificateError(50));  // another X509 failure
 }
 
 std::string Binary(size_t size)

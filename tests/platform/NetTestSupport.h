@@ -262,13 +262,33 @@ private:
 };
 
 // A self-signed certificate for 127.0.0.1 and localhost; false when openssl failed.
-inline bool MakeCertificate(const std::string& dir, std::string& certFile, std::string& keyFile)
+inline bool MakeCertificate(const std::string& dir, std::string& certFile, std::string& keyFile,
+                            const std::string& names = "IP:127.0.0.1,DNS:localhost")
 {
     certFile = dir + "/cert.pem";
     keyFile = dir + "/key.pem";
+    std::filesystem::create_directories(dir);
     const std::string command = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
-                                " -subj /CN=localhost -addext subjectAltName=IP:127.0.0.1,DNS:localhost"
+                                " -subj /CN=localhost -addext subjectAltName=" + names +
                                 " -keyout '" + keyFile + "' -out '" + certFile + "' >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+// A self-signed certificate for 127.0.0.1 that expired in 2020.
+inline bool MakeExpiredCertificate(const std::string& dir, std::string& certFile, std::string& keyFile)
+{
+    certFile = dir + "/cert.pem";
+    keyFile = dir + "/key.pem";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/ca.cnf") << "[ca]\ndefault_ca=c\n[c]\ndatabase=index.txt\nnew_certs_dir=.\nserial=serial\n"
+                                      "default_md=sha256\npolicy=p\ncopy_extensions=copy\n[p]\ncommonName=supplied\n";
+    std::ofstream(dir + "/index.txt").flush();
+    std::ofstream(dir + "/serial") << "01\n";
+    const std::string command = "cd '" + dir + "' && openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1"
+                                " -nodes -subj /CN=localhost -addext subjectAltName=IP:127.0.0.1 -keyout key.pem"
+                                " -out req.pem >/dev/null 2>&1 && openssl ca -batch -config ca.cnf -selfsign"
+                                " -keyfile key.pem -in req.pem -out cert.pem -startdate 20200101000000Z"
+                                " -enddate 20200102000000Z >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
 }
 

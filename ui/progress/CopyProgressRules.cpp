@@ -7,6 +7,7 @@
 #include "ui/options/FileCountAndSize.h"
 #include "ui/common/PageTexts.h"
 #include "ui/common/UIStrings.h"
+#include "platform/ErrorCodes.h"
 #include "platform/TextUtils.h"
 
 #include <cmath>
@@ -61,7 +62,7 @@ bool IsSuccessStatus(int32_t scheme, int32_t statusCode)
 
 bool IsWinINetErrorCode(int32_t code)
 {
-    return code >= 12000 && code <= 12171;
+    return code >= static_cast<int32_t>(errc::InternetBase) && code <= static_cast<int32_t>(errc::InternetLast);
 }
 
 namespace {

@@ -42,7 +42,7 @@ std::string DownloadDoneText(int64_t expectedSize, int64_t bytesReceived);
 
 // Success for the result image: FTP only 200; other schemes 200, 205, 206, 301, 302, 304, 307, 412.
 bool IsSuccessStatus(int32_t scheme, int32_t statusCode);
-// An error number of the Internet layer (12000-12171).
+// An error number of the Internet layer (12000-12175), secure-connection failures included.
 bool IsWinINetErrorCode(int32_t code);
 
 // The Location shown for a report: the address (an e-mail address without "mailto:") of a

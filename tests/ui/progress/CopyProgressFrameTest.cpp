@@ -197,6 +197,13 @@ TEST(ResultRules, TextsImagesAndLocations)
     EXPECT_EQ(GetResultImage(timeout), riRetryable);
     EXPECT_EQ(GetDisplayLocationForMessage(timeout), "http://h/slow");
     EXPECT_EQ(GetResultText(timeout, true).rfind("Error 12002 (", 0), 0u);
+    // A refused certificate names the address and says why.
+    for (int32_t code : {12045, 12037, 12038, 12175}) {
+        timeout.FDownload.FResults.FErrorCode = code;
+        EXPECT_EQ(GetDisplayLocationForMessage(timeout), "http://h/slow") << code;
+    }
+    timeout.FDownload.FResults.FErrorCode = 12045;
+    EXPECT_NE(GetResultText(timeout, true).find("certificate is not trusted"), std::string::npos);
     timeout.FDownload.FResults.FErrorCode = 5;  // a system error names the file
     EXPECT_EQ(GetResultImage(timeout), riError);
     EXPECT_EQ(GetDisplayLocationForMessage(timeout), "/tmp/sites/h/slow");

@@ -87,7 +87,8 @@ TEST(IsSuccessStatus, FtpOnlyTwoHundred)
     EXPECT_FALSE(IsSuccessStatus(usFTP, 206));
     EXPECT_TRUE(IsWinINetErrorCode(12000));
     EXPECT_TRUE(IsWinINetErrorCode(12171));
-    EXPECT_FALSE(IsWinINetErrorCode(12172));
+    EXPECT_TRUE(IsWinINetErrorCode(12175));  // the secure layer's failures are network errors too
+    EXPECT_FALSE(IsWinINetErrorCode(12176));
     EXPECT_FALSE(IsWinINetErrorCode(112));
 }
 
