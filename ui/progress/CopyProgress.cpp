@@ -514,7 +514,7 @@ void TCopyProgressFrame::OnReadStarted(const TSpiderOutputMsg& msg)
     QTreeWidgetItem* item = AddInProgressRow(readingText_, ipRead, rw.FNumber, 2);
     item->setText(colLocation, QStr(rw.FLocalFile));
     item->setText(colSize, FileSizeText(rw.FLocalFile));
-    if (jobRewritesLinks_) {
+    if (jobRewritesLinks_ && filesRead_.insert(rw.FLocalFile).second) {
         ++rewriteTotal_;
         UpdateRewriteProgressLabel();
     }
@@ -684,6 +684,7 @@ void TCopyProgressFrame::ResetProgressViews()
     busyProgressBar_->setValue(0);
     pauseButton_->setChecked(false);
     downloadTotal_ = downloadsDone_ = rewriteTotal_ = rewritesDone_ = 0;
+    filesRead_.clear();
     slots_ = {};
     EndInProgressMenu();
 }

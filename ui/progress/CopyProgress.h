@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class QGroupBox;
@@ -194,6 +195,9 @@ private:
     int32_t downloadsDone_ = 0;
     int32_t rewriteTotal_ = 0;
     int32_t rewritesDone_ = 0;
+    // The files read this job: a page met again at a smaller depth is read again but rewritten
+    // once, so only its first read counts toward the rewrite total.
+    std::unordered_set<std::string> filesRead_;
     bool jobRewritesLinks_ = false;
     bool showFriendlyResults_ = true;
     bool jobRunning_ = false;

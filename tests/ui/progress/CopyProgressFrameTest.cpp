@@ -310,8 +310,13 @@ TEST_F(CopyProgressFrameTest, ScriptedJobFillsListsCountersAndReport)
     EXPECT_EQ(leaf->Text(), "index.htm (Welcome home)");
     EXPECT_EQ(leaf->Data, 0);
     EXPECT_EQ(frame->SiteMap().Root()->Name, "Demo");
+    // A page met again at a smaller depth is read again, and rewritten once.
+    Send(s.ReadWrite(OUTMSG_READ_STARTED, RW_KIND_PARSE, 2, page));
+    Send(s.ReadWrite(OUTMSG_READ_ENDED, RW_KIND_PARSE, 2, page));
+    EXPECT_EQ(frame->RewriteTotal(), 1);
     Send(s.ReadWrite(OUTMSG_WRITE_ENDED, RW_KIND_REWRITE, 1, page));
     EXPECT_EQ(frame->RewritesDone(), 1);
+    EXPECT_EQ(frame->WriteProgressBar()->toolTip(), "Rewrite Progress: 1 of 1");
     EXPECT_TRUE(frame->WriteProgressPanel()->isVisibleTo(frame.get()));
     // After a stop, pages fetched but never read are rewritten as well: the total keeps up.
     for (int32_t n = 2; n <= 3; ++n)

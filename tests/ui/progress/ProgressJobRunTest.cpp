@@ -163,6 +163,8 @@ TEST(ProgressJobRun, AJobAgainstALocalServerEndsInTheListsTheReportAndTheLog)
     EXPECT_EQ(written, 4) << "index, a.html, b.css, img/x.png";
     EXPECT_EQ(progress.DownloadsDone(), files.Count());
     EXPECT_GE(progress.RewriteTotal(), 2);
+    EXPECT_EQ(progress.RewritesDone(), progress.RewriteTotal());  // both bars full
+    EXPECT_EQ(progress.DownloadsDone(), progress.DownloadTotal());
     const TSiteMapNode* pageA = progress.SiteMap().FindNode(
         {server.Url(""), "a.html"});
     ASSERT_NE(pageA, nullptr);
