@@ -160,8 +160,11 @@ int main(int argc, char** argv)
         splitter = std::make_unique<TSpiderOutputSplitterForm>();
         mainForm->JobQueue()->SetCrawlThreadControl([&crawler] { crawler.Terminate(); },
                                                     [&crawler] { return crawler.Finished(); });
-        if (!queueHold.Held())
+        if (!queueHold.Held()) {
             mainForm->JobQueue()->SetSavedQueueHeldElsewhere();
+            mainForm->JobQueue()->SetHandOver(
+                [&singleInstance](const QStringList& files) { return singleInstance.HandToListeningInstance(files); });
+        }
         singleInstance.OnParam = [form = mainForm.get()](const QString& param) { form->AddCachedParam(param); };
         singleInstance.OnRestore = [form = QPointer<TMainForm>(mainForm.get())] {
             if (!form)

@@ -190,6 +190,12 @@ bool TSingleInst::SendParamsAndRestore(QLocalSocket& socket, const QStringList& 
     return handedOff;
 }
 
+bool TSingleInst::HandToListeningInstance(const QStringList& params)
+{
+    QLocalSocket socket;
+    return FindPrevInstanceWindow(socket) && SendParamsAndRestore(socket, params) && !timedOut_;
+}
+
 bool TSingleInst::CanStartApp(const QStringList& params)
 {
     timedOut_ = false;

@@ -52,6 +52,8 @@ public:
     virtual bool SendParamsToPrevInstance(QLocalSocket& socket, const QStringList& params);
     // Parameters (if any) then the restore request; True when the hand-off was accepted.
     bool SendParamsAndRestore(QLocalSocket& socket, const QStringList& params);
+    // Hands parameters to the listening instance while this one runs; True when it took them.
+    bool HandToListeningInstance(const QStringList& params);
 
     // Starts answering later starts; False when the socket cannot be made.
     bool Listen();

@@ -729,6 +729,12 @@ void TMainForm::BringMainToFront(bool restore)
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    // The user closes the window (not the program, a signal or the session): jobs of a queue
+    // that is not saved are not dropped without asking.
+    if (event->spontaneous() && !closePrepared_ && !jobQueueFrame_->ConfirmCloseWithUnsavedJobs()) {
+        event->ignore();
+        return;
+    }
     FormCloseQuery();
     FormClose();
     event->accept();

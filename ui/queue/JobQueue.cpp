@@ -203,6 +203,7 @@ void TJobQueueFrame::Initialize(TSpiderOutputSplitterForm* splitter, const std::
     automation_->LoadAutomationOptions();
     automation_->InitCommandLinePopupMenu();
     queueFolder_ = dataFolder + "Queue";
+    handOverFolder_ = dataFolder + "HandedOver";
     queueWriter_ = std::make_unique<TQueueFolderWriter>(queueFolder_);
 }
 
@@ -247,7 +248,14 @@ bool TJobQueueFrame::AddJobFile(const std::string& fileName)
     // A job file may have been written by hand or by another version: every job arrives the
     // same way the Start page sends it.
     job.Normalize();
-    return AddNewJob(job) == 0;
+    if (AddNewJob(job) != 0)
+        return false;
+    // A job handed over by a window whose queue was not saved is in this queue now.
+    const QFileInfo file(QStr(fileName));
+    if (!handOverFolder_.empty() && file.canonicalPath() == QFileInfo(QStr(handOverFolder_)).canonicalFilePath() &&
+        !SafeDeleteFile(fileName))
+        LogAPIError("DeleteFile " + fileName, "AddJobFile", kUnit);
+    return true;
 }
 
 int TJobQueueFrame::AddCopyJob(const TCopyJob& job, int32_t status, bool askToCreateFolder, bool interactive)
@@ -842,6 +850,61 @@ void TJobQueueFrame::SetSavedQueueHeldElsewhere()
         host_->SetWindowCaption(QStr(AppProductName()) + kNotSavedCaption);
     LogEvent(etWarning, "Another instance holds the saved queue: this queue is not saved",
              "SetSavedQueueHeldElsewhere", kUnit);
+}
+
+bool TJobQueueFrame::ConfirmCloseWithUnsavedJobs()
+{
+    if (savedQueueHeld_)
+        return true;
+    std::vector<const TCopyJob*> unfinished;
+    for (const auto& slot : slots_)
+        if (slot->FJobStatus == jsQueued || slot->FJobStatus == jsBusy || slot->FJobStatus == jsPaused)
+            unfinished.push_back(&slot->FJob);
+    if (unfinished.empty())
+        return true;
+    const QString caption = QStringLiteral("Queue Not Saved");
+    const QString jobs = unfinished.size() == 1 ? QStringLiteral("1 job that is not done")
+                                                : QStringLiteral("%1 jobs that are not done").arg(unfinished.size());
+    const QString question =
+        QStringLiteral("This window's queue is not saved, and it holds %1. Hand %2 to the Gleanery window that "
+                       "holds the saved queue?\n\nYes: hand over, then close. No: close and lose %2. Cancel: keep "
+                       "this window open.")
+            .arg(jobs, unfinished.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+    switch (AskYesNoCancel(this, question, caption)) {
+    case TBoxAnswer::Cancel: return false;
+    case TBoxAnswer::No: return true;
+    case TBoxAnswer::Yes: break;
+    }
+    // Each job as a job file the holder queues and then deletes.
+    QStringList files;
+    bool written = SafeForceDirectories(handOverFolder_);
+    const std::string prefix = handOverFolder_ + "/" + std::to_string(::getpid()) + "-";
+    for (size_t i = 0; written && i < unfinished.size(); ++i) {
+        const std::string file = prefix + std::to_string(i + 1) + ".GCJ";
+        written = unfinished[i]->WriteJobFile(file);
+        if (written)
+            files.append(QStr(file));
+        else
+            LogAPIError("WriteJobFile " + file, "ConfirmCloseWithUnsavedJobs", kUnit);
+    }
+    if (!written) {
+        for (const QString& file : files)
+            SafeDeleteFile(StdStr(file));
+        ShowMessageBox(this,
+                       QStringLiteral("The jobs could not be written for the other window in %1. This window stays "
+                                      "open.")
+                           .arg(QStr(handOverFolder_)),
+                       caption, TBoxIcon::Warning);
+        return false;
+    }
+    if (handOver_ && handOver_(files))
+        return true;
+    ShowMessageBox(this,
+                   QStringLiteral("The Gleanery window that holds the saved queue did not take the jobs. They are kept "
+                                  "as job files in %1: open them from there to queue them again.")
+                       .arg(QStr(handOverFolder_)),
+                   caption, TBoxIcon::Warning);
+    return true;
 }
 
 bool TJobQueueFrame::MayWriteSavedQueue() const

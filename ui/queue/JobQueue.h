@@ -5,6 +5,7 @@
 #include "ui/queue/JobStatus.h"
 
 #include <QFrame>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -76,6 +77,14 @@ public:
     // queue folder, and the page and the window's caption say so.
     void SetSavedQueueHeldElsewhere();
     bool SavedQueueHeld() const { return savedQueueHeld_; }
+    // How job files reach the instance that holds the saved queue; True when it took them.
+    void SetHandOver(std::function<bool(const QStringList&)> handOver) { handOver_ = std::move(handOver); }
+    // Before a window whose queue is not saved closes with jobs not yet done: asks whether to
+    // hand them to the instance that holds the saved queue, and does. False keeps the window.
+    bool ConfirmCloseWithUnsavedJobs();
+    // Where handed-over job files wait until the holder has queued them ("HandedOver" in the
+    // data folder).
+    const std::string& HandOverFolder() const { return handOverFolder_; }
     // The saved queue may be written or deleted: this instance holds it, and has read it or
     // there is none. A saved queue left unread (the page hidden, saving off, settings read as
     // their defaults) is never written over.
@@ -181,6 +190,8 @@ private:
     bool cursorBusy_ = false;
     TJobEndRule endRule_;
     std::string queueFolder_;
+    std::string handOverFolder_;
+    std::function<bool(const QStringList&)> handOver_;
     std::unique_ptr<TQueueFolderWriter> queueWriter_;
     QTimer* queueSaveTimer_ = nullptr;
     uint64_t contentVersion_ = 1;

@@ -595,6 +595,66 @@ TEST_F(JobQueueTest, AQueueHeldByAnotherInstanceIsLeftToIt)
     EXPECT_EQ(job.JobName, "first's too");
 }
 
+// A window whose queue is not saved asks before its jobs are lost, and hands them to the holder,
+// which queues them and removes the files they travelled in.
+TEST_F(JobQueueTest, ClosingAnUnsavedQueueOffersItsJobsToTheHolder)
+{
+    TJobQueueFrame other;
+    other.Initialize(nullptr, dataFolder_);
+    other.SetSavedQueueHeldElsewhere();
+    QStringList handed;
+    bool holderAnswers = true;
+    other.SetHandOver([&](const QStringList& files) {
+        handed = files;
+        return holderAnswers;
+    });
+    EXPECT_TRUE(other.ConfirmCloseWithUnsavedJobs());  // nothing to lose: no question
+    EXPECT_TRUE(boxes_.empty());
+
+    other.AddNewJob(Job("done"));
+    other.AddNewJob(Job("waiting", "http://127.0.0.1:2/"));
+    other.AddNewJob(Job("also waiting", "http://127.0.0.1:3/"));
+    other.OnSpiderOutput(ReportOf(OUTMSG_JOB_STARTED, other.Slot(0).FJobID), 1);
+    other.OnSpiderOutput(ReportOf(OUTMSG_JOB_ENDED, other.Slot(0).FJobID, 3), 1);
+    ASSERT_EQ(other.Slot(0).FJobStatus, jsStopped);
+
+    // No: the window closes and nothing is handed over.
+    boxes_.clear();
+    recorder_.answer = false;
+    EXPECT_TRUE(other.ConfirmCloseWithUnsavedJobs());
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_NE(boxes_[0].find("2 jobs that are not done"), std::string::npos) << boxes_[0];
+    EXPECT_TRUE(handed.isEmpty());
+
+    // Yes: the two waiting jobs go as job files, in their order, and the holder queues them.
+    recorder_.answer = true;
+    EXPECT_TRUE(other.ConfirmCloseWithUnsavedJobs());
+    ASSERT_EQ(handed.size(), 2);
+    for (const QString& file : handed)
+        ASSERT_TRUE(frame_->AddJobFile(file.toStdString()));
+    ASSERT_EQ(frame_->JobCount(), 2);
+    EXPECT_EQ(frame_->Slot(0).FJob.JobName, "waiting");
+    EXPECT_EQ(frame_->Slot(1).FJob.StartingWebAddress.GetURLWithoutUserInfo(), "http://127.0.0.1:3/");
+    EXPECT_EQ(frame_->Slot(1).FJobStatus, jsQueued);
+    for (const QString& file : handed)
+        EXPECT_FALSE(QFile::exists(file)) << file.toStdString();
+
+    // A holder that does not answer: the files stay where the box says.
+    holderAnswers = false;
+    boxes_.clear();
+    EXPECT_TRUE(other.ConfirmCloseWithUnsavedJobs());
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_NE(boxes_[1].find(other.HandOverFolder()), std::string::npos) << boxes_[1];
+    for (const QString& file : handed)
+        EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
+
+    // A job file from anywhere else is left alone when queued.
+    const std::string own = dataFolder_ + "own.GCJ";
+    ASSERT_TRUE(Job("own").WriteJobFile(own));
+    ASSERT_TRUE(frame_->AddJobFile(own));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(own)));
+}
+
 // Damage is told once: a queue read in part, and a job file cut short that was queued anyway.
 TEST_F(JobQueueTest, WhatWasNotReadWholeIsTold)
 {
