@@ -1,8 +1,10 @@
 #pragma once
 // Message boxes owned by a window. Tests install a handler that answers instead of a person.
+#include <QMessageBox>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QWidget;
 
@@ -15,6 +17,11 @@ struct TBoxRequest {
     TBoxIcon icon;
     bool yesNo;  // Yes and No buttons instead of OK
 };
+
+// The box ShowMessageBox shows: wide enough for its whole caption, which is the program's name
+// when empty.
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* owner, const QString& text, const QString& caption,
+                                            TBoxIcon icon, QMessageBox::StandardButtons buttons);
 
 // Shows the box; True for OK or Yes.
 bool ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, TBoxIcon icon, bool yesNo = false);

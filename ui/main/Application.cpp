@@ -9,8 +9,8 @@
 
 TGleaneryApplication::TGleaneryApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
-    // Boxes without a caption, and the desktop, name the product, not the executable.
-    setApplicationDisplayName(QStringLiteral(GLEANERY_PRODUCT_NAME));
+    // No display name: the platform would append it to every window title. The desktop finds
+    // the program's entry, and its icon, by this name.
     setDesktopFileName(QStringLiteral("gleanery"));
 }
 
