@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+class QString;
 class QUrl;
 class QWidget;
 
@@ -21,6 +22,12 @@ protected:
 // window is a TPageViewer. On failure:
 // logged, a warning box on owner that says in plain words what could not be opened, False.
 bool TryShellExecute(QWidget* owner, const std::string& file, const std::string& verb);
+
+// The desktop's opener runs in the background; when it reports a failure within seconds, a
+// warning box tells what could not be opened and where the file is.
+
+// The program that opens items ("xdg-open"); for tests. Returns the previous one.
+QString SetDesktopOpenerProgram(const QString& program);
 
 // Replaces the desktop's opener (nullptr restores it); for tests. Returns the previous one.
 using TShellOpener = std::function<bool(const QUrl&)>;

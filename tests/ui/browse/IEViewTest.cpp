@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QSlider>
 #include <QMouseEvent>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -554,4 +555,30 @@ TEST(BrowseInMainWindow, PagesTheDesktopCannotOpenShowOnTheBrowsePage)
     EXPECT_TRUE(TryShellExecute(&form, page, ""));
     EXPECT_EQ(form.ActivePage(), pgStart);
     SetShellOpener(old);
+}
+
+// The desktop's opener started but then failed (a browser that refuses to start): the user is
+// told what was not opened and where it is; a page is shown on the Browse page as well.
+TEST(BrowseInMainWindow, AnOpenerThatFailsIsTold)
+{
+    SkipUnderAddressSanitizer();
+    ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    TTempFolder temp;
+    const std::string page = temp / "index.htm";
+    WriteTextFile(page, "<html><body>copy</body></html>");
+    TMainForm form;
+    const QString old = SetDesktopOpenerProgram("false");
+    TBoxRecorder boxes;
+    EXPECT_TRUE(TryShellExecute(&form, temp.Path(), "explore"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.boxes.size() == 1; }, 10000));
+    EXPECT_NE(boxes.boxes[0].find("Could not open " + temp.Path()), std::string::npos) << boxes.boxes[0];
+    EXPECT_NE(boxes.boxes[0].find("is at:\n" + temp.Path()), std::string::npos) << boxes.boxes[0];
+    EXPECT_NE(form.ActivePage(), pgBrowse);
+
+    EXPECT_TRUE(TryShellExecute(form.Page(pgLog), page, ""));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.boxes.size() == 2; }, 10000));
+    EXPECT_NE(boxes.boxes[1].find("is at:\n" + page), std::string::npos) << boxes.boxes[1];
+    EXPECT_NE(boxes.boxes[1].find("Browse page"), std::string::npos) << boxes.boxes[1];
+    EXPECT_EQ(form.ActivePage(), pgBrowse);
+    SetDesktopOpenerProgram(old);
 }
