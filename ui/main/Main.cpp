@@ -168,6 +168,8 @@ void TMainForm::FormCreate(const QStringList& args)
     trayIcon_->OnClick = [this] { RestoreFromTray(); };
     SetBusyIcon(false);
     setWindowIcon(normalIcon_);
+    // The program's other windows (the report, the dialogs) carry its icon too.
+    QApplication::setWindowIcon(normalIcon_);
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);

@@ -28,6 +28,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTimer>
@@ -1060,6 +1061,15 @@ void TCopyProgressFrame::ProcessedFilesListContextPopup(const QPoint& pos)
 void TCopyProgressFrame::ShowReportButtonClick()
 {
     TWaitCursor wait;
+    // The first report starts the web engine, which takes seconds: the button says so meanwhile.
+    const QString caption = showReportButton_->text();
+    showReportButton_->setEnabled(false);
+    showReportButton_->setText(QStringLiteral("Preparing the report..."));
+    showReportButton_->repaint();
+    const auto restore = qScopeGuard([this, caption] {
+        showReportButton_->setText(caption);
+        showReportButton_->setEnabled(!jobRunning_);
+    });
     if (!reportWindow_) {
         reportWindow_ = std::make_unique<TReportViewForm>();
         reportWindow_->PlaceOn(window());

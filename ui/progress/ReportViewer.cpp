@@ -12,7 +12,9 @@
 #include "ui/common/WaitCursor.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -309,7 +311,11 @@ void TReportViewForm::SaveButtonClick()
         return;
     while (folder.size() > 1 && folder.endsWith('/'))
         folder.chop(1);
-    SaveReportTo(StdStr(folder));
+    if (SaveReportTo(StdStr(folder)))
+        ShowMessageBox(this,
+                       QStringLiteral("The report was saved as:\n%1")
+                           .arg(QDir(folder).filePath(QFileInfo(QStr(reportPath_)).fileName())),
+                       windowTitle(), TBoxIcon::Information);
 }
 
 bool TReportViewForm::SaveReportTo(const std::string& folder)
