@@ -3,6 +3,7 @@
 #include "engine/services/LanguageStrings.h"
 
 #include <QString>
+#include <cstdint>
 #include <string>
 
 class QWidget;
@@ -17,6 +18,12 @@ QString QReplaceFirst(QString text, const QString& placeholder, const QString& v
 
 // Font name from string 7 and size from string 8 (the current size when 8 is not a number).
 void ApplyLanguageFont(QWidget* widget);
+
+// A count and the words that go with it: CountOf(1, "job was", "jobs were") gives "1 job was".
+inline std::string CountOf(int64_t count, const std::string& one, const std::string& many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
 
 inline QString QStr(const std::string& s) { return QString::fromStdString(s); }
 inline std::string StdStr(const QString& s) { return s.toStdString(); }

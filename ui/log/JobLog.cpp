@@ -172,8 +172,9 @@ void TJobLogFrame::ReadLogFile()
         logFileLeft_ = copy.empty();
     } else if (read.skippedLines > 0) {
         const std::string copy = KeepDamagedCopy(logFile_, read.text, "Initialize");
-        text = "The job log " + logFile_ + " could not be read whole: " + std::to_string(read.skippedLines) +
-               " lines could not be read and " + std::to_string(list_->topLevelItemCount()) + " rows were. ";
+        text = "The job log " + logFile_ + " could not be read whole: " +
+               CountOf(read.skippedLines, "line", "lines") + " could not be read, and " +
+               CountOf(list_->topLevelItemCount(), "row was", "rows were") + " read. ";
         text += copy.empty() ? "The file is left as it is, and jobs that end now are not logged."
                              : "A copy of the file as it was found is kept as " + copy + ".";
         logFileLeft_ = copy.empty();

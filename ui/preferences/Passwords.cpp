@@ -92,8 +92,8 @@ void TPasswordsFrame::LoadPasswords()
     }
     if (fileNotReadWhole_) {
         const std::string text = "The password file " + passwordFileName_ + " could not be read whole: " +
-                                 std::to_string(passwordsList_->topLevelItemCount()) +
-                                 " passwords were read. When the list is next changed, the file as it was found "
+                                 CountOf(passwordsList_->topLevelItemCount(), "password was", "passwords were") +
+                                 " read. When the list is next changed, the file as it was found "
                                  "is kept beside it as " + passwordFileName_ + ".bak.";
         LogEvent(etWarning, text, "LoadPasswords", kUnit);
         emit FileRecovered(QStr(text));

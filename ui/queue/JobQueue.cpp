@@ -992,9 +992,9 @@ void TJobQueueFrame::LoadQueueFromDisk()
         savedQueueKnown_ = true;
         if (!whole)
             ReportRecovery("The saved queue in " + queueFolder_ + " could not be read whole: " +
-                                             std::to_string(JobCount() - before) +
-                                             " jobs were read. The queue folder as it was found is kept as " +
-                                             DamagedCopyName(queueFolder_) + ".");
+                           CountOf(JobCount() - before, "job was", "jobs were") +
+                           " read. The queue folder stays as it was found until the queue is next saved; it is "
+                           "then kept as " + DamagedCopyName(queueFolder_) + ".");
         if (queueWriter_) {
             if (whole && wasEmpty && QueueFolderHoldsOnly(queueFolder_, static_cast<size_t>(JobCount()))) {
                 // The folder holds exactly this queue: nothing to write until it changes.

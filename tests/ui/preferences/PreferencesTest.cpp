@@ -346,7 +346,7 @@ TEST_F(PasswordsTest, ABrokenPasswordFileIsKeptWholeBeforeTheNextSave)
     page.LoadPasswords();
     EXPECT_EQ(page.PasswordsList()->topLevelItemCount(), 1);
     ASSERT_EQ(told.size(), 1);  // the user is told what was kept
-    EXPECT_TRUE(told[0].contains("1 passwords were read")) << told[0].toStdString();
+    EXPECT_TRUE(told[0].contains("1 password was read")) << told[0].toStdString();
     TPasswordRec rec;
     EXPECT_TRUE(store_.FindPassword("good.test", rec));
     EXPECT_FALSE(store_.FindPassword("bad.test", rec));
