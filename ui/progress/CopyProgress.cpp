@@ -426,6 +426,17 @@ void TCopyProgressFrame::OnJobEnded(const TSpiderOutputMsg& msg)
     stopButton_->setEnabled(false);
     showReportButton_->setEnabled(true);
     SetBusyTimerEnabled(false);
+    if (msg.FResultCode == JOB_END_COMPLETED) {
+        // Every address the job knew has been dealt with. The counts are what was done: an
+        // address met again at a smaller depth is fetched again, and a few addresses counted as
+        // new never reach a download.
+        downloadTotal_ = downloadsDone_;
+        UpdateDownloadProgressLabel();
+        if (jobRewritesLinks_ && rewriteTotal_ > 0) {
+            rewriteTotal_ = rewritesDone_;
+            UpdateRewriteProgressLabel();
+        }
+    }
     ApplyProgressBars();
     busyProgressBar_->setToolTip(QUIString(164));
     busyProgressBar_->setValue(busyProgressBar_->maximum());
@@ -1065,9 +1076,13 @@ void TCopyProgressFrame::ShowReportButtonClick()
     const QString caption = showReportButton_->text();
     showReportButton_->setEnabled(false);
     showReportButton_->setText(QStringLiteral("Preparing the report..."));
-    showReportButton_->repaint();
+    showReportButton_->setMinimumWidth(showReportButton_->sizeHint().width());
+    if (layout())
+        layout()->activate();
+    repaint();
     const auto restore = qScopeGuard([this, caption] {
         showReportButton_->setText(caption);
+        showReportButton_->setMinimumWidth(0);
         showReportButton_->setEnabled(!jobRunning_);
     });
     if (!reportWindow_) {

@@ -363,6 +363,35 @@ TEST_F(CopyProgressFrameTest, ScriptedJobFillsListsCountersAndReport)
     EXPECT_EQ(frame->DownloadTotal() + frame->DownloadsDone() + frame->RewriteTotal() + frame->RewritesDone(), 0);
 }
 
+// A completed job ends with full bars: an address counted as new that never reached a download,
+// and a page read twice and rewritten once, leave no bar short. A stopped job keeps its counts.
+TEST_F(CopyProgressFrameTest, ACompletedJobEndsWithFullBars)
+{
+    for (const int32_t end : {JOB_END_STOPPED, JOB_END_COMPLETED}) {
+        Send(s.JobStarted(1, "J"));
+        Send(s.Download(OUTMSG_DOWNLOAD_STARTED, 1, "http://h/"));
+        Send(Ended(s, 1, "http://h/", "/tmp/sites/h/index.htm", 200, true));
+        Send(s.ReadWrite(OUTMSG_READ_STARTED, RW_KIND_PARSE, 1, "/tmp/sites/h/index.htm"));
+        Send(s.Link(true));
+        Send(s.Link(true));
+        Send(s.ReadWrite(OUTMSG_READ_ENDED, RW_KIND_PARSE, 1, "/tmp/sites/h/index.htm"));
+        Send(s.ReadWrite(OUTMSG_READ_STARTED, RW_KIND_PARSE, 2, "/tmp/sites/h/a.htm"));
+        Send(s.ReadWrite(OUTMSG_READ_ENDED, RW_KIND_PARSE, 2, "/tmp/sites/h/a.htm"));
+        Send(s.ReadWrite(OUTMSG_WRITE_STARTED, RW_KIND_REWRITE, 1, "/tmp/sites/h/index.htm"));
+        Send(s.ReadWrite(OUTMSG_WRITE_ENDED, RW_KIND_REWRITE, 1, "/tmp/sites/h/index.htm"));
+        Send(s.JobEnded(end));
+        if (end == JOB_END_STOPPED) {
+            EXPECT_EQ(frame->DLProgressBar()->toolTip(), "Download Progress: 1 of 3");
+            EXPECT_EQ(frame->WriteProgressBar()->toolTip(), "Rewrite Progress: 1 of 2");
+            continue;
+        }
+        EXPECT_EQ(frame->DLProgressBar()->toolTip(), "Download Progress: 1 of 1");
+        EXPECT_EQ(frame->WriteProgressBar()->toolTip(), "Rewrite Progress: 1 of 1");
+        EXPECT_EQ(frame->DLProgressBar()->value(), frame->DLProgressBar()->maximum());
+        EXPECT_EQ(frame->WriteProgressBar()->value(), frame->WriteProgressBar()->maximum());
+    }
+}
+
 TEST_F(CopyProgressFrameTest, UnknownSizesAndFullSlots)
 {
     Send(s.JobStarted(1, "J", false));
