@@ -842,9 +842,9 @@ void TJobQueueFrame::SetSavedQueueHeldElsewhere()
     savedQueueHeld_ = false;
     queueSaveTimer_->stop();
     notSavedMessage_->setText(
-        "This window's queue is not saved: another Gleanery window holds the saved queue. Jobs added here "
-        "are lost when this window closes; a job file or address given when Gleanery is started goes to "
-        "that window.");
+        "This window's queue is not saved: another Gleanery window holds the saved queue. When this window "
+        "closes, jobs not yet done here can be handed to that window; a job file or address given when "
+        "Gleanery is started goes to that window.");
     notSavedMessage_->show();
     if (host_)
         host_->SetWindowCaption(QStr(AppProductName()) + kNotSavedCaption);
