@@ -887,23 +887,19 @@ bool TJobQueueFrame::ConfirmCloseWithUnsavedJobs()
         else
             LogAPIError("WriteJobFile " + file, "ConfirmCloseWithUnsavedJobs", kUnit);
     }
+    const auto warn = [&](const char* text) {
+        ShowMessageBox(this, QString::fromUtf8(text).arg(QStr(handOverFolder_)), caption, TBoxIcon::Warning);
+    };
     if (!written) {
         for (const QString& file : files)
             SafeDeleteFile(StdStr(file));
-        ShowMessageBox(this,
-                       QStringLiteral("The jobs could not be written for the other window in %1. This window stays "
-                                      "open.")
-                           .arg(QStr(handOverFolder_)),
-                       caption, TBoxIcon::Warning);
+        warn("The jobs could not be written for the other window in %1. This window stays open.");
         return false;
     }
     if (handOver_ && handOver_(files))
         return true;
-    ShowMessageBox(this,
-                   QStringLiteral("The Gleanery window that holds the saved queue did not take the jobs. They are kept "
-                                  "as job files in %1: open them from there to queue them again.")
-                       .arg(QStr(handOverFolder_)),
-                   caption, TBoxIcon::Warning);
+    warn("The Gleanery window that holds the saved queue did not take the jobs. They are kept as job files in "
+         "%1: open them from there to queue them again.");
     return true;
 }
 

@@ -519,13 +519,20 @@ TEST(BrowseImages, VeryLargeImagesAreShrunkByScaledDecoding)
     splitter.Close();
 }
 
+// A page of a copy on disk, for the desktop to open; the web view may start.
+std::string CopiedPageIn(const TTempFolder& temp)
+{
+    ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    const std::string page = temp / "index.htm";
+    WriteTextFile(page, "<html><body>copy</body></html>");
+    return page;
+}
+
 TEST(BrowseInMainWindow, PagesTheDesktopCannotOpenShowOnTheBrowsePage)
 {
     SkipUnderAddressSanitizer();
-    ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     TTempFolder temp;
-    const std::string page = temp / "index.htm";
-    WriteTextFile(page, "<html><body>copy</body></html>");
+    const std::string page = CopiedPageIn(temp);
     TMainForm form;
     TShellOpener old = SetShellOpener([](const QUrl&) { return false; });
     TBoxRecorder boxes;
@@ -562,10 +569,8 @@ TEST(BrowseInMainWindow, PagesTheDesktopCannotOpenShowOnTheBrowsePage)
 TEST(BrowseInMainWindow, AnOpenerThatFailsIsTold)
 {
     SkipUnderAddressSanitizer();
-    ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     TTempFolder temp;
-    const std::string page = temp / "index.htm";
-    WriteTextFile(page, "<html><body>copy</body></html>");
+    const std::string page = CopiedPageIn(temp);
     TMainForm form;
     const QString old = SetDesktopOpenerProgram("false");
     TBoxRecorder boxes;
