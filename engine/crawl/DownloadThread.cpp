@@ -182,10 +182,12 @@ TDownloadFilter& TFileDownloadThread::Filter()
 
 bool TFileDownloadCompleteData::LocalFileIsCurrent() const
 {
-    if (FLocalFileName.empty() || (FFilterCode != FILTER_ACCEPTED && FFilterCode != FILTER_PREVIOUSLY_DOWNLOADED) ||
-        !SafeFileExists(FLocalFileName))
+    if (FLocalFileName.empty() || (FFilterCode != FILTER_ACCEPTED && FFilterCode != FILTER_PREVIOUSLY_DOWNLOADED))
         return false;
     const int32_t scheme = FURL.GetScheme();
+    TDownloadFilter* filter = TDownloadFilter::Instance();
+    if (filter == nullptr || !filter->IsFileOfCopy(FLocalFileName))
+        return false;
     const bool confirmedUnchanged =
         (scheme == usHTTP || scheme == usHTTPS) && FStatusValid && FStatusCode == 304 && FConditional;
     return FFilterCode == FILTER_PREVIOUSLY_DOWNLOADED || FFileWritten || confirmedUnchanged;

@@ -223,7 +223,8 @@ bool TDownloadThreadDispacher::TakeFromCopy(TSpiderObject& object, TSpiderObject
                                             TSpiderDestObjectList& dests, TCrawlControl& crawler)
 {
     const TSpiderDestObject* dest = dests.Get(dests.IndexOfID(object.FDestID));
-    if (!object.FFetched || !dest || object.FURL.GetScheme() == usFile || !SafeFileExists(dest->FFileName))
+    if (!object.FFetched || !dest || object.FURL.GetScheme() == usFile ||
+        !TDownloadFilter::Instance()->IsFileOfCopy(dest->FFileName))
         return false;
     TFileDownloadCompleteData outcome;
     outcome.FURL.Assign(object.FURL);

@@ -1,6 +1,7 @@
 // Update runs against a server that answers 304 only for its own Last-Modified date, as common
 // servers do: the copy keeps the server's times, so an unchanged site costs no body at all.
 #include "integration/CrawlTestSupport.h"
+#include "platform/ErrorCodes.h"
 
 #include <sys/stat.h>
 
@@ -295,6 +296,99 @@ TEST_F(UpdateRunTest, FutureFarPastOrUnreadableDatesLeaveTheDownloadTime)
         const time_t written = LastWriteTime(Local(path));
         EXPECT_GE(written, started) << path;
         EXPECT_LE(written, ended) << path;
+    }
+}
+
+// Symbolic links planted in a copy, at a file's place, at a folder the index names files in, at
+// the host folder and at the index itself, with the index kept and lost: the update runs open,
+// read and date nothing outside the destination and write nothing through the links.
+TEST_F(UpdateRunTest, PlantedLinksAreNeitherReadNorDatedNorWrittenThrough)
+{
+    const std::string when = HttpDate(kFirstDate);
+    Serve("/", {"<html><body><a href=\"a.html\">a</a><a href=\"sub/b.html\">b</a><img src=\"logo.gif\">"
+                "</body></html>",
+                "text/html", when});
+    Serve("/a.html", {"<html><body>a</body></html>", "text/html", when});
+    Serve("/sub/b.html", {"<html><body>b</body></html>", "text/html", when});
+    Serve("/logo.gif", {"GIF89a", "image/gif", when});
+    Serve("/secret.html", {"secret", "text/html", when});
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+
+    // Pages outside that link on, dated as the server's copies are, so that a date taken from
+    // them would be answered 304.
+    const std::filesystem::path outside = temp_ / "outside";
+    std::filesystem::create_directories(outside / "sub");
+    const std::string planted = "<html><a href=\"" + Url("/secret.html") + "\">s</a></html>";
+    for (const char* name : {"page.html", "sub/b.html", "index"}) {
+        WriteTextFile(outside / name, planted);
+        std::filesystem::last_write_time(outside / name, std::filesystem::last_write_time(Local("/a.html")));
+    }
+    auto unchangedOutside = [&] {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(outside))
+            if (entry.is_regular_file()) {
+                EXPECT_EQ(ReadTextFile(entry.path()), planted) << entry.path();
+                EXPECT_EQ(LastWriteTime(entry.path()), kFirstDate) << entry.path();
+            }
+    };
+    std::filesystem::remove(Local("/a.html"));
+    std::filesystem::create_symlink(outside / "page.html", Local("/a.html"));
+    std::filesystem::remove_all(Local("/sub"));
+    std::filesystem::create_directory_symlink(outside / "sub", Local("/sub"));
+    const std::string index = temp_ / "site/.gleanery-index";
+    const std::string kept = ReadTextFile(index);
+    ASSERT_NE(kept.find("/sub/b.html\t"), std::string::npos);
+
+    auto checkRun = [&](const char* what) {
+        SCOPED_TRACE(what);
+        size_t reports = 0;
+        ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
+        std::map<std::string, TReportRecord> ended = LastRun(reports);
+        for (const char* path : {"/a.html", "/sub/b.html"}) {
+            for (const TRequest& request : RequestsOf(path)) {
+                EXPECT_EQ(request.headers.count("If-Modified-Since"), 0u) << path;
+                EXPECT_EQ(request.headers.count("If-None-Match"), 0u) << path;
+            }
+            EXPECT_EQ(ended[path].fileWritten, 0) << path;
+            EXPECT_EQ(ended[path].errorCode, static_cast<int32_t>(errc::AccessDenied)) << path;
+        }
+        EXPECT_TRUE(RequestsOf("/secret.html").empty());
+        unchangedOutside();
+        EXPECT_TRUE(std::filesystem::is_symlink(Local("/a.html")));
+        const std::string written = ReadTextFile(index);
+        EXPECT_EQ(written.find(Url("/a.html")), std::string::npos);
+        EXPECT_EQ(written.find(Url("/sub/b.html")), std::string::npos);
+        EXPECT_NE(written.find(Url("/logo.gif")), std::string::npos);
+    };
+    // The index names files behind the links.
+    WriteTextFile(index, kept);
+    checkRun("index kept");
+    std::filesystem::remove(index);
+    checkRun("index lost");
+
+    // The index is a link itself: passed over, and replaced rather than written through.
+    std::filesystem::remove(index);
+    std::filesystem::create_symlink(outside / "index", index);
+    checkRun("index a link");
+    EXPECT_FALSE(std::filesystem::is_symlink(index));
+
+    // The host folder is a link to a copy outside: nothing there is asked about by its date,
+    // read or written.
+    std::filesystem::remove_all(outside);
+    std::filesystem::create_directories(outside);
+    std::filesystem::rename(HostFolder(), outside / "copy");
+    std::filesystem::create_directory_symlink(outside / "copy", HostFolder());
+    std::map<std::string, std::string> before;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(outside))
+        if (entry.is_regular_file())
+            before[entry.path()] = ReadTextFile(entry.path());
+    size_t reports = 0;
+    ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
+    for (const TRequest& request : RequestsOf("/"))
+        EXPECT_EQ(request.headers.count("If-Modified-Since"), 0u);
+    EXPECT_EQ(LastRun(reports)["/"].fileWritten, 0);
+    for (const auto& [path, text] : before) {
+        EXPECT_EQ(ReadTextFile(path), text) << path;
+        EXPECT_EQ(LastWriteTime(path), kFirstDate) << path;
     }
 }
 
