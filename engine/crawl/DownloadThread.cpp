@@ -636,6 +636,21 @@ bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, i
     }
 }
 
+uint8_t ParseKindOf(const TURL& url, const std::string& mimeType, const std::string& localName)
+{
+    const std::string localExt = LowerCaseExtension(localName);
+    const std::string urlExt = AsciiLowerCase(url.GetPathExtension());
+    if (url.IsHTML(mimeType))
+        return PARSE_KIND_PAGE;
+    if (url.IsCSS(mimeType))
+        return PARSE_KIND_STYLE_SHEET;
+    if (localExt == ".htm" || localExt == ".html" || urlExt == ".htm" || urlExt == ".html")
+        return PARSE_KIND_PAGE;
+    if (localExt == ".css" || urlExt == ".css")
+        return PARSE_KIND_STYLE_SHEET;
+    return 0;
+}
+
 void TFileDownloadThread::DetermineParseKind()
 {
     FResults.FParseable = 0;
@@ -645,20 +660,7 @@ void TFileDownloadThread::DetermineParseKind()
     const uint8_t code = FResults.FFilterCode;
     if (!FResults.LocalFileIsCurrent())
         return;
-    const std::string& mime = FResults.FMimeType;
-    const std::string localExt = LowerCaseExtension(FLocalFileName);
-    const std::string urlExt = AsciiLowerCase(FURL.GetPathExtension());
-    uint8_t kind = 0;
-    if (FURL.IsHTML(mime))
-        kind = PARSE_KIND_PAGE;
-    else if (FURL.IsCSS(mime))
-        kind = PARSE_KIND_STYLE_SHEET;
-    else if (localExt == ".htm" || localExt == ".html")
-        kind = PARSE_KIND_PAGE;
-    else if (urlExt == ".htm" || urlExt == ".html")
-        kind = PARSE_KIND_PAGE;
-    else if (localExt == ".css" || urlExt == ".css")
-        kind = PARSE_KIND_STYLE_SHEET;
+    const uint8_t kind = ParseKindOf(FURL, FResults.FMimeType, FLocalFileName);
     if (kind == 0)
         return;
     FResults.FParseable = 1;

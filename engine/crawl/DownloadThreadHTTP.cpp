@@ -176,6 +176,13 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
     TUpdateHeaders update;
     if (!conditionsFor.empty())
         update = CreateUpdateDLHeaders(Filter(), conditionsFor, indexed);
+    bool fetchingWhole = false;
+    if (update.Range.empty() && (!update.IfModifiedSince.empty() || !update.IfNoneMatch.empty()) &&
+        FetchWholeForLinks(conditionsFor, indexed)) {
+        update.IfModifiedSince.clear();
+        update.IfNoneMatch.clear();
+        fetchingWhole = true;
+    }
     request.HeaderText = WithLineEnd(job.HTTPHeaders);
     const bool ifModifiedSinceSent = useConditions && !update.IfModifiedSince.empty();
     if (ifModifiedSinceSent)
@@ -230,7 +237,8 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
             session.CloseRequest();
             return TAttemptEnd::Done;
         }
-        const bool askedForThisCopy = conditionsFor == FLocalFileName && (FResults.FConditional || rangeSent);
+        const bool askedForThisCopy =
+            conditionsFor == FLocalFileName && (FResults.FConditional || rangeSent || fetchingWhole);
         if (!askedForThisCopy && (SafeFileExists(FLocalFileName) || SafeFileExists(FLocalFileName + ".part"))) {
             // Ask again, now with the conditional headers of the copy on disk.
             session.CloseRequest();
@@ -264,6 +272,12 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
         session.CloseRequest();
         return TAttemptEnd::Done;
     }
+}
+
+bool TFileDownloadThread::FetchWholeForLinks(const std::string& localName, const TCopyIndexEntry* indexed) const
+{
+    return FJobOptions.JobOptions.UpdateOldFiles && !IsRecordedCopy(localName, indexed) &&
+           ParseKindOf(FURL, indexed != nullptr ? indexed->mimeType : std::string(), localName) != 0;
 }
 
 TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleNotModified(TInternetSession& session, bool rangeSent,

@@ -254,8 +254,11 @@ TEST_F(UpdateRunTest, DamagedIndexMissingFilesAndOddAnswersLoseNothing)
     for (const std::string& text : damaged) {
         WriteTextFile(index, text);
         ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
-        // Asked as a copy without an index is: by the times of its files.
-        EXPECT_EQ(LastRun(reports)["/"].statusCode, 304);
+        // Asked as a copy without an index is: the pages fetched whole, since their saved links
+        // name local files, the rest by the times of its files.
+        std::map<std::string, TReportRecord> ended = LastRun(reports);
+        EXPECT_EQ(ended["/"].statusCode, 200);
+        EXPECT_EQ(ended["/logo.gif"].statusCode, 304);
         for (const char* path : {"/index.html", "/a.html", "/site.css", "/logo.gif"})
             EXPECT_TRUE(Exists(Local(path))) << path;
         EXPECT_NE(EventLog().find("Copy index"), std::string::npos);
@@ -297,6 +300,52 @@ TEST_F(UpdateRunTest, FutureFarPastOrUnreadableDatesLeaveTheDownloadTime)
         EXPECT_GE(written, started) << path;
         EXPECT_LE(written, ended) << path;
     }
+}
+
+// A copy whose index is lost: every file its pages reach is asked about under its own address,
+// those saved from query addresses too, kept current, and named by the new index.
+TEST_F(UpdateRunTest, ALostIndexLosesNoFileSavedFromAQueryAddress)
+{
+    job_.DownloadOptions.AddFileExtensions = true;
+    job_.SaveQueryResults = true;
+    const std::string when = HttpDate(kFirstDate);
+    Serve("/", {"<html><body><a href=\"page.html?ref=0\">0</a><a href=\"list.asp?p=2\">2</a>"
+                "<img src=\"pic.gif\"></body></html>",
+                "text/html", when});
+    Serve("/page.html", {"<html><body>page <img src=\"pic.gif\"></body></html>", "text/html", when});
+    Serve("/list.asp", {"<html><body>list</body></html>", "text/html", when});
+    Serve("/pic.gif", {"GIF89a", "image/gif", when});
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    ASSERT_TRUE(Exists(Local("/page.html_ref=0.htm")));
+    ASSERT_TRUE(Exists(Local("/list.asp_p=2.htm")));
+    const std::string index = temp_ / "site/.gleanery-index";
+    std::filesystem::remove(index);
+
+    Serve("/list.asp", {"<html><body>list, changed</body></html>", "text/html", HttpDate(kSecondDate)});
+    size_t reports = 0;
+    ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
+    const std::vector<TRequest> seen = Seen();
+    for (size_t i = seenBefore_; i < seen.size(); ++i)
+        EXPECT_EQ(files_.count(seen[i].path), 1u) << "asked for an address the site never linked: " << seen[i].path;
+    std::map<std::string, TReportRecord> second = LastRun(reports);
+    EXPECT_EQ(second["/list.asp?p=2"].fileWritten, 1);
+    EXPECT_NE(ReadTextFile(Local("/list.asp_p=2.htm")).find("changed"), std::string::npos);
+    EXPECT_EQ(second["/page.html?ref=0"].statusCode, 200);
+    // A file not read for links is asked about by its time.
+    EXPECT_EQ(Asked("/pic.gif"), std::vector<std::string>{when});
+    EXPECT_EQ(second["/pic.gif"].statusCode, 304);
+    const std::string written = ReadTextFile(index);
+    for (const char* path : {"/", "/page.html?ref=0", "/list.asp?p=2", "/pic.gif"})
+        EXPECT_NE(written.find(Url(path) + "\t"), std::string::npos) << path;
+
+    // With the index back, a change behind an unchanged page reaches its file again.
+    Serve("/page.html", {"<html><body>page, changed</body></html>", "text/html", HttpDate(kSecondDate)});
+    ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
+    std::map<std::string, TReportRecord> third = LastRun(reports);
+    EXPECT_EQ(third["/"].statusCode, 304);
+    EXPECT_EQ(third["/page.html?ref=0"].fileWritten, 1);
+    EXPECT_NE(ReadTextFile(Local("/page.html_ref=0.htm")).find("changed"), std::string::npos);
+    EXPECT_EQ(third["/list.asp?p=2"].statusCode, 304);
 }
 
 // Symbolic links planted in a copy, at a file's place, at a folder the index names files in, at
