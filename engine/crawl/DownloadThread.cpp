@@ -185,6 +185,9 @@ bool TFileDownloadCompleteData::LocalFileIsCurrent() const
     if (FLocalFileName.empty() || (FFilterCode != FILTER_ACCEPTED && FFilterCode != FILTER_PREVIOUSLY_DOWNLOADED))
         return false;
     const int32_t scheme = FURL.GetScheme();
+    // A file address names its file only when it may be read (see DownloadAssignedURL).
+    if (scheme == usFile)
+        return FFilterCode == FILTER_PREVIOUSLY_DOWNLOADED;
     TDownloadFilter* filter = TDownloadFilter::Instance();
     if (filter == nullptr || !filter->IsFileOfCopy(FLocalFileName))
         return false;
@@ -338,8 +341,12 @@ void TFileDownloadThread::DownloadAssignedURL()
         FJobOptions.Assign(FOptions);
     }
     if (FURL.GetScheme() == usFile) {
+        // Nothing is fetched. The start page the user named is read where it is; any other
+        // local file only when it is a file of the copy.
         FResults.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
-        FLocalFileName = FURL.URLToLocalFileName("/", true, false);
+        const std::string path = FURL.URLToLocalFileName("/", true, false);
+        if (FDepth == -1 ? IsPlainFileNoFollow(path) : Filter().IsFileOfCopy(path))
+            FLocalFileName = path;
     } else {
         // The location is judged on the response: a redirect may lead back inside.
         FResults.FFilterCode = Filter().CheckURLBeforeDownload(FURL, FDepth);
@@ -665,7 +672,8 @@ void TFileDownloadThread::DetermineParseKind()
         return;
     FResults.FParseable = 1;
     FResults.FParseKind = kind;
-    if (FJobOptions.JobOptions.ApplyParsingFilter && code == FILTER_PREVIOUSLY_DOWNLOADED &&
+    // The start page is read whatever the lists say, as it is fetched whatever they say.
+    if (FJobOptions.JobOptions.ApplyParsingFilter && code == FILTER_PREVIOUSLY_DOWNLOADED && FDepth >= 0 &&
         Filter().CheckLocalFileForParsing(FLocalFileName, FDepth, kind == PARSE_KIND_PAGE) != FILTER_ACCEPTED) {
         FResults.FParseable = 0;
         LogMessage("Skipped parsing " + FURL.GetURLWithoutUserInfo());
