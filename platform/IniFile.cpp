@@ -365,10 +365,10 @@ bool TIniFile::SaveTo(const std::string& path, mode_t mode) const
     return AtomicWriteFile(path, ToText(), mode);
 }
 
-int OpenPlainFileForReading(const std::string& path, struct stat& st)
+int OpenPlainFileForReading(const std::string& path, struct stat& st, bool followLink)
 {
     // Non-blocking open: a pipe planted at the path must not hang the reader.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
     if (fd < 0) {
         SetLastErrorFromErrno(errno);
         return -1;
@@ -381,11 +381,11 @@ int OpenPlainFileForReading(const std::string& path, struct stat& st)
     return fd;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& data, size_t maxBytes)
+bool ReadWholeFile(const std::string& path, std::string& data, size_t maxBytes, bool followLink)
 {
     data.clear();
     struct stat st {};
-    int fd = OpenPlainFileForReading(path, st);
+    int fd = OpenPlainFileForReading(path, st, followLink);
     if (fd < 0)
         return false;
     if (st.st_size > 0 && static_cast<uint64_t>(st.st_size) > maxBytes) {

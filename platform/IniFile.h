@@ -111,8 +111,9 @@ private:
 // Sets the thread's last error and returns False on failure; the old file then stays.
 bool AtomicWriteFile(const std::string& path, const std::string& data, mode_t mode = 0644);
 // Reads a whole file; False (last error set) when it cannot be read, is no regular file or holds
-// more than maxBytes (EFBIG: nothing more than maxBytes is ever read).
-bool ReadWholeFile(const std::string& path, std::string& data, size_t maxBytes = SIZE_MAX);
+// more than maxBytes (EFBIG: nothing more than maxBytes is ever read). Without followLink a
+// symbolic link at path is not read.
+bool ReadWholeFile(const std::string& path, std::string& data, size_t maxBytes = SIZE_MAX, bool followLink = true);
 // Opens a regular file for reading without blocking on a planted pipe and fills st; -1 (last
-// error set) for anything else.
-int OpenPlainFileForReading(const std::string& path, struct stat& st);
+// error set) for anything else, also for a symbolic link at path without followLink.
+int OpenPlainFileForReading(const std::string& path, struct stat& st, bool followLink = true);

@@ -98,7 +98,7 @@ bool TCopyIndex::Load(const std::string& destination)
         problem = "not a plain file";
     else if (st.st_size > kMaxIndexBytes)
         problem = "too large (" + std::to_string(st.st_size) + " bytes)";
-    else if (!ReadWholeFile(path, text))
+    else if (!ReadWholeFile(path, text, SIZE_MAX, false))
         problem = "unreadable";
     if (problem.empty() && Parse(text, problem))
         return true;
@@ -240,7 +240,7 @@ bool TCopyIndex::Save() const
     std::vector<const TCopyIndexEntry*> kept;
     kept.reserve(entries_.size());
     for (const auto& [key, entry] : entries_)
-        if (IsPlainFileNoFollow(entry.localName))
+        if (PlainFileBelowFolder(destination_, entry.localName))
             kept.push_back(&entry);
     std::sort(kept.begin(), kept.end(),
               [](const TCopyIndexEntry* a, const TCopyIndexEntry* b) { return a->localName < b->localName; });

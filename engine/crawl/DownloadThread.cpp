@@ -182,10 +182,15 @@ TDownloadFilter& TFileDownloadThread::Filter()
 
 bool TFileDownloadCompleteData::LocalFileIsCurrent() const
 {
-    if (FLocalFileName.empty() || (FFilterCode != FILTER_ACCEPTED && FFilterCode != FILTER_PREVIOUSLY_DOWNLOADED) ||
-        !SafeFileExists(FLocalFileName))
+    if (FLocalFileName.empty() || (FFilterCode != FILTER_ACCEPTED && FFilterCode != FILTER_PREVIOUSLY_DOWNLOADED))
         return false;
     const int32_t scheme = FURL.GetScheme();
+    // A file address names its file only when it may be read (see DownloadAssignedURL).
+    if (scheme == usFile)
+        return FFilterCode == FILTER_PREVIOUSLY_DOWNLOADED;
+    TDownloadFilter* filter = TDownloadFilter::Instance();
+    if (filter == nullptr || !filter->IsFileOfCopy(FLocalFileName))
+        return false;
     const bool confirmedUnchanged =
         (scheme == usHTTP || scheme == usHTTPS) && FStatusValid && FStatusCode == 304 && FConditional;
     return FFilterCode == FILTER_PREVIOUSLY_DOWNLOADED || FFileWritten || confirmedUnchanged;
@@ -336,8 +341,12 @@ void TFileDownloadThread::DownloadAssignedURL()
         FJobOptions.Assign(FOptions);
     }
     if (FURL.GetScheme() == usFile) {
+        // Nothing is fetched. The start page the user named is read where it is; any other
+        // local file only when it is a file of the copy.
         FResults.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
-        FLocalFileName = FURL.URLToLocalFileName("/", true, false);
+        const std::string path = FURL.URLToLocalFileName("/", true, false);
+        if (FDepth == -1 ? IsPlainFileNoFollow(path) : Filter().IsFileOfCopy(path))
+            FLocalFileName = path;
     } else {
         // The location is judged on the response: a redirect may lead back inside.
         FResults.FFilterCode = Filter().CheckURLBeforeDownload(FURL, FDepth);
@@ -634,6 +643,21 @@ bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, i
     }
 }
 
+uint8_t ParseKindOf(const TURL& url, const std::string& mimeType, const std::string& localName)
+{
+    const std::string localExt = LowerCaseExtension(localName);
+    const std::string urlExt = AsciiLowerCase(url.GetPathExtension());
+    if (url.IsHTML(mimeType))
+        return PARSE_KIND_PAGE;
+    if (url.IsCSS(mimeType))
+        return PARSE_KIND_STYLE_SHEET;
+    if (localExt == ".htm" || localExt == ".html" || urlExt == ".htm" || urlExt == ".html")
+        return PARSE_KIND_PAGE;
+    if (localExt == ".css" || urlExt == ".css")
+        return PARSE_KIND_STYLE_SHEET;
+    return 0;
+}
+
 void TFileDownloadThread::DetermineParseKind()
 {
     FResults.FParseable = 0;
@@ -643,25 +667,13 @@ void TFileDownloadThread::DetermineParseKind()
     const uint8_t code = FResults.FFilterCode;
     if (!FResults.LocalFileIsCurrent())
         return;
-    const std::string& mime = FResults.FMimeType;
-    const std::string localExt = LowerCaseExtension(FLocalFileName);
-    const std::string urlExt = AsciiLowerCase(FURL.GetPathExtension());
-    uint8_t kind = 0;
-    if (FURL.IsHTML(mime))
-        kind = PARSE_KIND_PAGE;
-    else if (FURL.IsCSS(mime))
-        kind = PARSE_KIND_STYLE_SHEET;
-    else if (localExt == ".htm" || localExt == ".html")
-        kind = PARSE_KIND_PAGE;
-    else if (urlExt == ".htm" || urlExt == ".html")
-        kind = PARSE_KIND_PAGE;
-    else if (localExt == ".css" || urlExt == ".css")
-        kind = PARSE_KIND_STYLE_SHEET;
+    const uint8_t kind = ParseKindOf(FURL, FResults.FMimeType, FLocalFileName);
     if (kind == 0)
         return;
     FResults.FParseable = 1;
     FResults.FParseKind = kind;
-    if (FJobOptions.JobOptions.ApplyParsingFilter && code == FILTER_PREVIOUSLY_DOWNLOADED &&
+    // The start page is read whatever the lists say, as it is fetched whatever they say.
+    if (FJobOptions.JobOptions.ApplyParsingFilter && code == FILTER_PREVIOUSLY_DOWNLOADED && FDepth >= 0 &&
         Filter().CheckLocalFileForParsing(FLocalFileName, FDepth, kind == PARSE_KIND_PAGE) != FILTER_ACCEPTED) {
         FResults.FParseable = 0;
         LogMessage("Skipped parsing " + FURL.GetURLWithoutUserInfo());

@@ -80,6 +80,9 @@ struct TFileDownloadCompleteData {
 
 constexpr uint8_t PARSE_KIND_PAGE = 1;
 constexpr uint8_t PARSE_KIND_STYLE_SHEET = 2;
+// How the file saved from url as localName is read for links: PARSE_KIND_PAGE,
+// PARSE_KIND_STYLE_SHEET, or 0 when it is not (the MIME type first, then the names' endings).
+uint8_t ParseKindOf(const TURL& url, const std::string& mimeType, const std::string& localName);
 
 class TFileDownloadThread : public TThread {
 public:
@@ -156,6 +159,10 @@ private:
     // indexed: the address's entry in the index of the copy, nullptr when none.
     TAttemptEnd DownloadHTTPAttempt(TInternetSession& session, bool secure, bool useConditions, bool canRetry,
                                     const TCopyIndexEntry* indexed);
+    // On an update run, the copy at localName is read for links but the index of the copy does
+    // not record it for this address: its links, rewritten to local names, no longer tell the
+    // addresses they stand for, so it is fetched whole rather than confirmed unchanged.
+    bool FetchWholeForLinks(const std::string& localName, const TCopyIndexEntry* indexed) const;
     TAttemptEnd HandleNotModified(TInternetSession& session, bool rangeSent, bool canRetry);
     void GetHTTPValidators(TInternetSession& session);
     // The local file name of the address for a response without a MIME type; empty when none.

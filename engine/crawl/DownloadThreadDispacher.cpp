@@ -223,7 +223,8 @@ bool TDownloadThreadDispacher::TakeFromCopy(TSpiderObject& object, TSpiderObject
                                             TSpiderDestObjectList& dests, TCrawlControl& crawler)
 {
     const TSpiderDestObject* dest = dests.Get(dests.IndexOfID(object.FDestID));
-    if (!object.FFetched || !dest || object.FURL.GetScheme() == usFile || !SafeFileExists(dest->FFileName))
+    if (!object.FFetched || !dest || object.FURL.GetScheme() == usFile ||
+        !TDownloadFilter::Instance()->IsFileOfCopy(dest->FFileName))
         return false;
     TFileDownloadCompleteData outcome;
     outcome.FURL.Assign(object.FURL);
@@ -368,9 +369,10 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
         return false;
     bool added = false;
     try {
-        // The start page is named only when its file is there to be opened.
+        // The start page is named only when its file is there to be opened; a local one only
+        // when it is read for links, since nothing else comes of it.
         const bool current = outcome.LocalFileIsCurrent();
-        if (s.depth == -1 && current)
+        if (s.depth == -1 && current && (object->FURL.GetScheme() != usFile || outcome.FParseable))
             startPageName_ = outcome.FLocalFileName;
         if (current && object->FURL.IsDownloadableScheme())
             TDownloadFilter::Instance()->RecordInCopy(object->FURL, outcome.FLocalFileName, outcome.FMimeType,

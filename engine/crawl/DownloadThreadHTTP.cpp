@@ -16,6 +16,12 @@ constexpr size_t kMaxMimeType = 100;
 constexpr size_t kMaxRawHeaders = 3000;
 constexpr int kLastAttempt = 5;  // attempts are numbered 0..5
 
+// The index of the copy records this file for the address asked about.
+bool IsRecordedCopy(const std::string& localName, const TCopyIndexEntry* indexed)
+{
+    return indexed != nullptr && indexed->localName == localName;
+}
+
 // The conditional headers for a file that is (partly) on disk.
 struct TUpdateHeaders {
     std::string IfModifiedSince;  // empty: none
@@ -24,33 +30,34 @@ struct TUpdateHeaders {
     int64_t PartSize = 0;         // the ".part" file's size when a Range line was made
 };
 
-std::string IfModifiedSinceLineFor(const std::string& name)
+std::string IfModifiedSinceLineFor(const std::string& name, const TFileStamp& stamp)
 {
-    TFileTime creation = 0, lastWrite = 0;
-    struct timespec ts {};
     // POSIX file times are UTC on every file system.
-    if (!GetExistingFileDate(name, creation, lastWrite) || !FileTimeToTimespec(lastWrite, ts)) {
+    const int64_t seconds = stamp.modifiedNs / 1000000000 - (stamp.modifiedNs % 1000000000 < 0 ? 1 : 0);
+    std::string line = FormatIfModifiedSinceLine(static_cast<time_t>(seconds));
+    if (line.empty())
         LogEvent(etWarning, "Unable to create If Modified Since header for " + name, "CreateUpdateDLHeaders", kUnit);
-        return std::string();
-    }
-    return FormatIfModifiedSinceLine(ts.tv_sec);
+    return line;
 }
 
 // A whole copy asks with the validators the index of the copy recorded for it, else with its
 // last-write time (the server's date when it gave one); a ".part" asks for the rest of itself.
-TUpdateHeaders CreateUpdateDLHeaders(const std::string& localName, const TCopyIndexEntry* indexed)
+// Only a file of the copy counts: one reached through a symbolic link is not asked about.
+TUpdateHeaders CreateUpdateDLHeaders(TDownloadFilter& filter, const std::string& localName,
+                                     const TCopyIndexEntry* indexed)
 {
     TUpdateHeaders headers;
     const std::string partName = localName + ".part";
-    if (SafeFileExists(partName)) {
-        headers.IfModifiedSince = IfModifiedSinceLineFor(partName);
-        if (ThreadSafeFileByteSize(partName, headers.PartSize))
-            headers.Range = "Range: bytes=" + std::to_string(headers.PartSize) + "-";
-    } else if (SafeFileExists(localName)) {
-        const bool recorded = indexed != nullptr && indexed->localName == localName;
+    TFileStamp stamp;
+    if (filter.IsFileOfCopy(partName, &stamp)) {
+        headers.IfModifiedSince = IfModifiedSinceLineFor(partName, stamp);
+        headers.PartSize = stamp.size;
+        headers.Range = "Range: bytes=" + std::to_string(headers.PartSize) + "-";
+    } else if (filter.IsFileOfCopy(localName, &stamp)) {
+        const bool recorded = IsRecordedCopy(localName, indexed);
         headers.IfModifiedSince = recorded && !indexed->lastModified.empty()
                                       ? "If-Modified-Since: " + indexed->lastModified
-                                      : IfModifiedSinceLineFor(localName);
+                                      : IfModifiedSinceLineFor(localName, stamp);
         if (recorded && !indexed->etag.empty())
             headers.IfNoneMatch = "If-None-Match: " + indexed->etag;
     }
@@ -101,7 +108,7 @@ void TFileDownloadThread::DownloadHTTPOrHTTPS()
         return;
     }
     TCopyIndexEntry indexed;
-    const bool inCopy = Filter().FindInCopy(FURL, indexed) && SafeFileExists(indexed.localName);
+    const bool inCopy = Filter().FindInCopy(FURL, indexed) && Filter().IsFileOfCopy(indexed.localName);
     if (inCopy && !FJobOptions.JobOptions.UpdateOldFiles && TakeFileOfCopy(indexed))
         return;
     bool useConditions = true;
@@ -125,7 +132,7 @@ bool TFileDownloadThread::TakeFileOfCopy(const TCopyIndexEntry& indexed)
             FResults.FFilterCode = FILTER_SKIPPED;
         return true;
     }
-    if (FLocalFileName.empty() || !SafeFileExists(FLocalFileName))
+    if (FLocalFileName.empty() || !Filter().IsFileOfCopy(FLocalFileName))
         return false;
     FResults.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
     return true;
@@ -137,7 +144,7 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
 {
     const TCopyJobDownloadOptions& job = FJobOptions.JobOptions;
     const bool nameKnown = FAnswer.load(std::memory_order_acquire) == ANSWER_GO;
-    if (nameKnown && SafeFileExists(FLocalFileName) && !job.UpdateOldFiles) {
+    if (nameKnown && !job.UpdateOldFiles && Filter().IsFileOfCopy(FLocalFileName)) {
         FResults.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
         return TAttemptEnd::Done;
     }
@@ -168,7 +175,14 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
         conditionsFor = indexed != nullptr ? indexed->localName : UntypedLocalFileName();
     TUpdateHeaders update;
     if (!conditionsFor.empty())
-        update = CreateUpdateDLHeaders(conditionsFor, indexed);
+        update = CreateUpdateDLHeaders(Filter(), conditionsFor, indexed);
+    bool fetchingWhole = false;
+    if (update.Range.empty() && (!update.IfModifiedSince.empty() || !update.IfNoneMatch.empty()) &&
+        FetchWholeForLinks(conditionsFor, indexed)) {
+        update.IfModifiedSince.clear();
+        update.IfNoneMatch.clear();
+        fetchingWhole = true;
+    }
     request.HeaderText = WithLineEnd(job.HTTPHeaders);
     const bool ifModifiedSinceSent = useConditions && !update.IfModifiedSince.empty();
     if (ifModifiedSinceSent)
@@ -223,7 +237,8 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
             session.CloseRequest();
             return TAttemptEnd::Done;
         }
-        const bool askedForThisCopy = conditionsFor == FLocalFileName && (FResults.FConditional || rangeSent);
+        const bool askedForThisCopy =
+            conditionsFor == FLocalFileName && (FResults.FConditional || rangeSent || fetchingWhole);
         if (!askedForThisCopy && (SafeFileExists(FLocalFileName) || SafeFileExists(FLocalFileName + ".part"))) {
             // Ask again, now with the conditional headers of the copy on disk.
             session.CloseRequest();
@@ -257,6 +272,12 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
         session.CloseRequest();
         return TAttemptEnd::Done;
     }
+}
+
+bool TFileDownloadThread::FetchWholeForLinks(const std::string& localName, const TCopyIndexEntry* indexed) const
+{
+    return FJobOptions.JobOptions.UpdateOldFiles && !IsRecordedCopy(localName, indexed) &&
+           ParseKindOf(FURL, indexed != nullptr ? indexed->mimeType : std::string(), localName) != 0;
 }
 
 TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleNotModified(TInternetSession& session, bool rangeSent,

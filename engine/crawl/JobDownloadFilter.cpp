@@ -2,6 +2,7 @@
 
 #include "engine/crawl/MIMEExtensions.h"
 #include "engine/parse/LinkRewrite.h"
+#include "engine/services/ThreadSafeFileOps.h"
 #include "platform/TextUtils.h"
 
 namespace {
@@ -452,6 +453,11 @@ bool TDownloadFilter::AddressOfLocalFile(const std::string& localName, const std
         return false;
     return address.SetRelativeURL(LocalPathAsAddress(MakeRelativeLink(pageFile, localName)), pageURL) &&
            address.IsDownloadableScheme();
+}
+
+bool TDownloadFilter::IsFileOfCopy(const std::string& path, TFileStamp* stamp)
+{
+    return PlainFileBelowFolder(DestinationPath(), path, stamp);
 }
 
 bool TDownloadFilter::CSVMemberFoundInString(const std::string& value, const std::string& list)

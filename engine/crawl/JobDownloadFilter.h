@@ -116,6 +116,7 @@ public:
     // file's name is then its address's path). False when neither applies.
     bool AddressOfLocalFile(const std::string& localName, const std::string& pageFile, const TURL& pageURL,
                             TURL& address) override;
+    bool IsFileOfCopy(const std::string& path, TFileStamp* stamp = nullptr) override;
 
     static bool CSVMemberFoundInString(const std::string& value, const std::string& list);
     static bool CSVMemberEqualsString(const std::string& value, const std::string& list);

@@ -42,6 +42,13 @@ bool IsInsideDestination(const std::string& fileName, const TCopyJob& job)
            !LinkBelowFolder(folder, name);
 }
 
+// The start page named by a file address: read where it is, the one file outside the destination
+// the crawl reads. It is never written, rewritten, post-processed or moved.
+bool IsLocalStartPage(const TSpiderObject& object)
+{
+    return object.FDepth == -1 && object.FURL.GetScheme() == usFile;
+}
+
 std::string CurrentFolder()
 {
     std::vector<char> buffer(4096);
@@ -200,7 +207,10 @@ bool TSpiderThread::MapSpiderObjectToDest(TSpiderObject& object, TSpiderDestObje
                                           TSpiderObjectList& spiders)
 {
     std::string name;
-    TDownloadFilter::Instance()->MapURLToLocalFile(object.FURL, object.FMimeType, name);
+    if (IsLocalStartPage(object))
+        name = object.FURL.URLToLocalFileName("/", true, false);
+    else
+        TDownloadFilter::Instance()->MapURLToLocalFile(object.FURL, object.FMimeType, name);
     if (name.empty())
         return false;  // no safe local name: the address gets no destination
     // Where names differing in case are one file, the second address keeps a name of its own.
@@ -294,7 +304,7 @@ void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestOb
             LogEvent(etWarning, NoURLFor(*dest), "ParseFileListItems", kUnit);
             continue;
         }
-        if (!IsInsideDestination(dest->FFileName, job)) {
+        if (!IsInsideDestination(dest->FFileName, job) && !IsLocalStartPage(*owner)) {
             LogEvent(etWarning, "Not parsed outside the destination: " + dest->FFileName, "ParseFileListItems", kUnit);
             continue;
         }

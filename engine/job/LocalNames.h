@@ -2,6 +2,7 @@
 // What reading a page needs of the running job's local names: the file an address is saved
 // under, and the address a file of the copy stands for. The download filter provides it; the
 // parsers reach it through this interface, below the crawl code.
+#include "engine/services/ThreadSafeFileOps.h"
 #include "platform/Singleton.h"
 
 #include <cstdint>
@@ -20,7 +21,19 @@ public:
     // from pageURL) names it; False when none is known.
     virtual bool AddressOfLocalFile(const std::string& localName, const std::string& pageFile, const TURL& pageURL,
                                     TURL& address) = 0;
+    // A regular file of the copy: in the job's destination, reached through no symbolic link
+    // below it. Nothing else is opened, read or dated as part of the copy; stamp, when given,
+    // receives the file's own.
+    virtual bool IsFileOfCopy(const std::string& path, TFileStamp* stamp = nullptr) = 0;
 
 protected:
     TLocalNames() = default;
 };
+
+// IsFileOfCopy of the running job; without one (a parser on its own), a regular file under its
+// own name.
+inline bool IsFileOfJobCopy(const std::string& path)
+{
+    TLocalNames* names = TLocalNames::Instance();
+    return names != nullptr ? names->IsFileOfCopy(path) : IsPlainFileNoFollow(path);
+}

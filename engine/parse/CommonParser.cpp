@@ -59,8 +59,9 @@ void EscapeControlBytes(std::string& text)
 
 // A value of a page already on disk, as a browser reads it there: an absolute address is taken
 // as it is (a file: address is not taken at all); a relative one names a file by its path relative to folder (percent escapes decoded,
-// query and fragment not part of the name; the fragment is kept). When no such file exists the
-// value is read as on the server, against base; it never becomes a link to a missing local file.
+// query and fragment not part of the name; the fragment is kept). When no such file of the copy
+// exists (outside the destination or behind a symbolic link counts as none) the value is read as
+// on the server, against base; it never becomes a link to a missing local file.
 void ResolveLocalValue(const std::string& text, const std::string& folder, const TURL& base, TURL& url)
 {
     namespace fs = std::filesystem;
@@ -78,7 +79,7 @@ void ResolveLocalValue(const std::string& text, const std::string& folder, const
     const std::string path = PercentDecoded(beforeHash.substr(0, beforeHash.find('?')));
     if (!path.empty() && path.front() != '/' && path.find('\0') == std::string::npos) {
         const std::string fullPath = (fs::path(folder) / fs::path(path)).lexically_normal().string();
-        if (IsPlainFileNoFollow(fullPath)) {
+        if (IsFileOfJobCopy(fullPath)) {
             const std::string fragment = hash == std::string::npos ? std::string() : text.substr(hash);
             if (url.SetFullURL("file://" + fullPath + fragment))
                 return;
@@ -100,7 +101,7 @@ void ResolveUnderRemoteCodebase(const std::string& text, const TURL& codebase, T
     if (TLocalNames* names = TLocalNames::Instance())
         names->MapURLToLocalFile(url, std::string(), local);
     TURL file;
-    if (!local.empty() && IsPlainFileNoFollow(local) && file.SetFullURL("file://" + local))
+    if (!local.empty() && IsFileOfJobCopy(local) && file.SetFullURL("file://" + local))
         url.Assign(file);
 }
 
@@ -119,7 +120,8 @@ bool ReadFileForLinks(const std::string& fileName, std::string& data, int64_t ma
 {
     data.clear();
     struct stat st {};
-    const int fd = OpenPlainFileForReading(fileName, st);
+    // Checked before as a plain file: a link put in its place meanwhile is not followed.
+    const int fd = OpenPlainFileForReading(fileName, st, false);
     if (fd < 0)
         return false;
     const int64_t fileSize = static_cast<int64_t>(st.st_size);

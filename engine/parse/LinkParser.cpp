@@ -174,7 +174,7 @@ std::string TURLToFilenameMapper::MapURLToAvailableFile(const TURL& address)
         present_.resize(static_cast<size_t>(id) + 1, 0);
     uint8_t& known = present_[static_cast<size_t>(id)];
     if (known == 0)
-        known = SafeFileExists(name) ? 1 : 2;
+        known = IsFileOfJobCopy(name) ? 1 : 2;
     return known == 1 ? name : std::string();
 }
 

@@ -4,6 +4,7 @@
 #include "engine/parse/GYHTMLParser.h"
 #include "engine/parse/LinkParser.h"
 #include "engine/parse/ParseAhead.h"
+#include "engine/job/LocalNames.h"
 #include "engine/job/SpiderDestObject.h"
 #include "engine/job/SpiderObject.h"
 #include "engine/services/ThreadSafeFileOps.h"
@@ -89,7 +90,7 @@ std::string TRewriteAhead::AvailableFile(const TURL& address)
     // Two helpers may both look: the answer is the same.
     uint8_t known = present_[static_cast<size_t>(id)].load(std::memory_order_relaxed);
     if (known == 0) {
-        known = SafeFileExists(name) ? 1 : 2;
+        known = IsFileOfJobCopy(name) ? 1 : 2;
         present_[static_cast<size_t>(id)].store(known, std::memory_order_relaxed);
     }
     return known == 1 ? name : std::string();

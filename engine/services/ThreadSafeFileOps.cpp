@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -53,6 +54,17 @@ bool ForceDirectoriesUnlocked(const std::string& folder)
         return false;
     }
     return true;
+}
+
+TFileStamp StampOf(const struct stat& st)
+{
+    TFileStamp stamp;
+    stamp.device = static_cast<uint64_t>(st.st_dev);
+    stamp.inode = static_cast<uint64_t>(st.st_ino);
+    stamp.size = static_cast<int64_t>(st.st_size);
+    stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.changedNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return stamp;
 }
 
 }  // namespace
@@ -123,11 +135,7 @@ bool PlainFileStamp(const std::string& path, TFileStamp& stamp)
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    stamp.device = static_cast<uint64_t>(st.st_dev);
-    stamp.inode = static_cast<uint64_t>(st.st_ino);
-    stamp.size = static_cast<int64_t>(st.st_size);
-    stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    stamp.changedNs = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    stamp = StampOf(st);
     return true;
 }
 
@@ -160,26 +168,54 @@ bool FolderFoldsCase(const std::string& folder)
     return folds;
 }
 
-bool LinkBelowFolder(const std::string& folder, const std::string& path)
+namespace {
+
+enum class TWalk { Outside, Missing, Link, Found };
+
+// Walks path below folder one component at a time with lstat, up to the first symbolic link or
+// missing component. Found leaves the whole path's own status in last. A path that does not lie
+// in folder, or that climbs with "." or "..", is Outside.
+TWalk WalkBelowFolder(const std::string& folder, const std::string& path, struct stat& last)
 {
     size_t rootLength = folder.size();
     while (rootLength > 0 && folder[rootLength - 1] == '/')
         --rootLength;
     if (path.size() <= rootLength + 1 || path.compare(0, rootLength, folder, 0, rootLength) != 0 ||
         path[rootLength] != '/')
-        return false;
+        return TWalk::Outside;
     size_t end = rootLength;
     while (end < path.size()) {
-        end = path.find('/', end + 1);
+        const size_t start = end + 1;
+        end = path.find('/', start);
         if (end == std::string::npos)
             end = path.size();
-        if (path[end - 1] == '/')
+        const std::string_view segment(path.data() + start, end - start);
+        if (segment.empty())
             continue;  // doubled slash
-        struct stat st {};
-        if (::lstat(path.substr(0, end).c_str(), &st) != 0)
-            return false;  // missing: nothing below it exists yet
-        if (S_ISLNK(st.st_mode))
-            return true;
+        if (segment == "." || segment == "..")
+            return TWalk::Outside;
+        if (::lstat(path.substr(0, end).c_str(), &last) != 0)
+            return TWalk::Missing;  // nothing below it exists yet
+        if (S_ISLNK(last.st_mode))
+            return TWalk::Link;
     }
-    return false;
+    return TWalk::Found;
+}
+
+}  // namespace
+
+bool LinkBelowFolder(const std::string& folder, const std::string& path)
+{
+    struct stat st {};
+    return WalkBelowFolder(folder, path, st) == TWalk::Link;
+}
+
+bool PlainFileBelowFolder(const std::string& folder, const std::string& path, TFileStamp* stamp)
+{
+    struct stat st {};
+    if (WalkBelowFolder(folder, path, st) != TWalk::Found || !S_ISREG(st.st_mode))
+        return false;
+    if (stamp != nullptr)
+        *stamp = StampOf(st);
+    return true;
 }

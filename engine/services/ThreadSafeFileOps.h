@@ -36,6 +36,10 @@ struct TFileStamp {
 };
 // The stamp of a regular file under the name itself; False for anything else.
 bool PlainFileStamp(const std::string& path, TFileStamp& stamp);
+// A regular file of folder reached through no symbolic link below folder, itself included: what
+// the copy may open, read or date. False for a path outside folder or climbing out of it with
+// "..". stamp, when given, receives the file's own (from the same lstat).
+bool PlainFileBelowFolder(const std::string& folder, const std::string& path, TFileStamp* stamp = nullptr);
 
 // The file system of the folder takes names differing only in letter case for one file (found
 // with a probe file made and removed in it). False when it keeps them apart or cannot be probed.

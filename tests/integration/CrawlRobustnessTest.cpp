@@ -1,5 +1,6 @@
 // Jobs against awkward destinations, redirects, credentials and error answers.
 #include "integration/CrawlTestSupport.h"
+#include "engine/crawl/CopyIndex.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -339,6 +340,13 @@ TEST_F(CrawlRobustnessTest, CopyConfirmedUnchangedIsStillParsed)
 {
     std::filesystem::create_directories(HostFolder());
     WriteTextFile(Local("/index.html"), "<html><body><a href=\"kept.htm\">kept</a></body></html>");
+    // The index of the copy vouches for the page: its links can be read from disk.
+    TCopyIndex index;
+    index.Load(temp_ / "site");
+    TURL root;
+    ASSERT_TRUE(root.SetFullURL(Url("/")));
+    index.Record(root, Local("/index.html"), "text/html", "", "", true);
+    ASSERT_TRUE(index.Save());
     server_.Get("/", [](const httplib::Request& req, httplib::Response& res) {
         if (req.has_header("If-Modified-Since")) {
             res.status = 304;

@@ -74,4 +74,15 @@ TEST_F(HeadlessRunnerTest, ACopyExitsZeroAStartThatNeverAnsweredDoesNot)
     EXPECT_EQ(Run(Url("/missing.htm")), RUN_NO_START_PAGE);
 }
 
+TEST_F(HeadlessRunnerTest, ALocalStartPageCountsAsPresentWhenItWasRead)
+{
+    const std::string list = temp_ / "reading-list.html";
+    WriteTextFile(list, "<html><a href=\"" + Url("/") + "\">s</a></html>");
+    EXPECT_EQ(Run("file://" + list), RUN_COPIED);
+    EXPECT_EQ(Run("file://" + (temp_ / "missing.html")), RUN_NO_START_PAGE);
+    const std::string notes = temp_ / "notes.txt";
+    WriteTextFile(notes, "nothing to read");
+    EXPECT_EQ(Run("file://" + notes), RUN_NO_START_PAGE) << "a file that is not read for links";
+}
+
 }  // namespace

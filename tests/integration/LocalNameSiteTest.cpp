@@ -178,4 +178,57 @@ TEST_F(LocalNameSiteTest, NothingIsWrittenReadOrDeletedThroughAFolderLinkInTheDe
     EXPECT_EQ(ReadTextFile(outside + "/page.htm"), planted);
 }
 
+// A job that starts at a page on this computer, outside the destination: the page is read where it
+// is and its links are followed by the job's rules. It is never written, and nothing it names on
+// disk is read.
+TEST_F(LocalNameSiteTest, AStartPageOnDiskIsReadWhereItIsAndNeverWritten)
+{
+    const std::string home = temp_ / "home";
+    std::filesystem::create_directories(home);
+    const std::string list = home + "/reading-list.html";
+    const std::string text = "<html><a href=\"" + Url("/a.htm") + "\">a</a> <a href=\"neighbour.html\">n</a> "
+                             "<a href=\"http://other.invalid/x.htm\">x</a> <img src=\"" + Url("/i.gif") +
+                             "\"> word</html>";
+    WriteTextFile(list, text);
+    const std::string neighbour = "<html><a href=\"" + Url("/secret.htm") + "\">s</a></html>";
+    WriteTextFile(home + "/neighbour.html", neighbour);
+    const auto listTime = std::filesystem::last_write_time(list) - std::chrono::hours(48);
+    std::filesystem::last_write_time(list, listTime);
+    Page(server_, "/a.htm", "<html><a href=\"b.htm\">b</a> word</html>");
+    Page(server_, "/b.htm", "<html>b</html>");
+    Page(server_, "/secret.htm", "secret");
+    server_.Get("/i.gif", [](const httplib::Request&, httplib::Response& res) { res.set_content("GIF89a", "image/gif"); });
+    job_.StartingWebAddress.SetFullURL("file://" + list);
+    job_.RestrictLocation = 3;
+    job_.Hosts = "127.0.0.1";
+    job_.HostsPurpose = 1;
+    job_.AddMarkOfWebOnRewrite = true;
+    job_.DownloadOptions.ApplyParsingFilter = true;
+    job_.DownloadOptions.FindReplaceTasks.Count = 1;
+    job_.DownloadOptions.FindReplaceTasks.Tasks[0].FindString = "word";
+    job_.DownloadOptions.FindReplaceTasks.Tasks[0].ReplaceString = "WORD";
+    job_.DownloadOptions.FindReplaceTasks.Tasks[0].Flags = rfReplaceAll;
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+
+    for (const char* path : {"/a.htm", "/b.htm", "/i.gif"})
+        EXPECT_EQ(EndedFor(path).fileWritten, 1) << path;
+    EXPECT_NE(ReadTextFile(Local("/a.htm")).find("href=\"b.htm\">b</a> WORD"), std::string::npos);
+    EXPECT_EQ(engine_.OfType(OUTMSG_JOB_ENDED).back().startPage, list);
+    for (const TReportRecord& r : engine_.OfType(OUTMSG_DOWNLOAD_ENDED)) {
+        EXPECT_NE(r.url, Url("/secret.htm")) << "a page beside the start page is not read";
+        if (r.url == "http://other.invalid/x.htm") {
+            EXPECT_EQ(r.filterCode, FILTER_HOST);
+        }
+    }
+    for (const TRequest& request : Seen())
+        EXPECT_NE(request.path, "/secret.htm");
+    // Read, not written: the same bytes and time, nothing beside it, nothing of it in the copy.
+    EXPECT_EQ(ReadTextFile(list), text);
+    EXPECT_EQ(std::filesystem::last_write_time(list), listTime);
+    EXPECT_EQ(ReadTextFile(home + "/neighbour.html"), neighbour);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home), std::filesystem::directory_iterator()), 2);
+    for (const std::string& file : FilesOfSite())
+        EXPECT_EQ(file.find("reading-list"), std::string::npos) << file;
+}
+
 }  // namespace

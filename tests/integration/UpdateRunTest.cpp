@@ -1,6 +1,7 @@
 // Update runs against a server that answers 304 only for its own Last-Modified date, as common
 // servers do: the copy keeps the server's times, so an unchanged site costs no body at all.
 #include "integration/CrawlTestSupport.h"
+#include "platform/ErrorCodes.h"
 
 #include <sys/stat.h>
 
@@ -253,8 +254,11 @@ TEST_F(UpdateRunTest, DamagedIndexMissingFilesAndOddAnswersLoseNothing)
     for (const std::string& text : damaged) {
         WriteTextFile(index, text);
         ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
-        // Asked as a copy without an index is: by the times of its files.
-        EXPECT_EQ(LastRun(reports)["/"].statusCode, 304);
+        // Asked as a copy without an index is: the pages fetched whole, since their saved links
+        // name local files, the rest by the times of its files.
+        std::map<std::string, TReportRecord> ended = LastRun(reports);
+        EXPECT_EQ(ended["/"].statusCode, 200);
+        EXPECT_EQ(ended["/logo.gif"].statusCode, 304);
         for (const char* path : {"/index.html", "/a.html", "/site.css", "/logo.gif"})
             EXPECT_TRUE(Exists(Local(path))) << path;
         EXPECT_NE(EventLog().find("Copy index"), std::string::npos);
@@ -295,6 +299,145 @@ TEST_F(UpdateRunTest, FutureFarPastOrUnreadableDatesLeaveTheDownloadTime)
         const time_t written = LastWriteTime(Local(path));
         EXPECT_GE(written, started) << path;
         EXPECT_LE(written, ended) << path;
+    }
+}
+
+// A copy whose index is lost: every file its pages reach is asked about under its own address,
+// those saved from query addresses too, kept current, and named by the new index.
+TEST_F(UpdateRunTest, ALostIndexLosesNoFileSavedFromAQueryAddress)
+{
+    job_.DownloadOptions.AddFileExtensions = true;
+    job_.SaveQueryResults = true;
+    const std::string when = HttpDate(kFirstDate);
+    Serve("/", {"<html><body><a href=\"page.html?ref=0\">0</a><a href=\"list.asp?p=2\">2</a>"
+                "<img src=\"pic.gif\"></body></html>",
+                "text/html", when});
+    Serve("/page.html", {"<html><body>page <img src=\"pic.gif\"></body></html>", "text/html", when});
+    Serve("/list.asp", {"<html><body>list</body></html>", "text/html", when});
+    Serve("/pic.gif", {"GIF89a", "image/gif", when});
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    ASSERT_TRUE(Exists(Local("/page.html_ref=0.htm")));
+    ASSERT_TRUE(Exists(Local("/list.asp_p=2.htm")));
+    const std::string index = temp_ / "site/.gleanery-index";
+    std::filesystem::remove(index);
+
+    Serve("/list.asp", {"<html><body>list, changed</body></html>", "text/html", HttpDate(kSecondDate)});
+    size_t reports = 0;
+    ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
+    const std::vector<TRequest> seen = Seen();
+    for (size_t i = seenBefore_; i < seen.size(); ++i)
+        EXPECT_EQ(files_.count(seen[i].path), 1u) << "asked for an address the site never linked: " << seen[i].path;
+    std::map<std::string, TReportRecord> second = LastRun(reports);
+    EXPECT_EQ(second["/list.asp?p=2"].fileWritten, 1);
+    EXPECT_NE(ReadTextFile(Local("/list.asp_p=2.htm")).find("changed"), std::string::npos);
+    EXPECT_EQ(second["/page.html?ref=0"].statusCode, 200);
+    // A file not read for links is asked about by its time.
+    EXPECT_EQ(Asked("/pic.gif"), std::vector<std::string>{when});
+    EXPECT_EQ(second["/pic.gif"].statusCode, 304);
+    const std::string written = ReadTextFile(index);
+    for (const char* path : {"/", "/page.html?ref=0", "/list.asp?p=2", "/pic.gif"})
+        EXPECT_NE(written.find(Url(path) + "\t"), std::string::npos) << path;
+
+    // With the index back, a change behind an unchanged page reaches its file again.
+    Serve("/page.html", {"<html><body>page, changed</body></html>", "text/html", HttpDate(kSecondDate)});
+    ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
+    std::map<std::string, TReportRecord> third = LastRun(reports);
+    EXPECT_EQ(third["/"].statusCode, 304);
+    EXPECT_EQ(third["/page.html?ref=0"].fileWritten, 1);
+    EXPECT_NE(ReadTextFile(Local("/page.html_ref=0.htm")).find("changed"), std::string::npos);
+    EXPECT_EQ(third["/list.asp?p=2"].statusCode, 304);
+}
+
+// Symbolic links planted in a copy, at a file's place, at a folder the index names files in, at
+// the host folder and at the index itself, with the index kept and lost: the update runs open,
+// read and date nothing outside the destination and write nothing through the links.
+TEST_F(UpdateRunTest, PlantedLinksAreNeitherReadNorDatedNorWrittenThrough)
+{
+    const std::string when = HttpDate(kFirstDate);
+    Serve("/", {"<html><body><a href=\"a.html\">a</a><a href=\"sub/b.html\">b</a><img src=\"logo.gif\">"
+                "</body></html>",
+                "text/html", when});
+    Serve("/a.html", {"<html><body>a</body></html>", "text/html", when});
+    Serve("/sub/b.html", {"<html><body>b</body></html>", "text/html", when});
+    Serve("/logo.gif", {"GIF89a", "image/gif", when});
+    Serve("/secret.html", {"secret", "text/html", when});
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+
+    // Pages outside that link on, dated as the server's copies are, so that a date taken from
+    // them would be answered 304.
+    const std::filesystem::path outside = temp_ / "outside";
+    std::filesystem::create_directories(outside / "sub");
+    const std::string planted = "<html><a href=\"" + Url("/secret.html") + "\">s</a></html>";
+    for (const char* name : {"page.html", "sub/b.html", "index"}) {
+        WriteTextFile(outside / name, planted);
+        std::filesystem::last_write_time(outside / name, std::filesystem::last_write_time(Local("/a.html")));
+    }
+    auto unchangedOutside = [&] {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(outside))
+            if (entry.is_regular_file()) {
+                EXPECT_EQ(ReadTextFile(entry.path()), planted) << entry.path();
+                EXPECT_EQ(LastWriteTime(entry.path()), kFirstDate) << entry.path();
+            }
+    };
+    std::filesystem::remove(Local("/a.html"));
+    std::filesystem::create_symlink(outside / "page.html", Local("/a.html"));
+    std::filesystem::remove_all(Local("/sub"));
+    std::filesystem::create_directory_symlink(outside / "sub", Local("/sub"));
+    const std::string index = temp_ / "site/.gleanery-index";
+    const std::string kept = ReadTextFile(index);
+    ASSERT_NE(kept.find("/sub/b.html\t"), std::string::npos);
+
+    auto checkRun = [&](const char* what) {
+        SCOPED_TRACE(what);
+        size_t reports = 0;
+        ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
+        std::map<std::string, TReportRecord> ended = LastRun(reports);
+        for (const char* path : {"/a.html", "/sub/b.html"}) {
+            for (const TRequest& request : RequestsOf(path)) {
+                EXPECT_EQ(request.headers.count("If-Modified-Since"), 0u) << path;
+                EXPECT_EQ(request.headers.count("If-None-Match"), 0u) << path;
+            }
+            EXPECT_EQ(ended[path].fileWritten, 0) << path;
+            EXPECT_EQ(ended[path].errorCode, static_cast<int32_t>(errc::AccessDenied)) << path;
+        }
+        EXPECT_TRUE(RequestsOf("/secret.html").empty());
+        unchangedOutside();
+        EXPECT_TRUE(std::filesystem::is_symlink(Local("/a.html")));
+        const std::string written = ReadTextFile(index);
+        EXPECT_EQ(written.find(Url("/a.html")), std::string::npos);
+        EXPECT_EQ(written.find(Url("/sub/b.html")), std::string::npos);
+        EXPECT_NE(written.find(Url("/logo.gif")), std::string::npos);
+    };
+    // The index names files behind the links.
+    WriteTextFile(index, kept);
+    checkRun("index kept");
+    std::filesystem::remove(index);
+    checkRun("index lost");
+
+    // The index is a link itself: passed over, and replaced rather than written through.
+    std::filesystem::remove(index);
+    std::filesystem::create_symlink(outside / "index", index);
+    checkRun("index a link");
+    EXPECT_FALSE(std::filesystem::is_symlink(index));
+
+    // The host folder is a link to a copy outside: nothing there is asked about by its date,
+    // read or written.
+    std::filesystem::remove_all(outside);
+    std::filesystem::create_directories(outside);
+    std::filesystem::rename(HostFolder(), outside / "copy");
+    std::filesystem::create_directory_symlink(outside / "copy", HostFolder());
+    std::map<std::string, std::string> before;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(outside))
+        if (entry.is_regular_file())
+            before[entry.path()] = ReadTextFile(entry.path());
+    size_t reports = 0;
+    ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
+    for (const TRequest& request : RequestsOf("/"))
+        EXPECT_EQ(request.headers.count("If-Modified-Since"), 0u);
+    EXPECT_EQ(LastRun(reports)["/"].fileWritten, 0);
+    for (const auto& [path, text] : before) {
+        EXPECT_EQ(ReadTextFile(path), text) << path;
+        EXPECT_EQ(LastWriteTime(path), kFirstDate) << path;
     }
 }
 

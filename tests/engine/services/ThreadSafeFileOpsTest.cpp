@@ -102,4 +102,16 @@ TEST(ThreadSafeFileOps, LinkBelowFolderFindsEveryLinkUnderTheFolderButNotTheFold
     EXPECT_FALSE(LinkBelowFolder(dest + "/site/linked", dest + "/site/linked/page.htm"));
     EXPECT_FALSE(LinkBelowFolder(tmp / "real", tmp / "realm/x"));
     EXPECT_FALSE(LinkBelowFolder(dest, dest));
+
+    // A file of the folder is a plain file reached through no link below it.
+    WriteTextFile(tmp / "real/dest/site/sub/page.htm", "y");
+    TFileStamp stamp;
+    EXPECT_TRUE(PlainFileBelowFolder(dest, dest + "/site//sub/page.htm", &stamp));
+    EXPECT_EQ(stamp.size, 1);
+    EXPECT_FALSE(PlainFileBelowFolder(dest, dest + "/site/linked/page.htm"));
+    EXPECT_FALSE(PlainFileBelowFolder(dest, dest + "/site/file.htm"));
+    EXPECT_FALSE(PlainFileBelowFolder(dest, dest + "/site/sub"));
+    EXPECT_FALSE(PlainFileBelowFolder(dest, dest + "/site/sub/missing.htm"));
+    EXPECT_FALSE(PlainFileBelowFolder(dest, dest + "/site/sub/../../../elsewhere/page.htm"));
+    EXPECT_FALSE(PlainFileBelowFolder(dest + "/site/sub", tmp / "elsewhere/page.htm"));
 }
