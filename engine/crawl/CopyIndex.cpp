@@ -290,8 +290,8 @@ std::optional<TCopyIndexEntry> TCopyIndex::FindAddress(const TURL& address) cons
 std::optional<TCopyIndexEntry> TCopyIndex::FindLocalFile(const std::string& localName) const
 {
     const size_t prefix = destination_.size() + 1;
-    if (destination_.empty() || localName.size() <= prefix || localName.compare(0, destination_.size(), destination_) != 0 ||
-        localName[destination_.size()] != '/')
+    if (destination_.empty() || localName.size() <= prefix ||
+        localName.compare(0, destination_.size(), destination_) != 0 || localName[destination_.size()] != '/')
         return std::nullopt;
     const auto named = byName_.find(std::string_view(localName).substr(prefix));
     return named == byName_.end() ? std::nullopt : std::optional<TCopyIndexEntry>(EntryOf(**named));

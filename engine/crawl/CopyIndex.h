@@ -59,9 +59,6 @@ public:
     static bool IsStorable(std::string_view value);
 
 private:
-    // An entry is kept as its line of the file: address, name below the destination, MIME
-    // type, Last-Modified and ETag, tab-separated (no field holds a tab). A copy of a large site
-    // has an entry for every file.
     // Entries are found by their address's list key: scheme and host fold case.
     struct TByAddress {
         using is_transparent = void;
@@ -71,7 +68,7 @@ private:
     // Entries (pointers to their lines) are found by their file's name below the destination.
     struct TByName {
         using is_transparent = void;
-        size_t operator()(std::string_view nameOrLine) const noexcept;
+        size_t operator()(std::string_view name) const noexcept;
         size_t operator()(const std::string* line) const noexcept;
         bool operator()(const std::string* a, const std::string* b) const noexcept;
         bool operator()(std::string_view name, const std::string* line) const noexcept;
@@ -88,6 +85,9 @@ private:
     std::string Path() const;
 
     std::string destination_;
+    // Each entry is kept as its line of the file: address, name below the destination, MIME
+    // type, Last-Modified and ETag, tab-separated (no field holds a tab). A copy of a large site
+    // has an entry for every file.
     std::unordered_set<std::string, TByAddress, TByAddress> entries_;
     std::unordered_set<const std::string*, TByName, TByName> byName_;
     bool hadFile_ = false;

@@ -221,8 +221,8 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
                 remote.GetScheme() != usFile) {
                 missing = ResolveUnderRemoteCodebase(text, remote, link.FURL);
             } else if (codebaseOf != codebases.end()) {
-                missing = ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), base,
-                                            link.FURL);
+                missing =
+                    ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), base, link.FURL);
             } else {
                 missing = ResolveLocalValue(text, folder, base, link.FURL);
             }
