@@ -1,6 +1,6 @@
 #include "engine/crawl/CopyIndex.h"
 
-#include "engine/job/SpiderObject.h"
+#include "platform/TextUtils.h"
 #include "engine/services/AppTraceLog.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/job/URLType.h"
@@ -58,7 +58,79 @@ bool IsValidator(std::string_view value)
     return value.size() <= TCopyIndex::kMaxValidator && TCopyIndex::IsStorable(value);
 }
 
+// A field of an entry's line (a value without tabs is its own field 0).
+std::string_view Field(std::string_view line, size_t index)
+{
+    size_t start = 0;
+    for (size_t i = 0; i < index; ++i) {
+        const size_t tab = line.find('\t', start);
+        if (tab == std::string_view::npos)
+            return {};
+        start = tab + 1;
+    }
+    const size_t end = line.find('\t', start);
+    return line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+}
+
+// Where an address's scheme and host end, as TSpiderObjectList::KeyOf folds them.
+size_t FoldedLength(std::string_view address)
+{
+    const size_t authority = address.find("://");
+    const size_t pathStart = authority == std::string_view::npos ? 0 : address.find('/', authority + 3);
+    return pathStart == std::string_view::npos ? address.size() : pathStart;
+}
+
 }  // namespace
+
+size_t TCopyIndex::TByAddress::operator()(std::string_view line) const noexcept
+{
+    const std::string_view address = Field(line, 0);
+    const size_t folded = FoldedLength(address);
+    uint64_t hash = 1469598103934665603ull;  // FNV-1a
+    for (size_t i = 0; i < address.size(); ++i) {
+        hash ^= static_cast<unsigned char>(i < folded ? AsciiLower(address[i]) : address[i]);
+        hash *= 1099511628211ull;
+    }
+    return static_cast<size_t>(hash);
+}
+
+bool TCopyIndex::TByAddress::operator()(std::string_view a, std::string_view b) const noexcept
+{
+    a = Field(a, 0);
+    b = Field(b, 0);
+    if (a.size() != b.size())
+        return false;
+    const size_t folded = FoldedLength(a);
+    for (size_t i = 0; i < a.size(); ++i)
+        if (i < folded ? AsciiLower(a[i]) != AsciiLower(b[i]) : a[i] != b[i])
+            return false;
+    return true;
+}
+
+size_t TCopyIndex::TByName::operator()(std::string_view name) const noexcept
+{
+    return std::hash<std::string_view>()(name);
+}
+
+size_t TCopyIndex::TByName::operator()(const std::string* line) const noexcept
+{
+    return (*this)(Field(*line, 1));
+}
+
+bool TCopyIndex::TByName::operator()(const std::string* a, const std::string* b) const noexcept
+{
+    return Field(*a, 1) == Field(*b, 1);
+}
+
+bool TCopyIndex::TByName::operator()(std::string_view name, const std::string* line) const noexcept
+{
+    return name == Field(*line, 1);
+}
+
+bool TCopyIndex::TByName::operator()(const std::string* line, std::string_view name) const noexcept
+{
+    return name == Field(*line, 1);
+}
 
 bool TCopyIndex::IsStorable(std::string_view value)
 {
@@ -75,8 +147,8 @@ std::string TCopyIndex::Path() const
 
 void TCopyIndex::Clear()
 {
+    byName_.clear();
     entries_.clear();
-    keyOfLocalName_.clear();
     hadFile_ = false;
     changed_ = false;
 }
@@ -103,8 +175,8 @@ bool TCopyIndex::Load(const std::string& destination)
     if (problem.empty() && Parse(text, problem))
         return true;
     changed_ = true;  // written anew when the job ends
+    byName_.clear();
     entries_.clear();
-    keyOfLocalName_.clear();
     LogEvent(etWarning, "Copy index " + path + " " + problem + ": not used, files are asked about afresh", "Load",
              kUnit);
     return false;
@@ -163,44 +235,66 @@ bool TCopyIndex::AddParsed(std::string_view line, std::string& problem)
         problem = "damaged (an unusable address)";
         return false;
     }
-    TCopyIndexEntry entry{std::string(f[0]), destination_ + "/" + std::string(f[1]), std::string(f[2]),
-                          std::string(f[3]), std::string(f[4])};
-    std::string key = TSpiderObjectList::KeyOf(address);
-    if (entries_.count(key) != 0) {
+    // Stored in the form the address is looked up by.
+    std::string entry = address.GetURLWithoutUserInfo();
+    if (entry.find('\t') != std::string::npos || entries_.count(std::string_view(entry)) != 0) {
         problem = "damaged (an address twice)";
         return false;
     }
-    Put(std::move(key), std::move(entry));
+    entry.append(line.substr(f[0].size()));
+    Put(std::move(entry));
     return true;
 }
 
-void TCopyIndex::Put(std::string key, TCopyIndexEntry entry)
+void TCopyIndex::Put(std::string line)
 {
-    auto found = entries_.find(key);
+    const auto found = entries_.find(std::string_view(line));
     if (found != entries_.end()) {
-        auto named = keyOfLocalName_.find(found->second.localName);
-        if (named != keyOfLocalName_.end() && named->second == key)
-            keyOfLocalName_.erase(named);
+        const auto named = byName_.find(Field(*found, 1));
+        if (named != byName_.end() && *named == &*found)
+            byName_.erase(named);
+        entries_.erase(found);
     }
-    keyOfLocalName_[entry.localName] = key;
-    entries_[std::move(key)] = std::move(entry);
+    NameFile(*entries_.insert(std::move(line)).first);
 }
 
-const TCopyIndexEntry* TCopyIndex::FindAddress(const TURL& address) const
+void TCopyIndex::NameFile(const std::string& line)
+{
+    // The last entry recorded for a file names it.
+    const auto named = byName_.find(Field(line, 1));
+    if (named != byName_.end()) {
+        if (*named == &line)
+            return;
+        byName_.erase(named);
+    }
+    byName_.insert(&line);
+}
+
+TCopyIndexEntry TCopyIndex::EntryOf(std::string_view line) const
+{
+    return {std::string(Field(line, 0)), destination_ + "/" + std::string(Field(line, 1)), std::string(Field(line, 2)),
+            std::string(Field(line, 3)), std::string(Field(line, 4))};
+}
+
+std::optional<TCopyIndexEntry> TCopyIndex::FindAddress(const TURL& address) const
 {
     if (entries_.empty() || !address.IsValid())
-        return nullptr;
-    const auto found = entries_.find(TSpiderObjectList::KeyOf(address));
-    return found == entries_.end() ? nullptr : &found->second;
+        return std::nullopt;
+    const std::string text = address.GetURLWithoutUserInfo();
+    if (text.find('\t') != std::string::npos)
+        return std::nullopt;
+    const auto found = entries_.find(std::string_view(text));
+    return found == entries_.end() ? std::nullopt : std::optional<TCopyIndexEntry>(EntryOf(*found));
 }
 
-const TCopyIndexEntry* TCopyIndex::FindLocalFile(const std::string& localName) const
+std::optional<TCopyIndexEntry> TCopyIndex::FindLocalFile(const std::string& localName) const
 {
-    const auto named = keyOfLocalName_.find(localName);
-    if (named == keyOfLocalName_.end())
-        return nullptr;
-    const auto found = entries_.find(named->second);
-    return found == entries_.end() ? nullptr : &found->second;
+    const size_t prefix = destination_.size() + 1;
+    if (destination_.empty() || localName.size() <= prefix ||
+        localName.compare(0, destination_.size(), destination_) != 0 || localName[destination_.size()] != '/')
+        return std::nullopt;
+    const auto named = byName_.find(std::string_view(localName).substr(prefix));
+    return named == byName_.end() ? std::nullopt : std::optional<TCopyIndexEntry>(EntryOf(**named));
 }
 
 void TCopyIndex::Record(const TURL& address, const std::string& localName, const std::string& mimeType,
@@ -211,39 +305,50 @@ void TCopyIndex::Record(const TURL& address, const std::string& localName, const
         localName.compare(0, prefix.size(), prefix) != 0 || !IsSafeRelativeName(localName.substr(prefix.size())) ||
         !IsStorable(localName))
         return;
-    TCopyIndexEntry entry;
-    entry.address = address.GetURLWithoutUserInfo();
-    if (!IsStorable(entry.address))
+    std::string line = address.GetURLWithoutUserInfo();
+    if (!IsStorable(line))
         return;
-    entry.localName = localName;
-    entry.mimeType = IsStorable(mimeType) ? mimeType : std::string();
-    entry.lastModified = IsValidator(lastModified) ? lastModified : std::string();
-    entry.etag = IsValidator(etag) ? etag : std::string();
-    std::string key = TSpiderObjectList::KeyOf(address);
-    const auto found = entries_.find(key);
-    const TCopyIndexEntry* earlier = found == entries_.end() ? nullptr : &found->second;
-    if (!fetched && earlier != nullptr && earlier->localName == localName) {
-        for (auto field : {&TCopyIndexEntry::mimeType, &TCopyIndexEntry::lastModified, &TCopyIndexEntry::etag})
-            if ((entry.*field).empty())
-                entry.*field = (*earlier).*field;
+    const std::string_view name = std::string_view(localName).substr(prefix.size());
+    std::string_view fields[3] = {IsStorable(mimeType) ? std::string_view(mimeType) : std::string_view(),
+                                  IsValidator(lastModified) ? std::string_view(lastModified) : std::string_view(),
+                                  IsValidator(etag) ? std::string_view(etag) : std::string_view()};
+    const auto found = entries_.find(std::string_view(line));
+    const std::string* earlier = found == entries_.end() ? nullptr : &*found;
+    if (!fetched && earlier != nullptr && Field(*earlier, 1) == name) {
+        for (size_t i = 0; i < 3; ++i)
+            if (fields[i].empty())
+                fields[i] = Field(*earlier, i + 2);
     }
-    if (earlier != nullptr && *earlier == entry)
+    line.reserve(line.size() + name.size() + fields[0].size() + fields[1].size() + fields[2].size() + 4);
+    line += '\t';
+    line += name;
+    for (const std::string_view field : fields) {
+        line += '\t';
+        line += field;
+    }
+    if (earlier != nullptr && *earlier == line) {
+        NameFile(*earlier);
         return;
+    }
     changed_ = true;
-    Put(std::move(key), std::move(entry));
+    Put(std::move(line));
 }
 
 bool TCopyIndex::Save() const
 {
     if (destination_.empty())
         return false;
-    std::vector<const TCopyIndexEntry*> kept;
+    std::vector<const std::string*> kept;
     kept.reserve(entries_.size());
-    for (const auto& [key, entry] : entries_)
-        if (PlainFileBelowFolder(destination_, entry.localName))
-            kept.push_back(&entry);
+    const std::string prefix = destination_ + "/";
+    std::string file;
+    for (const std::string& line : entries_) {
+        file.assign(prefix).append(Field(line, 1));
+        if (PlainFileBelowFolder(destination_, file))
+            kept.push_back(&line);
+    }
     std::sort(kept.begin(), kept.end(),
-              [](const TCopyIndexEntry* a, const TCopyIndexEntry* b) { return a->localName < b->localName; });
+              [](const std::string* a, const std::string* b) { return Field(*a, 1) < Field(*b, 1); });
     // An index that says what it said before is not written again.
     if ((kept.empty() && !hadFile_) || (!changed_ && kept.size() == entries_.size()))
         return true;
@@ -252,13 +357,8 @@ bool TCopyIndex::Save() const
     text += kHeader;
     text += destination_;
     text += '\n';
-    const size_t prefix = destination_.size() + 1;
-    for (const TCopyIndexEntry* entry : kept) {
-        for (const std::string* field : {&entry->address, &entry->localName, &entry->mimeType, &entry->lastModified}) {
-            text.append(field == &entry->localName ? field->substr(prefix) : *field);
-            text += '\t';
-        }
-        text += entry->etag;
+    for (const std::string* line : kept) {
+        text += *line;
         text += '\n';
     }
     text += kEnd;

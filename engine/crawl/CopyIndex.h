@@ -4,10 +4,12 @@
 // as ".gleanery-index", it lets a later run ask the server about a file with the conditions of its
 // own copy before any answer, and map the local links of a page read from disk back to the
 // addresses they stand for. Not thread-safe: the download filter guards it.
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <unordered_set>
 
 class TURL;
 
@@ -34,10 +36,10 @@ public:
     bool Load(const std::string& destination);
     void Clear();
 
-    // The entry of an address (looked up by the list key of TSpiderObjectList), or nullptr.
-    const TCopyIndexEntry* FindAddress(const TURL& address) const;
-    // The entry whose file has this whole name, or nullptr.
-    const TCopyIndexEntry* FindLocalFile(const std::string& localName) const;
+    // The entry of an address (looked up by the list key of TSpiderObjectList).
+    std::optional<TCopyIndexEntry> FindAddress(const TURL& address) const;
+    // The entry whose file has this whole name.
+    std::optional<TCopyIndexEntry> FindLocalFile(const std::string& localName) const;
     // Records what this job knows of an address's file, replacing an earlier entry. A file not
     // fetched now (confirmed unchanged, or kept) keeps what the earlier entry for the same file
     // knew and this run did not learn. Values that could not be written back (control
@@ -57,15 +59,37 @@ public:
     static bool IsStorable(std::string_view value);
 
 private:
+    // Entries are found by their address's list key: scheme and host fold case.
+    struct TByAddress {
+        using is_transparent = void;
+        size_t operator()(std::string_view line) const noexcept;
+        bool operator()(std::string_view a, std::string_view b) const noexcept;
+    };
+    // Entries (pointers to their lines) are found by their file's name below the destination.
+    struct TByName {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const noexcept;
+        size_t operator()(const std::string* line) const noexcept;
+        bool operator()(const std::string* a, const std::string* b) const noexcept;
+        bool operator()(std::string_view name, const std::string* line) const noexcept;
+        bool operator()(const std::string* line, std::string_view name) const noexcept;
+    };
+
     bool Parse(const std::string& text, std::string& problem);
     bool AddParsed(std::string_view line, std::string& problem);
-    // Stores the entry under its address key, keeping the file-name lookup in step.
-    void Put(std::string key, TCopyIndexEntry entry);
+    // Stores the line, replacing the entry of its address, keeping the file-name lookup in step.
+    void Put(std::string line);
+    // Makes the stored line the one its file is found by.
+    void NameFile(const std::string& line);
+    TCopyIndexEntry EntryOf(std::string_view line) const;
     std::string Path() const;
 
     std::string destination_;
-    std::unordered_map<std::string, TCopyIndexEntry> entries_;      // by address key
-    std::unordered_map<std::string, std::string> keyOfLocalName_;  // whole local name -> key
+    // Each entry is kept as its line of the file: address, name below the destination, MIME
+    // type, Last-Modified and ETag, tab-separated (no field holds a tab). A copy of a large site
+    // has an entry for every file.
+    std::unordered_set<std::string, TByAddress, TByAddress> entries_;
+    std::unordered_set<const std::string*, TByName, TByName> byName_;
     bool hadFile_ = false;
     bool changed_ = false;  // entries differ from what the file holds
 };

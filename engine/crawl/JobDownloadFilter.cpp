@@ -423,10 +423,10 @@ bool TDownloadFilter::SaveCopyIndex()
 bool TDownloadFilter::FindInCopy(const TURL& address, TCopyIndexEntry& entry)
 {
     std::lock_guard<std::mutex> guard(lock_);
-    const TCopyIndexEntry* found = copyIndex_.FindAddress(address);
-    if (found == nullptr || found->localName.compare(0, destinationPath_.size(), destinationPath_) != 0)
+    std::optional<TCopyIndexEntry> found = copyIndex_.FindAddress(address);
+    if (!found || found->localName.compare(0, destinationPath_.size(), destinationPath_) != 0)
         return false;
-    entry = *found;
+    entry = std::move(*found);
     return true;
 }
 
@@ -441,7 +441,7 @@ bool TDownloadFilter::AddressOfLocalFile(const std::string& localName, const std
                                          const TURL& pageURL, TURL& address)
 {
     std::lock_guard<std::mutex> guard(lock_);
-    if (const TCopyIndexEntry* entry = copyIndex_.FindLocalFile(localName))
+    if (const std::optional<TCopyIndexEntry> entry = copyIndex_.FindLocalFile(localName))
         return address.SetFullURL(entry->address);
     if (!job_.RecreateFolderStructure || !pageURL.IsDownloadableScheme() ||
         !LiesInFolder(localName, destinationPath_) || !LiesInFolder(pageFile, destinationPath_))

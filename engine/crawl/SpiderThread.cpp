@@ -9,6 +9,8 @@
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/messages/SpiderOutputMsgQueue.h"
 
+#include "engine/parse/GYCSSParser.h"
+#include "engine/parse/GYHTMLParser.h"
 #include "engine/parse/LinkParser.h"
 #include "engine/parse/ParseAhead.h"
 #include "engine/post/PostProcess.h"
@@ -167,7 +169,9 @@ void TSpiderThread::NoteParseCandidate(int32_t destIndex)
 
 TParseTask TSpiderThread::ParseTaskOf(const TSpiderDestObject& dest, const TSpiderObject& owner)
 {
-    return {dest.FFileName, owner.FURL.GetURLWithoutUserInfo(), dest.FLocalSource, dest.FParseKind};
+    const TLinkParser* parser = TLinkParser::Instance();
+    const int32_t removed = dest.FLocalSource && parser ? parser->FilesRemoved() : 0;
+    return {dest.FFileName, owner.FURL.GetURLWithoutUserInfo(), dest.FLocalSource, dest.FParseKind, removed};
 }
 
 void TSpiderThread::OfferParse(int32_t destIndex)
@@ -175,9 +179,7 @@ void TSpiderThread::OfferParse(int32_t destIndex)
     if (!parseAhead_ || !jobSpiders_ || !jobDests_)
         return;
     const TSpiderDestObject* dest = jobDests_->Get(destIndex);
-    // A page already on disk resolves its values against the files there, and those still being
-    // downloaded appear only later: such a page is read at its turn, not ahead.
-    if (!dest || !dest->FParseNeeded || dest->FParsed || dest->FLocalSource)
+    if (!dest || !dest->FParseNeeded || dest->FParsed)
         return;
     const TSpiderObject* owner = jobSpiders_->Get(jobSpiders_->IndexOfDestOwner(dest->FID));
     if (owner && IsInsideDestination(dest->FFileName, FJob))
@@ -249,22 +251,16 @@ void TSpiderThread::ClearParseCandidates()
     localParseCandidates_.clear();
 }
 
-int32_t TSpiderThread::TakeParseCandidate(const TSpiderDestObjectList& dests, bool withLocal)
+int32_t TSpiderThread::TakeParseCandidate(bool withLocal)
 {
-    while (!parseCandidates_.empty()) {
-        const int32_t index = *parseCandidates_.begin();
-        if (withLocal && !localParseCandidates_.empty() && *localParseCandidates_.begin() < index)
-            break;
-        parseCandidates_.erase(parseCandidates_.begin());
-        const TSpiderDestObject* dest = dests.Get(index);
-        if (withLocal || !dest || !dest->FLocalSource)
-            return index;
-        localParseCandidates_.insert(index);
-    }
-    if (!withLocal || localParseCandidates_.empty())
+    std::set<int32_t>* from = &parseCandidates_;
+    if (withLocal && !localParseCandidates_.empty() &&
+        (parseCandidates_.empty() || *localParseCandidates_.begin() < *parseCandidates_.begin()))
+        from = &localParseCandidates_;
+    if (from->empty())
         return -1;
-    const int32_t index = *localParseCandidates_.begin();
-    localParseCandidates_.erase(localParseCandidates_.begin());
+    const int32_t index = *from->begin();
+    from->erase(from->begin());
     return index;
 }
 
@@ -289,7 +285,7 @@ void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestOb
         }
         if (StopRequested())
             return;  // the page being parsed when the stop came has been finished
-        const int32_t index = TakeParseCandidate(dests, !running);
+        const int32_t index = TakeParseCandidate(!running);
         if (index < 0)
             return;  // only pages on disk wait, for the downloads to end
         TSpiderDestObject* dest = dests.Get(index);
@@ -311,8 +307,29 @@ void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestOb
         TLinkParser* parser = TLinkParser::Instance();
         if (!parser)
             continue;
+        const TParseTask task = ParseTaskOf(*dest, *owner);
         TPreparedParse prepared;
-        if (parseAhead_ && parseAhead_->Take(index, ParseTaskOf(*dest, *owner), prepared))
+        bool ready = parseAhead_ && parseAhead_->Take(index, task, prepared);
+        THTMLParser* html = THTMLParser::Instance();
+        TCSSParser* css = TCSSParser::Instance();
+        if (dest->FLocalSource && running && !ready && html && css) {
+            // Not read ahead: read here as a helper would, to learn what the reading depends on.
+            prepared = TPreparedParse{};
+            PrepareParse(task, *html, *css, prepared);
+            ready = prepared.usable;
+        }
+        // A page on disk read while downloads run holds when every local path it named was a
+        // file: downloads add and replace files, each in one step, and remove none (a file
+        // removed by reading a page changes the task). Otherwise it is read when no download
+        // runs, as the files are then.
+        if (dest->FLocalSource && (prepared.failed || prepared.facts.localFilesMissing > 0))
+            ready = false;
+        if (dest->FLocalSource && !ready && running) {
+            dest->FParsed = false;
+            localParseCandidates_.insert(index);
+            continue;
+        }
+        if (ready)
             parser->CommitPreparedParse(*this, prepared, dest->FFileName, dest->FLocalSource,
                                         job.HonorRobotNoIndexTags, job.HonorRobotNoFollowTags, owner->FDepth, spiders,
                                         dest->FParseKind, owner->FURL, owner->FMimeType);

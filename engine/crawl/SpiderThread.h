@@ -68,12 +68,12 @@ public:
 
     // Reads the downloaded pages for links, lowest destination index first. With downloads (the
     // dispatcher of the running job), pages are read while downloads run: it returns after a page
-    // when a download runs or an address waits, does not wait out a pause while a download runs,
-    // and leaves a page read from the copy on disk until no download runs (its values are resolved
-    // against the files there).
+    // when a download runs or an address waits, and does not wait out a pause while a download
+    // runs. A page read from the copy on disk whose local paths named a file that was not there
+    // waits until no download runs (a download may yet write that file).
     void ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job,
                             const TDownloadThreadDispacher* downloads = nullptr);
-    // Downloaded pages wait to be read; "now": pages that may be read while downloads run.
+    // Downloaded pages wait to be read; "now": pages not yet held back for the downloads to end.
     bool HasPagesToRead() const { return !parseCandidates_.empty() || !localParseCandidates_.empty(); }
     bool HasPagesToReadNow() const override { return !parseCandidates_.empty(); }
     void RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests, const TCopyJob& job);
@@ -94,13 +94,13 @@ private:
     bool DestinationFoldsCase();
     uint8_t destinationFoldsCase_ = 0;  // 0 not yet probed, 1 folds, 2 keeps apart
 
-    // The candidate to read next, -1 when none may be read now; withLocal: pages on disk too.
-    int32_t TakeParseCandidate(const TSpiderDestObjectList& dests, bool withLocal);
+    // The candidate to read next, -1 when none; withLocal: the pages held back too.
+    int32_t TakeParseCandidate(bool withLocal);
     void ClearParseCandidates();
 
     // Destinations that may need parsing, by index: the parse driver always takes the lowest.
     std::set<int32_t> parseCandidates_;
-    // Those met while downloads ran whose page is read from the copy on disk: read when none runs.
+    // Pages on disk held back while downloads ran: read when none runs.
     std::set<int32_t> localParseCandidates_;
     // The running job's lists and the helpers reading its pages ahead (none between jobs).
     TSpiderObjectList* jobSpiders_ = nullptr;

@@ -62,7 +62,8 @@ void EscapeControlBytes(std::string& text)
 // query and fragment not part of the name; the fragment is kept). When no such file of the copy
 // exists (outside the destination or behind a symbolic link counts as none) the value is read as
 // on the server, against base; it never becomes a link to a missing local file.
-void ResolveLocalValue(const std::string& text, const std::string& folder, const TURL& base, TURL& url)
+// True when a file was looked for and not found: a download may yet put one there.
+bool ResolveLocalValue(const std::string& text, const std::string& folder, const TURL& base, TURL& url)
 {
     namespace fs = std::filesystem;
     url.Clear();
@@ -71,38 +72,48 @@ void ResolveLocalValue(const std::string& text, const std::string& folder, const
         // A file: address written in a page is content, not one of the copy's own links.
         if (parsed.GetScheme() != usFile)
             url.Assign(parsed);
-        return;
+        return false;
     }
     const size_t hash = text.find('#');
     const std::string_view beforeHash = std::string_view(text).substr(0, hash);
     // A rewritten page names its files percent-encoded.
     const std::string path = PercentDecoded(beforeHash.substr(0, beforeHash.find('?')));
+    bool missing = false;
     if (!path.empty() && path.front() != '/' && path.find('\0') == std::string::npos) {
         const std::string fullPath = (fs::path(folder) / fs::path(path)).lexically_normal().string();
         if (IsFileOfJobCopy(fullPath)) {
             const std::string fragment = hash == std::string::npos ? std::string() : text.substr(hash);
             if (url.SetFullURL("file://" + fullPath + fragment))
-                return;
+                return false;
+        } else {
+            missing = true;
         }
     }
     if (base.IsValid() && url.SetRelativeURL(text, base) && url.GetScheme() == usFile)
         url.Clear();
+    return missing;
 }
 
 // CODE or DATA named under an address CODEBASE (the rewrite writes them absolute): the copy of
-// that address when it is on disk, else the address.
-void ResolveUnderRemoteCodebase(const std::string& text, const TURL& codebase, TURL& url)
+// that address when it is on disk, else the address. True when its file was looked for and not
+// found.
+bool ResolveUnderRemoteCodebase(const std::string& text, const TURL& codebase, TURL& url)
 {
     if (!url.SetRelativeURL(text, codebase) || url.GetScheme() == usFile) {
         url.Clear();
-        return;
+        return false;
     }
     std::string local;
     if (TLocalNames* names = TLocalNames::Instance())
         names->MapURLToLocalFile(url, std::string(), local);
+    if (local.empty())
+        return false;
+    if (!IsFileOfJobCopy(local))
+        return true;
     TURL file;
-    if (!local.empty() && IsFileOfJobCopy(local) && file.SetFullURL("file://" + local))
+    if (file.SetFullURL("file://" + local))
         url.Assign(file);
+    return false;
 }
 
 // A CODEBASE names a folder; without a closing "/" its last segment would be dropped when the
@@ -163,6 +174,7 @@ void NoteLinksPassedOver(const std::string& fileName, const TWebLinkList& list)
 
 void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebLinkList& list)
 {
+    FLocalFilesMissing = 0;
     TURL base;
     bool hasCodebase = false;
     for (const TWebLinkInfo& link : list) {
@@ -206,14 +218,17 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
             // A CODEBASE on disk names a folder beside the page; one written as an address (the
             // rewrite writes them absolute) is resolved as on the server.
             TURL remote;
+            bool missing = false;
             if (codebaseOf != codebases.end() && remote.SetFullURL(AsFolder(*codebaseOf->second)) &&
                 remote.GetScheme() != usFile) {
-                ResolveUnderRemoteCodebase(text, remote, link.FURL);
+                missing = ResolveUnderRemoteCodebase(text, remote, link.FURL);
             } else if (codebaseOf != codebases.end()) {
-                ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), base, link.FURL);
+                missing =
+                    ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), base, link.FURL);
             } else {
-                ResolveLocalValue(text, folder, base, link.FURL);
+                missing = ResolveLocalValue(text, folder, base, link.FURL);
             }
+            FLocalFilesMissing += missing ? 1 : 0;
             continue;
         }
         const TURL* linkBase = &base;

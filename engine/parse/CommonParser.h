@@ -42,6 +42,8 @@ public:
     // without user info; empty when there was none.
     std::string FLinkBase;
     uint8_t FLocalMode = 0; // 1: values are local file paths
+    // Local paths of the last list that named no file on disk (a download may yet write one).
+    int32_t FLocalFilesMissing = 0;
     TParserProgressCallback OnReadProgress;
     TParserProgressCallback OnRewriteProgress;
     TAddressToFileCallback OnAddressToFile;

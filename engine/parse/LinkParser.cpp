@@ -325,8 +325,11 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
             if (honorNoIndex && facts.noIndex) {
                 LogMessage("Honored NOINDEX tag at " + address);
                 // Only a file this job wrote is removed.
-                if (!localMode && !SafeDeleteFile(fileName))
-                    LogAPIError("DeleteFile " + fileName, "ParseLinksIntoList", "LinkParser");
+                if (!localMode) {
+                    ++filesRemoved_;
+                    if (!SafeDeleteFile(fileName))
+                        LogAPIError("DeleteFile " + fileName, "ParseLinksIntoList", "LinkParser");
+                }
             }
         }
         msg_.FReadWrite.FLinkCount = static_cast<int32_t>(list.Count());

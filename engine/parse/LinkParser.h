@@ -95,6 +95,9 @@ public:
     void CommitPreparedRewrite(TJobControl& control, TPreparedRewrite& prepared, const std::string& fileName,
                                const TCopyJob& job, const TURL& pageURL);
 
+    // Files removed by reading pages (NOINDEX honoured) since the program started.
+    int32_t FilesRemoved() const { return filesRemoved_; }
+
 private:
     // Reads the page, or takes what was read ahead, and adds and reports its links.
     void ReadLinksIntoList(TJobControl& control, TPreparedParse* prepared, const std::string& fileName,
@@ -126,4 +129,5 @@ private:
     int64_t lastProgressSize_ = 0;
     int32_t lastProgressPercent_ = 0;
     TJobControl* control_ = nullptr;
+    int32_t filesRemoved_ = 0;
 };

@@ -11,12 +11,16 @@ void ReadPageLinks(int kind, const std::string& fileName, const std::string& bas
 {
     const uint8_t local = localMode ? 1 : 0;
     if (kind == 2) {
+        css.FLocalFilesMissing = 0;
         css.GetLinksInCSSFile(fileName, base, list, local);
+        if (facts != nullptr)
+            *facts = {{}, {}, false, false, css.FLocalFilesMissing};
         return;
     }
+    html.FLocalFilesMissing = 0;
     html.GetLinksInHTMLFile(fileName, base, list, local);
     if (facts != nullptr)
-        *facts = {html.FTitle, html.FCharset, html.FNoFollow, html.FNoIndex};
+        *facts = {html.FTitle, html.FCharset, html.FNoFollow, html.FNoIndex, html.FLocalFilesMissing};
 }
 
 void PrepareParse(const TParseTask& task, THTMLParser& html, TCSSParser& css, TPreparedParse& out)

@@ -26,6 +26,9 @@ struct TParseTask {
     std::string pageAddress;  // without user info: the base of the page's values
     bool localMode = false;
     int kind = 1;  // 2 a style sheet, else a page
+    // A page on disk: the files the crawl's reading had removed when it was offered (its local
+    // paths were looked for after that).
+    int32_t filesRemoved = 0;
     bool operator==(const TParseTask&) const = default;
 };
 
@@ -35,10 +38,13 @@ struct TPageFacts {
     std::string charset;
     bool noFollow = false;
     bool noIndex = false;
+    // Local paths that named no file (local mode): the reading depends on files yet to come.
+    int32_t localFilesMissing = 0;
 };
 
 // Reads the file's links against base with the parser of its kind (2 a style sheet, else a
-// page); for a page, facts (when given) take its title, character set and robots flags.
+// page); facts (when given) take the local paths that named no file and, for a page, its title,
+// character set and robots flags.
 void ReadPageLinks(int kind, const std::string& fileName, const std::string& base, bool localMode, THTMLParser& html,
                    TCSSParser& css, TWebLinkList& list, TPageFacts* facts = nullptr);
 

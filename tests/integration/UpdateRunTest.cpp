@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <ctime>
 #include <map>
 
@@ -49,7 +51,9 @@ protected:
             files_[path] = std::move(file);
         }
         server_.Get(path, [this, path](const httplib::Request& req, httplib::Response& res) {
-            std::lock_guard<std::mutex> guard(filesLock_);
+            std::unique_lock<std::mutex> guard(filesLock_);
+            // A held path answers once the test lets it go (or the test ends).
+            heldAnswer_.wait_for(guard, std::chrono::seconds(20), [&] { return held_ != path || release_; });
             const TFile& f = files_[path];
             const bool unchanged = req.has_header("If-None-Match")
                                        ? !f.etag.empty() && req.get_header_value("If-None-Match") == f.etag
@@ -118,7 +122,41 @@ protected:
         return engine_.OfType(OUTMSG_JOB_ENDED).back().resultCode;
     }
 
+    ~UpdateRunTest() override { LetGo(); }
+
+    // Starts the job again with the answer for held kept back, and waits until the copy's pages
+    // have been read.
+    void StartAgainHolding(const std::string& held, const std::vector<std::string>& pages, size_t& reportsBefore)
+    {
+        {
+            std::lock_guard<std::mutex> guard(filesLock_);
+            held_ = held;
+        }
+        seenBefore_ = Seen().size();
+        reportsBefore = engine_.Reports().size();
+        StartJob();
+        const size_t from = reportsBefore;
+        ASSERT_TRUE(engine_.WaitUntil([&](const std::vector<TReportRecord>& all) {
+            size_t read = 0;
+            for (size_t i = from; i < all.size(); ++i)
+                if (all[i].type == OUTMSG_READ_ENDED &&
+                    std::find(pages.begin(), pages.end(), all[i].localFile) != pages.end())
+                    ++read;
+            return read == pages.size();
+        })) << EventLog();
+    }
+    void LetGo()
+    {
+        {
+            std::lock_guard<std::mutex> guard(filesLock_);
+            held_.clear();
+        }
+        heldAnswer_.notify_all();
+    }
+
     std::mutex filesLock_;
+    std::condition_variable heldAnswer_;
+    std::string held_;
     std::map<std::string, TFile> files_;
     size_t seenBefore_ = 0;
 };
@@ -230,6 +268,82 @@ TEST_F(UpdateRunTest, ChangedPagesBehindUnchangedOnesAreFetched)
     for (const auto& [path, report] : third) {
         EXPECT_EQ(report.statusCode, 304) << path;
         EXPECT_EQ(report.fileWritten, 0) << path;
+    }
+}
+
+// Pages of the copy are read while a download runs, each page's reports together and in order;
+// a pause, a stop and a cancel then act as they do in a first copy, and the copy stays as it was.
+TEST_F(UpdateRunTest, PagesOnDiskAreReadWhileADownloadRuns)
+{
+    ServeSite(kFirstDate);
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    std::map<std::string, std::string> before;
+    for (const char* path : {"/index.html", "/a.html", "/site.css", "/logo.gif"})
+        before[path] = ReadTextFile(Local(path));
+
+    for (const uint8_t command : {INMSG_STOP_JOB, INMSG_ABORT_JOB}) {
+        SCOPED_TRACE(static_cast<int>(command));
+        size_t from = 0;
+        const std::vector<std::string> pages = {Local("/a.html"), Local("/index.html"), Local("/site.css")};  // sorted
+        StartAgainHolding("/logo.gif", pages, from);
+        engine_.Input().PostPauseJob(kJobID);
+        ASSERT_TRUE(engine_.WaitForCount(OUTMSG_JOB_PAUSED, command == INMSG_STOP_JOB ? 1 : 2));
+        engine_.Input().PostResumeJob(kJobID);
+        ASSERT_TRUE(engine_.WaitForCount(OUTMSG_JOB_RESUMED, command == INMSG_STOP_JOB ? 1 : 2));
+        const size_t ends = engine_.OfType(OUTMSG_JOB_ENDED).size();
+        if (command == INMSG_STOP_JOB)
+            engine_.Input().PostStopJob(kJobID);
+        else
+            engine_.Input().PostAbortJob(kJobID);
+        ASSERT_TRUE(engine_.WaitForCount(OUTMSG_JOB_ENDED, ends + 1));
+        LetGo();
+        const bool stop = command == INMSG_STOP_JOB;
+        EXPECT_EQ(engine_.OfType(OUTMSG_JOB_ENDED).back().resultCode, stop ? JOB_END_STOPPED : JOB_END_CANCELLED);
+
+        const std::vector<TReportRecord> all = engine_.Reports();
+        std::vector<std::string> read;  // pages, as their reports came
+        std::vector<std::string> linksOfA;
+        size_t writes = 0;
+        size_t logoStarted = 0, aRead = 0, logoEnded = 0;
+        std::string page;
+        for (size_t i = from; i < all.size(); ++i) {
+            const TReportRecord& r = all[i];
+            const bool logo = r.url == Url("/logo.gif");
+            if (r.type == OUTMSG_DOWNLOAD_STARTED && logo)
+                logoStarted = i;
+            else if (r.type == OUTMSG_DOWNLOAD_ENDED && logo)
+                logoEnded = i;
+            if (r.type == OUTMSG_READ_STARTED) {
+                EXPECT_EQ(page, "") << "read of " << r.localFile << " inside that of " << page;
+                page = r.localFile;
+            } else if (r.type == OUTMSG_READ_PROGRESS || r.type == OUTMSG_LINK_FOUND) {
+                EXPECT_NE(page, "");
+                if (r.type == OUTMSG_LINK_FOUND && page == Local("/a.html"))
+                    linksOfA.push_back(r.url);
+            } else if (r.type == OUTMSG_READ_ENDED) {
+                EXPECT_EQ(r.localFile, page);
+                read.push_back(page);
+                aRead = page == Local("/a.html") ? i : aRead;
+                page.clear();
+            } else {
+                EXPECT_EQ(page, "") << "report " << static_cast<int>(r.type) << " inside the read of " << page;
+                writes += r.type == OUTMSG_WRITE_STARTED ? 1 : 0;
+            }
+        }
+        // The page was read from disk while the image was being downloaded.
+        EXPECT_LT(logoStarted, aRead);
+        EXPECT_LT(aRead, logoEnded);
+        std::sort(read.begin(), read.end());
+        EXPECT_EQ(read, pages);
+        // Followed as the address the file of the copy stands for.
+        EXPECT_EQ(linksOfA, std::vector<std::string>{Url("/")});
+        std::map<std::string, TReportRecord> run = LastRun(from);
+        EXPECT_EQ(run["/logo.gif"].result, stop ? DL_RESULT_CANCELLED : DL_RESULT_JOB_CANCELLED);
+        EXPECT_EQ(run["/a.html"].statusCode, 304);
+        // A stop still rewrites the pages; a cancel leaves them as they are.
+        EXPECT_EQ(writes > 0, stop);
+        for (const auto& [path, text] : before)
+            EXPECT_EQ(ReadTextFile(Local(path)), text) << path;
     }
 }
 

@@ -43,13 +43,13 @@ TEST_F(CopyIndexTest, SavedEntriesComeBackByAddressAndByFile)
     TCopyIndex again;
     ASSERT_TRUE(again.Load(temp_.Path()));
     EXPECT_EQ(again.Count(), 1u);  // the file that is not there is left out
-    const TCopyIndexEntry* entry = again.FindAddress(Address("http://h/p.asp?id=1"));
-    ASSERT_NE(entry, nullptr);
+    const std::optional<TCopyIndexEntry> entry = again.FindAddress(Address("http://h/p.asp?id=1"));
+    ASSERT_TRUE(entry);
     EXPECT_EQ(entry->address, "http://H/p.asp?id=1");
     EXPECT_EQ(entry->localName, page);
     EXPECT_EQ(entry->etag, "\"e1\"");
     EXPECT_EQ(again.FindLocalFile(page), entry);
-    EXPECT_EQ(again.FindAddress(Address("http://h/P.asp?id=1")), nullptr);  // paths keep their case
+    EXPECT_FALSE(again.FindAddress(Address("http://h/P.asp?id=1")));  // paths keep their case
 }
 
 TEST_F(CopyIndexTest, ConfirmedFilesKeepTheirValidatorsFetchedOnesTakeTheNew)
@@ -102,6 +102,34 @@ TEST_F(CopyIndexTest, DamagedOrForeignIndexIsPassedOverWhole)
     folder.Record(Address("http://h/a.html"), file, "text/html", "", "", true);
     EXPECT_FALSE(folder.Save());
     EXPECT_TRUE(std::filesystem::is_directory(IndexPath()));
+}
+
+// A file named by two addresses is found under the one recorded last; an address whose file
+// changes is found under its new name only, and the other address keeps the old one.
+TEST_F(CopyIndexTest, AFileIsFoundUnderTheAddressRecordedLast)
+{
+    TCopyIndex index;
+    index.Load(temp_.Path());
+    const std::string page = File("h/index.html");
+    const std::string other = File("h/other.html");
+    const TURL folder = Address("http://h/");
+    const TURL named = Address("http://h/index.html");
+    index.Record(folder, page, "text/html", "", "", true);
+    index.Record(named, page, "text/html", "", "\"2\"", true);
+    ASSERT_TRUE(index.FindLocalFile(page));
+    EXPECT_EQ(index.FindLocalFile(page)->address, "http://h/index.html");
+    index.Record(named, other, "text/html", "", "", true);
+    EXPECT_EQ(index.FindLocalFile(other)->address, "http://h/index.html");
+    EXPECT_FALSE(index.FindLocalFile(page));  // its last address moved on
+    index.Record(folder, page, "text/html", "", "", false);
+    EXPECT_EQ(index.FindLocalFile(page)->address, "http://h/");
+    EXPECT_EQ(index.FindAddress(Address("HTTP://H/index.html"))->localName, other);
+    EXPECT_FALSE(index.FindLocalFile(temp_.Path() + "-other/h/index.html"));
+    ASSERT_TRUE(index.Save());
+    TCopyIndex again;
+    ASSERT_TRUE(again.Load(temp_.Path()));
+    EXPECT_EQ(again.Count(), 2u);
+    EXPECT_EQ(again.FindLocalFile(other)->address, "http://h/index.html");
 }
 
 }  // namespace
