@@ -75,6 +75,8 @@ public:
     // marked dispatched directly through FDispatched.
     int32_t FindFirstUndispatched();
     bool HasUndispatchedObjects() { return FindFirstUndispatched() >= 0; }
+    // The object at index is to be dispatched again.
+    void Undispatch(int32_t index);
     // Points the object at the destination it maps to; added tells whether that mapping
     // created the destination. The creator owns it. An owner that maps again to its own
     // destination (an address fetched again at a smaller depth) keeps it, and the destination
