@@ -31,16 +31,12 @@ std::string NowText()
 
 TApplicationTraceLog::TApplicationTraceLog(const std::vector<std::string>& args, bool ctrlShiftHeld,
                                            const std::string& dataFolder, Hooks hooks)
-    : hooks_(std::move(hooks))
+    : TApplicationTraceLog(ctrlShiftHeld || IsLogSwitch(args) ? dataFolder + "GleaneryEventLog.csv" : std::string(),
+                           std::move(hooks))
 {
-    if (ctrlShiftHeld || IsLogSwitch(args))
-        Open(dataFolder + "GleaneryEventLog.csv");
-    start_ = std::chrono::steady_clock::now();
-    if (fileOpen_)
-        LogMessage("Application started at " + NowText());
 }
 
-TApplicationTraceLog::TApplicationTraceLog(const std::string& filePath)
+TApplicationTraceLog::TApplicationTraceLog(const std::string& filePath, Hooks hooks) : hooks_(std::move(hooks))
 {
     if (!filePath.empty())
         Open(filePath);

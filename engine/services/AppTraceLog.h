@@ -34,8 +34,8 @@ public:
     // args: the command-line arguments after the program name; dataFolder ends with "/".
     TApplicationTraceLog(const std::vector<std::string>& args, bool ctrlShiftHeld, const std::string& dataFolder,
                          Hooks hooks = {});
-    // A log written to filePath (none when empty), for runs without a window.
-    explicit TApplicationTraceLog(const std::string& filePath);
+    // A log written to filePath (none when empty); runs without a window name their own.
+    explicit TApplicationTraceLog(const std::string& filePath, Hooks hooks = {});
     ~TApplicationTraceLog();
 
     void LogEvent(uint8_t type, const std::string& message, const std::string& routine, const std::string& unit);
