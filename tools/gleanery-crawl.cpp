@@ -3,7 +3,7 @@
 // prints one line per report and exits with a status that tells a copy from a failure (see
 // kUsage).
 //
-//   gleanery-crawl [--data-folder DIR] [--http-proxy HOST:PORT] JOBFILE
+//   gleanery-crawl [--data-folder DIR] [--http-proxy HOST:PORT] [--event-log FILE] JOBFILE
 #include "engine/services/AppInfo.h"
 #include "engine/services/AppTraceLog.h"
 #include "engine/crawl/EngineServices.h"
@@ -34,7 +34,8 @@ constexpr int kJobFileError = 66;
 constexpr int32_t kJobID = 1;
 
 const char* const kUsage =
-    "usage: gleanery-crawl [--data-folder DIR] [--http-proxy HOST:PORT] JOBFILE\n"
+    "usage: gleanery-crawl [--data-folder DIR] [--http-proxy HOST:PORT] [--event-log FILE] JOBFILE\n"
+    "  --event-log FILE  write the event log (CSV) to FILE: what was passed over, refused or failed\n"
     "exit status:\n"
     "  0   the job completed, or ended by its own limits, and its start page is in the copy\n"
     "  3   the job was stopped before its end\n"
@@ -42,12 +43,14 @@ const char* const kUsage =
     "  5   the job ended in error\n"
     "  6   a file could not be written: the disk is full\n"
     "  7   the start page is not in the copy (its address never answered, was refused or not written)\n"
-    "  64  wrong arguments, or the data folder cannot be made\n"
+    "  8   the index of the copy could not be written: the next run cannot tell what the copy holds\n"
+    "  64  wrong arguments, or the data folder or the event log cannot be made\n"
     "  66  the job file cannot be read\n";
 
 struct TArguments {
     std::string dataFolder;
     std::string proxy;
+    std::string eventLog;
     std::string jobFile;
 };
 
@@ -55,8 +58,12 @@ bool ParseArguments(int argc, char** argv, TArguments& out)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--data-folder" || arg == "--http-proxy") && i + 1 < argc)
-            (arg == "--data-folder" ? out.dataFolder : out.proxy) = argv[++i];
+        std::string* value = arg == "--data-folder" ? &out.dataFolder
+                             : arg == "--http-proxy"  ? &out.proxy
+                             : arg == "--event-log"   ? &out.eventLog
+                                                      : nullptr;
+        if (value && i + 1 < argc)
+            *value = argv[++i];
         else if (!arg.empty() && arg[0] != '-' && out.jobFile.empty())
             out.jobFile = arg;
         else
@@ -226,7 +233,11 @@ int main(int argc, char** argv)
     // The services, in the program's order; destroyed in reverse when main() returns.
     TLocalLanguages languages;
     TAppInfo appInfo;
-    TApplicationTraceLog traceLog({}, false, dataFolder);
+    TApplicationTraceLog traceLog(arguments.eventLog);
+    if (!arguments.eventLog.empty() && !traceLog.FileOpen()) {
+        std::fprintf(stderr, "gleanery-crawl: cannot create the event log %s\n", arguments.eventLog.c_str());
+        return kUsageError;
+    }
     TSpiderInputMessageQueue input;
     TSpiderOutputMessageQueue output;
     TPasswordManager passwordManager;

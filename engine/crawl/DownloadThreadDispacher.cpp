@@ -142,6 +142,20 @@ bool TDownloadThreadDispacher::IsFileBeingWritten(const std::string& name) const
     return false;
 }
 
+bool TDownloadThreadDispacher::WaitForRunningDownload(TSpiderObject& object)
+{
+    for (int32_t i = 0; i < ThreadCount; ++i) {
+        TSlot& s = slots_[i];
+        if (!workers_[i] || s.hung || s.jobSerial != jobSerial_ || s.objectID != object.FID ||
+            workers_[i]->GetState() == DL_IDLE)
+            continue;
+        s.metAgain = true;
+        object.FDispatched = true;
+        return true;
+    }
+    return false;
+}
+
 void TDownloadThreadDispacher::ApplyDownloadOptions(const TDownloadOptions& options)
 {
     std::string text = OptionsText(options);
@@ -185,6 +199,7 @@ void TDownloadThreadDispacher::NumberDownload(TSlot& s, const TSpiderObject& obj
     s.url.Assign(object.FURL);
     s.referrer.Assign(object.FReferrer);
     s.depth = object.FDepth;
+    s.metAgain = false;
     s.localFileName.clear();
     s.jobID = jobID_;
     s.jobSerial = jobSerial_;
@@ -396,6 +411,9 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
                 crawler.NoteParseCandidate(destIndex);
             }
         }
+        // Refused for its depth, and met since at a smaller one: asked for at that depth.
+        if (s.metAgain && !current && outcome.FFilterCode == FILTER_DEPTH && object->FDepth < s.depth)
+            spiders.Undispatch(spiders.IndexOfID(object->FID));
         if (outcome.FRedirectURL.IsValid()) {
             const auto chain = redirectChain_.find(object->FID);
             const int32_t length = chain == redirectChain_.end() ? 1 : chain->second + 1;
@@ -407,7 +425,7 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
                 return false;
             }
             const int32_t targetID =
-                crawler.AddSpiderObjectToList(spiders, outcome.FRedirectURL, added, &object->FReferrer, s.depth);
+                crawler.AddSpiderObjectToList(spiders, outcome.FRedirectURL, added, &object->FReferrer, object->FDepth);
             object->FRedirectedToID = targetID;
             // The target is linked to as the address that redirected to it was.
             spiders.NoteLinkRoles(targetID, *object);
@@ -598,7 +616,10 @@ void TDownloadThreadDispacher::RunDownloads(TSpiderObjectList& spiders, TSpiderD
                 crawler.CheckPauseRequests();
                 if (!stopping_)
                     next = FindFirstUndispatched(spiders);
-                if (!stopping_ && !crawler.Paused() && next != -1) {
+                if (!stopping_ && !crawler.Paused() && next != -1 && WaitForRunningDownload(*spiders.Get(next))) {
+                    next = FindFirstUndispatched(spiders);
+                    progressed = true;
+                } else if (!stopping_ && !crawler.Paused() && next != -1) {
                     now = Now();
                     TSpiderObject* object = spiders.Get(next);
                     const bool refused = now >= nextStart_ && (RefuseAtDispatch(*object) ||

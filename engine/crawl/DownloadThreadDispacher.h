@@ -81,6 +81,9 @@ private:
         TURL url;
         TURL referrer;
         int32_t depth = 0;
+        // The address was met again at a smaller depth while this download ran: the download
+        // serves that depth too.
+        bool metAgain = false;
         std::string localFileName;  // the name answered
         int32_t jobID = 0;
         uint64_t jobSerial = 0;     // the job the download belongs to
@@ -91,6 +94,9 @@ private:
     bool IsBusy(int32_t slot) const;
     int32_t FindIdleThread(int32_t maxSimultaneousDownloads) const;
     bool IsFileBeingWritten(const std::string& name) const;
+    // An object whose download of this job is still running or not yet collected waits for it
+    // (True) instead of being asked for again.
+    bool WaitForRunningDownload(TSpiderObject& object);
     void ApplyOptionsToIdleThreads();
 
     void EndDownloadPauses(int64_t now);

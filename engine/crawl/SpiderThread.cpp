@@ -386,12 +386,13 @@ void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderD
     }
 }
 
-void TSpiderThread::SaveCopyIndex()
+bool TSpiderThread::SaveCopyIndex()
 {
     try {
-        TDownloadFilter::Instance()->SaveCopyIndex();
+        return TDownloadFilter::Instance()->SaveCopyIndex();
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "SaveCopyIndex", kUnit);
+        return false;
     }
 }
 
@@ -483,7 +484,7 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         endCode = JOB_END_ERROR;
     }
     // Whatever way the job ended, the index holds what its files are now.
-    SaveCopyIndex();
+    report.FIndexSaved = SaveCopyIndex();
     report.FMsgType = OUTMSG_JOB_ENDED;
     report.FResultCode = endCode;
     TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);

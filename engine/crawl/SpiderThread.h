@@ -87,8 +87,9 @@ private:
     static TParseTask ParseTaskOf(const TSpiderDestObject& dest, const TSpiderObject& owner);
     void OfferParse(int32_t destIndex);
     void EndParsingAhead();
-    // Writes the index of the copy; a failure is logged and ends nothing.
-    void SaveCopyIndex();
+    // Writes the index of the copy; a failure is logged, ends nothing and is told in the
+    // job-ended report (False).
+    bool SaveCopyIndex();
     // The job's destination takes names differing only in letter case for one file; probed once
     // a job, when two such names first meet.
     bool DestinationFoldsCase();

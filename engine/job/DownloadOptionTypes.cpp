@@ -148,13 +148,17 @@ TDownloadOptions::TDownloadOptions()
 std::string ReadMultilineValue(const TIniFile& ini, const std::string& section, bool skipEmpty)
 {
     std::string result;
+    bool first = true;
     const int64_t n = BoundedCount(ini, section, "LineCount", INT32_MAX);
     for (int64_t i = 0; i < n; ++i) {
         std::string line = ini.ReadString(section, "Line" + std::to_string(i), "");
+        // A file cannot hold NUL bytes in a value: read as they would be written back.
+        std::erase(line, '\0');
         if (line.empty() && skipEmpty)
             continue;
-        if (!result.empty())
+        if (!first)
             result += "\r\n";
+        first = false;
         result += line;
     }
     return result;
@@ -163,7 +167,8 @@ std::string ReadMultilineValue(const TIniFile& ini, const std::string& section, 
 void WriteMultilineValue(TIniFile& ini, const std::string& section, const std::string& text, bool skipEmpty)
 {
     int64_t count = 0;
-    ForEachEndedLine(text + "\r\n", [&](const std::string& line) {
+    ForEachEndedLine(text + "\r\n", [&](std::string line) {
+        std::erase(line, '\0');  // never stored: a line of them alone is an empty line
         if (!line.empty() || !skipEmpty)
             ini.WriteString(section, "Line" + std::to_string(count++), line);
     });

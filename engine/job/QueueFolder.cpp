@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -22,6 +23,23 @@ const char* const kRoutine = "SaveQueueToDisk";
 std::string JobFileName(const std::string& folder, size_t n)
 {
     return folder + "/" + std::to_string(n) + ".GCJ";
+}
+
+// The number n of a job file "<n>.GCJ" (1 to 9999, no leading zero); 0 for any other name.
+size_t JobFileNumber(const std::string& name)
+{
+    const size_t digits = name.find_first_not_of("0123456789");
+    if (digits == 0 || digits == std::string::npos || digits > 4 || name[0] == '0' ||
+        name.compare(digits, std::string::npos, ".GCJ") != 0)
+        return 0;
+    return std::stoul(name.substr(0, digits));
+}
+
+// The names the queue writes: its "Queue.ini" and its job files. Nothing else in the folder is
+// the queue's to move or delete.
+bool IsQueueFileName(const std::string& name)
+{
+    return name == "Queue.ini" || JobFileNumber(name) > 0;
 }
 
 std::string ParentOf(const std::string& folder)
@@ -42,7 +60,8 @@ void SyncFolder(const std::string& folder)
     }
 }
 
-std::vector<std::string> SubFolders(const std::string& folder)
+// The entries of folder that the queue did not write: sub-folders, links and the user's files.
+std::vector<std::string> OtherEntries(const std::string& folder)
 {
     std::vector<std::string> names;
     DIR* dir = ::opendir(folder.c_str());
@@ -53,7 +72,7 @@ std::vector<std::string> SubFolders(const std::string& folder)
         if (name == "." || name == "..")
             continue;
         struct stat st {};
-        if (::lstat((folder + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        if (::lstat((folder + "/" + name).c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || !IsQueueFileName(name)))
             names.push_back(name);
     }
     ::closedir(dir);
@@ -90,16 +109,41 @@ bool WriteFolderContents(const std::string& folder, const std::vector<TQueueSnap
     return true;
 }
 
-// Empties and removes a folder that held an old queue; its sub-folders go to keepIn first.
+// Empties and removes a folder that held an old queue; what the queue did not write goes to
+// keepIn first. Anything that cannot move keeps the old folder.
 void DisposeOldFolder(const std::string& old, const std::string& keepIn)
 {
-    for (const std::string& name : SubFolders(old))
+    for (const std::string& name : OtherEntries(old))
         if (::renameat2(AT_FDCWD, (old + "/" + name).c_str(), AT_FDCWD, (keepIn + "/" + name).c_str(),
                         RENAME_NOREPLACE) != 0)
             LogFailure("rename " + old + "/" + name);
     DeleteQueueFiles(old, kRoutine);
     if (::rmdir(old.c_str()) != 0 && errno != ENOENT)
         LogFailure("RemoveDirectory " + old);
+}
+
+// The folder a queue is written in: folder itself, or, when folder is a symbolic link, the folder
+// it leads to, so that the link stays as the user made it. False (logged) for a link that leads
+// to no folder: nothing is written.
+bool ResolveQueueFolder(const std::string& folder, std::string& resolved)
+{
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        resolved = folder;
+        return true;
+    }
+    char* real = ::realpath(folder.c_str(), nullptr);
+    const bool found = real != nullptr;
+    if (found) {
+        resolved = real;
+        std::free(real);
+    }
+    if (!found || ::stat(resolved.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || resolved == "/") {
+        LogEvent(etWarning, "The queue folder " + folder + " is a link to no folder: the queue is not saved", kRoutine,
+                 kUnit);
+        return false;
+    }
+    return true;
 }
 
 // Calls visit with the name of every entry of folder that is not a folder.
@@ -124,6 +168,8 @@ void ForEachPlainFile(const std::string& folder, Visit visit)
 void DeleteQueueFiles(const std::string& folder, const char* routine)
 {
     ForEachPlainFile(folder, [&](const std::string& name) {
+        if (!IsQueueFileName(name))
+            return;
         const std::string path = folder + "/" + name;
         if (!SafeDeleteFile(path))
             LogAPIError("DeleteFile " + path, routine, kUnit);
@@ -134,13 +180,7 @@ bool QueueFolderHoldsOnly(const std::string& folder, size_t jobCount)
 {
     bool only = true;
     ForEachPlainFile(folder, [&](const std::string& name) {
-        if (name == "Queue.ini")
-            return;
-        const size_t digits = name.find_first_not_of("0123456789");
-        const bool jobFile = digits > 0 && digits != std::string::npos && name[0] != '0' &&
-                             name.compare(digits, std::string::npos, ".GCJ") == 0 &&
-                             digits <= 4 && std::stoul(name.substr(0, digits)) <= jobCount;
-        if (!jobFile)
+        if (JobFileNumber(name) > jobCount)
             only = false;
     });
     return only;
@@ -149,10 +189,11 @@ bool QueueFolderHoldsOnly(const std::string& folder, size_t jobCount)
 bool SavedQueueExists(const std::string& folder)
 {
     struct stat st {};
-    if (::lstat(folder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+    // A link to a folder is the user's queue folder; a link to nothing else is never written over.
+    if (::lstat(folder.c_str(), &st) == 0 && (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
         return true;  // something else has the queue's name: never written over unread
     bool found = false;
-    ForEachPlainFile(folder, [&](const std::string&) { found = true; });
+    ForEachPlainFile(folder, [&](const std::string& name) { found = found || IsQueueFileName(name); });
     return found;
 }
 
@@ -195,11 +236,17 @@ bool WriteQueueStatuses(const std::string& folder, const std::vector<TQueueSnaps
     return true;
 }
 
-bool WriteQueueFolder(const std::string& folder, const std::vector<TQueueSnapshotEntry>& entries, bool keepOld)
+bool WriteQueueFolder(const std::string& queueFolder, const std::vector<TQueueSnapshotEntry>& entries, bool keepOld)
 {
+    std::string folder;
+    if (!ResolveQueueFolder(queueFolder, folder))
+        return false;
     const std::string fresh = folder + ".new";
     if (!WriteFolderContents(fresh, entries))
         return false;
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        ::chmod(fresh.c_str(), st.st_mode & 07777);  // the folder keeps its permissions
     const std::string parent = ParentOf(folder);
     if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE) == 0) {
         SyncFolder(parent);

@@ -23,20 +23,23 @@ struct TQueueSnapshot {
     uint64_t contentVersion = 0;
 };
 
-// Writes snapshot into folder by way of folder + ".new" and an exchange. Sub-folders of the old
-// folder move into the new one. keepOld: the old folder is kept as folder + ".damaged" (it held
-// files that could not be read back) instead of being emptied. Errors are logged; False leaves
-// the old folder as it was.
+// Writes snapshot into folder by way of folder + ".new" and an exchange. What the queue did not
+// write (sub-folders, the user's files) moves from the old folder into the new one. A folder that
+// is a symbolic link stays one: the folder it leads to is the one exchanged. keepOld: the old
+// folder is kept as folder + ".damaged" (it held files that could not be read back) instead of
+// being emptied. Errors are logged; False leaves the old folder as it was.
 bool WriteQueueFolder(const std::string& folder, const std::vector<TQueueSnapshotEntry>& entries, bool keepOld);
 // Rewrites only the folder's "Queue.ini", for status changes of a folder whose job files are current.
 bool WriteQueueStatuses(const std::string& folder, const std::vector<TQueueSnapshotEntry>& entries);
-// Deletes the plain files of folder; sub-folders stay. Each failure is logged under routine.
+// Deletes the files the queue writes ("Queue.ini", "<n>.GCJ") from folder; nothing else. Each
+// failure is logged under routine.
 void DeleteQueueFiles(const std::string& folder, const char* routine);
-// True when the plain files of folder are "Queue.ini" and job files "1.GCJ" to "<jobCount>.GCJ" alone.
+// True when the folder holds no job file beyond "<jobCount>.GCJ"; files the queue does not write
+// are no part of it.
 bool QueueFolderHoldsOnly(const std::string& folder, size_t jobCount);
 
-// True when folder holds a saved queue (its "Queue.ini" or any other plain file), or when
-// something that is no folder has its name.
+// True when folder holds a saved queue (its "Queue.ini" or a job file), or when something that is
+// no folder (nor a link to one) has its name.
 bool SavedQueueExists(const std::string& folder);
 
 // The hold of one saved queue among the program's processes: an advisory lock (flock) on the

@@ -69,8 +69,15 @@ void TSpiderObjectList::MeetAgain(int32_t index, int32_t depth, const TURL* refe
     else
         entry.FReferrer.Clear();
     requeued = entry.FDispatched;
-    entry.FDispatched = false;
-    undispatched_.insert(index);
+    Undispatch(index);
+}
+
+void TSpiderObjectList::Undispatch(int32_t index)
+{
+    if (TSpiderObject* object = Get(index)) {
+        object->FDispatched = false;
+        undispatched_.insert(index);
+    }
 }
 
 TSpiderObject& TSpiderObjectList::Append(std::string key, std::unique_ptr<TSpiderObject> object)

@@ -25,8 +25,9 @@ public:
     TURL FURL;
     std::string FMimeType;
     bool FDispatched = false;
-    // How pages have linked to the address: as a page to go to (a link, frame or refresh), in
-    // any other way (image, style sheet, script, object, ...), or both. Neither: not met in a page.
+    // How pages have linked to the address: as a page (a link, frame, form, citation, refresh or
+    // a LINK to a page), as a file the page is made of (image, style sheet, script, object, ...),
+    // or both. Neither: not met in a page.
     bool FMetAsPageLink = false;
     bool FMetAsRequisite = false;
     // A download of this job left the address's file current (written, found on disk or confirmed).
@@ -74,6 +75,8 @@ public:
     // marked dispatched directly through FDispatched.
     int32_t FindFirstUndispatched();
     bool HasUndispatchedObjects() { return FindFirstUndispatched() >= 0; }
+    // The object at index is to be dispatched again.
+    void Undispatch(int32_t index);
     // Points the object at the destination it maps to; added tells whether that mapping
     // created the destination. The creator owns it. An owner that maps again to its own
     // destination (an address fetched again at a smaller depth) keeps it, and the destination

@@ -1003,10 +1003,11 @@ std::string TURL::FileAddressToLocalName(std::string_view folder) const
         return std::string();
     if (name.size() <= root.size() + 1 || name.compare(0, root.size(), root) != 0 || name[root.size()] != '/')
         return std::string();
-    // A path the file system cannot hold names no file.
-    if (name.size() > kMaxLocalName)
+    // A name the limits of every other local name would not let through names no file: room
+    // is kept for the endings a download or a rewrite adds.
+    if (name.size() > kMaxWholeName)
         return std::string();
-    if (!ForEachSegment(name, 1, [](std::string_view seg, bool) { return seg.size() <= kMaxNameComponent; }))
+    if (!ForEachSegment(name, 1, [](std::string_view seg, bool last) { return seg.size() <= ComponentLimit(last); }))
         return std::string();
     return name;
 }

@@ -30,6 +30,7 @@ void TRunOutcome::Note(const TSpiderOutputMsg& report)
         ended_ = true;
         endCode_ = report.FResultCode;
         startPage_ = report.FStartPageFile;
+        indexSaved_ = report.FIndexSaved;
         break;
     default:
         break;
@@ -45,5 +46,8 @@ int TRunOutcome::ExitStatus() const
     // The start page is named only when its file was written; it must still be there.
     if (!ended_ || startPage_.empty() || !IsPlainFileNoFollow(startPage_))
         return RUN_NO_START_PAGE;
+    // A copy whose index is missing or stale fetches again, or misses changes, on its next run.
+    if (!indexSaved_)
+        return RUN_INDEX_NOT_SAVED;
     return endCode_ == JOB_END_COMPLETED ? RUN_COPIED : RUN_ERROR;
 }

@@ -12,6 +12,7 @@ void TSpiderOutputMsg::Assign(const TSpiderOutputMsg& source)
     FReadWrite.Assign(source.FReadWrite);
     FLinkInfo.Assign(source.FLinkInfo);
     FStartPageFile = source.FStartPageFile;
+    FIndexSaved = source.FIndexSaved;
     FFolder = source.FFolder;
     FFlattening = source.FFlattening;
 }
@@ -30,6 +31,7 @@ void ForEachUsedPart(TSpiderOutputMsg& target, Source& source, Part part)
     case OUTMSG_JOB_ENDED:
         part(target.FJob, source.FJob);
         part(target.FStartPageFile, source.FStartPageFile);
+        part(target.FIndexSaved, source.FIndexSaved);
         break;
     case OUTMSG_DOWNLOAD_STARTED:
     case OUTMSG_DOWNLOAD_PROGRESS:

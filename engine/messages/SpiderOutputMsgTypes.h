@@ -123,6 +123,7 @@ public:
     TFileReadWriteMsg FReadWrite;
     TWebLinkInfo FLinkInfo;
     std::string FStartPageFile;
+    bool FIndexSaved = true;  // job ended: the index of the copy holds what its files are now
     std::string FFolder;
     TFolderFlatteningProgress FFlattening;
 

@@ -48,7 +48,13 @@ const TLinkTag kLinkTags[] = {
 
 constexpr std::string_view kRequisiteTags[] = {"APPLET", "BGSOUND", "BODY",   "EMBED", "FRAME", "IFRAME", "IMAGE",
                                                "IMG",    "INPUT",   "OBJECT", "TABLE", "TD",    "TH"};
-constexpr std::string_view kNavigationTags[] = {"A", "AREA", "FRAME", "IFRAME"};
+// Tags whose links name files a page is made of: images, sounds, scripts, embedded objects.
+constexpr std::string_view kPartTags[] = {"APPLET", "BGSOUND", "BODY",  "EMBED", "IMAGE", "IMG",
+                                          "INPUT",  "OBJECT",  "SCRIPT", "TABLE", "TD",    "TH"};
+// LINK relations that name a file the page is made of, or one a browser fetches for it.
+constexpr std::string_view kPartRelations[] = {"stylesheet", "icon",      "apple-touch-icon", "apple-touch-icon-precomposed",
+                                               "mask-icon",  "preload",   "modulepreload",    "prefetch",
+                                               "manifest",   "image_src", "fluid-icon"};
 
 bool MatchesAt(std::string_view text, size_t pos, std::string_view upperName)
 {
@@ -219,9 +225,43 @@ bool THTMLParser::IsNavigationLink(const TWebLinkInfo& link)
         return false;
     if (link.FTagName == "META")
         return link.FAttribName == "CONTENT" && link.FURLPartLength > 0;
-    for (std::string_view tag : kNavigationTags)
+    if (link.FAttribName == "LONGDESC")
+        return true;  // a page describing the image or frame
+    for (std::string_view tag : kPartTags)
         if (link.FTagName == tag)
-            return true;
+            return false;
+    if (link.FTagName == "LINK")
+        return !IsPartRelation(link);
+    return true;
+}
+
+bool THTMLParser::IsPartRelation(const TWebLinkInfo& link)
+{
+    if (EndsWithText(link.FValue, ".css"))
+        return true;
+    const std::string_view text = link.FTagText;
+    if (text.size() < 2 || text.front() != '<')
+        return false;
+    const std::string_view inner = text.substr(1, text.size() - (text.back() == '>' ? 2 : 1));
+    TTagAttribData rel;
+    if (!GetAttribValue(inner, link.FTagName.size(), "REL", rel))
+        return false;
+    // REL holds blank-separated relation names, matched ignoring case.
+    const std::string relations = AsciiLowerCase(rel.Value);
+    size_t pos = 0;
+    while (pos < relations.size()) {
+        const size_t start = relations.find_first_not_of(" \t\r\n\f", pos);
+        if (start == std::string::npos)
+            break;
+        size_t end = relations.find_first_of(" \t\r\n\f", start);
+        if (end == std::string::npos)
+            end = relations.size();
+        const std::string_view name = std::string_view(relations).substr(start, end - start);
+        for (std::string_view part : kPartRelations)
+            if (name == part)
+                return true;
+        pos = end;
+    }
     return false;
 }
 

@@ -50,8 +50,13 @@ public:
 
     // Links whose target is part of the page (not a step of depth).
     static bool IsPageRequisite(const TWebLinkInfo& link);
-    // Links that lead to another page: A and AREA links, frames and the address of a refresh.
+    // Links that name a page rather than a file the page is made of (image, style sheet,
+    // script, sound, embedded object): links, frames, forms, citations, the address of a
+    // refresh, a LINK to anything but a style sheet, icon or preloaded file.
     static bool IsNavigationLink(const TWebLinkInfo& link);
+    // A LINK whose REL names a style sheet, an icon or a file fetched ahead, or whose address
+    // ends in ".css".
+    static bool IsPartRelation(const TWebLinkInfo& link);
     // The link attributes of an upper-case tag name, in lookup order; empty for other tags.
     static std::span<const char* const> GetLinkAttribNames(std::string_view tagName);
     // Looks up an attribute in a tag's text without its "<" and ">". ValueOffset is returned

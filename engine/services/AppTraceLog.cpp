@@ -31,41 +31,50 @@ std::string NowText()
 
 TApplicationTraceLog::TApplicationTraceLog(const std::vector<std::string>& args, bool ctrlShiftHeld,
                                            const std::string& dataFolder, Hooks hooks)
-    : hooks_(std::move(hooks))
+    : TApplicationTraceLog(ctrlShiftHeld || IsLogSwitch(args) ? dataFolder + "GleaneryEventLog.csv" : std::string(),
+                           std::move(hooks))
 {
-    logRequested_ = ctrlShiftHeld || IsLogSwitch(args);
-    if (logRequested_) {
-        filePath_ = dataFolder + "GleaneryEventLog.csv";
-        // Never follow a link planted where the log goes.
-        int fd = ::open(filePath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-        struct stat st {};
-        if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-            ::close(fd);  // a pipe or device planted where the log goes
-            fd = -1;
-        }
-        if (fd >= 0)
-            file_ = ::fdopen(fd, "wb");
-        if (file_) {
-            static const char header[] =
-                "\"Time\", \"Thread ID\", \"Type\", \"Message\", \"Function\", \"Filename\", \"Line\", \"Address\"\r\n";
-            fileOpen_ = std::fputs(header, file_) >= 0 && std::fflush(file_) == 0;
-        } else if (fd >= 0) {
-            ::close(fd);
-        }
-        if (!fileOpen_ && file_) {
-            std::fclose(file_);
-            file_ = nullptr;
-        }
-        if (hooks_.showStartupBox) {
-            if (fileOpen_)
-                hooks_.showStartupBox("Event logging enabled:\r\n" + filePath_, true);
-            else
-                hooks_.showStartupBox("Unable to create " + filePath_, false);
-        }
-    }
+}
+
+TApplicationTraceLog::TApplicationTraceLog(const std::string& filePath, Hooks hooks) : hooks_(std::move(hooks))
+{
+    if (!filePath.empty())
+        Open(filePath);
     start_ = std::chrono::steady_clock::now();
     if (fileOpen_)
         LogMessage("Application started at " + NowText());
+}
+
+void TApplicationTraceLog::Open(const std::string& filePath)
+{
+    logRequested_ = true;
+    filePath_ = filePath;
+    // Never follow a link planted where the log goes.
+    int fd = ::open(filePath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);  // a pipe or device planted where the log goes
+        fd = -1;
+    }
+    if (fd >= 0)
+        file_ = ::fdopen(fd, "wb");
+    if (file_) {
+        static const char header[] =
+            "\"Time\", \"Thread ID\", \"Type\", \"Message\", \"Function\", \"Filename\", \"Line\", \"Address\"\r\n";
+        fileOpen_ = std::fputs(header, file_) >= 0 && std::fflush(file_) == 0;
+    } else if (fd >= 0) {
+        ::close(fd);
+    }
+    if (!fileOpen_ && file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    if (hooks_.showStartupBox) {
+        if (fileOpen_)
+            hooks_.showStartupBox("Event logging enabled:\r\n" + filePath_, true);
+        else
+            hooks_.showStartupBox("Unable to create " + filePath_, false);
+    }
 }
 
 TApplicationTraceLog::~TApplicationTraceLog()

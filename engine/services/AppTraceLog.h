@@ -34,6 +34,8 @@ public:
     // args: the command-line arguments after the program name; dataFolder ends with "/".
     TApplicationTraceLog(const std::vector<std::string>& args, bool ctrlShiftHeld, const std::string& dataFolder,
                          Hooks hooks = {});
+    // A log written to filePath (none when empty); runs without a window name their own.
+    explicit TApplicationTraceLog(const std::string& filePath, Hooks hooks = {});
     ~TApplicationTraceLog();
 
     void LogEvent(uint8_t type, const std::string& message, const std::string& routine, const std::string& unit);
@@ -54,6 +56,8 @@ public:
     static std::string APIErrorText(const std::string& callText, uint32_t code);
 
 private:
+    // Creates the file and writes its header; FileOpen() tells whether that worked.
+    void Open(const std::string& filePath);
     void Write(uint8_t type, const std::string& message, const std::string& routine, const std::string& unit,
                int line, uintptr_t address);
     int64_t ElapsedMs() const;

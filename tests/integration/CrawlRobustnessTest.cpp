@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -33,16 +34,20 @@ protected:
         return n;
     }
     // Serves path with body once the page at awaited has been asked for (at most 30 s); held
-    // tells whether it came while the answer was held.
+    // tells whether it came while the answer was held. The awaited page is answered once
+    // holdAwaited returns, when one is given.
     void ServeAfter(const std::string& path, const std::string& body, const std::string& awaited,
-                    const std::string& awaitedBody, std::atomic<bool>* held = nullptr)
+                    const std::string& awaitedBody, std::atomic<bool>* held = nullptr,
+                    std::function<void()> holdAwaited = {})
     {
-        server_.Get(awaited, [this, awaitedBody](const httplib::Request&, httplib::Response& res) {
+        server_.Get(awaited, [this, awaitedBody, holdAwaited](const httplib::Request&, httplib::Response& res) {
             {
                 std::lock_guard<std::mutex> guard(awaitLock_);
                 awaitedAsked_ = true;
             }
             awaitedChanged_.notify_all();
+            if (holdAwaited)
+                holdAwaited();
             res.set_content(awaitedBody, "text/html");
         });
         server_.Get(path, [this, body, held](const httplib::Request&, httplib::Response& res) {
@@ -330,6 +335,30 @@ TEST_F(CrawlRobustnessTest, PageFoundAgainCloserIsReadAgainWithoutARequest)
     job_.DownloadOptions.Timeout = 60000;
     ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
     EXPECT_EQ(Requests("/d.htm"), 1);
+    EXPECT_EQ(Requests("/e.htm"), 1);
+    EXPECT_TRUE(Exists(Local("/e.htm")));
+}
+
+// The same while the page's first download still runs: that download is waited for, and the
+// page is read at the smaller depth without a second request.
+TEST_F(CrawlRobustnessTest, PageFoundAgainCloserWhileItDownloadsIsAskedForOnce)
+{
+    Page("/", "<html><body><a href=\"slow.htm\">slow</a><a href=\"b.htm\">b</a></body></html>");
+    Page("/b.htm", "<html><body><a href=\"c.htm\">c</a></body></html>");
+    Page("/c.htm", "<html><body><a href=\"d.htm\">d</a></body></html>");
+    Page("/e.htm", "<html></html>");
+    const std::string slowFile = Local("/slow.htm");
+    ServeAfter("/slow.htm", "<html><body><a href=\"d.htm\">d</a></body></html>", "/d.htm",
+               "<html><body><a href=\"e.htm\">e</a></body></html>", nullptr, [this, slowFile] {
+                   engine_.WaitFor(
+                       [&](const TReportRecord& r) { return r.type == OUTMSG_READ_ENDED && r.localFile == slowFile; },
+                       std::chrono::seconds(30));
+               });
+    job_.MaxDistance = 3;
+    job_.DownloadOptions.Timeout = 60000;
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    EXPECT_EQ(Requests("/d.htm"), 1);
+    EXPECT_EQ(Started("/d.htm"), 1);
     EXPECT_EQ(Requests("/e.htm"), 1);
     EXPECT_TRUE(Exists(Local("/e.htm")));
 }

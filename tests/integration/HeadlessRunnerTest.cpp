@@ -6,8 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/TempFolder.h"
 #include "engine/job/JobTypes.h"
@@ -31,8 +33,9 @@ protected:
     }
     ~HeadlessRunnerTest() override { nettest::StopServer(server_, thread_); }
 
-    // Runs the runner on a job that starts at address; its exit status (-1 when it did not exit).
-    int Run(const std::string& address)
+    // Runs the runner on a job that starts at address, with the event log written to eventLog
+    // when one is given; its exit status (-1 when it did not exit).
+    int Run(const std::string& address, const std::string& eventLog = std::string())
     {
         TCopyJob job;
         job.Clear();
@@ -47,10 +50,13 @@ protected:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const char* argv[] = {GLEANERY_CRAWL_TOOL, "--data-folder", dataFolder.c_str(), jobFile.c_str(), nullptr};
+        std::vector<const char*> argv = {GLEANERY_CRAWL_TOOL, "--data-folder", dataFolder.c_str()};
+        if (!eventLog.empty())
+            argv.insert(argv.end(), {"--event-log", eventLog.c_str()});
+        argv.insert(argv.end(), {jobFile.c_str(), nullptr});
         pid_t pid = 0;
         const int spawned =
-            posix_spawn(&pid, GLEANERY_CRAWL_TOOL, &actions, nullptr, const_cast<char* const*>(argv), environ);
+            posix_spawn(&pid, GLEANERY_CRAWL_TOOL, &actions, nullptr, const_cast<char* const*>(argv.data()), environ);
         posix_spawn_file_actions_destroy(&actions);
         int status = 0;
         if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
@@ -83,6 +89,19 @@ TEST_F(HeadlessRunnerTest, ALocalStartPageCountsAsPresentWhenItWasRead)
     const std::string notes = temp_ / "notes.txt";
     WriteTextFile(notes, "nothing to read");
     EXPECT_EQ(Run("file://" + notes), RUN_NO_START_PAGE) << "a file that is not read for links";
+}
+
+// A folder where the index of the copy goes: the copy is made, but the run does not claim
+// success, and the event log asked for tells why.
+TEST_F(HeadlessRunnerTest, AnIndexThatCannotBeWrittenIsNoSuccessAndTheEventLogSaysWhy)
+{
+    std::filesystem::create_directories(temp_ / "site/.gleanery-index/x");
+    const std::string log = temp_ / "events.csv";
+    EXPECT_EQ(Run(Url("/"), log), RUN_INDEX_NOT_SAVED);
+    const std::string text = ReadTextFile(log);
+    EXPECT_NE(text.find("\"Time\", \"Thread ID\""), std::string::npos);
+    EXPECT_NE(text.find("WriteFile " + temp_ / "site/.gleanery-index"), std::string::npos) << text;
+    EXPECT_NE(text.find("missing.htm"), std::string::npos) << text;
 }
 
 }  // namespace

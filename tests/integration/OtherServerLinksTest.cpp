@@ -125,6 +125,44 @@ TEST_F(OtherServerLinksTest, PagesOfAnotherServerAreNotAskedForItsFilesAre)
     EXPECT_EQ(ended, 16);
 }
 
+// What a link names decides: a page named by a LINK, a form, a citation or a description is
+// refused like an A link; icons and preloaded files are fetched like images.
+TEST_F(OtherServerLinksTest, EveryLinkNamingAPageIsRefusedWithoutARequest)
+{
+    Serve("/r/index.html",
+          "<html><head><link rel=canonical href=\"" + Other("/r/canonical.html") + "\">"
+          "<link rel=\"next\" href=\"" + Other("/r/next.html") + "\">"
+          "<link REL=\"Alternate\" hreflang=de href=\"" + Other("/r/de.html") + "\">"
+          "<link rel=\"shortcut icon\" href=\"" + Other("/img/pic.gif") + "\">"
+          "<link rel=preload as=script href=\"" + Other("/js/app.js") + "\"></head><body>"
+          "<form action=\"" + Other("/r/search.html") + "\"></form>"
+          "<blockquote cite=\"" + Other("/r/quoted.html") + "\">x</blockquote>"
+          "<q cite=\"" + Other("/r/q.html") + "\">y</q><ins cite=\"" + Other("/r/ins.html") + "\">z</ins>"
+          "<img src=\"" + Other("/img/bg.gif") + "\" longdesc=\"" + Other("/r/described.html") + "\">"
+          "</body></html>",
+          "text/html");
+    const std::vector<std::string> pages = {"/r/canonical.html", "/r/next.html", "/r/de.html",   "/r/search.html",
+                                            "/r/quoted.html",    "/r/q.html",    "/r/ins.html", "/r/described.html"};
+    for (const std::string& page : pages)
+        Serve(page, "<html>elsewhere</html>", "text/html");
+    Serve("/img/pic.gif", kGif, "image/gif");
+    Serve("/img/bg.gif", kGif, "image/gif");
+    Serve("/js/app.js", "var a = 1;", "application/javascript");
+    job_.StartingWebAddress.SetFullURL(Url("/r/index.html"));
+    job_.RestrictLocation = 2;
+    job_.RestrictLocationOfWebPagesOnly = true;
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+
+    for (const std::string& page : pages) {
+        EXPECT_EQ(AskedElsewhere(page), 0) << page;
+        EXPECT_EQ(EndedElsewhere(page).filterCode, FILTER_LOCATION) << page;
+    }
+    for (const char* file : {"/img/pic.gif", "/img/bg.gif", "/js/app.js"}) {
+        EXPECT_EQ(AskedElsewhere(file), 1) << file;
+        EXPECT_EQ(EndedElsewhere(file).fileWritten, 1) << file;
+    }
+}
+
 // The location rule for every file: nothing of the other server is asked for; a link of the
 // starting server outside the start folder that redirects inside is still followed.
 TEST_F(OtherServerLinksTest, RuleForEveryFileAsksNothingElsewhere)

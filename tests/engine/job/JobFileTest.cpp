@@ -205,7 +205,7 @@ TEST(JobFile, HostileValuesFallBackToDefaults)
     EXPECT_EQ(o.FindReplaceTasks.Tasks[1].FindString, "d");
     EXPECT_EQ(o.Cookies.Count, 0);
     EXPECT_EQ(o.HTTPHeaders, "X: y\r\nZ: w\r\n");
-    EXPECT_EQ(o.CustomHTMLHeader.substr(0, 1), "a");  // leading empty line lost
+    EXPECT_EQ(o.CustomHTMLHeader.substr(0, 3), "\r\na");  // the missing first line reads as an empty one
     EXPECT_LE(o.CustomHTMLHeader.size(), 8u);
     EXPECT_EQ(o.CustomHTMLFooter, "");
 }
@@ -225,6 +225,29 @@ TEST(JobFile, MultilineValuesKeepLineBreaks)
     EXPECT_EQ(ini.ToText(), "[F]\r\nLine0=<b>\r\nLine1=</b>\r\nLine2=\r\nLine3=x\r\nLineCount=4\r\n");
     EXPECT_EQ(ReadMultilineValue(ini, "F", false), "<b>\r\n</b>\r\n\r\nx");
     EXPECT_EQ(ReadMultilineValue(ini, "F", true), "<b>\r\n</b>\r\nx");
+}
+
+// A job survives a save and a load: leading empty lines stay, and lines of NUL bytes (which no
+// file can hold) read as the empty lines they are written as.
+TEST(JobFile, MultilineValuesSurviveSaveAndLoad)
+{
+    TTempFolder tmp;
+    const std::string file = tmp.Path() + "/job.GCJ";
+    TCopyJob job = SampleJob();
+    job.DownloadOptions.HTTPHeaders = std::string("\0\0", 2);
+    job.DownloadOptions.CustomHTMLFooter = "\r\n\r\n<p>end</p>";
+    ASSERT_TRUE(job.WriteJobFile(file));
+    TCopyJob back;
+    ASSERT_TRUE(back.ReadJobFile(file));
+    EXPECT_EQ(back.DownloadOptions.HTTPHeaders, "");
+    EXPECT_EQ(back.DownloadOptions.CustomHTMLFooter, "\r\n\r\n<p>end</p>");
+
+    for (const char* section : {"HTTPHeaders", "CustomHTMLFooter"}) {
+        const std::string read = "[FileInfo]\r\nSchemaVersion=1\r\n[" + std::string(section) +
+                                 "]\r\nLineCount=2\r\nLine0=" + std::string("\0\0", 2) + "\r\nLine1=X: y\r\n";
+        const std::string saved = Text(ReadText(read));
+        EXPECT_EQ(Text(ReadText(saved)), saved) << section;
+    }
 }
 
 TEST(JobFile, JobDownloadSizeKeepsToThirtyTwoBits)

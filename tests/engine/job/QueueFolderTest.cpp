@@ -47,13 +47,14 @@ TEST(QueueFolder, WriterExchangesWholeFoldersAndRewritesOnlyStatusesWhenJobsAreU
     EXPECT_EQ(TIniFile(folder + "/Queue.ini").ReadInteger("Queue", "JobStatus1", -1), 1);
     EXPECT_TRUE(std::filesystem::exists(tree.Path("Queue/mark")));
 
-    // Jobs moved: a new folder; sub-folders of the old one come along and nothing is left beside it.
+    // Jobs moved: a new folder; sub-folders and other files of the old one come along and nothing
+    // is left beside it.
     tree.MakeFolder("Queue/keep/inner");
     writer.Post(Queue({{"http://b.test/", 0}}, 2));
     writer.Post(Queue({{"http://b.test/", 0}, {"http://a.test/", 4}}, 3));  // the latest wins
     ASSERT_TRUE(writer.Flush());
     EXPECT_EQ(tree.Listing(), (std::set<std::string>{"Queue/", "Queue/1.GCJ", "Queue/2.GCJ", "Queue/Queue.ini",
-                                                     "Queue/keep/", "Queue/keep/inner/"}));
+                                                     "Queue/keep/", "Queue/keep/inner/", "Queue/mark"}));
     EXPECT_EQ(AddressOf(folder + "/1.GCJ"), "http://b.test/");
     EXPECT_EQ(TIniFile(folder + "/Queue.ini").ReadInteger("Queue", "JobStatus2", -1), 4);
 }
@@ -80,6 +81,49 @@ TEST(QueueFolder, UnreadableQueueIsKeptAsideAndAFailedWriteLeavesTheOldOne)
     writer.Post(Queue({}, 5));
     EXPECT_FALSE(writer.Flush());
     EXPECT_EQ(AddressOf(folder + "/1.GCJ"), "http://c.test/");
+}
+
+// A queue folder that is a link to a folder of the user's: the link stays, and of the folder's
+// files only those the queue wrote are replaced or deleted.
+TEST(QueueFolder, ALinkedFolderKeepsItsLinkAndTheUsersFiles)
+{
+    TempTree tree;
+    const std::string folder = tree.Path("data/Queue");
+    tree.MakeFolder("data");
+    tree.Write("mine/note.txt", "my note");
+    tree.MakeFolder("mine/photos");
+    std::filesystem::create_symlink(tree.Path("mine"), folder);
+    EXPECT_FALSE(SavedQueueExists(folder));  // a note is no saved queue
+    tree.Write("mine/Queue.ini", "[Queue]\r\nJobCount=3\r\n");
+    tree.Write("mine/3.GCJ", "[Start]\r\n");
+    tree.Write("mine/03.GCJ", "not the queue's");
+    EXPECT_TRUE(SavedQueueExists(folder));
+    {
+        TQueueFolderWriter writer(folder);
+        writer.Post(Queue({{"http://a.test/", 0}, {"http://b.test/", 2}}, 1));
+        ASSERT_TRUE(writer.Flush());
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(folder));
+    EXPECT_EQ(tree.Listing(), (std::set<std::string>{"data/", "data/Queue", "mine/", "mine/03.GCJ",
+                                                     "mine/1.GCJ", "mine/2.GCJ", "mine/Queue.ini", "mine/note.txt",
+                                                     "mine/photos/"}));
+    EXPECT_EQ(AddressOf(folder + "/2.GCJ"), "http://b.test/");
+    EXPECT_EQ(TempTree::Read(tree.Path("mine/note.txt")), "my note");
+
+    // Deleting the saved queue deletes the queue's files alone.
+    DeleteQueueFiles(folder, "DeleteQueueFromDisk");
+    EXPECT_EQ(tree.Listing(), (std::set<std::string>{"data/", "data/Queue", "mine/", "mine/03.GCJ",
+                                                     "mine/note.txt", "mine/photos/"}));
+
+    // A link that leads nowhere is left as it is and nothing is written.
+    std::filesystem::remove(folder);
+    std::filesystem::create_symlink(tree.Path("gone"), folder);
+    EXPECT_TRUE(SavedQueueExists(folder));
+    TQueueFolderWriter writer(folder);
+    writer.Post(Queue({{"http://c.test/", 0}}, 2));
+    EXPECT_FALSE(writer.Flush());
+    EXPECT_EQ(std::filesystem::read_symlink(folder), tree.Path("gone"));
+    EXPECT_FALSE(std::filesystem::exists(tree.Path("gone")));
 }
 
 TEST(QueueFolder, WriterFinishesWhatWasPostedBeforeItEnds)

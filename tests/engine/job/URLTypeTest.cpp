@@ -467,6 +467,10 @@ TEST(LocalFileName, FileAddressesStayInsideTheFolder)
     EXPECT_EQ(LocalName("g:h", "/d"), "");
     EXPECT_EQ(LocalName("file:///d/x", "relative"), "");
     EXPECT_EQ(LocalName("file:///d/" + std::string(256, 'x'), "/d"), "");
+    // The file limits of every local name: 245 bytes for a file, 255 for a folder.
+    EXPECT_EQ(LocalName("file:///d/" + std::string(245, 'x'), "/d"), "/d/" + std::string(245, 'x'));
+    EXPECT_EQ(LocalName("file:///d/" + std::string(246, 'x'), "/d"), "");
+    EXPECT_EQ(LocalName("file:///d/" + std::string(255, 'f') + "/x", "/d"), "/d/" + std::string(255, 'f') + "/x");
 }
 
 TEST_F(LoggedTest, LongNamesAreCutKeepingTheExtension)

@@ -14,6 +14,7 @@ struct TReport {
     uint8_t type = 0;
     int32_t code = 0;  // job end code, or download error code
     std::string text;  // start page, or write error text
+    bool indexSaved = true;
 };
 
 TReport JobEnded(int32_t code, const std::string& startPage) { return {OUTMSG_JOB_ENDED, code, startPage}; }
@@ -28,6 +29,7 @@ int StatusOf(const std::vector<TReport>& reports)
         m.FMsgType = r.type;
         m.FResultCode = r.code;
         m.FStartPageFile = r.text;
+        m.FIndexSaved = r.indexSaved;
         m.FDownload.FResults.FResult = DL_RESULT_FINISHED;
         m.FDownload.FResults.FErrorCodeValid = r.code != 0;
         m.FDownload.FResults.FErrorCode = r.code;
@@ -66,6 +68,9 @@ TEST(RunOutcomeTest, OnlyACompletedJobWithItsStartPageOnDiskIsACopy)
         {"the start page gone since", {JobEnded(JOB_END_COMPLETED, tmp / "gone.html")}, RUN_NO_START_PAGE},
         {"the start page is a folder", {JobEnded(JOB_END_COMPLETED, tmp.Path())}, RUN_NO_START_PAGE},
         {"no end", {DownloadEnded(0)}, RUN_NO_START_PAGE},
+        {"the index not written", {{OUTMSG_JOB_ENDED, JOB_END_COMPLETED, start, false}}, RUN_INDEX_NOT_SAVED},
+        {"the index not written, disk full", {DownloadEnded(errc::DiskFull), {OUTMSG_JOB_ENDED, JOB_END_COMPLETED, start, false}},
+         RUN_DISK_FULL},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -398,4 +398,19 @@ TEST_F(HTMLParserTest, PageRequisites)
     EXPECT_EQ(requisite, (std::vector<bool>{true, true, true, true, false, false, false, true}));
 }
 
+TEST_F(HTMLParserTest, LinksNamingPagesAreNavigationLinks)
+{
+    Parse("<a href=a.html><frame src=f.html><form action=s.cgi><blockquote cite=c.html><q cite=q.html>"
+          "<link rel=canonical href=c.html><link rel=\"Next\" href=n.html><link rel=alternate href=feed.rss>"
+          "<link href=Site.CSS><link rel=\"shortcut ICON\" href=i.ico><link rel=\"preload\" href=p.woff2>"
+          "<link href=x.html rel=stylesheet><img src=a.gif longdesc=d.html><script src=s.js></script>"
+          "<input src=b.gif><style>p{x:url(c.gif)}</style>");
+    std::vector<std::string> pages;
+    for (const auto& l : list)
+        if (THTMLParser::IsNavigationLink(l))
+            pages.push_back(l.FValue);
+    EXPECT_EQ(pages, (std::vector<std::string>{"a.html", "f.html", "s.cgi", "c.html", "q.html", "c.html", "n.html",
+                                               "feed.rss", "d.html"}));
+}
+
 }  // namespace

@@ -452,14 +452,15 @@ TEST_F(JobQueueTest, AnyLoadedQueueSaveLeavesExactlyTheSavedJobs)
         WriteTextFile(folder + stray, "x");
     EXPECT_FALSE(QueueFolderHoldsOnly(folder, 2));
 
-    // Read back whole and saved unchanged: the stray files go, the jobs stay.
+    // Read back whole and saved unchanged: the stray job file goes, the jobs and the files the
+    // queue never writes stay.
     TJobQueueFrame again;
     again.Initialize(nullptr, dataFolder_);
     again.LoadSavedQueue();
     ASSERT_EQ(again.JobCount(), 2);
     again.SaveQueueToDisk();
     const QStringList left = QDir(QString::fromStdString(folder)).entryList(QDir::Files, QDir::Name);
-    EXPECT_EQ(left, (QStringList{"1.GCJ", "2.GCJ", "Queue.ini"}));
+    EXPECT_EQ(left, (QStringList{"01.GCJ", "1.GCJ", "2.GCJ", "2.gcj", "Queue.ini", "stray.txt"}));
     EXPECT_TRUE(QueueFolderHoldsOnly(folder, 2));
     EXPECT_FALSE(QueueFolderHoldsOnly(folder, 1));
 }
