@@ -2,6 +2,7 @@
 // servers do: the copy keeps the server's times, so an unchanged site costs no body at all.
 #include "integration/CrawlTestSupport.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <ctime>
@@ -275,6 +276,64 @@ TEST_F(UpdateRunTest, DamagedIndexMissingFilesAndOddAnswersLoseNothing)
     EXPECT_EQ(last["/logo.gif"].statusCode, 304);
     EXPECT_FALSE(Exists(Local("/logo.gif")));
     EXPECT_EQ(ReadTextFile(index).find(Url("/logo.gif")), std::string::npos);
+}
+
+// An update writes only what changed, not even the same bytes again: each unchanged file keeps
+// its inode and time, and a page edited by hand in the copy keeps the edit. A page answered 304
+// whose link now leads to a file of the copy is rewritten, with the edit it has.
+TEST_F(UpdateRunTest, UnchangedFilesAreLeftAsTheyAreOnDisk)
+{
+    const std::string when = HttpDate(kFirstDate);
+    Serve("/", {"<html><body><a href=\"a.html\">a</a> <a href=\"b.html\">b</a><img src=\"logo.gif\"></body></html>",
+                "text/html", when});
+    Serve("/a.html", {"<html><body><a href=\"index.html\">home</a></body></html>", "text/html", when});
+    Serve("/logo.gif", {"GIF89a", "image/gif", when});
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    ASSERT_FALSE(Exists(Local("/b.html")));
+    EXPECT_NE(ReadTextFile(Local("/index.html")).find(Url("/b.html")), std::string::npos);
+    const auto editByHand = [&](const std::string& path, const std::string& note) {
+        WriteTextFile(Local(path), ReadTextFile(Local(path)) + note);
+        const struct timespec times[2] = {{kFirstDate, 0}, {kFirstDate, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, Local(path).c_str(), times, 0), 0);
+    };
+    editByHand("/a.html", "<p>my note</p>");
+    editByHand("/index.html", "<p>index note</p>");
+    struct TOnDisk {
+        ino_t inode = 0;
+        time_t time = 0;
+        std::string bytes;
+    };
+    const auto onDisk = [&](const char* path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(Local(path).c_str(), &st), 0) << path;
+        return TOnDisk{st.st_ino, st.st_mtime, ReadTextFile(Local(path))};
+    };
+    const char* const paths[] = {"/index.html", "/a.html", "/logo.gif"};
+    std::map<std::string, TOnDisk> before;
+    for (const char* path : paths)
+        before[path] = onDisk(path);
+
+    size_t reports = 0;
+    ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
+    for (const char* path : paths) {
+        const TOnDisk now = onDisk(path);
+        EXPECT_EQ(now.inode, before[path].inode) << path;
+        EXPECT_EQ(now.time, kFirstDate) << path;
+        EXPECT_EQ(now.bytes, before[path].bytes) << path;
+    }
+
+    Serve("/b.html", {"<html><body>b</body></html>", "text/html", when});
+    ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
+    ASSERT_TRUE(Exists(Local("/b.html")));
+    EXPECT_EQ(LastRun(reports)["/"].statusCode, 304);
+    const TOnDisk index = onDisk("/index.html");
+    EXPECT_NE(index.bytes.find("href=\"b.html\""), std::string::npos);
+    EXPECT_EQ(index.bytes.find(Url("/b.html")), std::string::npos);
+    EXPECT_NE(index.bytes.find("<p>index note</p>"), std::string::npos);
+    EXPECT_EQ(index.time, kFirstDate);
+    const TOnDisk a = onDisk("/a.html");
+    EXPECT_EQ(a.inode, before["/a.html"].inode);
+    EXPECT_EQ(a.bytes, before["/a.html"].bytes);
 }
 
 // Dates a copy cannot take: it keeps the time it was written.
