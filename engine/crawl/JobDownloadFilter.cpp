@@ -409,8 +409,16 @@ bool TDownloadFilter::FindStartAddressLogin(const TURL& address, std::string& us
 
 void TDownloadFilter::LoadCopyIndex()
 {
+    fileStatus_.Clear();
+    fileStatusInUse_ = true;
     std::lock_guard<std::mutex> guard(lock_);
     copyIndex_.Load(destinationPath_);
+}
+
+void TDownloadFilter::EndFileStatus()
+{
+    fileStatusInUse_ = false;
+    fileStatus_.Clear();
 }
 
 bool TDownloadFilter::SaveCopyIndex()

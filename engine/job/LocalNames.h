@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+class TFileStatusCache;
 class TURL;
 
 class TLocalNames : public TSingleton<TLocalNames> {
@@ -20,7 +21,16 @@ public:
     // from pageURL) names it; False when none is known.
     virtual bool AddressOfLocalFile(const std::string& localName, const std::string& pageFile, const TURL& pageURL,
                                     TURL& address) = 0;
+    // What the running job knows of the files under its destination; none outside a job.
+    virtual TFileStatusCache* FileStatus() { return nullptr; }
 
 protected:
     TLocalNames() = default;
 };
+
+// What the running job knows of its files; none outside a job.
+inline TFileStatusCache* FileStatusOfJob()
+{
+    TLocalNames* names = TLocalNames::Instance();
+    return names != nullptr ? names->FileStatus() : nullptr;
+}

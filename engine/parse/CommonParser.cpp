@@ -3,7 +3,7 @@
 #include "engine/parse/CharacterReferences.h"
 #include "engine/job/LocalNames.h"
 #include "engine/services/AppTraceLog.h"
-#include "engine/services/ThreadSafeFileOps.h"
+#include "engine/services/FileStatusCache.h"
 #include "engine/job/URLType.h"
 #include "platform/ErrorCodes.h"
 #include "platform/IniFile.h"
@@ -61,7 +61,8 @@ void EscapeControlBytes(std::string& text)
 // as it is (a file: address is not taken at all); a relative one names a file by its path relative to folder (percent escapes decoded,
 // query and fragment not part of the name; the fragment is kept). When no such file exists the
 // value is read as on the server, against base; it never becomes a link to a missing local file.
-void ResolveLocalValue(const std::string& text, const std::string& folder, const TURL& base, TURL& url)
+void ResolveLocalValue(const std::string& text, const std::string& folder, const TURL& base, TFileStatusCache* files,
+                       TURL& url)
 {
     namespace fs = std::filesystem;
     url.Clear();
@@ -78,7 +79,7 @@ void ResolveLocalValue(const std::string& text, const std::string& folder, const
     const std::string path = PercentDecoded(beforeHash.substr(0, beforeHash.find('?')));
     if (!path.empty() && path.front() != '/' && path.find('\0') == std::string::npos) {
         const std::string fullPath = (fs::path(folder) / fs::path(path)).lexically_normal().string();
-        if (IsPlainFileNoFollow(fullPath)) {
+        if (IsPlainFileCached(files, fullPath)) {
             const std::string fragment = hash == std::string::npos ? std::string() : text.substr(hash);
             if (url.SetFullURL("file://" + fullPath + fragment))
                 return;
@@ -90,17 +91,17 @@ void ResolveLocalValue(const std::string& text, const std::string& folder, const
 
 // CODE or DATA named under an address CODEBASE (the rewrite writes them absolute): the copy of
 // that address when it is on disk, else the address.
-void ResolveUnderRemoteCodebase(const std::string& text, const TURL& codebase, TURL& url)
+void ResolveUnderRemoteCodebase(const std::string& text, const TURL& codebase, TLocalNames* names, TURL& url)
 {
     if (!url.SetRelativeURL(text, codebase) || url.GetScheme() == usFile) {
         url.Clear();
         return;
     }
     std::string local;
-    if (TLocalNames* names = TLocalNames::Instance())
+    if (names != nullptr)
         names->MapURLToLocalFile(url, std::string(), local);
     TURL file;
-    if (!local.empty() && IsPlainFileNoFollow(local) && file.SetFullURL("file://" + local))
+    if (!local.empty() && IsPlainFileCached(FileStatusOfJob(), local) && file.SetFullURL("file://" + local))
         url.Assign(file);
 }
 
@@ -183,6 +184,9 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
                 codebases.emplace(link.FTagIndex, &link.FValue);
 
     const std::string folder = FolderOf(fileName);
+    // Pages name the same files over and over: the job asks the disk about each once.
+    TLocalNames* names = FLocalMode ? TLocalNames::Instance() : nullptr;
+    TFileStatusCache* files = FLocalMode ? FileStatusOfJob() : nullptr;
     for (TWebLinkInfo& link : list) {
         std::string text;
         if (link.FKind == lkHTMLAttribute && link.FTagName == "META") {
@@ -206,11 +210,12 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
             TURL remote;
             if (codebaseOf != codebases.end() && remote.SetFullURL(AsFolder(*codebaseOf->second)) &&
                 remote.GetScheme() != usFile) {
-                ResolveUnderRemoteCodebase(text, remote, link.FURL);
+                ResolveUnderRemoteCodebase(text, remote, names, link.FURL);
             } else if (codebaseOf != codebases.end()) {
-                ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), base, link.FURL);
+                ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), base, files,
+                                  link.FURL);
             } else {
-                ResolveLocalValue(text, folder, base, link.FURL);
+                ResolveLocalValue(text, folder, base, files, link.FURL);
             }
             continue;
         }

@@ -6,6 +6,8 @@
 #include "engine/parse/ParseAhead.h"
 #include "engine/job/SpiderDestObject.h"
 #include "engine/job/SpiderObject.h"
+#include "engine/job/LocalNames.h"
+#include "engine/services/FileStatusCache.h"
 #include "engine/services/ThreadSafeFileOps.h"
 
 #include <algorithm>
@@ -15,7 +17,7 @@ void PrepareRewrite(const TRewriteTask& task, const TLinkReplaceOptions& options
                     TCSSParser& css, const TAddressToFileCallback& addressToFile, TPreparedRewrite& out,
                     TRewriteSpares* spares)
 {
-    if (!IsPlainFileNoFollow(task.fileName)) {
+    if (!IsPlainFileCached(FileStatusOfJob(), task.fileName)) {
         out.missing = true;
         return;
     }
@@ -89,7 +91,7 @@ std::string TRewriteAhead::AvailableFile(const TURL& address)
     // Two helpers may both look: the answer is the same.
     uint8_t known = present_[static_cast<size_t>(id)].load(std::memory_order_relaxed);
     if (known == 0) {
-        known = SafeFileExists(name) ? 1 : 2;
+        known = IsPlainFileCached(FileStatusOfJob(), name) ? 1 : 2;
         present_[static_cast<size_t>(id)].store(known, std::memory_order_relaxed);
     }
     return known == 1 ? name : std::string();

@@ -162,6 +162,18 @@ bool FolderFoldsCase(const std::string& folder)
 
 bool LinkBelowFolder(const std::string& folder, const std::string& path)
 {
+    return LinkBelowFolder(folder, path, FileKindNoFollow);
+}
+
+uint32_t FileKindNoFollow(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? static_cast<uint32_t>(st.st_mode & S_IFMT) : 0;
+}
+
+bool LinkBelowFolder(const std::string& folder, const std::string& path,
+                     const std::function<uint32_t(const std::string&)>& kindOf)
+{
     size_t rootLength = folder.size();
     while (rootLength > 0 && folder[rootLength - 1] == '/')
         --rootLength;
@@ -175,10 +187,10 @@ bool LinkBelowFolder(const std::string& folder, const std::string& path)
             end = path.size();
         if (path[end - 1] == '/')
             continue;  // doubled slash
-        struct stat st {};
-        if (::lstat(path.substr(0, end).c_str(), &st) != 0)
+        const uint32_t kind = kindOf(path.substr(0, end));
+        if (kind == 0)
             return false;  // missing: nothing below it exists yet
-        if (S_ISLNK(st.st_mode))
+        if (kind == S_IFLNK)
             return true;
     }
     return false;

@@ -2,6 +2,7 @@
 // File helpers that decide about files other threads may be writing. Each runs its one system
 // call under the process-wide file lock.
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -24,6 +25,12 @@ bool SafeDeleteFile(const std::string& path);
 // a path that does not lie in folder gives False (it is for the callers' own checks to refuse).
 // One lstat per component, nothing cached.
 bool LinkBelowFolder(const std::string& folder, const std::string& path);
+// The same walk with the components' kinds from kindOf (what lstat would say: a stat mode's type
+// bits, 0 for a missing name).
+bool LinkBelowFolder(const std::string& folder, const std::string& path,
+                     const std::function<uint32_t(const std::string&)>& kindOf);
+// The type bits of the name itself (lstat), 0 when missing.
+uint32_t FileKindNoFollow(const std::string& path);
 
 // What identifies one version of a plain file: a file replaced or written again gets another.
 struct TFileStamp {
