@@ -67,6 +67,11 @@ bool IsPlainFileCached(TFileStatusCache* cache, const std::string& path)
     return cache != nullptr ? cache->IsPlainFile(path) : IsPlainFileNoFollow(path);
 }
 
+bool FileExistsCached(TFileStatusCache* cache, const std::string& path)
+{
+    return cache != nullptr ? cache->IsPlainFile(path) : SafeFileExists(path);
+}
+
 bool LinkBelowFolderCached(TFileStatusCache* cache, const std::string& folder, const std::string& path)
 {
     return cache != nullptr ? cache->LinkBelowFolder(folder, path) : LinkBelowFolder(folder, path);

@@ -31,4 +31,6 @@ private:
 
 // The cache's answer when there is a cache, else the disk's.
 bool IsPlainFileCached(TFileStatusCache* cache, const std::string& path);
+// With a cache, a regular file under the name itself; without, SafeFileExists.
+bool FileExistsCached(TFileStatusCache* cache, const std::string& path);
 bool LinkBelowFolderCached(TFileStatusCache* cache, const std::string& folder, const std::string& path);
