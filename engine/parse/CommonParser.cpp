@@ -61,8 +61,12 @@ void EscapeControlBytes(std::string& text)
 // as it is (a file: address is not taken at all); a relative one names a file by its path relative to folder (percent escapes decoded,
 // query and fragment not part of the name; the fragment is kept). When no such file exists the
 // value is read as on the server, against base; it never becomes a link to a missing local file.
+// The plain files a page's relative values name, by folder and path as written ("" when none): a
+// page names the same file over and over, with other fragments.
+using TLocalFileMemo = std::unordered_map<std::string, std::string>;
+
 void ResolveLocalValue(const std::string& text, const std::string& folder, const TURL& base, TFileStatusCache* files,
-                       TURL& url)
+                       TLocalFileMemo& memo, TURL& url)
 {
     namespace fs = std::filesystem;
     url.Clear();
@@ -78,10 +82,15 @@ void ResolveLocalValue(const std::string& text, const std::string& folder, const
     // A rewritten page names its files percent-encoded.
     const std::string path = PercentDecoded(beforeHash.substr(0, beforeHash.find('?')));
     if (!path.empty() && path.front() != '/' && path.find('\0') == std::string::npos) {
-        const std::string fullPath = (fs::path(folder) / fs::path(path)).lexically_normal().string();
-        if (IsPlainFileCached(files, fullPath)) {
+        auto [known, added] = memo.try_emplace(folder + '\0' + path);
+        if (added) {
+            std::string fullPath = (fs::path(folder) / fs::path(path)).lexically_normal().string();
+            if (IsPlainFileCached(files, fullPath))
+                known->second = std::move(fullPath);
+        }
+        if (!known->second.empty()) {
             const std::string fragment = hash == std::string::npos ? std::string() : text.substr(hash);
-            if (url.SetFullURL("file://" + fullPath + fragment))
+            if (url.SetFullURL("file://" + known->second + fragment))
                 return;
         }
     }
@@ -187,6 +196,7 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
     // Pages name the same files over and over: the job asks the disk about each once.
     TLocalNames* names = FLocalMode ? TLocalNames::Instance() : nullptr;
     TFileStatusCache* files = FLocalMode ? FileStatusOfJob() : nullptr;
+    TLocalFileMemo memo;
     for (TWebLinkInfo& link : list) {
         std::string text;
         if (link.FKind == lkHTMLAttribute && link.FTagName == "META") {
@@ -212,10 +222,10 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
                 remote.GetScheme() != usFile) {
                 ResolveUnderRemoteCodebase(text, remote, names, link.FURL);
             } else if (codebaseOf != codebases.end()) {
-                ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), base, files,
+                ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), base, files, memo,
                                   link.FURL);
             } else {
-                ResolveLocalValue(text, folder, base, files, link.FURL);
+                ResolveLocalValue(text, folder, base, files, memo, link.FURL);
             }
             continue;
         }
