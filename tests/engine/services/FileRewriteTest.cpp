@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
 
@@ -189,5 +190,21 @@ TEST(FileRewriteTest, OutputEqualToTheOriginalLeavesTheFile)
 
     EXPECT_TRUE(edit("#", late, true));
     EXPECT_EQ(TempTree::Read(file), changed.substr(0, static_cast<size_t>(late) + 1));
+    EXPECT_EQ(tree.Listing(), listing);
+}
+
+// A page cut short by another writer while its edit runs: the edit fails when it meets the end,
+// and nothing it made replaces the page.
+TEST(FileRewriteTest, PageCutShortMeanwhileIsNeverReplaced)
+{
+    TempTree tree;
+    const std::string original(300000, 'p');
+    const std::string file = tree.Write("page.htm", original);
+    const std::set<std::string> listing = tree.Listing();
+    TFileRewrite io(file);
+    std::filesystem::resize_file(file, 1000);
+    io.CopySource(200000);
+    EXPECT_THROW(io.Write("changed"), std::runtime_error);
+    EXPECT_EQ(TempTree::Read(file), original.substr(0, 1000));
     EXPECT_EQ(tree.Listing(), listing);
 }
