@@ -16,6 +16,7 @@
 namespace {
 
 constexpr int64_t kCopyBlock = 1 << 18;
+constexpr int64_t kCompareBlock = 1 << 12;
 
 std::string FolderOf(const std::string& path)
 {
@@ -221,7 +222,8 @@ std::string_view TFileRewrite::CompareBytes(int64_t offset, int64_t count)
 {
     const int64_t end = compareStart_ + static_cast<int64_t>(compare_.size());
     if (offset < compareStart_ || offset >= end) {
-        const int64_t size = std::min<int64_t>(kCopyBlock, sourceSize_ - offset);
+        // A link's text is short: most comparisons need a few bytes, not a block.
+        const int64_t size = std::min({kCopyBlock, std::max(count, kCompareBlock), sourceSize_ - offset});
         if (size <= 0)
             throw std::runtime_error("ReadFile " + fileName_ + ": the file ended early");
         compare_.resize(static_cast<size_t>(size));
