@@ -14,11 +14,26 @@
 # crawl.sh --latency [SEED] [PORT] — the same against the kit's latency.py site (answers after
 # 80-300 ms, some after 3 s, like a far server), gleanery-crawl and wget2 with four connections
 # each, medians of GLEANERY_BENCH_ROUNDS alternating rounds (default 3).
+#
+# crawl.sh --update DIR [PORT] — what an update run with nothing changed costs against a fresh copy
+# of a real site: each round makes a fresh copy and then updates it (UpdateOldFiles on); medians of
+# GLEANERY_BENCH_ROUNDS rounds (default 3). GLEANERY_BASE_CRAWL names a second runner (an earlier
+# build) measured in the same rounds, the two taking turns to go first. Prints the files each update
+# replaced (a new inode or time counts) and, with GLEANERY_BENCH_STRACE=1, the file-status calls
+# (stat, lstat, access and the like) per file of one more update run under strace.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 site=
 latency=
-if [ "${1:-}" = "--latency" ]; then
+update=
+if [ "${1:-}" = "--update" ]; then
+  update=1
+  site=$(realpath "${2:?crawl.sh --update DIR [PORT]}")
+  shift 2
+  pages=0
+  port=${1:-18083}
+  rounds=${GLEANERY_BENCH_ROUNDS:-3}
+elif [ "${1:-}" = "--latency" ]; then
   latency=${2:-7}
   shift $(( $# >= 2 ? 2 : 1 ))
   pages=0
@@ -108,6 +123,66 @@ run_wget2() {  # round; wget2 alone, as peers.sh runs it (it stays on the server
   printf "%-8s wall %7.2f s  cpu %7.2f s  rss %7d KiB  files %d\n" wget2 "$(echo "$t1 - $t0" | bc)" \
     "$(echo "$u + $s" | bc)" "$m" "$(find "$dest" -type f | wc -l)" | tee -a "$work/results.txt"
 }
+
+if [ -n "$update" ]; then
+  update_round() {  # runner name round
+    local dest=$work/$2-$3
+    mkdir -p "$dest"
+    python3 "$kit/jobfile.py" "$work/job-$2-$3.GCJ" "$url" "$dest" Hostnames.Hosts=127.0.0.1 \
+      Hostnames.HostsPurpose=1 DownloadOptions.UpdateOldFiles=1
+    local kind t0 t1 u s m
+    for kind in fresh update; do
+      [ "$kind" = update ] && (cd "$dest" && find . -type f -printf '%P %i %T@\n' | sort) > "$work/before-$2-$3"
+      t0=$(date +%s.%N)
+      /usr/bin/time -f "%U %S %M" -o "$work/$2-$3.time" "$1" --data-folder "$work/data-$2-$3" \
+        "$work/job-$2-$3.GCJ" >"$work/$2-$3-$kind.log" 2>&1 || echo "$2 exited with $?"
+      t1=$(date +%s.%N)
+      read -r u s m < <(tail -n 1 "$work/$2-$3.time")
+      printf "%-8s %-6s wall %7.2f s  cpu %7.2f s  rss %7d KiB  files %d\n" "$2" "$kind" "$(echo "$t1 - $t0" | bc)" \
+        "$(echo "$u + $s" | bc)" "$m" "$(find "$dest" -type f | wc -l)" | tee -a "$work/results.txt"
+    done
+    (cd "$dest" && find . -type f -printf '%P %i %T@\n' | sort) > "$work/after-$2-$3"
+    comm -13 "$work/before-$2-$3" "$work/after-$2-$3" | cut -d' ' -f1 > "$work/replaced-$2-$3"
+    echo "$2 update replaced $(wc -l < "$work/replaced-$2-$3") files: $(head -n 3 "$work/replaced-$2-$3" | tr '\n' ' ')"
+  }
+  runners=("gleanery $crawl")
+  [ -n "${GLEANERY_BASE_CRAWL:-}" ] && runners+=("base $GLEANERY_BASE_CRAWL")
+  for round in $(seq "$rounds"); do
+    echo "round $round"
+    order=("${runners[@]}")
+    if [ $((round % 2)) -eq 0 ] && [ ${#runners[@]} -eq 2 ]; then order=("${runners[1]}" "${runners[0]}"); fi
+    for r in "${order[@]}"; do update_round "${r#* }" "${r%% *}" "$round"; done
+    rm -rf "$work"/gleanery-"$round" "$work"/base-"$round"
+  done
+  python3 - "$work/results.txt" <<'PY'
+import statistics, sys
+runs = {}
+for line in open(sys.argv[1]):
+    f = line.split()
+    runs.setdefault((f[0], f[1]), []).append((float(f[3]), float(f[6])))
+for name in dict.fromkeys(k[0] for k in runs):
+    fresh, upd = ([statistics.median(c) for c in zip(*runs[(name, k)])] for k in ("fresh", "update"))
+    print(f"median {name:<8} fresh wall {fresh[0]:6.2f} s cpu {fresh[1]:6.2f} s | update wall {upd[0]:6.2f} s "
+          f"cpu {upd[1]:6.2f} s | update/fresh wall {upd[0] / fresh[0]:.2f} cpu {upd[1] / fresh[1]:.2f}")
+PY
+  if [ -n "${GLEANERY_BENCH_STRACE:-}" ]; then
+    for r in "${runners[@]}"; do
+      name=${r%% *} dest=$work/strace-${r%% *}
+      mkdir -p "$dest"
+      python3 "$kit/jobfile.py" "$work/job-strace.GCJ" "$url" "$dest" Hostnames.Hosts=127.0.0.1 \
+        Hostnames.HostsPurpose=1 DownloadOptions.UpdateOldFiles=1
+      "${r#* }" --data-folder "$work/data-strace" "$work/job-strace.GCJ" >/dev/null 2>&1 || true
+      strace -f -c -o "$work/strace-$name.txt" -e trace=newfstatat,statx,stat,lstat,fstat,access,faccessat,faccessat2 "${r#* }" \
+        --data-folder "$work/data-strace" "$work/job-strace.GCJ" >/dev/null 2>&1 || true
+      files=$(find "$dest" -type f | wc -l)
+      calls=$(awk '$NF == "total" { print $4 }' "$work/strace-$name.txt")
+      echo "$name unchanged update: $calls file-status calls for $files files ($(echo "scale=1; $calls / $files" | bc) per file)"
+      rm -rf "$dest"
+    done
+  fi
+  echo "work folder: $work"
+  exit 0
+fi
 
 for round in $(seq "$rounds"); do
   echo "round $round"

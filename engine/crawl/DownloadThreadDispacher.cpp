@@ -352,6 +352,9 @@ bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderObjectList& 
         const TFileDownloadCompleteData& outcome = workers_[i]->GetResults();
         TFileDownloadProgress progress;
         workers_[i]->GetProgress(progress);
+        // The download may have written, replaced or removed its file.
+        if (TFileStatusCache* files = TDownloadFilter::Instance()->FileStatus(); files && !outcome.FLocalFileName.empty())
+            files->Forget(outcome.FLocalFileName);
 
         // A download of an earlier job (its thread was given up then) only reports its end.
         const bool thisJob = s.jobSerial == jobSerial_;

@@ -410,8 +410,16 @@ bool TDownloadFilter::FindStartAddressLogin(const TURL& address, std::string& us
 
 void TDownloadFilter::LoadCopyIndex()
 {
+    fileStatus_.Clear();
+    fileStatusInUse_ = true;
     std::lock_guard<std::mutex> guard(lock_);
     copyIndex_.Load(destinationPath_);
+}
+
+void TDownloadFilter::EndFileStatus()
+{
+    fileStatusInUse_ = false;
+    fileStatus_.Clear();
 }
 
 bool TDownloadFilter::SaveCopyIndex()
@@ -457,6 +465,9 @@ bool TDownloadFilter::AddressOfLocalFile(const std::string& localName, const std
 
 bool TDownloadFilter::IsFileOfCopy(const std::string& path, TFileStamp* stamp)
 {
+    // A stamp is the file's own now, never a remembered one.
+    if (stamp == nullptr && fileStatusInUse_)
+        return fileStatus_.PlainFileBelowFolder(DestinationPath(), path);
     return PlainFileBelowFolder(DestinationPath(), path, stamp);
 }
 

@@ -7,8 +7,10 @@
 #include "engine/job/JobTypes.h"
 #include "engine/job/LocalNames.h"
 #include "engine/job/URLType.h"
+#include "engine/services/FileStatusCache.h"
 #include "platform/Singleton.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -103,7 +105,8 @@ public:
     bool FindStartAddressLogin(const TURL& address, std::string& username, std::string& password);
 
     // The index of the copy in the job's destination: read when a job starts, consulted by the
-    // downloads and the reading of pages on disk, written when the job ends.
+    // downloads and the reading of pages on disk, written when the job ends. What the job knows
+    // of its files (FileStatus) starts afresh with it.
     void LoadCopyIndex();
     bool SaveCopyIndex();
     // A copy of the address's entry, when the index has one whose file is there.
@@ -117,6 +120,11 @@ public:
     bool AddressOfLocalFile(const std::string& localName, const std::string& pageFile, const TURL& pageURL,
                             TURL& address) override;
     bool IsFileOfCopy(const std::string& path, TFileStamp* stamp = nullptr) override;
+    // From LoadCopyIndex to EndFileStatus; it has its own lock: asked for every link of the
+    // pages read from the copy.
+    TFileStatusCache* FileStatus() override { return fileStatusInUse_ ? &fileStatus_ : nullptr; }
+    // The job's files are about to change wholesale (folders flattened), or the job ended.
+    void EndFileStatus();
 
     static bool CSVMemberFoundInString(const std::string& value, const std::string& list);
     static bool CSVMemberEqualsString(const std::string& value, const std::string& list);
@@ -165,4 +173,6 @@ private:
     TPreparedList types_;
     std::string destinationPath_;
     TCopyIndex copyIndex_;
+    TFileStatusCache fileStatus_;
+    std::atomic<bool> fileStatusInUse_{false};
 };

@@ -4,6 +4,7 @@
 #include "engine/crawl/DownloadThreadDispacher.h"
 #include "engine/crawl/JobDownloadFilter.h"
 #include "engine/job/SpiderDestObject.h"
+#include "engine/services/FileStatusCache.h"
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/job/SpiderObject.h"
 #include "engine/services/ThreadSafeFileOps.h"
@@ -41,7 +42,7 @@ bool IsInsideDestination(const std::string& fileName, const TCopyJob& job)
     if (folder.back() != '/')
         folder += '/';
     return name.size() > folder.size() && name.compare(0, folder.size(), folder) == 0 &&
-           !LinkBelowFolder(folder, name);
+           !LinkBelowFolderCached(FileStatusOfJob(), folder, name);
 }
 
 // The start page named by a file address: read where it is, the one file outside the destination
@@ -425,6 +426,7 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         ~TIdleAtEnd()
         {
             thread.FJobID = 0;
+            TDownloadFilter::Instance()->EndFileStatus();
             thread.ClearParseCandidates();
             thread.EndParsingAhead();
         }
@@ -475,6 +477,8 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         if (FJob.RewriteLinks)
             MapAllSpiderObjectsToDest(spiders, dests);
         RewriteLinksInListItems(spiders, dests, FJob);
+        // Folders are flattened and pruned next: what was known of the files goes.
+        TDownloadFilter::Instance()->EndFileStatus();
         report.FStartPageFile = dispatcher.GetStartPageName();
         PostProcessFolders(*this, jobID, FJob, dests, report);
         endCode = CancelRequested() ? JOB_END_CANCELLED : StopRequested() ? JOB_END_STOPPED : JOB_END_COMPLETED;

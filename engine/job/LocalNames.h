@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+class TFileStatusCache;
 class TURL;
 
 class TLocalNames : public TSingleton<TLocalNames> {
@@ -25,6 +26,8 @@ public:
     // below it. Nothing else is opened, read or dated as part of the copy; stamp, when given,
     // receives the file's own.
     virtual bool IsFileOfCopy(const std::string& path, TFileStamp* stamp = nullptr) = 0;
+    // What the running job knows of the files under its destination; none outside a job.
+    virtual TFileStatusCache* FileStatus() { return nullptr; }
 
 protected:
     TLocalNames() = default;
@@ -36,4 +39,11 @@ inline bool IsFileOfJobCopy(const std::string& path)
 {
     TLocalNames* names = TLocalNames::Instance();
     return names != nullptr ? names->IsFileOfCopy(path) : IsPlainFileNoFollow(path);
+}
+
+// What the running job knows of its files; none outside a job.
+inline TFileStatusCache* FileStatusOfJob()
+{
+    TLocalNames* names = TLocalNames::Instance();
+    return names != nullptr ? names->FileStatus() : nullptr;
 }

@@ -3,7 +3,6 @@
 #include "engine/parse/CharacterReferences.h"
 #include "engine/job/LocalNames.h"
 #include "engine/services/AppTraceLog.h"
-#include "engine/services/ThreadSafeFileOps.h"
 #include "engine/job/URLType.h"
 #include "platform/ErrorCodes.h"
 #include "platform/IniFile.h"
@@ -63,7 +62,12 @@ void EscapeControlBytes(std::string& text)
 // exists (outside the destination or behind a symbolic link counts as none) the value is read as
 // on the server, against base; it never becomes a link to a missing local file.
 // True when a file was looked for and not found: a download may yet put one there.
-bool ResolveLocalValue(const std::string& text, const std::string& folder, const TURL& base, TURL& url)
+// The files of the copy a page's relative values name, by folder and path as written ("" when
+// none): a page names the same file over and over, with other fragments.
+using TLocalFileMemo = std::unordered_map<std::string, std::string>;
+
+bool ResolveLocalValue(const std::string& text, const std::string& folder, const TURL& base, TLocalFileMemo& memo,
+                       TURL& url)
 {
     namespace fs = std::filesystem;
     url.Clear();
@@ -80,10 +84,15 @@ bool ResolveLocalValue(const std::string& text, const std::string& folder, const
     const std::string path = PercentDecoded(beforeHash.substr(0, beforeHash.find('?')));
     bool missing = false;
     if (!path.empty() && path.front() != '/' && path.find('\0') == std::string::npos) {
-        const std::string fullPath = (fs::path(folder) / fs::path(path)).lexically_normal().string();
-        if (IsFileOfJobCopy(fullPath)) {
+        auto [known, added] = memo.try_emplace(folder + '\0' + path);
+        if (added) {
+            std::string fullPath = (fs::path(folder) / fs::path(path)).lexically_normal().string();
+            if (IsFileOfJobCopy(fullPath))
+                known->second = std::move(fullPath);
+        }
+        if (!known->second.empty()) {
             const std::string fragment = hash == std::string::npos ? std::string() : text.substr(hash);
-            if (url.SetFullURL("file://" + fullPath + fragment))
+            if (url.SetFullURL("file://" + known->second + fragment))
                 return false;
         } else {
             missing = true;
@@ -97,14 +106,14 @@ bool ResolveLocalValue(const std::string& text, const std::string& folder, const
 // CODE or DATA named under an address CODEBASE (the rewrite writes them absolute): the copy of
 // that address when it is on disk, else the address. True when its file was looked for and not
 // found.
-bool ResolveUnderRemoteCodebase(const std::string& text, const TURL& codebase, TURL& url)
+bool ResolveUnderRemoteCodebase(const std::string& text, const TURL& codebase, TLocalNames* names, TURL& url)
 {
     if (!url.SetRelativeURL(text, codebase) || url.GetScheme() == usFile) {
         url.Clear();
         return false;
     }
     std::string local;
-    if (TLocalNames* names = TLocalNames::Instance())
+    if (names != nullptr)
         names->MapURLToLocalFile(url, std::string(), local);
     if (local.empty())
         return false;
@@ -197,6 +206,9 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
                 codebases.emplace(link.FTagIndex, &link.FValue);
 
     const std::string folder = FolderOf(fileName);
+    // Pages name the same files over and over: the job asks the disk about each once.
+    TLocalNames* names = FLocalMode ? TLocalNames::Instance() : nullptr;
+    TLocalFileMemo memo;
     for (TWebLinkInfo& link : list) {
         std::string text;
         if (link.FKind == lkHTMLAttribute && link.FTagName == "META") {
@@ -221,12 +233,12 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
             bool missing = false;
             if (codebaseOf != codebases.end() && remote.SetFullURL(AsFolder(*codebaseOf->second)) &&
                 remote.GetScheme() != usFile) {
-                missing = ResolveUnderRemoteCodebase(text, remote, link.FURL);
+                missing = ResolveUnderRemoteCodebase(text, remote, names, link.FURL);
             } else if (codebaseOf != codebases.end()) {
-                missing =
-                    ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), base, link.FURL);
+                missing = ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), base,
+                                            memo, link.FURL);
             } else {
-                missing = ResolveLocalValue(text, folder, base, link.FURL);
+                missing = ResolveLocalValue(text, folder, base, memo, link.FURL);
             }
             FLocalFilesMissing += missing ? 1 : 0;
             continue;

@@ -1,5 +1,7 @@
 #include "engine/parse/GYCSSParser.h"
 
+#include "engine/job/LocalNames.h"
+#include "engine/services/FileStatusCache.h"
 #include "engine/services/AppTraceLog.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
@@ -189,7 +191,7 @@ void TCSSParser::GetLinksInCSSFile(const std::string& fileName, const std::strin
                                    uint8_t localMode)
 {
     try {
-        if (!SafeFileExists(fileName))
+        if (!FileExistsCached(FileStatusOfJob(), fileName))
             return;
         FBaseURL = baseURL;
         FLocalMode = localMode;

@@ -1,5 +1,7 @@
 #include "engine/parse/GYHTMLParser.h"
 
+#include "engine/job/LocalNames.h"
+#include "engine/services/FileStatusCache.h"
 #include "engine/services/AppTraceLog.h"
 #include "engine/parse/CharacterReferences.h"
 #include "engine/parse/GYCSSParser.h"
@@ -352,7 +354,7 @@ void THTMLParser::GetLinksInHTMLFile(const std::string& fileName, const std::str
         list.Clear();
         ClearPageState();
         FLinkList = &list;
-        if (!SafeFileExists(fileName))
+        if (!FileExistsCached(FileStatusOfJob(), fileName))
             return;
         std::string data;
         if (!ReadFileForLinks(fileName, data)) {

@@ -1,6 +1,7 @@
 #include "engine/parse/LinkParser.h"
 
 #include "engine/services/AppTraceLog.h"
+#include "engine/services/FileStatusCache.h"
 #include "engine/parse/GYCSSParser.h"
 #include "engine/parse/GYHTMLParser.h"
 #include "engine/job/JobControl.h"
@@ -54,6 +55,13 @@ void ReadLinks(int kind, const std::string& fileName, const std::string& base, T
                TPageFacts* facts)
 {
     ReadPageLinks(kind, fileName, base, localMode, HTMLParser(), CSSParser(), list, facts);
+}
+
+// The job changed the file under this name.
+void ForgetFileStatus(const std::string& fileName)
+{
+    if (TFileStatusCache* files = FileStatusOfJob())
+        files->Forget(fileName);
 }
 
 // A link of a page read from the copy names a local file: the crawl follows the address that
@@ -295,7 +303,7 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
         mapper->ForgetFiles();
     // Only a plain file is read: a missing one, a folder or a symbolic link (which could lead out
     // of the destination folder) is passed over.
-    if (!IsPlainFileNoFollow(fileName))
+    if (!IsPlainFileCached(FileStatusOfJob(), fileName))
         return;
     control_ = &control;
     mode_ = 0;
@@ -330,6 +338,7 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
                     if (!SafeDeleteFile(fileName))
                         LogAPIError("DeleteFile " + fileName, "ParseLinksIntoList", "LinkParser");
                 }
+                ForgetFileStatus(fileName);
             }
         }
         msg_.FReadWrite.FLinkCount = static_cast<int32_t>(list.Count());
@@ -412,11 +421,14 @@ void TLinkParser::CommitPreparedRewrite(TJobControl& control, TPreparedRewrite& 
     bool failed = false;
     std::string error = prepared.errorText;
     if (!cancelled && !prepared.failed && prepared.copy) {
+        const std::string keptName = job.KeepRewriteInputFiles ? KeptInputFileName(fileName) : std::string();
         try {
-            prepared.copy->Commit(job.KeepRewriteInputFiles ? KeptInputFileName(fileName) : std::string());
+            prepared.copy->Commit(keptName);
         } catch (const std::exception& e) {
             error = e.what();
         }
+        if (!keptName.empty())
+            ForgetFileStatus(keptName);
     }
     prepared.copy.reset();
     if (!cancelled && (prepared.failed || !error.empty())) {

@@ -1,5 +1,7 @@
 #include "engine/parse/LinkRewrite.h"
 
+#include "engine/job/LocalNames.h"
+#include "engine/services/FileStatusCache.h"
 #include "engine/parse/CharacterReferences.h"
 #include "engine/parse/CommonParser.h"
 #include "engine/services/FileRewrite.h"
@@ -229,7 +231,7 @@ std::unique_ptr<TFileRewrite> PrepareReplacedLinks(const TCommonParser& parser, 
                                                    TWebLinkList& list, int kind, bool pageMarked,
                                                    TRewriteSpares* spares)
 {
-    if (!SafeFileExists(fileName))
+    if (!FileExistsCached(FileStatusOfJob(), fileName))
         throw std::runtime_error("File does not exist");
     auto io = std::make_unique<TFileRewrite>(fileName, spares);
     const bool page = kind == 1;

@@ -7,6 +7,7 @@
 #include "engine/job/LocalNames.h"
 #include "engine/job/SpiderDestObject.h"
 #include "engine/job/SpiderObject.h"
+#include "engine/services/FileStatusCache.h"
 #include "engine/services/ThreadSafeFileOps.h"
 
 #include <algorithm>
@@ -16,7 +17,7 @@ void PrepareRewrite(const TRewriteTask& task, const TLinkReplaceOptions& options
                     TCSSParser& css, const TAddressToFileCallback& addressToFile, TPreparedRewrite& out,
                     TRewriteSpares* spares)
 {
-    if (!IsPlainFileNoFollow(task.fileName)) {
+    if (!IsPlainFileCached(FileStatusOfJob(), task.fileName)) {
         out.missing = true;
         return;
     }

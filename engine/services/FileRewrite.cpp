@@ -16,6 +16,7 @@
 namespace {
 
 constexpr int64_t kCopyBlock = 1 << 18;
+constexpr int64_t kCompareBlock = 1 << 12;
 
 std::string FolderOf(const std::string& path)
 {
@@ -190,6 +191,14 @@ void TFileRewrite::CopySource(int64_t count)
 {
     if (count < 0)
         count = sourceSize_ - sourcePos_;
+    // Output that still is the original, copied from where it stands: nothing to read or write.
+    if (!diverged_ && sourcePos_ == matched_ && count > 0) {
+        if (count > sourceSize_ - sourcePos_)
+            throw std::runtime_error("ReadFile " + fileName_ + ": the file ended early");
+        sourcePos_ += count;
+        matched_ += count;
+        return;
+    }
     while (count > 0) {
         int64_t windowEnd = windowStart_ + static_cast<int64_t>(window_.size());
         if (sourcePos_ < windowStart_ || sourcePos_ >= windowEnd) {
@@ -209,8 +218,56 @@ void TFileRewrite::SkipSource(int64_t count)
     sourcePos_ = std::min(sourceSize_, sourcePos_ + std::max<int64_t>(count, 0));
 }
 
+std::string_view TFileRewrite::CompareBytes(int64_t offset, int64_t count)
+{
+    const int64_t end = compareStart_ + static_cast<int64_t>(compare_.size());
+    if (offset < compareStart_ || offset >= end) {
+        // A link's text is short: most comparisons need a few bytes, not a block.
+        const int64_t size = std::min({kCopyBlock, std::max(count, kCompareBlock), sourceSize_ - offset});
+        if (size <= 0)
+            throw std::runtime_error("ReadFile " + fileName_ + ": the file ended early");
+        compare_.resize(static_cast<size_t>(size));
+        ReadSource(compare_.data(), size, offset);
+        compareStart_ = offset;
+    }
+    const int64_t available = compareStart_ + static_cast<int64_t>(compare_.size()) - offset;
+    return std::string_view(compare_).substr(static_cast<size_t>(offset - compareStart_),
+                                             static_cast<size_t>(std::min(count, available)));
+}
+
+bool TFileRewrite::SameAsSource(std::string_view data)
+{
+    if (matched_ + static_cast<int64_t>(data.size()) > sourceSize_)
+        return false;
+    for (int64_t offset = matched_; !data.empty();) {
+        const std::string_view part = CompareBytes(offset, static_cast<int64_t>(data.size()));
+        if (data.substr(0, part.size()) != part)
+            return false;
+        data.remove_prefix(part.size());
+        offset += static_cast<int64_t>(part.size());
+    }
+    return true;
+}
+
+void TFileRewrite::Diverge()
+{
+    diverged_ = true;
+    for (int64_t done = 0; done < matched_;) {
+        const std::string_view part = CompareBytes(done, matched_ - done);
+        Write(part);
+        done += static_cast<int64_t>(part.size());
+    }
+}
+
 void TFileRewrite::Write(std::string_view data)
 {
+    if (!diverged_) {
+        if (SameAsSource(data)) {
+            matched_ += static_cast<int64_t>(data.size());
+            return;
+        }
+        Diverge();
+    }
     if (pending_.size() + data.size() > static_cast<size_t>(kCopyBlock))
         Flush();
     if (data.size() >= static_cast<size_t>(kCopyBlock))
@@ -224,6 +281,8 @@ void TFileRewrite::ReleaseBuffers()
     Flush();
     std::string().swap(pending_);
     std::string().swap(window_);  // an empty window is filled again when needed
+    std::string().swap(compare_);
+    compareStart_ = 0;
 }
 
 void TFileRewrite::Flush()
@@ -266,8 +325,28 @@ bool TFileRewrite::ExchangeWithOriginal(bool keptAsSecondName)
     return true;
 }
 
+bool TFileRewrite::KeepAs(const std::string& keepAsName)
+{
+    if (::link(fileName_.c_str(), keepAsName.c_str()) == 0)
+        return true;
+    if (errno != EEXIST)
+        Fail("MoveFile", fileName_, errno);
+    return false;
+}
+
 void TFileRewrite::Commit(const std::string& keepAsName)
 {
+    if (!diverged_ && matched_ == sourceSize_) {
+        // The output is the original: the file stays as it is, and so does its time.
+        if (!keepAsName.empty()) {
+            std::lock_guard<std::mutex> guard(FileOpsLock());
+            KeepAs(keepAsName);
+        }
+        committed_ = true;
+        return;
+    }
+    if (!diverged_)
+        Diverge();  // the output is a shorter copy of the original
     Flush();
     OpenTemporary();
     int fd = tempFd_;
@@ -280,13 +359,7 @@ void TFileRewrite::Commit(const std::string& keepAsName)
     std::lock_guard<std::mutex> guard(FileOpsLock());
     // A hard link keeps the original's contents under the second name while the first is
     // replaced, so the page exists under its own name at every moment.
-    bool kept = false;
-    if (!keepAsName.empty()) {
-        if (::link(fileName_.c_str(), keepAsName.c_str()) == 0)
-            kept = true;
-        else if (errno != EEXIST)
-            Fail("MoveFile", fileName_, errno);
-    }
+    const bool kept = !keepAsName.empty() && KeepAs(keepAsName);
     if (spares_ != nullptr && ExchangeWithOriginal(kept)) {
         committed_ = true;
         return;

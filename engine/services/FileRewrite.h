@@ -1,6 +1,8 @@
 #pragma once
 // Editing a file in place through a temporary file beside it and an atomic rename: until Commit
-// the original stays as it was, and any failure leaves it intact.
+// the original stays as it was, and any failure leaves it intact. An edit whose output equals the
+// original writes nothing: the output is compared with the original as it is produced, and the
+// temporary file is made only once they differ.
 #include <cstdint>
 #include <string>
 #include <mutex>
@@ -62,10 +64,13 @@ public:
     // but waits for its Commit.
     void ReleaseBuffers();
 
-    // Replaces the original with the output, which keeps the original's last-write time. When
+    // Replaces the original with the output, which keeps the original's last-write time; an
+    // output equal to the original leaves the file as it is (same file, same time). When
     // keepAsName is given and no file of that name exists, the original is kept under it first
     // (an existing one is never replaced).
     void Commit(const std::string& keepAsName = std::string());
+    // After Commit: the output differed from the original and took its place.
+    bool Replaced() const { return committed_ && diverged_; }
 
 private:
     void ReadSource(char* buffer, int64_t count, int64_t offset);
@@ -75,6 +80,13 @@ private:
     // cannot exchange (nothing changed then).
     bool ExchangeWithOriginal(bool keptAsSecondName);
     void FillWindow();
+    // Up to count bytes of the original from offset, through the comparison window.
+    std::string_view CompareBytes(int64_t offset, int64_t count);
+    bool SameAsSource(std::string_view data);
+    // The output stops matching the original: what matched so far goes to the temporary file.
+    void Diverge();
+    // Keeps the original under the second name (a hard link); False when that name exists.
+    bool KeepAs(const std::string& keepAsName);
     void WriteOut(std::string_view data);
     void Flush();
     [[noreturn]] void Fail(const std::string& call, const std::string& path, int err) const;
@@ -92,8 +104,13 @@ private:
     int64_t sourceSize_ = 0;
     int64_t sourcePos_ = 0;
     bool committed_ = false;
+    // Until the output first differs from the original it is only counted, not written.
+    bool diverged_ = false;
+    int64_t matched_ = 0;      // output so far, equal to the original's first bytes
     // Reads and writes go through buffers, so a page with many links costs few system calls.
     std::string window_;       // bytes of the original from windowStart_
     int64_t windowStart_ = 0;
     std::string pending_;      // output not yet written
+    std::string compare_;      // bytes of the original from compareStart_, to compare output with
+    int64_t compareStart_ = 0;
 };

@@ -172,10 +172,12 @@ namespace {
 
 enum class TWalk { Outside, Missing, Link, Found };
 
-// Walks path below folder one component at a time with lstat, up to the first symbolic link or
-// missing component. Found leaves the whole path's own status in last. A path that does not lie
-// in folder, or that climbs with "." or "..", is Outside.
-TWalk WalkBelowFolder(const std::string& folder, const std::string& path, struct stat& last)
+// Walks path below folder one component at a time, up to the first symbolic link or missing
+// component; kindOf gives a name's type bits as lstat does, 0 when missing. Found leaves the
+// whole path's kind in last. A path that does not lie in folder, or that climbs with "." or
+// "..", is Outside.
+TWalk WalkBelowFolder(const std::string& folder, const std::string& path, const TFileKindOf& kindOf,
+                      uint32_t& last)
 {
     size_t rootLength = folder.size();
     while (rootLength > 0 && folder[rootLength - 1] == '/')
@@ -194,9 +196,10 @@ TWalk WalkBelowFolder(const std::string& folder, const std::string& path, struct
             continue;  // doubled slash
         if (segment == "." || segment == "..")
             return TWalk::Outside;
-        if (::lstat(path.substr(0, end).c_str(), &last) != 0)
+        last = kindOf(path.substr(0, end));
+        if (last == 0)
             return TWalk::Missing;  // nothing below it exists yet
-        if (S_ISLNK(last.st_mode))
+        if (last == S_IFLNK)
             return TWalk::Link;
     }
     return TWalk::Found;
@@ -204,16 +207,37 @@ TWalk WalkBelowFolder(const std::string& folder, const std::string& path, struct
 
 }  // namespace
 
-bool LinkBelowFolder(const std::string& folder, const std::string& path)
+uint32_t FileKindNoFollow(const std::string& path)
 {
     struct stat st {};
-    return WalkBelowFolder(folder, path, st) == TWalk::Link;
+    return ::lstat(path.c_str(), &st) == 0 ? static_cast<uint32_t>(st.st_mode & S_IFMT) : 0;
+}
+
+bool LinkBelowFolder(const std::string& folder, const std::string& path, const TFileKindOf& kindOf)
+{
+    uint32_t last = 0;
+    return WalkBelowFolder(folder, path, kindOf, last) == TWalk::Link;
+}
+
+bool LinkBelowFolder(const std::string& folder, const std::string& path)
+{
+    return LinkBelowFolder(folder, path, FileKindNoFollow);
+}
+
+bool PlainFileBelowFolder(const std::string& folder, const std::string& path, const TFileKindOf& kindOf)
+{
+    uint32_t last = 0;
+    return WalkBelowFolder(folder, path, kindOf, last) == TWalk::Found && last == S_IFREG;
 }
 
 bool PlainFileBelowFolder(const std::string& folder, const std::string& path, TFileStamp* stamp)
 {
     struct stat st {};
-    if (WalkBelowFolder(folder, path, st) != TWalk::Found || !S_ISREG(st.st_mode))
+    const auto kindOf = [&st](const std::string& name) -> uint32_t {
+        return ::lstat(name.c_str(), &st) == 0 ? static_cast<uint32_t>(st.st_mode & S_IFMT) : 0;
+    };
+    uint32_t last = 0;
+    if (WalkBelowFolder(folder, path, kindOf, last) != TWalk::Found || last != S_IFREG)
         return false;
     if (stamp != nullptr)
         *stamp = StampOf(st);

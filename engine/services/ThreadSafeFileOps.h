@@ -2,6 +2,7 @@
 // File helpers that decide about files other threads may be writing. Each runs its one system
 // call under the process-wide file lock.
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -24,6 +25,12 @@ bool SafeDeleteFile(const std::string& path);
 // a path that does not lie in folder gives False (it is for the callers' own checks to refuse).
 // One lstat per component, nothing cached.
 bool LinkBelowFolder(const std::string& folder, const std::string& path);
+// What lstat would say of a name: a stat mode's type bits, 0 for a missing name.
+using TFileKindOf = std::function<uint32_t(const std::string&)>;
+// The same walk with the components' kinds from kindOf.
+bool LinkBelowFolder(const std::string& folder, const std::string& path, const TFileKindOf& kindOf);
+// The type bits of the name itself (lstat), 0 when missing.
+uint32_t FileKindNoFollow(const std::string& path);
 
 // What identifies one version of a plain file: a file replaced or written again gets another.
 struct TFileStamp {
@@ -40,6 +47,8 @@ bool PlainFileStamp(const std::string& path, TFileStamp& stamp);
 // the copy may open, read or date. False for a path outside folder or climbing out of it with
 // "..". stamp, when given, receives the file's own (from the same lstat).
 bool PlainFileBelowFolder(const std::string& folder, const std::string& path, TFileStamp* stamp = nullptr);
+// The same walk with the components' kinds from kindOf.
+bool PlainFileBelowFolder(const std::string& folder, const std::string& path, const TFileKindOf& kindOf);
 
 // The file system of the folder takes names differing only in letter case for one file (found
 // with a probe file made and removed in it). False when it keeps them apart or cannot be probed.

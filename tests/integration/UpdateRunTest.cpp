@@ -3,6 +3,7 @@
 #include "integration/CrawlTestSupport.h"
 #include "platform/ErrorCodes.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -159,6 +160,7 @@ protected:
     std::string held_;
     std::map<std::string, TFile> files_;
     size_t seenBefore_ = 0;
+    std::atomic<bool> hold_{false};  // the held path answers only once released
 };
 
 TEST_F(UpdateRunTest, UnchangedSiteComesBack304AndAChangedFileIsFetchedAgain)
@@ -393,6 +395,123 @@ TEST_F(UpdateRunTest, DamagedIndexMissingFilesAndOddAnswersLoseNothing)
     EXPECT_EQ(last["/logo.gif"].statusCode, 304);
     EXPECT_FALSE(Exists(Local("/logo.gif")));
     EXPECT_EQ(ReadTextFile(index).find(Url("/logo.gif")), std::string::npos);
+}
+
+// An update writes only what changed, not even the same bytes again: each unchanged file keeps
+// its inode and time, and a page edited by hand in the copy keeps the edit. A page answered 304
+// whose link now leads to a file of the copy is rewritten, with the edit it has.
+TEST_F(UpdateRunTest, UnchangedFilesAreLeftAsTheyAreOnDisk)
+{
+    const std::string when = HttpDate(kFirstDate);
+    Serve("/", {"<html><body><a href=\"a.html\">a</a> <a href=\"b.html\">b</a><img src=\"logo.gif\"></body></html>",
+                "text/html", when});
+    Serve("/a.html", {"<html><body><a href=\"index.html\">home</a></body></html>", "text/html", when});
+    Serve("/logo.gif", {"GIF89a", "image/gif", when});
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    ASSERT_FALSE(Exists(Local("/b.html")));
+    EXPECT_NE(ReadTextFile(Local("/index.html")).find(Url("/b.html")), std::string::npos);
+    const auto editByHand = [&](const std::string& path, const std::string& note) {
+        WriteTextFile(Local(path), ReadTextFile(Local(path)) + note);
+        const struct timespec times[2] = {{kFirstDate, 0}, {kFirstDate, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, Local(path).c_str(), times, 0), 0);
+    };
+    editByHand("/a.html", "<p>my note</p>");
+    editByHand("/index.html", "<p>index note</p>");
+    struct TOnDisk {
+        ino_t inode = 0;
+        time_t time = 0;
+        std::string bytes;
+    };
+    const auto onDisk = [&](const char* path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(Local(path).c_str(), &st), 0) << path;
+        return TOnDisk{st.st_ino, st.st_mtime, ReadTextFile(Local(path))};
+    };
+    const char* const paths[] = {"/index.html", "/a.html", "/logo.gif"};
+    std::map<std::string, TOnDisk> before;
+    for (const char* path : paths)
+        before[path] = onDisk(path);
+
+    size_t reports = 0;
+    ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
+    for (const char* path : paths) {
+        const TOnDisk now = onDisk(path);
+        EXPECT_EQ(now.inode, before[path].inode) << path;
+        EXPECT_EQ(now.time, kFirstDate) << path;
+        EXPECT_EQ(now.bytes, before[path].bytes) << path;
+    }
+
+    Serve("/b.html", {"<html><body>b</body></html>", "text/html", when});
+    ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
+    ASSERT_TRUE(Exists(Local("/b.html")));
+    EXPECT_EQ(LastRun(reports)["/"].statusCode, 304);
+    const TOnDisk index = onDisk("/index.html");
+    EXPECT_NE(index.bytes.find("href=\"b.html\""), std::string::npos);
+    EXPECT_EQ(index.bytes.find(Url("/b.html")), std::string::npos);
+    EXPECT_NE(index.bytes.find("<p>index note</p>"), std::string::npos);
+    EXPECT_EQ(index.time, kFirstDate);
+    const TOnDisk a = onDisk("/a.html");
+    EXPECT_EQ(a.inode, before["/a.html"].inode);
+    EXPECT_EQ(a.bytes, before["/a.html"].bytes);
+}
+
+// Pause, resume, stop and cancel while an update run waits for an answer end the job as in a
+// fresh run, and the copy stays whole: no file is lost or written again.
+TEST_F(UpdateRunTest, PauseStopAndCancelDuringAnUpdateLeaveTheCopyWhole)
+{
+    const std::string when = HttpDate(kFirstDate);
+    Serve("/", {"<html><body><a href=\"a.html\">a</a><a href=\"held.html\">h</a></body></html>", "text/html", when});
+    Serve("/a.html", {"<html><body><a href=\"index.html\">home</a></body></html>", "text/html", when});
+    server_.Get("/held.html", [this, when](const httplib::Request& req, httplib::Response& res) {
+        while (hold_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (req.get_header_value("If-Modified-Since") == when) {
+            res.status = 304;
+            return;
+        }
+        res.set_header("Last-Modified", when);
+        res.set_content("<html><body><a href=\"a.html\">a</a></body></html>", "text/html");
+    });
+    ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
+    const char* const paths[] = {"/index.html", "/a.html", "/held.html"};
+    std::map<std::string, std::pair<ino_t, std::string>> before;
+    for (const char* path : paths) {
+        struct stat st {};
+        ASSERT_EQ(::stat(Local(path).c_str(), &st), 0) << path;
+        before[path] = {st.st_ino, ReadTextFile(Local(path))};
+    }
+    for (const bool cancel : {false, true}) {
+        hold_ = true;
+        const size_t started = engine_.OfType(OUTMSG_DOWNLOAD_STARTED).size();
+        const size_t ended = engine_.OfType(OUTMSG_JOB_ENDED).size();
+        StartJob();
+        // The start page came back 304 and its links from disk are being asked about.
+        ASSERT_TRUE(engine_.WaitForCount(OUTMSG_DOWNLOAD_STARTED, started + 3));
+        if (cancel) {
+            engine_.Input().PostAbortJob(kJobID);
+        } else {
+            const size_t paused = engine_.OfType(OUTMSG_JOB_PAUSED).size();
+            engine_.Input().PostPauseJob(kJobID);
+            ASSERT_TRUE(engine_.WaitForCount(OUTMSG_JOB_PAUSED, paused + 1));
+            engine_.Input().PostResumeJob(kJobID);
+            ASSERT_TRUE(engine_.WaitForCount(OUTMSG_JOB_RESUMED, paused + 1));
+            engine_.Input().PostStopJob(kJobID);
+        }
+        ASSERT_TRUE(engine_.WaitForCount(OUTMSG_JOB_ENDED, ended + 1));
+        hold_ = false;
+        EXPECT_EQ(engine_.OfType(OUTMSG_JOB_ENDED).back().resultCode, cancel ? JOB_END_CANCELLED : JOB_END_STOPPED);
+        for (const char* path : paths) {
+            struct stat st {};
+            ASSERT_EQ(::stat(Local(path).c_str(), &st), 0) << path;
+            EXPECT_EQ(st.st_ino, before[path].first) << path;
+            EXPECT_EQ(ReadTextFile(Local(path)), before[path].second) << path;
+        }
+    }
+    // The next run finds the copy and its index as they were.
+    size_t reports = 0;
+    ASSERT_EQ(RunAgain(reports), JOB_END_COMPLETED);
+    for (const auto& [path, report] : LastRun(reports))
+        EXPECT_EQ(report.statusCode, 304) << path;
 }
 
 // Dates a copy cannot take: it keeps the time it was written.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
 
@@ -129,4 +130,81 @@ TEST(FileRewriteTest, ReleasedBuffersLoseNothing)
         edit.Commit();
     }
     EXPECT_EQ(TempTree::Read(file), original.substr(0, 1000) + "<inserted>" + original.substr(1005));
+}
+
+namespace {
+
+struct TIdentity {
+    ino_t inode = 0;
+    int64_t modifiedNs = 0;
+};
+
+TIdentity IdentityOf(const std::string& file)
+{
+    struct stat st {};
+    EXPECT_EQ(::stat(file.c_str(), &st), 0);
+    return {st.st_ino, static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
+// An edit that writes back what the file holds leaves the file itself (same inode, same time) and
+// makes no temporary file; one that differs anywhere, late, by a byte or by ending early, puts the
+// whole new text in place.
+TEST(FileRewriteTest, OutputEqualToTheOriginalLeavesTheFile)
+{
+    TempTree tree;
+    std::string original;
+    for (int i = 0; i < 60000; ++i)
+        original += "<a href=\"p" + std::to_string(i) + ".html\">x</a>\n";
+    const std::string file = tree.Write("page.htm", original);
+    const std::set<std::string> listing = tree.Listing();
+    const TIdentity before = IdentityOf(file);
+    // Copied and written again in pieces, as a rewrite that finds nothing to change does.
+    auto edit = [&](const std::string& replacement, int64_t at, bool cutShort) {
+        TRewriteSpares spares;
+        TFileRewrite io(file, &spares);
+        io.CopySource(10);
+        io.Write(original.substr(10, 20));
+        io.SkipSource(20);
+        io.CopySource(at - 30);
+        io.Write(replacement);
+        io.SkipSource(static_cast<int64_t>(replacement.size()));
+        if (!cutShort)
+            io.CopySource();
+        io.Commit();
+        return io.Replaced();
+    };
+    const int64_t late = static_cast<int64_t>(original.size()) - 100;
+    EXPECT_FALSE(edit(original.substr(static_cast<size_t>(late), 5), late, false));
+    EXPECT_EQ(TempTree::Read(file), original);
+    EXPECT_EQ(IdentityOf(file).inode, before.inode);
+    EXPECT_EQ(IdentityOf(file).modifiedNs, before.modifiedNs);
+    EXPECT_EQ(tree.Listing(), listing);
+
+    std::string changed = original;
+    changed[static_cast<size_t>(late)] = '#';
+    EXPECT_TRUE(edit("#", late, false));
+    EXPECT_EQ(TempTree::Read(file), changed);
+    EXPECT_EQ(IdentityOf(file).modifiedNs, before.modifiedNs);  // the time stays with the page
+
+    EXPECT_TRUE(edit("#", late, true));
+    EXPECT_EQ(TempTree::Read(file), changed.substr(0, static_cast<size_t>(late) + 1));
+    EXPECT_EQ(tree.Listing(), listing);
+}
+
+// A page cut short by another writer while its edit runs: the edit fails when it meets the end,
+// and nothing it made replaces the page.
+TEST(FileRewriteTest, PageCutShortMeanwhileIsNeverReplaced)
+{
+    TempTree tree;
+    const std::string original(300000, 'p');
+    const std::string file = tree.Write("page.htm", original);
+    const std::set<std::string> listing = tree.Listing();
+    TFileRewrite io(file);
+    std::filesystem::resize_file(file, 1000);
+    io.CopySource(200000);
+    EXPECT_THROW(io.Write("changed"), std::runtime_error);
+    EXPECT_EQ(TempTree::Read(file), original.substr(0, 1000));
+    EXPECT_EQ(tree.Listing(), listing);
 }
