@@ -1,13 +1,16 @@
 #pragma once
 // The index of a copy: for each file a job saved in its destination folder, the address it came
 // from, its MIME type and the server's validators (Last-Modified, ETag). Kept in the destination
-// as ".gleanery-index", it lets a later run ask the server about a file with the conditions of its
+// as ".gleanery#index", it lets a later run ask the server about a file with the conditions of its
 // own copy before any answer, and map the local links of a page read from disk back to the
 // addresses they stand for. Not thread-safe: the download filter guards it.
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+#include "engine/services/ThreadSafeFileOps.h"
+#include "engine/services/WorkingFiles.h"
 
 class TURL;
 
@@ -23,7 +26,10 @@ struct TCopyIndexEntry {
 
 class TCopyIndex {
 public:
-    static constexpr const char* kFileName = ".gleanery-index";
+    static constexpr const char* kFileName = kCopyIndexFileName;
+    // The name older versions used; read when the index has no file of its own yet, and removed
+    // once the index is saved under its own name.
+    static constexpr const char* kOlderFileName = ".gleanery-index";
     // Validators longer than this are not kept (a server's values are far shorter).
     static constexpr size_t kMaxValidator = 1024;
 
@@ -62,10 +68,13 @@ private:
     // Stores the entry under its address key, keeping the file-name lookup in step.
     void Put(std::string key, TCopyIndexEntry entry);
     std::string Path() const;
+    bool LoadFrom(const std::string& path);
 
     std::string destination_;
     std::unordered_map<std::string, TCopyIndexEntry> entries_;      // by address key
     std::unordered_map<std::string, std::string> keyOfLocalName_;  // whole local name -> key
     bool hadFile_ = false;
+    bool fromOlderFile_ = false;  // read from kOlderFileName, which then had olderStamp_
+    TFileStamp olderStamp_;
     bool changed_ = false;  // entries differ from what the file holds
 };

@@ -241,7 +241,7 @@ TEST_F(UpdateRunTest, DamagedIndexMissingFilesAndOddAnswersLoseNothing)
     Serve("/a.html", {"<html><body><a href=\"index.html\">home</a></body></html>", "text/html", when,
                       "\"" + std::string(10000, 'e') + "\""});
     ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
-    const std::string index = temp_ / "site/.gleanery-index";
+    const std::string index = temp_ / "site/.gleanery#index";
     const std::string saved = ReadTextFile(index);
     ASSERT_NE(saved.find(Url("/a.html")), std::string::npos);
     EXPECT_EQ(saved.find("eeee"), std::string::npos);
