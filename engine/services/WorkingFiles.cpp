@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -21,47 +22,26 @@ constexpr const char* kMarkName = ".gleanery#temporaries";
 // Deeper folders are not searched: each level holds one open folder.
 constexpr int kMaxDepth = 256;
 
-bool StartsWith(std::string_view text, std::string_view prefix)
+// An open folder; it reads its entries and names the files below it by its descriptor.
+using TFolder = std::unique_ptr<DIR, int (*)(DIR*)>;
+
+TFolder OpenFolderAt(int dirFd, const char* name, bool followLink)
 {
-    return text.substr(0, prefix.size()) == prefix;
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (fd >= 0 && dir == nullptr)
+        ::close(fd);
+    return TFolder(dir, &::closedir);
 }
-
-bool EndsWith(std::string_view text, std::string_view ending)
-{
-    return text.size() >= ending.size() && text.substr(text.size() - ending.size()) == ending;
-}
-
-class TFolderFd {
-public:
-    explicit TFolderFd(int fd) : fd_(fd) {}
-    ~TFolderFd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    TFolderFd(const TFolderFd&) = delete;
-    TFolderFd& operator=(const TFolderFd&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 struct TListed {
     std::string name;
     bool folder;
 };
 
-bool ListFolder(int dirFd, std::vector<TListed>& entries)
+std::vector<TListed> ListFolder(DIR* dir)
 {
-    const int fd = ::dup(dirFd);
-    if (fd < 0)
-        return false;
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-        ::close(fd);
-        return false;
-    }
+    std::vector<TListed> entries;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..")
@@ -69,12 +49,11 @@ bool ListFolder(int dirFd, std::vector<TListed>& entries)
         bool folder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN) {
             struct stat st {};
-            folder = ::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+            folder = ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
         }
         entries.push_back({std::string(name), folder});
     }
-    ::closedir(dir);
-    return true;
+    return entries;
 }
 
 bool IsPlainFileAt(int dirFd, const std::string& name)
@@ -84,33 +63,30 @@ bool IsPlainFileAt(int dirFd, const std::string& name)
 }
 
 // A temporary of the program in this folder, or a record whose unfinished body is gone.
-bool IsLeftTemporary(int dirFd, const std::string& name, bool top)
+bool IsLeftTemporary(int dirFd, std::string_view name, bool top)
 {
-    if (StartsWith(name, kRewriteTemporary))
+    if (name.starts_with(kRewriteTemporary))
         return true;
-    if (top && StartsWith(name, std::string(kCopyIndexFileName) + ".tmp"))
+    if (top && name.starts_with(std::string(kCopyIndexFileName) + ".tmp"))
         return true;
-    if (EndsWith(name, kRecordEnding) && name.size() > kRecordEnding.size()) {
-        const std::string part = name.substr(0, name.size() - kRecordEnding.size()) + std::string(kPartEnding);
+    if (name.ends_with(kRecordEnding) && name.size() > kRecordEnding.size()) {
+        const std::string part = std::string(name.substr(0, name.size() - kRecordEnding.size())) + std::string(kPartEnding);
         struct stat st {};
         return ::fstatat(dirFd, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
     }
     return false;
 }
 
-size_t RemoveIn(int dirFd, const std::string& folder, int depth)
+size_t RemoveIn(DIR* dir, const std::string& folder, int depth)
 {
-    std::vector<TListed> entries;
-    if (!ListFolder(dirFd, entries))
-        return 0;
+    const int dirFd = ::dirfd(dir);
     size_t removed = 0;
-    for (const TListed& entry : entries) {
+    for (const TListed& entry : ListFolder(dir)) {
         if (entry.folder) {
-            if (depth >= kMaxDepth)
-                continue;
-            TFolderFd child(::openat(dirFd, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            if (child.Get() >= 0)
-                removed += RemoveIn(child.Get(), folder + "/" + entry.name, depth + 1);
+            const TFolder child = depth < kMaxDepth ? OpenFolderAt(dirFd, entry.name.c_str(), false)
+                                                    : TFolder(nullptr, &::closedir);
+            if (child)
+                removed += RemoveIn(child.get(), folder + "/" + entry.name, depth + 1);
             continue;
         }
         if (!IsLeftTemporary(dirFd, entry.name, depth == 0) || !IsPlainFileAt(dirFd, entry.name))
@@ -169,16 +145,21 @@ void TTemporariesMark::End()
 
 size_t RemoveLeftTemporaries(const std::string& destination)
 {
-    TFolderFd top(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (top.Get() < 0)
+    const TFolder top = OpenFolderAt(AT_FDCWD, destination.c_str(), true);
+    if (!top)
         return 0;
-    TFolderFd mark(::openat(top.Get(), kMarkName, O_RDWR | O_NOFOLLOW | O_CLOEXEC));
-    if (mark.Get() < 0 || !IsPlainFileAt(top.Get(), kMarkName))
+    const int topFd = ::dirfd(top.get());
+    const int mark =
+        IsPlainFileAt(topFd, kMarkName) ? ::openat(topFd, kMarkName, O_RDWR | O_NOFOLLOW | O_CLOEXEC) : -1;
+    if (mark < 0)
         return 0;
-    if (::flock(mark.Get(), LOCK_EX | LOCK_NB) != 0)
-        return 0;  // the run that set it is still going
-    const size_t removed = RemoveIn(top.Get(), destination, 0);
-    ::unlinkat(top.Get(), kMarkName, 0);
+    size_t removed = 0;
+    // A mark that is held belongs to a run still going.
+    if (::flock(mark, LOCK_EX | LOCK_NB) == 0) {
+        removed = RemoveIn(top.get(), destination, 0);
+        ::unlinkat(topFd, kMarkName, 0);
+    }
+    ::close(mark);
     if (removed > 0)
         LogMessage("Removed " + std::to_string(removed) + " temporary files left in " + destination);
     return removed;
