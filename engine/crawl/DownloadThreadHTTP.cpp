@@ -48,6 +48,13 @@ bool ResumablePart(const std::string& localName, const TURL& url, TPartRecord& r
            ReadPartRecord(localName, record) && record.address == url.GetURLWithoutUserInfo();
 }
 
+bool ResumablePart(const std::string& localName, const TURL& url)
+{
+    TPartRecord record;
+    int64_t size = 0;
+    return ResumablePart(localName, url, record, size);
+}
+
 // A whole copy asks with the validators the index of the copy recorded for it, else with its
 // last-write time (the server's date when it gave one); an unfinished body asks for the rest of
 // its own version.
@@ -177,9 +184,7 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
     else if (job.UpdateOldFiles)
         conditionsFor = indexed != nullptr ? indexed->localName : UntypedLocalFileName();
     // An unfinished body of the answered name that cannot be continued is of no use.
-    TPartRecord resumable;
-    int64_t partSize = 0;
-    if (nameKnown && !ResumablePart(FLocalFileName, FURL, resumable, partSize) && !DropPartFile("DownloadHTTPOrHTTPS"))
+    if (nameKnown && !ResumablePart(FLocalFileName, FURL) && !DropPartFile("DownloadHTTPOrHTTPS"))
         return TAttemptEnd::Done;
     TUpdateHeaders update;
     if (!conditionsFor.empty())
@@ -239,10 +244,7 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
             return TAttemptEnd::Done;
         }
         const bool askedForThisCopy = conditionsFor == FLocalFileName && (FResults.FConditional || rangeSent);
-        TPartRecord part;
-        int64_t size = 0;
-        if (!askedForThisCopy &&
-            (SafeFileExists(FLocalFileName) || ResumablePart(FLocalFileName, FURL, part, size))) {
+        if (!askedForThisCopy && (SafeFileExists(FLocalFileName) || ResumablePart(FLocalFileName, FURL))) {
             // Ask again, now with the conditional headers of the copy on disk.
             session.CloseRequest();
             return canRetry ? TAttemptEnd::Retry : TAttemptEnd::Done;
