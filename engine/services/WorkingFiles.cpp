@@ -62,6 +62,17 @@ bool IsPlainFileAt(int dirFd, const std::string& name)
     return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
 }
 
+// The folder holds the mark of a run that is still going (into a destination within ours).
+bool HeldMarkIn(int dirFd)
+{
+    const int mark = ::openat(dirFd, kMarkName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (mark < 0)
+        return false;
+    const bool held = ::flock(mark, LOCK_SH | LOCK_NB) != 0;
+    ::close(mark);
+    return held;
+}
+
 // A temporary of the program in this folder, or a record whose unfinished body is gone.
 bool IsLeftTemporary(int dirFd, std::string_view name, bool top)
 {
@@ -85,7 +96,7 @@ size_t RemoveIn(DIR* dir, const std::string& folder, int depth)
         if (entry.folder) {
             const TFolder child = depth < kMaxDepth ? OpenFolderAt(dirFd, entry.name.c_str(), false)
                                                     : TFolder(nullptr, &::closedir);
-            if (child)
+            if (child && !HeldMarkIn(::dirfd(child.get())))
                 removed += RemoveIn(child.get(), folder + "/" + entry.name, depth + 1);
             continue;
         }
