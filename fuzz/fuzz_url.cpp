@@ -18,11 +18,14 @@ void Fail(const char* what, const std::string& text)
     std::abort();
 }
 
-void CheckLocalName(const std::string& name)
+// workingMark: the name may not hold the "#" that only the program's own files have.
+void CheckLocalName(const std::string& name, bool workingMark)
 {
     if (name.empty())
         return;
-    // Room is left for an added type ending and the ".part" of a download.
+    if (workingMark && name.find('#', kFolder.size()) != std::string::npos)
+        Fail("local name with the mark of a working file", name);
+    // Room is left for an added type ending and the "#part" of a download.
     if (name.size() > 4085 || name.compare(0, kFolder.size() + 1, kFolder + "/") != 0)
         Fail("local name outside the folder", name);
     size_t i = kFolder.size() + 1;
@@ -43,7 +46,7 @@ void Check(const TURL& url)
     if (!url.IsValid())
         return;
     for (int mode = 0; mode < 4; ++mode)
-        CheckLocalName(url.URLToLocalFileName(kFolder, mode & 1, mode & 2));
+        CheckLocalName(url.URLToLocalFileName(kFolder, mode & 1, mode & 2), url.IsDownloadableScheme());
     const std::string text = url.GetFullURL();
     TURL back;
     if (!back.SetFullURL(text) || back.GetFullURL() != text)

@@ -796,8 +796,13 @@ bool TInternetSession::QueryContentLength(int64_t& length) const
 
 bool TInternetSession::QueryLastModified(time_t& utc) const
 {
+    return QueryDateHeader("Last-Modified", utc);
+}
+
+bool TInternetSession::QueryDateHeader(const std::string& name, time_t& utc) const
+{
     std::string text;
-    if (!QueryHeader("Last-Modified", text))
+    if (!QueryHeader(name, text))
         return false;
     time_t t = curl_getdate(text.c_str(), nullptr);
     if (t == -1) {

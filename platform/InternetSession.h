@@ -101,6 +101,8 @@ public:
     // False with 12150 when absent, 12153 when not a number, 12152 when several differ.
     bool QueryContentLength(int64_t& length) const;
     bool QueryLastModified(time_t& utc) const;
+    // A header holding an HTTP date (Date, Last-Modified), as a UTC time.
+    bool QueryDateHeader(const std::string& name, time_t& utc) const;
 
     // How ReadData gives the body of the last response: as sent, decoded from the codings its
     // Content-Encoding names, or as sent although encoded (a coding not known here).

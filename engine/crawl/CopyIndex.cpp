@@ -7,6 +7,9 @@
 #include "platform/IniFile.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <array>
@@ -150,6 +153,7 @@ void TCopyIndex::Clear()
     byName_.clear();
     entries_.clear();
     hadFile_ = false;
+    fromOlderFile_ = false;
     changed_ = false;
 }
 
@@ -159,7 +163,24 @@ bool TCopyIndex::Load(const std::string& destination)
     destination_ = destination;
     if (destination_.empty())
         return false;
-    const std::string path = Path();
+    struct stat st {};
+    if (::lstat(Path().c_str(), &st) == 0 || errno != ENOENT)
+        return LoadFrom(Path());
+    // A copy made by an older version keeps its index under the older name. Only a file that
+    // reads as the index of this very folder is taken (and later removed) under it.
+    const std::string older = destination_ + "/" + kOlderFileName;
+    if (!PlainFileStamp(older, olderStamp_) || !LoadFrom(older)) {
+        Clear();
+        destination_ = destination;
+        return false;
+    }
+    fromOlderFile_ = true;
+    changed_ = true;
+    return true;
+}
+
+bool TCopyIndex::LoadFrom(const std::string& path)
+{
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0)
         return false;  // a copy without an index: every file is asked about afresh
@@ -364,8 +385,14 @@ bool TCopyIndex::Save() const
     text += kEnd;
     text += std::to_string(kept.size());
     text += '\n';
-    if (AtomicWriteFile(Path(), text, 0644))
+    if (AtomicWriteFile(Path(), text, 0644)) {
+        // Unless a file of the site has taken the older name meanwhile.
+        const std::string older = destination_ + "/" + kOlderFileName;
+        TFileStamp now;
+        if (fromOlderFile_ && PlainFileStamp(older, now) && now == olderStamp_)
+            ::unlink(older.c_str());
         return true;
+    }
     LogAPIError("WriteFile " + Path(), "Save", kUnit);
     return false;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The index of a copy: for each file a job saved in its destination folder, the address it came
 // from, its MIME type and the server's validators (Last-Modified, ETag). Kept in the destination
-// as ".gleanery-index", it lets a later run ask the server about a file with the conditions of its
+// as ".gleanery#index", it lets a later run ask the server about a file with the conditions of its
 // own copy before any answer, and map the local links of a page read from disk back to the
 // addresses they stand for. Not thread-safe: the download filter guards it.
 #include <cstddef>
@@ -10,6 +10,9 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+
+#include "engine/services/ThreadSafeFileOps.h"
+#include "engine/services/WorkingFiles.h"
 
 class TURL;
 
@@ -25,7 +28,10 @@ struct TCopyIndexEntry {
 
 class TCopyIndex {
 public:
-    static constexpr const char* kFileName = ".gleanery-index";
+    static constexpr const char* kFileName = kCopyIndexFileName;
+    // The name older versions used; read when the index has no file of its own yet, and removed
+    // once the index is saved under its own name.
+    static constexpr const char* kOlderFileName = ".gleanery-index";
     // Validators longer than this are not kept (a server's values are far shorter).
     static constexpr size_t kMaxValidator = 1024;
 
@@ -83,6 +89,7 @@ private:
     void NameFile(const std::string& line);
     TCopyIndexEntry EntryOf(std::string_view line) const;
     std::string Path() const;
+    bool LoadFrom(const std::string& path);
 
     std::string destination_;
     // Each entry is kept as its line of the file: address, name below the destination, MIME
@@ -91,5 +98,7 @@ private:
     std::unordered_set<std::string, TByAddress, TByAddress> entries_;
     std::unordered_set<const std::string*, TByName, TByName> byName_;
     bool hadFile_ = false;
+    bool fromOlderFile_ = false;  // read from kOlderFileName, which then had olderStamp_
+    TFileStamp olderStamp_;
     bool changed_ = false;  // entries differ from what the file holds
 };

@@ -13,6 +13,8 @@
 
 #include "engine/services/AppTraceLog.h"
 #include "engine/crawl/JobDownloadFilter.h"
+#include "engine/crawl/PartRecord.h"
+#include "engine/services/WorkingFiles.h"
 #include "engine/job/PasswordMgr.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
@@ -94,6 +96,12 @@ bool ReplaceFile(const std::string& oldName, const std::string& newName)
 
 std::string FormatIfModifiedSinceLine(time_t utc)
 {
+    const std::string date = FormatHttpDate(utc);
+    return date.empty() ? date : "If-Modified-Since: " + date;
+}
+
+std::string FormatHttpDate(time_t utc)
+{
     static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -101,7 +109,7 @@ std::string FormatIfModifiedSinceLine(time_t utc)
     if (!gmtime_r(&utc, &t))
         return std::string();
     char text[64];
-    std::snprintf(text, sizeof text, "If-Modified-Since: %s, %02d %s %04d %02d:%02d:%02d GMT", days[t.tm_wday % 7],
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", days[t.tm_wday % 7],
                   t.tm_mday, months[t.tm_mon % 12], t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);
     return text;
 }
@@ -489,6 +497,12 @@ bool TFileDownloadThread::ThroughLinkInDestination(const std::string& name, cons
     return true;
 }
 
+bool TFileDownloadThread::DropPartFile(const std::string& routine)
+{
+    return DeleteIfExists(PartRecordName(FLocalFileName), routine) &&
+           DeleteIfExists(PartFileName(FLocalFileName), routine);
+}
+
 bool TFileDownloadThread::DeleteIfExists(const std::string& name, const std::string& routine)
 {
     if (ThroughLinkInDestination(name, routine))
@@ -503,9 +517,10 @@ bool TFileDownloadThread::DeleteIfExists(const std::string& name, const std::str
 // ---- Finishing a body -----------------------------------------------------------------------
 
 void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t resumeOffset, int64_t bodyLength,
-                                            bool keepPartOnFailure, TFileTime lastModified, int64_t acceptedSize)
+                                            bool keepPartOnFailure, TFileTime lastModified, int64_t acceptedSize,
+                                            const TPartRecord* record)
 {
-    const std::string part = FLocalFileName + ".part";
+    const std::string part = PartFileName(FLocalFileName);
     FProgress.FResumeOffset.store(0);
     FProgress.FBytesReceived.store(0);
     FProgress.FValid.store(1);
@@ -518,10 +533,17 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
         } else if (!SafeForceDirectories(folder)) {
             LogAPIError("ForceDirectories " + folder, "FinishFileDownload", kUnit);
             RecordLastError();
+        } else if (resumeOffset == 0 && !DeleteIfExists(PartRecordName(FLocalFileName), "FinishFileDownload")) {
+            // a record of another version would stay with the new body
         } else {
             const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
             TFileCloser closer(fd);
             bool opened = fd >= 0 && CutToLength(fd, resumeOffset) && ::lseek(fd, 0, SEEK_END) >= 0;
+            // The record follows the emptied body, so it never names what the body held before.
+            if (opened && resumeOffset == 0 && keepPartOnFailure && record != nullptr &&
+                !WritePartRecord(FLocalFileName, *record))
+                LogEvent(etWarning, "Cannot record the version of " + part + ": an unfinished body is fetched anew",
+                         "FinishFileDownload", kUnit);
             if (!opened) {
                 SetLastErrorFromErrno(errno);
                 LogAPIError("CreateFile " + part, "FinishFileDownload", kUnit);
@@ -548,7 +570,8 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
                     RecordLastError();
                     complete = false;
                 }
-                if (complete) {
+                // The record goes first: a body without one is never continued.
+                if (complete && DeleteIfExists(PartRecordName(FLocalFileName), "FinishFileDownload")) {
                     if (ReplaceFile(part, FLocalFileName)) {
                         KeepServerFileTime(lastModified);
                         written = true;
@@ -563,7 +586,7 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
         const bool refusedBySize =
             FResults.FFilterCode == FILTER_FILE_SIZE || FResults.FFilterCode == FILTER_JOB_SIZE;
         if (!written && (!keepPartOnFailure || refusedBySize))
-            DeleteIfExists(part, "FinishFileDownload");
+            DropPartFile("FinishFileDownload");
     } catch (const std::exception& e) {
         FResults.FExceptionText = e.what();
         FResults.FExceptionRaised = 1;
@@ -629,7 +652,7 @@ bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, i
         }
         if (!WriteAll(fd, block, count)) {
             SetLastErrorFromErrno(errno);
-            LogAPIError("WriteFile " + FLocalFileName + ".part", "ReadFileFromWininetHandle", kUnit);
+            LogAPIError("WriteFile " + PartFileName(FLocalFileName), "ReadFileFromWininetHandle", kUnit);
             RecordLastError();
             return false;
         }

@@ -1,6 +1,6 @@
 #pragma once
 // A download worker: fetches one address at a time over HTTP, HTTPS or FTP for the dispatcher,
-// writes the body to the local file name + ".part" and moves it into place when complete.
+// writes the body to the local file name + "#part" and moves it into place when complete.
 //
 // Hand-off with the dispatcher (crawl thread), without a lock:
 //   DL_IDLE -AssignDownload-> DL_ASSIGNED -worker-> DL_WAITING_FOR_NAME (headers are in)
@@ -26,6 +26,7 @@
 class TDownloadFilter;
 class TInternetSession;
 struct TCopyIndexEntry;
+struct TPartRecord;
 
 constexpr uint8_t DL_ASSIGNED = 0;
 constexpr uint8_t DL_RUNNING = 1;
@@ -42,8 +43,8 @@ struct TFileDownloadInProgressData {
     std::atomic<uint8_t> FValid{0};         // 1 once the body starts
     std::atomic<int64_t> FExpectedSize{0};  // Content-Length (+ bytes resumed); 0 unknown
     std::string FMimeType;                  // set before DL_WAITING_FOR_NAME, not changed after it
-    std::atomic<int64_t> FBytesReceived{0}; // bytes in the ".part" file, resumed ones included
-    std::atomic<int64_t> FResumeOffset{0};  // bytes already in the ".part" file when writing began
+    std::atomic<int64_t> FBytesReceived{0}; // bytes in the "#part" file, resumed ones included
+    std::atomic<int64_t> FResumeOffset{0};  // bytes already in the "#part" file when writing began
     std::atomic<int64_t> FElapsedMs{0};     // since the body began to arrive
 
     void Reset();
@@ -163,12 +164,17 @@ private:
     // not record it for this address: its links, rewritten to local names, no longer tell the
     // addresses they stand for, so it is fetched whole rather than confirmed unchanged.
     bool FetchWholeForLinks(const std::string& localName, const TCopyIndexEntry* indexed) const;
-    TAttemptEnd HandleNotModified(TInternetSession& session, bool rangeSent, bool canRetry);
+    TAttemptEnd HandleNotModified(TInternetSession& session, bool canRetry);
     void GetHTTPValidators(TInternetSession& session);
     // The local file name of the address for a response without a MIME type; empty when none.
     std::string UntypedLocalFileName() const;
-    TAttemptEnd HandleHTTPBody(TInternetSession& session, bool rangeSent, int64_t partSize, bool canRetry);
+    // resumed: the version of the "#part" file a Range line asked the rest of, nullptr when none.
+    TAttemptEnd HandleHTTPBody(TInternetSession& session, const TPartRecord* resumed, int64_t partSize,
+                               bool canRetry);
     TAttemptEnd DropPartFileAndRetry(TInternetSession& session, bool canRetry);
+    // Deletes the unfinished body of the local file and its record; False (error recorded) when
+    // they cannot be deleted.
+    bool DropPartFile(const std::string& routine);
     void HandleRedirect(TInternetSession& session);
     bool GetHTTPStatus(TInternetSession& session);
     // The Content-Length (0 when absent or unreadable); false, with the error recorded, when
@@ -183,14 +189,16 @@ private:
     void DownloadFTPNoProxy(TInternetSession& session);
     void DownloadFTPCERNProxy(TInternetSession& session);
 
-    // Reads the body into "<local name>.part" and moves it into place when complete.
-    // resumeOffset: bytes of the ".part" file to keep (0 starts it afresh); bodyLength: the
+    // Reads the body into "<local name>#part" and moves it into place when complete.
+    // resumeOffset: bytes of the "#part" file to keep (0 starts it afresh); bodyLength: the
     // announced length (0 unknown); keepPartOnFailure: an incomplete body stays for a later
     // Range request (HTTP), else it is deleted (FTP); lastModified: the server's time of the
     // file, 0 when it gave none. The file was counted by the filter with acceptedSize reserved;
-    // the end settles it.
+    // the end settles it. record: the version a new body is of, kept beside it so that it can be
+    // continued; nullptr when it cannot be named (the body is then fetched whole again).
     void FinishFileDownload(TInternetSession& session, int64_t resumeOffset, int64_t bodyLength,
-                            bool keepPartOnFailure, TFileTime lastModified, int64_t acceptedSize);
+                            bool keepPartOnFailure, TFileTime lastModified, int64_t acceptedSize,
+                            const TPartRecord* record = nullptr);
     // The local file just moved into place takes the server's time as its last-write time
     // (IsUsableServerFileTime); otherwise it keeps the time of the download.
     void KeepServerFileTime(TFileTime serverTime);
@@ -238,5 +246,7 @@ constexpr TFileTime kEarliestServerFileTime = 119600064000000000ULL;  // 1980-01
 bool IsUsableServerFileTime(TFileTime serverTime, TFileTime now);
 // "If-Modified-Since: Tue, 15 Nov 1994 08:12:31 GMT" for a UTC time.
 std::string FormatIfModifiedSinceLine(time_t utc);
+// "Tue, 15 Nov 1994 08:12:31 GMT"; empty when the time cannot be written.
+std::string FormatHttpDate(time_t utc);
 // The first byte position of a "bytes first-last/length" Content-Range value; -1 when unusable.
 int64_t ContentRangeStart(const std::string& value);

@@ -87,7 +87,7 @@ void TFileDownloadThread::DownloadFTPNoProxy(TInternetSession& session)
     const TFileTime serverTime = info.LastWriteTime > 0 ? FileTimeFromUtc(info.LastWriteTime) : 0;
 
     // FTP always starts afresh.
-    if (!DeleteIfExists(FLocalFileName + ".part", "DownloadFTPFile"))
+    if (!DropPartFile("DownloadFTPFile"))
         return;
     if (SafeFileExists(FLocalFileName)) {
         // UpdateOldFiles is on: keep a copy that is as new as the server's and of its size.
@@ -157,7 +157,7 @@ void TFileDownloadThread::DownloadFTPCERNProxy(TInternetSession& session)
             return;
         }
     }
-    if (!DeleteIfExists(FLocalFileName + ".part", "DownloadFTPCERNProxy")) {
+    if (!DropPartFile("DownloadFTPCERNProxy")) {
         session.CloseRequest();
         return;
     }

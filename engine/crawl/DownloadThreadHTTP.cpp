@@ -4,6 +4,8 @@
 #include "engine/services/AppTraceLog.h"
 #include "engine/crawl/CopyIndex.h"
 #include "engine/crawl/JobDownloadFilter.h"
+#include "engine/crawl/PartRecord.h"
+#include "engine/services/WorkingFiles.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
 #include "platform/InternetSession.h"
@@ -26,8 +28,9 @@ bool IsRecordedCopy(const std::string& localName, const TCopyIndexEntry* indexed
 struct TUpdateHeaders {
     std::string IfModifiedSince;  // empty: none
     std::string IfNoneMatch;      // empty: none
-    std::string Range;            // empty: none
-    int64_t PartSize = 0;         // the ".part" file's size when a Range line was made
+    std::string Range;            // with its If-Range line; empty: none
+    int64_t PartSize = 0;         // the "#part" file's size when a Range line was made
+    TPartRecord Part;             // the version the "#part" file holds, then
 };
 
 std::string IfModifiedSinceLineFor(const std::string& name, const TFileStamp& stamp)
@@ -40,19 +43,36 @@ std::string IfModifiedSinceLineFor(const std::string& name, const TFileStamp& st
     return line;
 }
 
+// The unfinished body of localName when it can be continued for url: it holds a known version
+// of that address.
+bool ResumablePart(const std::string& localName, const TURL& url, TPartRecord& record, int64_t& size)
+{
+    TDownloadFilter* filter = TDownloadFilter::Instance();
+    TFileStamp stamp;
+    if (filter == nullptr || !filter->IsFileOfCopy(PartFileName(localName), &stamp))
+        return false;
+    size = stamp.size;
+    return size > 0 && ReadPartRecord(localName, record) && record.address == url.GetURLWithoutUserInfo();
+}
+
+bool ResumablePart(const std::string& localName, const TURL& url)
+{
+    TPartRecord record;
+    int64_t size = 0;
+    return ResumablePart(localName, url, record, size);
+}
+
 // A whole copy asks with the validators the index of the copy recorded for it, else with its
-// last-write time (the server's date when it gave one); a ".part" asks for the rest of itself.
-// Only a file of the copy counts: one reached through a symbolic link is not asked about.
+// last-write time (the server's date when it gave one); an unfinished body asks for the rest of
+// its own version. Only a file of the copy counts: one reached through a symbolic link is not
+// asked about.
 TUpdateHeaders CreateUpdateDLHeaders(TDownloadFilter& filter, const std::string& localName,
-                                     const TCopyIndexEntry* indexed)
+                                     const TCopyIndexEntry* indexed, const TURL& url)
 {
     TUpdateHeaders headers;
-    const std::string partName = localName + ".part";
     TFileStamp stamp;
-    if (filter.IsFileOfCopy(partName, &stamp)) {
-        headers.IfModifiedSince = IfModifiedSinceLineFor(partName, stamp);
-        headers.PartSize = stamp.size;
-        headers.Range = "Range: bytes=" + std::to_string(headers.PartSize) + "-";
+    if (ResumablePart(localName, url, headers.Part, headers.PartSize)) {
+        headers.Range = "Range: bytes=" + std::to_string(headers.PartSize) + "-\r\nIf-Range: " + headers.Part.IfRange();
     } else if (filter.IsFileOfCopy(localName, &stamp)) {
         const bool recorded = IsRecordedCopy(localName, indexed);
         headers.IfModifiedSince = recorded && !indexed->lastModified.empty()
@@ -173,9 +193,12 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
         conditionsFor = FLocalFileName;
     else if (job.UpdateOldFiles)
         conditionsFor = indexed != nullptr ? indexed->localName : UntypedLocalFileName();
+    // An unfinished body of the answered name that cannot be continued is of no use.
+    if (nameKnown && !ResumablePart(FLocalFileName, FURL) && !DropPartFile("DownloadHTTPOrHTTPS"))
+        return TAttemptEnd::Done;
     TUpdateHeaders update;
     if (!conditionsFor.empty())
-        update = CreateUpdateDLHeaders(Filter(), conditionsFor, indexed);
+        update = CreateUpdateDLHeaders(Filter(), conditionsFor, indexed, FURL);
     bool fetchingWhole = false;
     if (update.Range.empty() && (!update.IfModifiedSince.empty() || !update.IfNoneMatch.empty()) &&
         FetchWholeForLinks(conditionsFor, indexed)) {
@@ -239,7 +262,7 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
         }
         const bool askedForThisCopy =
             conditionsFor == FLocalFileName && (FResults.FConditional || rangeSent || fetchingWhole);
-        if (!askedForThisCopy && (SafeFileExists(FLocalFileName) || SafeFileExists(FLocalFileName + ".part"))) {
+        if (!askedForThisCopy && (SafeFileExists(FLocalFileName) || ResumablePart(FLocalFileName, FURL))) {
             // Ask again, now with the conditional headers of the copy on disk.
             session.CloseRequest();
             return canRetry ? TAttemptEnd::Retry : TAttemptEnd::Done;
@@ -250,7 +273,7 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
     case 200:
     case 205:
     case 206:
-        return HandleHTTPBody(session, rangeSent, update.PartSize, canRetry);
+        return HandleHTTPBody(session, rangeSent ? &update.Part : nullptr, update.PartSize, canRetry);
     case 201:
     case 301:
     case 302:
@@ -261,11 +284,11 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
         session.CloseRequest();
         return TAttemptEnd::Done;
     case 304:
-        return HandleNotModified(session, rangeSent, canRetry);
+        return HandleNotModified(session, canRetry);
     case 412:
     case 416:
         LogAllHTTPResponseHeaders(session);
-        // The ".part" no longer fits; the local copy stays until a new one is complete.
+        // The "#part" no longer fits; the local copy stays until a new one is complete.
         return DropPartFileAndRetry(session, canRetry);
     default:
         LogAllHTTPResponseHeaders(session);
@@ -280,14 +303,10 @@ bool TFileDownloadThread::FetchWholeForLinks(const std::string& localName, const
            ParseKindOf(FURL, indexed != nullptr ? indexed->mimeType : std::string(), localName) != 0;
 }
 
-TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleNotModified(TInternetSession& session, bool rangeSent,
-                                                                       bool canRetry)
+TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleNotModified(TInternetSession& session, bool canRetry)
 {
     GetHTTPValidators(session);
     session.CloseRequest();
-    // Not modified since the ".part" was written: fetch the rest of it unconditionally.
-    if (rangeSent)
-        return canRetry ? TAttemptEnd::RetryWithoutConditions : TAttemptEnd::Done;
     if (!FResults.FConditional) {
         // Nothing was asked that "not modified" could answer: the copy is not confirmed.
         LogEvent(etWarning, "Not modified without conditions: " + FURL.GetURLWithoutUserInfo(), "DownloadHTTPOrHTTPS",
@@ -319,8 +338,9 @@ std::string TFileDownloadThread::UntypedLocalFileName() const
     return Filter().MapURLToLocalFile(FURL, std::string(), name) == FILTER_ACCEPTED ? name : std::string();
 }
 
-TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleHTTPBody(TInternetSession& session, bool rangeSent,
-                                                                    int64_t partSize, bool canRetry)
+TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleHTTPBody(TInternetSession& session,
+                                                                    const TPartRecord* resumed, int64_t partSize,
+                                                                    bool canRetry)
 {
     int64_t length = 0;
     if (!GetHTTPContentLength(session, length)) {
@@ -334,13 +354,19 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleHTTPBody(TInternetSe
                  "Content-Encoding \"" + session.ContentEncoding() + "\" of " + FURL.GetURLWithoutUserInfo() +
                      " cannot be decoded: saved as sent",
                  "DownloadHTTPOrHTTPS", kUnit);
+    GetHTTPValidators(session);
+    time_t lastModifiedUtc = 0, date = 0;
+    const bool hasLastModified = session.QueryLastModified(lastModifiedUtc);
+    const bool hasDate = session.QueryDateHeader("Date", date);
     int64_t resumeOffset = 0;
     if (FResults.FStatusCode == 206) {
-        // Only a range that starts where the ".part" ends continues it; the range of an encoded
-        // body counts encoded bytes, which the decoded ".part" does not hold.
+        // Only a range of the version the "#part" holds that starts where it ends continues it;
+        // the range of an encoded body counts encoded bytes, which the decoded "#part" does not
+        // hold.
         std::string range;
         const int64_t start = session.QueryHeader("Content-Range", range) ? ContentRangeStart(range) : -1;
-        if (!rangeSent || start != partSize || decoded) {
+        if (resumed == nullptr || start != partSize || decoded ||
+            !resumed->SameVersion(FResults.FETag, hasLastModified, lastModifiedUtc)) {
             LogEvent(etWarning,
                      "Partial answer \"" + range + "\" does not continue " + std::to_string(partSize) + " bytes of " +
                          FURL.GetURLWithoutUserInfo(),
@@ -349,16 +375,21 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleHTTPBody(TInternetSe
         }
         resumeOffset = partSize;
     }
+    // A new body can be continued later only when its version can be named.
+    TPartRecord record;
+    const bool recorded = resumeOffset == 0 && !decoded &&
+                          PartRecordForAnswer(FURL.GetURLWithoutUserInfo(), FResults.FETag, hasLastModified,
+                                              lastModifiedUtc, hasDate, date, record);
     // An encoded length is a floor of the decoded size: the filter may refuse by it, but the
     // decoded size is not known before the end.
     const int64_t announced = length != 0 ? length + resumeOffset : 0;
     FProgress.FExpectedSize.store(decoded ? 0 : announced);
     const TFileTime lastModified = GetHTTPLastModifiedTime(session);
-    GetHTTPValidators(session);
     FResults.FFilterCode = Filter().AcceptDownloadAfterResponse(FURL, FProgress.FMimeType, FDepth, announced);
-    // A decoded ".part" cannot be continued by a range of the encoded body.
+    // A decoded "#part" cannot be continued by a range of the encoded body.
     if (FResults.FFilterCode == FILTER_ACCEPTED)
-        FinishFileDownload(session, resumeOffset, decoded ? 0 : length, !decoded, lastModified, announced);
+        FinishFileDownload(session, resumeOffset, decoded ? 0 : length, !decoded, lastModified, announced,
+                           recorded ? &record : nullptr);
     session.CloseRequest();
     return TAttemptEnd::Done;
 }
@@ -366,7 +397,7 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::HandleHTTPBody(TInternetSe
 TFileDownloadThread::TAttemptEnd TFileDownloadThread::DropPartFileAndRetry(TInternetSession& session, bool canRetry)
 {
     session.CloseRequest();
-    if (!DeleteIfExists(FLocalFileName + ".part", "DownloadHTTPOrHTTPS"))
+    if (!DropPartFile("DownloadHTTPOrHTTPS"))
         return TAttemptEnd::Done;
     return canRetry ? TAttemptEnd::Retry : TAttemptEnd::Done;
 }

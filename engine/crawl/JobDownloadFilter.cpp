@@ -465,10 +465,14 @@ bool TDownloadFilter::AddressOfLocalFile(const std::string& localName, const std
 
 bool TDownloadFilter::IsFileOfCopy(const std::string& path, TFileStamp* stamp)
 {
-    // A stamp is the file's own now, never a remembered one.
-    if (stamp == nullptr && fileStatusInUse_)
-        return fileStatus_.PlainFileBelowFolder(DestinationPath(), path);
     return PlainFileBelowFolder(DestinationPath(), path, stamp);
+}
+
+bool TDownloadFilter::IsKnownFileOfCopy(const std::string& path)
+{
+    if (fileStatusInUse_)
+        return fileStatus_.PlainFileBelowFolder(DestinationPath(), path);
+    return IsFileOfCopy(path);
 }
 
 bool TDownloadFilter::CSVMemberFoundInString(const std::string& value, const std::string& list)

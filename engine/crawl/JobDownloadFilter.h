@@ -120,6 +120,7 @@ public:
     bool AddressOfLocalFile(const std::string& localName, const std::string& pageFile, const TURL& pageURL,
                             TURL& address) override;
     bool IsFileOfCopy(const std::string& path, TFileStamp* stamp = nullptr) override;
+    bool IsKnownFileOfCopy(const std::string& path) override;
     // From LoadCopyIndex to EndFileStatus; it has its own lock: asked for every link of the
     // pages read from the copy.
     TFileStatusCache* FileStatus() override { return fileStatusInUse_ ? &fileStatus_ : nullptr; }

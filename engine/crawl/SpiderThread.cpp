@@ -17,6 +17,7 @@
 #include "engine/post/PostProcess.h"
 #include "engine/parse/RewriteAhead.h"
 #include "engine/services/ThreadSafeFileOps.h"
+#include "engine/services/WorkingFiles.h"
 #include "platform/InternetLibrary.h"
 
 #include <algorithm>
@@ -421,6 +422,7 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         return;
     }
     int32_t endCode = JOB_END_COMPLETED;
+    TTemporariesMark temporariesMark;
     struct TIdleAtEnd {
         TSpiderThread& thread;
         ~TIdleAtEnd()
@@ -444,6 +446,7 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         if (FJob.DownloadOptions.AllowCookies)
             SetJobCookies(FJob.DownloadOptions.Cookies);
         TDownloadFilter::Instance()->LoadJob(FJob, true, true);
+        RemoveLeftTemporaries(TDownloadFilter::Instance()->DestinationPath());
         TDownloadFilter::Instance()->LoadCopyIndex();
 
         TSpiderObjectList spiders;
@@ -474,6 +477,7 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
         }
         // Every page has been read: the rewrite's helpers take the cores.
         EndParsingAhead();
+        temporariesMark.Begin(TDownloadFilter::Instance()->DestinationPath());
         if (FJob.RewriteLinks)
             MapAllSpiderObjectsToDest(spiders, dests);
         RewriteLinksInListItems(spiders, dests, FJob);
@@ -489,6 +493,7 @@ void TSpiderThread::RunJob(int32_t jobID, const TCopyJob& job, const TProxyServe
     }
     // Whatever way the job ended, the index holds what its files are now.
     report.FIndexSaved = SaveCopyIndex();
+    temporariesMark.End();
     report.FMsgType = OUTMSG_JOB_ENDED;
     report.FResultCode = endCode;
     TSpiderOutputMessageQueue::Instance()->TryToPostMessage(report);

@@ -26,6 +26,9 @@ public:
     // below it. Nothing else is opened, read or dated as part of the copy; stamp, when given,
     // receives the file's own.
     virtual bool IsFileOfCopy(const std::string& path, TFileStamp* stamp = nullptr) = 0;
+    // As IsFileOfCopy, answered from what the job knows of its files where it can: for reading
+    // pages, whose named files the run's own downloads tell it about.
+    virtual bool IsKnownFileOfCopy(const std::string& path) { return IsFileOfCopy(path); }
     // What the running job knows of the files under its destination; none outside a job.
     virtual TFileStatusCache* FileStatus() { return nullptr; }
 
@@ -33,12 +36,12 @@ protected:
     TLocalNames() = default;
 };
 
-// IsFileOfCopy of the running job; without one (a parser on its own), a regular file under its
-// own name.
+// IsKnownFileOfCopy of the running job; without one (a parser on its own), a regular file under
+// its own name.
 inline bool IsFileOfJobCopy(const std::string& path)
 {
     TLocalNames* names = TLocalNames::Instance();
-    return names != nullptr ? names->IsFileOfCopy(path) : IsPlainFileNoFollow(path);
+    return names != nullptr ? names->IsKnownFileOfCopy(path) : IsPlainFileNoFollow(path);
 }
 
 // What the running job knows of its files; none outside a job.

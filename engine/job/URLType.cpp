@@ -1,6 +1,7 @@
 #include "engine/job/URLType.h"
 
 #include "engine/services/AppTraceLog.h"
+#include "engine/services/WorkingFiles.h"
 #include "platform/ErrorCodes.h"
 #include "platform/TextUtils.h"
 
@@ -21,7 +22,7 @@ constexpr size_t kMaxBuiltURL = 2054;
 
 // Local names: one name component and a whole path (NAME_MAX, and PATH_MAX less its NUL). A
 // file's name leaves room for an ending added for its type (".webp" at most) and then for the
-// ".part" of a download or the "_orig" of a kept rewrite input.
+// "#part" (or "#info") of a download or the "_orig" of a kept rewrite input.
 constexpr size_t kMaxNameComponent = 255;
 constexpr size_t kMaxLocalName = 4095;
 constexpr size_t kSuffixRoom = 10;
@@ -1038,6 +1039,8 @@ std::string TURL::AddressToLocalName(std::string_view folder, bool recreateFolde
         rel += "index.html";
     DecodeSelectedEscapes(rel);
     std::replace_if(rel.begin(), rel.end(), IsInvalidFileNameChar, '_');
+    // A "#" left in a query (the fragment is from the last one) would make a working file's name.
+    std::replace(rel.begin(), rel.end(), kWorkingNameMark, '_');
 
     std::string name;
     name.reserve(folder.size() + rel.size() + 12);

@@ -3,6 +3,7 @@
 #include "engine/services/AppTraceLog.h"
 #include "engine/job/JobControl.h"
 #include "engine/services/ThreadSafeFileOps.h"
+#include "engine/services/WorkingFiles.h"
 #include "platform/ErrorCodes.h"
 #include "platform/TextUtils.h"
 
@@ -147,7 +148,8 @@ void MoveUniqueContents(const TFolderSteps& steps, int parentFd, const std::stri
     for (const TEntry& entry : entries) {
         if (Cancelled(steps))
             return;
-        if (entry.Kind != TEntryKind::File)
+        // The program's own files stay by the file they belong to.
+        if (entry.Kind != TEntryKind::File || IsWorkingFileName(entry.Name))
             continue;
         struct stat st {};
         if (::fstatat(parentFd, entry.Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT)

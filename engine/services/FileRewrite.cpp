@@ -1,6 +1,7 @@
 #include "engine/services/FileRewrite.h"
 
 #include "engine/services/ThreadSafeFileOps.h"
+#include "engine/services/WorkingFiles.h"
 #include "platform/ErrorCodes.h"
 
 #include <algorithm>
@@ -117,7 +118,7 @@ void TFileRewrite::OpenTemporary()
     if (tempFd_ >= 0)
         return;
     if (!TakeSpare()) {
-        std::string pattern = FolderOf(fileName_) + "/.gltmp.XXXXXX";
+        std::string pattern = RewriteTemporaryPattern(FolderOf(fileName_));
         std::vector<char> name(pattern.begin(), pattern.end());
         name.push_back('\0');
         tempFd_ = ::mkostemp(name.data(), O_CLOEXEC);

@@ -14,6 +14,8 @@
 #include "engine/services/AppTraceLog.h"
 #include "engine/crawl/DownloadThread.h"
 #include "engine/crawl/JobDownloadFilter.h"
+#include "engine/crawl/PartRecord.h"
+#include "engine/services/WorkingFiles.h"
 #include "engine/job/JobTypes.h"
 #include "engine/job/PasswordMgr.h"
 #include "platform/InternetLibrary.h"
@@ -112,7 +114,8 @@ protected:
         EXPECT_EQ(200, r.FStatusCode);
         EXPECT_EQ("OK", r.FStatusText);
         EXPECT_EQ(0, r.FErrorCodeValid);
-        EXPECT_FALSE(std::filesystem::exists(r.FLocalFileName + ".part"));
+        EXPECT_FALSE(std::filesystem::exists(PartFileName(r.FLocalFileName)));
+        EXPECT_FALSE(std::filesystem::exists(PartRecordName(r.FLocalFileName)));
     }
 
     // Writes a file under the destination folder, creating its folders.
@@ -120,6 +123,13 @@ protected:
     {
         std::filesystem::create_directories(std::filesystem::path(LocalName(path)).parent_path());
         WriteTextFile(LocalName(path), content);
+    }
+
+    // An unfinished body of the address path, of the version record names.
+    void PutPart(const std::string& path, const std::string& content, const TPartRecord& record)
+    {
+        Put(path + "#part", content);
+        ASSERT_TRUE(WritePartRecord(LocalName(path), record));
     }
 
     std::string EventLogText() const { return ReadTextFile(log_.FilePath()); }

@@ -48,7 +48,7 @@ TEST_F(FtpDownloadTest, FileIsFetchedInPassiveAndActiveModeAndAStalePartIsDroppe
         SCOPED_TRACE(passive ? "passive" : "active");
         options_.JobOptions.UsePassiveFTP = passive;
         std::filesystem::remove(LocalName("/pub/data.bin"));
-        Put("/pub/data.bin.part", std::string(30000, 'x'));
+        Put("/pub/data.bin#part", std::string(30000, 'x'));
         const TFileDownloadCompleteData r = Download(Url("/pub/data.bin"));
         ExpectWritten(r);
         EXPECT_EQ(content_, ReadTextFile(LocalName("/pub/data.bin")));
@@ -106,7 +106,7 @@ TEST_F(FtpDownloadTest, SizesBeyond4GiBReachTheFilter)
     const TFileDownloadCompleteData r = Download(Url("/big.iso"));
     EXPECT_EQ(FILTER_FILE_SIZE, r.FFilterCode);
     EXPECT_EQ(kBigSize, worker_.FProgress.FExpectedSize.load());
-    EXPECT_FALSE(std::filesystem::exists(LocalName("/big.iso.part")));
+    EXPECT_FALSE(std::filesystem::exists(LocalName("/big.iso#part")));
 }
 
 TEST_F(FtpDownloadTest, SkipAnswerFetchesNothing)
@@ -181,7 +181,7 @@ TEST_F(FtpProxyDownloadTest, ProxyErrorsNeverReplaceAGoodCopy)
         EXPECT_EQ(0, r.FFileWritten);
         EXPECT_EQ(c.requests, proxy.Requests().size());
         EXPECT_EQ("good", ReadTextFile(local_));
-        EXPECT_FALSE(std::filesystem::exists(local_ + ".part"));
+        EXPECT_FALSE(std::filesystem::exists(local_ + "#part"));
     }
 }
 

@@ -63,7 +63,7 @@ protected:
         EXPECT_EQ(0, r.FFileWritten);
         EXPECT_EQ(0, r.FParseable);
         EXPECT_FALSE(std::filesystem::exists(LocalName(path)));
-        EXPECT_EQ(partStays, std::filesystem::exists(LocalName(path + ".part")));
+        EXPECT_EQ(partStays, std::filesystem::exists(LocalName(path + "#part")));
     }
 
     httplib::Server server_;
@@ -164,23 +164,112 @@ TEST_F(HttpDownloadTest, UnchangedFileAnswers304AndStaysAsItWas)
               Header(seen[1].headers, "If-Modified-Since"));
 }
 
-TEST_F(HttpDownloadTest, PartFileIsContinuedByAMatchingRange)
+TEST_F(HttpDownloadTest, PartFileIsContinuedOnlyForItsOwnVersion)
+{
+    const std::string first = BinaryContent(1500);
+    std::string changed = first;
+    changed[1200] = 'C';
+    const std::string rest = Reply("206 Partial Content", "Content-Range: bytes 1000-1499/1500\r\nETag: \"v1\"\r\n",
+                                   first.substr(1000));
+    const std::string whole = Reply("200 OK", "ETag: \"v2\"\r\n", changed);
+    // A server that ignores If-Range: a range of another version is never joined to the part.
+    const std::string otherRest =
+        Reply("206 Partial Content", "Content-Range: bytes 1000-1499/1500\r\nETag: \"v2\"\r\n", changed.substr(1000));
+    struct TCase {
+        const char* name;
+        std::vector<std::string> replies;
+        const std::string& expected;
+    };
+    for (const TCase& c : {TCase{"unchanged", {whole, rest}, first}, TCase{"changed", {whole, whole}, changed},
+                           TCase{"If-Range ignored", {whole, otherRest, whole}, changed}}) {
+        SCOPED_TRACE(c.name);
+        nettest::TRawServer raw(c.replies);
+        std::filesystem::remove(LocalName("/f.bin"));
+        const std::string address = "http://127.0.0.1:" + std::to_string(raw.Port()) + "/f.bin";
+        PutPart("/f.bin", first.substr(0, 1000), {address, "\"v1\"", 0});
+        const TFileDownloadCompleteData r = Download(address);
+        EXPECT_EQ(1, r.FFileWritten);
+        EXPECT_EQ(c.expected, ReadTextFile(LocalName("/f.bin")));
+        EXPECT_FALSE(std::filesystem::exists(LocalName("/f.bin#part")));
+        EXPECT_FALSE(std::filesystem::exists(LocalName("/f.bin#info")));
+        const auto requests = raw.Requests();
+        ASSERT_EQ(c.replies.size(), requests.size());
+        EXPECT_NE(std::string::npos, requests[1].find("Range: bytes=1000-\r\nIf-Range: \"v1\"\r\n")) << requests[1];
+        EXPECT_EQ(std::string::npos, requests[1].find("If-Modified-Since")) << requests[1];
+        if (c.replies.size() == 3) {
+            EXPECT_EQ(std::string::npos, requests[2].find("Range:")) << requests[2];
+        }
+    }
+    EXPECT_EQ(1500, worker_.FProgress.FExpectedSize.load());
+}
+
+TEST_F(HttpDownloadTest, CutBodyIsContinuedByDateOrFetchedWholeWhenItsVersionIsUnknown)
+{
+    const std::string first = BinaryContent(1500);
+    const std::string cutWith = "HTTP/1.1 200 OK\r\nContent-Length: 1500\r\n";
+    const std::string stamp = "Last-Modified: Sun, 13 Sep 2020 12:26:40 GMT\r\n";
+    struct TCase {
+        const char* name;
+        std::string validators;  // of the answer that was cut
+        bool resumable;
+    };
+    for (const TCase& c : {TCase{"date", stamp + "Date: Sun, 13 Sep 2020 13:00:00 GMT\r\n", true},
+                           TCase{"date too close to the answer", stamp + "Date: Sun, 13 Sep 2020 12:27:00 GMT\r\n", false},
+                           TCase{"weak tag", "ETag: W/\"v1\"\r\n", false},
+                           TCase{"huge tag", "ETag: \"" + std::string(10000, 'e') + "\"\r\n", false},
+                           TCase{"tag with a quote", "ETag: \"a\"b\"\r\n", false},
+                           TCase{"none", "", false}}) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(LocalName("/f.bin"));
+        TPartRecord record;
+        {
+            nettest::TRawServer cut({cutWith + c.validators + "\r\n" + first.substr(0, 1000)});
+            const TFileDownloadCompleteData r = Download("http://127.0.0.1:" + std::to_string(cut.Port()) + "/f.bin");
+            EXPECT_EQ(0, r.FFileWritten);
+            EXPECT_EQ(first.substr(0, 1000), ReadTextFile(LocalName("/f.bin#part")));
+            EXPECT_EQ(c.resumable, ReadPartRecord(LocalName("/f.bin"), record));
+        }
+        nettest::TRawServer next({Reply("200 OK", "", first), Reply("200 OK", "", first)});
+        const std::string nextAddress = "http://127.0.0.1:" + std::to_string(next.Port()) + "/f.bin";
+        if (c.resumable) {
+            EXPECT_EQ("Sun, 13 Sep 2020 12:26:40 GMT", record.IfRange());
+            // The record names the address the body came from; the next server has another port.
+            record.address = nextAddress;
+            ASSERT_TRUE(WritePartRecord(LocalName("/f.bin"), record));
+        }
+        const TFileDownloadCompleteData r = Download(nextAddress);
+        ExpectWritten(r);
+        EXPECT_EQ(first, ReadTextFile(LocalName("/f.bin")));
+        const auto requests = next.Requests();
+        ASSERT_EQ(c.resumable ? 2u : 1u, requests.size());
+        if (c.resumable) {
+            EXPECT_NE(std::string::npos,
+                      requests[1].find("Range: bytes=1000-\r\nIf-Range: Sun, 13 Sep 2020 12:26:40 GMT\r\n"));
+        } else {
+            EXPECT_EQ(std::string::npos, requests[0].find("Range:")) << requests[0];
+        }
+    }
+}
+
+TEST_F(HttpDownloadTest, PartOfAnotherAddressOrWithoutRecordIsNotContinued)
 {
     const std::string content = BinaryContent(1500);
     server_.Get("/f.bin", [&](const httplib::Request&, httplib::Response& res) {
         res.set_content(content, "application/octet-stream");
     });
-    Put("/f.bin.part", content.substr(0, 1000));
-
-    const TFileDownloadCompleteData r = Download(Url("/f.bin"));
-    EXPECT_EQ(206, r.FStatusCode);
-    EXPECT_EQ(1, r.FFileWritten);
-    EXPECT_EQ(content, ReadTextFile(LocalName("/f.bin")));
-    EXPECT_EQ(1500, worker_.FProgress.FExpectedSize.load());
-    EXPECT_EQ(1000, worker_.FProgress.FResumeOffset.load());
-    const auto seen = Seen();
-    ASSERT_EQ(2u, seen.size());
-    EXPECT_EQ("bytes=1000-", Header(seen[1].headers, "Range"));
+    for (const bool otherAddress : {true, false}) {
+        SCOPED_TRACE(otherAddress ? "another address" : "no record");
+        std::filesystem::remove(LocalName("/f.bin"));
+        if (otherAddress)
+            PutPart("/f.bin", std::string(1000, 'x'), {Url("/g.bin"), "\"v1\"", 0});
+        else
+            Put("/f.bin#part", std::string(1000, 'x'));
+        const TFileDownloadCompleteData r = Download(Url("/f.bin"));
+        ExpectWritten(r);
+        EXPECT_EQ(content, ReadTextFile(LocalName("/f.bin")));
+    }
+    for (const auto& seen : Seen())
+        EXPECT_EQ(0u, seen.headers.count("Range"));
 }
 
 TEST_F(HttpDownloadTest, AnswerThatDoesNotContinueThePartStartsAfresh)
@@ -197,9 +286,10 @@ TEST_F(HttpDownloadTest, AnswerThatDoesNotContinueThePartStartsAfresh)
     for (const TCase& c : {TCase{"range ignored", {full, full}, 2}, TCase{"wrong range", {full, wrongRange, full}, 3}}) {
         SCOPED_TRACE(c.name);
         nettest::TRawServer raw(c.replies);
-        Put("/f.bin.part", std::string(1000, 'x'));
+        const std::string address = "http://127.0.0.1:" + std::to_string(raw.Port()) + "/f.bin";
+        PutPart("/f.bin", std::string(1000, 'x'), {address, "\"v1\"", 0});
         std::filesystem::remove(LocalName("/f.bin"));
-        const TFileDownloadCompleteData r = Download("http://127.0.0.1:" + std::to_string(raw.Port()) + "/f.bin");
+        const TFileDownloadCompleteData r = Download(address);
         EXPECT_EQ(1, r.FFileWritten);
         EXPECT_EQ(content, ReadTextFile(LocalName("/f.bin")));
         const auto requests = raw.Requests();
@@ -218,27 +308,29 @@ TEST_F(HttpDownloadTest, RangeNotSatisfiableDropsPartButKeepsTheGoodCopyUntilANe
                              "HTTP/1.1 200 OK\r\nContent-Length: 1500\r\n\r\n" + content.substr(0, 700)});
     options_.JobOptions.UpdateOldFiles = true;
     Put("/f.bin", "good");
-    Put("/f.bin.part", std::string(1000, 'x'));
+    const std::string address = "http://127.0.0.1:" + std::to_string(raw.Port()) + "/f.bin";
+    PutPart("/f.bin", std::string(1000, 'x'), {address, "\"v1\"", 0});
 
-    const TFileDownloadCompleteData r = Download("http://127.0.0.1:" + std::to_string(raw.Port()) + "/f.bin");
+    const TFileDownloadCompleteData r = Download(address);
     const auto requests = raw.Requests();
     ASSERT_EQ(3u, requests.size());
     EXPECT_NE(std::string::npos, requests[1].find("Range: bytes=1000-"));
     EXPECT_EQ(std::string::npos, requests[2].find("Range:"));
     EXPECT_NE(std::string::npos, requests[2].find("If-Modified-Since:"));
     EXPECT_EQ("good", ReadTextFile(LocalName("/f.bin")));
-    EXPECT_EQ(content.substr(0, 700), ReadTextFile(LocalName("/f.bin.part")));
+    EXPECT_EQ(content.substr(0, 700), ReadTextFile(LocalName("/f.bin#part")));
     EXPECT_EQ(0, r.FFileWritten);
 }
 
 TEST_F(HttpDownloadTest, SixthAttemptIsTheLast)
 {
     server_.Get("/f.bin", [](const httplib::Request&, httplib::Response& res) { res.status = 416; });
-    Put("/f.bin.part", "xx");
+    PutPart("/f.bin", "xx", {Url("/f.bin"), "\"v1\"", 0});
     const TFileDownloadCompleteData r = Download(Url("/f.bin"));
     EXPECT_EQ(416, r.FStatusCode);
     EXPECT_EQ(6u, Seen().size());
-    EXPECT_FALSE(std::filesystem::exists(LocalName("/f.bin.part")));
+    EXPECT_FALSE(std::filesystem::exists(LocalName("/f.bin#part")));
+    EXPECT_FALSE(std::filesystem::exists(LocalName("/f.bin#info")));
 }
 
 TEST_F(HttpDownloadTest, TruncatedBodyStaysAsPartAndIsReportedFailed)
@@ -249,7 +341,7 @@ TEST_F(HttpDownloadTest, TruncatedBodyStaysAsPartAndIsReportedFailed)
     EXPECT_EQ(1, r.FErrorCodeValid);
     EXPECT_EQ(errc::InternetConnectionAborted, r.FErrorCode);
     EXPECT_FALSE(std::filesystem::exists(LocalName("/t.bin")));
-    EXPECT_EQ(std::string(500, 'a'), ReadTextFile(LocalName("/t.bin.part")));
+    EXPECT_EQ(std::string(500, 'a'), ReadTextFile(LocalName("/t.bin#part")));
     EXPECT_EQ(0, filter_.FileCount()) << "a file not kept is not counted";
     EXPECT_EQ(0, filter_.ByteTotal());
 }
@@ -365,13 +457,13 @@ TEST_F(HttpDownloadTest, CancelMidBodyEndsAtOnceAndKeepsThePart)
     EXPECT_EQ(1, r.FCancelled);
     EXPECT_EQ(0, r.FFileWritten);
     EXPECT_FALSE(std::filesystem::exists(LocalName("/slow.bin")));
-    EXPECT_EQ(std::string(1000, 's'), ReadTextFile(LocalName("/slow.bin.part")));
+    EXPECT_EQ(std::string(1000, 's'), ReadTextFile(LocalName("/slow.bin#part")));
 }
 
 TEST_F(HttpDownloadTest, CancelOrSkipWhileWaitingForTheNameMakesNoFurtherRequest)
 {
     server_.Get("/a.htm", [](const httplib::Request&, httplib::Response& res) { res.set_content("a", "text/html"); });
-    Put("/a.htm.part", "a");  // would otherwise ask again with a Range
+    PutPart("/a.htm", "a", {Url("/a.htm"), "\"v1\"", 0});  // would otherwise ask again with a Range
     answerName_ = [this] { worker_.RequestDownloadCancellation(); };
     TFileDownloadCompleteData r = Download(Url("/a.htm"));
     EXPECT_EQ(1, r.FCancelled);
@@ -383,7 +475,7 @@ TEST_F(HttpDownloadTest, CancelOrSkipWhileWaitingForTheNameMakesNoFurtherRequest
     EXPECT_EQ(FILTER_SKIPPED, r.FFilterCode);
     EXPECT_EQ(0, r.FCancelled);
     EXPECT_EQ(2u, Seen().size());
-    EXPECT_EQ("a", ReadTextFile(LocalName("/a.htm.part")));
+    EXPECT_EQ("a", ReadTextFile(LocalName("/a.htm#part")));
     EXPECT_FALSE(std::filesystem::exists(LocalName("/a.htm")));
 }
 

@@ -95,12 +95,12 @@ TEST_F(HeadlessRunnerTest, ALocalStartPageCountsAsPresentWhenItWasRead)
 // success, and the event log asked for tells why.
 TEST_F(HeadlessRunnerTest, AnIndexThatCannotBeWrittenIsNoSuccessAndTheEventLogSaysWhy)
 {
-    std::filesystem::create_directories(temp_ / "site/.gleanery-index/x");
+    std::filesystem::create_directories(temp_ / "site/.gleanery#index/x");
     const std::string log = temp_ / "events.csv";
     EXPECT_EQ(Run(Url("/"), log), RUN_INDEX_NOT_SAVED);
     const std::string text = ReadTextFile(log);
     EXPECT_NE(text.find("\"Time\", \"Thread ID\""), std::string::npos);
-    EXPECT_NE(text.find("WriteFile " + temp_ / "site/.gleanery-index"), std::string::npos) << text;
+    EXPECT_NE(text.find("WriteFile " + temp_ / "site/.gleanery#index"), std::string::npos) << text;
     EXPECT_NE(text.find("missing.htm"), std::string::npos) << text;
 }
 

@@ -38,7 +38,7 @@ protected:
         return "http://127.0.0.1:" + std::to_string(server.Port()) + path;
     }
 
-    // Downloads path from server while watching the ".part" file; largest is the most it held.
+    // Downloads path from server while watching the "#part" file; largest is the most it held.
     TFileDownloadCompleteData Watched(const nettest::TRawServer& server, const std::string& path, int64_t& largest)
     {
         std::atomic<bool> done{false};
@@ -46,7 +46,7 @@ protected:
         std::thread watcher([&] {
             while (!done) {
                 std::error_code ec;
-                const auto size = fs::file_size(LocalName(path + ".part"), ec);
+                const auto size = fs::file_size(LocalName(path + "#part"), ec);
                 if (!ec && static_cast<int64_t>(size) > seen)
                     seen = static_cast<int64_t>(size);
                 std::this_thread::yield();
@@ -64,7 +64,7 @@ protected:
         EXPECT_EQ(0, r.FFileWritten);
         EXPECT_EQ(0, r.FParseable);
         EXPECT_FALSE(fs::exists(LocalName(path)));
-        EXPECT_FALSE(fs::exists(LocalName(path + ".part")));
+        EXPECT_FALSE(fs::exists(LocalName(path + "#part")));
         EXPECT_EQ(0, filter_.FileCount()) << "a file not kept is not counted";
         EXPECT_EQ(0, filter_.ByteTotal());
     }
@@ -162,7 +162,7 @@ TEST_F(HostileDownloadTest, TheStartPageKeepsToNoSizeRuleButItsCeiling)
     const TFileDownloadCompleteData r = Watched(endless, "/endless.htm", largest);
     EXPECT_EQ(FILTER_FILE_SIZE, r.FFilterCode);
     EXPECT_FALSE(fs::exists(LocalName("/endless.htm")));
-    EXPECT_FALSE(fs::exists(LocalName("/endless.htm.part")));
+    EXPECT_FALSE(fs::exists(LocalName("/endless.htm#part")));
     EXPECT_LE(largest, 100000);
 }
 
@@ -245,7 +245,7 @@ TEST_F(HostileDownloadTest, MalformedAnswersEndAsErrorsWithoutAFile)
         }
         EXPECT_EQ(0, r.FFileWritten);
         EXPECT_FALSE(fs::exists(LocalName("/bad.htm")));
-        fs::remove(LocalName("/bad.htm.part"));
+        fs::remove(LocalName("/bad.htm#part"));
     }
 }
 
@@ -310,7 +310,7 @@ TEST_F(HostileSiteTest, StartPageIsNamedOnlyWhenItsFileWasWritten)
     const auto ended = engine_.OfType(OUTMSG_DOWNLOAD_ENDED);
     ASSERT_FALSE(ended.empty());
     EXPECT_EQ(ended.back().url, starts.back());
-    EXPECT_TRUE(Exists(ended.back().localFile + ".part")) << "only the part of the cut body is there";
+    EXPECT_TRUE(Exists(ended.back().localFile + "#part")) << "only the part of the cut body is there";
 }
 
 TEST_F(HostileSiteTest, AChunkedStartPageOverTheSizeLimitsIsCopiedAndTheRestKeepsToThem)

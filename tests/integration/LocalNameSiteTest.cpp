@@ -159,7 +159,7 @@ TEST_F(LocalNameSiteTest, NothingIsWrittenReadOrDeletedThroughAFolderLinkInTheDe
     EXPECT_EQ(ReadTextFile(outside + "/page.htm"), planted);
     EXPECT_EQ(FilesOfSite().count(outside + "/new.htm"), 0u);
     EXPECT_FALSE(std::filesystem::exists(outside + "/new.htm"));
-    EXPECT_FALSE(std::filesystem::exists(outside + "/new.htm.part"));
+    EXPECT_FALSE(std::filesystem::exists(outside + "/new.htm#part"));
     for (const TReportRecord& r : engine_.OfType(OUTMSG_DOWNLOAD_STARTED))
         EXPECT_NE(r.url, Url("/secret.htm")) << "the page behind the link is not read";
     // The start page is copied and edited; a link to a file not copied stays an address.

@@ -358,7 +358,7 @@ TEST_F(UpdateRunTest, DamagedIndexMissingFilesAndOddAnswersLoseNothing)
     Serve("/a.html", {"<html><body><a href=\"index.html\">home</a></body></html>", "text/html", when,
                       "\"" + std::string(10000, 'e') + "\""});
     ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
-    const std::string index = temp_ / "site/.gleanery-index";
+    const std::string index = temp_ / "site/.gleanery#index";
     const std::string saved = ReadTextFile(index);
     ASSERT_NE(saved.find(Url("/a.html")), std::string::npos);
     EXPECT_EQ(saved.find("eeee"), std::string::npos);
@@ -551,7 +551,7 @@ TEST_F(UpdateRunTest, ALostIndexLosesNoFileSavedFromAQueryAddress)
     ASSERT_EQ(RunJob(), JOB_END_COMPLETED);
     ASSERT_TRUE(Exists(Local("/page.html_ref=0.htm")));
     ASSERT_TRUE(Exists(Local("/list.asp_p=2.htm")));
-    const std::string index = temp_ / "site/.gleanery-index";
+    const std::string index = temp_ / "site/.gleanery#index";
     std::filesystem::remove(index);
 
     Serve("/list.asp", {"<html><body>list, changed</body></html>", "text/html", HttpDate(kSecondDate)});
@@ -616,7 +616,7 @@ TEST_F(UpdateRunTest, PlantedLinksAreNeitherReadNorDatedNorWrittenThrough)
     std::filesystem::create_symlink(outside / "page.html", Local("/a.html"));
     std::filesystem::remove_all(Local("/sub"));
     std::filesystem::create_directory_symlink(outside / "sub", Local("/sub"));
-    const std::string index = temp_ / "site/.gleanery-index";
+    const std::string index = temp_ / "site/.gleanery#index";
     const std::string kept = ReadTextFile(index);
     ASSERT_NE(kept.find("/sub/b.html\t"), std::string::npos);
 

@@ -52,6 +52,33 @@ TEST_F(CopyIndexTest, SavedEntriesComeBackByAddressAndByFile)
     EXPECT_FALSE(again.FindAddress(Address("http://h/P.asp?id=1")));  // paths keep their case
 }
 
+TEST_F(CopyIndexTest, AnIndexUnderTheOlderNameIsReadOnceAndASiteFileSoNamedIsLeftAlone)
+{
+    const std::string page = File("h/a.html");
+    {
+        TCopyIndex index;
+        index.Load(temp_.Path());
+        index.Record(Address("http://h/a.html"), page, "text/html", "", "\"e1\"", true);
+        ASSERT_TRUE(index.Save());
+    }
+    const std::string older = temp_ / TCopyIndex::kOlderFileName;
+    std::filesystem::rename(IndexPath(), older);
+    TCopyIndex index;
+    ASSERT_TRUE(index.Load(temp_.Path()));
+    ASSERT_TRUE(index.FindAddress(Address("http://h/a.html")).has_value());
+    ASSERT_TRUE(index.Save());
+    EXPECT_TRUE(std::filesystem::exists(IndexPath()));
+    EXPECT_FALSE(std::filesystem::exists(older));
+
+    // A file of a site that only has the older name is neither read nor removed.
+    WriteTextFile(older, "a page of the site");
+    std::filesystem::remove(IndexPath());
+    EXPECT_FALSE(index.Load(temp_.Path()));
+    index.Record(Address("http://h/a.html"), page, "text/html", "", "\"e1\"", true);
+    ASSERT_TRUE(index.Save());
+    EXPECT_EQ(ReadTextFile(older), "a page of the site");
+}
+
 TEST_F(CopyIndexTest, ConfirmedFilesKeepTheirValidatorsFetchedOnesTakeTheNew)
 {
     TCopyIndex index;

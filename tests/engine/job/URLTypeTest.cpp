@@ -405,6 +405,8 @@ TEST(LocalFileName, TreeLayout)
     EXPECT_EQ(LocalName("http://h.com/p.asp?id=1"), "/d/www.h.com/p.asp_id=1");
     EXPECT_EQ(LocalName("http://h.com/a%20b%2Fc%2e%3F.gif"), "/d/www.h.com/a b%2Fc%2e_.gif");
     EXPECT_EQ(LocalName("http://h.com/x#frag"), "/d/www.h.com/x");
+    // "#" marks the program's own files: an escaped one stays escaped, one left in a query goes.
+    EXPECT_EQ(LocalName("http://h.com/x%23part?a#b#frag"), "/d/www.h.com/x%23part_a_b");
     EXPECT_EQ(LocalName("ftp://[::1]/pub/f"), "/d/[__1]/pub/f");
     EXPECT_EQ(LocalName("http://h.com/%41%7c%00%ff"), "/d/www.h.com/A_%00%ff");
     // A query may hold separators; they are followed as folder names but never out of the folder.
@@ -477,7 +479,7 @@ TEST_F(LoggedTest, LongNamesAreCutKeepingTheExtension)
 {
     const std::string site = "/d/www.h.com/";
     const std::string longName(300, 'n');
-    // A file keeps room for an ending added for its type and the ".part" of a download; a long one
+    // A file keeps room for an ending added for its type and the "#part" of a download; a long one
     // becomes its beginning, a hash of the whole component (the same on every run) and its
     // extension, 245 bytes in all.
     std::string name = LocalName("http://h.com/" + longName + ".gif");
