@@ -2,10 +2,13 @@
 
 #include "engine/job/Base64.h"
 #include "engine/services/AppTraceLog.h"
+#include "engine/services/DamagedFile.h"
 #include "platform/IniFile.h"
 #include "platform/TextUtils.h"
 
+#include <cerrno>
 #include <exception>
+#include <sys/stat.h>
 
 const char* const kPasswordFileName = "up.ini";
 const char* const kPasswordFileSection = "Security";
@@ -13,6 +16,7 @@ const char* const kPasswordFileSection = "Security";
 namespace {
 
 const char* const kUnit = "PasswordFile";
+constexpr mode_t kPasswordFileMode = 0600;
 
 // Decodes a value; an invalid one gives empty and is logged by its key, never by its text.
 bool DecodeValue(const std::string& text, std::string& result, const std::string& key)
@@ -112,4 +116,34 @@ bool LoadPasswordFileIntoStore(const std::string& fileName, TPasswordManager& st
     for (const TPasswordRec& rec : records)
         whole = store.PutPassword(rec) && whole;
     return whole;
+}
+
+bool WritePasswordFile(const std::string& fileName, const std::vector<TPasswordRec>& records)
+{
+    TFileLock lock(fileName);
+    TIniFile ini;
+    if (!ini.Load(fileName))
+        return false;
+    const int count = static_cast<int>(records.size());
+    ini.WriteInteger(kPasswordFileSection, "Count", count);
+    for (int i = 0; i < count; ++i) {
+        const TPasswordRec& rec = records[static_cast<size_t>(i)];
+        ini.WriteString(kPasswordFileSection, PasswordFileKey("Host", i), rec.Host);
+        ini.WriteString(kPasswordFileSection, PasswordFileKey("U", i), StrToBase64(rec.Username));
+        ini.WriteString(kPasswordFileSection, PasswordFileKey("P", i), StrToBase64(rec.Password));
+    }
+    for (int i = count; i < TPasswordManager::MaxPasswords; ++i)
+        for (const char* name : {"Host", "U", "P"})
+            ini.DeleteKey(kPasswordFileSection, PasswordFileKey(name, i));
+    return ini.SaveTo(fileName, kPasswordFileMode);
+}
+
+bool KeepUnreadPasswordFile(const std::string& fileName, std::string& kept)
+{
+    kept.clear();
+    struct stat st {};
+    if (::lstat(fileName.c_str(), &st) != 0 && errno == ENOENT)
+        return true;
+    kept = MoveAside(fileName, ".bak", "SavePasswords");
+    return !kept.empty();
 }

@@ -25,3 +25,11 @@ bool ReadPasswordFile(const std::string& fileName, std::vector<TPasswordRec>& re
 // Fills the store from the file; False when the file could not be read whole or the store
 // could not take every entry (what could be read is taken).
 bool LoadPasswordFileIntoStore(const std::string& fileName, TPasswordManager& store);
+
+// Writes records as the whole list of the file, under its lock file (another instance may be
+// saving), owner-only. False, with the last error set, when it could not be read or written.
+bool WritePasswordFile(const std::string& fileName, const std::vector<TPasswordRec>& records);
+
+// Keeps a file that was not read whole beside it as fileName + ".bak" (".bak2" and on when
+// taken) before it is written anew. True when nothing is there to keep; kept names the copy.
+bool KeepUnreadPasswordFile(const std::string& fileName, std::string& kept);

@@ -22,19 +22,19 @@ bool NameTaken(const std::string& path)
 
 }  // namespace
 
-std::string DamagedCopyName(const std::string& path)
+std::string FreeAsideName(const std::string& path, const char* suffix)
 {
     for (int n = 1; n <= kMaxCopies; ++n) {
-        std::string name = path + ".damaged" + (n == 1 ? std::string() : std::to_string(n));
+        std::string name = path + suffix + (n == 1 ? std::string() : std::to_string(n));
         if (!NameTaken(name))
             return name;
     }
     return std::string();
 }
 
-std::string MoveDamagedAside(const std::string& path, const char* routine)
+std::string MoveAside(const std::string& path, const char* suffix, const char* routine)
 {
-    const std::string copy = DamagedCopyName(path);
+    const std::string copy = FreeAsideName(path, suffix);
     // Never over another file: the name is taken between the test and the move only by a race.
     if (copy.empty() || ::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, copy.c_str(), RENAME_NOREPLACE) != 0) {
         SetLastErrorFromErrno(copy.empty() ? EEXIST : errno);
@@ -43,6 +43,16 @@ std::string MoveDamagedAside(const std::string& path, const char* routine)
     }
     LogEvent(etWarning, path + " could not be read whole; it is kept as " + copy, routine, kUnit);
     return copy;
+}
+
+std::string DamagedCopyName(const std::string& path)
+{
+    return FreeAsideName(path, ".damaged");
+}
+
+std::string MoveDamagedAside(const std::string& path, const char* routine)
+{
+    return MoveAside(path, ".damaged", routine);
 }
 
 std::string KeepDamagedCopy(const std::string& path, const std::string& text, const char* routine)

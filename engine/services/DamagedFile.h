@@ -10,6 +10,12 @@ struct TRecoveryNote {
     std::string text;  // what could not be read, what was kept and where the file as found is
 };
 
+// The first of path + suffix, suffix + "2", ... that names nothing; empty when all are taken.
+std::string FreeAsideName(const std::string& path, const char* suffix);
+// Moves whatever is at path to FreeAsideName(path, suffix), never over another file; the new
+// name, empty when it could not be moved (logged under routine).
+std::string MoveAside(const std::string& path, const char* suffix, const char* routine);
+
 // The first of path + ".damaged", ".damaged2", ... that names nothing; empty when all are taken.
 std::string DamagedCopyName(const std::string& path);
 // Moves whatever is at path (a file, a folder) to DamagedCopyName(path); the new name, empty

@@ -1,13 +1,10 @@
 #include "ui/preferences/Passwords.h"
 
 #include "engine/services/AppTraceLog.h"
-#include "engine/job/Base64.h"
 #include "engine/job/PasswordFile.h"
 #include "engine/job/PasswordMgr.h"
 #include "engine/services/SavedOptions.h"
-#include "engine/services/ThreadSafeFileOps.h"
 #include "platform/ErrorCodes.h"
-#include "platform/IniFile.h"
 #include "platform/TextUtils.h"
 #include "ui/preferences/AddPassword.h"
 #include "ui/common/MessageBoxes.h"
@@ -27,8 +24,6 @@
 namespace {
 
 const char* const kUnit = "Passwords";
-constexpr mode_t kPasswordFileMode = 0600;
-constexpr int kMaxBackups = 100;
 
 }  // namespace
 
@@ -100,50 +95,22 @@ void TPasswordsFrame::LoadPasswords()
     }
 }
 
-bool TPasswordsFrame::KeepUnreadFile()
-{
-    if (!SafeFileExists(passwordFileName_))
-        return true;
-    for (int i = 1; i <= kMaxBackups; ++i) {
-        std::string name = passwordFileName_ + ".bak" + (i == 1 ? std::string() : std::to_string(i));
-        if (SafeFileExists(name))
-            continue;
-        if (SafeMoveFile(passwordFileName_, name)) {
-            keptFileName_ = name;
-            LogEvent(etWarning, "The password file was not read whole; it is kept as " + name, "SavePasswords",
-                     kUnit);
-            return true;
-        }
-    }
-    return false;
-}
-
 bool TPasswordsFrame::SavePasswords()
 {
     try {
         if (fileNotReadWhole_) {
-            if (!KeepUnreadFile())
+            if (!KeepUnreadPasswordFile(passwordFileName_, keptFileName_))
                 throw std::runtime_error("Unable to keep the unread password file " + passwordFileName_);
             fileNotReadWhole_ = false;
         }
-        // Read again and written under the lock file, as another instance may be saving.
-        TFileLock lock(passwordFileName_);
-        TIniFile ini;
-        if (!ini.Load(passwordFileName_))
-            throw std::runtime_error("Unable to read " + passwordFileName_ + ": " +
-                                     SystemErrorMessage(GetLastErrorCode()));
-        const int count = passwordsList_->topLevelItemCount();
-        ini.WriteInteger(kPasswordFileSection, "Count", count);
-        for (int i = 0; i < count; ++i) {
+        std::vector<TPasswordRec> records;
+        records.reserve(static_cast<size_t>(passwordsList_->topLevelItemCount()));
+        for (int i = 0; i < passwordsList_->topLevelItemCount(); ++i) {
             const QTreeWidgetItem* row = passwordsList_->topLevelItem(i);
-            ini.WriteString(kPasswordFileSection, PasswordFileKey("Host", i), StdStr(row->text(pcSite)));
-            ini.WriteString(kPasswordFileSection, PasswordFileKey("U", i), StrToBase64(StdStr(row->text(pcUsername))));
-            ini.WriteString(kPasswordFileSection, PasswordFileKey("P", i), StrToBase64(StdStr(row->text(pcPassword))));
+            records.push_back(
+                {StdStr(row->text(pcSite)), StdStr(row->text(pcUsername)), StdStr(row->text(pcPassword))});
         }
-        for (int i = count; i < TPasswordManager::MaxPasswords; ++i)
-            for (const char* name : {"Host", "U", "P"})
-                ini.DeleteKey(kPasswordFileSection, PasswordFileKey(name, i));
-        if (!ini.SaveTo(passwordFileName_, kPasswordFileMode))
+        if (!WritePasswordFile(passwordFileName_, records))
             throw std::runtime_error("Unable to write to " + passwordFileName_ + ": " +
                                      SystemErrorMessage(GetLastErrorCode()));
         return true;

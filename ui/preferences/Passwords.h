@@ -54,8 +54,6 @@ private:
     void AddButtonClick();
     void PasswordsListChange();
     bool PasswordsListLess(const QTreeWidgetItem* a, const QTreeWidgetItem* b) const;
-    // Moves the file that was not read whole to a free backup name; False when that fails.
-    bool KeepUnreadFile();
 
     std::string passwordFileName_;
     int sortColumn_ = -1;

@@ -40,10 +40,23 @@ QString PlainToolTip(const QString& text)
 
 // ---- completed files ----
 
+const QString& TCompletedRow::Text(int column) const
+{
+    static const QString kNone;
+    switch (column) {
+    case ccResult:
+        return Caption;
+    case ccLocation:
+        return Location;
+    default:
+        return kNone;
+    }
+}
+
 TCompletedFilesModel::TCompletedFilesModel(QObject* parent) : QAbstractTableModel(parent)
 {
-    captions_[0] = "Result";
-    captions_[1] = "Location";
+    captions_[ccResult] = "Result";
+    captions_[ccLocation] = "Location";
 }
 
 int TCompletedFilesModel::rowCount(const QModelIndex& parent) const
@@ -53,7 +66,7 @@ int TCompletedFilesModel::rowCount(const QModelIndex& parent) const
 
 int TCompletedFilesModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : 2;
+    return parent.isValid() ? 0 : ccColumnCount;
 }
 
 QVariant TCompletedFilesModel::data(const QModelIndex& index, int role) const
@@ -62,10 +75,10 @@ QVariant TCompletedFilesModel::data(const QModelIndex& index, int role) const
         return {};
     const TCompletedRow& row = rows_[static_cast<size_t>(index.row())];
     if (role == Qt::DisplayRole)
-        return index.column() == 0 ? row.Caption : row.Location;
+        return row.Text(index.column());
     if (role == Qt::ToolTipRole)
-        return PlainToolTip(index.column() == 0 ? row.Caption : row.Location);
-    if (role == Qt::DecorationRole && index.column() == 0 && row.Image >= 0 && row.Image < images_.size())
+        return PlainToolTip(row.Text(index.column()));
+    if (role == Qt::DecorationRole && index.column() == ccResult && row.Image >= 0 && row.Image < images_.size())
         return images_[row.Image];
     if (role == Qt::UserRole)
         return row.Key;
@@ -74,16 +87,21 @@ QVariant TCompletedFilesModel::data(const QModelIndex& index, int role) const
 
 QVariant TCompletedFilesModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 2)
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < ccColumnCount)
         return captions_[section];
     return {};
 }
 
 void TCompletedFilesModel::SetColumnCaptions(const QString& result, const QString& location)
 {
-    captions_[0] = result;
-    captions_[1] = location;
-    emit headerDataChanged(Qt::Horizontal, 0, 1);
+    captions_[ccResult] = result;
+    captions_[ccLocation] = location;
+    emit headerDataChanged(Qt::Horizontal, 0, ccColumnCount - 1);
+}
+
+QString TCompletedFilesModel::ColumnCaption(int column) const
+{
+    return column >= 0 && column < ccColumnCount ? captions_[column] : QString();
 }
 
 void TCompletedFilesModel::Clear()
@@ -134,7 +152,7 @@ void TCompletedFilesModel::SetResult(int32_t row, const QString& caption, int32_
         return;
     rows_[static_cast<size_t>(row)].Caption = caption;
     rows_[static_cast<size_t>(row)].Image = image;
-    emit dataChanged(index(row, 0), index(row, 0));
+    emit dataChanged(index(row, ccResult), index(row, ccResult));
 }
 
 void TCompletedFilesModel::UnindexLocation(const QString& location, int32_t key)
@@ -173,7 +191,7 @@ void TCompletedFilesModel::RenameLocation(const QString& oldPath, const QString&
         UnindexLocation(r.Location, key);
         r.Location = newPath;
         IndexRow(r);
-        emit dataChanged(index(row, 1), index(row, 1));
+        emit dataChanged(index(row, ccLocation), index(row, ccLocation));
     }
 }
 
@@ -184,7 +202,7 @@ void TCompletedFilesModel::SortRows(int column, bool ascending)
     std::vector<QCollatorSortKey> keys;
     keys.reserve(rows_.size());
     for (const TCompletedRow& row : rows_)
-        keys.push_back(collator.sortKey(column == 0 ? row.Caption : row.Location));
+        keys.push_back(collator.sortKey(row.Text(column)));
     std::vector<size_t> order(rows_.size());
     std::iota(order.begin(), order.end(), size_t{0});
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {

@@ -17,11 +17,17 @@
 // A text that a tool tip shows exactly as written, whatever markup it holds.
 QString PlainToolTip(const QString& text);
 
+// Columns of the completed-files list, in the order the list and the saved report show them.
+enum TCompletedColumn : int { ccResult, ccLocation, ccColumnCount };
+
 struct TCompletedRow {
     QString Caption;   // result text
     int32_t Image = 0;
     QString Location;
     int32_t Key = 0;   // the row's index when it was added; stays with the row when sorted
+
+    // The text the row shows in column; empty for a column the list does not have.
+    const QString& Text(int column) const;
 };
 
 class TCompletedFilesModel : public QAbstractTableModel {
@@ -35,7 +41,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     void SetColumnCaptions(const QString& result, const QString& location);
-    QString ColumnCaption(int column) const { return captions_[column == 0 ? 0 : 1]; }
+    // The caption of column; empty for a column the list does not have.
+    QString ColumnCaption(int column) const;
     void SetImages(QList<QIcon> images) { images_ = std::move(images); }
 
     void Clear();
@@ -50,7 +57,7 @@ public:
     void SetResult(int32_t row, const QString& caption, int32_t image);
     // Every row whose location equals oldPath without regard to case gets newPath.
     void RenameLocation(const QString& oldPath, const QString& newPath);
-    // Column 0 by caption, 1 by location; case-sensitive in the user's locale.
+    // By the texts of column; case-sensitive in the user's locale.
     void SortRows(int column, bool ascending);
 
 private:
@@ -61,7 +68,7 @@ private:
     std::vector<int32_t> rowOfKey_;
     QHash<QString, int32_t> byLocation_;          // first key of each exact location
     QHash<QString, QList<int32_t>> byFoldedLocation_;
-    QString captions_[2];
+    QString captions_[ccColumnCount];
     QList<QIcon> images_;
 };
 

@@ -137,9 +137,9 @@ std::string TJobResultsReportData::BuildResultsList(const std::string& folder) c
     for (int32_t i = 0; i < count; ++i) {
         const TCompletedRow& row = list->Row(i);
         line += std::string("<TR CLASS=\"") + (i % 2 == 0 ? "ResultsListEvenRow" : "ResultsListOddRow") + "\">";
-        line += "<TD>" + ImageTag("list" + std::to_string(row.Image) + ".bmp") + Escaped(row.Caption) + "</TD>";
-        for (int c = 1; c < columns; ++c)
-            line += "<TD>" + Escaped(row.Location) + "</TD>";
+        line += "<TD>" + ImageTag("list" + std::to_string(row.Image) + ".bmp") + Escaped(row.Text(ccResult)) + "</TD>";
+        for (int c = ccResult + 1; c < columns; ++c)
+            line += "<TD>" + Escaped(row.Text(c)) + "</TD>";
         line += "</TR>";
     }
     return line + "</TABLE></DIV>";

@@ -33,3 +33,30 @@ TEST(PasswordFile, EntriesAreReadIntoTheStoreAndBadEntriesAreSkipped)
     EXPECT_FALSE(whole);
     EXPECT_EQ(records.size(), 1u);
 }
+
+// A shorter list leaves no entries of the longer one behind; an unread file is kept, not lost.
+TEST(PasswordFile, WrittenListsReadBackWholeAndUnreadFilesAreKept)
+{
+    TTempFolder temp;
+    const std::string file = temp / kPasswordFileName;
+    const std::vector<TPasswordRec> three = {
+        {"a.example", "ann", "s=3"}, {"b.example", "bob", "pw"}, {"c.example:8080", "cy", "x y"}};
+    ASSERT_TRUE(WritePasswordFile(file, three));
+    ASSERT_TRUE(WritePasswordFile(file, {three[1]}));
+    std::vector<TPasswordRec> records;
+    bool whole = false;
+    ASSERT_TRUE(ReadPasswordFile(file, records, whole));
+    EXPECT_TRUE(whole);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Username, "bob");
+    EXPECT_EQ(ReadTextFile(file).find("Host1"), std::string::npos);
+
+    std::string kept;
+    EXPECT_TRUE(KeepUnreadPasswordFile(temp / "none.ini", kept));
+    EXPECT_TRUE(kept.empty());
+    WriteTextFile(file + ".bak", "older");
+    ASSERT_TRUE(KeepUnreadPasswordFile(file, kept));
+    EXPECT_EQ(kept, file + ".bak2");
+    EXPECT_NE(ReadTextFile(kept).find("Host0=b.example"), std::string::npos);
+    EXPECT_EQ(ReadTextFile(file + ".bak"), "older");
+}
