@@ -218,7 +218,7 @@ bool TDownloadThreadDispacher::RefuseAtDispatch(const TSpiderObject& object)
     if (object.FURL.GetScheme() == usFile)
         return false;
     TDownloadFilter* filter = TDownloadFilter::Instance();
-    uint8_t verdict = filter ? filter->CheckAddressRules(object.FURL, object.FDepth) : FILTER_ACCEPTED;
+    uint8_t verdict = filter ? filter->CheckAddressRules(object.FURL, object.FDepth) : uint8_t{FILTER_ACCEPTED};
     // A page on another server that the location rule refuses is never asked for: only the
     // starting server may redirect back inside the location.
     if (verdict == FILTER_ACCEPTED && filter)

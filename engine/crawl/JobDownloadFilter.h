@@ -6,6 +6,7 @@
 #include "engine/crawl/CopyIndex.h"
 #include "engine/job/JobTypes.h"
 #include "engine/job/LocalNames.h"
+#include "engine/messages/FilterCodes.h"
 #include "engine/job/URLType.h"
 #include "engine/services/FileStatusCache.h"
 #include "platform/Singleton.h"
@@ -15,25 +16,6 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-
-// Filter status codes: the verdict shared with the download threads, the download-ended
-// report and the progress page.
-constexpr uint8_t FILTER_LOCATION = 1;
-constexpr uint8_t FILTER_DEPTH = 2;
-constexpr uint8_t FILTER_ADDRESS = 3;
-constexpr uint8_t FILTER_HOST = 4;
-constexpr uint8_t FILTER_FILE_COUNT = 5;
-constexpr uint8_t FILTER_FILE_SIZE = 6;
-constexpr uint8_t FILTER_JOB_SIZE = 7;
-constexpr uint8_t FILTER_EXTENSION = 8;
-constexpr uint8_t FILTER_MIME_TYPE = 9;
-constexpr uint8_t FILTER_QUERY = 10;
-constexpr uint8_t FILTER_PASSWORD = 11;
-constexpr uint8_t FILTER_PROTOCOL = 12;
-constexpr uint8_t FILTER_JOB_TIME = 13;
-constexpr uint8_t FILTER_PREVIOUSLY_DOWNLOADED = 14;
-constexpr uint8_t FILTER_ACCEPTED = 15;
-constexpr uint8_t FILTER_SKIPPED = 16;
 
 class TDownloadFilter : public TSingleton<TDownloadFilter>, public TLocalNames {
 public:

@@ -8,26 +8,49 @@
 #include <cstdint>
 #include <string>
 
-constexpr uint8_t OUTMSG_JOB_STARTED = 1;
-constexpr uint8_t OUTMSG_JOB_PAUSED = 2;
-constexpr uint8_t OUTMSG_JOB_RESUMED = 3;
-constexpr uint8_t OUTMSG_JOB_ENDED = 4;
-constexpr uint8_t OUTMSG_DOWNLOAD_STARTED = 5;
-constexpr uint8_t OUTMSG_DOWNLOAD_PROGRESS = 6;
-constexpr uint8_t OUTMSG_DOWNLOAD_ENDED = 7;
-constexpr uint8_t OUTMSG_READ_STARTED = 9;
-constexpr uint8_t OUTMSG_READ_PROGRESS = 10;
-constexpr uint8_t OUTMSG_LINK_FOUND = 11;
-constexpr uint8_t OUTMSG_READ_ENDED = 12;
-constexpr uint8_t OUTMSG_WRITE_STARTED = 13;
-constexpr uint8_t OUTMSG_WRITE_PROGRESS = 14;
-constexpr uint8_t OUTMSG_WRITE_ENDED = 16;
-constexpr uint8_t OUTMSG_PRUNE_STARTED = 17;
-constexpr uint8_t OUTMSG_PRUNING_FOLDER = 18;
-constexpr uint8_t OUTMSG_PRUNE_ENDED = 19;
-constexpr uint8_t OUTMSG_FLATTEN_STARTED = 20;
-constexpr uint8_t OUTMSG_FILE_MOVED_UP = 21;
-constexpr uint8_t OUTMSG_FLATTEN_ENDED = 22;
+// The types of report (TSpiderOutputMsg::FMsgType); a listener's mask has bit n for type n.
+enum TOutputMsgType : uint8_t {
+    OUTMSG_JOB_STARTED = 1,
+    OUTMSG_JOB_PAUSED = 2,
+    OUTMSG_JOB_RESUMED = 3,
+    OUTMSG_JOB_ENDED = 4,
+    OUTMSG_DOWNLOAD_STARTED = 5,
+    OUTMSG_DOWNLOAD_PROGRESS = 6,
+    OUTMSG_DOWNLOAD_ENDED = 7,
+    OUTMSG_READ_STARTED = 9,
+    OUTMSG_READ_PROGRESS = 10,
+    OUTMSG_LINK_FOUND = 11,
+    OUTMSG_READ_ENDED = 12,
+    OUTMSG_WRITE_STARTED = 13,
+    OUTMSG_WRITE_PROGRESS = 14,
+    OUTMSG_WRITE_ENDED = 16,
+    OUTMSG_PRUNE_STARTED = 17,
+    OUTMSG_PRUNING_FOLDER = 18,
+    OUTMSG_PRUNE_ENDED = 19,
+    OUTMSG_FLATTEN_STARTED = 20,
+    OUTMSG_FILE_MOVED_UP = 21,
+    OUTMSG_FLATTEN_ENDED = 22,
+};
+
+constexpr uint32_t OutputMsgBit(uint8_t type)
+{
+    return uint32_t{1} << type;
+}
+
+// The mask of a listener that wants the types given.
+template <typename... Types>
+constexpr uint32_t OutputMsgMask(Types... types)
+{
+    return (OutputMsgBit(types) | ...);
+}
+
+// Every type of report there is.
+constexpr uint32_t kAllOutputMsgTypes =
+    OutputMsgMask(OUTMSG_JOB_STARTED, OUTMSG_JOB_PAUSED, OUTMSG_JOB_RESUMED, OUTMSG_JOB_ENDED, OUTMSG_DOWNLOAD_STARTED,
+                  OUTMSG_DOWNLOAD_PROGRESS, OUTMSG_DOWNLOAD_ENDED, OUTMSG_READ_STARTED, OUTMSG_READ_PROGRESS,
+                  OUTMSG_LINK_FOUND, OUTMSG_READ_ENDED, OUTMSG_WRITE_STARTED, OUTMSG_WRITE_PROGRESS, OUTMSG_WRITE_ENDED,
+                  OUTMSG_PRUNE_STARTED, OUTMSG_PRUNING_FOLDER, OUTMSG_PRUNE_ENDED, OUTMSG_FLATTEN_STARTED,
+                  OUTMSG_FILE_MOVED_UP, OUTMSG_FLATTEN_ENDED);
 
 // End codes of a job (FResultCode of OUTMSG_JOB_ENDED).
 constexpr int32_t JOB_END_COMPLETED = 2;

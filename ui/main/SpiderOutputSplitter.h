@@ -1,6 +1,7 @@
 #pragma once
 // Receives the output queue's announcements on the user-interface thread and hands each report
 // to the listeners whose mask holds its type, in the order they registered.
+#include "engine/messages/SpiderOutputMsgTypes.h"
 #include "engine/messages/SpiderOutputSink.h"
 
 #include <QEvent>
@@ -20,14 +21,16 @@ class TSpiderOutputMsg;
 
 using TSpiderOutputListener = std::function<void(const TSpiderOutputMsg& msg, int32_t label)>;
 
-// Listener masks of the pages: bit n set means report type n is wanted.
-constexpr uint32_t kStartPageOutputMask = 0x12;        // 1, 4
-constexpr uint32_t kJobQueueOutputMask = 0x9E;         // 1, 2, 3, 4, 7
-constexpr uint32_t kSoundsOutputMask = 0x92;           // 1, 4, 7
-constexpr uint32_t kSpeechOutputMask = 0x12;           // 1, 4
-constexpr uint32_t kProgressOutputMask = 0x7FFEFE;     // 1-7, 9-22
-constexpr uint32_t kJobLogOutputMask = 0x1092;         // 1, 4, 7, 12
-constexpr uint32_t kBrowseOutputMask = 0x92;           // 1, 4, 7
+// Listener masks of the pages: the report types each wants.
+constexpr uint32_t kStartPageOutputMask = OutputMsgMask(OUTMSG_JOB_STARTED, OUTMSG_JOB_ENDED);
+constexpr uint32_t kJobQueueOutputMask =
+    OutputMsgMask(OUTMSG_JOB_STARTED, OUTMSG_JOB_PAUSED, OUTMSG_JOB_RESUMED, OUTMSG_JOB_ENDED, OUTMSG_DOWNLOAD_ENDED);
+constexpr uint32_t kSoundsOutputMask = OutputMsgMask(OUTMSG_JOB_STARTED, OUTMSG_JOB_ENDED, OUTMSG_DOWNLOAD_ENDED);
+constexpr uint32_t kSpeechOutputMask = OutputMsgMask(OUTMSG_JOB_STARTED, OUTMSG_JOB_ENDED);
+constexpr uint32_t kProgressOutputMask = kAllOutputMsgTypes;
+constexpr uint32_t kJobLogOutputMask =
+    OutputMsgMask(OUTMSG_JOB_STARTED, OUTMSG_JOB_ENDED, OUTMSG_DOWNLOAD_ENDED, OUTMSG_READ_ENDED);
+constexpr uint32_t kBrowseOutputMask = OutputMsgMask(OUTMSG_JOB_STARTED, OUTMSG_JOB_ENDED, OUTMSG_DOWNLOAD_ENDED);
 
 class TSpiderOutputSplitterForm : public QObject, public TSpiderOutputSink {
     Q_OBJECT

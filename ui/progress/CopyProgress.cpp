@@ -2,6 +2,7 @@
 
 #include "engine/services/AppTraceLog.h"
 #include "engine/messages/SpiderInputMsg.h"
+#include "engine/messages/FilterCodes.h"
 #include "engine/messages/SpiderOutputMsgTypes.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "ui/progress/CellToolTipDelegate.h"
@@ -43,7 +44,6 @@ namespace {
 
 const char* const kUnit = "CopyProgress";
 constexpr int kInProgressKindRole = Qt::UserRole + 1;
-constexpr uint8_t kFilterSameFileElsewhere = 16;
 constexpr int kExploreFolderTag = -1;
 
 // Columns of the in-progress list.
@@ -494,7 +494,7 @@ void TCopyProgressFrame::AddToCompleted(const TSpiderOutputMsg& msg)
     endRule_.OnDownloadEnded(results.FFileWritten != 0, results.FFiltered != 0, results.FFilterCode,
                              results.FErrorCodeValid != 0, results.FErrorCode);
     DeleteInProgressRow(download.FDownloadNumber, ipDownload);
-    if (!(results.FFiltered && results.FFilterCode == kFilterSameFileElsewhere)) {
+    if (!(results.FFiltered && results.FFilterCode == FILTER_SKIPPED)) {
         try {
             int32_t key = AddCompletedFileRow(msg);
             AddToSiteMapTree(msg, key);

@@ -1,6 +1,7 @@
 #include "ui/progress/CopyProgressRules.h"
 
 #include "engine/services/AppTraceLog.h"
+#include "engine/messages/FilterCodes.h"
 #include "engine/messages/SpiderOutputMsgTypes.h"
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/job/URLType.h"
@@ -75,8 +76,6 @@ std::string ShownAddress(const TURL& url)
     return url.GetURLWithoutUserInfo();
 }
 
-constexpr uint8_t kFilterPreviouslyDownloaded = 14;
-
 // A file the download wrote is named even when it is gone by the time the report is read: the
 // flattening at the end of a job may have moved it already, and its reports follow.
 bool HasLocalFile(const TFileDownloadMsg& download)
@@ -109,7 +108,7 @@ std::string GetDisplayLocationForMessage(const TSpiderOutputMsg& msg)
         else if (results.FErrorCodeValid)
             location = IsWinINetErrorCode(results.FErrorCode) ? ShownAddress(download.FURL) : download.FLocalFile;
         else if (results.FFiltered)
-            location = results.FFilterCode == kFilterPreviouslyDownloaded ? download.FLocalFile
+            location = results.FFilterCode == FILTER_PREVIOUSLY_DOWNLOADED ? download.FLocalFile
                                                                           : ShownAddress(download.FURL);
         else
             location = HasLocalFile(download) ? download.FLocalFile : ShownAddress(download.FURL);
@@ -123,13 +122,36 @@ std::string GetDisplayLocationForMessage(const TSpiderOutputMsg& msg)
     return location;
 }
 
+int FilteredReasonTextId(uint8_t filterCode)
+{
+    // No default: a new code without a text here does not build.
+    switch (static_cast<TFilterCode>(filterCode)) {
+    case FILTER_LOCATION: return 272;
+    case FILTER_DEPTH: return 273;
+    case FILTER_ADDRESS: return 274;
+    case FILTER_HOST: return 275;
+    case FILTER_FILE_COUNT: return 276;
+    case FILTER_FILE_SIZE: return 277;
+    case FILTER_JOB_SIZE: return 278;
+    case FILTER_EXTENSION: return 279;
+    case FILTER_MIME_TYPE: return 280;
+    case FILTER_QUERY: return 281;
+    case FILTER_PASSWORD: return 282;
+    case FILTER_PROTOCOL: return 283;
+    case FILTER_JOB_TIME: return 284;
+    case FILTER_PREVIOUSLY_DOWNLOADED: return 285;
+    case FILTER_NONE:
+    case FILTER_ACCEPTED:
+    case FILTER_SKIPPED:
+        return 0;
+    }
+    return 0;
+}
+
 std::string FilteredReasonText(uint8_t filterCode)
 {
-    if (filterCode >= 1 && filterCode <= 13)
-        return UIString(271 + filterCode);
-    if (filterCode == kFilterPreviouslyDownloaded)
-        return UIString(285);
-    return "?";
+    const int id = FilteredReasonTextId(filterCode);
+    return id != 0 ? UIString(id) : "?";
 }
 
 std::string GetResultText(const TSpiderOutputMsg& msg, bool friendly)

@@ -53,6 +53,9 @@ std::string GetDisplayLocationForMessage(const TSpiderOutputMsg& msg);
 std::string GetResultText(const TSpiderOutputMsg& msg, bool friendly);
 // Result image of a finished download (TResultImage).
 int32_t GetResultImage(const TSpiderOutputMsg& msg);
+// The language string that names a filter code's reason; 0 for a code that is no refusal shown
+// as a row (accepted, skipped) or is unknown.
+int FilteredReasonTextId(uint8_t filterCode);
 // The text of a filter code (a code without one gives "?").
 std::string FilteredReasonText(uint8_t filterCode);
 

@@ -1,3 +1,4 @@
+#include "engine/messages/FilterCodes.h"
 #include "engine/messages/SpiderInputMsg.h"
 #include "engine/messages/SpiderOutputMsgTypes.h"
 #include "tests/common/TempFolder.h"
@@ -25,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -190,6 +192,15 @@ TEST(ResultRules, TextsImagesAndLocations)
     EXPECT_EQ(GetDisplayLocationForMessage(filtered), "/tmp/sites/h/big.zip");
     EXPECT_EQ(FilteredReasonText(0), "?");
     EXPECT_EQ(FilteredReasonText(16), "?");
+    // Every refusal the filter reports has a text of its own.
+    std::set<int> texts;
+    for (uint8_t code = kFirstFilterCode; code <= FILTER_PREVIOUSLY_DOWNLOADED; ++code) {
+        const int id = FilteredReasonTextId(code);
+        EXPECT_NE(id, 0) << int(code);
+        EXPECT_NE(FilteredReasonText(code), "?") << int(code);
+        texts.insert(id);
+    }
+    EXPECT_EQ(texts.size(), size_t{FILTER_PREVIOUSLY_DOWNLOADED});
 
     TSpiderOutputMsg& timeout = Ended(s, 6, "http://h/slow", "/tmp/sites/h/slow", 0, false);
     timeout.FDownload.FResults.FErrorCodeValid = 1;
