@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -362,10 +363,18 @@ bool TCopyIndex::Save() const
     std::vector<const std::string*> kept;
     kept.reserve(entries_.size());
     const std::string prefix = destination_ + "/";
+    // Each folder of the copy is asked about once for all its files.
+    std::unordered_map<std::string, uint32_t> kinds;
+    const TFileKindOf kindOf = [&kinds](const std::string& name) {
+        auto [known, added] = kinds.try_emplace(name, 0);
+        if (added)
+            known->second = FileKindNoFollow(name);
+        return known->second;
+    };
     std::string file;
     for (const std::string& line : entries_) {
         file.assign(prefix).append(Field(line, 1));
-        if (PlainFileBelowFolder(destination_, file))
+        if (PlainFileBelowFolder(destination_, file, kindOf))
             kept.push_back(&line);
     }
     std::sort(kept.begin(), kept.end(),

@@ -465,6 +465,11 @@ bool TDownloadFilter::AddressOfLocalFile(const std::string& localName, const std
 
 bool TDownloadFilter::IsFileOfCopy(const std::string& path, TFileStamp* stamp)
 {
+    // Downloads running now may make the file or its folders: only folders known to exist are
+    // taken from what the job knows, the rest is asked of the disk.
+    if (fileStatusInUse_)
+        return PlainFileBelowFolder(
+            DestinationPath(), path, [this](const std::string& name) { return fileStatus_.FolderKind(name); }, stamp);
     return PlainFileBelowFolder(DestinationPath(), path, stamp);
 }
 

@@ -24,6 +24,24 @@ uint32_t TFileStatusCache::Kind(const std::string& path)
     return kind;
 }
 
+uint32_t TFileStatusCache::FolderKind(const std::string& path)
+{
+    uint64_t generation = 0;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (const auto known = kinds_.find(path); known != kinds_.end() && known->second == S_IFDIR)
+            return S_IFDIR;
+        generation = generation_;
+    }
+    const uint32_t kind = FileKindNoFollow(path);
+    if (kind == S_IFDIR) {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (generation == generation_)
+            kinds_.insert_or_assign(path, kind);
+    }
+    return kind;
+}
+
 bool TFileStatusCache::IsPlainFile(const std::string& path)
 {
     return Kind(path) == S_IFREG;

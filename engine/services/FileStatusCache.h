@@ -19,6 +19,9 @@ public:
     void Forget(const std::string& path);
     void Clear();
     size_t Count() const;
+    // S_IFDIR for a name known to be a folder; anything else is asked of the disk and kept only
+    // when it is a folder: a name found missing may be made by a download at any moment.
+    uint32_t FolderKind(const std::string& path);
 
 private:
     // The name's type bits as lstat gives them, 0 when missing.

@@ -230,10 +230,13 @@ bool PlainFileBelowFolder(const std::string& folder, const std::string& path, co
     return WalkBelowFolder(folder, path, kindOf, last) == TWalk::Found && last == S_IFREG;
 }
 
-bool PlainFileBelowFolder(const std::string& folder, const std::string& path, TFileStamp* stamp)
+bool PlainFileBelowFolder(const std::string& folder, const std::string& path, const TFileKindOf& folderKindOf,
+                          TFileStamp* stamp)
 {
     struct stat st {};
-    const auto kindOf = [&st](const std::string& name) -> uint32_t {
+    const auto kindOf = [&](const std::string& name) -> uint32_t {
+        if (name.size() < path.size())
+            return folderKindOf(name);
         return ::lstat(name.c_str(), &st) == 0 ? static_cast<uint32_t>(st.st_mode & S_IFMT) : 0;
     };
     uint32_t last = 0;
@@ -242,4 +245,9 @@ bool PlainFileBelowFolder(const std::string& folder, const std::string& path, TF
     if (stamp != nullptr)
         *stamp = StampOf(st);
     return true;
+}
+
+bool PlainFileBelowFolder(const std::string& folder, const std::string& path, TFileStamp* stamp)
+{
+    return PlainFileBelowFolder(folder, path, FileKindNoFollow, stamp);
 }

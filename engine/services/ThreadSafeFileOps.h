@@ -49,6 +49,9 @@ bool PlainFileStamp(const std::string& path, TFileStamp& stamp);
 bool PlainFileBelowFolder(const std::string& folder, const std::string& path, TFileStamp* stamp = nullptr);
 // The same walk with the components' kinds from kindOf.
 bool PlainFileBelowFolder(const std::string& folder, const std::string& path, const TFileKindOf& kindOf);
+// The same walk with the folders' kinds from folderKindOf and the file's own from the disk.
+bool PlainFileBelowFolder(const std::string& folder, const std::string& path, const TFileKindOf& folderKindOf,
+                          TFileStamp* stamp);
 
 // The file system of the folder takes names differing only in letter case for one file (found
 // with a probe file made and removed in it). False when it keeps them apart or cannot be probed.

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -34,6 +35,13 @@ TEST(FileStatusCacheTest, AnswersStandUntilTheFileIsForgotten)
     EXPECT_TRUE(cache.IsPlainFile(tree.Path("site/new/b.html")));
     cache.Clear();
     EXPECT_EQ(cache.Count(), 0u);
+
+    // A folder asked about as a folder is never remembered missing: a download may make it now.
+    const std::string folder = tree.Path("site/made");
+    EXPECT_FALSE(cache.IsPlainFile(folder));  // remembered missing
+    EXPECT_EQ(cache.FolderKind(folder), 0u);
+    std::filesystem::create_directory(folder);
+    EXPECT_EQ(cache.FolderKind(folder), uint32_t{S_IFDIR});
 }
 
 // The walk below the destination gives what the uncached one gives: a link on the way counts,
