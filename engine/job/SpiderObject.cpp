@@ -10,7 +10,7 @@
 
 void TSpiderObject::Assign(const TSpiderObject& source)
 {
-    FReferrer.Assign(source.FReferrer);
+    FReferrer = source.FReferrer;
     FDepth = source.FDepth;
     FID = 0;
     FRedirectedToID = source.FRedirectedToID;
@@ -22,6 +22,19 @@ void TSpiderObject::Assign(const TSpiderObject& source)
     FMetAsPageLink = source.FMetAsPageLink;
     FMetAsRequisite = source.FMetAsRequisite;
     FFetched = source.FFetched;
+}
+
+const TURL& TSpiderObject::Referrer() const
+{
+    static const TURL none;
+    return FReferrer ? *FReferrer : none;
+}
+
+void TSpiderObject::SetReferrer(const TURL& referrer)
+{
+    TURL copy;
+    copy.Assign(referrer);
+    FReferrer = std::make_shared<const TURL>(std::move(copy));
 }
 
 TSpiderObjectList::TSpiderObjectList() : undispatched_(TKeyOrder{&keys_}) {}
@@ -58,16 +71,26 @@ bool TSpiderObjectList::KeyBefore(std::string_view a, std::string_view b)
     return a < b;
 }
 
-void TSpiderObjectList::MeetAgain(int32_t index, int32_t depth, const TURL* referrer, bool& requeued)
+std::shared_ptr<const TURL> TSpiderObjectList::ShareReferrer(const TURL* referrer)
+{
+    if (!referrer)
+        return nullptr;
+    if (!lastReferrer_ || !(*lastReferrer_ == *referrer)) {
+        TURL copy;
+        copy.Assign(*referrer);
+        lastReferrer_ = std::make_shared<const TURL>(std::move(copy));
+    }
+    return lastReferrer_;
+}
+
+void TSpiderObjectList::MeetAgain(int32_t index, int32_t depth, const std::shared_ptr<const TURL>& referrer,
+                                  bool& requeued)
 {
     TSpiderObject& entry = *objects_[index];
     if (depth >= entry.FDepth)
         return;
     entry.FDepth = depth;
-    if (referrer)
-        entry.FReferrer.Assign(*referrer);
-    else
-        entry.FReferrer.Clear();
+    entry.SetReferrer(referrer);
     requeued = entry.FDispatched;
     entry.FDispatched = false;
     undispatched_.insert(index);
@@ -86,8 +109,8 @@ TSpiderObject& TSpiderObjectList::Append(std::string key, std::unique_ptr<TSpide
 }
 
 template <typename Make>
-bool TSpiderObjectList::AddByKey(const TURL& url, int32_t depth, const TURL* referrer, Make make,
-                                 TSpiderObject*& listObject, bool& requeued)
+bool TSpiderObjectList::AddByKey(const TURL& url, int32_t depth, const std::shared_ptr<const TURL>& referrer,
+                                 Make make, TSpiderObject*& listObject, bool& requeued)
 {
     try {
         requeued = false;
@@ -108,7 +131,7 @@ bool TSpiderObjectList::AddByKey(const TURL& url, int32_t depth, const TURL* ref
 
 bool TSpiderObjectList::AddIfNotPresent(const TSpiderObject& candidate, TSpiderObject*& listObject, bool& requeued)
 {
-    return AddByKey(candidate.FURL, candidate.FDepth, &candidate.FReferrer, [&candidate] {
+    return AddByKey(candidate.FURL, candidate.FDepth, candidate.SharedReferrer(), [&candidate] {
         auto object = std::make_unique<TSpiderObject>();
         object->Assign(candidate);
         return object;
@@ -118,11 +141,11 @@ bool TSpiderObjectList::AddIfNotPresent(const TSpiderObject& candidate, TSpiderO
 bool TSpiderObjectList::AddAddressIfNotPresent(const TURL& url, const TURL* referrer, int32_t depth,
                                                TSpiderObject*& listObject, bool& requeued)
 {
-    return AddByKey(url, depth, referrer, [&] {
+    const std::shared_ptr<const TURL> shared = ShareReferrer(referrer);
+    return AddByKey(url, depth, shared, [&] {
         auto object = std::make_unique<TSpiderObject>();
         object->FURL.Assign(url);
-        if (referrer)
-            object->FReferrer.Assign(*referrer);
+        object->SetReferrer(shared);
         object->FDepth = depth;
         object->FDispatched = false;
         return object;
@@ -230,4 +253,5 @@ void TSpiderObjectList::Clear()
     objects_.clear();
     keys_.clear();
     ownerByDest_.clear();
+    lastReferrer_.reset();
 }

@@ -616,6 +616,18 @@ void TURL::Assign(const TURL& source)
     SetRare(&TRareParts::UnusableText, std::move(keep));
 }
 
+bool TURL::operator==(const TURL& other) const
+{
+    if (Scheme != other.Scheme || Port != other.Port || Valid != other.Valid || HostName != other.HostName ||
+        URLPath != other.URLPath || ExtraInfo != other.ExtraInfo)
+        return false;
+    for (TRarePart part : {&TRareParts::UserName, &TRareParts::Password, &TRareParts::Fragment,
+                           &TRareParts::FileURL, &TRareParts::MailtoURL, &TRareParts::JavaScriptURL})
+        if (Rare(part) != other.Rare(part))
+            return false;
+    return true;
+}
+
 bool TURL::TakeOpaqueAddress(std::string_view text)
 {
     // A drive path ("C:\x") is a file address too.

@@ -30,6 +30,8 @@ public:
     void Clear();
     // Copies every field except UnusableText.
     void Assign(const TURL& source);
+    // Every field but UnusableText is equal.
+    bool operator==(const TURL& other) const;
 
     // Parses an absolute address. On failure the value is cleared, the text is kept in
     // UnusableText and False is returned; it never raises.
