@@ -586,14 +586,45 @@ const std::string& TURL::EmptyText()
     return empty;
 }
 
+TURL::TRareParts::TRareParts(const TRareParts& source)
+    : Fragment(source.Fragment), Others(source.Others ? std::make_unique<TOtherParts>(*source.Others) : nullptr)
+{
+}
+
+TURL::TRareParts& TURL::TRareParts::operator=(const TRareParts& source)
+{
+    if (&source != this) {
+        Fragment = source.Fragment;
+        if (!source.Others)
+            Others.reset();
+        else if (Others)
+            *Others = *source.Others;
+        else
+            Others = std::make_unique<TOtherParts>(*source.Others);
+    }
+    return *this;
+}
+
 void TURL::SetRare(TRarePart part, std::string value)
+{
+    if (!rare_ || !rare_->Others) {
+        if (value.empty())
+            return;
+        if (!rare_)
+            rare_ = std::make_unique<TRareParts>();
+        rare_->Others = std::make_unique<TOtherParts>();
+    }
+    (*rare_->Others).*part = std::move(value);
+}
+
+void TURL::SetFragment(std::string value)
 {
     if (!rare_) {
         if (value.empty())
             return;
         rare_ = std::make_unique<TRareParts>();
     }
-    (*rare_).*part = std::move(value);
+    rare_->Fragment = std::move(value);
 }
 
 void TURL::Clear()
@@ -613,7 +644,7 @@ void TURL::Assign(const TURL& source)
         return;
     std::string keep = GetUnusableText();
     *this = source;
-    SetRare(&TRareParts::UnusableText, std::move(keep));
+    SetRare(&TOtherParts::UnusableText, std::move(keep));
 }
 
 bool TURL::operator==(const TURL& other) const
@@ -621,8 +652,10 @@ bool TURL::operator==(const TURL& other) const
     if (Scheme != other.Scheme || Port != other.Port || Valid != other.Valid || HostName != other.HostName ||
         URLPath != other.URLPath || ExtraInfo != other.ExtraInfo)
         return false;
-    for (TRarePart part : {&TRareParts::UserName, &TRareParts::Password, &TRareParts::Fragment,
-                           &TRareParts::FileURL, &TRareParts::MailtoURL, &TRareParts::JavaScriptURL})
+    if (GetFragment() != other.GetFragment())
+        return false;
+    for (TRarePart part : {&TOtherParts::UserName, &TOtherParts::Password, &TOtherParts::FileURL,
+                           &TOtherParts::MailtoURL, &TOtherParts::JavaScriptURL})
         if (Rare(part) != other.Rare(part))
             return false;
     return true;
@@ -635,14 +668,14 @@ bool TURL::TakeOpaqueAddress(std::string_view text)
         Scheme = usFile;
         std::string file, fragment;
         SplitAtLastHash(text, file, fragment);
-        SetRare(&TRareParts::FileURL, std::move(file));
-        SetRare(&TRareParts::Fragment, std::move(fragment));
+        SetRare(&TOtherParts::FileURL, std::move(file));
+        SetFragment(std::move(fragment));
     } else if (StartsWithNoCase(text, "mailto:")) {
         Scheme = usMailto;
-        SetRare(&TRareParts::MailtoURL, std::string(text));
+        SetRare(&TOtherParts::MailtoURL, std::string(text));
     } else if (StartsWithNoCase(text, "javascript:")) {
         Scheme = usJavaScript;
-        SetRare(&TRareParts::JavaScriptURL, std::string(text));
+        SetRare(&TOtherParts::JavaScriptURL, std::string(text));
     } else {
         return false;
     }
@@ -740,18 +773,18 @@ TURL::TCrackResult TURL::Crack(std::string_view text)
     Port = static_cast<uint16_t>(port);
     HostName = host;
     URLPath = std::move(cleanPath);
-    SetRare(&TRareParts::UserName, std::move(plainUser));
-    SetRare(&TRareParts::Password, std::move(plainPassword));
+    SetRare(&TOtherParts::UserName, std::move(plainUser));
+    SetRare(&TOtherParts::Password, std::move(plainPassword));
     std::string fragment;
     SplitAtLastHash(extra, ExtraInfo, fragment);
-    SetRare(&TRareParts::Fragment, std::move(fragment));
+    SetFragment(std::move(fragment));
     return TCrackResult::Cracked;
 }
 
 bool TURL::RefuseText(std::string_view text, TCrackResult why)
 {
     Clear();
-    SetRare(&TRareParts::UnusableText, std::string(text));
+    SetRare(&TOtherParts::UnusableText, std::string(text));
     if (TApplicationTraceLog::Instance()) {
         if (why == TCrackResult::Unusable)
             LogEvent(etWarning, "Unusable URL " + WithoutUserInfo(text), "SetFullURL", kUnit);
@@ -798,7 +831,7 @@ bool TURL::SetRelativeURL(std::string_view text, const TURL& base)
     const std::string baseText = base.GetFullURL();
     if (baseText.empty())
         return false;
-    SetRare(&TRareParts::UnusableText, std::string(ref));
+    SetRare(&TOtherParts::UnusableText, std::string(ref));
     std::string stripped;
     if (FindFirstOf<'\t', '\r', '\n'>(ref) != std::string_view::npos) {
         for (char c : ref)
@@ -948,16 +981,16 @@ bool TURL::IsDownloadableScheme() const
 
 void TURL::SetUserAndPassword(std::string_view user, std::string_view password)
 {
-    SetRare(&TRareParts::UserName, std::string(user));
-    SetRare(&TRareParts::Password, std::string(password));
+    SetRare(&TOtherParts::UserName, std::string(user));
+    SetRare(&TOtherParts::Password, std::string(password));
 }
 
 void TURL::ClearUserInfo()
 {
-    if (!rare_)
+    if (!rare_ || !rare_->Others)
         return;
-    rare_->UserName.clear();
-    rare_->Password.clear();
+    rare_->Others->UserName.clear();
+    rare_->Others->Password.clear();
 }
 
 void TURL::DropIncompleteUserInfo()
