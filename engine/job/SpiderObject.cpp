@@ -86,7 +86,7 @@ std::shared_ptr<const TURL> TSpiderObjectList::ShareReferrer(const TURL* referre
 void TSpiderObjectList::MeetAgain(int32_t index, int32_t depth, const std::shared_ptr<const TURL>& referrer,
                                   bool& requeued)
 {
-    TSpiderObject& entry = *objects_[index];
+    TSpiderObject& entry = objects_[index];
     if (depth >= entry.FDepth)
         return;
     entry.FDepth = depth;
@@ -96,32 +96,28 @@ void TSpiderObjectList::MeetAgain(int32_t index, int32_t depth, const std::share
     undispatched_.insert(index);
 }
 
-TSpiderObject& TSpiderObjectList::Append(std::string key, std::unique_ptr<TSpiderObject> object)
-{
-    object->FID = Count() + 1;
-    const int32_t index = Count();
-    keys_.push_back(std::move(key));
-    objects_.push_back(std::move(object));
-    byKey_.emplace(keys_.back(), index);
-    if (!objects_.back()->FDispatched)
-        undispatched_.insert(index);
-    return *objects_.back();
-}
-
-template <typename Make>
+template <typename Fill>
 bool TSpiderObjectList::AddByKey(const TURL& url, int32_t depth, const std::shared_ptr<const TURL>& referrer,
-                                 Make make, TSpiderObject*& listObject, bool& requeued)
+                                 Fill fill, TSpiderObject*& listObject, bool& requeued)
 {
     try {
         requeued = false;
         std::string key = KeyOf(url);
         auto found = byKey_.find(key);
         if (found != byKey_.end()) {
-            listObject = objects_[found->second].get();
+            listObject = &objects_[found->second];
             MeetAgain(found->second, depth, referrer, requeued);
             return false;
         }
-        listObject = &Append(std::move(key), make());
+        const int32_t index = Count();
+        TSpiderObject& object = objects_.emplace_back();
+        fill(object);
+        object.FID = index + 1;
+        keys_.push_back(std::move(key));
+        byKey_.emplace(keys_.back(), index);
+        if (!object.FDispatched)
+            undispatched_.insert(index);
+        listObject = &object;
         return true;
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "AddIfNotPresent", "SpiderObject");
@@ -131,24 +127,18 @@ bool TSpiderObjectList::AddByKey(const TURL& url, int32_t depth, const std::shar
 
 bool TSpiderObjectList::AddIfNotPresent(const TSpiderObject& candidate, TSpiderObject*& listObject, bool& requeued)
 {
-    return AddByKey(candidate.FURL, candidate.FDepth, candidate.SharedReferrer(), [&candidate] {
-        auto object = std::make_unique<TSpiderObject>();
-        object->Assign(candidate);
-        return object;
-    }, listObject, requeued);
+    return AddByKey(candidate.FURL, candidate.FDepth, candidate.SharedReferrer(), [&candidate](TSpiderObject& object) { object.Assign(candidate); }, listObject, requeued);
 }
 
 bool TSpiderObjectList::AddAddressIfNotPresent(const TURL& url, const TURL* referrer, int32_t depth,
                                                TSpiderObject*& listObject, bool& requeued)
 {
     const std::shared_ptr<const TURL> shared = ShareReferrer(referrer);
-    return AddByKey(url, depth, shared, [&] {
-        auto object = std::make_unique<TSpiderObject>();
-        object->FURL.Assign(url);
-        object->SetReferrer(shared);
-        object->FDepth = depth;
-        object->FDispatched = false;
-        return object;
+    return AddByKey(url, depth, shared, [&](TSpiderObject& object) {
+        object.FURL.Assign(url);
+        object.SetReferrer(shared);
+        object.FDepth = depth;
+        object.FDispatched = false;
     }, listObject, requeued);
 }
 
@@ -163,18 +153,21 @@ int32_t TSpiderObjectList::IndexOfURL(const TURL& url) const
     return found == byKey_.end() ? -1 : found->second;
 }
 
-TSpiderObject* TSpiderObjectList::Get(int32_t index) const
+TSpiderObject* TSpiderObjectList::Get(int32_t index)
 {
-    if (index < 0 || index >= Count())
-        return nullptr;
-    return objects_[index].get();
+    return index < 0 || index >= Count() ? nullptr : &objects_[index];
+}
+
+const TSpiderObject* TSpiderObjectList::Get(int32_t index) const
+{
+    return index < 0 || index >= Count() ? nullptr : &objects_[index];
 }
 
 int32_t TSpiderObjectList::IndexOfID(int32_t id) const
 {
     // Ids are given 1, 2, 3 ... and objects never leave the list, so id - 1 is the index.
     const int32_t index = id - 1;
-    return index >= 0 && index < Count() && objects_[index]->FID == id ? index : -1;
+    return index >= 0 && index < Count() && objects_[index].FID == id ? index : -1;
 }
 
 int32_t TSpiderObjectList::IndexOfDestOwner(int32_t destID) const
@@ -183,7 +176,7 @@ int32_t TSpiderObjectList::IndexOfDestOwner(int32_t destID) const
         if (destID <= 0 || destID >= static_cast<int32_t>(ownerByDest_.size()))
             return -1;
         const int32_t index = ownerByDest_[destID];
-        const bool owns = index >= 0 && objects_[index]->FDestID == destID && objects_[index]->FOwnsDest;
+        const bool owns = index >= 0 && objects_[index].FDestID == destID && objects_[index].FOwnsDest;
         return owns ? index : -1;
     };
     int32_t index = recorded();
@@ -191,7 +184,7 @@ int32_t TSpiderObjectList::IndexOfDestOwner(int32_t destID) const
         // Ownership written into the objects directly: record every owner in one pass
         // (backwards, so that the first of several claimants is kept).
         for (int32_t i = Count() - 1; i >= 0; --i) {
-            const TSpiderObject& object = *objects_[i];
+            const TSpiderObject& object = objects_[i];
             if (object.FOwnsDest && object.FDestID > 0)
                 RecordOwner(object.FDestID, i);
         }
@@ -211,7 +204,7 @@ int32_t TSpiderObjectList::FindFirstUndispatched()
 {
     while (!undispatched_.empty()) {
         const int32_t index = *undispatched_.begin();
-        if (!objects_[index]->FDispatched)
+        if (!objects_[index].FDispatched)
             return index;
         undispatched_.erase(undispatched_.begin());
     }

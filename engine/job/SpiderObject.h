@@ -76,7 +76,8 @@ public:
     int32_t IndexOfURL(const TURL& url) const;
     int32_t Count() const { return static_cast<int32_t>(objects_.size()); }
     // nullptr outside 0..Count()-1.
-    TSpiderObject* Get(int32_t index) const;
+    TSpiderObject* Get(int32_t index);
+    const TSpiderObject* Get(int32_t index) const;
     int32_t IndexOfID(int32_t id) const;
     // Index of the object that owns the destination, -1 when none.
     int32_t IndexOfDestOwner(int32_t destID) const;
@@ -113,15 +114,14 @@ private:
     std::shared_ptr<const TURL> ShareReferrer(const TURL* referrer);
     // The present object of the key met again at depth: takes a smaller depth and the referrer.
     void MeetAgain(int32_t index, int32_t depth, const std::shared_ptr<const TURL>& referrer, bool& requeued);
-    TSpiderObject& Append(std::string key, std::unique_ptr<TSpiderObject> object);
-    // The present object of the address's key, met again (False), or a new one from make(),
+    // The present object of the address's key, met again (False), or a new one filled by fill,
     // appended (True).
-    template <typename Make>
-    bool AddByKey(const TURL& url, int32_t depth, const std::shared_ptr<const TURL>& referrer, Make make,
+    template <typename Fill>
+    bool AddByKey(const TURL& url, int32_t depth, const std::shared_ptr<const TURL>& referrer, Fill fill,
                   TSpiderObject*& listObject, bool& requeued);
 
-    std::vector<std::unique_ptr<TSpiderObject>> objects_;
-    std::deque<std::string> keys_;  // keys_[i] is the key of objects_[i]; a deque never moves them
+    std::deque<TSpiderObject> objects_;  // a deque never moves them
+    std::deque<std::string> keys_;       // keys_[i] is the key of objects_[i]
     std::unordered_map<std::string_view, int32_t> byKey_;
     std::set<int32_t, TKeyOrder> undispatched_;
     mutable std::vector<int32_t> ownerByDest_;  // destination id -> owner index, -1 none
