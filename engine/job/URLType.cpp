@@ -549,6 +549,17 @@ void SplitAtLastHash(std::string_view text, std::string& before, std::string& fr
     fragment = text.substr(hash);
 }
 
+// Gives to a value of its own equal to from's, reusing to's room when it has one.
+template <typename T>
+void AssignOwned(std::unique_ptr<T>& to, const std::unique_ptr<T>& from)
+{
+    if (!from)
+        to.reset();
+    else if (to)
+        *to = *from;
+    else
+        to = std::make_unique<T>(*from);
+}
 
 }  // namespace
 
@@ -569,12 +580,7 @@ TURL& TURL::operator=(const TURL& source)
     HostName = source.HostName;
     URLPath = source.URLPath;
     ExtraInfo = source.ExtraInfo;
-    if (!source.rare_)
-        rare_.reset();
-    else if (rare_)
-        *rare_ = *source.rare_;
-    else
-        rare_ = std::make_unique<TRareParts>(*source.rare_);
+    AssignOwned(rare_, source.rare_);
     return *this;
 }
 
@@ -595,12 +601,7 @@ TURL::TRareParts& TURL::TRareParts::operator=(const TRareParts& source)
 {
     if (&source != this) {
         Fragment = source.Fragment;
-        if (!source.Others)
-            Others.reset();
-        else if (Others)
-            *Others = *source.Others;
-        else
-            Others = std::make_unique<TOtherParts>(*source.Others);
+        AssignOwned(Others, source.Others);
     }
     return *this;
 }
