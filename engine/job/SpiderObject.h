@@ -20,9 +20,10 @@ public:
     int32_t FID = 0;
     int32_t FRedirectedToID = 0;
     int32_t FDestID = 0;
-    bool FOwnsDest = false;
     TURL FURL;
     std::string FMimeType;
+    // The flags side by side: one object per address.
+    bool FOwnsDest = false;
     bool FDispatched = false;
     // How pages have linked to the address: as a page to go to (a link, frame or refresh), in
     // any other way (image, style sheet, script, object, ...), or both. Neither: not met in a page.
