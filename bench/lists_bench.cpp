@@ -26,7 +26,9 @@ const std::vector<std::unique_ptr<TSpiderObject>>& Candidates()
         for (int i = 0; i < kObjects; ++i) {
             auto object = std::make_unique<TSpiderObject>();
             object->FURL.SetFullURL(Address(i));
-            object->FReferrer.SetFullURL(Address(i / 2));
+            TURL referrer;
+            referrer.SetFullURL(Address(i / 2));
+            object->SetReferrer(referrer);
             object->FDepth = i % 9;
             out.push_back(std::move(object));
         }

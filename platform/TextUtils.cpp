@@ -87,12 +87,27 @@ std::string PercentDecoded(std::string_view s)
     return out;
 }
 
-uint64_t StableHash(std::string_view s)
+namespace {
+
+template <typename Byte>
+uint64_t Fnv1a(std::string_view s, Byte byte)
 {
     uint64_t h = 0xcbf29ce484222325ull;
-    for (unsigned char c : s) {
-        h ^= c;
+    for (char c : s) {
+        h ^= static_cast<unsigned char>(byte(c));
         h *= 0x100000001b3ull;
     }
     return h;
+}
+
+}  // namespace
+
+uint64_t StableHash(std::string_view s)
+{
+    return Fnv1a(s, [](char c) { return c; });
+}
+
+uint64_t StableHashIgnoringCase(std::string_view s)
+{
+    return Fnv1a(s, AsciiLower);
 }

@@ -33,6 +33,8 @@ std::string_view TrimSpaceAndTab(std::string_view s);
 bool SameTextIgnoringCase(std::string_view a, std::string_view b);
 // 64-bit FNV-1a of the bytes: the same value on every run and platform.
 uint64_t StableHash(std::string_view s);
+// The same of the bytes with ASCII letters folded to lower case.
+uint64_t StableHashIgnoringCase(std::string_view s);
 
 // The value of a hexadecimal digit of either case, or -1.
 inline int HexDigitValue(char c)

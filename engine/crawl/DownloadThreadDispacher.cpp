@@ -197,7 +197,7 @@ void TDownloadThreadDispacher::NumberDownload(TSlot& s, const TSpiderObject& obj
     s.downloadNumber = downloadCounter_;
     s.lastProgressTick = 0;
     s.url.Assign(object.FURL);
-    s.referrer.Assign(object.FReferrer);
+    s.referrer.Assign(object.Referrer());
     s.depth = object.FDepth;
     s.metAgain = false;
     s.localFileName.clear();
@@ -210,7 +210,7 @@ void TDownloadThreadDispacher::StartDownload(TSpiderObject& object, int32_t slot
     TSlot& s = slots_[slot];
     NumberDownload(s, object);
     PostDownloadStartedMessage(s);
-    workers_[slot]->AssignDownload(object.FURL, object.FReferrer, object.FDepth);
+    workers_[slot]->AssignDownload(object.FURL, object.Referrer(), object.FDepth);
 }
 
 bool TDownloadThreadDispacher::RefuseAtDispatch(const TSpiderObject& object)
@@ -228,7 +228,7 @@ bool TDownloadThreadDispacher::RefuseAtDispatch(const TSpiderObject& object)
         return false;
     TFileDownloadCompleteData outcome;
     outcome.FURL.Assign(object.FURL);
-    outcome.FReferrer.Assign(object.FReferrer);
+    outcome.FReferrer.Assign(object.Referrer());
     outcome.FFilterCode = verdict;
     ReportWithoutThread(object, outcome);
     return true;
@@ -243,7 +243,7 @@ bool TDownloadThreadDispacher::TakeFromCopy(TSpiderObject& object, TSpiderObject
         return false;
     TFileDownloadCompleteData outcome;
     outcome.FURL.Assign(object.FURL);
-    outcome.FReferrer.Assign(object.FReferrer);
+    outcome.FReferrer.Assign(object.Referrer());
     outcome.FLocalFileName = dest->FFileName;
     outcome.FFilterCode = FILTER_PREVIOUSLY_DOWNLOADED;
     // Mapped again to its own file, the page is read again.
@@ -257,7 +257,7 @@ void TDownloadThreadDispacher::ReportWithoutThread(const TSpiderObject& object,
 {
     TSlot s;
     NumberDownload(s, object);
-    LogMessage(StartDownloadLogText(object.FURL, IsSentReferrer(object.FReferrer) ? object.FReferrer : TURL()));
+    LogMessage(StartDownloadLogText(object.FURL, IsSentReferrer(object.Referrer()) ? object.Referrer() : TURL()));
     PostDownloadStartedMessage(s);
     LogMessage(StopDownloadLogText(object.FURL, outcome.FStatusCode));
     PostDownloadStoppedMsg(s, outcome, TFileDownloadProgress{}, false, false);
@@ -428,7 +428,8 @@ bool TDownloadThreadDispacher::TakeFinishedDownload(int32_t slot, TSpiderObjectL
                 return false;
             }
             const int32_t targetID =
-                crawler.AddSpiderObjectToList(spiders, outcome.FRedirectURL, added, &object->FReferrer, object->FDepth);
+                crawler.AddSpiderObjectToList(spiders, outcome.FRedirectURL, added, object->SharedReferrer().get(),
+                                              object->FDepth);
             object->FRedirectedToID = targetID;
             // The target is linked to as the address that redirected to it was.
             spiders.NoteLinkRoles(targetID, *object);

@@ -2,11 +2,9 @@
 // The local files a running job's downloads map to, one destination per distinct name, with
 // ids from 1. Used by the crawl thread alone (no lock).
 #include <cstdint>
-#include <memory>
+#include <deque>
 #include <string>
-#include <string_view>
 #include <unordered_map>
-#include <vector>
 
 constexpr uint8_t PARSE_KIND_HTML = 1;
 constexpr uint8_t PARSE_KIND_CSS = 2;
@@ -28,7 +26,8 @@ public:
     void Assign(const TSpiderDestObject& source);
 };
 
-// Destinations in order of addition (index = id - 1), found by their exact name.
+// Destinations in order of addition (index = id - 1), found by their exact name. One index of
+// names with ASCII letters folded serves both lookups: names differing in case alone are few.
 class TSpiderDestObjectList {
 public:
     TSpiderDestObjectList() = default;
@@ -42,14 +41,14 @@ public:
     bool HasCaseVariant(const std::string& name) const;
     int32_t Count() const { return static_cast<int32_t>(dests_.size()); }
     // nullptr outside 0..Count()-1.
-    TSpiderDestObject* Get(int32_t index) const;
+    TSpiderDestObject* Get(int32_t index);
+    const TSpiderDestObject* Get(int32_t index) const;
     int32_t IndexOfID(int32_t id) const;
     // The destination's file name; empty when the id is absent.
     void GetFileName(int32_t id, std::string& name) const;
     void Clear();
 
 private:
-    std::vector<std::unique_ptr<TSpiderDestObject>> dests_;
-    std::unordered_map<std::string_view, int32_t> byName_;
+    std::deque<TSpiderDestObject> dests_;  // a deque never moves them
     std::unordered_multimap<uint64_t, int32_t> byFoldedHash_;  // hash of the name in lower case
 };

@@ -10,7 +10,7 @@
 
 void TSpiderObject::Assign(const TSpiderObject& source)
 {
-    FReferrer.Assign(source.FReferrer);
+    FReferrer = source.FReferrer;
     FDepth = source.FDepth;
     FID = 0;
     FRedirectedToID = source.FRedirectedToID;
@@ -22,6 +22,19 @@ void TSpiderObject::Assign(const TSpiderObject& source)
     FMetAsPageLink = source.FMetAsPageLink;
     FMetAsRequisite = source.FMetAsRequisite;
     FFetched = source.FFetched;
+}
+
+const TURL& TSpiderObject::Referrer() const
+{
+    static const TURL none;
+    return FReferrer ? *FReferrer : none;
+}
+
+void TSpiderObject::SetReferrer(const TURL& referrer)
+{
+    TURL copy;
+    copy.Assign(referrer);
+    FReferrer = std::make_shared<const TURL>(std::move(copy));
 }
 
 TSpiderObjectList::TSpiderObjectList() : undispatched_(TKeyOrder{&keys_}) {}
@@ -58,16 +71,26 @@ bool TSpiderObjectList::KeyBefore(std::string_view a, std::string_view b)
     return a < b;
 }
 
-void TSpiderObjectList::MeetAgain(int32_t index, int32_t depth, const TURL* referrer, bool& requeued)
+std::shared_ptr<const TURL> TSpiderObjectList::ShareReferrer(const TURL* referrer)
 {
-    TSpiderObject& entry = *objects_[index];
+    if (!referrer)
+        return nullptr;
+    if (!lastReferrer_ || !(*lastReferrer_ == *referrer)) {
+        TURL copy;
+        copy.Assign(*referrer);
+        lastReferrer_ = std::make_shared<const TURL>(std::move(copy));
+    }
+    return lastReferrer_;
+}
+
+void TSpiderObjectList::MeetAgain(int32_t index, int32_t depth, const std::shared_ptr<const TURL>& referrer,
+                                  bool& requeued)
+{
+    TSpiderObject& entry = objects_[index];
     if (depth >= entry.FDepth)
         return;
     entry.FDepth = depth;
-    if (referrer)
-        entry.FReferrer.Assign(*referrer);
-    else
-        entry.FReferrer.Clear();
+    entry.SetReferrer(referrer);
     requeued = entry.FDispatched;
     Undispatch(index);
 }
@@ -80,32 +103,28 @@ void TSpiderObjectList::Undispatch(int32_t index)
     }
 }
 
-TSpiderObject& TSpiderObjectList::Append(std::string key, std::unique_ptr<TSpiderObject> object)
-{
-    object->FID = Count() + 1;
-    const int32_t index = Count();
-    keys_.push_back(std::move(key));
-    objects_.push_back(std::move(object));
-    byKey_.emplace(keys_.back(), index);
-    if (!objects_.back()->FDispatched)
-        undispatched_.insert(index);
-    return *objects_.back();
-}
-
-template <typename Make>
-bool TSpiderObjectList::AddByKey(const TURL& url, int32_t depth, const TURL* referrer, Make make,
-                                 TSpiderObject*& listObject, bool& requeued)
+template <typename Fill>
+bool TSpiderObjectList::AddByKey(const TURL& url, int32_t depth, const std::shared_ptr<const TURL>& referrer,
+                                 Fill fill, TSpiderObject*& listObject, bool& requeued)
 {
     try {
         requeued = false;
         std::string key = KeyOf(url);
         auto found = byKey_.find(key);
         if (found != byKey_.end()) {
-            listObject = objects_[found->second].get();
+            listObject = &objects_[found->second];
             MeetAgain(found->second, depth, referrer, requeued);
             return false;
         }
-        listObject = &Append(std::move(key), make());
+        const int32_t index = Count();
+        TSpiderObject& object = objects_.emplace_back();
+        fill(object);
+        object.FID = index + 1;
+        keys_.push_back(std::move(key));
+        byKey_.emplace(keys_.back(), index);
+        if (!object.FDispatched)
+            undispatched_.insert(index);
+        listObject = &object;
         return true;
     } catch (const std::exception& e) {
         LogEvent(etException, e.what(), "AddIfNotPresent", "SpiderObject");
@@ -115,24 +134,18 @@ bool TSpiderObjectList::AddByKey(const TURL& url, int32_t depth, const TURL* ref
 
 bool TSpiderObjectList::AddIfNotPresent(const TSpiderObject& candidate, TSpiderObject*& listObject, bool& requeued)
 {
-    return AddByKey(candidate.FURL, candidate.FDepth, &candidate.FReferrer, [&candidate] {
-        auto object = std::make_unique<TSpiderObject>();
-        object->Assign(candidate);
-        return object;
-    }, listObject, requeued);
+    return AddByKey(candidate.FURL, candidate.FDepth, candidate.SharedReferrer(), [&candidate](TSpiderObject& object) { object.Assign(candidate); }, listObject, requeued);
 }
 
 bool TSpiderObjectList::AddAddressIfNotPresent(const TURL& url, const TURL* referrer, int32_t depth,
                                                TSpiderObject*& listObject, bool& requeued)
 {
-    return AddByKey(url, depth, referrer, [&] {
-        auto object = std::make_unique<TSpiderObject>();
-        object->FURL.Assign(url);
-        if (referrer)
-            object->FReferrer.Assign(*referrer);
-        object->FDepth = depth;
-        object->FDispatched = false;
-        return object;
+    const std::shared_ptr<const TURL> shared = ShareReferrer(referrer);
+    return AddByKey(url, depth, shared, [&](TSpiderObject& object) {
+        object.FURL.Assign(url);
+        object.SetReferrer(shared);
+        object.FDepth = depth;
+        object.FDispatched = false;
     }, listObject, requeued);
 }
 
@@ -147,18 +160,21 @@ int32_t TSpiderObjectList::IndexOfURL(const TURL& url) const
     return found == byKey_.end() ? -1 : found->second;
 }
 
-TSpiderObject* TSpiderObjectList::Get(int32_t index) const
+TSpiderObject* TSpiderObjectList::Get(int32_t index)
 {
-    if (index < 0 || index >= Count())
-        return nullptr;
-    return objects_[index].get();
+    return index < 0 || index >= Count() ? nullptr : &objects_[index];
+}
+
+const TSpiderObject* TSpiderObjectList::Get(int32_t index) const
+{
+    return index < 0 || index >= Count() ? nullptr : &objects_[index];
 }
 
 int32_t TSpiderObjectList::IndexOfID(int32_t id) const
 {
     // Ids are given 1, 2, 3 ... and objects never leave the list, so id - 1 is the index.
     const int32_t index = id - 1;
-    return index >= 0 && index < Count() && objects_[index]->FID == id ? index : -1;
+    return index >= 0 && index < Count() && objects_[index].FID == id ? index : -1;
 }
 
 int32_t TSpiderObjectList::IndexOfDestOwner(int32_t destID) const
@@ -167,7 +183,7 @@ int32_t TSpiderObjectList::IndexOfDestOwner(int32_t destID) const
         if (destID <= 0 || destID >= static_cast<int32_t>(ownerByDest_.size()))
             return -1;
         const int32_t index = ownerByDest_[destID];
-        const bool owns = index >= 0 && objects_[index]->FDestID == destID && objects_[index]->FOwnsDest;
+        const bool owns = index >= 0 && objects_[index].FDestID == destID && objects_[index].FOwnsDest;
         return owns ? index : -1;
     };
     int32_t index = recorded();
@@ -175,7 +191,7 @@ int32_t TSpiderObjectList::IndexOfDestOwner(int32_t destID) const
         // Ownership written into the objects directly: record every owner in one pass
         // (backwards, so that the first of several claimants is kept).
         for (int32_t i = Count() - 1; i >= 0; --i) {
-            const TSpiderObject& object = *objects_[i];
+            const TSpiderObject& object = objects_[i];
             if (object.FOwnsDest && object.FDestID > 0)
                 RecordOwner(object.FDestID, i);
         }
@@ -195,7 +211,7 @@ int32_t TSpiderObjectList::FindFirstUndispatched()
 {
     while (!undispatched_.empty()) {
         const int32_t index = *undispatched_.begin();
-        if (!objects_[index]->FDispatched)
+        if (!objects_[index].FDispatched)
             return index;
         undispatched_.erase(undispatched_.begin());
     }
@@ -237,4 +253,5 @@ void TSpiderObjectList::Clear()
     objects_.clear();
     keys_.clear();
     ownerByDest_.clear();
+    lastReferrer_.reset();
 }

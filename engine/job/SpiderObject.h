@@ -16,14 +16,14 @@ class TSpiderDestObject;
 
 class TSpiderObject {
 public:
-    TURL FReferrer;
     int32_t FDepth = -2;
     int32_t FID = 0;
     int32_t FRedirectedToID = 0;
     int32_t FDestID = 0;
-    bool FOwnsDest = false;
     TURL FURL;
     std::string FMimeType;
+    // The flags side by side: one object per address.
+    bool FOwnsDest = false;
     bool FDispatched = false;
     // How pages have linked to the address: as a page (a link, frame, form, citation, refresh or
     // a LINK to a page), as a file the page is made of (image, style sheet, script, object, ...),
@@ -37,8 +37,19 @@ public:
     TSpiderObject(const TSpiderObject&) = delete;
     TSpiderObject& operator=(const TSpiderObject&) = delete;
 
-    // Every field but FID, which becomes 0.
+    // Every field but FID, which becomes 0; the referrer is shared.
     void Assign(const TSpiderObject& source);
+
+    // The page the address was found on; an empty address when none.
+    const TURL& Referrer() const;
+    // Shared with the other addresses found on the same page; nullptr when none.
+    const std::shared_ptr<const TURL>& SharedReferrer() const { return FReferrer; }
+    void SetReferrer(std::shared_ptr<const TURL> referrer) { FReferrer = std::move(referrer); }
+    // A copy of its own.
+    void SetReferrer(const TURL& referrer);
+
+private:
+    std::shared_ptr<const TURL> FReferrer;
 };
 
 // Objects are kept in order of addition (index = id - 1). Addresses are found through a hash
@@ -67,7 +78,8 @@ public:
     int32_t IndexOfURL(const TURL& url) const;
     int32_t Count() const { return static_cast<int32_t>(objects_.size()); }
     // nullptr outside 0..Count()-1.
-    TSpiderObject* Get(int32_t index) const;
+    TSpiderObject* Get(int32_t index);
+    const TSpiderObject* Get(int32_t index) const;
     int32_t IndexOfID(int32_t id) const;
     // Index of the object that owns the destination, -1 when none.
     int32_t IndexOfDestOwner(int32_t destID) const;
@@ -101,18 +113,21 @@ private:
     };
 
     void RecordOwner(int32_t destID, int32_t index) const;
+    // The referrer to keep: the one of the previous call when the address is the same (the links
+    // of one page come together), else a new copy; nullptr for none.
+    std::shared_ptr<const TURL> ShareReferrer(const TURL* referrer);
     // The present object of the key met again at depth: takes a smaller depth and the referrer.
-    void MeetAgain(int32_t index, int32_t depth, const TURL* referrer, bool& requeued);
-    TSpiderObject& Append(std::string key, std::unique_ptr<TSpiderObject> object);
-    // The present object of the address's key, met again (False), or a new one from make(),
+    void MeetAgain(int32_t index, int32_t depth, const std::shared_ptr<const TURL>& referrer, bool& requeued);
+    // The present object of the address's key, met again (False), or a new one filled by fill,
     // appended (True).
-    template <typename Make>
-    bool AddByKey(const TURL& url, int32_t depth, const TURL* referrer, Make make, TSpiderObject*& listObject,
-                  bool& requeued);
+    template <typename Fill>
+    bool AddByKey(const TURL& url, int32_t depth, const std::shared_ptr<const TURL>& referrer, Fill fill,
+                  TSpiderObject*& listObject, bool& requeued);
 
-    std::vector<std::unique_ptr<TSpiderObject>> objects_;
-    std::deque<std::string> keys_;  // keys_[i] is the key of objects_[i]; a deque never moves them
+    std::deque<TSpiderObject> objects_;  // a deque never moves them
+    std::deque<std::string> keys_;       // keys_[i] is the key of objects_[i]
     std::unordered_map<std::string_view, int32_t> byKey_;
     std::set<int32_t, TKeyOrder> undispatched_;
     mutable std::vector<int32_t> ownerByDest_;  // destination id -> owner index, -1 none
+    std::shared_ptr<const TURL> lastReferrer_;
 };

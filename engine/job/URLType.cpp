@@ -550,6 +550,17 @@ void SplitAtLastHash(std::string_view text, std::string& before, std::string& fr
     fragment = text.substr(hash);
 }
 
+// Gives to a value of its own equal to from's, reusing to's room when it has one.
+template <typename T>
+void AssignOwned(std::unique_ptr<T>& to, const std::unique_ptr<T>& from)
+{
+    if (!from)
+        to.reset();
+    else if (to)
+        *to = *from;
+    else
+        to = std::make_unique<T>(*from);
+}
 
 }  // namespace
 
@@ -570,12 +581,7 @@ TURL& TURL::operator=(const TURL& source)
     HostName = source.HostName;
     URLPath = source.URLPath;
     ExtraInfo = source.ExtraInfo;
-    if (!source.rare_)
-        rare_.reset();
-    else if (rare_)
-        *rare_ = *source.rare_;
-    else
-        rare_ = std::make_unique<TRareParts>(*source.rare_);
+    AssignOwned(rare_, source.rare_);
     return *this;
 }
 
@@ -587,14 +593,40 @@ const std::string& TURL::EmptyText()
     return empty;
 }
 
+TURL::TRareParts::TRareParts(const TRareParts& source)
+    : Fragment(source.Fragment), Others(source.Others ? std::make_unique<TOtherParts>(*source.Others) : nullptr)
+{
+}
+
+TURL::TRareParts& TURL::TRareParts::operator=(const TRareParts& source)
+{
+    if (&source != this) {
+        Fragment = source.Fragment;
+        AssignOwned(Others, source.Others);
+    }
+    return *this;
+}
+
 void TURL::SetRare(TRarePart part, std::string value)
+{
+    if (!rare_ || !rare_->Others) {
+        if (value.empty())
+            return;
+        if (!rare_)
+            rare_ = std::make_unique<TRareParts>();
+        rare_->Others = std::make_unique<TOtherParts>();
+    }
+    (*rare_->Others).*part = std::move(value);
+}
+
+void TURL::SetFragment(std::string value)
 {
     if (!rare_) {
         if (value.empty())
             return;
         rare_ = std::make_unique<TRareParts>();
     }
-    (*rare_).*part = std::move(value);
+    rare_->Fragment = std::move(value);
 }
 
 void TURL::Clear()
@@ -614,7 +646,21 @@ void TURL::Assign(const TURL& source)
         return;
     std::string keep = GetUnusableText();
     *this = source;
-    SetRare(&TRareParts::UnusableText, std::move(keep));
+    SetRare(&TOtherParts::UnusableText, std::move(keep));
+}
+
+bool TURL::operator==(const TURL& other) const
+{
+    if (Scheme != other.Scheme || Port != other.Port || Valid != other.Valid || HostName != other.HostName ||
+        URLPath != other.URLPath || ExtraInfo != other.ExtraInfo)
+        return false;
+    if (GetFragment() != other.GetFragment())
+        return false;
+    for (TRarePart part : {&TOtherParts::UserName, &TOtherParts::Password, &TOtherParts::FileURL,
+                           &TOtherParts::MailtoURL, &TOtherParts::JavaScriptURL})
+        if (Rare(part) != other.Rare(part))
+            return false;
+    return true;
 }
 
 bool TURL::TakeOpaqueAddress(std::string_view text)
@@ -624,14 +670,14 @@ bool TURL::TakeOpaqueAddress(std::string_view text)
         Scheme = usFile;
         std::string file, fragment;
         SplitAtLastHash(text, file, fragment);
-        SetRare(&TRareParts::FileURL, std::move(file));
-        SetRare(&TRareParts::Fragment, std::move(fragment));
+        SetRare(&TOtherParts::FileURL, std::move(file));
+        SetFragment(std::move(fragment));
     } else if (StartsWithNoCase(text, "mailto:")) {
         Scheme = usMailto;
-        SetRare(&TRareParts::MailtoURL, std::string(text));
+        SetRare(&TOtherParts::MailtoURL, std::string(text));
     } else if (StartsWithNoCase(text, "javascript:")) {
         Scheme = usJavaScript;
-        SetRare(&TRareParts::JavaScriptURL, std::string(text));
+        SetRare(&TOtherParts::JavaScriptURL, std::string(text));
     } else {
         return false;
     }
@@ -729,18 +775,18 @@ TURL::TCrackResult TURL::Crack(std::string_view text)
     Port = static_cast<uint16_t>(port);
     HostName = host;
     URLPath = std::move(cleanPath);
-    SetRare(&TRareParts::UserName, std::move(plainUser));
-    SetRare(&TRareParts::Password, std::move(plainPassword));
+    SetRare(&TOtherParts::UserName, std::move(plainUser));
+    SetRare(&TOtherParts::Password, std::move(plainPassword));
     std::string fragment;
     SplitAtLastHash(extra, ExtraInfo, fragment);
-    SetRare(&TRareParts::Fragment, std::move(fragment));
+    SetFragment(std::move(fragment));
     return TCrackResult::Cracked;
 }
 
 bool TURL::RefuseText(std::string_view text, TCrackResult why)
 {
     Clear();
-    SetRare(&TRareParts::UnusableText, std::string(text));
+    SetRare(&TOtherParts::UnusableText, std::string(text));
     if (TApplicationTraceLog::Instance()) {
         if (why == TCrackResult::Unusable)
             LogEvent(etWarning, "Unusable URL " + WithoutUserInfo(text), "SetFullURL", kUnit);
@@ -787,7 +833,7 @@ bool TURL::SetRelativeURL(std::string_view text, const TURL& base)
     const std::string baseText = base.GetFullURL();
     if (baseText.empty())
         return false;
-    SetRare(&TRareParts::UnusableText, std::string(ref));
+    SetRare(&TOtherParts::UnusableText, std::string(ref));
     std::string stripped;
     if (FindFirstOf<'\t', '\r', '\n'>(ref) != std::string_view::npos) {
         for (char c : ref)
@@ -937,16 +983,16 @@ bool TURL::IsDownloadableScheme() const
 
 void TURL::SetUserAndPassword(std::string_view user, std::string_view password)
 {
-    SetRare(&TRareParts::UserName, std::string(user));
-    SetRare(&TRareParts::Password, std::string(password));
+    SetRare(&TOtherParts::UserName, std::string(user));
+    SetRare(&TOtherParts::Password, std::string(password));
 }
 
 void TURL::ClearUserInfo()
 {
-    if (!rare_)
+    if (!rare_ || !rare_->Others)
         return;
-    rare_->UserName.clear();
-    rare_->Password.clear();
+    rare_->Others->UserName.clear();
+    rare_->Others->Password.clear();
 }
 
 void TURL::DropIncompleteUserInfo()

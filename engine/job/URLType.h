@@ -30,6 +30,8 @@ public:
     void Clear();
     // Copies every field except UnusableText.
     void Assign(const TURL& source);
+    // Every field but UnusableText is equal.
+    bool operator==(const TURL& other) const;
 
     // Parses an absolute address. On failure the value is cleared, the text is kept in
     // UnusableText and False is returned; it never raises.
@@ -63,13 +65,13 @@ public:
     const std::string& GetURLPath() const { return URLPath; }
     int32_t GetScheme() const { return Scheme; }
     const std::string& GetExtraInfo() const { return ExtraInfo; }
-    const std::string& GetFragment() const { return Rare(&TRareParts::Fragment); }
-    const std::string& GetUserName() const { return Rare(&TRareParts::UserName); }
-    const std::string& GetPassword() const { return Rare(&TRareParts::Password); }
-    const std::string& GetFileURL() const { return Rare(&TRareParts::FileURL); }
-    const std::string& GetMailtoURL() const { return Rare(&TRareParts::MailtoURL); }
-    const std::string& GetJavaScriptURL() const { return Rare(&TRareParts::JavaScriptURL); }
-    const std::string& GetUnusableText() const { return Rare(&TRareParts::UnusableText); }
+    const std::string& GetFragment() const { return rare_ ? rare_->Fragment : EmptyText(); }
+    const std::string& GetUserName() const { return Rare(&TOtherParts::UserName); }
+    const std::string& GetPassword() const { return Rare(&TOtherParts::Password); }
+    const std::string& GetFileURL() const { return Rare(&TOtherParts::FileURL); }
+    const std::string& GetMailtoURL() const { return Rare(&TOtherParts::MailtoURL); }
+    const std::string& GetJavaScriptURL() const { return Rare(&TOtherParts::JavaScriptURL); }
+    const std::string& GetUnusableText() const { return Rare(&TOtherParts::UnusableText); }
     bool IsValid() const { return Valid; }
 
     // User name and password are the plain credentials; the address text carries them
@@ -83,20 +85,32 @@ private:
     enum class TCrackResult { Cracked, Malformed, NoScheme, Unusable };
 
     // The parts most addresses lack live apart, made when one of them is first set: a job holds
-    // two addresses for each of its links.
-    struct TRareParts {
+    // an address for each of its links. Of those, links to a place in a page (a fragment) are
+    // common; the others are kept one step further.
+    struct TOtherParts {
         std::string UserName;
         std::string Password;
-        std::string Fragment;
         std::string FileURL;
         std::string MailtoURL;
         std::string JavaScriptURL;
         std::string UnusableText;
     };
-    using TRarePart = std::string TRareParts::*;
+    struct TRareParts {
+        std::string Fragment;
+        std::unique_ptr<TOtherParts> Others;
+
+        TRareParts() = default;
+        TRareParts(const TRareParts& source);
+        TRareParts& operator=(const TRareParts& source);
+    };
+    using TRarePart = std::string TOtherParts::*;
     static const std::string& EmptyText();
-    const std::string& Rare(TRarePart part) const { return rare_ ? (*rare_).*part : EmptyText(); }
+    const std::string& Rare(TRarePart part) const
+    {
+        return rare_ && rare_->Others ? (*rare_->Others).*part : EmptyText();
+    }
     void SetRare(TRarePart part, std::string value);
+    void SetFragment(std::string value);
 
     bool TakeOpaqueAddress(std::string_view text);
     TCrackResult Crack(std::string_view text);

@@ -15,7 +15,9 @@ TAdd Add(TSpiderObjectList& list, const std::string& address, int32_t depth, con
 {
     TSpiderObject candidate;
     candidate.FURL.SetFullURL(address);
-    candidate.FReferrer.SetFullURL(referrer);
+    TURL referrerURL;
+    referrerURL.SetFullURL(referrer);
+    candidate.SetReferrer(referrerURL);
     candidate.FDepth = depth;
     TAdd result {};
     result.added = list.AddIfNotPresent(candidate, result.object, result.requeued);
@@ -64,11 +66,11 @@ TEST(SpiderObjectList, SmallerDepthRequeuesADispatchedAddress)
     TSpiderObjectList list;
     TSpiderObject* page = Add(list, "http://s.com/p", 3, "http://s.com/deep").object;
     EXPECT_FALSE(Add(list, "http://s.com/p", 3, "http://s.com/other").requeued);
-    EXPECT_EQ(page->FReferrer.GetURLWithoutUserInfo(), "http://s.com/deep");
+    EXPECT_EQ(page->Referrer().GetURLWithoutUserInfo(), "http://s.com/deep");
     // Not yet dispatched: takes the depth but is not a requeue.
     EXPECT_FALSE(Add(list, "http://s.com/p", 2, "http://s.com/mid").requeued);
     EXPECT_EQ(page->FDepth, 2);
-    EXPECT_EQ(page->FReferrer.GetURLWithoutUserInfo(), "http://s.com/mid");
+    EXPECT_EQ(page->Referrer().GetURLWithoutUserInfo(), "http://s.com/mid");
     page->FDispatched = true;
     EXPECT_EQ(list.FindFirstUndispatched(), -1);
     EXPECT_TRUE(Add(list, "http://s.com/p", 0, "http://s.com/").requeued);
@@ -165,10 +167,47 @@ TEST(SpiderObjectList, AddingAnAddressMatchesAddingACandidate)
         const TSpiderObject& a = *byCandidate.Get(i);
         const TSpiderObject& b = *byAddress.Get(i);
         EXPECT_EQ(a.FURL.GetFullURL(), b.FURL.GetFullURL()) << i;
-        EXPECT_EQ(a.FReferrer.GetFullURL(), b.FReferrer.GetFullURL()) << i;
-        EXPECT_EQ(a.FReferrer.IsValid(), b.FReferrer.IsValid()) << i;
+        EXPECT_EQ(a.Referrer().GetFullURL(), b.Referrer().GetFullURL()) << i;
+        EXPECT_EQ(a.Referrer().IsValid(), b.Referrer().IsValid()) << i;
         EXPECT_EQ(a.FDepth, b.FDepth) << i;
         EXPECT_EQ(a.FDispatched, b.FDispatched) << i;
     }
     EXPECT_EQ(byCandidate.FindFirstUndispatched(), byAddress.FindFirstUndispatched());
+}
+
+TEST(SpiderObjectList, LinksOfOnePageShareOneReferrerAndKeepTheirOwn)
+{
+    auto url = [](const char* text) {
+        TURL out;
+        EXPECT_TRUE(out.SetFullURL(text));
+        return out;
+    };
+    TSpiderObjectList list;
+    TSpiderObject* a = nullptr;
+    TSpiderObject* b = nullptr;
+    TSpiderObject* c = nullptr;
+    TSpiderObject* d = nullptr;
+    TSpiderObject* e = nullptr;
+    bool requeued = false;
+    const TURL page = url("http://s.com/page");
+    ASSERT_TRUE(list.AddAddressIfNotPresent(url("http://s.com/a"), &page, 1, a, requeued));
+    const TURL samePage = url("http://s.com/page");
+    ASSERT_TRUE(list.AddAddressIfNotPresent(url("http://s.com/b"), &samePage, 1, b, requeued));
+    EXPECT_EQ(a->SharedReferrer(), b->SharedReferrer());
+    // Differing in user information alone is another referrer.
+    const TURL withUser = url("http://u:p@s.com/page");
+    ASSERT_TRUE(list.AddAddressIfNotPresent(url("http://s.com/c"), &withUser, 1, c, requeued));
+    EXPECT_NE(c->SharedReferrer(), a->SharedReferrer());
+    EXPECT_EQ(c->Referrer().GetUserName(), "u");
+    ASSERT_TRUE(list.AddAddressIfNotPresent(url("http://s.com/d"), nullptr, 1, d, requeued));
+    EXPECT_EQ(d->SharedReferrer(), nullptr);
+    EXPECT_FALSE(d->Referrer().IsValid());
+    // Met again nearer the start: takes the new page as its referrer, the others keep theirs.
+    const TURL start = url("http://s.com/");
+    ASSERT_TRUE(list.AddAddressIfNotPresent(url("http://s.com/e"), &start, 0, e, requeued));
+    EXPECT_FALSE(list.AddAddressIfNotPresent(url("http://s.com/a"), &start, 0, a, requeued));
+    EXPECT_EQ(a->SharedReferrer(), e->SharedReferrer());
+    EXPECT_EQ(a->Referrer().GetFullURL(), "http://s.com/");
+    EXPECT_EQ(b->Referrer().GetFullURL(), "http://s.com/page");
+    EXPECT_TRUE(c->Referrer().GetUserName() == "u" && c->Referrer().GetURLPath() == "/page");
 }

@@ -36,7 +36,7 @@ public:
         TSpiderObject candidate;
         candidate.FURL.Assign(address);
         if (referrer != nullptr)
-            candidate.FReferrer.Assign(*referrer);
+            candidate.SetReferrer(*referrer);
         candidate.FDepth = depth;
         TSpiderObject* object = nullptr;
         bool requeued = false;
@@ -101,7 +101,7 @@ TEST_F(LinkParserTest, StartPageRequisitesAtDepthZeroOtherLinksAtOne)
     ASSERT_NE(Find("http://h/a.gif"), nullptr);
     EXPECT_EQ(Find("http://h/a.gif")->FDepth, 0);
     EXPECT_EQ(Find("http://h/b.htm")->FDepth, 1);
-    EXPECT_EQ(Find("http://h/b.htm")->FReferrer.GetFullURL(), "http://h/index.htm");
+    EXPECT_EQ(Find("http://h/b.htm")->Referrer().GetFullURL(), "http://h/index.htm");
     EXPECT_EQ(reports.Types(), (std::vector<int> {OUTMSG_READ_STARTED, OUTMSG_READ_PROGRESS, OUTMSG_LINK_FOUND,
                                                   OUTMSG_LINK_FOUND, OUTMSG_LINK_FOUND, OUTMSG_READ_ENDED}));
     auto found = reports.OfType(OUTMSG_LINK_FOUND);
@@ -462,7 +462,7 @@ std::vector<std::string> ListTrace(const TSpiderObjectList& list)
     for (int32_t i = 0; i < list.Count(); ++i) {
         const TSpiderObject& object = *list.Get(i);
         trace.push_back(object.FURL.GetFullURL() + " " + std::to_string(object.FDepth) + " " +
-                        object.FReferrer.GetFullURL());
+                        object.Referrer().GetFullURL());
     }
     return trace;
 }
