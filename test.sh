@@ -20,7 +20,7 @@ cmake --build build-asan -j "$jobs"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGLEANERY_WERROR=ON \
   -DGLEANERY_TSAN=ON -DGLEANERY_BUILD_UI=OFF
 cmake --build build-tsan -j "$jobs"
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/../tests/tsan.supp" \
   ctest --output-on-failure -j "$jobs" --timeout 600)
 
 if [ -x scripts/run-fuzzers ]; then

@@ -56,8 +56,15 @@ protected:
         port_ = server_.bind_to_any_port("127.0.0.1");
         serverThread_ = std::thread([this] { server_.listen_after_bind(); });
     }
-    ~TCrawlTestBase() override
+    ~TCrawlTestBase() override { StopServing(); }
+
+    // Ends the crawl and the test server once. A test whose handlers use members of its own
+    // calls it before those members go.
+    void StopServing()
     {
+        if (stopped_)
+            return;
+        stopped_ = true;
         crawler_.Terminate();
         crawler_.WaitFor();
         dispatcher_.reset();  // its threads close their kept-alive connections
@@ -135,6 +142,7 @@ protected:
     std::thread serverThread_;
     int port_ = 0;
     std::atomic<bool> release_{false};  // ends slow answers
+    bool stopped_ = false;
     std::mutex seenLock_;
     std::vector<TRequest> seen_;
 };

@@ -123,7 +123,11 @@ protected:
         return engine_.OfType(OUTMSG_JOB_ENDED).back().resultCode;
     }
 
-    ~UpdateRunTest() override { LetGo(); }
+    ~UpdateRunTest() override
+    {
+        LetGo();
+        StopServing();  // the handlers read files_
+    }
 
     // Starts the job again with the answer for held kept back, and waits until the copy's pages
     // have been read.
