@@ -193,12 +193,13 @@ TFileDownloadThread::TAttemptEnd TFileDownloadThread::DownloadHTTPAttempt(TInter
         conditionsFor = FLocalFileName;
     else if (job.UpdateOldFiles)
         conditionsFor = indexed != nullptr ? indexed->localName : UntypedLocalFileName();
-    // An unfinished body of the answered name that cannot be continued is of no use.
-    if (nameKnown && !ResumablePart(FLocalFileName, FURL) && !DropPartFile("DownloadHTTPOrHTTPS"))
-        return TAttemptEnd::Done;
     TUpdateHeaders update;
     if (!conditionsFor.empty())
         update = CreateUpdateDLHeaders(Filter(), conditionsFor, indexed, FURL);
+    // An unfinished body of the answered name that cannot be continued (no Range for it) is of
+    // no use.
+    if (nameKnown && update.Range.empty() && !DropPartFile("DownloadHTTPOrHTTPS"))
+        return TAttemptEnd::Done;
     bool fetchingWhole = false;
     if (update.Range.empty() && (!update.IfModifiedSince.empty() || !update.IfNoneMatch.empty()) &&
         FetchWholeForLinks(conditionsFor, indexed)) {
