@@ -3,6 +3,7 @@
 #include "engine/services/AppTraceLog.h"
 #include "engine/crawl/DownloadThreadDispacher.h"
 #include "engine/crawl/JobDownloadFilter.h"
+#include "engine/job/LocalNames.h"
 #include "engine/job/SpiderDestObject.h"
 #include "engine/services/FileStatusCache.h"
 #include "engine/messages/SpiderInputMsg.h"
@@ -251,6 +252,7 @@ void TSpiderThread::ClearParseCandidates()
 {
     parseCandidates_.clear();
     localParseCandidates_.clear();
+    rewriteKeeps_.clear();
 }
 
 int32_t TSpiderThread::TakeParseCandidate(bool withLocal)
@@ -331,6 +333,7 @@ void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestOb
             localParseCandidates_.insert(index);
             continue;
         }
+        std::vector<int32_t> absoluteIds;
         if (ready)
             parser->CommitPreparedParse(*this, prepared, dest->FFileName, dest->FLocalSource,
                                         job.HonorRobotNoIndexTags, job.HonorRobotNoFollowTags, owner->FDepth, spiders,
@@ -339,9 +342,30 @@ void TSpiderThread::ParseFileListItems(TSpiderObjectList& spiders, TSpiderDestOb
             parser->ParseLinksIntoList(*this, dest->FFileName, dest->FLocalSource, job.HonorRobotNoIndexTags,
                                        job.HonorRobotNoFollowTags, owner->FDepth, dests, spiders, dest->FParseKind,
                                        owner->FURL, owner->FMimeType);
+        if (dest->FLocalSource && parser->TakeRewriteKeeps(absoluteIds))
+            rewriteKeeps_[index] = std::move(absoluteIds);
+        else
+            rewriteKeeps_.erase(index);
         if (downloads && (!downloads->AllThreadsIdle() || spiders.HasUndispatchedObjects()))
             return;
     }
+}
+
+bool TSpiderThread::RewriteKeepsPage(int32_t destIndex, const TSpiderObjectList& spiders,
+                                     const TSpiderDestObjectList& dests, const TCopyJob& job) const
+{
+    const TSpiderDestObject* dest = dests.Get(destIndex);
+    const auto kept = rewriteKeeps_.find(destIndex);
+    // A mark asked for now may be missing from the page.
+    if (job.AddMarkOfWebOnRewrite || dest == nullptr || !dest->FLocalSource || kept == rewriteKeeps_.end())
+        return false;
+    std::string name;
+    for (int32_t id : kept->second) {
+        dests.GetFileName(DestIDOfObject(spiders, id), name);
+        if (!name.empty() && IsFileOfJobCopy(name))
+            return false;
+    }
+    return true;
 }
 
 void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderDestObjectList& dests,
@@ -360,6 +384,9 @@ void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderD
         if (!dest->FParseNeeded || !IsInsideDestination(dest->FFileName, job))
             continue;
         ownerOf[i] = spiders.IndexOfDestOwner(dest->FID);
+        // A page on disk whose rewrite changes nothing is left as it is, unread.
+        if (RewriteKeepsPage(i, spiders, dests, job))
+            continue;
         if (const TSpiderObject* owner = spiders.Get(ownerOf[i])) {
             taskOf[i] = static_cast<int32_t>(tasks.size());
             tasks.push_back({dest->FFileName, owner->FURL.GetURLWithoutUserInfo(), dest->FLocalSource,

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <unordered_map>
+#include <vector>
 
 class TDownloadThreadDispacher;
 class TSpiderDestObject;
@@ -107,6 +109,12 @@ private:
     TSpiderObjectList* jobSpiders_ = nullptr;
     TSpiderDestObjectList* jobDests_ = nullptr;
     std::unique_ptr<TParseAhead> parseAhead_;
+    // Pages read from the copy whose rewrite would leave every link as written, by destination
+    // index: the ids of the addresses they name absolute (a copy of one on disk changes that).
+    std::unordered_map<int32_t, std::vector<int32_t>> rewriteKeeps_;
+    // The page needs no rewrite: read from the copy, and no address it names absolute has a copy.
+    bool RewriteKeepsPage(int32_t destIndex, const TSpiderObjectList& spiders, const TSpiderDestObjectList& dests,
+                          const TCopyJob& job) const;
     TSpiderOutputMsg pauseReport_;
     TSpiderInputMsg pauseCommand_;
 };

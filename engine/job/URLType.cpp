@@ -824,6 +824,19 @@ bool TURL::SetFullURL(std::string_view text)
     return RefuseText(text, result);
 }
 
+bool TURL::HasScheme(std::string_view text)
+{
+    std::string head;
+    for (char c : TrimTextView(text)) {
+        if (c == '\t' || c == '\r' || c == '\n')
+            continue;
+        head += c;
+        if (c == ':' || head.size() > 32)
+            break;
+    }
+    return SchemeLength(head) > 0;
+}
+
 bool TURL::SetRelativeURL(std::string_view text, const TURL& base)
 {
     Clear();

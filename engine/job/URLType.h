@@ -38,6 +38,9 @@ public:
     bool SetFullURL(std::string_view text);
     // Resolves text against base (a file, mailto or javascript text is taken as it is).
     bool SetRelativeURL(std::string_view text, const TURL& base);
+    // The text (trimmed, tabs and line breaks dropped, as SetFullURL reads it) starts with a
+    // scheme: only then can SetFullURL take it.
+    static bool HasScheme(std::string_view text);
 
     std::string GetURL(bool includeUserInfo, bool includeHost, bool includeFragment, bool includeExtraInfo,
                        bool includePath) const;

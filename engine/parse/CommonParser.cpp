@@ -72,7 +72,8 @@ bool ResolveLocalValue(const std::string& text, const std::string& folder, const
     namespace fs = std::filesystem;
     url.Clear();
     TURL parsed;
-    if (parsed.SetFullURL(text)) {
+    // A relative value is no address: it is not offered to SetFullURL, which would log it.
+    if (TURL::HasScheme(text) && parsed.SetFullURL(text)) {
         // A file: address written in a page is content, not one of the copy's own links.
         if (parsed.GetScheme() != usFile)
             url.Assign(parsed);

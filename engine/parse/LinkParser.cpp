@@ -16,8 +16,11 @@
 #include "engine/services/ThreadSafeFileOps.h"
 #include "engine/job/URLType.h"
 
+#include <algorithm>
 #include <exception>
+#include <optional>
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -64,19 +67,28 @@ void ForgetFileStatus(const std::string& fileName)
         files->Forget(fileName);
 }
 
+// The addresses a page's local files stand for (none: no address known), by the file's link
+// without its fragment: a page names the same files over and over.
+using TLocalAddressMemo = std::unordered_map<std::string, std::optional<TURL>>;
+
 // A link of a page read from the copy names a local file: the crawl follows the address that
 // file stands for, with the link's fragment, so that the server is asked about it and a page
 // behind it is reached; the link stays a local file when no address is known for it.
-void FollowAddressOfLocalFile(TURL& link, const std::string& pageFile, const TURL& pageURL)
+void FollowAddressOfLocalFile(TURL& link, const std::string& pageFile, const TURL& pageURL, TLocalAddressMemo& memo)
 {
-    TLocalNames* names = TLocalNames::Instance();
-    const std::string localName = link.URLToLocalFileName("/", true, false);
-    TURL address;
-    if (names == nullptr || localName.empty() || !names->AddressOfLocalFile(localName, pageFile, pageURL, address))
+    auto [known, added] = memo.try_emplace(link.GetFileURL());
+    if (added) {
+        TLocalNames* names = TLocalNames::Instance();
+        const std::string localName = link.URLToLocalFileName("/", true, false);
+        TURL address;
+        if (names != nullptr && !localName.empty() && names->AddressOfLocalFile(localName, pageFile, pageURL, address))
+            known->second.emplace(std::move(address));
+    }
+    if (!known->second)
         return;
     const std::string fragment = link.GetFragment();
-    if (fragment.empty() || !link.SetFullURL(address.GetURLWithoutUserInfo() + fragment))
-        link.Assign(address);
+    if (fragment.empty() || !link.SetFullURL(known->second->GetURLWithoutUserInfo() + fragment))
+        link.Assign(*known->second);
 }
 
 }  // namespace
@@ -146,12 +158,25 @@ TLinkReplaceOptions RewriteOptionsOf(const TCopyJob& job)
     return options;
 }
 
-int32_t DestIDOfAddress(const TSpiderObjectList& spiders, const TURL& address)
+namespace {
+
+int32_t DestIDOf(const TSpiderObjectList& spiders, const TSpiderObject* object)
 {
-    const TSpiderObject* object = spiders.Get(spiders.IndexOfURL(address));
     if (object != nullptr && object->FRedirectedToID != 0)
         object = spiders.Get(spiders.IndexOfID(object->FRedirectedToID));
     return object != nullptr ? object->FDestID : 0;
+}
+
+}  // namespace
+
+int32_t DestIDOfAddress(const TSpiderObjectList& spiders, const TURL& address)
+{
+    return DestIDOf(spiders, spiders.Get(spiders.IndexOfURL(address)));
+}
+
+int32_t DestIDOfObject(const TSpiderObjectList& spiders, int32_t objectID)
+{
+    return DestIDOf(spiders, spiders.Get(spiders.IndexOfID(objectID)));
 }
 
 int32_t TURLToFilenameMapper::DestIDOf(const TURL& address)
@@ -301,6 +326,8 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
 {
     if (auto* mapper = TURLToFilenameMapper::Instance())
         mapper->ForgetFiles();
+    lastReadKeeps_ = false;
+    lastAbsoluteIds_.clear();
     // Only a plain file is read: a missing one, a folder or a symbolic link (which could lead out
     // of the destination folder) is passed over.
     if (!IsPlainFileCached(FileStatusOfJob(), fileName))
@@ -343,19 +370,27 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
         }
         msg_.FReadWrite.FLinkCount = static_cast<int32_t>(list.Count());
         const int32_t depth = pageDepth < 0 ? 0 : pageDepth;
+        // A page on disk names its files as local paths; those left absolute named no copy.
+        bool keeps = localMode && facts.rewriteKeeps;
+        TLocalAddressMemo localAddresses;
         for (TWebLinkInfo& link : list) {
             if (!link.FURL.IsValid())
                 continue;
-            if (link.FURL.GetScheme() == usFile) {
+            const bool absolute = link.FURL.GetScheme() != usFile;
+            if (!absolute) {
                 // A page from the network never leads to a local file.
                 if (!localMode)
                     continue;
-                FollowAddressOfLocalFile(link.FURL, fileName, pageURL);
+                FollowAddressOfLocalFile(link.FURL, fileName, pageURL, localAddresses);
             }
             const bool requisite = kind == 2 || THTMLParser::IsPageRequisite(link);
             bool isNew = false;
             const int32_t id =
                 control.AddSpiderObjectToList(spiderList, link.FURL, isNew, &pageURL, requisite ? depth : depth + 1);
+            if (keeps && absolute && link.FURL.IsDownloadableScheme()) {
+                keeps = id != 0;
+                lastAbsoluteIds_.push_back(id);
+            }
             spiderList.NoteLinkRole(id, kind != 2 && THTMLParser::IsNavigationLink(link));
             link.FNewAddress = isNew;
             // The link goes into the queue as it is, without a copy: the list is not used again.
@@ -368,6 +403,7 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
                 PostLinkReports();
         }
         PostLinkReports();
+        lastReadKeeps_ = keeps && !control.CancelRequested();
     } catch (const std::exception& e) {
         PostLinkReports();
         LogEvent(etException, e.what(), "ParseLinksIntoList " + address, "LinkParser");
@@ -379,6 +415,18 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
     msg_.FReadWrite.FPageCharset = kind == 1 ? charset : std::string();
     msg_.FReadWrite.FStatus = EndStatus(failed, control);
     Post(OUTMSG_READ_ENDED);
+}
+
+bool TLinkParser::TakeRewriteKeeps(std::vector<int32_t>& absoluteIds)
+{
+    absoluteIds.clear();
+    if (!lastReadKeeps_)
+        return false;
+    std::sort(lastAbsoluteIds_.begin(), lastAbsoluteIds_.end());
+    lastAbsoluteIds_.erase(std::unique(lastAbsoluteIds_.begin(), lastAbsoluteIds_.end()), lastAbsoluteIds_.end());
+    absoluteIds.swap(lastAbsoluteIds_);
+    lastReadKeeps_ = false;
+    return true;
 }
 
 void TLinkParser::RewriteLinksInFile(TJobControl& control, const std::string& fileName, bool localMode,

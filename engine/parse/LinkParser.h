@@ -42,6 +42,8 @@ TLinkReplaceOptions RewriteOptionsOf(const TCopyJob& job);
 // The destination id of an address (of its redirect target when it was redirected), 0 none.
 // Only reads the list.
 int32_t DestIDOfAddress(const TSpiderObjectList& spiders, const TURL& address);
+// The same for the address of the object with this id.
+int32_t DestIDOfObject(const TSpiderObjectList& spiders, int32_t objectID);
 
 // An address's local file, from the job's lists (set for the length of one rewrite).
 class TURLToFilenameMapper : public TSingleton<TURLToFilenameMapper> {
@@ -95,6 +97,11 @@ public:
     void CommitPreparedRewrite(TJobControl& control, TPreparedRewrite& prepared, const std::string& fileName,
                                const TCopyJob& job, const TURL& pageURL);
 
+    // After a page from the copy was read: True when rewriting it would leave every link as
+    // written unless one of the addresses it names absolute gets a copy on disk; absoluteIds
+    // takes their ids (TSpiderObject::FID), each once.
+    bool TakeRewriteKeeps(std::vector<int32_t>& absoluteIds);
+
     // Files removed by reading pages (NOINDEX honoured) since the program started.
     int32_t FilesRemoved() const { return filesRemoved_; }
 
@@ -130,4 +137,7 @@ private:
     int32_t lastProgressPercent_ = 0;
     TJobControl* control_ = nullptr;
     int32_t filesRemoved_ = 0;
+    // What the last page read tells of its rewrite (TakeRewriteKeeps).
+    bool lastReadKeeps_ = false;
+    std::vector<int32_t> lastAbsoluteIds_;
 };

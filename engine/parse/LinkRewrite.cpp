@@ -111,11 +111,11 @@ bool UnresolvedLinkText(const TCommonParser& parser, const TWebLinkInfo& link, s
 // The new text of a rewritable link; false when the link is to stay as written (a local file
 // with no copy to link to: a copy never links into file: space, which would break when its
 // folder moves).
-bool NewLinkText(const TCommonParser& parser, const std::string& pageFile, const TWebLinkInfo& link,
+bool NewLinkText(const TCommonParser& parser, const std::string& pageFile, const TWebLinkInfo& link, bool withFiles,
                  std::string& text)
 {
     // The callback names only a copy that is there to link to.
-    std::string local = parser.OnAddressToFile ? parser.OnAddressToFile(link.FURL) : std::string();
+    std::string local = withFiles && parser.OnAddressToFile ? parser.OnAddressToFile(link.FURL) : std::string();
     bool available = !local.empty();
     if (available && TakesFileNameOnly(link))
         text = EncodeRelativeLink(FileNamePart(local));
@@ -128,7 +128,52 @@ bool NewLinkText(const TCommonParser& parser, const std::string& pageFile, const
     return true;
 }
 
+// The text written in place of the link, as it will stand (escaped and quoted); false when the
+// link stays as written. withFiles: links to copies on disk are made (else none is taken to exist).
+bool ReplacementText(const TCommonParser& parser, const std::string& pageFile, const TWebLinkInfo& link,
+                     bool withFiles, std::string& text)
+{
+    // Other links (mailto, javascript, values that name no address) are copied with the text
+    // around them.
+    const bool rewritten = link.FURL.IsValid() ? IsRewritableScheme(link.FURL.GetScheme()) &&
+                                                     NewLinkText(parser, pageFile, link, withFiles, text)
+                                               : UnresolvedLinkText(parser, link, text);
+    if (!rewritten)
+        return false;
+    // A browser decodes character references in attribute values before it reads the address.
+    if (link.FKind == lkHTMLAttribute)
+        text = EscapeForAttribute(text);
+    if (link.FKind == lkHTMLAttribute && link.FURLPartPos == 0)
+        text = "\"" + text + "\"";
+    return true;
+}
+
+bool IsBaseTag(const TWebLinkInfo& link)
+{
+    return link.FKind == lkHTMLAttribute && link.FTagName == "BASE" && link.FAttribName == "HREF";
+}
+
 }  // namespace
+
+bool RewriteKeepsLink(const TCommonParser& parser, const TWebLinkInfo& link, bool page)
+{
+    if (page && IsBaseTag(link))
+        return false;
+    std::string text;
+    if (!ReplacementText(parser, std::string(), link, false, text))
+        return true;
+    if (link.FKind == lkHTMLAttribute) {
+        const std::string written = link.ValueAsWritten();
+        if (link.FURLPartPos == 0)
+            return written == text;
+        return link.FURLPartPos > 0 && link.FURLPartLength >= 0 &&
+               static_cast<size_t>(link.FURLPartPos + link.FURLPartLength) <= written.size() &&
+               written.compare(static_cast<size_t>(link.FURLPartPos), static_cast<size_t>(link.FURLPartLength),
+                               text) == 0;
+    }
+    // A style sheet's value as read is the value as written unless escapes were decoded.
+    return link.FValue.size() == static_cast<size_t>(link.FValueLength) && link.FValue == text;
+}
 
 std::string MakeRelativeLink(const std::string& pageFile, const std::string& targetFile)
 {
@@ -191,7 +236,7 @@ void ReplaceLinksInStream(TFileRewrite& io, const TCommonParser& parser, const s
     list.SortByPosition();
     const int64_t size = io.SourceSize();
     for (const TWebLinkInfo& link : list) {
-        if (dropBase && link.FKind == lkHTMLAttribute && link.FTagName == "BASE" && link.FAttribName == "HREF") {
+        if (dropBase && IsBaseTag(link)) {
             if (link.FTagPos < io.SourcePosition() || link.FTagPos + link.FTagLength > size)
                 continue;
             io.CopySource(link.FTagPos - io.SourcePosition());
@@ -204,19 +249,9 @@ void ReplaceLinksInStream(TFileRewrite& io, const TCommonParser& parser, const s
         // Two links over one value (LOWSRC and SRC in one tag): the first one written wins.
         if (start < io.SourcePosition() || length < 0 || start + length > size)
             continue;
-        // Other links (mailto, javascript, values that name no address) are copied with the text
-        // around them.
         std::string text;
-        const bool rewritten = link.FURL.IsValid()
-                                   ? IsRewritableScheme(link.FURL.GetScheme()) && NewLinkText(parser, io.FileName(), link, text)
-                                   : UnresolvedLinkText(parser, link, text);
-        if (rewritten) {
+        if (ReplacementText(parser, io.FileName(), link, true, text)) {
             io.CopySource(start - io.SourcePosition());
-            // A browser decodes character references in attribute values before it reads the address.
-            if (link.FKind == lkHTMLAttribute)
-                text = EscapeForAttribute(text);
-            if (link.FKind == lkHTMLAttribute && !partOnly)
-                text = "\"" + text + "\"";
             io.Write(text);
             io.SkipSource(length);
         }

@@ -7,6 +7,7 @@
 class TCommonParser;
 class TFileRewrite;
 class TRewriteSpares;
+class TWebLinkInfo;
 class TWebLinkList;
 
 // How a rewrite treats the page's file.
@@ -34,6 +35,11 @@ std::string SavedFromMark(const std::string& pageAddress);
 
 // The name under which the pre-rewrite version is kept: "_orig" before the extension.
 std::string KeptInputFileName(const std::string& fileName);
+
+// While no address the link names has a copy on disk to link to, the rewrite of the page
+// (page) or style sheet would leave the link as it stands: it is a local path, or an address
+// written as the rewrite writes it (parser: the one that read the link).
+bool RewriteKeepsLink(const TCommonParser& parser, const TWebLinkInfo& link, bool page);
 
 // Copies the input to the output with the links of list replaced (list is sorted by position).
 // dropBase removes BASE tags (pages); writeMark puts the saved-from mark first. A link that

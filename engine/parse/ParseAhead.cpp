@@ -2,7 +2,9 @@
 
 #include "engine/parse/GYCSSParser.h"
 #include "engine/parse/GYHTMLParser.h"
+#include "engine/parse/LinkRewrite.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -10,17 +12,23 @@ void ReadPageLinks(int kind, const std::string& fileName, const std::string& bas
                    TCSSParser& css, TWebLinkList& list, TPageFacts* facts)
 {
     const uint8_t local = localMode ? 1 : 0;
+    const auto rewriteKeeps = [&](const TCommonParser& parser) {
+        return localMode && std::all_of(list.begin(), list.end(), [&](const TWebLinkInfo& link) {
+                   return RewriteKeepsLink(parser, link, kind != 2);
+               });
+    };
     if (kind == 2) {
         css.FLocalFilesMissing = 0;
         css.GetLinksInCSSFile(fileName, base, list, local);
         if (facts != nullptr)
-            *facts = {{}, {}, false, false, css.FLocalFilesMissing};
+            *facts = {{}, {}, false, false, css.FLocalFilesMissing, rewriteKeeps(css)};
         return;
     }
     html.FLocalFilesMissing = 0;
     html.GetLinksInHTMLFile(fileName, base, list, local);
     if (facts != nullptr)
-        *facts = {html.FTitle, html.FCharset, html.FNoFollow, html.FNoIndex, html.FLocalFilesMissing};
+        *facts = {html.FTitle, html.FCharset, html.FNoFollow, html.FNoIndex, html.FLocalFilesMissing,
+                  rewriteKeeps(html)};
 }
 
 void PrepareParse(const TParseTask& task, THTMLParser& html, TCSSParser& css, TPreparedParse& out)

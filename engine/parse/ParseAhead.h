@@ -40,6 +40,9 @@ struct TPageFacts {
     bool noIndex = false;
     // Local paths that named no file (local mode): the reading depends on files yet to come.
     int32_t localFilesMissing = 0;
+    // Local mode: the rewrite would leave every link as written while no address named has a
+    // copy on disk to link to (RewriteKeepsLink).
+    bool rewriteKeeps = false;
 };
 
 // Reads the file's links against base with the parser of its kind (2 a style sheet, else a

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <utility>
 #include <vector>
@@ -170,6 +171,42 @@ TEST_F(ReplaceLinksTest, MarkOnceAndFirstVersionKept)
     EXPECT_EQ(TempTree::Read(file), "<!-- saved from url=(0017)http://h/page.htm -->\r\n"
                                     "<!DOCTYPE html><a href=\"a.htm\">a</a>");
     EXPECT_EQ(TempTree::Read(tree.Path("page_orig.htm")), page);
+}
+
+// A page of the copy read again: what the rewrite wrote it keeps, anything else it would change.
+TEST_F(ReplaceLinksTest, WhatTheRewriteWroteItKeeps)
+{
+    const auto keeps = [&](const std::string& file, int kind) {
+        TWebLinkList list;
+        TCommonParser& parser = kind == 2 ? static_cast<TCommonParser&>(css) : static_cast<TCommonParser&>(html);
+        if (kind == 2)
+            css.GetLinksInCSSFile(file, "http://h/site/p.htm", list, 1);
+        else
+            html.GetLinksInHTMLFile(file, "http://h/site/p.htm", list, 1);
+        std::vector<bool> kept;
+        for (const TWebLinkInfo& link : list)
+            kept.push_back(RewriteKeepsLink(parser, link, kind == 1));
+        return kept;
+    };
+    Saved("http://h/site/a.htm", "site/a.htm");
+    const std::string page = Rewrite("site/p.htm",
+                                     "<a href=a.htm>a</a><a href='/x y.htm#f'>x</a><img src=\"HTTP://Other/i.gif\">"
+                                     "<a href=\"say&quot;hi.htm\">s</a><meta http-equiv=refresh content=\"0; URL=/n\">"
+                                     "<a href=\"mailto:me@h\">m</a>",
+                                     "http://h/site/p.htm");
+    const std::vector<bool> pageKept = keeps(tree.Path("site/p.htm"), 1);
+    EXPECT_GE(pageKept.size(), 6u);
+    EXPECT_EQ(std::count(pageKept.begin(), pageKept.end(), false), 0) << page;
+    const std::string sheet =
+        Rewrite("site/s.css", "a{x:url(a.htm)} b{y:url('/it\\'s 1.png')}", "http://h/site/s.css", 2);
+    EXPECT_EQ(keeps(tree.Path("site/s.css"), 2), std::vector<bool>(2, true)) << sheet;
+
+    // As written before any rewrite: an address not yet in the rewrite's form, a local path
+    // with no file, a BASE tag.
+    const std::string before = tree.Write("site/q.htm", "<a href=a.htm>a</a><a href=\"http://h/b.htm\">b</a>"
+                                                         "<a href='http://h/c.htm'>c</a><a href=\"HTTP://H/d\">d</a>"
+                                                         "<a href=\"gone.htm\">g</a><base href=\"http://h/\">");
+    EXPECT_EQ(keeps(before, 1), (std::vector<bool>{true, true, false, false, false, false}));
 }
 
 TEST_F(ReplaceLinksTest, SymlinkedPageIsNotRewritten)
