@@ -837,6 +837,20 @@ bool TURL::HasScheme(std::string_view text)
     return SchemeLength(head) > 0;
 }
 
+bool TURL::ReplaceFragment(std::string_view fragment)
+{
+    if (!Valid || !IsDownloadableScheme() || (!fragment.empty() && fragment.front() != '#') ||
+        fragment.find('#', 1) != std::string_view::npos)
+        return false;
+    for (char c : fragment)
+        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F)
+            return false;
+    if (BuiltLength() - GetFragment().size() + fragment.size() > kMaxBuiltURL)
+        return false;
+    SetFragment(std::string(fragment));
+    return true;
+}
+
 bool TURL::SetRelativeURL(std::string_view text, const TURL& base)
 {
     Clear();

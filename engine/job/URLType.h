@@ -41,6 +41,11 @@ public:
     // The text (trimmed, tabs and line breaks dropped, as SetFullURL reads it) starts with a
     // scheme: only then can SetFullURL take it.
     static bool HasScheme(std::string_view text);
+    // Puts fragment ("#..." as a parsed address holds it, or empty) in place of this address's
+    // own, as SetFullURL would read the two together; false, leaving the address as it was, when
+    // it would read them otherwise (blanks or control bytes in fragment) or the whole would be
+    // too long to build.
+    bool ReplaceFragment(std::string_view fragment);
 
     std::string GetURL(bool includeUserInfo, bool includeHost, bool includeFragment, bool includeExtraInfo,
                        bool includePath) const;

@@ -86,9 +86,19 @@ void FollowAddressOfLocalFile(TURL& link, const std::string& pageFile, const TUR
     }
     if (!known->second)
         return;
+    const TURL& address = *known->second;
     const std::string fragment = link.GetFragment();
-    if (fragment.empty() || !link.SetFullURL(known->second->GetURLWithoutUserInfo() + fragment))
-        link.Assign(*known->second);
+    if (fragment.empty()) {
+        link.Assign(address);
+        return;
+    }
+    TURL followed;
+    followed.Assign(address);
+    followed.ClearUserInfo();
+    if (followed.ReplaceFragment(fragment) || followed.SetFullURL(address.GetURLWithoutUserInfo() + fragment))
+        link = std::move(followed);
+    else
+        link.Assign(address);
 }
 
 }  // namespace
