@@ -452,6 +452,12 @@ TFileLock::~TFileLock()
 
 bool AtomicWriteFile(const std::string& path, const std::string& data, mode_t mode)
 {
+    return AtomicWriteFileInPieces(path, [&data](const TPieceWriter& write) { return write(data); }, mode);
+}
+
+bool AtomicWriteFileInPieces(const std::string& path, const std::function<bool(const TPieceWriter& write)>& fill,
+                             mode_t mode)
+{
     if (path.empty()) {
         SetLastErrorCode(errc::InvalidParameter);
         return false;
@@ -470,28 +476,36 @@ bool AtomicWriteFile(const std::string& path, const std::string& data, mode_t mo
         return false;
     }
     ::fchmod(fd, mode);
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            int err = errno;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            SetLastErrorFromErrno(err);
-            return false;
+    int err = 0;
+    const TPieceWriter write = [fd, &err](std::string_view piece) {
+        size_t done = 0;
+        while (err == 0 && done < piece.size()) {
+            const ssize_t n = ::write(fd, piece.data() + done, piece.size() - done);
+            if (n < 0 && errno != EINTR)
+                err = errno;
+            else if (n > 0)
+                done += static_cast<size_t>(n);
         }
-        done += static_cast<size_t>(n);
+        return err == 0;
+    };
+    // A fill that gives up for its own reason has said why.
+    bool ok = fill(write) && err == 0;
+    if (ok && ::fsync(fd) != 0) {
+        ok = false;
+        err = errno;
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        int err = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
         ::unlink(tmp.c_str());
-        SetLastErrorFromErrno(err);
+        if (err != 0)
+            SetLastErrorFromErrno(err);
         return false;
     }
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        int err = errno;
+        err = errno;
         ::unlink(tmp.c_str());
         SetLastErrorFromErrno(err);
         return false;

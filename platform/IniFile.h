@@ -6,7 +6,9 @@
 // CR LF and replaces the file through a temp file and a rename.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unordered_map>
@@ -110,6 +112,11 @@ private:
 // Writes data to path through a temp file in the same folder, fsync and a rename.
 // Sets the thread's last error and returns False on failure; the old file then stays.
 bool AtomicWriteFile(const std::string& path, const std::string& data, mode_t mode = 0644);
+// The same for contents made piece by piece: fill hands each piece to write, which is False once
+// a piece could not be written; fill returns False to give up (the old file then stays).
+using TPieceWriter = std::function<bool(std::string_view piece)>;
+bool AtomicWriteFileInPieces(const std::string& path, const std::function<bool(const TPieceWriter& write)>& fill,
+                             mode_t mode = 0644);
 // Reads a whole file; False (last error set) when it cannot be read, is no regular file or holds
 // more than maxBytes (EFBIG: nothing more than maxBytes is ever read). Without followLink a
 // symbolic link at path is not read.

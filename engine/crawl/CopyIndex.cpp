@@ -382,19 +382,29 @@ bool TCopyIndex::Save() const
     // An index that says what it said before is not written again.
     if ((kept.empty() && !hadFile_) || (!changed_ && kept.size() == entries_.size()))
         return true;
-    std::string text;
-    text.reserve(64 + kept.size() * 160);
-    text += kHeader;
-    text += destination_;
-    text += '\n';
-    for (const std::string* line : kept) {
-        text += *line;
-        text += '\n';
-    }
-    text += kEnd;
-    text += std::to_string(kept.size());
-    text += '\n';
-    if (AtomicWriteFile(Path(), text, 0644)) {
+    // Written a piece at a time: a large copy's index is never held whole in memory.
+    const auto fill = [&](const TPieceWriter& write) {
+        constexpr size_t kPiece = 64 * 1024;
+        std::string piece;
+        piece.reserve(kPiece + 4096);
+        piece += kHeader;
+        piece += destination_;
+        piece += '\n';
+        for (const std::string* line : kept) {
+            piece += *line;
+            piece += '\n';
+            if (piece.size() >= kPiece) {
+                if (!write(piece))
+                    return false;
+                piece.clear();
+            }
+        }
+        piece += kEnd;
+        piece += std::to_string(kept.size());
+        piece += '\n';
+        return write(piece);
+    };
+    if (AtomicWriteFileInPieces(Path(), fill, 0644)) {
         // Unless a file of the site has taken the older name meanwhile.
         const std::string older = destination_ + "/" + kOlderFileName;
         TFileStamp now;
