@@ -375,8 +375,9 @@ void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderD
     report.FJobID = 0;
     TLinkParser* parser = TLinkParser::Instance();
     const int32_t count = dests.Count();
-    // The pages to rewrite, with their owners, found before helpers start on them.
-    std::vector<TRewriteTask> tasks;
+    // The pages to rewrite, with their owners, found before helpers start on them; a helper
+    // makes a page's task when it takes it.
+    std::vector<int32_t> taskDest;
     std::vector<int32_t> taskOf(static_cast<size_t>(count), -1);
     std::vector<int32_t> ownerOf(static_cast<size_t>(count), -1);
     for (int32_t i = 0; i < count && job.RewriteLinks && parser; ++i) {
@@ -387,13 +388,18 @@ void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderD
         // A page on disk whose rewrite changes nothing is left as it is, unread.
         if (RewriteKeepsPage(i, spiders, dests, job))
             continue;
-        if (const TSpiderObject* owner = spiders.Get(ownerOf[i])) {
-            taskOf[i] = static_cast<int32_t>(tasks.size());
-            tasks.push_back({dest->FFileName, owner->FURL.GetURLWithoutUserInfo(), dest->FLocalSource,
-                             dest->FParseKind});
+        if (spiders.Get(ownerOf[i]) != nullptr) {
+            taskOf[i] = static_cast<int32_t>(taskDest.size());
+            taskDest.push_back(i);
         }
     }
-    TRewriteAhead ahead(std::move(tasks), spiders, dests, RewriteOptionsOf(job), HelperCount());
+    const auto taskAt = [&](size_t task) {
+        const int32_t i = taskDest[task];
+        const TSpiderDestObject* dest = dests.Get(i);
+        return TRewriteTask{dest->FFileName, spiders.Get(ownerOf[i])->FURL.GetURLWithoutUserInfo(),
+                            dest->FLocalSource, dest->FParseKind};
+    };
+    TRewriteAhead ahead(taskDest.size(), taskAt, spiders, dests, RewriteOptionsOf(job), HelperCount());
     for (int32_t i = 0; i < count; ++i) {
         ::WaitWhilePaused(*this);
         if (CancelRequested()) {

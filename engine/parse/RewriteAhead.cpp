@@ -13,6 +13,12 @@
 #include <algorithm>
 #include <exception>
 
+namespace {
+
+constexpr int32_t kNoHelpersYet = -1;
+
+}  // namespace
+
 void PrepareRewrite(const TRewriteTask& task, const TLinkReplaceOptions& options, THTMLParser& html,
                     TCSSParser& css, const TAddressToFileCallback& addressToFile, TPreparedRewrite& out,
                     TRewriteSpares* spares)
@@ -55,16 +61,32 @@ void PrepareRewrite(const TRewriteTask& task, const TLinkReplaceOptions& options
 
 TRewriteAhead::TRewriteAhead(std::vector<TRewriteTask> tasks, const TSpiderObjectList& spiders,
                              const TSpiderDestObjectList& dests, const TLinkReplaceOptions& options, int32_t helpers)
-    : spiders_(spiders), dests_(dests), options_(options), tasks_(std::move(tasks)), results_(tasks_.size()),
-      ready_(tasks_.size(), 0)
+    : TRewriteAhead(0, nullptr, spiders, dests, options, kNoHelpersYet)
+{
+    // Started here: the tasks must be in place before a helper asks for one.
+    auto all = std::make_shared<const std::vector<TRewriteTask>>(std::move(tasks));
+    count_ = all->size();
+    taskAt_ = [all](size_t index) { return (*all)[index]; };
+    StartHelpers(helpers);
+}
+
+TRewriteAhead::TRewriteAhead(size_t count, TTaskAt taskAt, const TSpiderObjectList& spiders,
+                             const TSpiderDestObjectList& dests, const TLinkReplaceOptions& options, int32_t helpers)
+    : spiders_(spiders), dests_(dests), options_(options), count_(count), taskAt_(std::move(taskAt)),
+      results_(Window), readyIndex_(Window, SIZE_MAX)
 {
     presentCount_ = static_cast<size_t>(dests.Count()) + 1;
     present_ = std::make_unique<std::atomic<uint8_t>[]>(presentCount_);
-    const int32_t count = std::max<int32_t>(1, std::min<int32_t>(helpers, static_cast<int32_t>(tasks_.size())));
-    if (tasks_.empty())
+    StartHelpers(helpers);
+}
+
+void TRewriteAhead::StartHelpers(int32_t helpers)
+{
+    if (count_ == 0 || helpers == kNoHelpersYet)
         return;
-    helpers_.reserve(static_cast<size_t>(count));
-    for (int32_t i = 0; i < count; ++i)
+    const size_t threads = std::min<size_t>(static_cast<size_t>(std::max(helpers, 1)), count_);
+    helpers_.reserve(threads);
+    for (size_t i = 0; i < threads; ++i)
         helpers_.emplace_back([this] { Work(); });
 }
 
@@ -109,18 +131,24 @@ void TRewriteAhead::Work()
         if (next_ >= taken_ + Window) {
             ++helpersWaiting_;
             windowMoved_.wait(guard,
-                              [&] { return stopping_ || next_ >= tasks_.size() || next_ + Window / 2 <= taken_ + Window; });
+                              [&] { return stopping_ || next_ >= count_ || next_ + Window / 2 <= taken_ + Window; });
             --helpersWaiting_;
         }
-        if (stopping_ || next_ >= tasks_.size())
+        // Pages passed over are not prepared.
+        next_ = std::max(next_, taken_);
+        if (stopping_ || next_ >= count_)
             return;
         const size_t index = next_++;
+        TRewriteTask task = taskAt_(index);
         guard.unlock();
         TPreparedRewrite result;
-        PrepareRewrite(tasks_[index], options_, html, css, addressToFile, result, &spares_);
+        PrepareRewrite(task, options_, html, css, addressToFile, result, &spares_);
         guard.lock();
-        results_[index] = std::move(result);
-        ready_[index] = 1;
+        // A page passed over meanwhile is dropped: its slot may serve a later one already.
+        if (index < taken_)
+            continue;
+        results_[index % Window] = std::move(result);
+        readyIndex_[index % Window] = index;
         if (awaited_ == index)
             resultReady_.notify_one();
     }
@@ -129,7 +157,7 @@ void TRewriteAhead::Work()
 TPreparedRewrite TRewriteAhead::Take(size_t index)
 {
     std::unique_lock<std::mutex> guard(lock_);
-    if (index >= tasks_.size())
+    if (index >= count_)
         return TPreparedRewrite{};
     // Tasks before this one are passed over: the window starts here.
     const auto moveWindow = [&](size_t taken) {
@@ -139,9 +167,10 @@ TPreparedRewrite TRewriteAhead::Take(size_t index)
     };
     moveWindow(index);
     awaited_ = index;
-    resultReady_.wait(guard, [&] { return ready_[index] != 0; });
+    resultReady_.wait(guard, [&] { return readyIndex_[index % Window] == index; });
     awaited_ = SIZE_MAX;
-    TPreparedRewrite result = std::move(results_[index]);
+    TPreparedRewrite result = std::move(results_[index % Window]);
+    readyIndex_[index % Window] = SIZE_MAX;
     moveWindow(index + 1);
     return result;
 }

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,9 +48,15 @@ void PrepareRewrite(const TRewriteTask& task, const TLinkReplaceOptions& options
 
 class TRewriteAhead {
 public:
+    // The task of each index, made when a helper takes it (called by the helpers, one at a time).
+    using TTaskAt = std::function<TRewriteTask(size_t index)>;
+
     // Starts the helpers on the tasks. The lists must not change while this object exists.
     TRewriteAhead(std::vector<TRewriteTask> tasks, const TSpiderObjectList& spiders,
                   const TSpiderDestObjectList& dests, const TLinkReplaceOptions& options, int32_t helpers);
+    // The same for count tasks told by taskAt: a large job's tasks are never all held at once.
+    TRewriteAhead(size_t count, TTaskAt taskAt, const TSpiderObjectList& spiders, const TSpiderDestObjectList& dests,
+                  const TLinkReplaceOptions& options, int32_t helpers);
     // Stops the helpers; copies not taken are dropped and their temporary files removed.
     ~TRewriteAhead();
     TRewriteAhead(const TRewriteAhead&) = delete;
@@ -62,6 +69,7 @@ public:
     static constexpr size_t Window = 32;
 
 private:
+    void StartHelpers(int32_t helpers);
     void Work();
     std::string AvailableFile(const TURL& address);
 
@@ -70,9 +78,12 @@ private:
     const TSpiderObjectList& spiders_;
     const TSpiderDestObjectList& dests_;
     const TLinkReplaceOptions options_;
-    std::vector<TRewriteTask> tasks_;
+    size_t count_;
+    TTaskAt taskAt_;
+    // Results by index modulo Window: only the window's pages are ever held. A slot's result is
+    // ready when its index is the one asked for.
     std::vector<TPreparedRewrite> results_;
-    std::vector<uint8_t> ready_;
+    std::vector<size_t> readyIndex_;  // SIZE_MAX: none
     // Which destinations are on disk, by id: 0 not yet looked for, 1 there, 2 not there.
     std::unique_ptr<std::atomic<uint8_t>[]> present_;
     size_t presentCount_ = 0;
