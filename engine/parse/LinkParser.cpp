@@ -18,8 +18,10 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -67,30 +69,44 @@ void ForgetFileStatus(const std::string& fileName)
         files->Forget(fileName);
 }
 
-// The addresses a page's local files stand for (none: no address known), by the file's link
-// without its fragment: a page names the same files over and over.
-using TLocalAddressMemo = std::unordered_map<std::string, std::optional<TURL>>;
+struct TTextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+// What a page's link to one of its local files leads to.
+struct TLocalFileAddress {
+    std::optional<TURL> address;  // none: no address is known for the file
+    // The address's id in the job's list once added from this page at the page's depth ([0],
+    // a requisite) or one deeper ([1]); 0 not yet. Adding it again from the page changes nothing.
+    int32_t idAt[2] = {0, 0};
+};
+
+// By the file's link without its fragment: a page names the same files over and over.
+using TLocalAddressMemo = std::unordered_map<std::string, TLocalFileAddress, TTextHash, std::equal_to<>>;
 
 // A link of a page read from the copy names a local file: the crawl follows the address that
 // file stands for, with the link's fragment, so that the server is asked about it and a page
-// behind it is reached; the link stays a local file when no address is known for it.
-void FollowAddressOfLocalFile(TURL& link, const std::string& pageFile, const TURL& pageURL, TLocalAddressMemo& memo)
+// behind it is reached. Null when no address is known for it: the link stays a local file.
+TLocalFileAddress* FollowAddressOfLocalFile(TURL& link, const std::string& pageFile, const TURL& pageURL,
+                                            TLocalAddressMemo& memo)
 {
-    auto [known, added] = memo.try_emplace(link.GetFileURL());
-    if (added) {
+    auto known = memo.find(std::string_view(link.GetFileURL()));
+    if (known == memo.end()) {
+        known = memo.try_emplace(link.GetFileURL()).first;
         TLocalNames* names = TLocalNames::Instance();
         const std::string localName = link.URLToLocalFileName("/", true, false);
         TURL address;
         if (names != nullptr && !localName.empty() && names->AddressOfLocalFile(localName, pageFile, pageURL, address))
-            known->second.emplace(std::move(address));
+            known->second.address.emplace(std::move(address));
     }
-    if (!known->second)
-        return;
-    const TURL& address = *known->second;
+    if (!known->second.address)
+        return nullptr;
+    const TURL& address = *known->second.address;
     const std::string fragment = link.GetFragment();
     if (fragment.empty()) {
         link.Assign(address);
-        return;
+        return &known->second;
     }
     TURL followed;
     followed.Assign(address);
@@ -99,6 +115,7 @@ void FollowAddressOfLocalFile(TURL& link, const std::string& pageFile, const TUR
         link = std::move(followed);
     else
         link.Assign(address);
+    return &known->second;
 }
 
 }  // namespace
@@ -387,16 +404,22 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
             if (!link.FURL.IsValid())
                 continue;
             const bool absolute = link.FURL.GetScheme() != usFile;
+            TLocalFileAddress* local = nullptr;
             if (!absolute) {
                 // A page from the network never leads to a local file.
                 if (!localMode)
                     continue;
-                FollowAddressOfLocalFile(link.FURL, fileName, pageURL, localAddresses);
+                local = FollowAddressOfLocalFile(link.FURL, fileName, pageURL, localAddresses);
             }
             const bool requisite = kind == 2 || THTMLParser::IsPageRequisite(link);
             bool isNew = false;
-            const int32_t id =
-                control.AddSpiderObjectToList(spiderList, link.FURL, isNew, &pageURL, requisite ? depth : depth + 1);
+            int32_t id = local != nullptr ? local->idAt[requisite ? 0 : 1] : 0;
+            if (id == 0) {
+                id = control.AddSpiderObjectToList(spiderList, link.FURL, isNew, &pageURL,
+                                                   requisite ? depth : depth + 1);
+                if (local != nullptr)
+                    local->idAt[requisite ? 0 : 1] = id;
+            }
             if (keeps && absolute && link.FURL.IsDownloadableScheme()) {
                 keeps = id != 0;
                 lastAbsoluteIds_.push_back(id);
