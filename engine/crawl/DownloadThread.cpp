@@ -540,10 +540,8 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
             TFileCloser closer(fd);
             bool opened = fd >= 0 && CutToLength(fd, resumeOffset) && ::lseek(fd, 0, SEEK_END) >= 0;
             // The record follows the emptied body, so it never names what the body held before.
-            if (opened && resumeOffset == 0 && keepPartOnFailure && record != nullptr &&
-                !WritePartRecord(FLocalFileName, *record))
-                LogEvent(etWarning, "Cannot record the version of " + part + ": an unfinished body is fetched anew",
-                         "FinishFileDownload", kUnit);
+            const TPartRecord* toRecord = resumeOffset == 0 && keepPartOnFailure ? record : nullptr;
+            bool recorded = false;
             if (!opened) {
                 SetLastErrorFromErrno(errno);
                 LogAPIError("CreateFile " + part, "FinishFileDownload", kUnit);
@@ -551,7 +549,7 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
             } else {
                 FProgress.FResumeOffset.store(resumeOffset);
                 FProgress.FBytesReceived.store(resumeOffset);
-                bool lastReadOk = ReadFileFromWininetHandle(session, fd, reserved);
+                bool lastReadOk = ReadFileFromWininetHandle(session, fd, reserved, toRecord, &recorded);
                 if (!closer.Close() && lastReadOk) {
                     SetLastErrorFromErrno(errno);
                     LogAPIError("CloseHandle " + part, "FinishFileDownload", kUnit);
@@ -570,8 +568,11 @@ void TFileDownloadThread::FinishFileDownload(TInternetSession& session, int64_t 
                     RecordLastError();
                     complete = false;
                 }
-                // The record goes first: a body without one is never continued.
-                if (complete && DeleteIfExists(PartRecordName(FLocalFileName), "FinishFileDownload")) {
+                // The record goes first: a body without one is never continued. A new body that
+                // stayed short has none (any older one went when it started).
+                const bool hasRecord = resumeOffset > 0 || recorded;
+                if (complete &&
+                    (!hasRecord || DeleteIfExists(PartRecordName(FLocalFileName), "FinishFileDownload"))) {
                     if (ReplaceFile(part, FLocalFileName)) {
                         KeepServerFileTime(lastModified);
                         written = true;
@@ -616,7 +617,8 @@ void TFileDownloadThread::KeepServerFileTime(TFileTime serverTime)
         SetExistingFileDate(FLocalFileName, serverTime, serverTime);
 }
 
-bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, int fd, int64_t& reserved)
+bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, int fd, int64_t& reserved,
+                                                    const TPartRecord* record, bool* recorded)
 {
     FProgress.FElapsedMs.store(0);
     FProgress.FValid.store(1);
@@ -656,7 +658,18 @@ bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetSession& session, i
             RecordLastError();
             return false;
         }
-        FProgress.FBytesReceived.fetch_add(static_cast<int64_t>(count));
+        const int64_t received = FProgress.FBytesReceived.fetch_add(static_cast<int64_t>(count)) +
+                                 static_cast<int64_t>(count);
+        if (record != nullptr && received >= kRecordedBodySize) {
+            if (recorded != nullptr)
+                *recorded = true;
+            if (!WritePartRecord(FLocalFileName, *record))
+                LogEvent(etWarning,
+                         "Cannot record the version of " + PartFileName(FLocalFileName) +
+                             ": an unfinished body is fetched anew",
+                         "ReadFileFromWininetHandle", kUnit);
+            record = nullptr;
+        }
         FProgress.FElapsedMs.store(
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
         if (Filter().IsJobTimeOver()) {

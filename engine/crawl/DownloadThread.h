@@ -204,7 +204,17 @@ private:
     void KeepServerFileTime(TFileTime serverTime);
     // Reads the body into fd until its end, a cancel, the end of the job's time, or a size the
     // filter refuses (FFilterCode 6 or 7); reserved follows the bytes reserved for the file.
-    bool ReadFileFromWininetHandle(TInternetSession& session, int fd, int64_t& reserved);
+    // record (when given) is kept beside the body once it holds kRecordedBodySize bytes;
+    // recorded tells whether that was tried.
+    bool ReadFileFromWininetHandle(TInternetSession& session, int fd, int64_t& reserved,
+                                   const TPartRecord* record = nullptr, bool* recorded = nullptr);
+
+public:
+    // A body cut off before it holds this many bytes is fetched whole again: a record of its
+    // version is kept only beside longer ones, sparing short files two more file operations.
+    static constexpr int64_t kRecordedBodySize = 256 * 1024;
+
+private:
     // Deletes the file when it is there; False (error recorded) when it cannot, or when a
     // symbolic link lies on its way in the destination.
     bool DeleteIfExists(const std::string& name, const std::string& routine);

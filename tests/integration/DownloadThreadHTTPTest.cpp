@@ -205,9 +205,18 @@ TEST_F(HttpDownloadTest, PartFileIsContinuedOnlyForItsOwnVersion)
 
 TEST_F(HttpDownloadTest, CutBodyIsContinuedByDateOrFetchedWholeWhenItsVersionIsUnknown)
 {
-    const std::string first = BinaryContent(1500);
-    const std::string cutWith = "HTTP/1.1 200 OK\r\nContent-Length: 1500\r\n";
+    // Only a body cut off after kRecordedBodySize bytes has its version recorded.
+    const size_t cutAt = TFileDownloadThread::kRecordedBodySize + 1000;
+    const std::string first = BinaryContent(cutAt + 500);
+    const std::string cutWith = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(first.size()) + "\r\n";
     const std::string stamp = "Last-Modified: Sun, 13 Sep 2020 12:26:40 GMT\r\n";
+    {
+        nettest::TRawServer cut({cutWith + stamp + "Date: Sun, 13 Sep 2020 13:00:00 GMT\r\n\r\n" +
+                                 first.substr(0, 1000)});
+        Download("http://127.0.0.1:" + std::to_string(cut.Port()) + "/f.bin");
+        TPartRecord none;
+        EXPECT_FALSE(ReadPartRecord(LocalName("/f.bin"), none)) << "a short body is fetched whole again";
+    }
     struct TCase {
         const char* name;
         std::string validators;  // of the answer that was cut
@@ -223,10 +232,10 @@ TEST_F(HttpDownloadTest, CutBodyIsContinuedByDateOrFetchedWholeWhenItsVersionIsU
         std::filesystem::remove(LocalName("/f.bin"));
         TPartRecord record;
         {
-            nettest::TRawServer cut({cutWith + c.validators + "\r\n" + first.substr(0, 1000)});
+            nettest::TRawServer cut({cutWith + c.validators + "\r\n" + first.substr(0, cutAt)});
             const TFileDownloadCompleteData r = Download("http://127.0.0.1:" + std::to_string(cut.Port()) + "/f.bin");
             EXPECT_EQ(0, r.FFileWritten);
-            EXPECT_EQ(first.substr(0, 1000), ReadTextFile(LocalName("/f.bin#part")));
+            EXPECT_EQ(first.substr(0, cutAt), ReadTextFile(LocalName("/f.bin#part")));
             EXPECT_EQ(c.resumable, ReadPartRecord(LocalName("/f.bin"), record));
         }
         nettest::TRawServer next({Reply("200 OK", "", first), Reply("200 OK", "", first)});
@@ -244,7 +253,8 @@ TEST_F(HttpDownloadTest, CutBodyIsContinuedByDateOrFetchedWholeWhenItsVersionIsU
         ASSERT_EQ(c.resumable ? 2u : 1u, requests.size());
         if (c.resumable) {
             EXPECT_NE(std::string::npos,
-                      requests[1].find("Range: bytes=1000-\r\nIf-Range: Sun, 13 Sep 2020 12:26:40 GMT\r\n"));
+                      requests[1].find("Range: bytes=" + std::to_string(cutAt) +
+                                       "-\r\nIf-Range: Sun, 13 Sep 2020 12:26:40 GMT\r\n"));
         } else {
             EXPECT_EQ(std::string::npos, requests[0].find("Range:")) << requests[0];
         }
