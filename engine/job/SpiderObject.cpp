@@ -37,7 +37,7 @@ void TSpiderObject::SetReferrer(const TURL& referrer)
     FReferrer = std::make_shared<const TURL>(std::move(copy));
 }
 
-TSpiderObjectList::TSpiderObjectList() : undispatched_(TKeyOrder{&keys_}) {}
+TSpiderObjectList::TSpiderObjectList() = default;
 
 TSpiderObjectList::~TSpiderObjectList()
 {
@@ -99,8 +99,21 @@ void TSpiderObjectList::Undispatch(int32_t index)
 {
     if (TSpiderObject* object = Get(index)) {
         object->FDispatched = false;
-        undispatched_.insert(index);
+        undispatched_.emplace(KeyOf(object->FURL), index);
     }
+}
+
+uint64_t TSpiderObjectList::HashOf(const std::string& key)
+{
+    return std::hash<std::string_view>{}(key);
+}
+
+int32_t TSpiderObjectList::FindKey(const std::string& key, uint64_t hash) const
+{
+    for (auto [at, end] = byKeyHash_.equal_range(hash); at != end; ++at)
+        if (KeyOf(objects_[at->second].FURL) == key)
+            return at->second;
+    return -1;
 }
 
 template <typename Fill>
@@ -110,20 +123,19 @@ bool TSpiderObjectList::AddByKey(const TURL& url, int32_t depth, const std::shar
     try {
         requeued = false;
         std::string key = KeyOf(url);
-        auto found = byKey_.find(key);
-        if (found != byKey_.end()) {
-            listObject = &objects_[found->second];
-            MeetAgain(found->second, depth, referrer, requeued);
+        const uint64_t hash = HashOf(key);
+        if (const int32_t found = FindKey(key, hash); found >= 0) {
+            listObject = &objects_[found];
+            MeetAgain(found, depth, referrer, requeued);
             return false;
         }
         const int32_t index = Count();
         TSpiderObject& object = objects_.emplace_back();
         fill(object);
         object.FID = index + 1;
-        keys_.push_back(std::move(key));
-        byKey_.emplace(keys_.back(), index);
+        byKeyHash_.emplace(hash, index);
         if (!object.FDispatched)
-            undispatched_.insert(index);
+            undispatched_.emplace(std::move(key), index);
         listObject = &object;
         return true;
     } catch (const std::exception& e) {
@@ -156,8 +168,8 @@ int32_t TSpiderObjectList::IndexOf(const TSpiderObject& object) const
 
 int32_t TSpiderObjectList::IndexOfURL(const TURL& url) const
 {
-    auto found = byKey_.find(KeyOf(url));
-    return found == byKey_.end() ? -1 : found->second;
+    const std::string key = KeyOf(url);
+    return FindKey(key, HashOf(key));
 }
 
 TSpiderObject* TSpiderObjectList::Get(int32_t index)
@@ -210,7 +222,7 @@ void TSpiderObjectList::RecordOwner(int32_t destID, int32_t index) const
 int32_t TSpiderObjectList::FindFirstUndispatched()
 {
     while (!undispatched_.empty()) {
-        const int32_t index = *undispatched_.begin();
+        const int32_t index = undispatched_.begin()->second;
         if (!objects_[index].FDispatched)
             return index;
         undispatched_.erase(undispatched_.begin());
@@ -249,9 +261,8 @@ void TSpiderObjectList::NoteLinkRoles(int32_t id, const TSpiderObject& source)
 void TSpiderObjectList::Clear()
 {
     undispatched_.clear();
-    byKey_.clear();
+    byKeyHash_.clear();
     objects_.clear();
-    keys_.clear();
     ownerByDest_.clear();
     lastReferrer_.reset();
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -108,9 +109,11 @@ public:
 
 private:
     struct TKeyOrder {
-        const std::deque<std::string>* keys;
-        bool operator()(int32_t a, int32_t b) const { return KeyBefore((*keys)[a], (*keys)[b]); }
+        bool operator()(const std::string& a, const std::string& b) const { return KeyBefore(a, b); }
     };
+    // The index of the object whose key this is (hash: that of the key), -1 none.
+    int32_t FindKey(const std::string& key, uint64_t hash) const;
+    static uint64_t HashOf(const std::string& key);
 
     void RecordOwner(int32_t destID, int32_t index) const;
     // The referrer to keep: the one of the previous call when the address is the same (the links
@@ -125,9 +128,12 @@ private:
                   TSpiderObject*& listObject, bool& requeued);
 
     std::deque<TSpiderObject> objects_;  // a deque never moves them
-    std::deque<std::string> keys_;       // keys_[i] is the key of objects_[i]
-    std::unordered_map<std::string_view, int32_t> byKey_;
-    std::set<int32_t, TKeyOrder> undispatched_;
+    // Objects by the hash of their key. The key itself is made again from the address when it
+    // is compared: a list of 10^5 addresses would hold each one's text twice otherwise.
+    std::unordered_multimap<uint64_t, int32_t> byKeyHash_;
+    // Undispatched objects by key (only these are held with their keys); an entry whose
+    // object has been dispatched meanwhile goes when it comes first.
+    std::map<std::string, int32_t, TKeyOrder> undispatched_;
     mutable std::vector<int32_t> ownerByDest_;  // destination id -> owner index, -1 none
     std::shared_ptr<const TURL> lastReferrer_;
 };
