@@ -826,15 +826,19 @@ bool TURL::SetFullURL(std::string_view text)
 
 bool TURL::HasScheme(std::string_view text)
 {
-    std::string head;
+    // As SchemeLength reads the text without its tabs and line breaks.
+    size_t length = 0;
     for (char c : TrimTextView(text)) {
         if (c == '\t' || c == '\r' || c == '\n')
             continue;
-        head += c;
-        if (c == ':' || head.size() > 32)
-            break;
+        if (c == ':')
+            return length > 0;
+        const bool fits = length == 0 ? IsAlpha(c) : IsAlpha(c) || IsDigit(c) || c == '+' || c == '-' || c == '.';
+        if (!fits)
+            return false;
+        ++length;
     }
-    return SchemeLength(head) > 0;
+    return false;
 }
 
 bool TURL::ReplaceFragment(std::string_view fragment)

@@ -144,6 +144,31 @@ TEST(URLParse, OpaqueAddresses)
     EXPECT_EQ(url.URLToLocalFileName("/d", true, true), "");
 }
 
+// Which texts SetFullURL may take, and a fragment put in place of another as SetFullURL would
+// read the two together.
+TEST(URLParse, SchemesAndFragments)
+{
+    for (const char* text : {"http://h/", " \thttp://h/", "ht\ttp://h/", "C:\\site", "mailto:x", "a+b.c-d:x"})
+        EXPECT_TRUE(TURL::HasScheme(text)) << text;
+    for (const char* text : {"", "../a.html", "a.html#x:y", "/x:y", "1a:b", ":x", "a b:c"})
+        EXPECT_FALSE(TURL::HasScheme(text)) << text;
+
+    TURL url;
+    ASSERT_TRUE(url.SetFullURL("http://h/p.html?q=1#old"));
+    EXPECT_TRUE(url.ReplaceFragment("#new"));
+    TURL whole;
+    ASSERT_TRUE(whole.SetFullURL("http://h/p.html?q=1#new"));
+    EXPECT_TRUE(url == whole);
+    EXPECT_TRUE(url.ReplaceFragment(""));
+    EXPECT_EQ(url.GetFullURL(), "http://h/p.html?q=1");
+    for (const char* fragment : {"new", "#a b", "#a#b", "#\x01"})
+        EXPECT_FALSE(url.ReplaceFragment(fragment)) << fragment;
+    EXPECT_FALSE(url.ReplaceFragment("#" + std::string(3000, 'x')));
+    EXPECT_EQ(url.GetFullURL(), "http://h/p.html?q=1");
+    ASSERT_TRUE(url.SetFullURL("file:///d/p.html"));
+    EXPECT_FALSE(url.ReplaceFragment("#x"));
+}
+
 TEST(URLParse, RefusedAddressesAreClearedAndKept)
 {
     const char* refused[] = {
