@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 enum TWebLinkKind : int32_t {
@@ -36,6 +37,26 @@ public:
 
     // The value exactly as it stands in the file (quotes included); HTML links only.
     std::string ValueAsWritten() const;
+
+    // Field by field: link reports travel through the output queue by swapping.
+    friend void swap(TWebLinkInfo& a, TWebLinkInfo& b) noexcept
+    {
+        using std::swap;
+        swap(a.FKind, b.FKind);
+        swap(a.FURL, b.FURL);
+        a.FTagName.swap(b.FTagName);
+        a.FAttribName.swap(b.FAttribName);
+        a.FTagText.swap(b.FTagText);
+        a.FValue.swap(b.FValue);
+        swap(a.FValuePos, b.FValuePos);
+        swap(a.FValueLength, b.FValueLength);
+        swap(a.FTagPos, b.FTagPos);
+        swap(a.FTagLength, b.FTagLength);
+        swap(a.FURLPartPos, b.FURLPartPos);
+        swap(a.FURLPartLength, b.FURLPartLength);
+        swap(a.FTagIndex, b.FTagIndex);
+        swap(a.FNewAddress, b.FNewAddress);
+    }
 };
 
 class TWebLinkList {
