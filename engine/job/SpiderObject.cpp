@@ -108,10 +108,21 @@ uint64_t TSpiderObjectList::HashOf(const std::string& key)
     return std::hash<std::string_view>{}(key);
 }
 
-int32_t TSpiderObjectList::FindKey(const std::string& key, uint64_t hash) const
+bool TSpiderObjectList::HasKey(const TURL& stored, const TURL& url, const std::string& key)
+{
+    // A network address's key is its scheme and host (letters folded), port, path and query,
+    // each of which ends where the next begins.
+    if (stored.IsValid() && url.IsValid() && stored.IsDownloadableScheme() && url.IsDownloadableScheme())
+        return stored.GetScheme() == url.GetScheme() && stored.GetPort() == url.GetPort() &&
+               stored.GetURLPath() == url.GetURLPath() && stored.GetExtraInfo() == url.GetExtraInfo() &&
+               SameTextIgnoringCase(stored.GetHostName(), url.GetHostName());
+    return KeyOf(stored) == key;
+}
+
+int32_t TSpiderObjectList::FindKey(const TURL& url, const std::string& key, uint64_t hash) const
 {
     for (auto [at, end] = byKeyHash_.equal_range(hash); at != end; ++at)
-        if (KeyOf(objects_[at->second].FURL) == key)
+        if (HasKey(objects_[at->second].FURL, url, key))
             return at->second;
     return -1;
 }
@@ -124,7 +135,7 @@ bool TSpiderObjectList::AddByKey(const TURL& url, int32_t depth, const std::shar
         requeued = false;
         std::string key = KeyOf(url);
         const uint64_t hash = HashOf(key);
-        if (const int32_t found = FindKey(key, hash); found >= 0) {
+        if (const int32_t found = FindKey(url, key, hash); found >= 0) {
             listObject = &objects_[found];
             MeetAgain(found, depth, referrer, requeued);
             return false;
@@ -169,7 +180,7 @@ int32_t TSpiderObjectList::IndexOf(const TSpiderObject& object) const
 int32_t TSpiderObjectList::IndexOfURL(const TURL& url) const
 {
     const std::string key = KeyOf(url);
-    return FindKey(key, HashOf(key));
+    return FindKey(url, key, HashOf(key));
 }
 
 TSpiderObject* TSpiderObjectList::Get(int32_t index)

@@ -111,9 +111,12 @@ private:
     struct TKeyOrder {
         bool operator()(const std::string& a, const std::string& b) const { return KeyBefore(a, b); }
     };
-    // The index of the object whose key this is (hash: that of the key), -1 none.
-    int32_t FindKey(const std::string& key, uint64_t hash) const;
+    // The index of the object whose address has url's key (key, with its hash), -1 none.
+    int32_t FindKey(const TURL& url, const std::string& key, uint64_t hash) const;
     static uint64_t HashOf(const std::string& key);
+    // The stored address has url's key: compared part by part where the key is made of the
+    // parts (a network address), else by key.
+    static bool HasKey(const TURL& stored, const TURL& url, const std::string& key);
 
     void RecordOwner(int32_t destID, int32_t index) const;
     // The referrer to keep: the one of the previous call when the address is the same (the links
