@@ -399,7 +399,7 @@ void TSpiderThread::RewriteLinksInListItems(TSpiderObjectList& spiders, TSpiderD
         return TRewriteTask{dest->FFileName, spiders.Get(ownerOf[i])->FURL.GetURLWithoutUserInfo(),
                             dest->FLocalSource, dest->FParseKind};
     };
-    TRewriteAhead ahead(taskDest.size(), taskAt, spiders, dests, RewriteOptionsOf(job), HelperCount());
+    TRewriteAhead ahead({taskDest.size(), taskAt}, spiders, dests, RewriteOptionsOf(job), HelperCount());
     for (int32_t i = 0; i < count; ++i) {
         ::WaitWhilePaused(*this);
         if (CancelRequested()) {

@@ -13,12 +13,6 @@
 #include <algorithm>
 #include <exception>
 
-namespace {
-
-constexpr int32_t kNoHelpersYet = -1;
-
-}  // namespace
-
 void PrepareRewrite(const TRewriteTask& task, const TLinkReplaceOptions& options, THTMLParser& html,
                     TCSSParser& css, const TAddressToFileCallback& addressToFile, TPreparedRewrite& out,
                     TRewriteSpares* spares)
@@ -59,30 +53,26 @@ void PrepareRewrite(const TRewriteTask& task, const TLinkReplaceOptions& options
     css.ClearCallbacks();
 }
 
-TRewriteAhead::TRewriteAhead(std::vector<TRewriteTask> tasks, const TSpiderObjectList& spiders,
-                             const TSpiderDestObjectList& dests, const TLinkReplaceOptions& options, int32_t helpers)
-    : TRewriteAhead(0, nullptr, spiders, dests, options, kNoHelpersYet)
+TRewriteAhead::TTasks TRewriteAhead::Listed(std::vector<TRewriteTask> tasks)
 {
-    // Started here: the tasks must be in place before a helper asks for one.
     auto all = std::make_shared<const std::vector<TRewriteTask>>(std::move(tasks));
-    count_ = all->size();
-    taskAt_ = [all](size_t index) { return (*all)[index]; };
-    StartHelpers(helpers);
+    return {all->size(), [all](size_t index) { return (*all)[index]; }};
 }
 
-TRewriteAhead::TRewriteAhead(size_t count, TTaskAt taskAt, const TSpiderObjectList& spiders,
+TRewriteAhead::TRewriteAhead(std::vector<TRewriteTask> tasks, const TSpiderObjectList& spiders,
                              const TSpiderDestObjectList& dests, const TLinkReplaceOptions& options, int32_t helpers)
-    : spiders_(spiders), dests_(dests), options_(options), count_(count), taskAt_(std::move(taskAt)),
+    : TRewriteAhead(Listed(std::move(tasks)), spiders, dests, options, helpers)
+{
+}
+
+TRewriteAhead::TRewriteAhead(TTasks tasks, const TSpiderObjectList& spiders, const TSpiderDestObjectList& dests,
+                             const TLinkReplaceOptions& options, int32_t helpers)
+    : spiders_(spiders), dests_(dests), options_(options), count_(tasks.count), taskAt_(std::move(tasks.at)),
       results_(Window), readyIndex_(Window, SIZE_MAX)
 {
     presentCount_ = static_cast<size_t>(dests.Count()) + 1;
     present_ = std::make_unique<std::atomic<uint8_t>[]>(presentCount_);
-    StartHelpers(helpers);
-}
-
-void TRewriteAhead::StartHelpers(int32_t helpers)
-{
-    if (count_ == 0 || helpers == kNoHelpersYet)
+    if (count_ == 0)
         return;
     const size_t threads = std::min<size_t>(static_cast<size_t>(std::max(helpers, 1)), count_);
     helpers_.reserve(threads);

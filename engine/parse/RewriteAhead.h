@@ -50,13 +50,18 @@ class TRewriteAhead {
 public:
     // The task of each index, made when a helper takes it (called by the helpers, one at a time).
     using TTaskAt = std::function<TRewriteTask(size_t index)>;
+    // count tasks, told by at: a large job's tasks are never all held at once.
+    struct TTasks {
+        size_t count = 0;
+        TTaskAt at;
+    };
 
     // Starts the helpers on the tasks. The lists must not change while this object exists.
+    TRewriteAhead(TTasks tasks, const TSpiderObjectList& spiders, const TSpiderDestObjectList& dests,
+                  const TLinkReplaceOptions& options, int32_t helpers);
+    // The same for tasks listed beforehand.
     TRewriteAhead(std::vector<TRewriteTask> tasks, const TSpiderObjectList& spiders,
                   const TSpiderDestObjectList& dests, const TLinkReplaceOptions& options, int32_t helpers);
-    // The same for count tasks told by taskAt: a large job's tasks are never all held at once.
-    TRewriteAhead(size_t count, TTaskAt taskAt, const TSpiderObjectList& spiders, const TSpiderDestObjectList& dests,
-                  const TLinkReplaceOptions& options, int32_t helpers);
     // Stops the helpers; copies not taken are dropped and their temporary files removed.
     ~TRewriteAhead();
     TRewriteAhead(const TRewriteAhead&) = delete;
@@ -69,7 +74,7 @@ public:
     static constexpr size_t Window = 32;
 
 private:
-    void StartHelpers(int32_t helpers);
+    static TTasks Listed(std::vector<TRewriteTask> tasks);
     void Work();
     std::string AvailableFile(const TURL& address);
 
@@ -78,8 +83,8 @@ private:
     const TSpiderObjectList& spiders_;
     const TSpiderDestObjectList& dests_;
     const TLinkReplaceOptions options_;
-    size_t count_;
-    TTaskAt taskAt_;
+    const size_t count_;
+    const TTaskAt taskAt_;
     // Results by index modulo Window: only the window's pages are ever held. A slot's result is
     // ready when its index is the one asked for.
     std::vector<TPreparedRewrite> results_;
