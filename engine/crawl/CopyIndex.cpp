@@ -153,6 +153,7 @@ void TCopyIndex::Clear()
 {
     byName_.clear();
     entries_.clear();
+    ++nameChanges_;
     hadFile_ = false;
     fromOlderFile_ = false;
     changed_ = false;
@@ -271,13 +272,22 @@ bool TCopyIndex::AddParsed(std::string_view line, std::string& problem)
 void TCopyIndex::Put(std::string line)
 {
     const auto found = entries_.find(std::string_view(line));
+    bool keepsName = false;  // the address named its file before and names the same one now
     if (found != entries_.end()) {
         const auto named = byName_.find(Field(*found, 1));
-        if (named != byName_.end() && *named == &*found)
+        if (named != byName_.end() && *named == &*found) {
+            keepsName = Field(*found, 1) == Field(line, 1);
+            if (!keepsName)
+                ++nameChanges_;
             byName_.erase(named);
+        }
         entries_.erase(found);
     }
-    NameFile(*entries_.insert(std::move(line)).first);
+    const std::string& stored = *entries_.insert(std::move(line)).first;
+    if (keepsName)
+        byName_.insert(&stored);
+    else
+        NameFile(stored);
 }
 
 void TCopyIndex::NameFile(const std::string& line)
@@ -287,7 +297,11 @@ void TCopyIndex::NameFile(const std::string& line)
     if (named != byName_.end()) {
         if (*named == &line)
             return;
+        if (Field(**named, 0) != Field(line, 0))
+            ++nameChanges_;
         byName_.erase(named);
+    } else {
+        ++nameChanges_;
     }
     byName_.insert(&line);
 }

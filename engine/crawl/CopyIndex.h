@@ -59,6 +59,9 @@ public:
     bool Save() const;
 
     size_t Count() const { return entries_.size(); }
+    // Raised whenever a file of the copy comes to stand for another address, or for one or none
+    // where it stood for none or one: what FindLocalFile answered before may have changed.
+    uint64_t NameChanges() const { return nameChanges_; }
     const std::string& Destination() const { return destination_; }
 
     // A value that can stand in one field of the file: no tab, line end or other control byte.
@@ -98,6 +101,7 @@ private:
     std::unordered_set<std::string, TByAddress, TByAddress> entries_;
     std::unordered_set<const std::string*, TByName, TByName> byName_;
     bool hadFile_ = false;
+    uint64_t nameChanges_ = 0;
     bool fromOlderFile_ = false;  // read from kOlderFileName, which then had olderStamp_
     TFileStamp olderStamp_;
     bool changed_ = false;  // entries differ from what the file holds

@@ -463,6 +463,12 @@ bool TDownloadFilter::AddressOfLocalFile(const std::string& localName, const std
            address.IsDownloadableScheme();
 }
 
+uint64_t TDownloadFilter::LocalNamesChanges()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return copyIndex_.NameChanges();
+}
+
 bool TDownloadFilter::IsFileOfCopy(const std::string& path, TFileStamp* stamp)
 {
     // Downloads running now may make the file or its folders: only folders known to exist are

@@ -101,6 +101,7 @@ public:
     // file's name is then its address's path). False when neither applies.
     bool AddressOfLocalFile(const std::string& localName, const std::string& pageFile, const TURL& pageURL,
                             TURL& address) override;
+    uint64_t LocalNamesChanges() override;
     bool IsFileOfCopy(const std::string& path, TFileStamp* stamp = nullptr) override;
     bool IsKnownFileOfCopy(const std::string& path) override;
     // From LoadCopyIndex to EndFileStatus; it has its own lock: asked for every link of the

@@ -174,7 +174,8 @@ TParseTask TSpiderThread::ParseTaskOf(const TSpiderDestObject& dest, const TSpid
 {
     const TLinkParser* parser = TLinkParser::Instance();
     const int32_t removed = dest.FLocalSource && parser ? parser->FilesRemoved() : 0;
-    return {dest.FFileName, owner.FURL.GetURLWithoutUserInfo(), dest.FLocalSource, dest.FParseKind, removed};
+    const bool follow = dest.FLocalSource && owner.FURL.GetUserName().empty() && owner.FURL.GetPassword().empty();
+    return {dest.FFileName, owner.FURL.GetURLWithoutUserInfo(), dest.FLocalSource, dest.FParseKind, removed, follow};
 }
 
 void TSpiderThread::OfferParse(int32_t destIndex)

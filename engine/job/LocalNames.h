@@ -22,6 +22,8 @@ public:
     // from pageURL) names it; False when none is known.
     virtual bool AddressOfLocalFile(const std::string& localName, const std::string& pageFile, const TURL& pageURL,
                                     TURL& address) = 0;
+    // Raised whenever an answer of AddressOfLocalFile may have changed since.
+    virtual uint64_t LocalNamesChanges() { return 0; }
     // A regular file of the copy: in the job's destination, reached through no symbolic link
     // below it. Nothing else is opened, read or dated as part of the copy; stamp, when given,
     // receives the file's own.

@@ -8,6 +8,7 @@
 #include "engine/job/JobTypes.h"
 #include "engine/job/LocalNames.h"
 #include "engine/parse/LinkRewrite.h"
+#include "engine/parse/LocalLinks.h"
 #include "engine/job/LinkType.h"
 #include "engine/parse/ParseAhead.h"
 #include "engine/parse/RewriteAhead.h"
@@ -17,6 +18,7 @@
 #include "engine/job/URLType.h"
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -67,55 +69,6 @@ void ForgetFileStatus(const std::string& fileName)
 {
     if (TFileStatusCache* files = FileStatusOfJob())
         files->Forget(fileName);
-}
-
-struct TTextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-};
-
-// What a page's link to one of its local files leads to.
-struct TLocalFileAddress {
-    std::optional<TURL> address;  // none: no address is known for the file
-    // The address's id in the job's list once added from this page at the page's depth ([0],
-    // a requisite) or one deeper ([1]); 0 not yet. Adding it again from the page changes nothing.
-    int32_t idAt[2] = {0, 0};
-};
-
-// By the file's link without its fragment: a page names the same files over and over.
-using TLocalAddressMemo = std::unordered_map<std::string, TLocalFileAddress, TTextHash, std::equal_to<>>;
-
-// A link of a page read from the copy names a local file: the crawl follows the address that
-// file stands for, with the link's fragment, so that the server is asked about it and a page
-// behind it is reached. Null when no address is known for it: the link stays a local file.
-TLocalFileAddress* FollowAddressOfLocalFile(TURL& link, const std::string& pageFile, const TURL& pageURL,
-                                            TLocalAddressMemo& memo)
-{
-    auto known = memo.find(std::string_view(link.GetFileURL()));
-    if (known == memo.end()) {
-        known = memo.try_emplace(link.GetFileURL()).first;
-        TLocalNames* names = TLocalNames::Instance();
-        const std::string localName = link.URLToLocalFileName("/", true, false);
-        TURL address;
-        if (names != nullptr && !localName.empty() && names->AddressOfLocalFile(localName, pageFile, pageURL, address))
-            known->second.address.emplace(std::move(address));
-    }
-    if (!known->second.address)
-        return nullptr;
-    const TURL& address = *known->second.address;
-    const std::string fragment = link.GetFragment();
-    if (fragment.empty()) {
-        link.Assign(address);
-        return &known->second;
-    }
-    TURL followed;
-    followed.Assign(address);
-    followed.ClearUserInfo();
-    if (followed.ReplaceFragment(fragment) || followed.SetFullURL(address.GetURLWithoutUserInfo() + fragment))
-        link = std::move(followed);
-    else
-        link.Assign(address);
-    return &known->second;
 }
 
 }  // namespace
@@ -326,7 +279,8 @@ void TLinkParser::CommitPreparedParse(TJobControl& control, TPreparedParse& prep
 }
 
 void TLinkParser::ReplayPreparedRead(TPreparedParse& prepared, int kind, const std::string& fileName,
-                                     const std::string& address, bool localMode, TWebLinkList& list)
+                                     const std::string& address, bool localMode, TWebLinkList& list,
+                                     TLocalLinks& local)
 {
     for (size_t call = 0; call < prepared.progress.size(); ++call) {
         const TRecordedProgress& recorded = prepared.progress[call];
@@ -344,6 +298,7 @@ void TLinkParser::ReplayPreparedRead(TPreparedParse& prepared, int kind, const s
     if (prepared.failed)
         throw std::runtime_error(prepared.errorText);
     list = std::move(prepared.list);
+    local = std::move(prepared.local);
 }
 
 void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepared, const std::string& fileName,
@@ -372,8 +327,9 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
     try {
         SetReadCallbacks();
         TWebLinkList list;
+        TLocalLinks local;
         if (prepared != nullptr) {
-            ReplayPreparedRead(*prepared, kind, fileName, address, localMode, list);
+            ReplayPreparedRead(*prepared, kind, fileName, address, localMode, list, local);
         } else {
             ReadLinks(kind, fileName, address, list, localMode, &read);
         }
@@ -399,26 +355,32 @@ void TLinkParser::ReadLinksIntoList(TJobControl& control, TPreparedParse* prepar
         const int32_t depth = pageDepth < 0 ? 0 : pageDepth;
         // A page on disk names its files as local paths; those left absolute named no copy.
         bool keeps = localMode && facts.rewriteKeeps;
-        TLocalAddressMemo localAddresses;
+        if (localMode)
+            KeepLocalLinksCurrent(list, fileName, pageURL, local);
+        // By file: the address's id once added from this page at the page's depth ([0], a
+        // requisite) or one deeper ([1]); 0 not yet. Adding it again from the page changes nothing.
+        std::vector<std::array<int32_t, 2>> idsOfFile(local.files.size(), {0, 0});
+        size_t index = 0;
         for (TWebLinkInfo& link : list) {
+            const int32_t file = localMode ? local.fileOf[index++] : -1;
             if (!link.FURL.IsValid())
                 continue;
-            const bool absolute = link.FURL.GetScheme() != usFile;
-            TLocalFileAddress* local = nullptr;
-            if (!absolute) {
-                // A page from the network never leads to a local file.
-                if (!localMode)
-                    continue;
-                local = FollowAddressOfLocalFile(link.FURL, fileName, pageURL, localAddresses);
-            }
+            // A page from the network never leads to a local file.
+            const bool absolute = file < 0;
+            if (absolute && link.FURL.GetScheme() == usFile)
+                continue;
+            // A file that stands for no address: its link stays a local file.
+            int32_t* knownID = nullptr;
             const bool requisite = kind == 2 || THTMLParser::IsPageRequisite(link);
+            if (!absolute && local.files[static_cast<size_t>(file)].address)
+                knownID = &idsOfFile[static_cast<size_t>(file)][requisite ? 0 : 1];
             bool isNew = false;
-            int32_t id = local != nullptr ? local->idAt[requisite ? 0 : 1] : 0;
+            int32_t id = knownID != nullptr ? *knownID : 0;
             if (id == 0) {
                 id = control.AddSpiderObjectToList(spiderList, link.FURL, isNew, &pageURL,
                                                    requisite ? depth : depth + 1);
-                if (local != nullptr)
-                    local->idAt[requisite ? 0 : 1] = id;
+                if (knownID != nullptr)
+                    *knownID = id;
             }
             if (keeps && absolute && link.FURL.IsDownloadableScheme()) {
                 keeps = id != 0;

@@ -17,6 +17,7 @@ class TSpiderDestObjectList;
 class TURL;
 struct TPreparedParse;
 struct TPreparedRewrite;
+struct TLocalLinks;
 class TWebLinkList;
 
 // Posts reports through the output queue, numbering page reads and file writes apart.
@@ -111,9 +112,10 @@ private:
                            bool localMode, bool honorNoIndex, bool honorNoFollow, int32_t pageDepth,
                            TSpiderObjectList& spiderList, int kind, const TURL& pageURL,
                            const std::string& contentType);
-    // Replays the recorded progress calls and takes the links read ahead.
+    // Replays the recorded progress calls and takes the links read ahead, with what following
+    // their local links found (nothing when a cancel made it read the page again).
     void ReplayPreparedRead(TPreparedParse& prepared, int kind, const std::string& fileName,
-                            const std::string& address, bool localMode, TWebLinkList& list);
+                            const std::string& address, bool localMode, TWebLinkList& list, TLocalLinks& local);
     bool OnReadProgress(int64_t position, int64_t size);
     bool OnRewriteProgress(int64_t position, int64_t size);
     void Post(uint8_t type);

@@ -45,6 +45,9 @@ void PrepareParse(const TParseTask& task, THTMLParser& html, TCSSParser& css, TP
     css.OnReadProgress = record;
     try {
         ReadPageLinks(task.kind, task.fileName, task.pageAddress, task.localMode, html, css, out.list, &out.facts);
+        TURL pageURL;
+        if (task.localMode && task.followLocalLinks && pageURL.SetFullURL(task.pageAddress))
+            FollowLocalLinks(out.list, task.fileName, pageURL, out.local);
     } catch (const std::exception& e) {
         out.failed = true;
         out.errorText = e.what();

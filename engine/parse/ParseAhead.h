@@ -5,6 +5,7 @@
 // the reports (TLinkParser::CommitPreparedParse). A page whose file or reading changed since is
 // read again on the crawl thread, so what is added and reported is that of reading it then.
 #include "engine/parse/CommonParser.h"
+#include "engine/parse/LocalLinks.h"
 #include "engine/job/LinkType.h"
 #include "engine/services/ThreadSafeFileOps.h"
 
@@ -29,6 +30,9 @@ struct TParseTask {
     // A page on disk: the files the crawl's reading had removed when it was offered (its local
     // paths were looked for after that).
     int32_t filesRemoved = 0;
+    // A page on disk whose address holds no user info: its local links are followed with the
+    // reading (the crawl thread follows the others).
+    bool followLocalLinks = false;
     bool operator==(const TParseTask&) const = default;
 };
 
@@ -60,6 +64,7 @@ struct TPreparedParse {
     bool failed = false;  // the reading raised errorText
     std::string errorText;
     TPageFacts facts;  // pages only
+    TLocalLinks local;  // with followLocalLinks
 };
 
 // Reads the task's links with the parser of its kind, recording the progress calls instead of

@@ -141,14 +141,28 @@ TEST_F(CopyIndexTest, AFileIsFoundUnderTheAddressRecordedLast)
     const std::string other = File("h/other.html");
     const TURL folder = Address("http://h/");
     const TURL named = Address("http://h/index.html");
+    // Pages read ahead follow their links to the copy's files again only when an answer of
+    // FindLocalFile may have changed.
+    uint64_t changes = index.NameChanges();
+    const auto changed = [&] {
+        const bool raised = index.NameChanges() != changes;
+        changes = index.NameChanges();
+        return raised;
+    };
     index.Record(folder, page, "text/html", "", "", true);
+    EXPECT_TRUE(changed());
     index.Record(named, page, "text/html", "", "\"2\"", true);
+    EXPECT_TRUE(changed());
     ASSERT_TRUE(index.FindLocalFile(page));
     EXPECT_EQ(index.FindLocalFile(page)->address, "http://h/index.html");
+    index.Record(named, page, "text/html", "", "\"3\"", true);
+    EXPECT_FALSE(changed());
     index.Record(named, other, "text/html", "", "", true);
+    EXPECT_TRUE(changed());
     EXPECT_EQ(index.FindLocalFile(other)->address, "http://h/index.html");
     EXPECT_FALSE(index.FindLocalFile(page));  // its last address moved on
     index.Record(folder, page, "text/html", "", "", false);
+    EXPECT_TRUE(changed());
     EXPECT_EQ(index.FindLocalFile(page)->address, "http://h/");
     EXPECT_EQ(index.FindAddress(Address("HTTP://H/index.html"))->localName, other);
     EXPECT_FALSE(index.FindLocalFile(temp_.Path() + "-other/h/index.html"));
