@@ -841,17 +841,48 @@ bool TURL::HasScheme(std::string_view text)
     return false;
 }
 
-bool TURL::ReplaceFragment(std::string_view fragment)
+bool TURL::FragmentReadsAlone(std::string_view fragment)
 {
-    if (!Valid || !IsDownloadableScheme() || (!fragment.empty() && fragment.front() != '#') ||
-        fragment.find('#', 1) != std::string_view::npos)
+    if ((!fragment.empty() && fragment.front() != '#') || fragment.find('#', 1) != std::string_view::npos)
         return false;
     for (char c : fragment)
         if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F)
             return false;
-    if (BuiltLength() - GetFragment().size() + fragment.size() > kMaxBuiltURL)
+    return true;
+}
+
+bool TURL::ReplaceFragment(std::string_view fragment)
+{
+    if (!Valid || !FragmentReadsAlone(fragment))
         return false;
+    if (Scheme == usFile) {
+        // SetFullURL splits a file address at its last "#", once the whole is trimmed.
+        const std::string& file = GetFileURL();
+        if (file.empty() || file.find('#') != std::string::npos || static_cast<unsigned char>(file.back()) <= ' ')
+            return false;
+    } else if (!IsDownloadableScheme() || BuiltLength() - GetFragment().size() + fragment.size() > kMaxBuiltURL) {
+        return false;
+    }
     SetFragment(std::string(fragment));
+    return true;
+}
+
+bool TURL::TakeAddressKeepingFragment(const TURL& address)
+{
+    const std::string& fragment = GetFragment();
+    if (address.rare_ || !address.Valid || !address.IsDownloadableScheme() || !FragmentReadsAlone(fragment) ||
+        address.BuiltLength() + fragment.size() > kMaxBuiltURL)
+        return false;
+    Scheme = address.Scheme;
+    Port = address.Port;
+    Valid = true;
+    HostName = address.HostName;
+    URLPath = address.URLPath;
+    ExtraInfo = address.ExtraInfo;
+    if (rare_ && rare_->Fragment.empty())
+        rare_.reset();
+    else if (rare_)
+        rare_->Others.reset();
     return true;
 }
 

@@ -56,9 +56,13 @@ public:
     static bool HasScheme(std::string_view text);
     // Puts fragment ("#..." as a parsed address holds it, or empty) in place of this address's
     // own, as SetFullURL would read the two together; false, leaving the address as it was, when
-    // it would read them otherwise (blanks or control bytes in fragment) or the whole would be
-    // too long to build.
+    // it would read them otherwise (blanks or control bytes in fragment, a "#" in a file address)
+    // or the whole would be too long to build. Network and file addresses only.
     bool ReplaceFragment(std::string_view fragment);
+    // Becomes address with this address's own fragment, as a copy of address given that fragment
+    // by ReplaceFragment. False, leaving this as it was, where ReplaceFragment would refuse, or
+    // address holds more than a network address's scheme, host, port, path and query.
+    bool TakeAddressKeepingFragment(const TURL& address);
 
     std::string GetURL(bool includeUserInfo, bool includeHost, bool includeFragment, bool includeExtraInfo,
                        bool includePath) const;
@@ -133,6 +137,8 @@ private:
     void SetRare(TRarePart part, std::string value);
     void SetFragment(std::string value);
 
+    // The fragment ("#..." or empty) reads as one when put after an address.
+    static bool FragmentReadsAlone(std::string_view fragment);
     bool TakeOpaqueAddress(std::string_view text);
     TCrackResult Crack(std::string_view text);
     bool RefuseText(std::string_view text, TCrackResult why);

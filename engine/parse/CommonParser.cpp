@@ -62,12 +62,22 @@ void EscapeControlBytes(std::string& text)
 // exists (outside the destination or behind a symbolic link counts as none) the value is read as
 // on the server, against base; it never becomes a link to a missing local file.
 // True when a file was looked for and not found: a download may yet put one there.
-// The files of the copy a page's relative values name, by folder and path as written ("" when
-// none): a page names the same file over and over, with other fragments.
-using TLocalFileMemo = std::unordered_map<std::string, std::string>;
+struct TTextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
 
-bool ResolveLocalValue(const std::string& text, const std::string& folder, const TURL& base, TLocalFileMemo& memo,
-                       TURL& url)
+// A page names the same files over and over, with other fragments.
+struct TLocalFileMemo {
+    // The files of the copy relative values name, by folder and path as written ("" when none).
+    std::unordered_map<std::string, std::string> files;
+    // Values relative to the page's own folder that named a file, by their text before the
+    // fragment: the file's address, without fragment.
+    std::unordered_map<std::string, TURL, TTextHash, std::equal_to<>> values;
+};
+
+bool ResolveLocalValue(const std::string& text, const std::string& folder, bool pageFolder, const TURL& base,
+                       TLocalFileMemo& memo, TURL& url)
 {
     namespace fs = std::filesystem;
     url.Clear();
@@ -81,19 +91,35 @@ bool ResolveLocalValue(const std::string& text, const std::string& folder, const
     }
     const size_t hash = text.find('#');
     const std::string_view beforeHash = std::string_view(text).substr(0, hash);
+    const std::string_view fragment = std::string_view(text).substr(beforeHash.size());
+    if (pageFolder) {
+        if (const auto known = memo.values.find(beforeHash); known != memo.values.end()) {
+            url.Assign(known->second);
+            if (url.ReplaceFragment(fragment))
+                return false;
+            url.Clear();
+        }
+    }
     // A rewritten page names its files percent-encoded.
     const std::string path = PercentDecoded(beforeHash.substr(0, beforeHash.find('?')));
     bool missing = false;
     if (!path.empty() && path.front() != '/' && path.find('\0') == std::string::npos) {
-        auto [known, added] = memo.try_emplace(folder + '\0' + path);
+        auto [known, added] = memo.files.try_emplace(folder + '\0' + path);
         if (added) {
             std::string fullPath = (fs::path(folder) / fs::path(path)).lexically_normal().string();
             if (IsFileOfJobCopy(fullPath))
                 known->second = std::move(fullPath);
         }
-        if (!known->second.empty()) {
-            const std::string fragment = hash == std::string::npos ? std::string() : text.substr(hash);
-            if (url.SetFullURL("file://" + known->second + fragment))
+        const std::string& file = known->second;
+        // Read as one text, the address takes what follows its last "#" as its fragment.
+        if (pageFolder && !file.empty() && file.find('#') == std::string::npos &&
+            static_cast<unsigned char>(file.back()) > ' ') {
+            TURL address;
+            if (address.SetFullURL("file://" + file))
+                memo.values.try_emplace(std::string(beforeHash), std::move(address));
+        }
+        if (!file.empty()) {
+            if (url.SetFullURL("file://" + file + std::string(fragment)))
                 return false;
         } else {
             missing = true;
@@ -236,10 +262,10 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
                 remote.GetScheme() != usFile) {
                 missing = ResolveUnderRemoteCodebase(text, remote, names, link.FURL);
             } else if (codebaseOf != codebases.end()) {
-                missing = ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), base,
-                                            memo, link.FURL);
+                missing = ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), false,
+                                            base, memo, link.FURL);
             } else {
-                missing = ResolveLocalValue(text, folder, base, memo, link.FURL);
+                missing = ResolveLocalValue(text, folder, true, base, memo, link.FURL);
             }
             FLocalFilesMissing += missing ? 1 : 0;
             continue;

@@ -31,9 +31,12 @@ std::optional<TURL> AddressOfFile(const TURL& file, const std::string& pageFile,
     return address;
 }
 
-// The link becomes address with fragment ("#..." or empty).
-void FollowTo(TURL& link, const TURL& address, const std::string& fragment)
+// The link becomes address with the link's fragment.
+void FollowTo(TURL& link, const TURL& address)
 {
+    if (link.TakeAddressKeepingFragment(address))
+        return;
+    const std::string fragment = link.GetFragment();
     if (fragment.empty()) {
         link.Assign(address);
         return;
@@ -69,7 +72,7 @@ void FollowLocalLinks(TWebLinkList& list, const std::string& pageFile, const TUR
         }
         fileOf = known->second;
         if (const std::optional<TURL>& address = local.files[static_cast<size_t>(fileOf)].address)
-            FollowTo(link.FURL, *address, std::string(link.FURL.GetFragment()));
+            FollowTo(link.FURL, *address);
     }
 }
 
@@ -105,10 +108,9 @@ void KeepLocalLinksCurrent(TWebLinkList& list, const std::string& pageFile, cons
         if (fileOf < 0 || !moved[static_cast<size_t>(fileOf)])
             continue;
         const TLocalFileLink& file = local.files[static_cast<size_t>(fileOf)];
-        const std::string fragment = link.FURL.GetFragment();
         if (file.address)
-            FollowTo(link.FURL, *file.address, fragment);
+            FollowTo(link.FURL, *file.address);
         else
-            link.FURL.SetFullURL(file.fileURL + fragment);
+            link.FURL.SetFullURL(file.fileURL + link.FURL.GetFragment());
     }
 }

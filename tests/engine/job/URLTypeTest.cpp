@@ -165,8 +165,36 @@ TEST(URLParse, SchemesAndFragments)
         EXPECT_FALSE(url.ReplaceFragment(fragment)) << fragment;
     EXPECT_FALSE(url.ReplaceFragment("#" + std::string(3000, 'x')));
     EXPECT_EQ(url.GetFullURL(), "http://h/p.html?q=1");
-    ASSERT_TRUE(url.SetFullURL("file:///d/p.html"));
+    for (const char* file : {"file:///d/p.html", "file:///d/p.html#y"}) {
+        ASSERT_TRUE(url.SetFullURL(file));
+        EXPECT_TRUE(url.ReplaceFragment("#x"));
+        ASSERT_TRUE(whole.SetFullURL("file:///d/p.html#x"));
+        EXPECT_TRUE(url == whole) << file;
+    }
+    for (const char* file : {"file:///d/p#1.html#y", "file:///d/p.html #y"}) {
+        ASSERT_TRUE(url.SetFullURL(file));
+        EXPECT_FALSE(url.ReplaceFragment("#x")) << file;
+    }
+    ASSERT_TRUE(url.SetFullURL("mailto:a@h"));
     EXPECT_FALSE(url.ReplaceFragment("#x"));
+
+    // A link to a file of the copy becomes the file's address, keeping its own fragment.
+    TURL address;
+    ASSERT_TRUE(address.SetFullURL("http://h/d/p.html?q"));
+    for (const char* link : {"file:///d/p.html#x", "file:///d/p.html"}) {
+        ASSERT_TRUE(url.SetFullURL(link));
+        const std::string fragment = url.GetFragment();
+        EXPECT_TRUE(url.TakeAddressKeepingFragment(address)) << link;
+        ASSERT_TRUE(whole.SetFullURL("http://h/d/p.html?q" + fragment));
+        EXPECT_TRUE(url == whole) << link;
+        EXPECT_EQ(url.GetFileURL(), "") << link;
+    }
+    ASSERT_TRUE(url.SetFullURL("file:///d/p.html#a b"));
+    EXPECT_FALSE(url.TakeAddressKeepingFragment(address));
+    ASSERT_TRUE(url.SetFullURL("file:///d/p.html#x"));
+    ASSERT_TRUE(address.SetFullURL("http://u:p@h/d/p.html"));
+    EXPECT_FALSE(url.TakeAddressKeepingFragment(address));
+    EXPECT_EQ(url.GetFileURL(), "file:///d/p.html");
 }
 
 TEST(URLParse, RefusedAddressesAreClearedAndKept)

@@ -121,6 +121,36 @@ TEST_F(LocalResolution, LocalPagesResolveAgainstTheirOwnFolderWithoutChangingDir
     EXPECT_EQ(Resolved(list), (std::vector<std::string>{"STYLE CSSURL -> file://" + root_ + "/site/sub/there.html"}));
 }
 
+// A page names the same file over and over: each value resolves as it would on its own.
+TEST_F(LocalResolution, RepeatedValuesResolveAsEachAlone)
+{
+    const std::string page = root_ + "/site/index.html";
+    const std::vector<std::string> values = {"sub/there.html#a", "sub/there.html",    "sub/there.html#a b",
+                                             "sub/there.html#x#y", "sub/there.html?q#b", "sub/there.html#",
+                                             "sub/there.html#c",  "sub/there.html "};
+    // The file and the fragment apart: a file address takes its fragment after its last "#".
+    const auto parts = [&](const std::string& code) {
+        THTMLParser parser;
+        TWebLinkList list;
+        parser.GetLinksInHTMLCode(code, page, "file://" + page, list, 1);
+        std::vector<std::string> out;
+        for (const TWebLinkInfo& link : list)
+            out.push_back(link.FURL.GetFileURL() + " | " + link.FURL.GetFragment() + " | " + link.FURL.GetFullURL());
+        return out;
+    };
+    std::string all;
+    std::vector<std::string> alone;
+    for (const std::string& value : values) {
+        const std::string link = "<a href=\"" + value + "\">";
+        all += link;
+        alone.push_back(parts(link).at(0));
+    }
+    std::vector<std::string> twice = alone;
+    twice.insert(twice.end(), alone.begin(), alone.end());
+    EXPECT_EQ(parts(all + all), twice);
+    EXPECT_EQ(alone[0], "file://" + root_ + "/site/sub/there.html | #a | file://" + root_ + "/site/sub/there.html#a");
+}
+
 TEST_F(LocalResolution, HTMLFileIsReadAndResolvedAgainstItsAddress)
 {
     const std::string file = root_ + "/site/page.html";
