@@ -177,8 +177,11 @@ void ForEachMetaTag(TWebLinkList& list, F&& handle)
 
 std::span<const char* const> THTMLParser::GetLinkAttribNames(std::string_view tagName)
 {
+    // Asked for every tag of a page, most of them end tags or tags without links.
+    if (tagName.empty() || tagName.front() < 'A' || tagName.front() > 'Z')
+        return {};
     for (const TLinkTag& entry : kLinkTags)
-        if (entry.Tag == tagName)
+        if (entry.Tag.front() == tagName.front() && entry.Tag == tagName)
             return entry.Attribs;
     return {};
 }
