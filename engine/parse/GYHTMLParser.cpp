@@ -18,6 +18,8 @@ using parsertext::IsBlank;
 
 namespace {
 
+using namespace std::string_view_literals;
+
 constexpr int64_t kProgressStep = 3001;
 constexpr int64_t kMarkZone = 2048;
 constexpr std::string_view kMarkStart = "<!-- saved from url=";
@@ -468,9 +470,9 @@ bool THTMLParser::ScanTags()
                 return false;
             // The text of these elements is not markup: no tag is read inside it (STYLE blocks
             // still give their CSS links when their end tag is handled).
-            if (tag.Name == "SCRIPT")
+            if (tag.Name == "SCRIPT"sv)
                 i = static_cast<int64_t>(ScriptTextEnd(page_, static_cast<size_t>(i)));
-            else if (tag.Name == "STYLE" || tag.Name == "TITLE" || tag.Name == "TEXTAREA")
+            else if (tag.Name == "STYLE"sv || tag.Name == "TITLE"sv || tag.Name == "TEXTAREA"sv)
                 i = static_cast<int64_t>(PlainTextEnd(page_, static_cast<size_t>(i), AsciiLowerCase(tag.Name)));
         }
         while (OnReadProgress && i >= nextReport) {
@@ -495,9 +497,9 @@ bool THTMLParser::OnHTMLTagFound(TTagData& tag)
     tag.Name = AsciiUpperCase(text.substr(1, k - 1));
     const int64_t after = tag.Start + tag.Length + 1;  // 1-based position of the byte after the tag
 
-    if (tag.Name == "TITLE") {
+    if (tag.Name == "TITLE"sv) {
         FTitleStart = after;
-    } else if (tag.Name == "/TITLE" && FTitleStart > 0) {
+    } else if (tag.Name == "/TITLE"sv && FTitleStart > 0) {
         // The title ends at the first close; later ones would copy the page again and again.
         if (FTitleStart - 1 <= tag.Start)
             FTitle = std::string(page_.substr(static_cast<size_t>(FTitleStart - 1),
@@ -509,12 +511,12 @@ bool THTMLParser::OnHTMLTagFound(TTagData& tag)
         ExtractLinkAttributes(tag, attribs);
     }
 
-    if (tag.Name == "META" && FCharset.empty())
+    if (tag.Name == "META"sv && FCharset.empty())
         ReadMetaCharset(tag);
 
-    if (tag.Name == "STYLE") {
+    if (tag.Name == "STYLE"sv) {
         FStyleStart = after;
-    } else if (tag.Name == "/STYLE") {
+    } else if (tag.Name == "/STYLE"sv) {
         if (FStyleStart > 0) {
             const int64_t from = FStyleStart - 1;
             const int64_t start = FStyleStart;
