@@ -1,8 +1,11 @@
 // Link extraction throughput. The corpus is the site folder given as the first argument or in
 // GLEANERY_BENCH_SITE (e.g. made by gensite.py); without one, pages are generated in memory.
-// Reports bytes per second over all pages and style sheets.
+// Reports bytes per second over all pages and style sheets. BM_CopyPagesAhead reads the pages as
+// an update reads those of a copy (the folder then is a copy's host folder).
+#include "engine/job/LocalNames.h"
 #include "engine/parse/GYCSSParser.h"
 #include "engine/parse/GYHTMLParser.h"
+#include "engine/parse/ParseAhead.h"
 #include "platform/IniFile.h"
 
 #include <benchmark/benchmark.h>
@@ -107,14 +110,22 @@ void Generate(TCorpus& corpus, int pages)
     corpus.StyleSheets.push_back({"/site/css/site.css", "http://127.0.0.1:8080/css/site.css", css});
 }
 
+std::string SiteFolder()
+{
+    std::string folder = g_siteFolder;
+    if (folder.empty())
+        if (const char* env = std::getenv("GLEANERY_BENCH_SITE"))
+            folder = env;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
 const TCorpus& Corpus()
 {
     static const TCorpus corpus = [] {
         TCorpus c;
-        std::string folder = g_siteFolder;
-        if (folder.empty())
-            if (const char* env = std::getenv("GLEANERY_BENCH_SITE"))
-                folder = env;
+        const std::string folder = SiteFolder();
         if (!folder.empty())
             LoadFolder(folder, c);
         if (c.Pages.empty())
@@ -163,6 +174,48 @@ void BM_CSSLinks(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * corpus.StyleBytes);
 }
 BENCHMARK(BM_CSSLinks);
+
+// Each file of the copy stands for the address its path names below the folder.
+class TCopyNames : public TLocalNames {
+public:
+    explicit TCopyNames(std::string folder) : folder_(std::move(folder)) {}
+    uint8_t MapURLToLocalFile(const TURL&, const std::string&, std::string&) override { return 0; }
+    bool AddressOfLocalFile(const std::string& localName, const std::string&, const TURL&, TURL& address) override
+    {
+        return localName.compare(0, folder_.size(), folder_) == 0 &&
+               address.SetFullURL("http://127.0.0.1:8080" + localName.substr(folder_.size()));
+    }
+    bool IsFileOfCopy(const std::string& path, TFileStamp*) override { return IsPlainFileNoFollow(path); }
+
+private:
+    std::string folder_;
+};
+
+void BM_CopyPagesAhead(benchmark::State& state)
+{
+    const TCorpus& corpus = Corpus();
+    const std::string folder = SiteFolder();
+    if (folder.empty() || corpus.Pages.empty() || corpus.Pages.front().Path.compare(0, folder.size(), folder) != 0) {
+        state.SkipWithError("needs a copy's host folder");
+        return;
+    }
+    TCopyNames names(folder);
+    THTMLParser html(THTMLParser::TPrivateInstance{});
+    TCSSParser css(TCSSParser::TPrivateInstance{});
+    int64_t links = 0;
+    for (auto _ : state) {
+        for (const TCorpusFile& page : corpus.Pages) {
+            TPreparedParse prepared;
+            PrepareParse({page.Path, page.Address, true, 1, 0, true}, html, css, prepared);
+            links += prepared.list.Count();
+        }
+        benchmark::DoNotOptimize(links);
+    }
+    state.SetBytesProcessed(state.iterations() * corpus.PageBytes);
+    state.counters["links/page"] =
+        static_cast<double>(links) / static_cast<double>(state.iterations() * corpus.Pages.size());
+}
+BENCHMARK(BM_CopyPagesAhead)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
