@@ -1,6 +1,7 @@
 #include "engine/parse/CommonParser.h"
 
 #include "engine/parse/CharacterReferences.h"
+#include "engine/parse/LocalLinks.h"
 #include "engine/job/LocalNames.h"
 #include "engine/services/AppTraceLog.h"
 #include "engine/job/URLType.h"
@@ -77,7 +78,7 @@ struct TLocalFileMemo {
 };
 
 bool ResolveLocalValue(const std::string& text, const std::string& folder, bool pageFolder, const TURL& base,
-                       TLocalFileMemo& memo, TURL& url)
+                       TLocalFileMemo& memo, TURL& url, TLocalLinkFollower* follower, size_t index)
 {
     namespace fs = std::filesystem;
     url.Clear();
@@ -92,7 +93,9 @@ bool ResolveLocalValue(const std::string& text, const std::string& folder, bool 
     const size_t hash = text.find('#');
     const std::string_view beforeHash = std::string_view(text).substr(0, hash);
     const std::string_view fragment = std::string_view(text).substr(beforeHash.size());
-    if (pageFolder) {
+    if (pageFolder && follower != nullptr && follower->FollowKnownValue(index, beforeHash, fragment, url))
+        return false;
+    if (pageFolder && follower == nullptr) {
         if (const auto known = memo.values.find(beforeHash); known != memo.values.end()) {
             url.Assign(known->second);
             if (url.ReplaceFragment(fragment))
@@ -112,15 +115,18 @@ bool ResolveLocalValue(const std::string& text, const std::string& folder, bool 
         }
         const std::string& file = known->second;
         // Read as one text, the address takes what follows its last "#" as its fragment.
-        if (pageFolder && !file.empty() && file.find('#') == std::string::npos &&
+        if (pageFolder && follower == nullptr && !file.empty() && file.find('#') == std::string::npos &&
             static_cast<unsigned char>(file.back()) > ' ') {
             TURL address;
             if (address.SetFullURL("file://" + file))
                 memo.values.try_emplace(std::string(beforeHash), std::move(address));
         }
         if (!file.empty()) {
-            if (url.SetFullURL("file://" + file + std::string(fragment)))
+            if (url.SetFullURL("file://" + file + std::string(fragment))) {
+                if (follower != nullptr)
+                    follower->Follow(index, url, pageFolder ? beforeHash : std::string_view());
                 return false;
+            }
         } else {
             missing = true;
         }
@@ -236,7 +242,10 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
     // Pages name the same files over and over: the job asks the disk about each once.
     TLocalNames* names = FLocalMode ? TLocalNames::Instance() : nullptr;
     TLocalFileMemo memo;
+    TLocalLinkFollower* const follower = FLocalMode ? FFollower : nullptr;
+    size_t index = 0;
     for (TWebLinkInfo& link : list) {
+        const size_t linkIndex = index++;
         std::string text;
         if (link.FKind == lkHTMLAttribute && link.FTagName == "META") {
             const std::string written = link.ValueAsWritten();
@@ -261,11 +270,13 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
             if (codebaseOf != codebases.end() && remote.SetFullURL(AsFolder(*codebaseOf->second)) &&
                 remote.GetScheme() != usFile) {
                 missing = ResolveUnderRemoteCodebase(text, remote, names, link.FURL);
+                if (follower != nullptr)
+                    follower->Follow(linkIndex, link.FURL);
             } else if (codebaseOf != codebases.end()) {
                 missing = ResolveLocalValue(text, folder + PercentDecoded(AsFolder(*codebaseOf->second)), false,
-                                            base, memo, link.FURL);
+                                            base, memo, link.FURL, follower, linkIndex);
             } else {
-                missing = ResolveLocalValue(text, folder, true, base, memo, link.FURL);
+                missing = ResolveLocalValue(text, folder, true, base, memo, link.FURL, follower, linkIndex);
             }
             FLocalFilesMissing += missing ? 1 : 0;
             continue;

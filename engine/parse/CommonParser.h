@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+class TLocalLinkFollower;
 class TURL;
 
 // (position, size) -> True to stop.
@@ -42,6 +43,8 @@ public:
     // without user info; empty when there was none.
     std::string FLinkBase;
     uint8_t FLocalMode = 0; // 1: values are local file paths
+    // Local mode: follows each link to a file of the copy as it is resolved; none to keep them.
+    TLocalLinkFollower* FFollower = nullptr;
     // Local paths of the last list that named no file on disk (a download may yet write one).
     int32_t FLocalFilesMissing = 0;
     TParserProgressCallback OnReadProgress;

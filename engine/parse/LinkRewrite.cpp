@@ -155,10 +155,13 @@ bool IsBaseTag(const TWebLinkInfo& link)
 
 }  // namespace
 
-bool RewriteKeepsLink(const TCommonParser& parser, const TWebLinkInfo& link, bool page)
+bool RewriteKeepsLink(const TCommonParser& parser, const TWebLinkInfo& link, bool page, bool followedFile)
 {
     if (page && IsBaseTag(link))
         return false;
+    // A local path stays as written.
+    if (followedFile)
+        return true;
     std::string text;
     if (!ReplacementText(parser, std::string(), link, false, text))
         return true;

@@ -38,8 +38,9 @@ std::string KeptInputFileName(const std::string& fileName);
 
 // While no address the link names has a copy on disk to link to, the rewrite of the page
 // (page) or style sheet would leave the link as it stands: it is a local path, or an address
-// written as the rewrite writes it (parser: the one that read the link).
-bool RewriteKeepsLink(const TCommonParser& parser, const TWebLinkInfo& link, bool page);
+// written as the rewrite writes it (parser: the one that read the link). followedFile: the link
+// named a file of the copy and was followed to that file's address.
+bool RewriteKeepsLink(const TCommonParser& parser, const TWebLinkInfo& link, bool page, bool followedFile = false);
 
 // Copies the input to the output with the links of list replaced (list is sorted by position).
 // dropBase removes BASE tags (pages); writeMark puts the saved-from mark first. A link that

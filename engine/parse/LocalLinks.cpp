@@ -10,21 +10,15 @@
 
 namespace {
 
-struct TTextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-};
-
 uint64_t NamesChanges()
 {
     TLocalNames* names = TLocalNames::Instance();
     return names != nullptr ? names->LocalNamesChanges() : 0;
 }
 
-std::optional<TURL> AddressOfFile(const TURL& file, const std::string& pageFile, const TURL& pageURL)
+std::optional<TURL> AddressOfFile(const std::string& localName, const std::string& pageFile, const TURL& pageURL)
 {
     TLocalNames* names = TLocalNames::Instance();
-    const std::string localName = file.URLToLocalFileName("/", true, false);
     TURL address;
     if (names == nullptr || localName.empty() || !names->AddressOfLocalFile(localName, pageFile, pageURL, address))
         return std::nullopt;
@@ -52,28 +46,85 @@ void FollowTo(TURL& link, const TURL& address)
 
 }  // namespace
 
+TLocalLinkFollower::TLocalLinkFollower(const std::string& pageFile, const TURL& pageURL, TLocalLinks& local)
+    : pageFile_(pageFile), pageURL_(pageURL), local_(local)
+{
+    local_.files.clear();
+    local_.fileOf.clear();
+    local_.followed = true;
+    // Taken first: a change while the files are looked up shows as one later.
+    local_.namesChanges = NamesChanges();
+}
+
+int32_t& TLocalLinkFollower::FileOf(size_t index)
+{
+    if (local_.fileOf.size() <= index)
+        local_.fileOf.resize(index + 1, -1);
+    return local_.fileOf[index];
+}
+
+bool TLocalLinkFollower::FollowKnownValue(size_t index, std::string_view beforeHash, std::string_view fragment,
+                                          TURL& url)
+{
+    const auto known = byValue_.find(beforeHash);
+    if (known == byValue_.end())
+        return false;
+    const auto& [entry, file] = known->second;
+    const std::optional<TURL>& address = local_.files[static_cast<size_t>(entry)].address;
+    // As the value read whole and then followed: the address, or the file, with the fragment.
+    if (address) {
+        url.Assign(*address);
+        if (!fragment.empty())
+            url.ClearUserInfo();
+    } else {
+        url.Assign(file);
+    }
+    if ((address && fragment.empty()) || url.ReplaceFragment(fragment)) {
+        FileOf(index) = entry;
+        return true;
+    }
+    url.Clear();
+    return false;
+}
+
+void TLocalLinkFollower::Follow(size_t index, TURL& url, std::string_view beforeHash)
+{
+    int32_t& fileOf = FileOf(index);
+    if (fileOf >= 0 || !url.IsValid() || url.GetScheme() != usFile)
+        return;
+    auto known = byFile_.find(std::string_view(url.GetFileURL()));
+    if (known == byFile_.end()) {
+        known = byFile_.emplace(url.GetFileURL(), static_cast<int32_t>(local_.files.size())).first;
+        std::string localName = url.URLToLocalFileName("/", true, false);
+        std::optional<TURL> address = AddressOfFile(localName, pageFile_, pageURL_);
+        local_.files.push_back({url.GetFileURL(), std::move(localName), std::move(address)});
+    }
+    fileOf = known->second;
+    // A file address takes what follows its last "#" as its fragment: one holding a "#" or
+    // ending in a blank would read otherwise with another fragment.
+    const std::string& fileURL = url.GetFileURL();
+    if (!beforeHash.empty() && fileURL.find('#') == std::string::npos &&
+        static_cast<unsigned char>(fileURL.back()) > ' ' && byValue_.find(beforeHash) == byValue_.end()) {
+        TURL file;
+        if (file.SetFullURL(fileURL))
+            byValue_.emplace(std::string(beforeHash), std::make_pair(fileOf, std::move(file)));
+    }
+    if (const std::optional<TURL>& address = local_.files[static_cast<size_t>(fileOf)].address)
+        FollowTo(url, *address);
+}
+
+void TLocalLinkFollower::End(const TWebLinkList& list)
+{
+    local_.fileOf.resize(static_cast<size_t>(list.Count()), -1);
+}
+
 void FollowLocalLinks(TWebLinkList& list, const std::string& pageFile, const TURL& pageURL, TLocalLinks& local)
 {
-    local.files.clear();
-    local.followed = true;
-    // Taken first: a change while the files are looked up shows as one later.
-    local.namesChanges = NamesChanges();
-    local.fileOf.assign(static_cast<size_t>(list.Count()), -1);
-    std::unordered_map<std::string, int32_t, TTextHash, std::equal_to<>> byFile;
+    TLocalLinkFollower follower(pageFile, pageURL, local);
     size_t index = 0;
-    for (TWebLinkInfo& link : list) {
-        int32_t& fileOf = local.fileOf[index++];
-        if (!link.FURL.IsValid() || link.FURL.GetScheme() != usFile)
-            continue;
-        auto known = byFile.find(std::string_view(link.FURL.GetFileURL()));
-        if (known == byFile.end()) {
-            known = byFile.emplace(link.FURL.GetFileURL(), static_cast<int32_t>(local.files.size())).first;
-            local.files.push_back({link.FURL.GetFileURL(), AddressOfFile(link.FURL, pageFile, pageURL)});
-        }
-        fileOf = known->second;
-        if (const std::optional<TURL>& address = local.files[static_cast<size_t>(fileOf)].address)
-            FollowTo(link.FURL, *address);
-    }
+    for (TWebLinkInfo& link : list)
+        follower.Follow(index++, link.FURL);
+    follower.End(list);
 }
 
 void KeepLocalLinksCurrent(TWebLinkList& list, const std::string& pageFile, const TURL& pageURL, TLocalLinks& local)
@@ -90,10 +141,7 @@ void KeepLocalLinksCurrent(TWebLinkList& list, const std::string& pageFile, cons
     bool anyMoved = false;
     for (size_t i = 0; i < local.files.size(); ++i) {
         TLocalFileLink& file = local.files[i];
-        TURL fileURL;
-        std::optional<TURL> address;
-        if (fileURL.SetFullURL(file.fileURL))
-            address = AddressOfFile(fileURL, pageFile, pageURL);
+        std::optional<TURL> address = AddressOfFile(file.localName, pageFile, pageURL);
         if (address == file.address)
             continue;
         file.address = std::move(address);

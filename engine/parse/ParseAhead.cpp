@@ -6,29 +6,43 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <utility>
 
 void ReadPageLinks(int kind, const std::string& fileName, const std::string& base, bool localMode, THTMLParser& html,
-                   TCSSParser& css, TWebLinkList& list, TPageFacts* facts)
+                   TCSSParser& css, TWebLinkList& list, TPageFacts* facts, TLocalLinkFollower* follower)
 {
-    const uint8_t local = localMode ? 1 : 0;
-    const auto rewriteKeeps = [&](const TCommonParser& parser) {
-        return localMode && std::all_of(list.begin(), list.end(), [&](const TWebLinkInfo& link) {
-                   return RewriteKeepsLink(parser, link, kind != 2);
-               });
-    };
-    if (kind == 2) {
-        css.FLocalFilesMissing = 0;
-        css.GetLinksInCSSFile(fileName, base, list, local);
-        if (facts != nullptr)
-            *facts = {{}, {}, false, false, css.FLocalFilesMissing, rewriteKeeps(css)};
-        return;
+    TCommonParser& parser = kind == 2 ? static_cast<TCommonParser&>(css) : static_cast<TCommonParser&>(html);
+    parser.FFollower = localMode ? follower : nullptr;
+    const std::vector<int32_t>* fileOf = nullptr;
+    try {
+        if (kind == 2) {
+            css.FLocalFilesMissing = 0;
+            css.GetLinksInCSSFile(fileName, base, list, localMode ? 1 : 0);
+        } else {
+            html.FLocalFilesMissing = 0;
+            html.GetLinksInHTMLFile(fileName, base, list, localMode ? 1 : 0);
+        }
+    } catch (...) {
+        parser.FFollower = nullptr;
+        throw;
     }
-    html.FLocalFilesMissing = 0;
-    html.GetLinksInHTMLFile(fileName, base, list, local);
-    if (facts != nullptr)
-        *facts = {html.FTitle, html.FCharset, html.FNoFollow, html.FNoIndex, html.FLocalFilesMissing,
-                  rewriteKeeps(html)};
+    if (parser.FFollower != nullptr) {
+        parser.FFollower->End(list);
+        fileOf = &parser.FFollower->FileOfLinks();
+    }
+    parser.FFollower = nullptr;
+    if (facts == nullptr)
+        return;
+    size_t index = 0;
+    const bool keeps = localMode && std::all_of(list.begin(), list.end(), [&](const TWebLinkInfo& link) {
+                           const bool followed = fileOf != nullptr && (*fileOf)[index++] >= 0;
+                           return RewriteKeepsLink(parser, link, kind != 2, followed);
+                       });
+    if (kind == 2)
+        *facts = {{}, {}, false, false, css.FLocalFilesMissing, keeps};
+    else
+        *facts = {html.FTitle, html.FCharset, html.FNoFollow, html.FNoIndex, html.FLocalFilesMissing, keeps};
 }
 
 void PrepareParse(const TParseTask& task, THTMLParser& html, TCSSParser& css, TPreparedParse& out)
@@ -44,10 +58,12 @@ void PrepareParse(const TParseTask& task, THTMLParser& html, TCSSParser& css, TP
     html.OnReadProgress = record;
     css.OnReadProgress = record;
     try {
-        ReadPageLinks(task.kind, task.fileName, task.pageAddress, task.localMode, html, css, out.list, &out.facts);
         TURL pageURL;
+        std::optional<TLocalLinkFollower> follower;
         if (task.localMode && task.followLocalLinks && pageURL.SetFullURL(task.pageAddress))
-            FollowLocalLinks(out.list, task.fileName, pageURL, out.local);
+            follower.emplace(task.fileName, pageURL, out.local);
+        ReadPageLinks(task.kind, task.fileName, task.pageAddress, task.localMode, html, css, out.list, &out.facts,
+                      follower ? &*follower : nullptr);
     } catch (const std::exception& e) {
         out.failed = true;
         out.errorText = e.what();

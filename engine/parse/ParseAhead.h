@@ -51,9 +51,11 @@ struct TPageFacts {
 
 // Reads the file's links against base with the parser of its kind (2 a style sheet, else a
 // page); facts (when given) take the local paths that named no file and, for a page, its title,
-// character set and robots flags.
+// character set and robots flags. In local mode a follower follows the links to files of the
+// copy as they are read.
 void ReadPageLinks(int kind, const std::string& fileName, const std::string& base, bool localMode, THTMLParser& html,
-                   TCSSParser& css, TWebLinkList& list, TPageFacts* facts = nullptr);
+                   TCSSParser& css, TWebLinkList& list, TPageFacts* facts = nullptr,
+                   TLocalLinkFollower* follower = nullptr);
 
 struct TPreparedParse {
     TParseTask task;

@@ -50,7 +50,8 @@ TEST(LocalLinksTest, LinksReadAheadFollowTheNamesAsTheyAreWhenTaken)
     TCSSParser css;
     const std::string page = tree.Write("h/index.html", "<a href=\"a.html#x\">1</a><a href=a.html>2</a>"
                                                         "<img src=b.png><a href=\"c.html#y\">3</a>"
-                                                        "<a href=http://o/>4</a><a href=\"b.png#z\">5</a>");
+                                                        "<a href=http://o/>4</a><a href=\"b.png#z\">5</a>"
+                                                        "<a href=\"c.html#y z\">6</a><a href=\"c.html#1#2\">7</a>");
     for (const char* file : {"h/a.html", "h/b.png", "h/c.html"})
         tree.Write(file, "x");
     names.addresses[tree.Path("h/a.html")] = "http://h/a.html";
@@ -66,10 +67,22 @@ TEST(LocalLinksTest, LinksReadAheadFollowTheNamesAsTheyAreWhenTaken)
         return url;
     }();
     const std::string b = "file://" + tree.Path("h/b.png");
-    EXPECT_EQ(Addresses(prepared.list),
-              (std::vector<std::string>{"http://h/a.html#x", "http://h/a.html", b, "http://h/old/c.html#y",
-                                        "http://o/", b + "#z"}));
-    ASSERT_EQ(prepared.local.files.size(), 3u);
+    std::vector<std::string> followed = Addresses(prepared.list);
+    ASSERT_EQ(followed.size(), 8u);
+    followed.resize(6);
+    EXPECT_EQ(followed, (std::vector<std::string>{"http://h/a.html#x", "http://h/a.html", b, "http://h/old/c.html#y",
+                                                  "http://o/", b + "#z"}));
+    ASSERT_EQ(prepared.local.files.size(), 4u);  // "c.html#1#2" names "c.html#1"
+    // Followed while read, as when read first and followed after.
+    const auto readThenFollowed = [&](TLocalLinks& local) {
+        TWebLinkList plain;
+        ReadPageLinks(1, page, "http://h/index.html", true, html, css, plain);
+        FollowLocalLinks(plain, page, pageURL, local);
+        return Addresses(plain);
+    };
+    TLocalLinks plainLocal;
+    EXPECT_EQ(readThenFollowed(plainLocal), Addresses(prepared.list));
+    EXPECT_EQ(plainLocal.fileOf, prepared.local.fileOf);
 
     // Nothing changed: the links stay as they were followed.
     TWebLinkList kept = prepared.list;
@@ -85,10 +98,13 @@ TEST(LocalLinksTest, LinksReadAheadFollowTheNamesAsTheyAreWhenTaken)
     TPreparedParse now;
     PrepareParse(task, html, css, now);
     EXPECT_EQ(Addresses(prepared.list), Addresses(now.list));
-    EXPECT_EQ(Addresses(now.list),
-              (std::vector<std::string>{"file://" + tree.Path("h/a.html") + "#x", "file://" + tree.Path("h/a.html"),
-                                        "http://h/b.png", "http://h/c.html#y", "http://o/", "http://h/b.png#z"}));
+    followed = Addresses(now.list);
+    followed.resize(6);
+    EXPECT_EQ(followed, (std::vector<std::string>{"file://" + tree.Path("h/a.html") + "#x",
+                                                  "file://" + tree.Path("h/a.html"), "http://h/b.png",
+                                                  "http://h/c.html#y", "http://o/", "http://h/b.png#z"}));
     EXPECT_EQ(prepared.local.fileOf, now.local.fileOf);
+    EXPECT_EQ(readThenFollowed(plainLocal), Addresses(now.list));
 }
 
 }  // namespace
