@@ -99,6 +99,18 @@ TParseAhead::~TParseAhead()
         helper.join();
 }
 
+void TParseAhead::EraseHeldLocked(std::unordered_map<int32_t, THeld>::iterator held)
+{
+    largeHeld_ -= held->second.large ? 1 : 0;
+    held_.erase(held);
+}
+
+void TParseAhead::EraseQueuedLocked(std::map<int32_t, TParseTask>::iterator queued)
+{
+    largeQueued_.erase(queued->first);
+    queued_.erase(queued);
+}
+
 bool TParseAhead::ForgetHeldLocked(int32_t index)
 {
     const auto held = held_.find(index);
@@ -108,17 +120,23 @@ bool TParseAhead::ForgetHeldLocked(int32_t index)
         held->second.dropped = true;  // its helper lets it go when done
         return false;
     }
-    held_.erase(held);
+    EraseHeldLocked(held);
     return true;
 }
 
 void TParseAhead::Offer(int32_t index, TParseTask task)
 {
+    TFileStamp stamp;
+    const bool large = PlainFileStamp(task.fileName, stamp) && stamp.size >= LargePageSize;
     {
         std::lock_guard<std::mutex> guard(lock_);
         // Read again under the new task.
         ForgetHeldLocked(index);
         queued_.insert_or_assign(index, std::move(task));
+        if (large)
+            largeQueued_.insert(index);
+        else
+            largeQueued_.erase(index);
     }
     workWaiting_.notify_one();
 }
@@ -127,8 +145,10 @@ bool TParseAhead::Take(int32_t index, const TParseTask& task, TPreparedParse& ou
 {
     {
         std::unique_lock<std::mutex> guard(lock_);
-        if (queued_.erase(index) > 0)
+        if (const auto queued = queued_.find(index); queued != queued_.end()) {
+            EraseQueuedLocked(queued);
             return false;
+        }
         const auto held = held_.find(index);
         if (held == held_.end() || held->second.dropped)
             return false;
@@ -138,7 +158,7 @@ bool TParseAhead::Take(int32_t index, const TParseTask& task, TPreparedParse& ou
         resultReady_.wait(guard, [slot] { return slot->ready; });
         awaited_ = -1;
         out = std::move(slot->result);
-        held_.erase(index);
+        EraseHeldLocked(held_.find(index));
     }
     workWaiting_.notify_one();
     return StillFits(out, task);
@@ -149,7 +169,8 @@ void TParseAhead::Drop(int32_t index)
     bool freed = false;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        queued_.erase(index);
+        if (const auto queued = queued_.find(index); queued != queued_.end())
+            EraseQueuedLocked(queued);
         freed = ForgetHeldLocked(index);
     }
     if (freed)
@@ -159,6 +180,12 @@ void TParseAhead::Drop(int32_t index)
 std::map<int32_t, TParseTask>::iterator TParseAhead::NextQueued()
 {
     // An index still being read under an older offer waits until that reading is done.
+    if (largeHeld_ < LargeAhead)
+        for (const int32_t index : largeQueued_)
+            if (held_.count(index) == 0)
+                return queued_.find(index);
+    if (held_.size() >= Window)
+        return queued_.end();
     auto next = queued_.begin();
     while (next != queued_.end() && held_.count(next->first) > 0)
         ++next;
@@ -169,7 +196,7 @@ void TParseAhead::WaitWhileQueued()
 {
     std::unique_lock<std::mutex> guard(lock_);
     ++queueWatchers_;
-    resultReady_.wait(guard, [&] { return stopping_ || held_.size() >= Window || NextQueued() == queued_.end(); });
+    resultReady_.wait(guard, [&] { return stopping_ || NextQueued() == queued_.end(); });
     --queueWatchers_;
 }
 
@@ -179,15 +206,16 @@ void TParseAhead::Work()
     TCSSParser css{TCSSParser::TPrivateInstance{}};
     std::unique_lock<std::mutex> guard(lock_);
     for (;;) {
-        workWaiting_.wait(guard,
-                          [&] { return stopping_ || (held_.size() < Window && NextQueued() != queued_.end()); });
+        workWaiting_.wait(guard, [&] { return stopping_ || NextQueued() != queued_.end(); });
         if (stopping_)
             return;
         const auto next = NextQueued();
         const int32_t index = next->first;
         const TParseTask task = std::move(next->second);
-        queued_.erase(next);
-        held_[index];
+        const bool large = largeQueued_.count(index) > 0;
+        EraseQueuedLocked(next);
+        held_[index].large = large;
+        largeHeld_ += large ? 1 : 0;
         if (queueWatchers_ > 0)
             resultReady_.notify_all();
         guard.unlock();
@@ -196,7 +224,7 @@ void TParseAhead::Work()
         guard.lock();
         THeld& slot = held_[index];
         if (slot.dropped) {
-            held_.erase(index);
+            EraseHeldLocked(held_.find(index));
             workWaiting_.notify_all();
             continue;
         }

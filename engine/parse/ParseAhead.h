@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -97,25 +98,35 @@ public:
 
     // Results held at once (read or being read): bounds the memory of links waiting.
     static constexpr size_t Window = 16;
+    // Large pages take longest to read: up to this many more are read as soon as they are
+    // offered, whatever their place, so that the crawl thread seldom waits for one.
+    static constexpr size_t LargeAhead = 2;
+    static constexpr int64_t LargePageSize = int64_t{1} << 20;
 
 private:
     struct THeld {
         bool ready = false;
         bool dropped = false;
+        bool large = false;
         TPreparedParse result;
     };
+    void EraseHeldLocked(std::unordered_map<int32_t, THeld>::iterator held);
+    void EraseQueuedLocked(std::map<int32_t, TParseTask>::iterator queued);
     void Work();
     // Lets the result held for the index go (at once when read, else when its helper is done);
     // True when a place in the window was freed.
     bool ForgetHeldLocked(int32_t index);
-    // The lowest queued index no helper is reading; end() when none.
+    // The queued page a helper reads next, none being read: the lowest large one while fewer
+    // than LargeAhead are held, else the lowest one while the window has room; end() when none.
     std::map<int32_t, TParseTask>::iterator NextQueued();
 
     std::mutex lock_;
     std::condition_variable workWaiting_;  // helpers wait here for a task and room in the window
     std::condition_variable resultReady_;  // the crawl thread waits here for a page being read or started
     std::map<int32_t, TParseTask> queued_;
+    std::set<int32_t> largeQueued_;  // the indexes of queued_ whose files were large when offered
     std::unordered_map<int32_t, THeld> held_;
+    size_t largeHeld_ = 0;
     bool stopping_ = false;
     int32_t awaited_ = -1;       // the page Take waits for
     int32_t queueWatchers_ = 0;  // callers of WaitWhileQueued
