@@ -197,8 +197,16 @@ int32_t TSpiderOutputMessageQueue::RetrieveMessages(const int32_t* labels, int32
     }
     if (wakeSenders)
         slotFreed_.notify_all();
-    for (int32_t i = 0; i < taken; ++i)
-        messages[i].SwapUsedFields(spares_[i]->FMsg);
+    for (int32_t i = 0; i < taken; ++i) {
+        TSpiderOutputMsg& spare = spares_[i]->FMsg;
+        messages[i].SwapUsedFields(spare);
+        // A found link's place would bring back what the taker held before to the sender, which
+        // sends one report per link and would spend its time freeing it: it goes here.
+        if (spare.FMsgType == OUTMSG_LINK_FOUND) {
+            TWebLinkInfo spent;
+            swap(spent, spare.FLinkInfo);
+        }
+    }
     return taken;
 }
 
