@@ -136,7 +136,10 @@ void PrintReport(const TSpiderOutputMsg& m)
         std::printf("10 read-progress percent=%d\n", rw.FPercent);
         break;
     case OUTMSG_LINK_FOUND:
-        std::printf("11 link-found new=%d value=%s\n", m.FLinkInfo.FNewAddress ? 1 : 0, m.FLinkInfo.FValue.c_str());
+        // By far the most frequent line: written without a format to read.
+        std::fputs(m.FLinkInfo.FNewAddress ? "11 link-found new=1 value=" : "11 link-found new=0 value=", stdout);
+        std::fputs(m.FLinkInfo.FValue.c_str(), stdout);
+        std::fputc('\n', stdout);
         break;
     case OUTMSG_READ_ENDED:
         std::printf("12 read-ended status=%d links=%d%s%s\n", rw.FStatus, rw.FLinkCount,
