@@ -3,6 +3,7 @@
 // permutation of slot numbers whose first Count() entries are the waiting entries, oldest
 // first, and whose rest are the free slots. Removing an entry moves one small number, not a
 // message.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <numeric>
@@ -27,6 +28,12 @@ public:
             order_[i] = order_[i + 1];
         order_[count_ - 1] = slot;
         --count_;
+    }
+    // Takes the k oldest waiting entries out at once.
+    void RemoveFront(int32_t k)
+    {
+        std::rotate(order_.begin(), order_.begin() + k, order_.begin() + count_);
+        count_ -= k;
     }
     void Clear() { count_ = 0; }
 

@@ -179,16 +179,22 @@ int32_t TSpiderOutputMessageQueue::RetrieveMessages(const int32_t* labels, int32
     bool wakeSenders = false;
     {
         std::lock_guard<std::mutex> guard(lock_);
+        // Labels are handed out in order, so the one asked for is nearly always the oldest: the
+        // oldest ones taken leave the order together at the end.
+        int32_t front = 0;
         for (int32_t i = 0; i < count; ++i) {
-            // Labels are handed out in order, so the one asked for is nearly always the oldest.
-            int32_t pos = 0;
+            int32_t pos = front;
             while (pos < order_.Count() && slots_[order_.SlotAt(pos)]->FLabel != labels[i])
                 ++pos;
             if (pos == order_.Count())
                 continue;
             slots_[order_.SlotAt(pos)].swap(spares_[taken++]);
-            order_.RemoveAt(pos);
+            if (pos == front)
+                ++front;
+            else
+                order_.RemoveAt(pos);
         }
+        order_.RemoveFront(front);
         // A waiting sender is woken once a batch of slots is free, not for every single one:
         // a consumer that keeps pace would otherwise cost a wake-up per report.
         wakeSenders = taken > 0 && waitingSenders_ > 0 && order_.Count() <= kWakeSendersAt;

@@ -117,6 +117,20 @@ TEST_F(SpiderOutputQueue, BatchesOfLabelsAndReports)
     EXPECT_EQ(got[1].FJobID, 2);
     EXPECT_EQ(got[2].FJobID, 1);
     EXPECT_EQ(queue.Count(), 2);
+    for (int32_t i = 6; i <= 7; ++i)
+        ASSERT_TRUE(queue.PostMessage(Report(i)));
+    labels.clear();
+    ASSERT_TRUE(sink.WaitForLabels(labels, 2, 0us, 0ms));
+    const int32_t mixed[] = {3, 6, 5};
+    ASSERT_EQ(queue.RetrieveMessages(mixed, 3, got), 3);
+    EXPECT_EQ(got[0].FJobID, 3);
+    EXPECT_EQ(got[1].FJobID, 6);
+    EXPECT_EQ(got[2].FJobID, 5);
+    ASSERT_EQ(queue.Count(), 1);
+    const int32_t last = 7;
+    ASSERT_EQ(queue.RetrieveMessages(&last, 1, got), 1);
+    EXPECT_EQ(got[0].FJobID, 7);
+    EXPECT_EQ(queue.Count(), 0);
     // A waiting consumer is woken by a closed sink even without a full batch.
     std::thread closer([&] {
         std::this_thread::sleep_for(20ms);
