@@ -174,7 +174,7 @@ TParseTask TSpiderThread::ParseTaskOf(const TSpiderDestObject& dest, const TSpid
 {
     const TLinkParser* parser = TLinkParser::Instance();
     const int32_t removed = dest.FLocalSource && parser ? parser->FilesRemoved() : 0;
-    const bool follow = dest.FLocalSource && owner.FURL.GetUserName().empty() && owner.FURL.GetPassword().empty();
+    const bool follow = dest.FLocalSource && owner.FURL.IsUserInfoEmpty();
     return {dest.FFileName, owner.FURL.GetURLWithoutUserInfo(), dest.FLocalSource, dest.FParseKind, removed, follow};
 }
 
