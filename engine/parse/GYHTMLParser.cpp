@@ -494,6 +494,10 @@ bool THTMLParser::OnHTMLTagFound(TTagData& tag)
         ++k;
     if (k == 1)
         return true;
+    // Half the tags of a page are end tags; only those of a title or a style block matter.
+    if (text[1] == '/' && !SameTextIgnoringCase(text.substr(2, k - 2), "TITLE"sv) &&
+        !SameTextIgnoringCase(text.substr(2, k - 2), "STYLE"sv))
+        return true;
     tag.Name = AsciiUpperCase(text.substr(1, k - 1));
     const int64_t after = tag.Start + tag.Length + 1;  // 1-based position of the byte after the tag
 
