@@ -33,14 +33,22 @@ std::string FolderOf(const std::string& fileName)
 
 // Control bytes in a value (a reference such as "&#1;" gives them) are percent-encoded, as a
 // browser does when it reads the value as an address; tabs and line breaks are dropped later.
+bool IsEscapedControlByte(char c)
+{
+    const auto b = static_cast<unsigned char>(c);
+    return (b < 0x20 && c != '\t' && c != '\r' && c != '\n') || b == 0x7F;
+}
+
+bool HasControlBytes(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(), IsEscapedControlByte);
+}
+
 void EscapeControlBytes(std::string& text)
 {
     static const char kHex[] = "0123456789ABCDEF";
-    auto control = [](char c) {
-        const auto b = static_cast<unsigned char>(c);
-        return (b < 0x20 && c != '\t' && c != '\r' && c != '\n') || b == 0x7F;
-    };
-    if (std::none_of(text.begin(), text.end(), control))
+    const auto control = IsEscapedControlByte;
+    if (!HasControlBytes(text))
         return;
     std::string out;
     out.reserve(text.size() + 8);
@@ -246,20 +254,27 @@ void TCommonParser::SetAbsoluteURLsInLinkList(const std::string& fileName, TWebL
     size_t index = 0;
     for (TWebLinkInfo& link : list) {
         const size_t linkIndex = index++;
-        std::string text;
+        // The value as read, unless it is a refresh's address part or holds control bytes.
+        std::string own;
+        const std::string* value = &link.FValue;
         if (link.FKind == lkHTMLAttribute && link.FTagName == "META") {
             const std::string written = link.ValueAsWritten();
             if (link.FAttribName != "CONTENT" || link.FURLPartLength <= 0 || link.FURLPartPos < 0 ||
                 link.FURLPartPos + link.FURLPartLength > static_cast<int64_t>(written.size()))
                 continue;
-            text = DecodeCharacterReferences(
+            own = DecodeCharacterReferences(
                 written.substr(static_cast<size_t>(link.FURLPartPos), static_cast<size_t>(link.FURLPartLength)));
-        } else {
-            text = link.FValue;
+            value = &own;
         }
-        if (text.empty())
+        if (value->empty())
             continue;
-        EscapeControlBytes(text);
+        if (HasControlBytes(*value)) {
+            if (value != &own)
+                own = *value;
+            EscapeControlBytes(own);
+            value = &own;
+        }
+        const std::string& text = *value;
         const bool codeOrData = IsHTMLLink(link, "APPLET", "CODE") || IsHTMLLink(link, "OBJECT", "DATA");
         const auto codebaseOf = codeOrData ? codebases.find(link.FTagIndex) : codebases.end();
         if (FLocalMode) {

@@ -39,6 +39,9 @@ TEST(LinkResolution, AgainstThePageAddress)
               (std::vector<std::string>{"A HREF -> http://h.com/dir/b/c.html#top", "IMG SRC -> http://h.com/i.gif",
                                         "A HREF -> http://h.com/root.html", "A HREF -> mailto:me@x.org",
                                         "A HREF -> http://other.org/p", "A HREF -> http://h.com/dir/page.html?q=1"}));
+    // Control bytes in a value are escaped before it is read.
+    EXPECT_EQ(ParseAt("<a href=\"a\x01" "b.html\">", "http://h.com/dir/page.html"),
+              (std::vector<std::string>{"A HREF -> http://h.com/dir/a%01b.html"}));
     // Without a usable base nothing resolves.
     EXPECT_EQ(ParseAt("<a href=x.html>", ""), (std::vector<std::string>{"A HREF -> -"}));
 }
