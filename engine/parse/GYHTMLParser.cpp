@@ -326,7 +326,7 @@ bool THTMLParser::GetAttribValue(std::string_view inner, size_t tagNameLength, s
         }
         if (q >= n)
             return false;
-        attrib.Name = std::string(attribName);
+        attrib.Name.assign(attribName);
         attrib.ValueOffset = static_cast<int64_t>(q) + 1;  // the tag text starts with "<"
         attrib.ValueLength = static_cast<int64_t>(end - q);
         std::string_view value = inner.substr(q, end - q);
@@ -336,7 +336,10 @@ bool THTMLParser::GetAttribValue(std::string_view inner, size_t tagNameLength, s
                 value.remove_suffix(1);
         }
         // A browser decodes character references before it uses the value.
-        attrib.Value = std::string(TrimTextView(DecodeCharacterReferences(value)));
+        if (value.find('&') == std::string_view::npos)
+            attrib.Value.assign(TrimTextView(value));
+        else
+            attrib.Value.assign(TrimTextView(DecodeCharacterReferences(value)));
         return true;
     }
 }
