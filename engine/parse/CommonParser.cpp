@@ -33,6 +33,34 @@ std::string FolderOf(const std::string& fileName)
 
 // Control bytes in a value (a reference such as "&#1;" gives them) are percent-encoded, as a
 // browser does when it reads the value as an address; tabs and line breaks are dropped later.
+// No empty, "." or ".." segment: normalizing the text leaves it as it is.
+bool IsNormalPath(std::string_view path)
+{
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string_view segment = path.substr(start, end - start);
+        if ((segment.empty() && start > 0 && end < path.size()) || segment == "." || segment == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// The file path names below folder, normalized.
+std::string JoinedPath(const std::string& folder, const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::string_view base = folder;
+    if (!base.empty() && base.back() == '/')
+        base.remove_suffix(1);
+    if (!base.empty() && IsNormalPath(base) && IsNormalPath(path))
+        return std::string(base) + '/' + path;
+    return (fs::path(folder) / fs::path(path)).lexically_normal().string();
+}
+
 bool IsEscapedControlByte(char c)
 {
     const auto b = static_cast<unsigned char>(c);
@@ -117,7 +145,7 @@ bool ResolveLocalValue(const std::string& text, const std::string& folder, bool 
     if (!path.empty() && path.front() != '/' && path.find('\0') == std::string::npos) {
         auto [known, added] = memo.files.try_emplace(folder + '\0' + path);
         if (added) {
-            std::string fullPath = (fs::path(folder) / fs::path(path)).lexically_normal().string();
+            std::string fullPath = JoinedPath(folder, path);
             if (IsFileOfJobCopy(fullPath))
                 known->second = std::move(fullPath);
         }

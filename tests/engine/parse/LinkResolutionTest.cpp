@@ -117,6 +117,10 @@ TEST_F(LocalResolution, LocalPagesResolveAgainstTheirOwnFolderWithoutChangingDir
                                         "A HREF -> http://h.com/x.html",
                                         "A HREF -> -"}));
     EXPECT_EQ(std::filesystem::current_path().string(), before);
+    for (const char* value : {"./sub/there.html", "sub//there.html", "x/../sub/./there.html", "sub/there.html"})
+        EXPECT_EQ(ParseAt("<a href=\"" + std::string(value) + "\">", "file://" + page, 1, page),
+                  (std::vector<std::string>{"A HREF -> file://" + root_ + "/site/sub/there.html"}))
+            << value;
 
     TCSSParser css;
     TWebLinkList list;
