@@ -31,8 +31,6 @@ std::string FolderOf(const std::string& fileName)
     return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
 }
 
-// Control bytes in a value (a reference such as "&#1;" gives them) are percent-encoded, as a
-// browser does when it reads the value as an address; tabs and line breaks are dropped later.
 // No empty, "." or ".." segment: normalizing the text leaves it as it is.
 bool IsNormalPath(std::string_view path)
 {
@@ -61,6 +59,8 @@ std::string JoinedPath(const std::string& folder, const std::string& path)
     return (fs::path(folder) / fs::path(path)).lexically_normal().string();
 }
 
+// Control bytes in a value (a reference such as "&#1;" gives them) are percent-encoded, as a
+// browser does when it reads the value as an address; tabs and line breaks are dropped later.
 bool IsEscapedControlByte(char c)
 {
     const auto b = static_cast<unsigned char>(c);
@@ -93,30 +93,21 @@ void EscapeControlBytes(std::string& text)
     text = std::move(out);
 }
 
+// The files of the copy a page's relative values name, by folder and path as written ("" when
+// none): a page names the same file over and over, with other fragments.
+using TLocalFileMemo = std::unordered_map<std::string, std::string>;
+
 // A value of a page already on disk, as a browser reads it there: an absolute address is taken
 // as it is (a file: address is not taken at all); a relative one names a file by its path relative to folder (percent escapes decoded,
 // query and fragment not part of the name; the fragment is kept). When no such file of the copy
 // exists (outside the destination or behind a symbolic link counts as none) the value is read as
 // on the server, against base; it never becomes a link to a missing local file.
-// True when a file was looked for and not found: a download may yet put one there.
-struct TTextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-};
-
-// A page names the same files over and over, with other fragments.
-struct TLocalFileMemo {
-    // The files of the copy relative values name, by folder and path as written ("" when none).
-    std::unordered_map<std::string, std::string> files;
-    // Values relative to the page's own folder that named a file, by their text before the
-    // fragment: the file's address, without fragment.
-    std::unordered_map<std::string, TURL, TTextHash, std::equal_to<>> values;
-};
-
+// True when a file was looked for and not found: a download may yet put one there. A follower
+// follows the value to the address its file stands for; pageFolder: the value is relative to the
+// page's own folder, so the follower may know it from an earlier one.
 bool ResolveLocalValue(const std::string& text, const std::string& folder, bool pageFolder, const TURL& base,
                        TLocalFileMemo& memo, TURL& url, TLocalLinkFollower* follower, size_t index)
 {
-    namespace fs = std::filesystem;
     url.Clear();
     TURL parsed;
     // A relative value is no address: it is not offered to SetFullURL, which would log it.
@@ -131,32 +122,17 @@ bool ResolveLocalValue(const std::string& text, const std::string& folder, bool 
     const std::string_view fragment = std::string_view(text).substr(beforeHash.size());
     if (pageFolder && follower != nullptr && follower->FollowKnownValue(index, beforeHash, fragment, url))
         return false;
-    if (pageFolder && follower == nullptr) {
-        if (const auto known = memo.values.find(beforeHash); known != memo.values.end()) {
-            url.Assign(known->second);
-            if (url.ReplaceFragment(fragment))
-                return false;
-            url.Clear();
-        }
-    }
     // A rewritten page names its files percent-encoded.
     const std::string path = PercentDecoded(beforeHash.substr(0, beforeHash.find('?')));
     bool missing = false;
     if (!path.empty() && path.front() != '/' && path.find('\0') == std::string::npos) {
-        auto [known, added] = memo.files.try_emplace(folder + '\0' + path);
+        auto [known, added] = memo.try_emplace(folder + '\0' + path);
         if (added) {
             std::string fullPath = JoinedPath(folder, path);
             if (IsFileOfJobCopy(fullPath))
                 known->second = std::move(fullPath);
         }
         const std::string& file = known->second;
-        // Read as one text, the address takes what follows its last "#" as its fragment.
-        if (pageFolder && follower == nullptr && !file.empty() && file.find('#') == std::string::npos &&
-            static_cast<unsigned char>(file.back()) > ' ') {
-            TURL address;
-            if (address.SetFullURL("file://" + file))
-                memo.values.try_emplace(std::string(beforeHash), std::move(address));
-        }
         if (!file.empty()) {
             if (url.SetFullURL("file://" + file + std::string(fragment))) {
                 if (follower != nullptr)
