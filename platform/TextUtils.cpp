@@ -31,6 +31,21 @@ std::string AsciiUpperCase(std::string_view s)
     return out;
 }
 
+bool HasOnlyPlainSegments(std::string_view path)
+{
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string_view segment = path.substr(start, end - start);
+        if ((segment.empty() && start > 0 && end < path.size()) || segment == "." || segment == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 std::string LowerCaseExtension(std::string_view path)
 {
     const size_t slash = path.rfind('/');

@@ -19,6 +19,9 @@ std::string AsciiUpperCase(std::string_view s);
 // The extension of the last name in a '/'-separated path, dot included, in lower case; empty
 // when that name has no dot.
 std::string LowerCaseExtension(std::string_view path);
+// No empty, "." or ".." name between the slashes of a '/'-separated path (a leading and a trailing
+// slash aside): normalizing the path leaves it as it is.
+bool HasOnlyPlainSegments(std::string_view path);
 
 // Trims, one for each set of bytes dropped at either end. The views point into s.
 // Blanks and control characters (bytes up to 32).

@@ -28,19 +28,7 @@ constexpr size_t kFields = 5;
 // A relative name that stays in the folder: no leading "/", no empty, "." or ".." segment.
 bool IsSafeRelativeName(std::string_view name)
 {
-    if (name.empty() || name.front() == '/' || name.back() == '/')
-        return false;
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find('/', start);
-        if (end == std::string_view::npos)
-            end = name.size();
-        const std::string_view segment = name.substr(start, end - start);
-        if (segment.empty() || segment == "." || segment == "..")
-            return false;
-        start = end + 1;
-    }
-    return true;
+    return !name.empty() && name.front() != '/' && name.back() != '/' && HasOnlyPlainSegments(name);
 }
 
 bool SplitFields(std::string_view line, std::array<std::string_view, kFields>& fields)

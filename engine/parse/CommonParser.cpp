@@ -31,22 +31,6 @@ std::string FolderOf(const std::string& fileName)
     return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
 }
 
-// No empty, "." or ".." segment: normalizing the text leaves it as it is.
-bool IsNormalPath(std::string_view path)
-{
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('/', start);
-        if (end == std::string_view::npos)
-            end = path.size();
-        const std::string_view segment = path.substr(start, end - start);
-        if ((segment.empty() && start > 0 && end < path.size()) || segment == "." || segment == "..")
-            return false;
-        start = end + 1;
-    }
-    return true;
-}
-
 // The file path names below folder, normalized.
 std::string JoinedPath(const std::string& folder, const std::string& path)
 {
@@ -54,7 +38,7 @@ std::string JoinedPath(const std::string& folder, const std::string& path)
     std::string_view base = folder;
     if (!base.empty() && base.back() == '/')
         base.remove_suffix(1);
-    if (!base.empty() && IsNormalPath(base) && IsNormalPath(path))
+    if (!base.empty() && HasOnlyPlainSegments(base) && HasOnlyPlainSegments(path))
         return std::string(base) + '/' + path;
     return (fs::path(folder) / fs::path(path)).lexically_normal().string();
 }
