@@ -20,11 +20,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
-#include <functional>
-#include <optional>
 #include <stdexcept>
-#include <string_view>
-#include <unordered_map>
 #include <utility>
 
 namespace {

@@ -3,9 +3,6 @@
 #include "engine/job/LinkType.h"
 #include "engine/job/LocalNames.h"
 
-#include <functional>
-#include <string_view>
-#include <unordered_map>
 #include <utility>
 
 namespace {
